@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/fs/undoinfo.h"
+
+namespace kv {
+
+// How a job ended.
+struct JobResult {
+    bool cancelled = false;
+    int skipped = 0;                    // items left out after a Skip answer or a refusal
+    std::vector<std::string> messages;  // one sentence per item that failed or was refused
+    UndoInfo undo;
+    bool ok() const { return !cancelled && messages.empty(); }
+};
+
+}  // namespace kv

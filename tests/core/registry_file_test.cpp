@@ -1,0 +1,158 @@
+// What the hive file adds to the store's contract: the text a person reads, no caching, corrupt
+// files kept, failures kept silent, and several programs writing at once.
+#ifndef _WIN32
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "app/regmodule.h"
+#include "platform/registry/fileregistry.h"
+#include "registrytempdir.h"
+
+namespace kv {
+namespace {
+
+const std::string kKey = "Software\\Kestrovan1.1";
+
+std::string readFile(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void writeFile(const std::filesystem::path& p, const std::string& text) {
+    std::ofstream(p, std::ios::binary) << text;
+}
+
+class HiveFile : public testing::Test {
+protected:
+    std::filesystem::path hivePath() const { return m_dir.path() / "Kestrovan" / "settings.reg"; }
+
+    RegistryTempDir m_dir;
+    FileRegistry m_api{hivePath().string()};
+    RegModule m_reg{m_api};
+};
+
+TEST_F(HiveFile, IsTextAPersonCanReadKeepingTheCaseThatCreatedEachName) {
+    m_reg.WriteRegString(kHkeyCurrentUser, kKey, "Startpage", "https://start.example/");
+    m_reg.WriteRegString(kHkeyCurrentUser, kKey + "\\Eula", "Eula", "Agree");
+    m_reg.WriteRegString(kHkeyCurrentUser, "SOFTWARE\\KESTROVAN1.1", "STARTPAGE", "https://other.example/");
+
+    EXPECT_EQ(readFile(hivePath()),
+              "Windows Registry Editor Version 5.00\n"
+              "\n"
+              "; Kestrovan settings. \"Name\"=\"text\" is a string value of exactly this UTF-8 text, stored without\n"
+              "; a terminating NUL; hex(N): lists the exact bytes of a value of type N.\n"
+              "\n"
+              "[HKEY_CURRENT_USER\\Software]\n"
+              "\n"
+              "[HKEY_CURRENT_USER\\Software\\Kestrovan1.1]\n"
+              "\"Startpage\"=\"https://other.example/\"\n"
+              "\n"
+              "[HKEY_CURRENT_USER\\Software\\Kestrovan1.1\\Eula]\n"
+              "\"Eula\"=\"Agree\"\n");
+}
+
+TEST_F(HiveFile, EveryReadSeesTheFileAsItIsNow) {
+    m_reg.WriteRegString(kHkeyCurrentUser, kKey, "Startpage", "https://a.example/");
+    writeFile(hivePath(),
+              "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Kestrovan1.1]\n"
+              "\"StartPage\"=\"edited by hand\"\n");
+    EXPECT_EQ(m_reg.ReadRegString(kHkeyCurrentUser, kKey, "StartPage"), "edited by hand");
+}
+
+TEST_F(HiveFile, ACorruptFileReadsEmptyAndIsKeptAsideByTheNextWrite) {
+    std::filesystem::create_directories(hivePath().parent_path());
+    const std::string garbage = "not a hive \"StartPage\"=\"https://lost.example/\"\n\x01\x02";
+    writeFile(hivePath(), garbage);
+
+    EXPECT_EQ(m_reg.ReadRegString(kHkeyCurrentUser, kKey, "StartPage"), "");
+    EXPECT_FALSE(m_reg.KeyExists(kHkeyCurrentUser, kKey));
+    EXPECT_EQ(readFile(hivePath()), garbage);  // reading never touches the file
+
+    m_reg.WriteRegString(kHkeyCurrentUser, kKey, "Startpage", "https://new.example/");
+    EXPECT_EQ(m_reg.ReadRegString(kHkeyCurrentUser, kKey, "StartPage"), "https://new.example/");
+    int kept = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(hivePath().parent_path())) {
+        if (entry.path().filename().string().rfind("settings.reg.corrupt-", 0) == 0) {
+            ++kept;
+            EXPECT_EQ(readFile(entry.path()), garbage);
+        }
+    }
+    EXPECT_EQ(kept, 1);
+}
+
+TEST_F(HiveFile, AFolderThatCannotBeCreatedMakesWritesFailSilently) {
+    // A regular file where the folder should be: root may write anywhere, but not below a file.
+    writeFile(m_dir.path() / "blocked", "");
+    FileRegistry api((m_dir.path() / "blocked" / "Kestrovan" / "settings.reg").string());
+    RegModule reg(api);
+    reg.WriteRegString(kHkeyCurrentUser, kKey, "Startpage", "https://a.example/");
+    EXPECT_EQ(reg.ReadRegString(kHkeyCurrentUser, kKey, "Startpage"), "");
+    EXPECT_FALSE(reg.KeyExists(kHkeyCurrentUser, kKey));
+}
+
+TEST_F(HiveFile, TwoProgramsWritingAtOnceLoseNothingAndTheLastWriteWins) {
+    constexpr int kWrites = 100;
+    m_reg.WriteRegString(kHkeyCurrentUser, kKey, "Shared", "start");
+    const auto writeMany = [this](const std::string& who) {
+        FileRegistry api(hivePath().string());
+        RegModule reg(api);
+        for (int i = 0; i < kWrites; ++i) {
+            reg.WriteRegString(kHkeyCurrentUser, kKey, who + std::to_string(i), who + " " + std::to_string(i));
+            reg.WriteRegString(kHkeyCurrentUser, kKey, "Shared", who + " " + std::to_string(i));
+        }
+    };
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        writeMany("child");
+        ::_exit(0);
+    }
+    writeMany("parent");
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    for (const std::string who : {"child", "parent"}) {
+        for (int i = 0; i < kWrites; ++i) {
+            EXPECT_EQ(m_reg.ReadRegString(kHkeyCurrentUser, kKey, who + std::to_string(i)), who + " " + std::to_string(i));
+        }
+    }
+    const std::string shared = m_reg.ReadRegString(kHkeyCurrentUser, kKey, "Shared");
+    EXPECT_TRUE(shared == "child 99" || shared == "parent 99") << shared;
+    for (const auto& entry : std::filesystem::directory_iterator(hivePath().parent_path())) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name == "settings.reg" || name == "settings.reg.lock") << "left behind: " << name;
+    }
+}
+
+TEST(HiveFileLocation, FollowsXdgConfigHome) {
+    const char* savedXdg = std::getenv("XDG_CONFIG_HOME");
+    const std::string xdg = savedXdg != nullptr ? savedXdg : "";
+    const char* savedHome = std::getenv("HOME");
+    const std::string home = savedHome != nullptr ? savedHome : "";
+
+    ::setenv("HOME", "/home/someone", 1);
+    ::setenv("XDG_CONFIG_HOME", "/xdg/config", 1);
+    EXPECT_EQ(FileRegistry::userHivePath(), "/xdg/config/Kestrovan/settings.reg");
+    ::setenv("XDG_CONFIG_HOME", "relative/ignored", 1);
+    EXPECT_EQ(FileRegistry::userHivePath(), "/home/someone/.config/Kestrovan/settings.reg");
+    ::unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(FileRegistry::userHivePath(), "/home/someone/.config/Kestrovan/settings.reg");
+
+    savedXdg != nullptr ? ::setenv("XDG_CONFIG_HOME", xdg.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
+    savedHome != nullptr ? ::setenv("HOME", home.c_str(), 1) : ::unsetenv("HOME");
+}
+
+}  // namespace
+}  // namespace kv
+
+#endif
