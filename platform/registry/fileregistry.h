@@ -1,7 +1,5 @@
 #pragma once
 
-#ifndef _WIN32
-
 #include <functional>
 #include <map>
 #include <mutex>
@@ -20,9 +18,10 @@ namespace kv {
 // "<file>.lock" and replaces the file by renaming a flushed temporary file over it, so concurrent
 // programs resolve to last write wins without losing each other's other values, and a crash leaves
 // the old or the new file, never a torn one. A file that cannot be parsed reads as empty and is moved
-// aside to "<file>.corrupt-<time>" by the next change, never overwritten.
+// aside to "<file>.corrupt-<time>" by the next change, never overwritten. On Windows the settings live
+// in the registry itself (WinRegistry); the hive file builds there too, so that the same tests run.
 class FileRegistry : public RegistryApi {
-public:
+  public:
     explicit FileRegistry(std::string hivePath);
 
     long openKey(RegHandle parent, const std::string& subKey, RegHandle* result) override;
@@ -36,10 +35,10 @@ public:
     const std::string& path() const { return m_path; }
 
     // $XDG_CONFIG_HOME/Kestrovan/settings.reg, with ~/.config when XDG_CONFIG_HOME is unset or not
-    // an absolute path.
+    // an absolute path (on Windows %APPDATA%\Kestrovan\settings.reg).
     static std::string userHivePath();
 
-private:
+  private:
     struct Snapshot {
         Hive hive;
         bool corrupt = false;
@@ -60,5 +59,3 @@ private:
 };
 
 }  // namespace kv
-
-#endif

@@ -13,13 +13,14 @@ constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kComment =
     "; Kestrovan settings. \"Name\"=\"text\" is a string value of exactly this UTF-8 text, stored without\n"
     "; a terminating NUL; hex(N): lists the exact bytes of a value of type N.\n";
-constexpr std::array<std::string_view, 5> kRootNames = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",
-                                                         "HKEY_LOCAL_MACHINE", "HKEY_USERS",
-                                                         "HKEY_CURRENT_CONFIG"};
+constexpr std::array<std::string_view, 5> kRootNames = {
+    "HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS", "HKEY_CURRENT_CONFIG"};
 // Keeps hex lines short enough to read, as the registry's own export does.
 constexpr std::size_t kHexLineWidth = 77;
 
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool isValidUtf8(std::string_view s) {
     std::size_t i = 0;
@@ -138,8 +139,8 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-// Reads a quoted string at the start of `s` (which starts with '"'), consuming it. Only \" and \\
-// are escapes; any other backslash means the line was not written by a registry export.
+// Reads a quoted string at the start of `s` (which starts with '"'), consuming it. A backslash escapes
+// only a quote or a backslash; any other use means the line was not written by a registry export.
 std::optional<std::string> takeQuoted(std::string_view& s) {
     std::string out;
     std::size_t i = 1;
@@ -192,7 +193,8 @@ std::vector<std::string> splitPath(std::string_view s) {
     std::size_t start = 0;
     while (true) {
         const std::size_t sep = s.find('\\', start);
-        parts.emplace_back(s.substr(start, sep == std::string_view::npos ? std::string_view::npos : sep - start));
+        parts.emplace_back(
+            s.substr(start, sep == std::string_view::npos ? std::string_view::npos : sep - start));
         if (sep == std::string_view::npos) {
             return parts;
         }
@@ -203,11 +205,13 @@ std::vector<std::string> splitPath(std::string_view s) {
 }  // namespace
 
 bool Hive::sameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
 }
 
-bool Hive::canHoldName(std::string_view name) { return !hasControlBytes(name) && isValidUtf8(name); }
+bool Hive::canHoldName(std::string_view name) {
+    return !hasControlBytes(name) && isValidUtf8(name);
+}
 
 std::optional<Hive> Hive::parse(std::string_view text) {
     Hive hive;
@@ -300,7 +304,8 @@ std::optional<Hive> Hive::parse(std::string_view text) {
             type = kRegBinary;
             if (!line.empty() && line.front() == '(') {
                 const std::size_t close = line.find(')');
-                const auto v = close == std::string_view::npos ? std::nullopt : parseHexNumber(line.substr(1, close - 1));
+                const auto v = close == std::string_view::npos ? std::nullopt
+                                                               : parseHexNumber(line.substr(1, close - 1));
                 if (!v) {
                     return std::nullopt;
                 }
@@ -419,7 +424,8 @@ Hive::Key& Hive::obtainKey(const std::vector<std::string>& path, bool* added) {
     std::vector<Key>* level = &m_roots;
     Key* key = nullptr;
     for (const std::string& part : path) {
-        auto it = std::find_if(level->begin(), level->end(), [&](const Key& k) { return sameName(k.name, part); });
+        auto it =
+            std::find_if(level->begin(), level->end(), [&](const Key& k) { return sameName(k.name, part); });
         if (it == level->end()) {
             level->push_back(Key{part, {}, {}});
             it = level->end() - 1;
@@ -431,7 +437,9 @@ Hive::Key& Hive::obtainKey(const std::vector<std::string>& path, bool* added) {
     return *key;
 }
 
-bool Hive::hasKey(const std::vector<std::string>& path) const { return !path.empty() && findKey(path) != nullptr; }
+bool Hive::hasKey(const std::vector<std::string>& path) const {
+    return !path.empty() && findKey(path) != nullptr;
+}
 
 bool Hive::createKey(const std::vector<std::string>& path) {
     bool added = false;
@@ -446,8 +454,8 @@ const Hive::Value* Hive::findValue(const std::vector<std::string>& path, std::st
     if (key == nullptr) {
         return nullptr;
     }
-    const auto it =
-        std::find_if(key->values.begin(), key->values.end(), [&](const Value& v) { return sameName(v.name, name); });
+    const auto it = std::find_if(key->values.begin(), key->values.end(),
+                                 [&](const Value& v) { return sameName(v.name, name); });
     return it == key->values.end() ? nullptr : &*it;
 }
 
@@ -457,8 +465,8 @@ bool Hive::setValue(const std::vector<std::string>& path, std::string_view name,
     if (key == nullptr) {
         return false;
     }
-    const auto it =
-        std::find_if(key->values.begin(), key->values.end(), [&](const Value& v) { return sameName(v.name, name); });
+    const auto it = std::find_if(key->values.begin(), key->values.end(),
+                                 [&](const Value& v) { return sameName(v.name, name); });
     if (it == key->values.end()) {
         key->values.push_back(Value{std::string(name), type, std::move(data)});
     } else {

@@ -24,7 +24,7 @@ namespace kv {
 // Key paths and value names compare without regard to (ASCII) case and keep the case that created
 // them.
 class Hive {
-public:
+  public:
     struct Value {
         std::string name;
         std::uint32_t type = 0;
@@ -50,7 +50,7 @@ public:
     // without control characters.
     static bool canHoldName(std::string_view name);
 
-private:
+  private:
     struct Key {
         std::string name;
         std::vector<Value> values;

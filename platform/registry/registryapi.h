@@ -35,7 +35,7 @@ inline constexpr std::uint32_t kRegQword = 11;
 // RegQueryValueEx, RegSetValueEx and RegCloseKey. Names, paths and string data are UTF-8; a backend
 // that stores another encoding converts, and reports sizes in UTF-8 bytes.
 class RegistryApi {
-public:
+  public:
     virtual ~RegistryApi() = default;
 
     // Opens an existing key below `parent`; creates nothing. On failure *result is 0.

@@ -21,7 +21,8 @@ namespace {
 // The predefined roots are 32-bit values that a 64-bit HKEY carries sign-extended.
 HKEY toHkey(RegHandle h) {
     if (h >= 0x80000000u && h <= 0x800000FFu) {
-        return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(static_cast<std::uint32_t>(h))));
+        return reinterpret_cast<HKEY>(
+            static_cast<ULONG_PTR>(static_cast<LONG>(static_cast<std::uint32_t>(h))));
     }
     return reinterpret_cast<HKEY>(h);
 }
@@ -36,7 +37,9 @@ std::wstring toWide(const char* s, std::size_t len) {
     return out;
 }
 
-std::wstring toWide(const std::string& s) { return toWide(s.data(), s.size()); }
+std::wstring toWide(const std::string& s) {
+    return toWide(s.data(), s.size());
+}
 
 std::string toUtf8(const wchar_t* s, std::size_t len) {
     if (len == 0) {
@@ -48,7 +51,9 @@ std::string toUtf8(const wchar_t* s, std::size_t len) {
     return out;
 }
 
-bool isStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+bool isStringType(DWORD type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
 
 }  // namespace
 
@@ -68,14 +73,14 @@ long WinRegistry::createKey(RegHandle parent, const std::string& subKey, RegHand
         return ERROR_INVALID_PARAMETER;
     }
     HKEY key = nullptr;
-    const LONG rc = ::RegCreateKeyExW(toHkey(parent), toWide(subKey).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                      MAXIMUM_ALLOWED, nullptr, &key, nullptr);
+    const LONG rc = ::RegCreateKeyExW(toHkey(parent), toWide(subKey).c_str(), 0, nullptr,
+                                      REG_OPTION_NON_VOLATILE, MAXIMUM_ALLOWED, nullptr, &key, nullptr);
     *result = rc == ERROR_SUCCESS ? reinterpret_cast<RegHandle>(key) : 0;
     return rc;
 }
 
-long WinRegistry::queryValue(RegHandle key, const std::string& valueName, std::uint32_t* type, std::uint8_t* data,
-                             std::uint32_t* size) {
+long WinRegistry::queryValue(RegHandle key, const std::string& valueName, std::uint32_t* type,
+                             std::uint8_t* data, std::uint32_t* size) {
     if (data != nullptr && size == nullptr) {
         return ERROR_INVALID_PARAMETER;
     }
@@ -126,21 +131,24 @@ long WinRegistry::queryValue(RegHandle key, const std::string& valueName, std::u
     return ERROR_SUCCESS;
 }
 
-long WinRegistry::setValue(RegHandle key, const std::string& valueName, std::uint32_t type, const std::uint8_t* data,
-                           std::uint32_t size) {
+long WinRegistry::setValue(RegHandle key, const std::string& valueName, std::uint32_t type,
+                           const std::uint8_t* data, std::uint32_t size) {
     if (data == nullptr && size != 0) {
         return ERROR_INVALID_PARAMETER;
     }
     const std::wstring name = toWide(valueName);
     if (isStringType(type)) {
         const std::wstring wide = toWide(reinterpret_cast<const char*>(data), size);
-        return ::RegSetValueExW(toHkey(key), name.c_str(), 0, type, reinterpret_cast<const BYTE*>(wide.data()),
+        return ::RegSetValueExW(toHkey(key), name.c_str(), 0, type,
+                                reinterpret_cast<const BYTE*>(wide.data()),
                                 static_cast<DWORD>(wide.size() * sizeof(wchar_t)));
     }
     return ::RegSetValueExW(toHkey(key), name.c_str(), 0, type, data, size);
 }
 
-long WinRegistry::closeKey(RegHandle key) { return ::RegCloseKey(toHkey(key)); }
+long WinRegistry::closeKey(RegHandle key) {
+    return ::RegCloseKey(toHkey(key));
+}
 
 }  // namespace kv
 

@@ -11,7 +11,7 @@ namespace kv {
 // the UTF-16 the registry stores; nothing stored differs from what the narrow calls would store for
 // text inside the code page. String sizes are reported in UTF-8 bytes, the text the caller sees.
 class WinRegistry : public RegistryApi {
-public:
+  public:
     long openKey(RegHandle parent, const std::string& subKey, RegHandle* result) override;
     long createKey(RegHandle parent, const std::string& subKey, RegHandle* result) override;
     long queryValue(RegHandle key, const std::string& valueName, std::uint32_t* type, std::uint8_t* data,

@@ -1,5 +1,5 @@
 // The settings store's contract, run unchanged against every registry backend of the platform: the
-// hive file elsewhere, the real registry on Windows (under Wine in the cross build).
+// hive file everywhere, and on Windows (under Wine in the cross build) the real registry as well.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -10,13 +10,13 @@
 #include "app/regmodule.h"
 #include "platform/registry/registryapi.h"
 
+#include "platform/registry/fileregistry.h"
+#include "registrytempdir.h"
+
 #ifdef _WIN32
 #include <windows.h>
 
 #include "platform/registry/winregistry.h"
-#else
-#include "platform/registry/fileregistry.h"
-#include "registrytempdir.h"
 #endif
 
 namespace kv {
@@ -24,7 +24,7 @@ namespace {
 
 // One backend with a key path of its own under the current user that does not exist yet.
 class Backend {
-public:
+  public:
     virtual ~Backend() = default;
     virtual RegistryApi& api() = 0;
     virtual std::string freshKey() = 0;
@@ -32,7 +32,7 @@ public:
 
 #ifdef _WIN32
 class RealRegistryBackend : public Backend {
-public:
+  public:
     RealRegistryBackend() {
         static int counter = 0;
         m_scratch = "Software\\KestrovanTests\\" + std::to_string(::GetCurrentProcessId()) + "-" +
@@ -42,22 +42,22 @@ public:
     RegistryApi& api() override { return m_api; }
     std::string freshKey() override { return m_scratch + "\\Kestrovan1.1"; }
 
-private:
+  private:
     WinRegistry m_api;
     std::string m_scratch;
 };
-#else
+#endif
+
 class HiveFileBackend : public Backend {
-public:
+  public:
     HiveFileBackend() : m_api((m_dir.path() / "Kestrovan" / "settings.reg").string()) {}
     RegistryApi& api() override { return m_api; }
     std::string freshKey() override { return "Software\\Kestrovan1.1"; }
 
-private:
+  private:
     RegistryTempDir m_dir;
     FileRegistry m_api;
 };
-#endif
 
 struct BackendKind {
     std::string name;
@@ -65,15 +65,15 @@ struct BackendKind {
 };
 
 std::vector<BackendKind> backends() {
+    std::vector<BackendKind> kinds = {{"HiveFile", [] { return std::make_unique<HiveFileBackend>(); }}};
 #ifdef _WIN32
-    return {{"RealRegistry", [] { return std::make_unique<RealRegistryBackend>(); }}};
-#else
-    return {{"HiveFile", [] { return std::make_unique<HiveFileBackend>(); }}};
+    kinds.push_back({"RealRegistry", [] { return std::make_unique<RealRegistryBackend>(); }});
 #endif
+    return kinds;
 }
 
 class RegistryContract : public testing::TestWithParam<BackendKind> {
-protected:
+  protected:
     void SetUp() override {
         m_backend = GetParam().make();
         m_key = m_backend->freshKey();
@@ -208,8 +208,9 @@ TEST_P(RegistryContract, CallsBehaveLikeAdvapi32) {
     EXPECT_EQ(size, 6u);
 
     std::string buffer(6, ' ');
-    EXPECT_EQ(api().queryValue(key, "StartPage", &type, reinterpret_cast<std::uint8_t*>(buffer.data()), &size),
-              kRegSuccess);
+    EXPECT_EQ(
+        api().queryValue(key, "StartPage", &type, reinterpret_cast<std::uint8_t*>(buffer.data()), &size),
+        kRegSuccess);
     EXPECT_EQ(buffer, "abcdef");
     EXPECT_EQ(api().closeKey(key), kRegSuccess);
 }

@@ -25,19 +25,25 @@ struct ParseCase {
 
 TEST(Hive, ReadsWhatTheRegistryExportWrites) {
     const ParseCase cases[] = {
-        {"plain string", kHeader + "\n[HKEY_CURRENT_USER\\Software\\Kestrovan1.1]\n\"StartPage\"=\"a\\\"b\\\\c\"\n",
+        {"plain string",
+         kHeader + "\n[HKEY_CURRENT_USER\\Software\\Kestrovan1.1]\n\"StartPage\"=\"a\\\"b\\\\c\"\n",
          "startpage", kRegSz, "a\"b\\c"},
-        {"CRLF, BOM, comments, spacing", "\xEF\xBB\xBF" + kHeader + "\r\n; note\r\n[HKEY_CURRENT_USER\\Software\\Kestrovan1.1]\r\n  \"A\" = \"x\"  \r\n",
+        {"CRLF, BOM, comments, spacing",
+         "\xEF\xBB\xBF" + kHeader +
+             "\r\n; note\r\n[HKEY_CURRENT_USER\\Software\\Kestrovan1.1]\r\n  \"A\" = \"x\"  \r\n",
          "a", kRegSz, "x"},
-        {"unnamed value", kHeader + "[hkey_current_user\\software\\kestrovan1.1]\n@=\"d\"\n", "", kRegSz, "d"},
-        {"dword", kHeader + "[HKEY_CURRENT_USER\\Software\\Kestrovan1.1]\n\"N\"=dword:0000012A\n", "N", kRegDword,
-         "\x2A\x01\0\0"s},
+        {"unnamed value", kHeader + "[hkey_current_user\\software\\kestrovan1.1]\n@=\"d\"\n", "", kRegSz,
+         "d"},
+        {"dword", kHeader + "[HKEY_CURRENT_USER\\Software\\Kestrovan1.1]\n\"N\"=dword:0000012A\n", "N",
+         kRegDword, "\x2A\x01\0\0"s},
         {"typed bytes over continued lines",
          kHeader + "[HKEY_CURRENT_USER\\Software\\Kestrovan1.1]\n\"E\"=hex(2):25,00,\\\n  41,\\\n  0\n", "E",
          kRegExpandSz, "%\0A\0"s},
-        {"empty binary", kHeader + "[HKEY_CURRENT_USER\\Software\\Kestrovan1.1]\n\"B\"=hex:\n", "B", kRegBinary, ""},
+        {"empty binary", kHeader + "[HKEY_CURRENT_USER\\Software\\Kestrovan1.1]\n\"B\"=hex:\n", "B",
+         kRegBinary, ""},
         {"later line of a repeated section wins",
-         kHeader + "[HKEY_CURRENT_USER\\Software\\Kestrovan1.1]\n\"V\"=\"1\"\n[HKEY_CURRENT_USER\\SOFTWARE\\Kestrovan1.1]\n\"v\"=\"2\"\n",
+         kHeader + "[HKEY_CURRENT_USER\\Software\\Kestrovan1.1]\n\"V\"=\"1\"\n[HKEY_CURRENT_"
+                   "USER\\SOFTWARE\\Kestrovan1.1]\n\"v\"=\"2\"\n",
          "V", kRegSz, "2"},
     };
     for (const ParseCase& c : cases) {
@@ -101,7 +107,8 @@ TEST(Hive, FormatsPlainStringsAsTextAndEverythingElseExactly) {
         hive.createKey(kKey);
         hive.setValue(kKey, "V", row.type, row.data);
         const std::string text = hive.format();
-        EXPECT_NE(text.find("\n[HKEY_CURRENT_USER\\Software\\Kestrovan1.1]\n" + row.line + "\n"), std::string::npos)
+        EXPECT_NE(text.find("\n[HKEY_CURRENT_USER\\Software\\Kestrovan1.1]\n" + row.line + "\n"),
+                  std::string::npos)
             << text;
         const auto back = Hive::parse(text);
         ASSERT_TRUE(back.has_value()) << text;

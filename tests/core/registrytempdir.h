@@ -9,12 +9,13 @@ namespace kv {
 
 // A fresh folder for one test's hive file, removed with everything in it afterwards.
 class RegistryTempDir {
-public:
+  public:
     RegistryTempDir() {
         static int counter = 0;
         const auto base = std::filesystem::temp_directory_path();
         for (;;) {
-            m_path = base / ("kv-registry-" + std::to_string(std::random_device{}()) + "-" + std::to_string(++counter));
+            m_path = base / ("kv-registry-" + std::to_string(std::random_device{}()) + "-" +
+                             std::to_string(++counter));
             std::error_code ec;
             if (std::filesystem::create_directory(m_path, ec)) {
                 break;
@@ -30,7 +31,7 @@ public:
 
     const std::filesystem::path& path() const { return m_path; }
 
-private:
+  private:
     std::filesystem::path m_path;
 };
 

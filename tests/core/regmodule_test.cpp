@@ -14,7 +14,7 @@ namespace kv {
 namespace {
 
 class RecordingRegistry : public RegistryApi {
-public:
+  public:
     long openKey(RegHandle parent, const std::string& subKey, RegHandle* result) override {
         calls.push_back("open " + std::to_string(parent) + " " + subKey);
         *result = openSucceeds ? 42 : 0;
@@ -27,7 +27,8 @@ public:
     }
     long queryValue(RegHandle key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                     std::uint32_t* size) override {
-        calls.push_back("query " + std::to_string(key) + " " + name + (data ? " buffer " + std::to_string(*size) : ""));
+        calls.push_back("query " + std::to_string(key) + " " + name +
+                        (data ? " buffer " + std::to_string(*size) : ""));
         if (key == 0) {
             return kRegInvalidHandle;
         }
@@ -47,7 +48,8 @@ public:
     long setValue(RegHandle key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
                   std::uint32_t size) override {
         calls.push_back("set " + std::to_string(key) + " " + name + " type " + std::to_string(type) + " " +
-                        std::string(reinterpret_cast<const char*>(data), size) + " size " + std::to_string(size));
+                        std::string(reinterpret_cast<const char*>(data), size) + " size " +
+                        std::to_string(size));
         return kRegSuccess;
     }
     long closeKey(RegHandle key) override {

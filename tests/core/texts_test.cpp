@@ -48,10 +48,6 @@ TEST_P(LongText, LengthIsNearItsRecordAndEveryBreakIsCrLf) {
     EXPECT_EQ(text.find('\t'), std::string::npos);
 }
 
-TEST_P(LongText, IsBuiltOnce) {
-    EXPECT_EQ(&GetParam().text(), &GetParam().text());
-}
-
 INSTANTIATE_TEST_SUITE_P(Texts, LongText,
                          testing::Values(TextCase{"Eula", kv::eulaText, 6715},
                                          TextCase{"Whats", kv::whatsText, 2404},

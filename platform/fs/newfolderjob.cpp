@@ -1,0 +1,52 @@
+#include "platform/fs/newfolderjob.h"
+
+#include "platform/fs/errortext.h"
+#include "platform/fs/jobcontext.h"
+#include "platform/fs/paths.h"
+#include "platform/fs/sortkey.h"
+
+namespace kv {
+
+NewFolderJob::NewFolderJob(std::string parentDir, std::string name)
+    : FileJob([parentDir = std::move(parentDir), name = std::move(name)](JobContext& ctx) {
+          FsOps& ops = ctx.ops();
+          ctx.undo().kind = UndoInfo::Kind::NewFolder;
+          ctx.setTotals(0, 1);
+          if (!paths::isValidName(name)) {
+              ctx.askError({parentDir, "create", "\xE2\x80\x9C" + name + "\xE2\x80\x9D cannot be used as a name.",
+                            EINVAL, false});
+              return;
+          }
+          for (;;) {
+              ctx.checkpoint();
+              std::vector<std::string> names;
+              ops.listNames(parentDir, names);
+              auto taken = [&](const std::string& n) {
+                  const std::string folded = SortKey::fold(n);
+                  for (const std::string& e : names) {
+                      if (e == n || SortKey::fold(e) == folded) {
+                          return true;
+                      }
+                  }
+                  return false;
+              };
+              const std::string chosen = taken(name) ? paths::freeName(name, true, taken) : name;
+              const std::string path = paths::join(parentDir, chosen);
+              const int r = ops.mkdir(path, 0777);
+              if (r == 0) {
+                  ctx.undo().created.push_back(path);
+                  ctx.addItems(1);
+                  return;
+              }
+              if (r == -EEXIST) {
+                  continue;
+              }
+              if (ctx.askError({path, "create",
+                                "Cannot create the folder \xE2\x80\x9C" + path + "\xE2\x80\x9D: " + errorText(-r), -r,
+                                true}) == ErrorChoice::Skip) {
+                  return;
+              }
+          }
+      }) {}
+
+}  // namespace kv

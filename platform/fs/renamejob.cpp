@@ -1,0 +1,116 @@
+#include "platform/fs/renamejob.h"
+
+#include "platform/fs/errortext.h"
+#include "platform/fs/jobcontext.h"
+#include "platform/fs/paths.h"
+#include "platform/fs/sortkey.h"
+
+namespace kv {
+
+namespace {
+
+std::string quoted(const std::string& s) { return "\xE2\x80\x9C" + s + "\xE2\x80\x9D"; }
+
+bool sameInode(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+void renameItem(JobContext& ctx, const std::string& src, const std::string& newName) {
+    FsOps& ops = ctx.ops();
+    ctx.setTotals(0, 1);
+    ctx.setCurrent(src);
+    const std::string dir = paths::parentOf(src);
+    if (!paths::isValidName(newName)) {
+        ctx.askError({src, "rename", quoted(newName) + " cannot be used as a name.", EINVAL, false});
+        return;
+    }
+    if (newName == paths::baseName(src)) {
+        return;
+    }
+    std::string dest = paths::join(dir, newName);
+    bool replace = false;
+    std::string replacedOther;
+    for (;;) {
+        ctx.checkpoint();
+        struct stat st {}, tst{};
+        if (const int r = ops.lstat(src, st); r != 0) {
+            if (ctx.askError({src, "rename", "Cannot rename " + quoted(src) + ": " + errorText(-r), -r, true}) ==
+                ErrorChoice::Skip) {
+                return;
+            }
+            continue;
+        }
+        std::string existing;
+        bool sameItem = false;
+        if (ops.lstat(dest, tst) == 0) {
+            existing = dest;
+            sameItem = sameInode(st, tst);  // a case change on a filesystem that ignores case
+        } else {
+            std::vector<std::string> names;
+            ops.listNames(dir, names);
+            const std::string folded = SortKey::fold(paths::baseName(dest));
+            for (const std::string& n : names) {
+                const std::string p = paths::join(dir, n);
+                if (SortKey::fold(n) == folded && p != src && ops.lstat(p, tst) == 0) {
+                    existing = p;
+                    break;
+                }
+            }
+        }
+        if (!existing.empty() && !sameItem && !replace) {
+            ClashRequest req;
+            req.source = src;
+            req.target = existing;
+            req.sourceIsDir = S_ISDIR(st.st_mode);
+            req.targetIsDir = S_ISDIR(tst.st_mode);
+            req.sourceSize = static_cast<std::uint64_t>(st.st_size);
+            req.targetSize = static_cast<std::uint64_t>(tst.st_size);
+            req.sourceMtimeNs = st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
+            req.targetMtimeNs = tst.st_mtim.tv_sec * 1000000000LL + tst.st_mtim.tv_nsec;
+            req.caseOnly = existing != dest;
+            req.canReplace = !req.sourceIsDir && !req.targetIsDir;
+            req.suggestedName = paths::freeName(paths::baseName(dest), req.sourceIsDir, [&](const std::string& n) {
+                struct stat s {};
+                return ops.lstat(paths::join(dir, n), s) == 0;
+            });
+            const ClashDecision d = ctx.askClash(req);
+            if (d.choice == ClashChoice::Skip) {
+                ctx.noteSkipped({});
+                return;
+            }
+            if (d.choice == ClashChoice::KeepBoth) {
+                dest = paths::join(dir, req.suggestedName);
+                continue;
+            }
+            replace = true;
+            replacedOther = req.caseOnly ? existing : std::string();
+        }
+        const int r = ops.rename(src, dest, !(replace || sameItem));
+        if (r == 0) {
+            struct stat placed {}, other{};
+            if (!replacedOther.empty() && ops.lstat(dest, placed) == 0 && ops.lstat(replacedOther, other) == 0 &&
+                !sameInode(placed, other)) {
+                ops.unlink(replacedOther);
+            }
+            ctx.undo().moved.emplace_back(src, dest);
+            ctx.addItems(1);
+            return;
+        }
+        if (r == -EEXIST) {
+            replace = false;
+            continue;
+        }
+        if (ctx.askError({src, "rename", "Cannot rename " + quoted(src) + ": " + errorText(-r), -r, true}) ==
+            ErrorChoice::Skip) {
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+RenameJob::RenameJob(std::string path, std::string newName)
+    : FileJob([path = std::move(path), newName = std::move(newName)](JobContext& ctx) {
+          ctx.undo().kind = UndoInfo::Kind::Rename;
+          renameItem(ctx, path, newName);
+      }) {}
+
+}  // namespace kv

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <sys/stat.h>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+namespace kv {
+
+class JobContext;
+
+enum class TransferMode { Copy, Move };
+
+// The copy and move engine that TransferJob and UndoJob run on their thread. What it promises:
+// - a move within one filesystem is a rename that never replaces silently;
+// - otherwise each file is copied to a temporary name beside its target, its size verified (and, for
+//   a move, flushed to disk with its folder) before it takes its name and before its source is
+//   deleted; a failed or cancelled copy removes its temporary file and keeps its source;
+// - nothing that exists is replaced without the resolver's answer, letter case alone counts as a
+//   clash, folders merge;
+// - a folder is never copied or moved into itself or below itself (symlinks resolved);
+// - symlinks are copied as links, permissions and times kept, names kept as raw bytes.
+class Transfer {
+public:
+    struct Item {
+        std::string source;
+        std::string target;  // the full path the item should get
+    };
+
+    Transfer(JobContext& ctx, TransferMode mode);
+    ~Transfer();
+
+    void run(const std::vector<Item>& items);
+
+private:
+    struct Dest;
+
+    void countTree(const std::string& path, const struct stat& st, bool sameFs, std::uint64_t& bytes,
+                   std::uint64_t& items);
+    void transferTop(const Item& item);
+    bool lstatOrAsk(const std::string& path, struct stat& st);
+    bool resolveDest(const std::string& src, const struct stat& st, Dest& dest);
+    const std::string* caseClash(const std::string& dir, const std::string& name);
+    void noteCreated(const std::string& path, bool isDir);
+    void noteRemoved(const std::string& path);
+    bool moveByRename(const std::string& src, const std::string& target, const struct stat& st);
+    bool copyItem(const std::string& src, const std::string& target, const struct stat& st);
+    bool copyDir(const std::string& src, Dest& dest, const struct stat& st);
+    bool copyFile(const std::string& src, Dest& dest, const struct stat& st);
+    bool copyOther(const std::string& src, Dest& dest, const struct stat& st);
+    int copyData(int in, int out, const struct stat& st, std::uint64_t& copied);
+    bool place(const std::string& tmp, const std::string& src, const struct stat& st, Dest& dest);
+    void removeReplaced(const Dest& dest);
+    void finishItem(const std::string& src, const Dest& dest, bool isDir);
+    void flushDeletes();
+    void recordUndo(const std::string& src, const std::string& dest);
+    std::string tempNameIn(const std::string& dir);
+
+    JobContext& m_ctx;
+    TransferMode m_mode;
+    bool m_isRoot;
+    std::unique_ptr<char[]> m_buffer;
+    // Folded name -> actual name, per target folder, built the first time a clash is checked there.
+    std::unordered_map<std::string, std::unordered_map<std::string, std::string>> m_folded;
+    std::unordered_set<std::string> m_createdDirs;
+    // Sources whose copies are complete; deleted once their target folders are flushed.
+    std::vector<std::pair<std::string, std::string>> m_pendingDeletes;  // (target folder, source)
+    bool m_tryClone = true;
+    bool m_tryCopyRange = true;
+};
+
+}  // namespace kv

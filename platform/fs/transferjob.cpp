@@ -1,0 +1,26 @@
+#include "platform/fs/transferjob.h"
+
+#include "platform/fs/jobcontext.h"
+#include "platform/fs/paths.h"
+
+namespace kv {
+
+namespace {
+
+std::vector<Transfer::Item> intoFolder(const std::vector<std::string>& sources, const std::string& targetDir) {
+    std::vector<Transfer::Item> items;
+    for (const std::string& s : sources) {
+        items.push_back({s, paths::join(targetDir, paths::baseName(s))});
+    }
+    return items;
+}
+
+}  // namespace
+
+TransferJob::TransferJob(TransferMode mode, std::vector<std::string> sources, std::string targetDir)
+    : TransferJob(mode, intoFolder(sources, targetDir)) {}
+
+TransferJob::TransferJob(TransferMode mode, std::vector<Transfer::Item> items)
+    : FileJob([mode, items = std::move(items)](JobContext& ctx) { Transfer(ctx, mode).run(items); }) {}
+
+}  // namespace kv

@@ -1,0 +1,85 @@
+#include "platform/fs/undojob.h"
+
+#include "platform/fs/errortext.h"
+#include "platform/fs/jobcontext.h"
+#include "platform/fs/transfer.h"
+#include "platform/fs/trash.h"
+#include "platform/fs/trashjob.h"
+
+namespace kv {
+
+namespace {
+
+std::string quoted(const std::string& s) { return "\xE2\x80\x9C" + s + "\xE2\x80\x9D"; }
+
+bool exists(FsOps& ops, const std::string& path) {
+    struct stat st {};
+    return ops.lstat(path, st) == 0;
+}
+
+void undo(JobContext& ctx, const UndoInfo& info, const std::string& homeTrash) {
+    FsOps& ops = ctx.ops();
+    switch (info.kind) {
+        case UndoInfo::Kind::None:
+            return;
+        case UndoInfo::Kind::Rename:
+        case UndoInfo::Kind::Move: {
+            std::vector<Transfer::Item> back;
+            for (auto it = info.moved.rbegin(); it != info.moved.rend(); ++it) {
+                if (exists(ops, it->second)) {
+                    back.push_back({it->second, it->first});
+                } else {
+                    ctx.noteSkipped("Cannot undo: " + quoted(it->second) + " no longer exists.");
+                }
+            }
+            Transfer(ctx, TransferMode::Move).run(back);
+            ctx.undo().kind = info.kind;
+            return;
+        }
+        case UndoInfo::Kind::Copy: {
+            std::vector<std::string> present;
+            for (const std::string& p : info.created) {
+                if (exists(ops, p)) {
+                    present.push_back(p);
+                } else {
+                    ctx.noteSkipped("Cannot undo: " + quoted(p) + " no longer exists.");
+                }
+            }
+            ctx.undo().kind = UndoInfo::Kind::Trash;
+            TrashJob::trashAll(ctx, present, homeTrash);
+            return;
+        }
+        case UndoInfo::Kind::NewFolder:
+            for (const std::string& p : info.created) {
+                const int r = ops.rmdir(p);
+                if (r == -ENOTEMPTY || r == -EEXIST) {
+                    ctx.noteSkipped("Cannot undo: the folder " + quoted(p) + " is no longer empty.");
+                } else if (r != 0) {
+                    ctx.noteSkipped("Cannot undo: " + quoted(p) + ": " + errorText(-r));
+                }
+            }
+            return;
+        case UndoInfo::Kind::Trash: {
+            Trash trash(ops, homeTrash);
+            ctx.setTotals(0, info.trashed.size());
+            for (auto it = info.trashed.rbegin(); it != info.trashed.rend(); ++it) {
+                ctx.checkpoint();
+                std::string message;
+                if (trash.restore(*it, message) != 0) {
+                    ctx.noteSkipped("Cannot undo: " + message);
+                }
+                ctx.addItems(1);
+            }
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+UndoJob::UndoJob(UndoInfo info, std::string homeTrash)
+    : FileJob([info = std::move(info), homeTrash = std::move(homeTrash)](JobContext& ctx) {
+          undo(ctx, info, homeTrash);
+      }) {}
+
+}  // namespace kv

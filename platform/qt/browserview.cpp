@@ -1,0 +1,160 @@
+#include "platform/qt/browserview.h"
+
+#include <QFileDialog>
+#include <QStandardPaths>
+#include <QUrl>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineHistory>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+#include "platform/fs/mounts.h"
+#include "platform/qt/folderview.h"
+
+namespace kv {
+
+namespace {
+
+// Web pages stay web pages: they cannot open local files or folders, and a page's request for a new
+// window opens in the same view rather than somewhere the user did not ask for.
+class WebPage : public QWebEnginePage {
+  public:
+    using QWebEnginePage::QWebEnginePage;
+
+  protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
+        if (url.isLocalFile() && type != NavigationTypeTyped)
+            return false;
+        return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+    }
+    QWebEnginePage* createWindow(WebWindowType) override { return this; }
+};
+
+void askWhereToSave(QWebEngineDownloadRequest* download) {
+    const QString suggested = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation) + "/" +
+                              download->downloadFileName();
+    const QString target = QFileDialog::getSaveFileName(nullptr, QObject::tr("Save download as"), suggested);
+    if (target.isEmpty()) {
+        download->cancel();
+        return;
+    }
+    const QFileInfo info(target);
+    download->setDownloadDirectory(info.absolutePath());
+    download->setDownloadFileName(info.fileName());
+    download->accept();
+}
+
+void prepareProfile(QWebEngineProfile* profile) {
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    QWebEngineSettings* s = profile->settings();
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    QObject::connect(profile, &QWebEngineProfile::downloadRequested, profile, askWhereToSave);
+}
+
+}  // namespace
+
+BrowserView::Location BrowserView::classify(const QString& text) {
+    Location where;
+    if (text.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
+        const QUrl url(text);
+        where.folder = url.isLocalFile() && !url.toLocalFile().isEmpty();
+        where.path = url.toLocalFile().toUtf8();
+    } else if (text.startsWith('/')) {
+        where.folder = true;
+        where.path = QByteArray::fromStdString(Mounts::rootOf(text.toStdString()));
+    }
+    if (!where.folder) {
+        where.path.clear();
+        where.address = text;
+    }
+    return where;
+}
+
+BrowserView::BrowserView(QWidget* parent) : QStackedWidget(parent), m_folder(new FolderView(this)) {
+    addWidget(m_folder);
+    connect(m_folder, &FolderView::folderRequested, this, [this](const QByteArray& path) {
+        Location where;
+        where.folder = true;
+        where.path = path;
+        m_history.resize(static_cast<size_t>(m_position + 1));
+        m_history.push_back(where);
+        m_position = static_cast<int>(m_history.size()) - 1;
+        show(where);
+    });
+}
+
+bool BrowserView::showsFolder() const {
+    return currentWidget() == m_folder;
+}
+
+void BrowserView::ensureWeb() {
+    if (m_web)
+        return;
+    m_web = new QWebEngineView(this);
+    auto* page = new WebPage(m_web);
+    prepareProfile(page->profile());
+    m_web->setPage(page);
+    addWidget(m_web);
+    connect(m_web, &QWebEngineView::titleChanged, this, &BrowserView::locationChanged);
+}
+
+void BrowserView::navigate(const QString& text) {
+    const Location where = classify(text);
+    m_history.resize(static_cast<size_t>(m_position + 1));
+    m_history.push_back(where);
+    m_position = static_cast<int>(m_history.size()) - 1;
+    show(where);
+}
+
+void BrowserView::show(const Location& where) {
+    if (where.folder) {
+        setCurrentWidget(m_folder);
+        m_folder->showFolder(where.path);
+    } else {
+        ensureWeb();
+        setCurrentWidget(m_web);
+        // Given as typed; the engine shows its own error page for a text that is not an address.
+        m_web->setUrl(QUrl::fromUserInput(where.address));
+    }
+    emit locationChanged();
+}
+
+void BrowserView::goBack() {
+    if (!showsFolder() && m_web && m_web->history()->canGoBack()) {
+        m_web->back();
+        return;
+    }
+    if (m_position <= 0)
+        return;
+    --m_position;
+    show(m_history[static_cast<size_t>(m_position)]);
+}
+
+void BrowserView::stop() {
+    if (m_web)
+        m_web->stop();
+}
+
+QString BrowserView::locationName() const {
+    if (m_position < 0)
+        return {};
+    if (showsFolder()) {
+        QByteArray p = m_folder->folder();
+        while (p.size() > 1 && p.endsWith('/'))
+            p.chop(1);
+        if (p == "/")
+            return QStringLiteral("/");
+        return QString::fromUtf8(p.mid(p.lastIndexOf('/') + 1));
+    }
+    const QString title = m_web->title();
+    const QString address = m_web->url().toString();
+    return title.isEmpty() ? address : title;
+}
+
+}  // namespace kv

@@ -1,0 +1,44 @@
+#include "platform/qt/drivelist.h"
+
+#include "platform/fs/mounts.h"
+
+namespace kv {
+
+DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
+    refill();
+    connect(this, &QComboBox::activated, this, [this](int) {
+        if (currentText() == m_last)
+            return;
+        m_last = currentText();
+        emit driveChanged();
+    });
+    m_watcher = std::make_unique<MountWatcher>();
+    if (m_watcher->fd() >= 0) {
+        m_notifier = new QSocketNotifier(m_watcher->fd(), QSocketNotifier::Exception, this);
+        connect(m_notifier, &QSocketNotifier::activated, this, [this] {
+            if (m_watcher->changed())
+                refill();
+        });
+    }
+}
+
+void DriveList::refill() {
+    const QString keep = currentText();
+    QStringList texts;
+    for (const auto& e : Mounts().entries())
+        texts << QString::fromStdString(e.text());
+    QStringList now;
+    for (int i = 0; i < count(); ++i)
+        now << itemText(i);
+    if (texts == now)
+        return;
+    const QSignalBlocker block(this);
+    clear();
+    addItems(texts);
+    // The selection stays on its drive while that is mounted; otherwise the list falls back to home.
+    const int kept = keep.isEmpty() ? -1 : findText(keep);
+    setCurrentIndex(kept >= 0 ? kept : 0);
+    m_last = currentText();
+}
+
+}  // namespace kv

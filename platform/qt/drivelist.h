@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QComboBox>
+#include <QSocketNotifier>
+#include <memory>
+
+#include "platform/fs/mountwatcher.h"
+
+namespace kv {
+
+// The machine's drives: the home folder and every mounted, user-visible volume, as "ROOT [LABEL]". The
+// list follows mounts and unmounts; a new list selects the home folder. Only the user picks an entry.
+class DriveList : public QComboBox {
+    Q_OBJECT
+  public:
+    explicit DriveList(QWidget* parent = nullptr);
+
+    // The current entry's text, as the list shows it.
+    QString drive() const { return currentText(); }
+
+  signals:
+    // The user picked another drive.
+    void driveChanged();
+
+  private:
+    void refill();
+
+    std::unique_ptr<MountWatcher> m_watcher;
+    QSocketNotifier* m_notifier = nullptr;
+    QString m_last;
+};
+
+}  // namespace kv

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QByteArray>
+#include <QHash>
+#include <QIcon>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/fs/direntry.h"
+#include "platform/fs/entrysorter.h"
+#include "platform/fs/folderlister.h"
+
+namespace kv {
+
+// The rows of one folder: name, size, type, modified. Entries arrive from a lister thread in batches and
+// are shown through an index vector in the chosen order; icons and types are looked up by name, and
+// only for the rows being painted.
+class FolderModel : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    enum Column { NameColumn, SizeColumn, TypeColumn, ModifiedColumn, ColumnCount };
+
+    explicit FolderModel(QObject* parent = nullptr);
+    ~FolderModel() override;
+
+    // Lists the folder at path (raw bytes); rows appear as the listing streams in.
+    void setFolder(const QByteArray& path);
+    void refresh() { setFolder(m_path); }
+    const QByteArray& folder() const { return m_path; }
+    bool isLoading() const { return m_loading; }
+
+    void setShowHidden(bool show);
+    bool showHidden() const { return m_showHidden; }
+
+    const DirEntry& entryAt(int row) const { return m_entries[m_order[static_cast<size_t>(row)]]; }
+    QByteArray pathAt(int row) const;
+    // The row whose name starts with the text (type-ahead), searching on from `from`; -1 when none.
+    int findPrefix(const QString& text, int from) const;
+    int rowOfName(const QByteArray& name) const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    void sort(int column, Qt::SortOrder order) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    static QString displayName(const std::string& rawName);
+
+  signals:
+    // The listing finished: error 0, or errno with its text.
+    void listed(int error, const QString& message);
+
+  private:
+    void addBatch(std::vector<DirEntry>&& batch, quint64 generation);
+    void finish(int error, const QString& message, quint64 generation);
+    // Changes the order of the rows, keeping persistent indexes on their entries.
+    void relayout(const std::function<void()>& change);
+    void applyFilter();
+    QIcon iconFor(const DirEntry& e) const;
+    QString typeFor(const DirEntry& e) const;
+
+    QByteArray m_path;
+    std::vector<DirEntry> m_entries;      // everything listed, hidden ones included
+    std::vector<std::uint32_t> m_sorted;  // every entry in display order
+    std::vector<std::uint32_t> m_order;   // the rows shown: m_sorted less hidden entries unless shown
+    EntrySorter m_sorter;
+    bool m_showHidden = false;
+    bool m_loading = false;
+    quint64 m_generation = 0;
+    std::unique_ptr<FolderLister> m_lister;
+    mutable QHash<QString, QIcon> m_icons;    // by MIME type name
+    mutable QHash<QString, QString> m_types;  // by MIME type name
+};
+
+}  // namespace kv

@@ -1,0 +1,23 @@
+#include "platform/qt/formwindow.h"
+
+#include <QCloseEvent>
+
+#include "platform/forms/form.h"
+#include "platform/qt/qtfrontend.h"
+
+namespace kv {
+
+FormWindow::FormWindow(Form& form, QtFrontend& frontend) : m_form(&form), m_frontend(frontend) {}
+
+void FormWindow::closeEvent(QCloseEvent* event) {
+    if (m_frontend.ended()) {
+        event->accept();
+        return;
+    }
+    // Ending the program closes every window; a "No" keeps this one as it was.
+    event->ignore();
+    if (m_form)
+        m_form->closeRequested();
+}
+
+}  // namespace kv

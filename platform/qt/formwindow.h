@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QMainWindow>
+
+namespace kv {
+
+class Form;
+class QtFrontend;
+
+// The top-level window of one form. Its client area holds the controls at their twips positions; a
+// close request goes to the form's own handler, and the window never closes by itself.
+class FormWindow : public QMainWindow {
+    Q_OBJECT
+  public:
+    FormWindow(Form& form, QtFrontend& frontend);
+
+    Form* form() const { return m_form; }
+    QWidget* client() const { return centralWidget(); }
+    // The form is being destroyed; no event reaches it any more.
+    void detach() { m_form = nullptr; }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    Form* m_form;
+    QtFrontend& m_frontend;
+};
+
+}  // namespace kv

@@ -1,0 +1,413 @@
+#include "platform/qt/qtfrontend.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFontDatabase>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QWebEngineView>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <stdexcept>
+
+#include "platform/forms/control.h"
+#include "platform/forms/form.h"
+#include "platform/forms/twips.h"
+#include "platform/qt/browserview.h"
+#include "platform/qt/clickablelabel.h"
+#include "platform/qt/drivelist.h"
+#include "platform/qt/formwindow.h"
+
+// The pictures are compiled into this static library; their registration has to be asked for.
+static void registerPictures() {
+    Q_INIT_RESOURCE(pictures);
+}
+
+namespace kv {
+
+namespace {
+
+int px(float twips) {
+    return static_cast<int>(std::lround(static_cast<double>(twips) / kTwipsPerPixel));
+}
+
+QColor colourOf(const Colour& c, const QPalette& palette) {
+    if (c.type == Colour::Type::Rgb)
+        return QColor(c.r, c.g, c.b);
+    switch (static_cast<SysColour>(c.system)) {
+        case SysColour::ScrollBar:
+            return palette.color(QPalette::Button);
+        case SysColour::CaptionText:
+            return palette.color(QPalette::Base);
+        case SysColour::Highlight:
+            return palette.color(QPalette::Highlight);
+        case SysColour::HighlightText:
+            return palette.color(QPalette::HighlightedText);
+    }
+    return palette.color(QPalette::Window);
+}
+
+// "MS Sans Serif" is the desktop's sans serif face at the same point size.
+QFont fontOf(const FontRecord& f) {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    if (f.face != "MS Sans Serif")
+        font.setFamily(QString::fromStdString(f.face));
+    font.setPointSizeF(f.points);
+    font.setBold(f.bold);
+    return font;
+}
+
+void paint(QWidget* w, QPalette::ColorRole role, const Colour& c) {
+    if (c.isDefault())
+        return;
+    QPalette p = w->palette();
+    p.setColor(role, colourOf(c, p));
+    w->setPalette(p);
+    if (role == QPalette::Window)
+        w->setAutoFillBackground(true);
+}
+
+QString displayText(const std::string& text) {
+    QString t = QString::fromStdString(text);
+    t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    return t;
+}
+
+}  // namespace
+
+QtFrontend::QtFrontend() {
+    registerPictures();
+}
+
+QtFrontend::~QtFrontend() {
+    for (auto& [form, window] : m_windows) {
+        window->detach();
+        delete window;
+    }
+}
+
+FormWindow* QtFrontend::windowOf(const Form& form) const {
+    auto it = m_windows.find(&form);
+    return it == m_windows.end() ? nullptr : it->second;
+}
+
+QWidget* QtFrontend::widgetOf(const Control& control) const {
+    auto it = m_widgets.find(&control);
+    return it == m_widgets.end() ? nullptr : it->second;
+}
+
+BrowserView* QtFrontend::viewOf(const Control& control) const {
+    return qobject_cast<BrowserView*>(widgetOf(control));
+}
+
+void QtFrontend::raise(Control* control, void (Control::*event)()) {
+    if (m_ended || !m_widgets.count(control))
+        return;
+    (control->*event)();
+}
+
+void QtFrontend::formBuilt(Form& form) {
+    const WindowRecord& r = form.record();
+    auto* window = new FormWindow(form, *this);
+    window->setObjectName(QString::fromStdString(r.name));
+    window->setWindowTitle(QString::fromStdString(r.caption));
+    if (r.border == Border::None)
+        window->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    if (!r.icon.empty())
+        window->setWindowIcon(QIcon::fromTheme(QStringLiteral("kestrovan"),
+                                               QIcon(":/pictures/" + QString::fromStdString(r.icon))));
+    auto* client = new QWidget(window);
+    client->setObjectName(QStringLiteral("client"));
+    window->setCentralWidget(client);
+    paint(client, QPalette::Window, r.back);
+    client->setFont(fontOf(r.font ? *r.font : defaultFont()));
+
+    for (const MenuRecord& m : r.menu) {
+        QAction* item = window->menuBar()->addAction(QString::fromStdString(m.caption));
+        item->setObjectName(QString::fromStdString(m.name));
+        Form* f = &form;
+        const std::string name = m.name;
+        connect(item, &QAction::triggered, this, [this, f, name] {
+            if (!m_ended && m_windows.count(f))
+                f->menuChosen(name);
+        });
+    }
+
+    std::vector<std::pair<int, QWidget*>> focusOrder;
+    std::vector<const Control*> labels;
+    for (const auto& c : form.controls()) {
+        QWidget* w = createControl(*c, client);
+        m_widgets[c.get()] = w;
+        place(*c);
+        w->setVisible(c->Visible());
+        w->setEnabled(c->Enabled());
+        if (c->record().tabIndex && w->focusPolicy() != Qt::NoFocus)
+            focusOrder.emplace_back(*c->record().tabIndex, w);
+        if (c->kind() == ControlKind::Label)
+            labels.push_back(c.get());
+    }
+    // A label that other controls lie on is a background band: it goes below them, so they stay visible
+    // and clickable.
+    for (const Control* l : labels) {
+        const QRect band = m_widgets[l]->geometry();
+        for (const auto& c : form.controls())
+            if (c.get() != l && m_widgets[c.get()]->geometry().intersects(band)) {
+                m_widgets[l]->lower();
+                break;
+            }
+    }
+    std::stable_sort(focusOrder.begin(), focusOrder.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t i = 1; i < focusOrder.size(); ++i)
+        QWidget::setTabOrder(focusOrder[i - 1].second, focusOrder[i].second);
+
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    if (r.state == WindowState::Maximized) {
+        // Also on a bare X server with no window manager, where showMaximized alone changes nothing: the
+        // load step then reads the maximized width.
+        window->setGeometry(avail);
+    } else {
+        const int menu = r.menu.empty() ? 0 : window->menuBar()->sizeHint().height();
+        window->resize(px(static_cast<float>(r.clientWidth)), px(static_cast<float>(r.clientHeight)) + menu);
+        window->move(avail.center() - window->rect().center());
+    }
+    m_windows[&form] = window;
+}
+
+QWidget* QtFrontend::createControl(Control& c, QWidget* client) {
+    const ControlRecord& r = c.record();
+    const WindowRecord& wr = c.form().record();
+    QWidget* w = nullptr;
+    Control* control = &c;
+    switch (r.kind) {
+        case ControlKind::BrowserView: {
+            auto* view = new BrowserView(client);
+            w = view;
+            break;
+        }
+        case ControlKind::DriveList: {
+            auto* list = new DriveList(client);
+            connect(list, &DriveList::driveChanged, this,
+                    [this, control] { raise(control, &Control::change); });
+            w = list;
+            break;
+        }
+        case ControlKind::Label:
+        case ControlKind::Image: {
+            auto* label = new ClickableLabel(client);
+            if (r.kind == ControlKind::Image) {
+                label->setPixmap(QPixmap(":/pictures/" + QString::fromStdString(r.picture)));
+                label->setCursor(Qt::PointingHandCursor);
+            } else {
+                label->setTextFormat(Qt::PlainText);
+                label->setText(QString::fromStdString(c.Caption()));
+                label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            }
+            label->setFocusPolicy(Qt::NoFocus);
+            connect(label, &ClickableLabel::clicked, this,
+                    [this, control] { raise(control, &Control::click); });
+            w = label;
+            break;
+        }
+        case ControlKind::TextBox: {
+            if (r.multiLine) {
+                auto* box = new QPlainTextEdit(client);
+                box->setPlainText(displayText(c.Text()));
+                box->setReadOnly(true);
+                box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+                w = box;
+            } else {
+                auto* box = new QLineEdit(client);
+                box->setText(QString::fromStdString(c.Text()));
+                connect(box, &QLineEdit::textEdited, this, [this, control](const QString& t) {
+                    if (m_widgets.count(control))
+                        control->textTyped(t.toStdString());
+                });
+                w = box;
+            }
+            break;
+        }
+        case ControlKind::CommandButton: {
+            auto* button = new QPushButton(QString::fromStdString(c.Caption()), client);
+            connect(button, &QPushButton::clicked, this,
+                    [this, control] { raise(control, &Control::click); });
+            w = button;
+            break;
+        }
+        case ControlKind::OptionButton: {
+            auto* option = new QRadioButton(QString::fromStdString(c.Caption()), client);
+            connect(option, &QRadioButton::clicked, this,
+                    [this, control] { raise(control, &Control::click); });
+            w = option;
+            break;
+        }
+    }
+    w->setObjectName(QString::fromStdString(r.name));
+    w->setFont(fontOf(wr.fontOf(r)));
+    paint(w, QPalette::Window, r.back);
+    paint(w, QPalette::WindowText, r.fore);
+    if (r.toolTip) {
+        w->setToolTip(QString::fromStdString(*r.toolTip));
+        w->setAccessibleDescription(QString::fromStdString(*r.toolTip));
+    }
+    // Screen readers find labels and buttons by their captions, everything else by its name.
+    const bool captioned = r.kind == ControlKind::Label || r.kind == ControlKind::CommandButton ||
+                           r.kind == ControlKind::OptionButton;
+    w->setAccessibleName(QString::fromStdString(captioned ? r.caption : r.name));
+    return w;
+}
+
+void QtFrontend::place(const Control& c) {
+    QWidget* w = widgetOf(c);
+    if (!w)
+        return;
+    w->setGeometry(px(c.Left()), px(c.Top()), std::max(0, px(c.Width())), std::max(0, px(c.Height())));
+}
+
+void QtFrontend::formShown(Form& form) {
+    FormWindow* w = windowOf(form);
+    if (!w)
+        return;
+    if (form.record().state == WindowState::Maximized) {
+        w->showMaximized();
+    } else {
+        w->show();
+    }
+    w->raise();
+    w->activateWindow();
+    // The small modeless windows (agreement, What's This, Help) stay in sight beside the view windows.
+    if (form.record().state == WindowState::Maximized)
+        for (auto& [other, window] : m_windows)
+            if (other != &form && other->record().state == WindowState::Normal && window->isVisible())
+                window->raise();
+}
+
+void QtFrontend::formHidden(Form& form) {
+    if (FormWindow* w = windowOf(form))
+        w->hide();
+}
+
+void QtFrontend::formUnloaded(Form& form) {
+    FormWindow* w = windowOf(form);
+    for (const auto& c : form.controls())
+        m_widgets.erase(c.get());
+    m_windows.erase(&form);
+    if (w) {
+        w->detach();
+        w->hide();
+        w->deleteLater();
+    }
+}
+
+void QtFrontend::formChanged(Form& form, FormProperty what) {
+    FormWindow* w = windowOf(form);
+    // A maximized window keeps the screen's frame; the model keeps the values it was given.
+    if (!w || form.record().state == WindowState::Maximized)
+        return;
+    if (what == FormProperty::Left)
+        w->move(px(form.Left()), w->y());
+    if (what == FormProperty::Width)
+        w->resize(px(form.Width()), w->height());
+}
+
+void QtFrontend::controlChanged(Control& c, ControlProperty what) {
+    QWidget* w = widgetOf(c);
+    if (!w)
+        return;
+    switch (what) {
+        case ControlProperty::Left:
+        case ControlProperty::Top:
+        case ControlProperty::Width:
+        case ControlProperty::Height:
+            place(c);
+            break;
+        case ControlProperty::Visible:
+            w->setVisible(c.Visible());
+            break;
+        case ControlProperty::Enabled:
+            w->setEnabled(c.Enabled());
+            break;
+        case ControlProperty::Caption:
+        case ControlProperty::Text:
+            if (auto* l = qobject_cast<QLabel*>(w))
+                l->setText(QString::fromStdString(c.Caption()));
+            if (auto* e = qobject_cast<QLineEdit*>(w))
+                e->setText(QString::fromStdString(c.Text()));
+            if (auto* t = qobject_cast<QPlainTextEdit*>(w))
+                t->setPlainText(displayText(c.Text()));
+            if (auto* b = qobject_cast<QAbstractButton*>(w))
+                b->setText(QString::fromStdString(c.Caption()));
+            break;
+    }
+}
+
+float QtFrontend::scaleWidth(const Form& form) {
+    FormWindow* w = windowOf(form);
+    return w ? static_cast<float>(w->width() * kTwipsPerPixel) : 0.0f;
+}
+
+void QtFrontend::navigate(Control& view, const std::string& location) {
+    BrowserView* v = viewOf(view);
+    if (!v)
+        throw std::runtime_error(view.name() + " is not a browser view");
+    v->navigate(QString::fromStdString(location));
+}
+
+void QtFrontend::goBack(Control& view) {
+    if (BrowserView* v = viewOf(view))
+        v->goBack();
+}
+
+void QtFrontend::stop(Control& view) {
+    if (BrowserView* v = viewOf(view))
+        v->stop();
+}
+
+std::string QtFrontend::locationName(const Control& view) {
+    BrowserView* v = viewOf(view);
+    return v ? v->locationName().toStdString() : std::string();
+}
+
+std::string QtFrontend::drive(const Control& driveList) {
+    auto* list = qobject_cast<DriveList*>(widgetOf(driveList));
+    if (!list)
+        throw std::runtime_error(driveList.name() + " is not a drive list");
+    return list->drive().toStdString();
+}
+
+bool QtFrontend::askYesNo(const std::string& text, const std::string& title) {
+    QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title), QString::fromStdString(text),
+                    QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setWindowModality(Qt::ApplicationModal);
+    return box.exec() == QMessageBox::Yes;
+}
+
+float QtFrontend::screenHeightTwips() {
+    QScreen* s = QGuiApplication::primaryScreen();
+    return s ? static_cast<float>(s->geometry().height() * kTwipsPerPixel) : 0.0f;
+}
+
+void QtFrontend::doEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void QtFrontend::end() {
+    m_ended = true;
+    for (auto& [form, window] : m_windows)
+        window->hide();
+    QCoreApplication::exit(0);
+}
+
+void QtFrontend::handlerFailed(const std::string& what) {
+    std::fprintf(stderr, "kestrovan: a step failed and its handler stopped: %s\n", what.c_str());
+}
+
+}  // namespace kv

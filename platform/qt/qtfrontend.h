@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QObject>
+#include <QWidget>
+#include <map>
+
+#include "platform/forms/frontend.h"
+
+namespace kv {
+
+class FormWindow;
+class BrowserView;
+
+// The program's front end: every form becomes a top-level window with absolutely placed child widgets
+// at twips / 15 logical pixels, following every property the model changes.
+class QtFrontend : public QObject, public Frontend {
+    Q_OBJECT
+  public:
+    QtFrontend();
+    ~QtFrontend() override;
+
+    bool ended() const { return m_ended; }
+    FormWindow* windowOf(const Form& form) const;
+    QWidget* widgetOf(const Control& control) const;
+    BrowserView* viewOf(const Control& control) const;
+
+    void formBuilt(Form& form) override;
+    void formShown(Form& form) override;
+    void formHidden(Form& form) override;
+    void formUnloaded(Form& form) override;
+    void formChanged(Form& form, FormProperty what) override;
+    void controlChanged(Control& control, ControlProperty what) override;
+    float scaleWidth(const Form& form) override;
+    void navigate(Control& view, const std::string& location) override;
+    void goBack(Control& view) override;
+    void stop(Control& view) override;
+    std::string locationName(const Control& view) override;
+    std::string drive(const Control& driveList) override;
+    bool askYesNo(const std::string& text, const std::string& title) override;
+    float screenHeightTwips() override;
+    void doEvents() override;
+    void end() override;
+    void handlerFailed(const std::string& what) override;
+
+  private:
+    QWidget* createControl(Control& control, QWidget* client);
+    void place(const Control& control);
+    // Runs a user event on a control that still exists.
+    void raise(Control* control, void (Control::*event)());
+
+    std::map<const Form*, FormWindow*> m_windows;
+    std::map<const Control*, QWidget*> m_widgets;
+    bool m_ended = false;
+};
+
+}  // namespace kv

@@ -1,0 +1,97 @@
+#include <condition_variable>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <unistd.h>
+
+#include "fs/tempdir.h"
+#include "platform/fs/dirwatcher.h"
+
+namespace kv {
+namespace {
+
+using namespace std::chrono_literals;
+using test::TempDir;
+using test::writeFile;
+
+struct Log {
+    std::mutex mutex;
+    std::condition_variable cv;
+    std::vector<DirChange> changes;
+
+    DirWatcher::ChangeFn fn() {
+        return [this](const DirChange& c) {
+            std::lock_guard lock(mutex);
+            changes.push_back(c);
+            cv.notify_all();
+        };
+    }
+    bool waitFor(size_t n, std::chrono::milliseconds timeout = 5000ms) {
+        std::unique_lock lock(mutex);
+        return cv.wait_for(lock, timeout, [&] { return changes.size() >= n; });
+    }
+};
+
+TEST(DirWatcher, ReportsNamesOfAQuietChange) {
+    TempDir dir;
+    Log log;
+    DirWatcher watcher(log.fn(), 50ms, 300ms);
+    watcher.watch(dir.path());
+    usleep(100 * 1000);  // the watch is added on the watcher's thread
+    writeFile(dir / "new.txt", "x");
+    ASSERT_TRUE(log.waitFor(1));
+    std::lock_guard lock(log.mutex);
+    EXPECT_EQ(log.changes[0].path, dir.path());
+    EXPECT_FALSE(log.changes[0].vanished);
+    EXPECT_EQ(log.changes[0].names, std::vector<std::string>{"new.txt"});
+}
+
+TEST(DirWatcher, CoalescesABurst) {
+    TempDir dir;
+    Log log;
+    DirWatcher watcher(log.fn(), 100ms, 2000ms);
+    watcher.watch(dir.path());
+    usleep(100 * 1000);
+    for (int i = 0; i < 10000; ++i) {
+        writeFile(dir / ("f" + std::to_string(i)), "");
+    }
+    ASSERT_TRUE(log.waitFor(1));
+    usleep(400 * 1000);
+    std::lock_guard lock(log.mutex);
+    // A burst that takes a few seconds to write may be cut by the latest-delay rule a few times.
+    EXPECT_LE(log.changes.size(), 6u);
+    EXPECT_TRUE(log.changes.back().reloadAll);
+}
+
+TEST(DirWatcher, ReportsVanishedFolderAndNonRecursive) {
+    TempDir dir;
+    mkdir((dir / "shown").c_str(), 0755);
+    mkdir((dir / "shown/sub").c_str(), 0755);
+    Log log;
+    DirWatcher watcher(log.fn(), 30ms, 200ms);
+    watcher.watch(dir / "shown");
+    usleep(100 * 1000);
+    writeFile(dir / "shown/sub/deep", "");  // below the shown folder: not reported
+    usleep(150 * 1000);
+    {
+        std::lock_guard lock(log.mutex);
+        EXPECT_TRUE(log.changes.empty());
+    }
+    rename((dir / "shown").c_str(), (dir / "elsewhere").c_str());
+    ASSERT_TRUE(log.waitFor(1));
+    std::lock_guard lock(log.mutex);
+    EXPECT_TRUE(log.changes.back().vanished);
+    EXPECT_EQ(log.changes.back().path, dir / "shown");
+}
+
+TEST(DirWatcher, MissingFolderIsReportedVanished) {
+    Log log;
+    DirWatcher watcher(log.fn());
+    watcher.watch("/nonexistent/folder");
+    ASSERT_TRUE(log.waitFor(1));
+    std::lock_guard lock(log.mutex);
+    EXPECT_TRUE(log.changes[0].vanished);
+    EXPECT_EQ(log.changes[0].error, ENOENT);
+}
+
+}  // namespace
+}  // namespace kv
