@@ -233,6 +233,15 @@ bool Transfer::resolveDest(const std::string& src, const struct stat& st, Dest& 
             return m_ctx.ops().lstat(paths::join(dir, n), s) == 0 || caseClash(dir, n) != nullptr;
         };
         if (tst.st_dev == st.st_dev && tst.st_ino == st.st_ino) {
+            if (existing == src) {
+                return true;  // only the source itself differs in case: a case change, no clash
+            }
+            if (m_mode == TransferMode::Move && paths::parentOf(existing) == paths::parentOf(src)) {
+                // A filesystem that ignores case found the source under the new spelling: renaming
+                // over it changes the case and replaces nothing else.
+                dest.replace = true;
+                return true;
+            }
             if (m_mode == TransferMode::Move) {
                 return false;  // already where it should go: nothing to do, nothing to lose
             }

@@ -154,7 +154,13 @@ QString BrowserView::locationName() const {
     }
     const QString title = m_web->title();
     const QString address = m_web->url().toString();
-    return title.isEmpty() ? address : title;
+    // For a page without a title the engine makes one up from the address, less its scheme; that is
+    // no title, and the page is named by its whole address.
+    const qsizetype scheme = address.indexOf(QLatin1String("://"));
+    const QString bare = scheme < 0 ? address : address.mid(scheme + 3);
+    if (title.isEmpty() || title == address || title == bare)
+        return address;
+    return title;
 }
 
 }  // namespace kv

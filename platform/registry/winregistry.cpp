@@ -138,10 +138,14 @@ long WinRegistry::setValue(RegHandle key, const std::string& valueName, std::uin
     }
     const std::wstring name = toWide(valueName);
     if (isStringType(type)) {
-        const std::wstring wide = toWide(reinterpret_cast<const char*>(data), size);
+        std::wstring wide = toWide(reinterpret_cast<const char*>(data), size);
+        const auto bytes = static_cast<DWORD>(wide.size() * sizeof(wchar_t));
+        // advapi32 counts a terminator the caller left out when the character after the data is NUL
+        // (a string's own terminator always is); a non-NUL guard after the data keeps the stored
+        // length exactly the one asked for.
+        wide.push_back(L'?');
         return ::RegSetValueExW(toHkey(key), name.c_str(), 0, type,
-                                reinterpret_cast<const BYTE*>(wide.data()),
-                                static_cast<DWORD>(wide.size() * sizeof(wchar_t)));
+                                reinterpret_cast<const BYTE*>(wide.data()), bytes);
     }
     return ::RegSetValueExW(toHkey(key), name.c_str(), 0, type, data, size);
 }

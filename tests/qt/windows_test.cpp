@@ -1,0 +1,192 @@
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+#include "platform/fs/mounts.h"
+#include "platform/qt/browserview.h"
+#include "platform/qt/drivelist.h"
+#include "platform/qt/folderview.h"
+#include "qtprogram.h"
+#include "resources/windowrecords.h"
+
+namespace kv::test {
+namespace {
+
+int px(int twips) {
+    return static_cast<int>(std::lround(twips / 15.0));
+}
+
+TEST_F(QtProgramTest, EveryWindowBuildsFromItsRecord) {
+    program().start();
+    for (const WindowRecord& r : windowRecords()) {
+        Form& form = forms()[r.name];
+        QWidget* w = window(r.name);
+        ASSERT_NE(w, nullptr) << r.name;
+        EXPECT_EQ(w->windowTitle().toStdString(), r.caption);
+        EXPECT_EQ(bool(w->windowFlags() & Qt::FramelessWindowHint), r.border == Border::None) << r.name;
+        for (const ControlRecord& c : r.controls) {
+            QWidget* cw = frontend().widgetOf(form[c.name]);
+            ASSERT_NE(cw, nullptr) << r.name << "." << c.name;
+            const std::string where = r.name + "." + c.name;
+            EXPECT_EQ(cw->toolTip().toStdString(), c.toolTip.value_or("")) << where;
+            // Only controls the window Parts move at load differ from the design.
+            if (r.name == "Eula" || r.name == "Whats" || r.name == "Help" || c.kind == ControlKind::Label) {
+                EXPECT_EQ(cw->x(), px(c.left)) << where;
+                EXPECT_EQ(cw->y(), px(c.top)) << where;
+            }
+            if (auto* label = qobject_cast<QLabel*>(cw); label && c.kind == ControlKind::Label) {
+                EXPECT_EQ(label->text().toStdString(), c.caption) << where;
+            }
+            if (auto* button = qobject_cast<QAbstractButton*>(cw)) {
+                EXPECT_EQ(button->text().toStdString(), c.caption);
+            }
+            const bool captioned = c.kind == ControlKind::Label || c.kind == ControlKind::CommandButton ||
+                                   c.kind == ControlKind::OptionButton;
+            EXPECT_EQ(cw->accessibleName().toStdString(), captioned ? c.caption : c.name) << where;
+            EXPECT_EQ(cw->isHidden(), !c.visible) << where;
+            EXPECT_EQ(cw->isEnabled(), c.enabled) << where;
+        }
+    }
+    EXPECT_TRUE(widget("Form1", "Label7")->isHidden());
+    EXPECT_FALSE(widget("Eula", "Command1")->isEnabled());
+    EXPECT_EQ(widget<QLabel>("dublpanl", "Label1")->text(), "Go Back");
+    EXPECT_EQ(widget<QLabel>("Form1", "Label6")->text(), "  2 PanelView");
+    EXPECT_TRUE(widget<QLabel>("dublpanl", "Label1")->font().bold());
+    EXPECT_FALSE(widget<QComboBox>("dublpanl", "lftbox")->font().bold());
+    EXPECT_EQ(widget<QLabel>("Form1", "Image5")->pixmap().size(), QSize(25, 25));
+    EXPECT_EQ(widget<QLabel>("Form1", "Image3")->pixmap().size(), QSize(23, 20));
+}
+
+TEST_F(QtProgramTest, DrivePaneListsTheDriveAndGoBackReturnsToItsTop) {
+    QDir(home()).mkpath("inner/deeper");
+    for (const char* name : {"a.txt", "b.png", "c.tar.gz"}) {
+        QFile f(home() + "/" + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("x");
+    }
+    program().start();
+    auto* hard = widget<BrowserView>("Form1", "Hard");
+    auto* list = widget<DriveList>("Form1", "Hardbox");
+    ASSERT_TRUE(hard && list);
+    EXPECT_TRUE(list->drive().startsWith(home() + " ["));  // a new list selects the home folder
+    FolderModel* model = hard->folderView()->model();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model->isLoading(); }, 5000));
+    QStringList names;
+    for (int row = 0; row < model->rowCount(); ++row)
+        names << model->data(model->index(row, 0), Qt::DisplayRole).toString();
+    EXPECT_EQ(names, (QStringList{"inner", "a.txt", "b.png", "c.tar.gz"}));  // folders first, by name
+
+    // Open the folder inside the view, then one click on "Go back".
+    QTreeView* tree = qobject_cast<QTreeView*>(hard->folderView()->currentView());
+    ASSERT_NE(tree, nullptr);
+    emit tree->activated(model->index(0, 0));
+    EXPECT_EQ(hard->folderView()->folder(), (home() + "/inner").toUtf8());
+    EXPECT_EQ(hard->locationName(), "inner");
+    QTest::mouseClick(widget("Form1", "Label1"), Qt::LeftButton);
+    EXPECT_EQ(hard->folderView()->folder(), home().toUtf8());
+
+    // The other pane was never touched.
+    EXPECT_EQ(widget<BrowserView>("Form1", "floppy")->folderView()->folder(), home().toUtf8());
+
+    // Picking another drive lists it.
+    if (list->count() > 1) {
+        list->setCurrentIndex(1);
+        emit list->activated(1);
+        EXPECT_EQ(hard->folderView()->folder().toStdString(),
+                  Mounts::rootOf(list->itemText(1).toStdString()));
+    }
+}
+
+TEST_F(QtProgramTest, AFolderThatCannotBeListedSaysSoInTheView) {
+    program().start();
+    auto* hard = widget<BrowserView>("Form1", "Hard");
+    hard->navigate(home() + "/no such folder");
+    FolderModel* model = hard->folderView()->model();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model->isLoading(); }, 5000));
+    bool shown = false;
+    for (QLabel* l : hard->folderView()->findChildren<QLabel*>())
+        if (l->isVisible() && l->text().contains("No such file"))
+            shown = true;
+    EXPECT_TRUE(shown);
+}
+
+TEST_F(QtProgramTest, LabelClicksShowTheTargetAndHideTheSource) {
+    program().start();
+    struct Row {
+        const char* window;
+        const char* control;
+        const char* target;
+    };
+    const Row rows[] = {{"Form1", "Label9", "Form3"},  {"Form3", "Label10", "Big"},
+                        {"Big", "Label6", "dublpanl"}, {"dublpanl", "Label3", "Form1"},
+                        {"Form1", "Label8", "Form3"},  {"Form3", "Label1", "Form1"},
+                        {"Form1", "Label10", "Big"},   {"Big", "Image1", "Form1"}};
+    for (const Row& r : rows) {
+        QWidget* source = window(r.window);
+        QTest::mouseClick(widget(r.window, r.control), Qt::LeftButton);
+        EXPECT_FALSE(forms().exists(r.window) && source->isVisible()) << r.window << "." << r.control;
+        EXPECT_TRUE(window(r.target)->isVisible()) << r.window << "." << r.control;
+    }
+    // The three-panel arrangement shows in the widgets at the model's twips.
+    QTest::mouseClick(widget("Form1", "Label9"), Qt::LeftButton);
+    const float s = forms()["Form1"].ScaleWidth();
+    EXPECT_EQ(widget("Form3", "Scd")->x(), std::lround((s * 0.333 - 50) / 15.0));
+    EXPECT_TRUE(widget("Form3", "Fth")->isHidden());
+}
+
+TEST_F(QtProgramTest, ClosingTheMainWindowAsksAndNoKeepsItOpen) {
+    program().start();
+    QString asked;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        asked = box->text();
+        EXPECT_EQ(static_cast<QAbstractButton*>(box->defaultButton()), box->button(QMessageBox::Yes));
+        EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
+        box->button(QMessageBox::No)->click();
+    });
+    window("Form1")->close();
+    EXPECT_EQ(asked, "             Exit Kestrovan?");
+    EXPECT_TRUE(window("Form1")->isVisible());
+    EXPECT_FALSE(frontend().ended());
+
+    QTimer::singleShot(0, [] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box)
+            box->button(QMessageBox::Yes)->click();
+    });
+    forms()["Form1"].menuChosen("mnuWhat");
+    window("Form1")->close();
+    EXPECT_TRUE(frontend().ended());
+    EXPECT_FALSE(window("Whats")->isVisible());
+    EXPECT_FALSE(window("Form1")->isVisible());
+}
+
+TEST_F(QtProgramTest, InfoWindowKeepsItsScrollPositionAcrossCloseAndReopen) {
+    program().start();
+    forms()["Form1"].menuChosen("mnHelpi");
+    auto* text = widget<QPlainTextEdit>("Help", "Text1");
+    ASSERT_NE(text, nullptr);
+    QScrollBar* bar = text->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    const int at = bar->value();
+    QTest::mouseClick(widget("Help", "Image1"), Qt::LeftButton);
+    EXPECT_FALSE(window("Help")->isVisible());
+    forms()["Form1"].menuChosen("mnHelpi");
+    EXPECT_TRUE(window("Help")->isVisible());
+    EXPECT_EQ(widget<QPlainTextEdit>("Help", "Text1"), text);
+    EXPECT_EQ(bar->value(), at);
+}
+
+}  // namespace
+}  // namespace kv::test
