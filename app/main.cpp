@@ -14,8 +14,7 @@ namespace {
 
 bool haveDisplay() {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if (platform && *platform)
-        return true;
+    if (platform && *platform) return true;
     const char* x = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     return (x && *x) || (wayland && *wayland);
@@ -38,7 +37,6 @@ int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestrovan"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Kestrovan"));
     QGuiApplication::setDesktopFileName(QStringLiteral("kestrovan"));
     QApplication::setQuitOnLastWindowClosed(
         false);  // switching views hides one window before showing the next
@@ -47,7 +45,6 @@ int main(int argc, char** argv) {
     auto registry = kv::makeUserRegistry();
     kv::Program program(frontend, *registry);
     program.start();
-    if (frontend.ended())
-        return 0;
+    if (frontend.ended()) return 0;
     return QApplication::exec();
 }

@@ -34,8 +34,7 @@ void CheckHome(const RegModule& reg) {
 
 void ChangeStartPage(Form& form1, const RegModule& reg) {
     const std::string text = form1["Text1"].Text();
-    if (text.size() < 7)
-        return;
+    if (text.size() < 7) return;
     reg.WriteRegString(kHkeyCurrentUser, kSettingsKey, kStartPageWrite, text);
     form1["xtra"].Navigate(text);
 }
@@ -44,8 +43,7 @@ void WebGoBack(Form& form1, const RegModule& reg) {
     const std::string start = readStartPage(reg);
     form1.forms().DoEvents();
     Control& xtra = form1["xtra"];
-    if (xtra.LocationName().substr(0, 4) == "http")
-        xtra.GoBack();
+    if (xtra.LocationName().substr(0, 4) == "http") xtra.GoBack();
     ignoringErrors([&] { xtra.Stop(); });
     ignoringErrors([&] { xtra.Navigate(start); });
 }

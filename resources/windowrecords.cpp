@@ -257,8 +257,7 @@ const std::vector<WindowRecord>& windowRecords() {
 
 const WindowRecord* findWindowRecord(std::string_view windowName) {
     for (const auto& w : windowRecords())
-        if (w.name == windowName)
-            return &w;
+        if (w.name == windowName) return &w;
     return nullptr;
 }
 

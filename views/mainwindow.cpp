@@ -21,8 +21,7 @@ void LayoutMainWindow(Form& form1) {
 }
 
 bool ConfirmExit(Form& form1) {
-    if (form1.forms().askYesNo(kExitQuestion, kExitTitle))
-        form1.forms().End();
+    if (form1.forms().askYesNo(kExitQuestion, kExitTitle)) form1.forms().End();
     return false;
 }
 

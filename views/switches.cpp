@@ -20,8 +20,7 @@ void ShowTwoPanelView(Forms& forms, Form& source) {
     two["rit"].setWidth(halfWidth(source));
     two["lftbox"].setWidth(halfWidth(source));
     two["ritbox"].setWidth(halfWidth(source));
-    if (source.name() == "Form3")
-        source.Unload();
+    if (source.name() == "Form3") source.Unload();
     two.Show();
 }
 

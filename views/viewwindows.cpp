@@ -35,8 +35,7 @@ DrivePane singlePane(Form& f) {
 void wireMultiPanel(Form& form3) {
     Forms& forms = form3.forms();
     Form* f = &form3;
-    for (int column = 0; column < 4; ++column)
-        bindDrivePane(multiPane(form3, column));
+    for (int column = 0; column < 4; ++column) bindDrivePane(multiPane(form3, column));
     form3["Label1"].setOnClick([&forms, f] {
         f->Hide();
         f->Unload();
@@ -49,8 +48,7 @@ void wireMultiPanel(Form& form3) {
 }
 
 void loadMultiPanel(Form& form3) {
-    for (int column = 0; column < 4; ++column)
-        ShowDrive(multiPane(form3, column));
+    for (int column = 0; column < 4; ++column) ShowDrive(multiPane(form3, column));
 }
 
 void wireTwoPanel(Form& dublpanl) {

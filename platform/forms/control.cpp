@@ -80,15 +80,13 @@ std::string Control::Drive() const {
 }
 
 void Control::click() {
-    if (!m_onClick)
-        return;
+    if (!m_onClick) return;
     auto handler = m_onClick;  // the handler may unload this control's form
     m_form.forms().dispatch(handler);
 }
 
 void Control::change() {
-    if (!m_onChange)
-        return;
+    if (!m_onChange) return;
     auto handler = m_onChange;
     m_form.forms().dispatch(handler);
 }

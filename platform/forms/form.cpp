@@ -8,21 +8,18 @@ namespace kv {
 
 Form::Form(Forms& forms, const WindowRecord& record) : m_forms(forms), m_record(record) {
     m_controls.reserve(record.controls.size());
-    for (const auto& c : record.controls)
-        m_controls.push_back(std::make_unique<Control>(*this, c));
+    for (const auto& c : record.controls) m_controls.push_back(std::make_unique<Control>(*this, c));
     m_width = static_cast<float>(record.clientWidth);
 }
 
 Control* Form::find(std::string_view controlName) const {
     for (const auto& c : m_controls)
-        if (c->name() == controlName)
-            return c.get();
+        if (c->name() == controlName) return c.get();
     return nullptr;
 }
 
 Control& Form::operator[](std::string_view controlName) const {
-    if (Control* c = find(controlName))
-        return *c;
+    if (Control* c = find(controlName)) return *c;
     throw std::out_of_range("no control " + std::string(controlName) + " on " + name());
 }
 
@@ -55,8 +52,7 @@ void Form::setWidth(float v) {
 }
 
 bool Form::closeRequested() {
-    if (!m_onCloseRequest)
-        return true;
+    if (!m_onCloseRequest) return true;
     bool allow = false;
     auto handler = m_onCloseRequest;
     m_forms.dispatch([&] { allow = handler(); });
@@ -69,8 +65,7 @@ void Form::setOnMenu(const std::string& itemName, std::function<void()> handler)
 
 void Form::menuChosen(const std::string& itemName) {
     auto it = m_menuHandlers.find(itemName);
-    if (it == m_menuHandlers.end())
-        return;
+    if (it == m_menuHandlers.end()) return;
     auto handler = it->second;
     m_forms.dispatch(handler);
 }

@@ -17,41 +17,33 @@ bool Forms::exists(const std::string& windowName) const {
 }
 
 Form& Forms::get(const std::string& windowName) {
-    if (auto it = m_forms.find(windowName); it != m_forms.end())
-        return *it->second;
+    if (auto it = m_forms.find(windowName); it != m_forms.end()) return *it->second;
     const WindowRecord* record = m_records.find(windowName);
-    if (!record)
-        throw std::out_of_range("no window record " + windowName);
+    if (!record) throw std::out_of_range("no window record " + windowName);
     auto owned = std::make_unique<Form>(*this, *record);
     Form& form = *owned;
     m_forms.emplace(windowName, std::move(owned));
     m_frontend.formBuilt(form);
     auto behaviour = m_behaviour.find(windowName);
     if (behaviour != m_behaviour.end()) {
-        if (behaviour->second.wire)
-            behaviour->second.wire(form);
-        if (behaviour->second.load)
-            behaviour->second.load(form);
+        if (behaviour->second.wire) behaviour->second.wire(form);
+        if (behaviour->second.load) behaviour->second.load(form);
     }
     return form;
 }
 
 void Forms::unload(Form& form) {
     auto it = m_forms.find(form.name());
-    if (it == m_forms.end() || it->second.get() != &form)
-        return;
-    if (form.Visible())
-        form.Hide();
+    if (it == m_forms.end() || it->second.get() != &form) return;
+    if (form.Visible()) form.Hide();
     m_frontend.formUnloaded(form);
     std::unique_ptr<Form> owned = std::move(it->second);
     m_forms.erase(it);
-    if (m_depth > 0)
-        m_unloaded.push_back(std::move(owned));  // the running handler may still refer to it
+    if (m_depth > 0) m_unloaded.push_back(std::move(owned));  // the running handler may still refer to it
 }
 
 void Forms::dispatch(const std::function<void()>& handler) {
-    if (m_ended)
-        return;
+    if (m_ended) return;
     ++m_depth;
     try {
         handler();
@@ -60,15 +52,13 @@ void Forms::dispatch(const std::function<void()>& handler) {
     } catch (const std::exception& e) {
         m_frontend.handlerFailed(e.what());
     }
-    if (--m_depth == 0)
-        m_unloaded.clear();
+    if (--m_depth == 0) m_unloaded.clear();
 }
 
 void Forms::DoEvents() {
     m_frontend.doEvents();
     // An event handled meanwhile may have ended the program: the waiting handler stops here too.
-    if (m_ended)
-        throw ProgramEnded{};
+    if (m_ended) throw ProgramEnded{};
 }
 
 void Forms::End() {

@@ -85,16 +85,13 @@ struct WindowRecord {
 
     const ControlRecord* control(std::string_view controlName) const {
         for (const auto& c : controls)
-            if (c.name == controlName)
-                return &c;
+            if (c.name == controlName) return &c;
         return nullptr;
     }
     // The font a control is shown in: its own, else the window's, else the default.
     FontRecord fontOf(const ControlRecord& c) const {
-        if (c.font)
-            return *c.font;
-        if (font)
-            return *font;
+        if (c.font) return *c.font;
+        if (font) return *font;
         return defaultFont();
     }
 };

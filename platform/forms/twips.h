@@ -15,10 +15,8 @@ inline constexpr int kTwipsPerPixel = 15;
 inline double roundHalfEven(double v) {
     const double f = std::floor(v);
     const double d = v - f;
-    if (d < 0.5)
-        return f;
-    if (d > 0.5)
-        return f + 1.0;
+    if (d < 0.5) return f;
+    if (d > 0.5) return f + 1.0;
     return std::fmod(f, 2.0) == 0.0 ? f : f + 1.0;
 }
 

@@ -19,8 +19,8 @@ struct ClashDecision {
 
 // A name the job is about to create is taken. Carries what a prompt shows about both items.
 struct ClashRequest {
-    std::string source;        // the item being copied or moved (raw bytes)
-    std::string target;        // the existing item that clashes
+    std::string source;         // the item being copied or moved (raw bytes)
+    std::string target;         // the existing item that clashes
     std::string suggestedName;  // the free name KeepBoth would use
     std::uint64_t sourceSize = 0, targetSize = 0;
     std::int64_t sourceMtimeNs = 0, targetMtimeNs = 0;

@@ -11,7 +11,7 @@ namespace kv {
 // first without following symlinks, so a link to a folder deletes the link, never what it points
 // to. No undo.
 class DeleteJob : public FileJob {
-public:
+  public:
     explicit DeleteJob(std::vector<std::string> paths);
 };
 

@@ -1,8 +1,8 @@
 #pragma once
 
+#include <sys/types.h>
 #include <cstdint>
 #include <string>
-#include <sys/types.h>
 
 namespace kv {
 

@@ -1,15 +1,15 @@
 #include "platform/fs/dirwatcher.h"
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 #include <cerrno>
 #include <deque>
 #include <map>
 #include <mutex>
-#include <poll.h>
 #include <set>
-#include <sys/eventfd.h>
-#include <sys/inotify.h>
 #include <thread>
-#include <unistd.h>
 
 namespace kv {
 
@@ -30,7 +30,7 @@ struct DirWatcher::State {
     std::chrono::milliseconds quiet;
     std::chrono::milliseconds maxDelay;
 
-    std::mutex mutex;  // guards commands, stop and onChange
+    std::mutex mutex;                                   // guards commands, stop and onChange
     std::deque<std::pair<bool, std::string>> commands;  // (add?, path)
     bool stop = false;
     ChangeFn onChange;
@@ -181,7 +181,8 @@ struct DirWatcher::State {
         if (deadline == Clock::time_point::max()) {
             return -1;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         return left < 0 ? 0 : static_cast<int>(left) + 1;
     }
 

@@ -18,7 +18,7 @@ namespace kv {
 // watch resolves the path, which a hung mount can stall, so that too happens on the watcher thread;
 // no method ever waits for the filesystem, the destructor included.
 class DirWatcher {
-public:
+  public:
     using ChangeFn = std::function<void(const DirChange&)>;
 
     explicit DirWatcher(ChangeFn onChange, std::chrono::milliseconds quiet = std::chrono::milliseconds(100),
@@ -33,7 +33,7 @@ public:
 
     struct State;
 
-private:
+  private:
     std::shared_ptr<State> m_state;
 };
 

@@ -15,7 +15,7 @@ enum class SortOrder { Ascending, Descending };
 // std::sort over 4-byte indices with the precomputed keys. Pure functions of their arguments: safe to
 // run on any thread, which is what keeps a 100,000-row re-sort off the UI thread.
 class EntrySorter {
-public:
+  public:
     EntrySorter(SortColumn column = SortColumn::Name, SortOrder order = SortOrder::Ascending,
                 bool foldersFirst = true);
 
@@ -34,7 +34,7 @@ public:
     SortColumn column() const { return m_column; }
     SortOrder sortOrder() const { return m_order; }
 
-private:
+  private:
     int compareByColumn(const DirEntry& a, const DirEntry& b) const;
 
     SortColumn m_column;

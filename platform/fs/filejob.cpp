@@ -20,7 +20,8 @@ void FileJob::start() {
     if (m_context) {
         return;
     }
-    m_context = std::make_shared<JobContext>(m_ops, m_resolver, std::move(m_onProgress), std::move(m_onFinished));
+    m_context =
+        std::make_shared<JobContext>(m_ops, m_resolver, std::move(m_onProgress), std::move(m_onFinished));
     std::thread([ctx = m_context, body = std::move(m_body)] {
         bool cancelled = false;
         try {
@@ -52,7 +53,9 @@ void FileJob::resume() {
     }
 }
 
-bool FileJob::isFinished() const { return m_context && m_context->isFinished(); }
+bool FileJob::isFinished() const {
+    return m_context && m_context->isFinished();
+}
 
 void FileJob::wait() {
     if (m_context) {
@@ -60,8 +63,12 @@ void FileJob::wait() {
     }
 }
 
-JobProgress FileJob::progress() const { return m_context ? m_context->progress() : JobProgress{}; }
+JobProgress FileJob::progress() const {
+    return m_context ? m_context->progress() : JobProgress{};
+}
 
-JobResult FileJob::result() const { return m_context ? m_context->result() : JobResult{}; }
+JobResult FileJob::result() const {
+    return m_context ? m_context->result() : JobResult{};
+}
 
 }  // namespace kv

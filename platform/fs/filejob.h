@@ -17,7 +17,7 @@ class JobContext;
 // Destroying a running job cancels it without waiting: the thread cleans up (removes a partial file)
 // and ends on its own. Nothing here blocks the caller except wait(), which is for tests and tools.
 class FileJob {
-public:
+  public:
     using ProgressFn = std::function<void(const JobProgress&)>;
     using FinishedFn = std::function<void(const JobResult&)>;
 
@@ -41,13 +41,13 @@ public:
     // Complete once finished (also passed to the finished callback); includes the undo information.
     JobResult result() const;
 
-protected:
+  protected:
     using Body = std::function<void(JobContext&)>;
     // The body runs on the job thread and may only use what it captured by value and the context:
     // the handle can be gone while it runs.
     explicit FileJob(Body body);
 
-private:
+  private:
     Body m_body;
     std::shared_ptr<FsOps> m_ops;
     std::shared_ptr<JobResolver> m_resolver;

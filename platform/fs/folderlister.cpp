@@ -1,15 +1,15 @@
 #include "platform/fs/folderlister.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
 #include <mutex>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 
 #include "platform/fs/errortext.h"
 #include "platform/fs/sortkey.h"
@@ -126,7 +126,9 @@ int listFolder(const std::string& path, const std::atomic<bool>* cancelled, Emit
 
 FolderLister::FolderLister() = default;
 
-FolderLister::~FolderLister() { cancel(); }
+FolderLister::~FolderLister() {
+    cancel();
+}
 
 void FolderLister::cancel() {
     if (!m_state) {
@@ -169,7 +171,8 @@ int FolderLister::listNow(const std::string& path, std::vector<DirEntry>& out) {
         if (out.empty()) {
             out = std::move(batch);
         } else {
-            out.insert(out.end(), std::make_move_iterator(batch.begin()), std::make_move_iterator(batch.end()));
+            out.insert(out.end(), std::make_move_iterator(batch.begin()),
+                       std::make_move_iterator(batch.end()));
         }
         return true;
     });

@@ -17,7 +17,7 @@ namespace kv {
 // After cancel() or the destructor returns no callback starts any more. Neither ever waits for the
 // filesystem: a listing stuck on a hung mount is abandoned, its thread finishes on its own later.
 class FolderLister {
-public:
+  public:
     using BatchFn = std::function<void(std::vector<DirEntry>&& batch)>;
     // error is 0 on success, else the errno of the failure; message is its text ("Permission denied").
     using DoneFn = std::function<void(int error, const std::string& message)>;
@@ -37,7 +37,7 @@ public:
 
     struct State;
 
-private:
+  private:
     std::shared_ptr<State> m_state;
 };
 

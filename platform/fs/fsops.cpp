@@ -1,29 +1,39 @@
 #include "platform/fs/fsops.h"
 
-#include <cerrno>
-#include <climits>
-#include <cstdio>
-#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
 
 namespace kv {
 
 namespace {
 
-int result(int r) { return r < 0 ? -errno : r; }
-ssize_t resultSz(ssize_t r) { return r < 0 ? -errno : r; }
+int result(int r) {
+    return r < 0 ? -errno : r;
+}
+ssize_t resultSz(ssize_t r) {
+    return r < 0 ? -errno : r;
+}
 
 }  // namespace
 
-int FsOps::lstat(const std::string& path, struct stat& st) { return result(::lstat(path.c_str(), &st)); }
+int FsOps::lstat(const std::string& path, struct stat& st) {
+    return result(::lstat(path.c_str(), &st));
+}
 
-int FsOps::stat(const std::string& path, struct stat& st) { return result(::stat(path.c_str(), &st)); }
+int FsOps::stat(const std::string& path, struct stat& st) {
+    return result(::stat(path.c_str(), &st));
+}
 
-int FsOps::fstat(int fd, struct stat& st) { return result(::fstat(fd, &st)); }
+int FsOps::fstat(int fd, struct stat& st) {
+    return result(::fstat(fd, &st));
+}
 
 int FsOps::realPath(const std::string& path, std::string& out) {
     char* r = ::realpath(path.c_str(), nullptr);
@@ -58,20 +68,29 @@ int FsOps::openRead(const std::string& path) {
 }
 
 int FsOps::createExclusive(const std::string& path, mode_t mode) {
-    return result(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, mode));
+    return result(
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, mode));
 }
 
-ssize_t FsOps::read(int fd, void* buf, size_t count) { return resultSz(::read(fd, buf, count)); }
+ssize_t FsOps::read(int fd, void* buf, size_t count) {
+    return resultSz(::read(fd, buf, count));
+}
 
-ssize_t FsOps::write(int fd, const void* buf, size_t count) { return resultSz(::write(fd, buf, count)); }
+ssize_t FsOps::write(int fd, const void* buf, size_t count) {
+    return resultSz(::write(fd, buf, count));
+}
 
 ssize_t FsOps::copyRange(int in, int out, size_t count) {
     return resultSz(::copy_file_range(in, nullptr, out, nullptr, count, 0));
 }
 
-int FsOps::cloneFile(int in, int out) { return result(::ioctl(out, FICLONE, in)); }
+int FsOps::cloneFile(int in, int out) {
+    return result(::ioctl(out, FICLONE, in));
+}
 
-int FsOps::fsync(int fd) { return result(::fsync(fd)); }
+int FsOps::fsync(int fd) {
+    return result(::fsync(fd));
+}
 
 int FsOps::fsyncPath(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -84,13 +103,21 @@ int FsOps::fsyncPath(const std::string& path) {
     return r == -EINVAL ? 0 : r;
 }
 
-int FsOps::close(int fd) { return result(::close(fd)); }
+int FsOps::close(int fd) {
+    return result(::close(fd));
+}
 
-int FsOps::fchmod(int fd, mode_t mode) { return result(::fchmod(fd, mode)); }
+int FsOps::fchmod(int fd, mode_t mode) {
+    return result(::fchmod(fd, mode));
+}
 
-int FsOps::fchown(int fd, uid_t uid, gid_t gid) { return result(::fchown(fd, uid, gid)); }
+int FsOps::fchown(int fd, uid_t uid, gid_t gid) {
+    return result(::fchown(fd, uid, gid));
+}
 
-int FsOps::futimens(int fd, const struct timespec times[2]) { return result(::futimens(fd, times)); }
+int FsOps::futimens(int fd, const struct timespec times[2]) {
+    return result(::futimens(fd, times));
+}
 
 int FsOps::rename(const std::string& from, const std::string& to, bool noReplace) {
     if (!noReplace) {
@@ -120,11 +147,17 @@ int FsOps::rename(const std::string& from, const std::string& to, bool noReplace
     return result(::rename(from.c_str(), to.c_str()));
 }
 
-int FsOps::unlink(const std::string& path) { return result(::unlink(path.c_str())); }
+int FsOps::unlink(const std::string& path) {
+    return result(::unlink(path.c_str()));
+}
 
-int FsOps::rmdir(const std::string& path) { return result(::rmdir(path.c_str())); }
+int FsOps::rmdir(const std::string& path) {
+    return result(::rmdir(path.c_str()));
+}
 
-int FsOps::mkdir(const std::string& path, mode_t mode) { return result(::mkdir(path.c_str(), mode)); }
+int FsOps::mkdir(const std::string& path, mode_t mode) {
+    return result(::mkdir(path.c_str(), mode));
+}
 
 int FsOps::symlink(const std::string& target, const std::string& path) {
     return result(::symlink(target.c_str(), path.c_str()));
@@ -150,7 +183,9 @@ int FsOps::mknod(const std::string& path, mode_t mode, dev_t dev) {
     return result(::mknod(path.c_str(), mode, dev));
 }
 
-int FsOps::chmod(const std::string& path, mode_t mode) { return result(::chmod(path.c_str(), mode)); }
+int FsOps::chmod(const std::string& path, mode_t mode) {
+    return result(::chmod(path.c_str(), mode));
+}
 
 int FsOps::lchown(const std::string& path, uid_t uid, gid_t gid) {
     return result(::lchown(path.c_str(), uid, gid));

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <string>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <string>
 #include <vector>
 
 namespace kv {
@@ -12,7 +12,7 @@ namespace kv {
 // FsOps; production uses this class as is. Every call returns 0 (or a count or descriptor) on
 // success and -errno on failure, and never changes errno for the caller to read later.
 class FsOps {
-public:
+  public:
     virtual ~FsOps() = default;
 
     virtual int lstat(const std::string& path, struct stat& st);
@@ -28,7 +28,7 @@ public:
     virtual ssize_t read(int fd, void* buf, size_t count);
     virtual ssize_t write(int fd, const void* buf, size_t count);
     virtual ssize_t copyRange(int in, int out, size_t count);  // copy_file_range at the current offsets
-    virtual int cloneFile(int in, int out);                     // FICLONE: share the extents
+    virtual int cloneFile(int in, int out);                    // FICLONE: share the extents
     virtual int fsync(int fd);
     virtual int fsyncPath(const std::string& path);  // a folder's entries reach the disk
     virtual int close(int fd);

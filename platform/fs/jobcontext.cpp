@@ -8,8 +8,8 @@ namespace {
 constexpr auto kProgressInterval = std::chrono::milliseconds(200);
 }
 
-JobContext::JobContext(std::shared_ptr<FsOps> ops, std::shared_ptr<JobResolver> resolver, ProgressFn onProgress,
-                       FinishedFn onFinished)
+JobContext::JobContext(std::shared_ptr<FsOps> ops, std::shared_ptr<JobResolver> resolver,
+                       ProgressFn onProgress, FinishedFn onFinished)
     : m_ops(std::move(ops)),
       m_resolver(std::move(resolver)),
       m_onProgress(std::move(onProgress)),

@@ -20,7 +20,7 @@ namespace kv {
 // Outlives the handle when a job is abandoned, which is why it, not the handle, is what the thread
 // holds.
 class JobContext : public std::enable_shared_from_this<JobContext> {
-public:
+  public:
     using ProgressFn = std::function<void(const JobProgress&)>;
     using FinishedFn = std::function<void(const JobResult&)>;
 
@@ -54,7 +54,7 @@ public:
     // The handle is gone: no callback may run from now on (waits only for one already running).
     void detach();
 
-private:
+  private:
     void emitProgress(bool force);
     template <typename Decision>
     std::optional<Decision> waitAnswer(std::optional<Decision>& slot);

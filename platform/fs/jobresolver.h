@@ -12,7 +12,7 @@ namespace kv {
 // thread. The job waits for the reply, or for cancel(); a reply that comes after the job stopped is
 // ignored, so a prompt closed late is harmless. Only the first call of a reply counts.
 class JobResolver {
-public:
+  public:
     using ClashReply = std::function<void(ClashDecision)>;
     using ErrorReply = std::function<void(ErrorDecision)>;
 

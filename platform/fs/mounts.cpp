@@ -1,31 +1,32 @@
 #include "platform/fs/mounts.h"
 
+#include <dirent.h>
+#include <pwd.h>
+#include <unistd.h>
 #include <array>
 #include <cctype>
 #include <climits>
 #include <cstdlib>
-#include <dirent.h>
 #include <fstream>
 #include <map>
-#include <pwd.h>
 #include <sstream>
-#include <unistd.h>
 
 namespace kv {
 
 namespace {
 
 constexpr std::array kHiddenTypes = {
-    "proc",      "sysfs",    "cgroup",    "cgroup2",     "devpts",      "devtmpfs",        "securityfs",
-    "debugfs",   "tracefs",  "mqueue",    "bpf",         "pstore",      "configfs",        "fusectl",
-    "hugetlbfs", "autofs",   "binfmt_misc", "efivarfs",  "rpc_pipefs",  "nsfs",            "selinuxfs",
-    "nfsd",      "ramfs",    "rootfs",    "fuse.gvfsd-fuse", "fuse.portal", "fuse.lxcfs", "fuse.snapfuse",
-    "overlay_internal"};
+    "proc",        "sysfs",       "cgroup",        "cgroup2",         "devpts",
+    "devtmpfs",    "securityfs",  "debugfs",       "tracefs",         "mqueue",
+    "bpf",         "pstore",      "configfs",      "fusectl",         "hugetlbfs",
+    "autofs",      "binfmt_misc", "efivarfs",      "rpc_pipefs",      "nsfs",
+    "selinuxfs",   "nfsd",        "ramfs",         "rootfs",          "fuse.gvfsd-fuse",
+    "fuse.portal", "fuse.lxcfs",  "fuse.snapfuse", "overlay_internal"};
 
 // Mount points under these belong to the system or a container runtime, not to the user.
-constexpr std::array kHiddenPrefixes = {"/proc",        "/sys",           "/dev",      "/run",
-                                        "/snap",        "/var/snap",      "/var/lib/docker",
-                                        "/var/lib/containers", "/var/lib/snapd", "/boot",  "/etc"};
+constexpr std::array kHiddenPrefixes = {
+    "/proc",          "/sys",  "/dev", "/run", "/snap", "/var/snap", "/var/lib/docker", "/var/lib/containers",
+    "/var/lib/snapd", "/boot", "/etc"};
 // ... except these, which users do open.
 constexpr std::array kShownPrefixes = {"/dev/shm", "/run/media"};
 
@@ -39,8 +40,8 @@ std::string unescapeOctal(std::string_view s) {
     std::string out;
     out.reserve(s.size());
     for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] >= '0' && s[i + 1] <= '3' && s[i + 2] >= '0' && s[i + 2] <= '7' && s[i + 3] >= '0' &&
-            s[i + 3] <= '7') {
+        if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] >= '0' && s[i + 1] <= '3' && s[i + 2] >= '0' &&
+            s[i + 2] <= '7' && s[i + 3] >= '0' && s[i + 3] <= '7') {
             out.push_back(static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0')));
             i += 3;
         } else {
@@ -109,7 +110,9 @@ std::string lastComponent(const std::string& path) {
 }  // namespace
 
 Mounts::Mounts(std::string homeDir, std::string mountInfoPath, std::string byLabelDir)
-    : m_home(std::move(homeDir)), m_mountInfoPath(std::move(mountInfoPath)), m_byLabelDir(std::move(byLabelDir)) {
+    : m_home(std::move(homeDir)),
+      m_mountInfoPath(std::move(mountInfoPath)),
+      m_byLabelDir(std::move(byLabelDir)) {
     if (m_home.empty()) {
         if (const char* h = std::getenv("HOME"); h && *h) {
             m_home = h;

@@ -14,7 +14,7 @@ namespace kv {
 // out. Reading never touches the mounted filesystems themselves, so a hung network mount cannot stall
 // the caller.
 class Mounts {
-public:
+  public:
     // homeDir empty: $HOME, else the password database. The paths are parameters so tests can feed
     // their own mount table and label folder.
     explicit Mounts(std::string homeDir = {}, std::string mountInfoPath = "/proc/self/mountinfo",
@@ -33,7 +33,7 @@ public:
 
     const std::string& homeDir() const { return m_home; }
 
-private:
+  private:
     std::string m_home;
     std::string m_mountInfoPath;
     std::string m_byLabelDir;

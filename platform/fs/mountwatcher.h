@@ -8,7 +8,7 @@ namespace kv {
 // mount and unmount, so a thread can sleep in wait(), a Qt event loop can watch fd() with a
 // QSocketNotifier of type Exception and then call changed(), and a timer can just call changed().
 class MountWatcher {
-public:
+  public:
     explicit MountWatcher(const std::string& mountInfoPath = "/proc/self/mountinfo");
     ~MountWatcher();
     MountWatcher(const MountWatcher&) = delete;
@@ -23,7 +23,7 @@ public:
 
     int fd() const { return m_fd; }
 
-private:
+  private:
     std::string readAll();
 
     int m_fd = -1;

@@ -13,8 +13,8 @@ NewFolderJob::NewFolderJob(std::string parentDir, std::string name)
           ctx.undo().kind = UndoInfo::Kind::NewFolder;
           ctx.setTotals(0, 1);
           if (!paths::isValidName(name)) {
-              ctx.askError({parentDir, "create", "\xE2\x80\x9C" + name + "\xE2\x80\x9D cannot be used as a name.",
-                            EINVAL, false});
+              ctx.askError({parentDir, "create",
+                            "\xE2\x80\x9C" + name + "\xE2\x80\x9D cannot be used as a name.", EINVAL, false});
               return;
           }
           for (;;) {
@@ -41,9 +41,10 @@ NewFolderJob::NewFolderJob(std::string parentDir, std::string name)
               if (r == -EEXIST) {
                   continue;
               }
-              if (ctx.askError({path, "create",
-                                "Cannot create the folder \xE2\x80\x9C" + path + "\xE2\x80\x9D: " + errorText(-r), -r,
-                                true}) == ErrorChoice::Skip) {
+              if (ctx.askError(
+                      {path, "create",
+                       "Cannot create the folder \xE2\x80\x9C" + path + "\xE2\x80\x9D: " + errorText(-r), -r,
+                       true}) == ErrorChoice::Skip) {
                   return;
               }
           }

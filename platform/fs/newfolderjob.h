@@ -9,7 +9,7 @@ namespace kv {
 // Creates a folder. A taken name (letter case ignored) gets the next free "Name (2)"; the folder
 // created is result().undo.created.front().
 class NewFolderJob : public FileJob {
-public:
+  public:
     explicit NewFolderJob(std::string parentDir, std::string name = "New Folder");
 };
 

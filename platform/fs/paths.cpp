@@ -41,11 +41,12 @@ bool isSameOrInside(std::string_view inner, std::string_view outer) {
     if (outer == "/") {
         return true;
     }
-    return inner == outer ||
-           (inner.size() > outer.size() && inner.substr(0, outer.size()) == outer && inner[outer.size()] == '/');
+    return inner == outer || (inner.size() > outer.size() && inner.substr(0, outer.size()) == outer &&
+                              inner[outer.size()] == '/');
 }
 
-std::string freeName(std::string_view name, bool isDir, const std::function<bool(const std::string&)>& taken) {
+std::string freeName(std::string_view name, bool isDir,
+                     const std::function<bool(const std::string&)>& taken) {
     std::string_view stem = name;
     std::string_view ext;
     const size_t dot = name.rfind('.');
@@ -57,7 +58,8 @@ std::string freeName(std::string_view name, bool isDir, const std::function<bool
         const std::string suffix = " (" + std::to_string(n) + ")";
         std::string_view s = stem;
         if (s.size() + suffix.size() + ext.size() > kNameMax) {
-            s = s.substr(0, kNameMax > suffix.size() + ext.size() ? kNameMax - suffix.size() - ext.size() : 0);
+            s = s.substr(0,
+                         kNameMax > suffix.size() + ext.size() ? kNameMax - suffix.size() - ext.size() : 0);
         }
         std::string candidate = std::string(s) + suffix + std::string(ext);
         if (!taken(candidate)) {

@@ -9,9 +9,13 @@ namespace kv {
 
 namespace {
 
-std::string quoted(const std::string& s) { return "\xE2\x80\x9C" + s + "\xE2\x80\x9D"; }
+std::string quoted(const std::string& s) {
+    return "\xE2\x80\x9C" + s + "\xE2\x80\x9D";
+}
 
-bool sameInode(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+bool sameInode(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
 
 void renameItem(JobContext& ctx, const std::string& src, const std::string& newName) {
     FsOps& ops = ctx.ops();
@@ -30,10 +34,11 @@ void renameItem(JobContext& ctx, const std::string& src, const std::string& newN
     std::string replacedOther;
     for (;;) {
         ctx.checkpoint();
-        struct stat st {}, tst{};
+        struct stat st {
+        }, tst{};
         if (const int r = ops.lstat(src, st); r != 0) {
-            if (ctx.askError({src, "rename", "Cannot rename " + quoted(src) + ": " + errorText(-r), -r, true}) ==
-                ErrorChoice::Skip) {
+            if (ctx.askError({src, "rename", "Cannot rename " + quoted(src) + ": " + errorText(-r), -r,
+                              true}) == ErrorChoice::Skip) {
                 return;
             }
             continue;
@@ -67,10 +72,11 @@ void renameItem(JobContext& ctx, const std::string& src, const std::string& newN
             req.targetMtimeNs = tst.st_mtim.tv_sec * 1000000000LL + tst.st_mtim.tv_nsec;
             req.caseOnly = existing != dest;
             req.canReplace = !req.sourceIsDir && !req.targetIsDir;
-            req.suggestedName = paths::freeName(paths::baseName(dest), req.sourceIsDir, [&](const std::string& n) {
-                struct stat s {};
-                return ops.lstat(paths::join(dir, n), s) == 0;
-            });
+            req.suggestedName =
+                paths::freeName(paths::baseName(dest), req.sourceIsDir, [&](const std::string& n) {
+                    struct stat s {};
+                    return ops.lstat(paths::join(dir, n), s) == 0;
+                });
             const ClashDecision d = ctx.askClash(req);
             if (d.choice == ClashChoice::Skip) {
                 ctx.noteSkipped({});
@@ -85,9 +91,10 @@ void renameItem(JobContext& ctx, const std::string& src, const std::string& newN
         }
         const int r = ops.rename(src, dest, !(replace || sameItem));
         if (r == 0) {
-            struct stat placed {}, other{};
-            if (!replacedOther.empty() && ops.lstat(dest, placed) == 0 && ops.lstat(replacedOther, other) == 0 &&
-                !sameInode(placed, other)) {
+            struct stat placed {
+            }, other{};
+            if (!replacedOther.empty() && ops.lstat(dest, placed) == 0 &&
+                ops.lstat(replacedOther, other) == 0 && !sameInode(placed, other)) {
                 ops.unlink(replacedOther);
             }
             ctx.undo().moved.emplace_back(src, dest);

@@ -10,7 +10,7 @@ namespace kv {
 // the resolver (Replace only between two non-folders); changing only the case of a name works on
 // filesystems that ignore case too. Undo information: the (from, to) pair.
 class RenameJob : public FileJob {
-public:
+  public:
     RenameJob(std::string path, std::string newName);
 };
 

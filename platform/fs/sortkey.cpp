@@ -46,8 +46,8 @@ std::string SortKey::fold(std::string_view name) {
         }
         return out;
     }
-    const QString decomposed =
-        QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())).normalized(QString::NormalizationForm_KD);
+    const QString decomposed = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()))
+                                   .normalized(QString::NormalizationForm_KD);
     QString bare;
     bare.reserve(decomposed.size());
     for (QChar ch : decomposed) {

@@ -10,7 +10,7 @@ namespace kv {
 // ("file2" before "file10"). Computing it once per entry, on the lister thread, keeps sorting 100,000
 // rows a matter of memcmp. Equal keys ("a01" and "a1", "A" and "a") are told apart by the raw name.
 class SortKey {
-public:
+  public:
     static std::string make(std::string_view name);
 
     // The folded, accent-free form without the digit encoding; also used for case-only clash checks.

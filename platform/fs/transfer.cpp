@@ -1,9 +1,9 @@
 #include "platform/fs/transfer.h"
 
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <random>
-#include <unistd.h>
 
 #include "platform/fs/errortext.h"
 #include "platform/fs/jobcancelled.h"
@@ -23,12 +23,14 @@ std::int64_t mtimeNs(const struct stat& st) {
     return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
 }
 
-std::string quoted(const std::string& path) { return "\xE2\x80\x9C" + path + "\xE2\x80\x9D"; }
+std::string quoted(const std::string& path) {
+    return "\xE2\x80\x9C" + path + "\xE2\x80\x9D";
+}
 
 // Removes a temporary file unless it was placed; also closes descriptors on every way out, so a
 // cancel (thrown) or an error leaves no partial file behind.
 class TempGuard {
-public:
+  public:
     explicit TempGuard(FsOps& ops) : m_ops(ops) {}
     ~TempGuard() {
         closeFds();
@@ -59,7 +61,7 @@ public:
     int in = -1;
     int out = -1;
 
-private:
+  private:
     FsOps& m_ops;
     std::string m_path;
 };
@@ -73,9 +75,9 @@ bool fallbackError(int err) {
 
 struct Transfer::Dest {
     std::string path;
-    bool replace = false;   // the user agreed to replace what has this name
-    bool merge = false;     // copy into the existing folder at path
-    std::string existing;   // a case-only clash the user agreed to replace: removed after placing
+    bool replace = false;  // the user agreed to replace what has this name
+    bool merge = false;    // copy into the existing folder at path
+    std::string existing;  // a case-only clash the user agreed to replace: removed after placing
 };
 
 Transfer::Transfer(JobContext& ctx, TransferMode mode)
@@ -87,13 +89,15 @@ void Transfer::run(const std::vector<Item>& items) {
     m_ctx.undo().kind = m_mode == TransferMode::Copy ? UndoInfo::Kind::Copy : UndoInfo::Kind::Move;
     std::uint64_t bytes = 0, count = 0;
     for (const Item& item : items) {
-        struct stat st {}, tst{};
+        struct stat st {
+        }, tst{};
         if (m_ctx.ops().lstat(item.source, st) != 0) {
             ++count;
             continue;
         }
         const bool sameFs = m_mode == TransferMode::Move &&
-                            m_ctx.ops().stat(paths::parentOf(item.target), tst) == 0 && tst.st_dev == st.st_dev;
+                            m_ctx.ops().stat(paths::parentOf(item.target), tst) == 0 &&
+                            tst.st_dev == st.st_dev;
         countTree(item.source, st, sameFs, bytes, count);
     }
     m_ctx.setTotals(bytes, count);
@@ -233,7 +237,7 @@ bool Transfer::resolveDest(const std::string& src, const struct stat& st, Dest& 
             return m_ctx.ops().lstat(paths::join(dir, n), s) == 0 || caseClash(dir, n) != nullptr;
         };
         if (tst.st_dev == st.st_dev && tst.st_ino == st.st_ino) {
-            if (existing == src) {
+            if (existing == src && existing != dest.path) {
                 return true;  // only the source itself differs in case: a case change, no clash
             }
             if (m_mode == TransferMode::Move && paths::parentOf(existing) == paths::parentOf(src)) {
@@ -394,8 +398,8 @@ bool Transfer::copyDir(const std::string& src, Dest& dest, const struct stat& st
             }
             continue;
         }
-        ErrorRequest req{dest.path, "create", "Cannot create the folder " + quoted(dest.path) + ": " + errorText(-r),
-                         -r, true};
+        ErrorRequest req{dest.path, "create",
+                         "Cannot create the folder " + quoted(dest.path) + ": " + errorText(-r), -r, true};
         if (m_ctx.askError(req) == ErrorChoice::Skip) {
             m_ctx.addItems(1);
             return false;
@@ -408,7 +412,8 @@ bool Transfer::copyDir(const std::string& src, Dest& dest, const struct stat& st
         if (r == 0) {
             break;
         }
-        ErrorRequest req{src, "read", "Cannot read the folder " + quoted(src) + ": " + errorText(-r), -r, true};
+        ErrorRequest req{src, "read", "Cannot read the folder " + quoted(src) + ": " + errorText(-r), -r,
+                         true};
         if (m_ctx.askError(req) == ErrorChoice::Skip) {
             m_ctx.addItems(1);
             if (created) {
@@ -550,7 +555,8 @@ bool Transfer::copyFile(const std::string& src, Dest& dest, const struct stat& s
                 if (const int r = copyData(guard.in, guard.out, st, copied); r != 0) {
                     err = -r;
                     failure = "Cannot copy " + quoted(src) + ": " + errorText(err);
-                } else if (ops.fstat(guard.in, now) != 0 || static_cast<std::uint64_t>(now.st_size) != copied) {
+                } else if (ops.fstat(guard.in, now) != 0 ||
+                           static_cast<std::uint64_t>(now.st_size) != copied) {
                     err = 0;
                     failure = "The file " + quoted(src) + " changed while it was being copied.";
                 } else {
@@ -622,7 +628,8 @@ bool Transfer::copyOther(const std::string& src, Dest& dest, const struct stat& 
         } else if (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) {
             r = ops.mknod(tmp, st.st_mode, st.st_rdev);
         } else {
-            ErrorRequest req{src, "copy", "Cannot copy " + quoted(src) + ": a socket cannot be copied.", 0, false};
+            ErrorRequest req{src, "copy", "Cannot copy " + quoted(src) + ": a socket cannot be copied.", 0,
+                             false};
             m_ctx.askError(req);
             m_ctx.addItems(1);
             return false;
@@ -679,7 +686,8 @@ void Transfer::removeReplaced(const Dest& dest) {
     }
     // On a filesystem that ignores case both names reach the item just placed: removing the
     // "other" one would remove the new item itself.
-    struct stat placed {}, old{};
+    struct stat placed {
+    }, old{};
     FsOps& ops = m_ctx.ops();
     if (ops.lstat(dest.path, placed) != 0 || ops.lstat(dest.existing, old) != 0 ||
         (placed.st_dev == old.st_dev && placed.st_ino == old.st_ino)) {

@@ -1,8 +1,8 @@
 #pragma once
 
+#include <sys/stat.h>
 #include <memory>
 #include <string>
-#include <sys/stat.h>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -24,7 +24,7 @@ enum class TransferMode { Copy, Move };
 // - a folder is never copied or moved into itself or below itself (symlinks resolved);
 // - symlinks are copied as links, permissions and times kept, names kept as raw bytes.
 class Transfer {
-public:
+  public:
     struct Item {
         std::string source;
         std::string target;  // the full path the item should get
@@ -35,7 +35,7 @@ public:
 
     void run(const std::vector<Item>& items);
 
-private:
+  private:
     struct Dest;
 
     void countTree(const std::string& path, const struct stat& st, bool sameFs, std::uint64_t& bytes,

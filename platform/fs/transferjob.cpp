@@ -7,7 +7,8 @@ namespace kv {
 
 namespace {
 
-std::vector<Transfer::Item> intoFolder(const std::vector<std::string>& sources, const std::string& targetDir) {
+std::vector<Transfer::Item> intoFolder(const std::vector<std::string>& sources,
+                                       const std::string& targetDir) {
     std::vector<Transfer::Item> items;
     for (const std::string& s : sources) {
         items.push_back({s, paths::join(targetDir, paths::baseName(s))});

@@ -1,8 +1,8 @@
 #include "platform/fs/trash.h"
 
+#include <unistd.h>
 #include <cerrno>
 #include <cstdlib>
-#include <unistd.h>
 
 #include "platform/fs/errortext.h"
 #include "platform/fs/paths.h"
@@ -15,11 +15,14 @@ constexpr size_t kNameMax = 255;
 const std::string kInfoSuffix = ".trashinfo";
 
 bool unreserved(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
-           c == '.' || c == '!' || c == '~' || c == '*' || c == '\'' || c == '(' || c == ')' || c == '/';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '_' || c == '.' || c == '!' || c == '~' || c == '*' || c == '\'' || c == '(' || c == ')' ||
+           c == '/';
 }
 
-std::string quoted(const std::string& path) { return "\xE2\x80\x9C" + path + "\xE2\x80\x9D"; }
+std::string quoted(const std::string& path) {
+    return "\xE2\x80\x9C" + path + "\xE2\x80\x9D";
+}
 
 // Candidate names inside files/: "name", "name.2", "name.3", ...; short enough that the info file's
 // name (with ".trashinfo") still fits a folder entry.
@@ -63,7 +66,10 @@ std::string Trash::encodePath(std::string_view path) {
 
 std::string Trash::decodePath(std::string_view s) {
     auto val = [](char c) -> int {
-        return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        return c >= '0' && c <= '9'   ? c - '0'
+               : c >= 'A' && c <= 'F' ? c - 'A' + 10
+               : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                      : -1;
     };
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {
@@ -225,8 +231,8 @@ int Trash::trash(const std::string& given, TrashedItem& out, std::string& messag
         }
     }
     if (r != 0) {
-        message = "Cannot move " + quoted(given) + " to the trash: " +
-                  (r == -EXDEV ? std::string("its volume has no trash.") : errorText(-r));
+        message = "Cannot move " + quoted(given) +
+                  " to the trash: " + (r == -EXDEV ? std::string("its volume has no trash.") : errorText(-r));
     }
     return r;
 }

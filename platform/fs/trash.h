@@ -15,7 +15,7 @@ namespace kv {
 // made a sticky .Trash) or $topdir/.Trash-$UID. Trashing is a rename, never a copy: an item whose
 // volume has no usable trash is refused, never deleted. Used on a job thread.
 class Trash {
-public:
+  public:
     // homeTrash empty: $XDG_DATA_HOME/Trash, else ~/.local/share/Trash.
     explicit Trash(FsOps& ops, std::string homeTrash = {});
 
@@ -34,7 +34,7 @@ public:
     static std::string decodePath(std::string_view encoded);
     static std::string infoText(std::string_view pathValue, std::time_t deletedAt);
 
-private:
+  private:
     int ensureDir(const std::string& path);
     int tryTrashDir(const std::string& trashDir, const std::string& path, const std::string& pathValue,
                     TrashedItem& out);

@@ -11,7 +11,8 @@ TrashJob::TrashJob(std::vector<std::string> paths, std::string homeTrash)
           trashAll(ctx, paths, homeTrash);
       }) {}
 
-void TrashJob::trashAll(JobContext& ctx, const std::vector<std::string>& paths, const std::string& homeTrash) {
+void TrashJob::trashAll(JobContext& ctx, const std::vector<std::string>& paths,
+                        const std::string& homeTrash) {
     Trash trash(ctx.ops(), homeTrash);
     ctx.setTotals(0, paths.size());
     for (const std::string& p : paths) {

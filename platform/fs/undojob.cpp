@@ -10,7 +10,9 @@ namespace kv {
 
 namespace {
 
-std::string quoted(const std::string& s) { return "\xE2\x80\x9C" + s + "\xE2\x80\x9D"; }
+std::string quoted(const std::string& s) {
+    return "\xE2\x80\x9C" + s + "\xE2\x80\x9D";
+}
 
 bool exists(FsOps& ops, const std::string& path) {
     struct stat st {};

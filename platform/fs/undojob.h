@@ -13,7 +13,7 @@ namespace kv {
 // What can no longer be undone (the item is gone, the folder filled) is reported in the result's
 // messages. The undo job's own UndoInfo redoes a move or rename.
 class UndoJob : public FileJob {
-public:
+  public:
     explicit UndoJob(UndoInfo info, std::string homeTrash = {});
 };
 

@@ -11,6 +11,7 @@
 #include <QWebEngineView>
 
 #include "platform/fs/mounts.h"
+#include "platform/qt/fileoperations.h"
 #include "platform/qt/folderview.h"
 
 namespace kv {
@@ -25,8 +26,7 @@ class WebPage : public QWebEnginePage {
 
   protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
-        if (url.isLocalFile() && type != NavigationTypeTyped)
-            return false;
+        if (url.isLocalFile() && type != NavigationTypeTyped) return false;
         return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
     }
     QWebEnginePage* createWindow(WebWindowType) override { return this; }
@@ -48,8 +48,7 @@ void askWhereToSave(QWebEngineDownloadRequest* download) {
 
 void prepareProfile(QWebEngineProfile* profile) {
     static bool done = false;
-    if (done)
-        return;
+    if (done) return;
     done = true;
     QWebEngineSettings* s = profile->settings();
     s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
@@ -76,7 +75,8 @@ BrowserView::Location BrowserView::classify(const QString& text) {
     return where;
 }
 
-BrowserView::BrowserView(QWidget* parent) : QStackedWidget(parent), m_folder(new FolderView(this)) {
+BrowserView::BrowserView(QWidget* parent, std::shared_ptr<FileOperations> ops)
+    : QStackedWidget(parent), m_folder(new FolderView(this, std::move(ops))) {
     addWidget(m_folder);
     connect(m_folder, &FolderView::folderRequested, this, [this](const QByteArray& path) {
         Location where;
@@ -94,8 +94,7 @@ bool BrowserView::showsFolder() const {
 }
 
 void BrowserView::ensureWeb() {
-    if (m_web)
-        return;
+    if (m_web) return;
     m_web = new QWebEngineView(this);
     auto* page = new WebPage(m_web);
     prepareProfile(page->profile());
@@ -130,26 +129,21 @@ void BrowserView::goBack() {
         m_web->back();
         return;
     }
-    if (m_position <= 0)
-        return;
+    if (m_position <= 0) return;
     --m_position;
     show(m_history[static_cast<size_t>(m_position)]);
 }
 
 void BrowserView::stop() {
-    if (m_web)
-        m_web->stop();
+    if (m_web) m_web->stop();
 }
 
 QString BrowserView::locationName() const {
-    if (m_position < 0)
-        return {};
+    if (m_position < 0) return {};
     if (showsFolder()) {
         QByteArray p = m_folder->folder();
-        while (p.size() > 1 && p.endsWith('/'))
-            p.chop(1);
-        if (p == "/")
-            return QStringLiteral("/");
+        while (p.size() > 1 && p.endsWith('/')) p.chop(1);
+        if (p == "/") return QStringLiteral("/");
         return QString::fromUtf8(p.mid(p.lastIndexOf('/') + 1));
     }
     const QString title = m_web->title();
@@ -158,8 +152,7 @@ QString BrowserView::locationName() const {
     // no title, and the page is named by its whole address.
     const qsizetype scheme = address.indexOf(QLatin1String("://"));
     const QString bare = scheme < 0 ? address : address.mid(scheme + 3);
-    if (title.isEmpty() || title == address || title == bare)
-        return address;
+    if (title.isEmpty() || title == address || title == bare) return address;
     return title;
 }
 

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QStackedWidget>
 #include <QString>
+#include <memory>
 #include <vector>
 
 class QWebEngineView;
@@ -10,6 +11,7 @@ class QWebEngineView;
 namespace kv {
 
 class FolderView;
+class FileOperations;
 
 // One control that shows folders and web pages, with one history. Navigate decides by the text: a drive
 // list entry (its volume name dropped), an absolute path or a file: URL opens the folder view; anything
@@ -25,7 +27,8 @@ class BrowserView : public QStackedWidget {
     // What a location text names. Pure: no filesystem access, so a hung mount cannot stall the caller.
     static Location classify(const QString& text);
 
-    explicit BrowserView(QWidget* parent = nullptr);
+    // Every view of the program gets the same file operations: one undo stack, one folder watcher.
+    explicit BrowserView(QWidget* parent = nullptr, std::shared_ptr<FileOperations> ops = {});
 
     void navigate(const QString& text);
     // One step back in the history; nothing when there is no earlier page.

@@ -16,8 +16,7 @@ class ClickableLabel : public QLabel {
 
   protected:
     void mouseReleaseEvent(QMouseEvent* e) override {
-        if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()))
-            emit clicked();
+        if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint())) emit clicked();
         QLabel::mouseReleaseEvent(e);
     }
 };

@@ -7,8 +7,7 @@ namespace kv {
 DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
     refill();
     connect(this, &QComboBox::activated, this, [this](int) {
-        if (currentText() == m_last)
-            return;
+        if (currentText() == m_last) return;
         m_last = currentText();
         emit driveChanged();
     });
@@ -16,8 +15,7 @@ DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
     if (m_watcher->fd() >= 0) {
         m_notifier = new QSocketNotifier(m_watcher->fd(), QSocketNotifier::Exception, this);
         connect(m_notifier, &QSocketNotifier::activated, this, [this] {
-            if (m_watcher->changed())
-                refill();
+            if (m_watcher->changed()) refill();
         });
     }
 }
@@ -25,13 +23,10 @@ DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
 void DriveList::refill() {
     const QString keep = currentText();
     QStringList texts;
-    for (const auto& e : Mounts().entries())
-        texts << QString::fromStdString(e.text());
+    for (const auto& e : Mounts().entries()) texts << QString::fromStdString(e.text());
     QStringList now;
-    for (int i = 0; i < count(); ++i)
-        now << itemText(i);
-    if (texts == now)
-        return;
+    for (int i = 0; i < count(); ++i) now << itemText(i);
+    if (texts == now) return;
     const QSignalBlocker block(this);
     clear();
     addItems(texts);

@@ -27,7 +27,9 @@ class FolderModel : public QAbstractTableModel {
 
     // Lists the folder at path (raw bytes); rows appear as the listing streams in.
     void setFolder(const QByteArray& path);
-    void refresh() { setFolder(m_path); }
+    // Lists the folder again and applies the difference as rows removed, changed and inserted, so
+    // the selection, the current item and the scroll position stay where they were.
+    void refresh();
     const QByteArray& folder() const { return m_path; }
     bool isLoading() const { return m_loading; }
 
@@ -39,6 +41,8 @@ class FolderModel : public QAbstractTableModel {
     // The row whose name starts with the text (type-ahead), searching on from `from`; -1 when none.
     int findPrefix(const QString& text, int from) const;
     int rowOfName(const QByteArray& name) const;
+    SortColumn sortColumn() const { return m_sorter.column(); }
+    Qt::SortOrder sortOrder() const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -46,16 +50,31 @@ class FolderModel : public QAbstractTableModel {
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     void sort(int column, Qt::SortOrder order) override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Editing a name asks for a rename (renameRequested); the row changes once the disk has.
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+    // Drags carry the items as text/uri-list; what a drop does is the view's decision.
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override;
+    Qt::DropActions supportedDropActions() const override;
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
 
     static QString displayName(const std::string& rawName);
 
   signals:
     // The listing finished: error 0, or errno with its text.
     void listed(int error, const QString& message);
+    // A refresh was applied.
+    void refreshed();
+    void renameRequested(const QByteArray& path, const QByteArray& newName);
 
   private:
     void addBatch(std::vector<DirEntry>&& batch, quint64 generation);
     void finish(int error, const QString& message, quint64 generation);
+    void applyRefresh(std::vector<DirEntry>&& fresh, int error, const QString& message, quint64 generation,
+                      quint64 refreshGeneration);
     // Changes the order of the rows, keeping persistent indexes on their entries.
     void relayout(const std::function<void()>& change);
     void applyFilter();
@@ -69,8 +88,14 @@ class FolderModel : public QAbstractTableModel {
     EntrySorter m_sorter;
     bool m_showHidden = false;
     bool m_loading = false;
+    bool m_refreshing = false;
+    // Asked while a listing ran: refresh once it ends, rather than restarting it, so a folder that
+    // keeps changing is still shown as it was a moment ago instead of never.
+    bool m_refreshPending = false;
     quint64 m_generation = 0;
+    quint64 m_refreshGeneration = 0;
     std::unique_ptr<FolderLister> m_lister;
+    std::unique_ptr<FolderLister> m_refresher;
     mutable QHash<QString, QIcon> m_icons;    // by MIME type name
     mutable QHash<QString, QString> m_types;  // by MIME type name
 };

@@ -16,8 +16,7 @@ void FormWindow::closeEvent(QCloseEvent* event) {
     }
     // Ending the program closes every window; a "No" keeps this one as it was.
     event->ignore();
-    if (m_form)
-        m_form->closeRequested();
+    if (m_form) m_form->closeRequested();
 }
 
 }  // namespace kv

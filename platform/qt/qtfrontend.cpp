@@ -22,6 +22,7 @@
 #include "platform/qt/browserview.h"
 #include "platform/qt/clickablelabel.h"
 #include "platform/qt/drivelist.h"
+#include "platform/qt/fileoperations.h"
 #include "platform/qt/formwindow.h"
 
 // The pictures are compiled into this static library; their registration has to be asked for.
@@ -38,8 +39,7 @@ int px(float twips) {
 }
 
 QColor colourOf(const Colour& c, const QPalette& palette) {
-    if (c.type == Colour::Type::Rgb)
-        return QColor(c.r, c.g, c.b);
+    if (c.type == Colour::Type::Rgb) return QColor(c.r, c.g, c.b);
     switch (static_cast<SysColour>(c.system)) {
         case SysColour::ScrollBar:
             return palette.color(QPalette::Button);
@@ -56,21 +56,18 @@ QColor colourOf(const Colour& c, const QPalette& palette) {
 // "MS Sans Serif" is the desktop's sans serif face at the same point size.
 QFont fontOf(const FontRecord& f) {
     QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    if (f.face != "MS Sans Serif")
-        font.setFamily(QString::fromStdString(f.face));
+    if (f.face != "MS Sans Serif") font.setFamily(QString::fromStdString(f.face));
     font.setPointSizeF(f.points);
     font.setBold(f.bold);
     return font;
 }
 
 void paint(QWidget* w, QPalette::ColorRole role, const Colour& c) {
-    if (c.isDefault())
-        return;
+    if (c.isDefault()) return;
     QPalette p = w->palette();
     p.setColor(role, colourOf(c, p));
     w->setPalette(p);
-    if (role == QPalette::Window)
-        w->setAutoFillBackground(true);
+    if (role == QPalette::Window) w->setAutoFillBackground(true);
 }
 
 QString displayText(const std::string& text) {
@@ -81,7 +78,7 @@ QString displayText(const std::string& text) {
 
 }  // namespace
 
-QtFrontend::QtFrontend() {
+QtFrontend::QtFrontend() : m_fileOps(std::make_shared<FileOperations>()) {
     registerPictures();
 }
 
@@ -107,8 +104,7 @@ BrowserView* QtFrontend::viewOf(const Control& control) const {
 }
 
 void QtFrontend::raise(Control* control, void (Control::*event)()) {
-    if (m_ended || !m_widgets.count(control))
-        return;
+    if (m_ended || !m_widgets.count(control)) return;
     (control->*event)();
 }
 
@@ -117,8 +113,7 @@ void QtFrontend::formBuilt(Form& form) {
     auto* window = new FormWindow(form, *this);
     window->setObjectName(QString::fromStdString(r.name));
     window->setWindowTitle(QString::fromStdString(r.caption));
-    if (r.border == Border::None)
-        window->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    if (r.border == Border::None) window->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     if (!r.icon.empty())
         window->setWindowIcon(QIcon::fromTheme(QStringLiteral("kestrovan"),
                                                QIcon(":/pictures/" + QString::fromStdString(r.icon))));
@@ -134,8 +129,7 @@ void QtFrontend::formBuilt(Form& form) {
         Form* f = &form;
         const std::string name = m.name;
         connect(item, &QAction::triggered, this, [this, f, name] {
-            if (!m_ended && m_windows.count(f))
-                f->menuChosen(name);
+            if (!m_ended && m_windows.count(f)) f->menuChosen(name);
         });
     }
 
@@ -149,8 +143,7 @@ void QtFrontend::formBuilt(Form& form) {
         w->setEnabled(c->Enabled());
         if (c->record().tabIndex && w->focusPolicy() != Qt::NoFocus)
             focusOrder.emplace_back(*c->record().tabIndex, w);
-        if (c->kind() == ControlKind::Label)
-            labels.push_back(c.get());
+        if (c->kind() == ControlKind::Label) labels.push_back(c.get());
     }
     // A label that other controls lie on is a background band: it goes below them, so they stay visible
     // and clickable.
@@ -159,6 +152,7 @@ void QtFrontend::formBuilt(Form& form) {
         for (const auto& c : form.controls())
             if (c.get() != l && m_widgets[c.get()]->geometry().intersects(band)) {
                 m_widgets[l]->lower();
+                m_bands.insert(l);
                 break;
             }
     }
@@ -188,7 +182,7 @@ QWidget* QtFrontend::createControl(Control& c, QWidget* client) {
     Control* control = &c;
     switch (r.kind) {
         case ControlKind::BrowserView: {
-            auto* view = new BrowserView(client);
+            auto* view = new BrowserView(client, m_fileOps);
             w = view;
             break;
         }
@@ -227,8 +221,7 @@ QWidget* QtFrontend::createControl(Control& c, QWidget* client) {
                 auto* box = new QLineEdit(client);
                 box->setText(QString::fromStdString(c.Text()));
                 connect(box, &QLineEdit::textEdited, this, [this, control](const QString& t) {
-                    if (m_widgets.count(control))
-                        control->textTyped(t.toStdString());
+                    if (m_widgets.count(control)) control->textTyped(t.toStdString());
                 });
                 w = box;
             }
@@ -266,15 +259,29 @@ QWidget* QtFrontend::createControl(Control& c, QWidget* client) {
 
 void QtFrontend::place(const Control& c) {
     QWidget* w = widgetOf(c);
-    if (!w)
-        return;
+    if (!w) return;
     w->setGeometry(px(c.Left()), px(c.Top()), std::max(0, px(c.Width())), std::max(0, px(c.Height())));
+}
+
+void QtFrontend::restack(const Form& form) {
+    // Where columns overlap, the one further right lies on top, so that every pane keeps its left edge
+    // (names, the drive's text) in sight.
+    std::vector<QWidget*> columns;
+    for (const auto& c : form.controls())
+        if (c->kind() == ControlKind::BrowserView || c->kind() == ControlKind::DriveList)
+            if (QWidget* w = widgetOf(*c)) columns.push_back(w);
+    std::stable_sort(columns.begin(), columns.end(), [](QWidget* a, QWidget* b) { return a->x() < b->x(); });
+    for (QWidget* w : columns) w->raise();
+    // Labels and images stay above the columns.
+    for (const auto& c : form.controls())
+        if (c->kind() == ControlKind::Image || (c->kind() == ControlKind::Label && !m_bands.count(c.get())))
+            if (QWidget* w = widgetOf(*c)) w->raise();
 }
 
 void QtFrontend::formShown(Form& form) {
     FormWindow* w = windowOf(form);
-    if (!w)
-        return;
+    if (!w) return;
+    restack(form);
     if (form.record().state == WindowState::Maximized) {
         w->showMaximized();
     } else {
@@ -290,14 +297,15 @@ void QtFrontend::formShown(Form& form) {
 }
 
 void QtFrontend::formHidden(Form& form) {
-    if (FormWindow* w = windowOf(form))
-        w->hide();
+    if (FormWindow* w = windowOf(form)) w->hide();
 }
 
 void QtFrontend::formUnloaded(Form& form) {
     FormWindow* w = windowOf(form);
-    for (const auto& c : form.controls())
+    for (const auto& c : form.controls()) {
         m_widgets.erase(c.get());
+        m_bands.erase(c.get());
+    }
     m_windows.erase(&form);
     if (w) {
         w->detach();
@@ -309,18 +317,14 @@ void QtFrontend::formUnloaded(Form& form) {
 void QtFrontend::formChanged(Form& form, FormProperty what) {
     FormWindow* w = windowOf(form);
     // A maximized window keeps the screen's frame; the model keeps the values it was given.
-    if (!w || form.record().state == WindowState::Maximized)
-        return;
-    if (what == FormProperty::Left)
-        w->move(px(form.Left()), w->y());
-    if (what == FormProperty::Width)
-        w->resize(px(form.Width()), w->height());
+    if (!w || form.record().state == WindowState::Maximized) return;
+    if (what == FormProperty::Left) w->move(px(form.Left()), w->y());
+    if (what == FormProperty::Width) w->resize(px(form.Width()), w->height());
 }
 
 void QtFrontend::controlChanged(Control& c, ControlProperty what) {
     QWidget* w = widgetOf(c);
-    if (!w)
-        return;
+    if (!w) return;
     switch (what) {
         case ControlProperty::Left:
         case ControlProperty::Top:
@@ -336,14 +340,10 @@ void QtFrontend::controlChanged(Control& c, ControlProperty what) {
             break;
         case ControlProperty::Caption:
         case ControlProperty::Text:
-            if (auto* l = qobject_cast<QLabel*>(w))
-                l->setText(QString::fromStdString(c.Caption()));
-            if (auto* e = qobject_cast<QLineEdit*>(w))
-                e->setText(QString::fromStdString(c.Text()));
-            if (auto* t = qobject_cast<QPlainTextEdit*>(w))
-                t->setPlainText(displayText(c.Text()));
-            if (auto* b = qobject_cast<QAbstractButton*>(w))
-                b->setText(QString::fromStdString(c.Caption()));
+            if (auto* l = qobject_cast<QLabel*>(w)) l->setText(QString::fromStdString(c.Caption()));
+            if (auto* e = qobject_cast<QLineEdit*>(w)) e->setText(QString::fromStdString(c.Text()));
+            if (auto* t = qobject_cast<QPlainTextEdit*>(w)) t->setPlainText(displayText(c.Text()));
+            if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(QString::fromStdString(c.Caption()));
             break;
     }
 }
@@ -355,19 +355,16 @@ float QtFrontend::scaleWidth(const Form& form) {
 
 void QtFrontend::navigate(Control& view, const std::string& location) {
     BrowserView* v = viewOf(view);
-    if (!v)
-        throw std::runtime_error(view.name() + " is not a browser view");
+    if (!v) throw std::runtime_error(view.name() + " is not a browser view");
     v->navigate(QString::fromStdString(location));
 }
 
 void QtFrontend::goBack(Control& view) {
-    if (BrowserView* v = viewOf(view))
-        v->goBack();
+    if (BrowserView* v = viewOf(view)) v->goBack();
 }
 
 void QtFrontend::stop(Control& view) {
-    if (BrowserView* v = viewOf(view))
-        v->stop();
+    if (BrowserView* v = viewOf(view)) v->stop();
 }
 
 std::string QtFrontend::locationName(const Control& view) {
@@ -377,8 +374,7 @@ std::string QtFrontend::locationName(const Control& view) {
 
 std::string QtFrontend::drive(const Control& driveList) {
     auto* list = qobject_cast<DriveList*>(widgetOf(driveList));
-    if (!list)
-        throw std::runtime_error(driveList.name() + " is not a drive list");
+    if (!list) throw std::runtime_error(driveList.name() + " is not a drive list");
     return list->drive().toStdString();
 }
 
@@ -401,8 +397,7 @@ void QtFrontend::doEvents() {
 
 void QtFrontend::end() {
     m_ended = true;
-    for (auto& [form, window] : m_windows)
-        window->hide();
+    for (auto& [form, window] : m_windows) window->hide();
     QCoreApplication::exit(0);
 }
 

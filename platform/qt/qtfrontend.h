@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QWidget>
 #include <map>
+#include <memory>
+#include <set>
 
 #include "platform/forms/frontend.h"
 
@@ -10,6 +12,7 @@ namespace kv {
 
 class FormWindow;
 class BrowserView;
+class FileOperations;
 
 // The program's front end: every form becomes a top-level window with absolutely placed child widgets
 // at twips / 15 logical pixels, following every property the model changes.
@@ -45,12 +48,15 @@ class QtFrontend : public QObject, public Frontend {
   private:
     QWidget* createControl(Control& control, QWidget* client);
     void place(const Control& control);
+    void restack(const Form& form);
     // Runs a user event on a control that still exists.
     void raise(Control* control, void (Control::*event)());
 
     std::map<const Form*, FormWindow*> m_windows;
     std::map<const Control*, QWidget*> m_widgets;
+    std::set<const Control*> m_bands;  // background labels that other controls lie on
     bool m_ended = false;
+    std::shared_ptr<FileOperations> m_fileOps;  // shared by every folder view: one undo stack, one watcher
 };
 
 }  // namespace kv

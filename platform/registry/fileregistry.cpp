@@ -538,18 +538,18 @@ long FileRegistry::createKey(RegHandle parent, const std::string& subKey, RegHan
 long FileRegistry::queryValue(RegHandle key, const std::string& valueName, std::uint32_t* type,
                               std::uint8_t* data, std::uint32_t* size) {
     std::lock_guard guard(m_mutex);
-    const auto it = m_handles.find(key);
-    if (it == m_handles.end()) {
-        return kRegInvalidHandle;
+    std::vector<std::string> path;
+    if (const long rc = resolve(key, {}, path); rc != kRegSuccess) {
+        return rc;
     }
     if (data != nullptr && size == nullptr) {
         return kRegInvalidParameter;
     }
     const Snapshot snap = load();
-    if (it->second.size() > 1 && !snap.hive.hasKey(it->second)) {
+    if (path.size() > 1 && !snap.hive.hasKey(path)) {
         return kRegKeyDeleted;
     }
-    const Hive::Value* value = snap.hive.findValue(it->second, valueName);
+    const Hive::Value* value = snap.hive.findValue(path, valueName);
     if (value == nullptr) {
         return kRegFileNotFound;
     }
@@ -573,14 +573,13 @@ long FileRegistry::queryValue(RegHandle key, const std::string& valueName, std::
 long FileRegistry::setValue(RegHandle key, const std::string& valueName, std::uint32_t type,
                             const std::uint8_t* data, std::uint32_t size) {
     std::lock_guard guard(m_mutex);
-    const auto it = m_handles.find(key);
-    if (it == m_handles.end()) {
-        return kRegInvalidHandle;
+    std::vector<std::string> path;
+    if (const long rc = resolve(key, {}, path); rc != kRegSuccess) {
+        return rc;
     }
     if ((data == nullptr && size != 0) || !Hive::canHoldName(valueName)) {
         return kRegInvalidParameter;
     }
-    const std::vector<std::string>& path = it->second;
     std::string bytes =
         data == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(data), size);
     return update([&](Hive& hive, bool& changed) {

@@ -58,37 +58,27 @@ convert -size 16x16 xc:white +antialias -fill none -strokewidth 1 \
     -alpha set -fill none -draw "$corners" \
     -define png:color-type=6 -define png:exclude-chunk=date,time appicon.png
 
-# The icon file holds a 24-bit colour image with a one-bit mask. ImageMagick writes every icon as 32-bit,
-# so the icon is assembled here from a 24-bit BMP: the transparent corners are black in the colour image
-# and set in the mask, which is how an icon without alpha shows them as transparent.
-convert appicon.png -background black -alpha remove -alpha off -type TrueColor "BMP3:$tmp/appicon.bmp"
-python3 - "$tmp/appicon.bmp" appicon.png appicon.ico <<'EOF'
+# The icon file holds a 24-bit colour image with an all-clear mask: an opaque icon whose four corner pixels
+# are white. ImageMagick writes every icon as 32-bit, so the icon is assembled here from a 24-bit BMP. The
+# corners are not masked out because readers differ on a mask beside 24-bit colour (Qt 6 ignores it and
+# shows the pixel underneath); white corners look the same everywhere.
+convert appicon.png -background white -alpha remove -alpha off -type TrueColor "BMP3:$tmp/appicon.bmp"
+python3 - "$tmp/appicon.bmp" appicon.ico <<'EOF'
 import struct
-import subprocess
 import sys
 
-bmp_path, png_path, ico_path = sys.argv[1:]
+bmp_path, ico_path = sys.argv[1:]
 bmp = open(bmp_path, "rb").read()
 pixels_at = struct.unpack_from("<I", bmp, 10)[0]
 info = bytearray(bmp[14:54])
 width, height, _, bits = struct.unpack_from("<iiHH", info, 4)
 assert (width, height, bits) == (16, 16, 24), (width, height, bits)
 colour = bmp[pixels_at:pixels_at + 16 * 16 * 3]
-
-# Alpha of each pixel, top row first, to build the mask (bottom row first, like the colour image).
-alpha = subprocess.run(["convert", png_path, "-alpha", "extract", "-depth", "8", "gray:-"],
-                       check=True, capture_output=True).stdout
-mask = bytearray()
-for row in reversed(range(16)):
-    bitsrow = 0
-    for col in range(16):
-        if alpha[row * 16 + col] < 128:
-            bitsrow |= 1 << (15 - col)
-    mask += struct.pack(">H", bitsrow) + b"\0\0"  # each mask row is padded to four bytes
+mask = bytes(16 * 4)  # one bit a pixel, each row padded to four bytes; all clear, so every pixel shows
 
 struct.pack_into("<i", info, 8, 32)  # an icon's height counts the colour image and the mask
 struct.pack_into("<I", info, 20, len(colour) + len(mask))
-image = bytes(info) + colour + bytes(mask)
+image = bytes(info) + colour + mask
 header = struct.pack("<HHH", 0, 1, 1)
 entry = struct.pack("<BBBBHHII", 16, 16, 0, 0, 1, 24, len(image), 6 + 16)
 open(ico_path, "wb").write(header + entry + image)

@@ -28,8 +28,7 @@ TEST_F(ProgramTest, FirstStartRunsTheLoadSequenceInOrder) {
 TEST_F(ProgramTest, LaterStartsShowNoAgreementWhateverItsRecordHolds) {
     for (const char* record : {"", "Agree", "Disagree"}) {
         reg().WriteRegString(kHkeyCurrentUser, kSettingsKey, kStartPageWrite, "http://127.0.0.1:9/start");
-        if (*record)
-            reg().WriteRegString(kHkeyCurrentUser, kEulaKey, kEulaValue, record);
+        if (*record) reg().WriteRegString(kHkeyCurrentUser, kEulaKey, kEulaValue, record);
         Program again(ui, registry());
         ui.clear();
         again.start();
@@ -130,8 +129,7 @@ TEST_F(ProgramTest, WebGoBackStepsBackOnlyFromHttpNamesAndEndsOnTheStartPage) {
         ui.clear();
         f1["Image3"].click();
         Lines expected = {"doEvents"};
-        if (r.goesBack)
-            expected.push_back("goBack Form1.xtra");
+        if (r.goesBack) expected.push_back("goBack Form1.xtra");
         expected.push_back("stop Form1.xtra");
         expected.push_back("nav Form1.xtra " + kDefaultStartPage);
         EXPECT_EQ(ui.lines({"doEvents", "goBack", "stop", "nav"}), expected) << r.title;

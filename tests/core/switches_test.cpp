@@ -19,8 +19,7 @@ TEST_P(TwoPanel, SizesBothColumnsFromTheSourceWidth) {
     started();
     click("Form1", "Label6");
     Form& two = forms()["dublpanl"];
-    for (const char* c : {"lft", "rit", "lftbox", "ritbox"})
-        EXPECT_EQ(two[c].Width(), GetParam().half) << c;
+    for (const char* c : {"lft", "rit", "lftbox", "ritbox"}) EXPECT_EQ(two[c].Width(), GetParam().half) << c;
     // Only widths: the right column stays where the design put it.
     EXPECT_EQ(two["lft"].Left(), 0);
     EXPECT_EQ(two["rit"].Left(), 7680);
@@ -236,8 +235,7 @@ TEST_F(ProgramTest, EverySwitchHidesItsSourceSoOneViewWindowIsInFront) {
         click(s.window, s.control);
         int shown = 0;
         for (const char* w : {"Form1", "Form3", "dublpanl", "Big"})
-            if (forms().exists(w) && forms()[w].Visible())
-                ++shown;
+            if (forms().exists(w) && forms()[w].Visible()) ++shown;
         EXPECT_EQ(shown, 1) << s.window << "." << s.control;
         EXPECT_TRUE(forms()[s.target].Visible()) << s.window << "." << s.control;
     }

@@ -12,9 +12,9 @@ namespace kv::test {
 // through or -errno to fail it. Descriptor calls report the path the descriptor was opened for.
 // chunk limits how much one read or copy_file_range moves, so a small file has a middle to fail in.
 class FaultyFsOps : public FsOps {
-public:
-    std::function<int(const std::string& op, const std::string& path)> hook = [](const std::string&,
-                                                                                 const std::string&) { return 0; };
+  public:
+    std::function<int(const std::string& op, const std::string& path)> hook =
+        [](const std::string&, const std::string&) { return 0; };
     size_t chunk = 64 * 1024;
 
     int openRead(const std::string& path) override {
@@ -82,7 +82,7 @@ public:
         return FsOps::close(fd);
     }
 
-private:
+  private:
     int remember(int fd, const std::string& path) {
         if (fd >= 0) {
             std::lock_guard lock(m_mutex);

@@ -1,9 +1,9 @@
-#include <condition_variable>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
+#include <condition_variable>
 #include <mutex>
 #include <set>
-#include <unistd.h>
 
 #include "fs/tempdir.h"
 #include "platform/fs/folderlister.h"
@@ -72,9 +72,9 @@ TEST(FolderLister, EntryKinds) {
     TempDir dir;
     writeFile(dir / "file.txt", "hello");
     mkdir((dir / "sub").c_str(), 0755);
-    symlink("sub", (dir / "linkdir").c_str());
-    symlink("file.txt", (dir / "linkfile").c_str());
-    symlink("missing", (dir / "broken").c_str());
+    ASSERT_EQ(symlink("sub", (dir / "linkdir").c_str()), 0);
+    ASSERT_EQ(symlink("file.txt", (dir / "linkfile").c_str()), 0);
+    ASSERT_EQ(symlink("missing", (dir / "broken").c_str()), 0);
     writeFile(dir / ".hidden", "");
     const std::string latin1 = "caf\xE9";
     writeFile(dir / latin1, "abc");

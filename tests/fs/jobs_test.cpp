@@ -49,7 +49,7 @@ TEST(TransferJob, CopyKeepsContentsModesTimesAndLinks) {
     writeFile(src / "tree/a.bin", std::string(300000, 'a'));
     writeFile(src / "tree/sub/empty", "");
     chmod((src / "tree/a.bin").c_str(), 0640);
-    symlink("../a.bin", (src / "tree/sub/link").c_str());
+    ASSERT_EQ(symlink("../a.bin", (src / "tree/sub/link").c_str()), 0);
     const struct timespec times[2] = {{1000000, 0}, {1234567890, 123456789}};
     utimensat(AT_FDCWD, (src / "tree/a.bin").c_str(), times, 0);
     utimensat(AT_FDCWD, (src / "tree").c_str(), times, 0);
@@ -95,7 +95,7 @@ TEST(TransferJob, MoveAcrossFilesystems) {
     }
     mkdir((src / "d").c_str(), 0755);
     writeFile(src / "d/x", std::string(100000, 'x'));
-    symlink("x", (src / "d/l").c_str());
+    ASSERT_EQ(symlink("x", (src / "d/l").c_str()), 0);
     const JobResult r = transfer(TransferMode::Move, {src / "d"}, dst.path());
     EXPECT_TRUE(r.ok()) << (r.messages.empty() ? "" : r.messages[0]);
     EXPECT_FALSE(exists(src / "d"));
@@ -109,7 +109,7 @@ TEST(TransferJob, FolderIntoItselfIsRefused) {
     mkdir((dir / "a").c_str(), 0755);
     mkdir((dir / "a/b").c_str(), 0755);
     writeFile(dir / "a/file", "keep");
-    symlink((dir / "a/b").c_str(), (dir / "via-link").c_str());
+    ASSERT_EQ(symlink((dir / "a/b").c_str(), (dir / "via-link").c_str()), 0);
     struct Row {
         TransferMode mode;
         std::string target;
@@ -189,7 +189,8 @@ TEST(TransferJob, FoldersMergeAndApplyToAll) {
     writeFile(dst / "d/only-old", "o");
     auto resolver = std::make_shared<ScriptedResolver>();
     resolver->onClash = [](const ClashRequest& r) {
-        return r.merge() ? ClashDecision{ClashChoice::Replace, false} : ClashDecision{ClashChoice::Replace, true};
+        return r.merge() ? ClashDecision{ClashChoice::Replace, false}
+                         : ClashDecision{ClashChoice::Replace, true};
     };
     const JobResult r = transfer(TransferMode::Move, {src / "d"}, dst.path(), resolver);
     EXPECT_TRUE(r.ok());
@@ -250,7 +251,9 @@ TEST(TransferJob, ErrorRetryThenSuccess) {
     writeFile(src / "f", std::string(200000, 'z'));
     auto ops = std::make_shared<test::FaultyFsOps>();
     int failures = 1;
-    ops->hook = [&](const std::string& op, const std::string&) { return op == "write" && failures-- > 0 ? -EIO : 0; };
+    ops->hook = [&](const std::string& op, const std::string&) {
+        return op == "write" && failures-- > 0 ? -EIO : 0;
+    };
     auto resolver = std::make_shared<ScriptedResolver>();
     resolver->onError = [](const ErrorRequest&) { return ErrorDecision{ErrorChoice::Retry, false}; };
     TransferJob job(TransferMode::Copy, {src / "f"}, dst.path());
@@ -364,7 +367,7 @@ TEST(DeleteJob, RemovesTreeButNotLinkTargets) {
     mkdir((dir / "d").c_str(), 0755);
     mkdir((dir / "d/e").c_str(), 0755);
     writeFile(dir / "d/e/f", "");
-    symlink(outside.path().c_str(), (dir / "d/link").c_str());
+    ASSERT_EQ(symlink(outside.path().c_str(), (dir / "d/link").c_str()), 0);
     DeleteJob job({dir / "d"});
     const JobResult r = runJob(job);
     EXPECT_TRUE(r.ok());

@@ -33,7 +33,7 @@ TEST(Mounts, ListsUserVolumesOnly) {
     // A stand-in for /dev/disk/by-label: a link per label to the device node.
     mkdir((dir / "labels").c_str(), 0755);
     writeFile(dir / "sdb2", "");
-    symlink((dir / "sdb2").c_str(), (dir / "labels/Backup\\x20Disk").c_str());
+    ASSERT_EQ(symlink((dir / "sdb2").c_str(), (dir / "labels/Backup\\x20Disk").c_str()), 0);
     Mounts mounts("/home/me", "/nonexistent", dir / "labels");
     // /dev/sdb2 does not exist here; map the table's device to the stand-in.
     std::string table = kTable;
@@ -44,8 +44,12 @@ TEST(Mounts, ListsUserVolumesOnly) {
         texts.push_back(e.text());
     }
     const std::vector<std::string> expected = {
-        "/home/me [Home]",           "/ [ext4]",      "/dev/shm [shm]", "/run/media/me/STICK [STICK]",
-        "/mnt/My Disk [Backup Disk]", "/media/nas [nas]",
+        "/home/me [Home]",
+        "/ [ext4]",
+        "/dev/shm [shm]",
+        "/run/media/me/STICK [STICK]",
+        "/mnt/My Disk [Backup Disk]",
+        "/media/nas [nas]",
     };
     EXPECT_EQ(texts, expected);
 }

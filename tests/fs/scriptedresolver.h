@@ -14,7 +14,7 @@ namespace kv::test {
 // A resolver whose answers the test scripts. With async set it answers from another thread after a
 // short delay, as a UI prompt would.
 class ScriptedResolver : public JobResolver {
-public:
+  public:
     std::function<ClashDecision(const ClashRequest&)> onClash = [](const ClashRequest&) {
         return ClashDecision{ClashChoice::Skip, false};
     };
@@ -43,7 +43,7 @@ public:
     std::vector<ClashRequest> clashes;
     std::vector<ErrorRequest> errors;
 
-private:
+  private:
     void answer(std::function<void()> fn) {
         if (!async) {
             fn();

@@ -1,5 +1,5 @@
-#include <algorithm>
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <random>
 #include <set>
 
@@ -37,8 +37,8 @@ TEST(SortKey, NameOrder) {
         {"v1.2.9", "v1.2.10", "v1.10.0"},
         {"\xC3\x89mile", "emma"},  // accent folded: "Emile" < "emma"
         {"99999999999999999999", "100000000000000000000"},
-        {"A", "a"},      // equal keys: raw bytes decide, so the order is stable
-        {"a01", "a1"},   // same number: the raw bytes decide
+        {"A", "a"},     // equal keys: raw bytes decide, so the order is stable
+        {"a01", "a1"},  // same number: the raw bytes decide
     };
     for (const auto& row : rows) {
         std::vector<DirEntry> entries;
@@ -58,8 +58,8 @@ TEST(SortKey, NonUtf8NamesGetAKey) {
 
 TEST(EntrySorter, ColumnsOrdersAndFoldersFirst) {
     std::vector<DirEntry> e = {entry("b.txt", false, 30, 3), entry("a.png", false, 10, 2),
-                               entry("Zdir", true, 0, 1),     entry("c.jpg", false, 20, 5),
-                               entry("adir", true, 0, 9),     entry("README", false, 5, 4)};
+                               entry("Zdir", true, 0, 1),    entry("c.jpg", false, 20, 5),
+                               entry("adir", true, 0, 9),    entry("README", false, 5, 4)};
     struct Row {
         SortColumn col;
         SortOrder order;

@@ -1,19 +1,19 @@
 #pragma once
 
-#include <cstdlib>
-#include <fstream>
 #include <ftw.h>
-#include <sstream>
-#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
 
 namespace kv::test {
 
 // A fresh folder removed with everything in it when the test ends. base "/dev/shm" gives one on the
 // second filesystem the cross-device cases need.
 class TempDir {
-public:
+  public:
     explicit TempDir(const std::string& base = "/tmp") {
         std::string templ = base + "/kvfs-XXXXXX";
         m_path = mkdtemp(templ.data()) ? templ : std::string();
@@ -35,7 +35,7 @@ public:
     const std::string& path() const { return m_path; }
     std::string operator/(const std::string& rel) const { return m_path + "/" + rel; }
 
-private:
+  private:
     std::string m_path;
 };
 

@@ -8,8 +8,7 @@
 int main(int argc, char** argv) {
     // Without a display (plain ctest) the widgets still work on the offscreen platform; the web engine
     // tests need a real X display and are skipped there.
-    if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
     setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --no-sandbox", 0);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);

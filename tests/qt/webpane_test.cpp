@@ -58,8 +58,7 @@ class PageServer : public QObject {
 class WebPaneTest : public QtProgramTest {
   protected:
     void SetUp() override {
-        if (qgetenv("QT_QPA_PLATFORM") == "offscreen")
-            GTEST_SKIP() << "the web engine needs a display";
+        if (qgetenv("QT_QPA_PLATFORM") == "offscreen") GTEST_SKIP() << "the web engine needs a display";
         QtProgramTest::SetUp();
     }
     bool waitForName(BrowserView* view, const QString& name) {

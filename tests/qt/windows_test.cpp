@@ -115,8 +115,7 @@ TEST_F(QtProgramTest, AFolderThatCannotBeListedSaysSoInTheView) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !model->isLoading(); }, 5000));
     bool shown = false;
     for (QLabel* l : hard->folderView()->findChildren<QLabel*>())
-        if (l->isVisible() && l->text().contains("No such file"))
-            shown = true;
+        if (l->isVisible() && l->text().contains("No such file")) shown = true;
     EXPECT_TRUE(shown);
 }
 
@@ -162,8 +161,7 @@ TEST_F(QtProgramTest, ClosingTheMainWindowAsksAndNoKeepsItOpen) {
 
     QTimer::singleShot(0, [] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box)
-            box->button(QMessageBox::Yes)->click();
+        if (box) box->button(QMessageBox::Yes)->click();
     });
     forms()["Form1"].menuChosen("mnuWhat");
     window("Form1")->close();

@@ -15,10 +15,8 @@ std::string fmt(float v) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.2f", static_cast<double>(v));
     std::string s = buf;
-    while (s.back() == '0')
-        s.pop_back();
-    if (s.back() == '.')
-        s.pop_back();
+    while (s.back() == '0') s.pop_back();
+    if (s.back() == '.') s.pop_back();
     return s;
 }
 
@@ -35,8 +33,7 @@ std::vector<std::string> HeadlessFrontend::lines(const std::vector<std::string>&
 
 std::string HeadlessFrontend::locationOf(const std::string& view) const {
     auto it = m_histories.find(view);
-    if (it == m_histories.end() || it->second.pages.empty())
-        return {};
+    if (it == m_histories.end() || it->second.pages.empty()) return {};
     return it->second.pages.back();
 }
 
@@ -52,13 +49,11 @@ void HeadlessFrontend::formHidden(Form& form) {
 
 void HeadlessFrontend::formUnloaded(Form& form) {
     log.push_back("unload " + form.name());
-    for (const auto& c : form.controls())
-        m_histories.erase(id(*c));
+    for (const auto& c : form.controls()) m_histories.erase(id(*c));
 }
 
 void HeadlessFrontend::formChanged(Form& form, FormProperty what) {
-    if (what == FormProperty::Left)
-        log.push_back("form " + form.name() + ".Left " + fmt(form.Left()));
+    if (what == FormProperty::Left) log.push_back("form " + form.name() + ".Left " + fmt(form.Left()));
     if (what == FormProperty::Width) {
         log.push_back("form " + form.name() + ".Width " + fmt(form.Width()));
         scaleWidths[form.name()] = form.Width();  // no border: the client is the whole window
@@ -97,25 +92,21 @@ void HeadlessFrontend::controlChanged(Control& c, ControlProperty what) {
 }
 
 float HeadlessFrontend::scaleWidth(const Form& form) {
-    if (auto it = scaleWidths.find(form.name()); it != scaleWidths.end())
-        return it->second;
-    if (form.record().state == WindowState::Maximized)
-        return screenWidth;
+    if (auto it = scaleWidths.find(form.name()); it != scaleWidths.end()) return it->second;
+    if (form.record().state == WindowState::Maximized) return screenWidth;
     return static_cast<float>(form.record().clientWidth);
 }
 
 void HeadlessFrontend::navigate(Control& view, const std::string& location) {
     log.push_back("nav " + id(view) + " " + location);
-    if (failingViews.count(id(view)))
-        throw std::runtime_error("navigation failed");
+    if (failingViews.count(id(view))) throw std::runtime_error("navigation failed");
     m_histories[id(view)].pages.push_back(location);
 }
 
 void HeadlessFrontend::goBack(Control& view) {
     log.push_back("goBack " + id(view));
     auto& pages = m_histories[id(view)].pages;
-    if (pages.size() < 2)
-        throw std::runtime_error("no earlier page");
+    if (pages.size() < 2) throw std::runtime_error("no earlier page");
     pages.pop_back();
 }
 
@@ -125,21 +116,18 @@ void HeadlessFrontend::stop(Control& view) {
 
 std::string HeadlessFrontend::locationName(const Control& view) {
     const std::string where = locationOf(id(view));
-    if (auto it = titles.find(where); it != titles.end())
-        return it->second;
+    if (auto it = titles.find(where); it != titles.end()) return it->second;
     return where;
 }
 
 std::string HeadlessFrontend::drive(const Control& driveList) {
-    if (auto it = drives.find(id(driveList)); it != drives.end())
-        return it->second;
+    if (auto it = drives.find(id(driveList)); it != drives.end()) return it->second;
     return defaultDrive;
 }
 
 bool HeadlessFrontend::askYesNo(const std::string& text, const std::string& title) {
     log.push_back("ask " + title + ": " + text);
-    if (answers.empty())
-        return false;
+    if (answers.empty()) return false;
     bool a = answers.front();
     answers.pop_front();
     return a;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <random>
 #include <string>
 
 #include "app/program.h"
@@ -17,9 +18,12 @@ namespace kv::test {
 class ProgramTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/kv-core-XXXXXX";
-        m_dir = mkdtemp(tmpl);
-        m_registry = std::make_unique<FileRegistry>(m_dir + "/settings.reg");
+        static int counter = 0;
+        m_dir = (std::filesystem::temp_directory_path() /
+                 ("kv-core-" + std::to_string(std::random_device{}()) + "-" + std::to_string(++counter)))
+                    .string();
+        std::filesystem::create_directories(m_dir);
+        m_registry = std::make_unique<FileRegistry>((std::filesystem::path(m_dir) / "settings.reg").string());
         m_program = std::make_unique<Program>(ui, *m_registry);
     }
     void TearDown() override {

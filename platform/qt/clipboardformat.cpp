@@ -1,0 +1,96 @@
+#include "platform/qt/clipboardformat.h"
+
+#include <QMimeData>
+#include <QSysInfo>
+
+namespace kv {
+
+namespace {
+
+const char kUriList[] = "text/uri-list";
+const char kGnome[] = "x-special/gnome-copied-files";
+const char kKdeCut[] = "application/x-kde-cutselection";
+
+QList<QByteArray> uriLines(const QByteArray& text) {
+    QList<QByteArray> out;
+    for (QByteArray line : text.split('\n')) {
+        line = line.trimmed();  // also the \r of the CRLF the format prescribes
+        if (!line.isEmpty() && !line.startsWith('#')) out << line;
+    }
+    return out;
+}
+
+QList<QByteArray> pathsOf(const QList<QByteArray>& uris) {
+    QList<QByteArray> out;
+    for (const QByteArray& u : uris) {
+        const QByteArray p = ClipboardFormat::pathOf(u);
+        if (!p.isEmpty()) out << p;
+    }
+    return out;
+}
+
+}  // namespace
+
+QByteArray ClipboardFormat::uriOf(const QByteArray& path) {
+    return "file://" + path.toPercentEncoding("/");
+}
+
+QByteArray ClipboardFormat::pathOf(const QByteArray& uri) {
+    if (!uri.startsWith("file:")) return {};
+    QByteArray rest = uri.mid(5);
+    if (rest.startsWith("//")) {
+        rest = rest.mid(2);
+        const qsizetype slash = rest.indexOf('/');
+        if (slash < 0) return {};
+        const QByteArray host = rest.left(slash);
+        if (!host.isEmpty() && host != "localhost" && host != QSysInfo::machineHostName().toUtf8()) return {};
+        rest = rest.mid(slash);
+    }
+    if (!rest.startsWith('/')) return {};
+    return QByteArray::fromPercentEncoding(rest);
+}
+
+QMimeData* ClipboardFormat::toMimeData(const QList<QByteArray>& paths, bool cut) {
+    auto* data = new QMimeData;
+    QByteArray uriList, gnome = cut ? "cut" : "copy", text;
+    for (const QByteArray& p : paths) {
+        const QByteArray uri = uriOf(p);
+        uriList += uri + "\r\n";
+        gnome += '\n' + uri;
+        if (!text.isEmpty()) text += '\n';
+        text += p;
+    }
+    data->setData(kUriList, uriList);
+    data->setData(kGnome, gnome);
+    data->setData(kKdeCut, cut ? "1" : "0");
+    // Pasted into a text field the paths read as paths; lossy for names that are not UTF-8, which is
+    // why the URI formats above come first.
+    data->setText(QString::fromUtf8(text));
+    return data;
+}
+
+ClipboardFormat::Content ClipboardFormat::fromMimeData(const QMimeData* data) {
+    Content c;
+    if (!data) return c;
+    if (data->hasFormat(kGnome)) {
+        QList<QByteArray> lines = uriLines(data->data(kGnome));
+        if (!lines.isEmpty() && (lines.front() == "cut" || lines.front() == "copy")) {
+            c.cut = lines.front() == "cut";
+            lines.removeFirst();
+            c.paths = pathsOf(lines);
+            if (!c.paths.isEmpty()) return c;
+        }
+    }
+    if (data->hasFormat(kUriList)) {
+        c.paths = pathsOf(uriLines(data->data(kUriList)));
+        c.cut = data->hasFormat(kKdeCut) && data->data(kKdeCut).startsWith('1');
+    }
+    return c;
+}
+
+bool ClipboardFormat::hasFiles(const QMimeData* data) {
+    return data && (data->hasFormat(kGnome) || data->hasFormat(kUriList)) &&
+           !fromMimeData(data).paths.isEmpty();
+}
+
+}  // namespace kv

@@ -1,0 +1,275 @@
+#include "platform/qt/fileoperations.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <QVariant>
+
+#include "platform/fs/deletejob.h"
+#include "platform/fs/dirwatcher.h"
+#include "platform/fs/newfolderjob.h"
+#include "platform/fs/renamejob.h"
+#include "platform/fs/transferjob.h"
+#include "platform/fs/trashjob.h"
+#include "platform/fs/undojob.h"
+#include "platform/qt/clashdialog.h"
+#include "platform/qt/dialogresolver.h"
+#include "platform/qt/errordialog.h"
+#include "platform/qt/foldermodel.h"
+#include "platform/qt/progresswindow.h"
+#include "platform/qt/undostack.h"
+
+Q_DECLARE_METATYPE(std::shared_ptr<kv::FileOperations>)
+
+namespace kv {
+
+struct FileOperations::Job {
+    std::unique_ptr<FileJob> job;
+    QString title;
+    QPointer<QWidget> origin;
+    QPointer<ProgressWindow> window;
+    QPointer<QDialog> question;
+    bool undoable = false;
+    Done done;
+    JobProgress last;
+};
+
+namespace {
+
+std::vector<std::string> toStd(const QList<QByteArray>& list) {
+    std::vector<std::string> out;
+    out.reserve(static_cast<size_t>(list.size()));
+    for (const QByteArray& p : list) out.push_back(p.toStdString());
+    return out;
+}
+
+QString nameOf(const QByteArray& path) {
+    QByteArray p = path;
+    while (p.size() > 1 && p.endsWith('/')) p.chop(1);
+    return FolderModel::displayName(p.mid(p.lastIndexOf('/') + 1).toStdString());
+}
+
+QString countText(const QList<QByteArray>& paths) {
+    return paths.size() == 1 ? QObject::tr("“%1”").arg(nameOf(paths.front()))
+                             : QObject::tr("%1 items").arg(paths.size());
+}
+
+}  // namespace
+
+bool FileOperations::Anchor::post(std::function<void(FileOperations&)> fn) {
+    std::lock_guard lock(mutex);
+    if (!ops) return false;
+    FileOperations* target = ops;
+    QMetaObject::invokeMethod(
+        target, [target, fn = std::move(fn)] { fn(*target); }, Qt::QueuedConnection);
+    return true;
+}
+
+FileOperations::FileOperations(QObject* parent)
+    : QObject(parent), m_anchor(std::make_shared<Anchor>()), m_undo(new UndoStack(this)) {
+    m_anchor->ops = this;
+}
+
+FileOperations::~FileOperations() {
+    {
+        std::lock_guard lock(m_anchor->mutex);
+        m_anchor->ops = nullptr;
+    }
+    // Dropping the handles cancels the jobs; each thread cleans up its partial file and ends alone.
+    m_jobs.clear();
+    m_watcher.reset();
+}
+
+void FileOperations::watch(const QByteArray& dir) {
+    if (!m_watcher) {
+        std::shared_ptr<Anchor> anchor = m_anchor;
+        m_watcher = std::make_unique<DirWatcher>([anchor](const DirChange& change) {
+            anchor->post([change](FileOperations& ops) { emit ops.folderChanged(change); });
+        });
+    }
+    m_watcher->watch(dir.toStdString());
+}
+
+void FileOperations::unwatch(const QByteArray& dir) {
+    if (m_watcher) m_watcher->unwatch(dir.toStdString());
+}
+
+quint64 FileOperations::transfer(bool move, const QList<QByteArray>& sources, const QByteArray& targetDir,
+                                 QWidget* origin, Done done) {
+    const QString title = (move ? tr("Moving %1 to “%2”") : tr("Copying %1 to “%2”"))
+                              .arg(countText(sources), nameOf(targetDir));
+    return run(std::make_unique<TransferJob>(move ? TransferMode::Move : TransferMode::Copy, toStd(sources),
+                                             targetDir.toStdString()),
+               title, origin, true, std::move(done));
+}
+
+quint64 FileOperations::copy(const QList<QByteArray>& sources, const QByteArray& targetDir, QWidget* origin,
+                             Done done) {
+    return transfer(false, sources, targetDir, origin, std::move(done));
+}
+
+quint64 FileOperations::move(const QList<QByteArray>& sources, const QByteArray& targetDir, QWidget* origin,
+                             Done done) {
+    return transfer(true, sources, targetDir, origin, std::move(done));
+}
+
+quint64 FileOperations::trash(const QList<QByteArray>& paths, QWidget* origin, Done done) {
+    return run(std::make_unique<TrashJob>(toStd(paths), m_homeTrash),
+               tr("Moving %1 to the Trash").arg(countText(paths)), origin, true, std::move(done));
+}
+
+quint64 FileOperations::deletePermanently(const QList<QByteArray>& paths, QWidget* origin, Done done) {
+    return run(std::make_unique<DeleteJob>(toStd(paths)), tr("Deleting %1").arg(countText(paths)), origin,
+               false, std::move(done));
+}
+
+quint64 FileOperations::rename(const QByteArray& path, const QByteArray& newName, QWidget* origin,
+                               Done done) {
+    return run(std::make_unique<RenameJob>(path.toStdString(), newName.toStdString()),
+               tr("Renaming “%1”").arg(nameOf(path)), origin, true, std::move(done));
+}
+
+quint64 FileOperations::newFolder(const QByteArray& dir, const QByteArray& name, QWidget* origin, Done done) {
+    return run(std::make_unique<NewFolderJob>(dir.toStdString(), name.toStdString()),
+               tr("Creating a folder in “%1”").arg(nameOf(dir)), origin, true, std::move(done));
+}
+
+void FileOperations::undo(QWidget* origin, Done done) {
+    std::optional<UndoStack::Entry> entry = m_undo->pop();
+    if (!entry) {
+        report(origin, tr("There is nothing to undo."));
+        if (done) done(JobResult{});
+        return;
+    }
+    run(std::make_unique<UndoJob>(std::move(entry->info), m_homeTrash), tr("Undo %1").arg(entry->description),
+        origin, false, std::move(done));
+}
+
+quint64 FileOperations::run(std::unique_ptr<FileJob> fileJob, const QString& title, QWidget* origin,
+                            bool undoable, Done done) {
+    const quint64 id = m_nextId++;
+    auto job = std::make_unique<Job>();
+    job->job = std::move(fileJob);
+    job->title = title;
+    job->origin = origin;
+    job->undoable = undoable;
+    job->done = std::move(done);
+    job->job->setResolver(m_resolverFactory ? m_resolverFactory()
+                                            : std::make_shared<DialogResolver>(m_anchor, id));
+    // The callbacks run on the job's thread and only post; the handle, and with it every callback,
+    // is gone before this object is.
+    job->job->onProgress([this, id](const JobProgress& p) {
+        QMetaObject::invokeMethod(
+            this, [this, id, p] { progressed(id, p); }, Qt::QueuedConnection);
+    });
+    job->job->onFinished([this, id](const JobResult& r) {
+        QMetaObject::invokeMethod(
+            this, [this, id, r] { finished(id, r); }, Qt::QueuedConnection);
+    });
+    FileJob* raw = job->job.get();
+    m_jobs.emplace(id, std::move(job));
+    raw->start();
+    QTimer::singleShot(m_progressDelayMs, this, [this, id] { showProgress(id); });
+    return id;
+}
+
+ProgressWindow* FileOperations::progressWindow(quint64 id) const {
+    auto it = m_jobs.find(id);
+    return it == m_jobs.end() ? nullptr : it->second->window.data();
+}
+
+void FileOperations::cancel(quint64 id) {
+    auto it = m_jobs.find(id);
+    if (it != m_jobs.end()) it->second->job->cancel();
+}
+
+void FileOperations::progressed(quint64 id, const JobProgress& p) {
+    auto it = m_jobs.find(id);
+    if (it == m_jobs.end()) return;
+    it->second->last = p;
+    if (it->second->window) it->second->window->update(p);
+}
+
+void FileOperations::showProgress(quint64 id) {
+    auto it = m_jobs.find(id);
+    if (it == m_jobs.end() || it->second->window) return;
+    Job& job = *it->second;
+    QWidget* parent = job.origin ? job.origin->window() : nullptr;
+    auto* window = new ProgressWindow(job.title, parent);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    connect(window, &ProgressWindow::pauseRequested, this, [this, id](bool paused) {
+        auto j = m_jobs.find(id);
+        if (j != m_jobs.end()) paused ? j->second->job->pause() : j->second->job->resume();
+    });
+    connect(window, &ProgressWindow::cancelRequested, this, [this, id] { cancel(id); });
+    job.window = window;
+    window->update(job.last);
+    window->show();
+}
+
+QWidget* FileOperations::dialogParent(const Job& job) const {
+    if (job.window && job.window->isVisible()) return job.window;
+    return job.origin ? job.origin->window() : nullptr;
+}
+
+void FileOperations::askClash(quint64 id, const ClashRequest& request, JobResolver::ClashReply reply) {
+    auto it = m_jobs.find(id);
+    if (it == m_jobs.end()) {
+        reply({ClashChoice::Cancel, false});
+        return;
+    }
+    auto* dialog = new ClashDialog(request, dialogParent(*it->second));
+    connect(dialog, &ClashDialog::answered, this, [reply](ClashDecision d) { reply(d); });
+    it->second->question = dialog;
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+void FileOperations::askError(quint64 id, const ErrorRequest& request, JobResolver::ErrorReply reply) {
+    auto it = m_jobs.find(id);
+    if (it == m_jobs.end()) {
+        reply({ErrorChoice::Cancel, false});
+        return;
+    }
+    auto* dialog = new ErrorDialog(request, dialogParent(*it->second));
+    connect(dialog, &ErrorDialog::answered, this, [reply](ErrorDecision d) { reply(d); });
+    it->second->question = dialog;
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+void FileOperations::finished(quint64 id, const JobResult& result) {
+    auto it = m_jobs.find(id);
+    if (it == m_jobs.end()) return;
+    std::unique_ptr<Job> job = std::move(it->second);
+    m_jobs.erase(it);
+    if (job->window) job->window->deleteLater();
+    if (job->question) job->question->close();  // its late answer goes nowhere: the job has ended
+    if (job->undoable) m_undo->push(result.undo);
+    if (!result.messages.empty()) {
+        QString text = job->title + ":";
+        const size_t shown = std::min<size_t>(result.messages.size(), 10);
+        for (size_t k = 0; k < shown; ++k)
+            text += "\n" + QString::fromUtf8(result.messages[k].data(),
+                                             static_cast<qsizetype>(result.messages[k].size()));
+        if (result.messages.size() > shown)
+            text += "\n" + tr("… and %1 more.").arg(result.messages.size() - shown);
+        report(job->origin, text);
+    }
+    if (job->done) job->done(result);
+    emit jobFinished(id, result);
+}
+
+void FileOperations::report(QWidget* origin, const QString& text) {
+    emit reported(text);
+    if (!m_showReports) return;
+    auto* box = new QMessageBox(QMessageBox::Information, tr("Files"), text, QMessageBox::Ok,
+                                origin ? origin->window() : nullptr);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+}
+
+}  // namespace kv

@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "platform/fs/dirchange.h"
+#include "platform/fs/filejob.h"
+#include "platform/fs/jobresolver.h"
+
+class QWidget;
+
+namespace kv {
+
+class DirWatcher;
+class UndoStack;
+class ProgressWindow;
+
+// The file operations of the whole program, shared by every folder view of every window: it runs
+// the file jobs off the UI thread, shows a progress window for a job that takes longer than a moment,
+// puts the jobs' questions (name clash, error) to the user in dialogs that never block the UI thread,
+// keeps the one undo stack, and watches the folders on show with one inotify instance for all panes.
+// Create one and hand it to the views; it lives as long as a view holds it.
+class FileOperations : public QObject {
+    Q_OBJECT
+  public:
+    using Done = std::function<void(const JobResult&)>;
+    using ResolverFactory = std::function<std::shared_ptr<JobResolver>()>;
+
+    // Lets other threads post to this object only while it exists: each post takes the mutex, and the
+    // destructor clears the pointer under it before anything else goes.
+    struct Anchor {
+        std::mutex mutex;
+        FileOperations* ops = nullptr;
+        bool post(std::function<void(FileOperations&)> fn);
+    };
+
+    explicit FileOperations(QObject* parent = nullptr);
+    ~FileOperations() override;
+
+    UndoStack* undoStack() const { return m_undo; }
+
+    // Counted like DirWatcher: every watch() is matched by one unwatch().
+    void watch(const QByteArray& dir);
+    void unwatch(const QByteArray& dir);
+
+    // Each returns the job's id. origin is the widget the user acted in: dialogs open over its window.
+    quint64 copy(const QList<QByteArray>& sources, const QByteArray& targetDir, QWidget* origin,
+                 Done done = {});
+    quint64 move(const QList<QByteArray>& sources, const QByteArray& targetDir, QWidget* origin,
+                 Done done = {});
+    quint64 trash(const QList<QByteArray>& paths, QWidget* origin, Done done = {});
+    // No confirmation here: the caller has asked.
+    quint64 deletePermanently(const QList<QByteArray>& paths, QWidget* origin, Done done = {});
+    quint64 rename(const QByteArray& path, const QByteArray& newName, QWidget* origin, Done done = {});
+    quint64 newFolder(const QByteArray& dir, const QByteArray& name, QWidget* origin, Done done = {});
+    // Undoes the newest entry of the undo stack, and says so when there is none or it cannot.
+    void undo(QWidget* origin, Done done = {});
+    quint64 run(std::unique_ptr<FileJob> job, const QString& title, QWidget* origin, bool undoable,
+                Done done);
+
+    int runningJobs() const { return static_cast<int>(m_jobs.size()); }
+    ProgressWindow* progressWindow(quint64 job) const;
+    void cancel(quint64 job);
+
+    // For tests and tools: a trash folder of their own, the delay before a progress window shows, a
+    // resolver that answers instead of the dialogs, and whether reports pop up or are only signalled.
+    void setHomeTrash(const QByteArray& dir) { m_homeTrash = dir.toStdString(); }
+    void setProgressDelay(int ms) { m_progressDelayMs = ms; }
+    void setResolverFactory(ResolverFactory factory) { m_resolverFactory = std::move(factory); }
+    void setReportsShown(bool shown) { m_showReports = shown; }
+
+    // Called on the UI thread for a job's question; reply may be called later, from any thread.
+    void askClash(quint64 job, const ClashRequest& request, JobResolver::ClashReply reply);
+    void askError(quint64 job, const ErrorRequest& request, JobResolver::ErrorReply reply);
+
+  signals:
+    void folderChanged(const kv::DirChange& change);
+    void jobFinished(quint64 job, const kv::JobResult& result);
+    // A sentence for the user: what failed, what could not be undone.
+    void reported(const QString& text);
+
+  private:
+    struct Job;
+
+    quint64 transfer(bool move, const QList<QByteArray>& sources, const QByteArray& targetDir,
+                     QWidget* origin, Done done);
+    void progressed(quint64 id, const JobProgress& progress);
+    void finished(quint64 id, const JobResult& result);
+    void showProgress(quint64 id);
+    QWidget* dialogParent(const Job& job) const;
+    void report(QWidget* origin, const QString& text);
+
+    std::shared_ptr<Anchor> m_anchor;
+    UndoStack* m_undo;
+    std::unique_ptr<DirWatcher> m_watcher;
+    std::map<quint64, std::unique_ptr<Job>> m_jobs;
+    quint64 m_nextId = 1;
+    std::string m_homeTrash;
+    int m_progressDelayMs = 500;
+    ResolverFactory m_resolverFactory;
+    bool m_showReports = true;
+};
+
+}  // namespace kv

@@ -1,0 +1,140 @@
+#include <sys/time.h>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include "filemanager_support.h"
+#include "fs/faultyfsops.h"
+#include "platform/fs/transferjob.h"
+#include "platform/qt/clashdialog.h"
+#include "platform/qt/errordialog.h"
+#include "platform/qt/progresswindow.h"
+
+namespace kv::test {
+namespace {
+
+class FileManagerJobs : public ::testing::Test {
+  protected:
+    ViewFixture f;
+    void SetUp() override {
+        f.ops->setProgressDelay(50);
+        ::mkdir((f.dir / "src").c_str(), 0755);
+        ::mkdir((f.dir / "dest").c_str(), 0755);
+    }
+    void TearDown() override {
+        closeAll<ClashDialog>();
+        closeAll<ErrorDialog>();
+    }
+    static QByteArray raw(const std::string& s) { return QByteArray::fromStdString(s); }
+    template <typename T>
+    T* waitDialog() {
+        T* d = nullptr;
+        EXPECT_TRUE(waitFor([&] { return (d = findTopLevel<T>()) != nullptr; }));
+        return d;
+    }
+    static void click(QWidget* dialog, const char* name) {
+        auto* b = dialog->findChild<QPushButton*>(name);
+        ASSERT_TRUE(b) << name;
+        b->click();
+    }
+};
+
+TEST_F(FileManagerJobs, AClashIsAskedWithBothFilesAndTheJobWaitsWithoutBlocking) {
+    writeFile(f.dir / "src/a.txt", "12345");
+    writeFile(f.dir / "dest/a.txt", "123");
+    const quint64 job = f.ops->copy({raw(f.dir / "src/a.txt")}, raw(f.dir / "dest"), f.view.get());
+    ClashDialog* d = waitDialog<ClashDialog>();
+    ASSERT_TRUE(d);
+    EXPECT_TRUE(d->findChild<QLabel*>("existing")->text().contains("3 bytes"))
+        << d->findChild<QLabel*>("existing")->text().toStdString();
+    EXPECT_TRUE(d->findChild<QLabel*>("incoming")->text().contains("5 bytes"));
+    // The UI thread runs on while the job waits: the progress window comes up behind the question.
+    ASSERT_TRUE(
+        waitFor([&] { return f.ops->progressWindow(job) && f.ops->progressWindow(job)->isVisible(); }));
+    click(d, "keepBoth");
+    ASSERT_TRUE(f.idle());
+    EXPECT_EQ(readFile(f.dir / "dest/a.txt"), "123");
+    EXPECT_EQ(readFile(f.dir / "dest/a (2).txt"), "12345");
+    EXPECT_FALSE(findTopLevel<ProgressWindow>()) << "the progress window goes with its job";
+}
+
+TEST_F(FileManagerJobs, ApplyToAllAnswersTheLaterClashes) {
+    for (const char* n : {"x", "y", "z"}) {
+        writeFile(f.dir / "src/" + n, "new");
+        writeFile(f.dir / "dest/" + n, "old");
+    }
+    f.ops->move({raw(f.dir / "src/x"), raw(f.dir / "src/y"), raw(f.dir / "src/z")}, raw(f.dir / "dest"),
+                f.view.get());
+    ClashDialog* d = waitDialog<ClashDialog>();
+    ASSERT_TRUE(d);
+    d->findChild<QCheckBox*>("applyToAll")->setChecked(true);
+    click(d, "replace");
+    ASSERT_TRUE(f.idle());
+    for (const char* n : {"x", "y", "z"}) {
+        EXPECT_EQ(readFile(f.dir / "dest/" + n), "new") << n;
+        EXPECT_FALSE(exists(f.dir / "src/" + n)) << n;
+    }
+}
+
+TEST_F(FileManagerJobs, CancelInTheProgressWindowEndsTheJobAndKeepsTheSource) {
+    writeFile(f.dir / "src/a.txt", "mine");
+    writeFile(f.dir / "dest/a.txt", "theirs");
+    const quint64 job = f.ops->move({raw(f.dir / "src/a.txt")}, raw(f.dir / "dest"), f.view.get());
+    ASSERT_TRUE(waitDialog<ClashDialog>());
+    ASSERT_TRUE(waitFor([&] { return f.ops->progressWindow(job) != nullptr; }));
+    click(f.ops->progressWindow(job), "cancel");
+    ASSERT_TRUE(f.idle());
+    EXPECT_TRUE(waitFor([] { return findTopLevel<ClashDialog>() == nullptr; })) << "the question went away";
+    EXPECT_EQ(readFile(f.dir / "src/a.txt"), "mine");
+    EXPECT_EQ(readFile(f.dir / "dest/a.txt"), "theirs");
+}
+
+TEST_F(FileManagerJobs, AnErrorOffersRetry) {
+    writeFile(f.dir / "src/flaky", "data");
+    auto ops = std::make_shared<FaultyFsOps>();
+    std::atomic<int> failures{1};
+    ops->hook = [&](const std::string& op, const std::string& path) {
+        return op == "openRead" && path.find("flaky") != std::string::npos && failures-- > 0 ? -EIO : 0;
+    };
+    auto job = std::make_unique<TransferJob>(TransferMode::Copy,
+                                             std::vector<std::string>{f.dir / "src/flaky"}, f.dir / "dest");
+    job->setOps(ops);
+    f.ops->run(std::move(job), "copy", f.view.get(), true, {});
+    ErrorDialog* d = waitDialog<ErrorDialog>();
+    ASSERT_TRUE(d);
+    EXPECT_TRUE(d->findChild<QPushButton*>("retry"));
+    click(d, "retry");
+    ASSERT_TRUE(f.idle());
+    EXPECT_EQ(readFile(f.dir / "dest/flaky"), "data");
+    EXPECT_TRUE(f.reports.isEmpty());
+}
+
+TEST(FileManagerProgress, ShowsCountsAndTimeLeft) {
+    struct Row {
+        double seconds;
+        const char* text;
+    } rows[] = {
+        {0.2, "1 s left"}, {42, "42 s left"}, {61, "2 min left"}, {3600 + 120, "1 h 2 min left"}, {-1, ""}};
+    for (const Row& r : rows)
+        EXPECT_EQ(ProgressWindow::timeLeftText(r.seconds), QString::fromUtf8(r.text)) << r.seconds;
+
+    ProgressWindow w("Copying");
+    JobProgress p;
+    w.update(p);
+    EXPECT_TRUE(w.findChild<QLabel*>("items")->text().contains("Counting"));
+    p.totalsKnown = true;
+    p.itemsTotal = 10;
+    p.itemsDone = 3;
+    p.bytesTotal = 1000;
+    p.bytesDone = 300;
+    w.update(p);
+    EXPECT_EQ(w.findChild<QLabel*>("items")->text(), "3 of 10 items");
+    EXPECT_TRUE(w.findChild<QLabel*>("bytes")->text().contains("300 bytes"));
+    bool paused = false;
+    QObject::connect(&w, &ProgressWindow::pauseRequested, [&](bool on) { paused = on; });
+    w.findChild<QPushButton*>("pause")->click();
+    EXPECT_TRUE(paused);
+}
+
+}  // namespace
+}  // namespace kv::test

@@ -1,0 +1,59 @@
+#include <QScrollBar>
+#include <cstdio>
+
+#include "filemanager_support.h"
+
+namespace kv::test {
+namespace {
+
+TEST(FolderViewRefresh, FollowsTheDiskAndKeepsTheSelection) {
+    ViewFixture f;
+    for (int k = 0; k < 200; ++k) writeFile(f.dir / ("file" + std::to_string(k)), "x");
+    ASSERT_TRUE(f.show(f.dir.path()));
+    ASSERT_TRUE(f.view->selectName("file150"));
+    QScrollBar* bar = f.view->currentView()->verticalScrollBar();
+    const int scrolled = bar->value();
+    ASSERT_GT(scrolled, 0);
+
+    writeFile(f.dir / "aaa-new", "new");  // sorts above the selection
+    ::unlink((f.dir / "file3").c_str());
+    ASSERT_TRUE(f.listed("aaa-new")) << "the watcher saw the new file";
+    ASSERT_TRUE(waitFor([&] { return f.view->model()->rowOfName("file3") < 0; }));
+    EXPECT_EQ(f.view->selectedPaths(), QList<QByteArray>{QByteArray::fromStdString(f.dir / "file150")});
+    EXPECT_EQ(f.view->model()->rowCount(), 200);
+    EXPECT_NEAR(bar->value(), scrolled, 2) << "the view did not jump";
+
+    // A changed file updates its row in place.
+    writeFile(f.dir / "file150", "much longer now");
+    ASSERT_TRUE(
+        waitFor([&] { return f.view->model()->entryAt(f.view->model()->rowOfName("file150")).size == 15; }));
+    EXPECT_EQ(f.view->selectedPaths().size(), 1);
+}
+
+TEST(FolderViewRefresh, ABurstOfChangesEndsInTheRightListing) {
+    ViewFixture f;
+    ASSERT_TRUE(f.show(f.dir.path()));
+    for (int k = 0; k < 2000; ++k) writeFile(f.dir / ("n" + std::to_string(k)), "");
+    for (int k = 0; k < 2000; k += 2) ::unlink((f.dir / ("n" + std::to_string(k))).c_str());
+    ASSERT_TRUE(waitFor([&] { return f.view->model()->rowCount() == 1000; }, 10000))
+        << f.view->model()->rowCount();
+    EXPECT_LT(f.view->model()->rowOfName("n0"), 0);
+    EXPECT_GE(f.view->model()->rowOfName("n1999"), 0);
+}
+
+TEST(FolderViewRefresh, AFolderThatVanishesShowsItsParent) {
+    ViewFixture f;
+    ::mkdir((f.dir / "doomed").c_str(), 0755);
+    QByteArray requested;
+    QObject::connect(f.view.get(), &FolderView::folderRequested, [&](const QByteArray& p) {
+        requested = p;
+        f.view->showFolder(p);
+    });
+    ASSERT_TRUE(f.show(f.dir / "doomed"));
+    ::rmdir((f.dir / "doomed").c_str());
+    ASSERT_TRUE(waitFor([&] { return !requested.isEmpty(); }));
+    EXPECT_EQ(requested, QByteArray::fromStdString(f.dir.path()));
+}
+
+}  // namespace
+}  // namespace kv::test
