@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 PACKAGES = cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev clang-format \
            qt6-base-dev qt6-webengine-dev libgl-dev xvfb xauth xdotool imagemagick \
-           desktop-file-utils appstream lintian dpkg-dev fakeroot
+           desktop-file-utils appstream lintian dpkg-dev fakeroot fonts-liberation2
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: all deps configure build run test test-asan bench package install format clean test-windows

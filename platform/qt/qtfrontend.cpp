@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTimer>
 #include <QWebEngineView>
 #include <algorithm>
 #include <cmath>
@@ -53,10 +54,16 @@ QColor colourOf(const Colour& c, const QPalette& palette) {
     return palette.color(QPalette::Window);
 }
 
-// "MS Sans Serif" is the desktop's sans serif face at the same point size.
+// "MS Sans Serif" is shown in a sans serif face of the same widths where one is installed (the captions
+// were sized for them), else in the desktop's own sans serif face, at the same point size.
 QFont fontOf(const FontRecord& f) {
+    static const bool metricFace = QFontDatabase::hasFamily(QStringLiteral("Liberation Sans"));
     QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    if (f.face != "MS Sans Serif") font.setFamily(QString::fromStdString(f.face));
+    if (f.face != "MS Sans Serif") {
+        font.setFamily(QString::fromStdString(f.face));
+    } else if (metricFace) {
+        font.setFamily(QStringLiteral("Liberation Sans"));
+    }
     font.setPointSizeF(f.points);
     font.setBold(f.bold);
     return font;
@@ -289,11 +296,13 @@ void QtFrontend::formShown(Form& form) {
     }
     w->raise();
     w->activateWindow();
+    if (form.record().state == WindowState::Maximized) raiseSmallWindows();
+}
+
+void QtFrontend::raiseSmallWindows() {
     // The small modeless windows (agreement, What's This, Help) stay in sight beside the view windows.
-    if (form.record().state == WindowState::Maximized)
-        for (auto& [other, window] : m_windows)
-            if (other != &form && other->record().state == WindowState::Normal && window->isVisible())
-                window->raise();
+    for (auto& [form, window] : m_windows)
+        if (form->record().state == WindowState::Normal && window->isVisible()) window->raise();
 }
 
 void QtFrontend::formHidden(Form& form) {
@@ -356,7 +365,10 @@ float QtFrontend::scaleWidth(const Form& form) {
 void QtFrontend::navigate(Control& view, const std::string& location) {
     BrowserView* v = viewOf(view);
     if (!v) throw std::runtime_error(view.name() + " is not a browser view");
+    const bool hadWeb = v->webView() != nullptr;
     v->navigate(QString::fromStdString(location));
+    // The first page makes its window a GL surface, which maps it afresh above everything else.
+    if (!hadWeb && v->webView()) QTimer::singleShot(300, this, &QtFrontend::raiseSmallWindows);
 }
 
 void QtFrontend::goBack(Control& view) {

@@ -49,6 +49,7 @@ class QtFrontend : public QObject, public Frontend {
     QWidget* createControl(Control& control, QWidget* client);
     void place(const Control& control);
     void restack(const Form& form);
+    void raiseSmallWindows();
     // Runs a user event on a control that still exists.
     void raise(Control* control, void (Control::*event)());
 
