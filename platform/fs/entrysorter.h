@@ -31,6 +31,8 @@ class EntrySorter {
     void merge(const std::vector<DirEntry>& entries, std::vector<std::uint32_t>& order,
                std::uint32_t firstNew) const;
 
+    bool operator==(const EntrySorter&) const = default;
+
     SortColumn column() const { return m_column; }
     SortOrder sortOrder() const { return m_order; }
 

@@ -9,16 +9,31 @@
 #include <QStyle>
 #include <algorithm>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 
 #include "platform/qt/clipboardformat.h"
 
 namespace kv {
 
+namespace {
+
+// Batches are merged into the rows at most this often: a relayout of a big folder is O(rows) for the
+// model and the views, so one per frame or two keeps the UI thread free while rows keep streaming in.
+constexpr int kApplyIntervalMs = 25;
+// Below this many entries a re-sort takes a few milliseconds and runs at once; above it, on a worker.
+constexpr std::size_t kSyncSortLimit = 20000;
+
+}  // namespace
+
 FolderModel::FolderModel(QObject* parent)
     : QAbstractTableModel(parent),
+      m_entries(std::make_shared<std::vector<DirEntry>>()),
       m_lister(std::make_unique<FolderLister>()),
-      m_refresher(std::make_unique<FolderLister>()) {}
+      m_refresher(std::make_unique<FolderLister>()) {
+    m_applyTimer.setSingleShot(true);
+    connect(&m_applyTimer, &QTimer::timeout, this, &FolderModel::applyPending);
+}
 
 FolderModel::~FolderModel() = default;
 
@@ -31,7 +46,18 @@ QString FolderModel::displayName(const std::string& rawName) {
 void FolderModel::setFolder(const QByteArray& path) {
     beginResetModel();
     m_path = path;
-    m_entries.clear();
+    // A sort worker may still read the old entries; it keeps them alive and its result is dropped.
+    if (m_sortWorker) {
+        m_entries = std::make_shared<std::vector<DirEntry>>();
+    } else {
+        m_entries->clear();
+    }
+    m_sorting = false;
+    m_sortWorker = false;
+    ++m_sortGeneration;
+    m_finishPending = false;
+    m_pending.clear();
+    m_applyTimer.stop();
     m_sorted.clear();
     m_order.clear();
     m_loading = true;
@@ -41,10 +67,14 @@ void FolderModel::setFolder(const QByteArray& path) {
     const quint64 generation = ++m_generation;
     endResetModel();
     QPointer<FolderModel> self(this);
+    const EntrySorter sorter = m_sorter;
     m_lister->start(
         path.toStdString(),
-        [self, generation](std::vector<DirEntry>&& batch) {
-            auto owned = std::make_shared<std::vector<DirEntry>>(std::move(batch));
+        [self, generation, sorter](std::vector<DirEntry>&& entries) {
+            // Sorting each batch here, on the lister thread, leaves the UI thread a linear merge.
+            std::sort(entries.begin(), entries.end(),
+                      [&](const DirEntry& a, const DirEntry& b) { return sorter.less(a, b); });
+            auto owned = std::make_shared<Batch>(Batch{std::move(entries), sorter});
             QMetaObject::invokeMethod(
                 qApp,
                 [self, owned, generation] {
@@ -63,13 +93,57 @@ void FolderModel::setFolder(const QByteArray& path) {
         });
 }
 
-void FolderModel::addBatch(std::vector<DirEntry>&& batch, quint64 generation) {
-    if (generation != m_generation || batch.empty()) return;
-    const auto firstNew = static_cast<std::uint32_t>(m_entries.size());
-    m_entries.insert(m_entries.end(), std::make_move_iterator(batch.begin()),
-                     std::make_move_iterator(batch.end()));
+void FolderModel::addBatch(Batch&& batch, quint64 generation) {
+    if (generation != m_generation || batch.entries.empty()) return;
+    m_pending.push_back(std::move(batch));
+    if (m_sorting) return;  // applied once the new order is
+    // The first rows show at once; later ones wait for the next slot.
+    const qint64 since = m_sinceApply.isValid() ? m_sinceApply.elapsed() : kApplyIntervalMs;
+    if (m_order.empty() || since >= kApplyIntervalMs) {
+        applyPending();
+    } else if (!m_applyTimer.isActive()) {
+        m_applyTimer.start(static_cast<int>(kApplyIntervalMs - since));
+    }
+}
+
+void FolderModel::applyPending() {
+    m_applyTimer.stop();
+    if (m_pending.empty() || m_sorting) return;
+    m_sinceApply.start();
+    std::vector<DirEntry>& entries = *m_entries;
+    auto cmp = [&](std::uint32_t a, std::uint32_t b) { return m_sorter.less(entries[a], entries[b]); };
+    // Each batch is one sorted run (sorted again here only if the order changed since it was made);
+    // the runs merge with each other, then once with the rows already shown.
+    std::vector<std::uint32_t> fresh;
+    for (Batch& b : m_pending) {
+        const auto runStart = static_cast<std::uint32_t>(entries.size());
+        entries.insert(entries.end(), std::make_move_iterator(b.entries.begin()),
+                       std::make_move_iterator(b.entries.end()));
+        const size_t mid = fresh.size();
+        for (auto i = runStart; i < entries.size(); ++i) fresh.push_back(i);
+        if (!(b.sortedBy == m_sorter))
+            std::sort(fresh.begin() + static_cast<std::ptrdiff_t>(mid), fresh.end(), cmp);
+        std::inplace_merge(fresh.begin(), fresh.begin() + static_cast<std::ptrdiff_t>(mid), fresh.end(), cmp);
+    }
+    m_pending.clear();
+    if (m_order.empty()) {
+        // Nothing shown yet: plain inserted rows, cheaper for the views than a relayout.
+        m_sorted.insert(m_sorted.end(), fresh.begin(), fresh.end());
+        std::inplace_merge(m_sorted.begin(), m_sorted.end() - static_cast<std::ptrdiff_t>(fresh.size()),
+                           m_sorted.end(), cmp);
+        std::vector<std::uint32_t> visible;
+        for (std::uint32_t i : m_sorted)
+            if (m_showHidden || !entries[i].hidden) visible.push_back(i);
+        if (visible.empty()) return;
+        beginInsertRows({}, 0, static_cast<int>(visible.size()) - 1);
+        m_order = std::move(visible);
+        endInsertRows();
+        return;
+    }
     relayout([&] {
-        m_sorter.merge(m_entries, m_sorted, firstNew);
+        const auto oldSize = static_cast<std::ptrdiff_t>(m_sorted.size());
+        m_sorted.insert(m_sorted.end(), fresh.begin(), fresh.end());
+        std::inplace_merge(m_sorted.begin(), m_sorted.begin() + oldSize, m_sorted.end(), cmp);
         applyFilter();
     });
 }
@@ -77,12 +151,17 @@ void FolderModel::addBatch(std::vector<DirEntry>&& batch, quint64 generation) {
 void FolderModel::relayout(const std::function<void()>& change) {
     emit layoutAboutToBeChanged();
     const QModelIndexList before = persistentIndexList();
+    if (before.isEmpty()) {
+        change();
+        emit layoutChanged();
+        return;
+    }
     std::vector<std::uint32_t> ids;
     ids.reserve(static_cast<size_t>(before.size()));
     for (const QModelIndex& i : before) ids.push_back(m_order[static_cast<size_t>(i.row())]);
     change();
     // Selections and the current item follow their entries to the new rows.
-    std::vector<int> rowOf(m_entries.size(), -1);
+    std::vector<int> rowOf(m_entries->size(), -1);
     for (size_t row = 0; row < m_order.size(); ++row) rowOf[m_order[row]] = static_cast<int>(row);
     QModelIndexList after;
     after.reserve(before.size());
@@ -102,12 +181,26 @@ void FolderModel::applyFilter() {
     m_order.clear();
     m_order.reserve(m_sorted.size());
     for (std::uint32_t i : m_sorted)
-        if (!m_entries[i].hidden) m_order.push_back(i);
+        if (!(*m_entries)[i].hidden) m_order.push_back(i);
 }
 
 void FolderModel::finish(int error, const QString& message, quint64 generation) {
     if (generation != m_generation) return;
+    if (m_sorting) {
+        m_finishPending = true;
+        m_finishError = error;
+        m_finishMessage = message;
+        return;
+    }
+    completeFinish(error, message);
+}
+
+void FolderModel::completeFinish(int error, const QString& message) {
+    applyPending();
+    m_finishPending = false;
     m_loading = false;
+    // The entries grew by doubling; a big folder's spare capacity is worth handing back.
+    if (m_entries->capacity() > m_entries->size() + m_entries->size() / 8) m_entries->shrink_to_fit();
     emit listed(error, message);
     if (m_refreshPending && error == 0) {
         m_refreshPending = false;
@@ -117,7 +210,7 @@ void FolderModel::finish(int error, const QString& message, quint64 generation) 
 
 void FolderModel::refresh() {
     if (m_path.isEmpty()) return;
-    if (m_loading || m_refreshing) {
+    if (m_loading || m_refreshing || m_sorting) {
         m_refreshPending = true;
         return;
     }
@@ -150,6 +243,11 @@ void FolderModel::applyRefresh(std::vector<DirEntry>&& fresh, int error, const Q
                                quint64 generation, quint64 refreshGeneration) {
     if (generation != m_generation || refreshGeneration != m_refreshGeneration) return;
     m_refreshing = false;
+    if (m_sorting) {
+        // The entries may not change under the sort worker: list again once its order is applied.
+        m_refreshPending = true;
+        return;
+    }
     if (error != 0) {
         m_refreshPending = false;
         emit listed(error, message);
@@ -161,10 +259,10 @@ void FolderModel::applyRefresh(std::vector<DirEntry>&& fresh, int error, const Q
 
     // Gone: their rows are removed, back to front in runs, then the entries are compacted. Rows do
     // not depend on entry numbers, so renumbering needs no signal.
-    std::vector<char> gone(m_entries.size(), 0);
+    std::vector<char> gone(m_entries->size(), 0);
     bool anyGone = false;
-    for (std::size_t id = 0; id < m_entries.size(); ++id)
-        if (!byName.count(m_entries[id].name)) gone[id] = 1, anyGone = true;
+    for (std::size_t id = 0; id < m_entries->size(); ++id)
+        if (!byName.count((*m_entries)[id].name)) gone[id] = 1, anyGone = true;
     if (anyGone) {
         int row = static_cast<int>(m_order.size()) - 1;
         while (row >= 0) {
@@ -179,15 +277,15 @@ void FolderModel::applyRefresh(std::vector<DirEntry>&& fresh, int error, const Q
             endRemoveRows();
             row = first - 1;
         }
-        std::vector<std::uint32_t> newId(m_entries.size(), 0);
+        std::vector<std::uint32_t> newId(m_entries->size(), 0);
         std::uint32_t next = 0;
-        for (std::size_t id = 0; id < m_entries.size(); ++id)
+        for (std::size_t id = 0; id < m_entries->size(); ++id)
             if (!gone[id]) {
                 newId[id] = next;
-                if (next != id) m_entries[next] = std::move(m_entries[id]);
+                if (next != id) (*m_entries)[next] = std::move((*m_entries)[id]);
                 ++next;
             }
-        m_entries.resize(next);
+        m_entries->resize(next);
         std::erase_if(m_sorted, [&](std::uint32_t id) { return gone[id] != 0; });
         for (auto& id : m_sorted) id = newId[id];
         for (auto& id : m_order) id = newId[id];
@@ -196,34 +294,51 @@ void FolderModel::applyRefresh(std::vector<DirEntry>&& fresh, int error, const Q
     // Changed in place: new size, date, type.
     std::vector<char> known(fresh.size(), 0);
     bool anyChanged = false;
-    for (DirEntry& e : m_entries) {
+    std::vector<char> changed(m_entries->size(), 0);
+    for (std::size_t id = 0; id < m_entries->size(); ++id) {
+        DirEntry& e = (*m_entries)[id];
         const std::size_t k = byName.at(e.name);
         known[k] = 1;
         const DirEntry& f = fresh[k];
         if (f.size != e.size || f.mtimeNs != e.mtimeNs || f.mode != e.mode || f.isDir != e.isDir ||
             f.isBrokenLink != e.isBrokenLink) {
             e = std::move(fresh[k]);
+            changed[id] = 1;
             anyChanged = true;
         }
     }
     if (anyChanged) {
         emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
+        // Only the changed entries can move: take them out and merge them back in, O(rows) rather
+        // than a full sort of a big folder on the UI thread.
         relayout([&] {
-            m_sorted = m_sorter.order(m_entries);
+            std::vector<std::uint32_t> moved;
+            std::erase_if(m_sorted, [&](std::uint32_t id) {
+                if (!changed[id]) return false;
+                moved.push_back(id);
+                return true;
+            });
+            auto cmp = [&](std::uint32_t a, std::uint32_t b) {
+                return m_sorter.less((*m_entries)[a], (*m_entries)[b]);
+            };
+            std::sort(moved.begin(), moved.end(), cmp);
+            const auto keep = static_cast<std::ptrdiff_t>(m_sorted.size());
+            m_sorted.insert(m_sorted.end(), moved.begin(), moved.end());
+            std::inplace_merge(m_sorted.begin(), m_sorted.begin() + keep, m_sorted.end(), cmp);
             applyFilter();
         });
     }
 
     // New: merged into the order and announced as runs of inserted rows, front to back.
-    const auto firstNew = static_cast<std::uint32_t>(m_entries.size());
+    const auto firstNew = static_cast<std::uint32_t>(m_entries->size());
     for (std::size_t k = 0; k < fresh.size(); ++k)
-        if (!known[k]) m_entries.push_back(std::move(fresh[k]));
-    if (m_entries.size() > firstNew) {
-        m_sorter.merge(m_entries, m_sorted, firstNew);
+        if (!known[k]) m_entries->push_back(std::move(fresh[k]));
+    if (m_entries->size() > firstNew) {
+        m_sorter.merge(*m_entries, m_sorted, firstNew);
         std::vector<std::uint32_t> target;
         target.reserve(m_sorted.size());
         for (std::uint32_t id : m_sorted)
-            if (m_showHidden || !m_entries[id].hidden) target.push_back(id);
+            if (m_showHidden || !(*m_entries)[id].hidden) target.push_back(id);
         std::size_t pos = 0;
         while (pos < target.size()) {
             if (target[pos] < firstNew) {
@@ -426,12 +541,62 @@ void FolderModel::sort(int column, Qt::SortOrder order) {
     static const SortColumn columns[] = {SortColumn::Name, SortColumn::Size, SortColumn::Type,
                                          SortColumn::Modified};
     if (column < 0 || column >= ColumnCount) return;
+    const EntrySorter next(columns[column],
+                           order == Qt::AscendingOrder ? SortOrder::Ascending : SortOrder::Descending);
+    if (next == m_sorter && !m_sorting) return;  // the rows are in that order already
+    m_sorter = next;
+    if (m_entries->size() > kSyncSortLimit || m_sorting) {
+        startSort();
+        return;
+    }
     relayout([&] {
-        m_sorter = EntrySorter(columns[column],
-                               order == Qt::AscendingOrder ? SortOrder::Ascending : SortOrder::Descending);
-        m_sorted = m_sorter.order(m_entries);
+        m_sorted = m_sorter.order(*m_entries);
         applyFilter();
     });
+}
+
+void FolderModel::startSort() {
+    m_sorting = true;
+    // One worker at a time reads the entries; one still running comes back with an order that is no
+    // longer wanted, and the wanted one is started then.
+    if (m_sortWorker) return;
+    m_sortWorker = true;
+    const quint64 sortGeneration = ++m_sortGeneration;
+    std::shared_ptr<const std::vector<DirEntry>> entries = m_entries;
+    QPointer<FolderModel> self(this);
+    std::thread([self, entries, sorter = m_sorter, sortGeneration] {
+        auto order = std::make_shared<std::vector<std::uint32_t>>(sorter.order(*entries));
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, order, sorter, sortGeneration] {
+                if (self) self->sortDone(std::move(*order), sorter, sortGeneration);
+            },
+            Qt::QueuedConnection);
+    }).detach();
+}
+
+void FolderModel::sortDone(std::vector<std::uint32_t>&& order, const EntrySorter& sortedBy,
+                           quint64 sortGeneration) {
+    if (sortGeneration != m_sortGeneration) return;  // sorted another folder's entries
+    m_sortWorker = false;
+    if (!(sortedBy == m_sorter)) {
+        startSort();
+        return;
+    }
+    m_sorting = false;
+    relayout([&] {
+        m_sorted = std::move(order);
+        applyFilter();
+    });
+    if (m_finishPending) {
+        completeFinish(m_finishError, m_finishMessage);
+        return;
+    }
+    applyPending();
+    if (m_refreshPending && !m_loading) {
+        m_refreshPending = false;
+        refresh();
+    }
 }
 
 }  // namespace kv

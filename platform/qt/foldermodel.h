@@ -2,8 +2,10 @@
 
 #include <QAbstractTableModel>
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QIcon>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -36,7 +38,7 @@ class FolderModel : public QAbstractTableModel {
     void setShowHidden(bool show);
     bool showHidden() const { return m_showHidden; }
 
-    const DirEntry& entryAt(int row) const { return m_entries[m_order[static_cast<size_t>(row)]]; }
+    const DirEntry& entryAt(int row) const { return (*m_entries)[m_order[static_cast<size_t>(row)]]; }
     QByteArray pathAt(int row) const;
     // The row whose name starts with the text (type-ahead), searching on from `from`; -1 when none.
     int findPrefix(const QString& text, int from) const;
@@ -71,8 +73,21 @@ class FolderModel : public QAbstractTableModel {
     void renameRequested(const QByteArray& path, const QByteArray& newName);
 
   private:
-    void addBatch(std::vector<DirEntry>&& batch, quint64 generation);
+    // Entries sorted on the lister thread by the order chosen when the listing started.
+    struct Batch {
+        std::vector<DirEntry> entries;
+        EntrySorter sortedBy;
+    };
+
+    void addBatch(Batch&& batch, quint64 generation);
+    // Merges the batches received so far into the rows: at most one relayout per kApplyIntervalMs.
+    void applyPending();
     void finish(int error, const QString& message, quint64 generation);
+    void completeFinish(int error, const QString& message);
+    // Orders a big folder on a worker thread; the rows keep their old order until the new one is
+    // applied with one relayout.
+    void startSort();
+    void sortDone(std::vector<std::uint32_t>&& order, const EntrySorter& sortedBy, quint64 sortGeneration);
     void applyRefresh(std::vector<DirEntry>&& fresh, int error, const QString& message, quint64 generation,
                       quint64 refreshGeneration);
     // Changes the order of the rows, keeping persistent indexes on their entries.
@@ -82,7 +97,9 @@ class FolderModel : public QAbstractTableModel {
     QString typeFor(const DirEntry& e) const;
 
     QByteArray m_path;
-    std::vector<DirEntry> m_entries;      // everything listed, hidden ones included
+    // Everything listed, hidden ones included. Shared with a sort worker, which reads it while the
+    // UI thread only reads it too: every change waits until the worker is done (m_sorting).
+    std::shared_ptr<std::vector<DirEntry>> m_entries;
     std::vector<std::uint32_t> m_sorted;  // every entry in display order
     std::vector<std::uint32_t> m_order;   // the rows shown: m_sorted less hidden entries unless shown
     EntrySorter m_sorter;
@@ -93,6 +110,16 @@ class FolderModel : public QAbstractTableModel {
     // keeps changing is still shown as it was a moment ago instead of never.
     bool m_refreshPending = false;
     quint64 m_generation = 0;
+    std::vector<Batch> m_pending;  // received, not yet shown
+    QTimer m_applyTimer;
+    QElapsedTimer m_sinceApply;
+    bool m_sorting = false;     // the rows wait for a new order
+    bool m_sortWorker = false;  // a worker is reading m_entries
+    quint64 m_sortGeneration = 0;
+    // The listing ended while a sort ran: its end is announced once the sort is applied.
+    bool m_finishPending = false;
+    int m_finishError = 0;
+    QString m_finishMessage;
     quint64 m_refreshGeneration = 0;
     std::unique_ptr<FolderLister> m_lister;
     std::unique_ptr<FolderLister> m_refresher;

@@ -1,0 +1,326 @@
+// A big folder shown in the real folder view, against the kernel's floor (getdents64 + statx of each
+// entry + sorting the names) and against QFileSystemModel, all in one run; plus the memory one listed
+// entry costs and a re-sort of 100,000 rows. Prints ROW lines (see benchutil.h) with medians.
+//
+//   bench_folder              the listing and re-sort rows (runs --memory in child processes)
+//   bench_folder --memory N   prints the resident bytes per entry of an N-entry folder
+#include <malloc.h>
+#include <sys/syscall.h>
+
+#include <QApplication>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QTimer>
+#include <QTreeView>
+#include <functional>
+#include <memory>
+
+#include "bench/benchutil.h"
+#include "platform/fs/entrysorter.h"
+#include "platform/fs/folderlister.h"
+#include "platform/qt/foldermodel.h"
+#include "platform/qt/folderview.h"
+
+using namespace kv::bench;
+
+namespace {
+
+double floorListing(const std::string& dir) {
+    const double t0 = nowMs();
+    std::vector<char> buf(256 * 1024);
+    std::vector<std::string> names;
+    const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    long n;
+    while ((n = syscall(SYS_getdents64, fd, buf.data(), buf.size())) > 0) {
+        for (long off = 0; off < n;) {
+            auto* d = reinterpret_cast<dirent64*>(buf.data() + off);
+            off += d->d_reclen;
+            if (d->d_name[0] == '.' && (!d->d_name[1] || (d->d_name[1] == '.' && !d->d_name[2]))) continue;
+            struct statx sx {};
+            statx(fd, d->d_name, AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME,
+                  &sx);
+            names.emplace_back(d->d_name);
+        }
+    }
+    close(fd);
+    std::sort(names.begin(), names.end());
+    return nowMs() - t0;
+}
+
+// Watches the UI thread while something runs: the longest gap between two ticks of a 1 ms timer is
+// the longest time the thread could not answer the user.
+class StallProbe {
+  public:
+    StallProbe() {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(1);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
+    }
+    void start() {
+        m_last = nowMs();
+        m_max = 0;
+        m_timer.start();
+    }
+    double stop() {
+        tick();
+        m_timer.stop();
+        return m_max;
+    }
+
+  private:
+    void tick() {
+        const double t = nowMs();
+        m_max = std::max(m_max, t - m_last);
+        m_last = t;
+    }
+    QTimer m_timer;
+    double m_last = 0;
+    double m_max = 0;
+};
+
+// Calls back on every paint of a widget.
+class PaintProbe : public QObject {
+  public:
+    PaintProbe(QWidget* w, std::function<void()> onPaint) : m_onPaint(std::move(onPaint)) {
+        w->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint) m_onPaint();
+        return false;
+    }
+
+  private:
+    std::function<void()> m_onPaint;
+};
+
+bool spinUntil(const std::function<bool()>& done, double timeoutMs) {
+    const double end = nowMs() + timeoutMs;
+    while (!done()) {
+        if (nowMs() > end) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
+    }
+    return true;
+}
+
+void settle() {
+    const double end = nowMs() + 50;
+    while (nowMs() < end) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+struct Listing {
+    double total = 0;      // until every row is in the model, sorted, and the view has painted it
+    double firstRows = 0;  // until the view first painted rows
+    double stall = 0;      // the longest UI-thread gap meanwhile
+};
+
+QTreeView* detailsOf(kv::FolderView& view) {
+    return qobject_cast<QTreeView*>(view.currentView());
+}
+
+Listing oursOnce(const std::string& dir, int count) {
+    kv::FolderView view;
+    view.resize(900, 700);
+    view.show();
+    settle();
+    QTreeView* tree = detailsOf(view);
+    Listing r;
+    double t0 = 0, listedAt = -1, paintedAt = -1, firstAt = -1;
+    PaintProbe probe(tree->viewport(), [&] {
+        const double t = nowMs();
+        if (firstAt < 0 && view.model()->rowCount() > 0) firstAt = t;
+        if (listedAt >= 0 && paintedAt < 0) paintedAt = t;
+    });
+    QObject::connect(view.model(), &kv::FolderModel::listed, [&] {
+        listedAt = nowMs();
+        tree->viewport()->update();
+    });
+    StallProbe stall;
+    stall.start();
+    t0 = nowMs();
+    view.showFolder(QByteArray::fromStdString(dir));
+    if (!spinUntil([&] { return paintedAt >= 0; }, 60000)) std::fprintf(stderr, "listing timed out\n");
+    r.stall = stall.stop();
+    r.total = paintedAt - t0;
+    r.firstRows = firstAt - t0;
+    if (view.model()->rowCount() != count)
+        std::fprintf(stderr, "ours listed %d of %d\n", view.model()->rowCount(), count);
+    return r;
+}
+
+Listing qfsmOnce(const std::string& dir, int count) {
+    QFileSystemModel model;
+    QTreeView tree;
+    tree.setModel(&model);
+    tree.setUniformRowHeights(true);
+    tree.setSortingEnabled(true);
+    tree.sortByColumn(0, Qt::AscendingOrder);
+    tree.resize(900, 700);
+    tree.show();
+    settle();
+    Listing r;
+    double t0 = 0, doneAt = -1, paintedAt = -1, firstAt = -1;
+    QModelIndex root;
+    PaintProbe probe(tree.viewport(), [&] {
+        const double t = nowMs();
+        if (firstAt < 0 && root.isValid() && model.rowCount(root) > 0) firstAt = t;
+        if (doneAt >= 0 && paintedAt < 0) paintedAt = t;
+    });
+    StallProbe stall;
+    stall.start();
+    t0 = nowMs();
+    root = model.setRootPath(QString::fromStdString(dir));
+    tree.setRootIndex(root);
+    spinUntil(
+        [&] {
+            if (doneAt < 0 && model.rowCount(root) >= count) {
+                doneAt = nowMs();
+                tree.viewport()->update();
+            }
+            return paintedAt >= 0;
+        },
+        120000);
+    r.stall = stall.stop();
+    r.total = paintedAt - t0;
+    r.firstRows = firstAt - t0;
+    return r;
+}
+
+struct Resort {
+    double total = 0;
+    double stall = 0;
+};
+
+Resort resortOnce(const std::string& dir) {
+    kv::FolderView view;
+    view.resize(900, 700);
+    view.show();
+    view.showFolder(QByteArray::fromStdString(dir));
+    spinUntil([&] { return !view.model()->isLoading(); }, 60000);
+    settle();
+    bool changed = false;
+    QObject::connect(view.model(), &QAbstractItemModel::layoutChanged, [&] { changed = true; });
+    StallProbe stall;
+    stall.start();
+    const double t0 = nowMs();
+    view.sortBy(kv::FolderModel::TypeColumn, Qt::DescendingOrder);
+    spinUntil([&] { return changed; }, 60000);
+    Resort r;
+    r.total = nowMs() - t0;
+    r.stall = stall.stop();
+    return r;
+}
+
+double syncSortMs(const std::string& dir) {
+    std::vector<kv::DirEntry> entries;
+    kv::FolderLister::listNow(dir, entries);
+    const kv::EntrySorter sorter(kv::SortColumn::Type, kv::SortOrder::Descending);
+    const double t0 = nowMs();
+    auto order = sorter.order(entries);
+    const double t = nowMs() - t0;
+    if (order.size() != entries.size()) std::fprintf(stderr, "bad order\n");
+    return t;
+}
+
+int memoryMode(int count) {
+    const std::string empty = makeTempDir("empty");
+    const std::string dir = makeTempDir("mem");
+    fillFolder(dir, count);
+    {
+        kv::FolderView view;
+        view.resize(900, 700);
+        view.show();
+        view.showFolder(QByteArray::fromStdString(empty));
+        spinUntil([&] { return !view.model()->isLoading(); }, 10000);
+        settle();
+        malloc_trim(0);
+        const long before = rssBytes();
+        view.showFolder(QByteArray::fromStdString(dir));
+        spinUntil([&] { return !view.model()->isLoading(); }, 60000);
+        settle();
+        malloc_trim(0);
+        const long after = rssBytes();
+        std::printf("%.1f\n", double(after - before) / count);
+    }
+    removeTree(dir);
+    removeTree(empty);
+    return 0;
+}
+
+double memoryPerEntry(const char* self, int count) {
+    const std::string cmd = std::string("'") + self + "' --memory " + std::to_string(count);
+    FILE* p = popen(cmd.c_str(), "r");
+    double v = -1;
+    if (p) {
+        if (std::fscanf(p, "%lf", &v) != 1) v = -1;
+        pclose(p);
+    }
+    return v;
+}
+
+std::string ms(double v) {
+    return fmt("%.1f ms", v);
+}
+std::string ratio(double a, double b) {
+    return fmt("%.2f×", a / b);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    if (argc == 3 && std::string(argv[1]) == "--memory") return memoryMode(std::atoi(argv[2]));
+
+    const char* roundsEnv = std::getenv("KV_BENCH_ROUNDS");
+    const int rounds = roundsEnv ? std::max(1, std::atoi(roundsEnv)) : 5;
+    for (int count : {10000, 100000}) {
+        const std::string dir = makeTempDir("list");
+        fillFolder(dir, count);
+        floorListing(dir);  // warm the caches for everyone
+        std::vector<double> floor, ours, oursFirst, oursStall, fsm, fsmFirst, fsmStall;
+        for (int k = 0; k < rounds; ++k) {
+            floor.push_back(floorListing(dir));
+            const Listing o = oursOnce(dir, count);
+            ours.push_back(o.total);
+            oursFirst.push_back(o.firstRows);
+            oursStall.push_back(o.stall);
+        }
+        for (int k = 0; k < std::min(rounds, 3); ++k) {
+            floor.push_back(floorListing(dir));
+            const Listing q = qfsmOnce(dir, count);
+            fsm.push_back(q.total);
+            fsmFirst.push_back(q.firstRows);
+            fsmStall.push_back(q.stall);
+        }
+        const double f = median(floor), o = median(ours), q = median(fsm);
+        const double limit = count >= 100000 ? 1.5 : 2.0;
+        const std::string n = count >= 100000 ? "100,000" : "10,000";
+        row("List " + n + " files: listed, sorted, painted", ms(o), ms(f) + " floor", ratio(o, f),
+            fmt("≤ %.1f×", limit), o / f <= limit);
+        row("List " + n + " files: QFileSystemModel (comparison)", ms(q), ms(f) + " floor", ratio(q, f), "—",
+            true);
+        row("List " + n + " files: longest UI-thread stall", ms(median(oursStall)),
+            ms(median(fsmStall)) + " QFileSystemModel", "—", "≤ 50 ms", median(oursStall) <= 50);
+        row("List " + n + " files: first rows painted", ms(median(oursFirst)),
+            ms(median(fsmFirst)) + " QFileSystemModel", "—", "≤ 50 ms", median(oursFirst) <= 50);
+        if (count == 100000) {
+            std::vector<double> total, stall, sync;
+            for (int k = 0; k < std::min(rounds, 3); ++k) {
+                const Resort r = resortOnce(dir);
+                total.push_back(r.total);
+                stall.push_back(r.stall);
+                sync.push_back(syncSortMs(dir));
+            }
+            row("Re-sort 100,000 rows by type: longest UI-thread stall", ms(median(stall)),
+                ms(median(sync)) + " sort on the UI thread", "—", "≤ 50 ms", median(stall) <= 50);
+            row("Re-sort 100,000 rows by type: click to new order", ms(median(total)), "—", "—", "—", true);
+        }
+        removeTree(dir);
+    }
+    std::vector<double> mem;
+    for (int k = 0; k < 3; ++k) mem.push_back(memoryPerEntry(argv[0], 100000));
+    const double m = median(mem);
+    row("Memory per listed entry (model + view, 100,000 entries)", fmt("%.0f B", m), "—", "—", "≤ 250 B",
+        m > 0 && m <= 250);
+    return 0;
+}
