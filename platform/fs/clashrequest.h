@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <string>
 
@@ -30,6 +32,21 @@ struct ClashRequest {
     // and a Replace answer is taken as Skip.
     bool canReplace = true;
     bool merge() const { return sourceIsDir && targetIsDir; }
+
+    // What a prompt shows of the two items, from their lstat.
+    static ClashRequest between(const std::string& source, const struct stat& s, const std::string& target,
+                                const struct stat& t) {
+        ClashRequest r;
+        r.source = source;
+        r.target = target;
+        r.sourceIsDir = S_ISDIR(s.st_mode);
+        r.targetIsDir = S_ISDIR(t.st_mode);
+        r.sourceSize = static_cast<std::uint64_t>(s.st_size);
+        r.targetSize = static_cast<std::uint64_t>(t.st_size);
+        r.sourceMtimeNs = s.st_mtim.tv_sec * 1000000000LL + s.st_mtim.tv_nsec;
+        r.targetMtimeNs = t.st_mtim.tv_sec * 1000000000LL + t.st_mtim.tv_nsec;
+        return r;
+    }
 };
 
 }  // namespace kv

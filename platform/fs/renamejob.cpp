@@ -61,15 +61,7 @@ void renameItem(JobContext& ctx, const std::string& src, const std::string& newN
             }
         }
         if (!existing.empty() && !sameItem && !replace) {
-            ClashRequest req;
-            req.source = src;
-            req.target = existing;
-            req.sourceIsDir = S_ISDIR(st.st_mode);
-            req.targetIsDir = S_ISDIR(tst.st_mode);
-            req.sourceSize = static_cast<std::uint64_t>(st.st_size);
-            req.targetSize = static_cast<std::uint64_t>(tst.st_size);
-            req.sourceMtimeNs = st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
-            req.targetMtimeNs = tst.st_mtim.tv_sec * 1000000000LL + tst.st_mtim.tv_nsec;
+            ClashRequest req = ClashRequest::between(src, st, existing, tst);
             req.caseOnly = existing != dest;
             req.canReplace = !req.sourceIsDir && !req.targetIsDir;
             req.suggestedName =

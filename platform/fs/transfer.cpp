@@ -19,10 +19,6 @@ constexpr size_t kBufferSize = 1 << 20;
 constexpr size_t kRangeChunk = 8 << 20;
 constexpr size_t kMaxPendingDeletes = 256;
 
-std::int64_t mtimeNs(const struct stat& st) {
-    return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-}
-
 std::string quoted(const std::string& path) {
     return "\xE2\x80\x9C" + path + "\xE2\x80\x9D";
 }
@@ -253,15 +249,7 @@ bool Transfer::resolveDest(const std::string& src, const struct stat& st, Dest& 
             dest.path = paths::join(dir, paths::freeName(name, S_ISDIR(st.st_mode), taken));
             continue;
         }
-        ClashRequest req;
-        req.source = src;
-        req.target = existing;
-        req.sourceIsDir = S_ISDIR(st.st_mode);
-        req.targetIsDir = S_ISDIR(tst.st_mode);
-        req.sourceSize = static_cast<std::uint64_t>(st.st_size);
-        req.targetSize = static_cast<std::uint64_t>(tst.st_size);
-        req.sourceMtimeNs = mtimeNs(st);
-        req.targetMtimeNs = mtimeNs(tst);
+        ClashRequest req = ClashRequest::between(src, st, existing, tst);
         req.caseOnly = existing != dest.path;
         req.canReplace = req.sourceIsDir == req.targetIsDir;
         req.suggestedName = paths::freeName(name, req.sourceIsDir, taken);
