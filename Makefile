@@ -78,3 +78,9 @@ install: build
 package: build
 	cd $(BUILD) && cpack -G DEB
 	@ls $(BUILD)/kestrovan_*.deb
+
+# `make bench`: a Release build with the bench programs, run under Xvfb; writes docs/benchmarks.md.
+bench: deps
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKV_BENCH=ON
+	cmake --build build-bench -j$(JOBS)
+	xvfb-run -a -s "-screen 0 1920x1080x24" python3 bench/report.py build-bench docs/benchmarks.md

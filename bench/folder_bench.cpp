@@ -266,14 +266,37 @@ std::string ratio(double a, double b) {
 
 }  // namespace
 
+// With KV_BENCH_TRACE set, every event that takes longer than 15 ms is reported: where a stall is.
+class TracingApp : public QApplication {
+  public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* e) override {
+        if (!m_trace) return QApplication::notify(receiver, e);
+        const double t0 = nowMs();
+        const int type = e->type();
+        const bool r = QApplication::notify(receiver, e);
+        const double took = nowMs() - t0;
+        if (took > 15)
+            std::fprintf(stderr, "slow event %d to %s (%s): %.1f ms\n", type,
+                         receiver->metaObject()->className(), qPrintable(receiver->objectName()), took);
+        return r;
+    }
+
+  private:
+    bool m_trace = std::getenv("KV_BENCH_TRACE") != nullptr;
+};
+
 int main(int argc, char** argv) {
     if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
+    TracingApp app(argc, argv);
     if (argc == 3 && std::string(argv[1]) == "--memory") return memoryMode(std::atoi(argv[2]));
 
     const char* roundsEnv = std::getenv("KV_BENCH_ROUNDS");
     const int rounds = roundsEnv ? std::max(1, std::atoi(roundsEnv)) : 5;
-    for (int count : {10000, 100000}) {
+    // KV_BENCH_SIZES=100000 runs one size only (for profiling).
+    std::vector<int> sizes{10000, 100000};
+    if (const char* only = std::getenv("KV_BENCH_SIZES")) sizes = {std::atoi(only)};
+    for (int count : sizes) {
         const std::string dir = makeTempDir("list");
         fillFolder(dir, count);
         floorListing(dir);  // warm the caches for everyone
@@ -285,7 +308,8 @@ int main(int argc, char** argv) {
             oursFirst.push_back(o.firstRows);
             oursStall.push_back(o.stall);
         }
-        for (int k = 0; k < std::min(rounds, 3); ++k) {
+        const int fsmRounds = std::getenv("KV_BENCH_NO_QFSM") ? 0 : std::min(rounds, 3);
+        for (int k = 0; k < fsmRounds; ++k) {
             floor.push_back(floorListing(dir));
             const Listing q = qfsmOnce(dir, count);
             fsm.push_back(q.total);
@@ -317,6 +341,7 @@ int main(int argc, char** argv) {
         }
         removeTree(dir);
     }
+    if (std::getenv("KV_BENCH_SIZES")) return 0;
     std::vector<double> mem;
     for (int k = 0; k < 3; ++k) mem.push_back(memoryPerEntry(argv[0], 100000));
     const double m = median(mem);

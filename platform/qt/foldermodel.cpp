@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QStyle>
 #include <algorithm>
+#include <numeric>
 #include <string_view>
 #include <thread>
 #include <unordered_map>
@@ -20,7 +21,7 @@ namespace {
 
 // Batches are merged into the rows at most this often: a relayout of a big folder is O(rows) for the
 // model and the views, so one per frame or two keeps the UI thread free while rows keep streaming in.
-constexpr int kApplyIntervalMs = 25;
+constexpr int kApplyIntervalMs = 16;
 // Below this many entries a re-sort takes a few milliseconds and runs at once; above it, on a worker.
 constexpr std::size_t kSyncSortLimit = 20000;
 
@@ -60,6 +61,7 @@ void FolderModel::setFolder(const QByteArray& path) {
     m_applyTimer.stop();
     m_sorted.clear();
     m_order.clear();
+    m_bits.clear();
     m_loading = true;
     m_refreshPending = false;
     m_refreshing = false;
@@ -67,14 +69,10 @@ void FolderModel::setFolder(const QByteArray& path) {
     const quint64 generation = ++m_generation;
     endResetModel();
     QPointer<FolderModel> self(this);
-    const EntrySorter sorter = m_sorter;
     m_lister->start(
         path.toStdString(),
-        [self, generation, sorter](std::vector<DirEntry>&& entries) {
-            // Sorting each batch here, on the lister thread, leaves the UI thread a linear merge.
-            std::sort(entries.begin(), entries.end(),
-                      [&](const DirEntry& a, const DirEntry& b) { return sorter.less(a, b); });
-            auto owned = std::make_shared<Batch>(Batch{std::move(entries), sorter});
+        [self, generation](std::vector<DirEntry>&& batch) {
+            auto owned = std::make_shared<std::vector<DirEntry>>(std::move(batch));
             QMetaObject::invokeMethod(
                 qApp,
                 [self, owned, generation] {
@@ -93,8 +91,8 @@ void FolderModel::setFolder(const QByteArray& path) {
         });
 }
 
-void FolderModel::addBatch(Batch&& batch, quint64 generation) {
-    if (generation != m_generation || batch.entries.empty()) return;
+void FolderModel::addBatch(std::vector<DirEntry>&& batch, quint64 generation) {
+    if (generation != m_generation || batch.empty()) return;
     m_pending.push_back(std::move(batch));
     if (m_sorting) return;  // applied once the new order is
     // The first rows show at once; later ones wait for the next slot.
@@ -112,19 +110,16 @@ void FolderModel::applyPending() {
     m_sinceApply.start();
     std::vector<DirEntry>& entries = *m_entries;
     auto cmp = [&](std::uint32_t a, std::uint32_t b) { return m_sorter.less(entries[a], entries[b]); };
-    // Each batch is one sorted run (sorted again here only if the order changed since it was made);
-    // the runs merge with each other, then once with the rows already shown.
-    std::vector<std::uint32_t> fresh;
-    for (Batch& b : m_pending) {
-        const auto runStart = static_cast<std::uint32_t>(entries.size());
-        entries.insert(entries.end(), std::make_move_iterator(b.entries.begin()),
-                       std::make_move_iterator(b.entries.end()));
-        const size_t mid = fresh.size();
-        for (auto i = runStart; i < entries.size(); ++i) fresh.push_back(i);
-        if (!(b.sortedBy == m_sorter))
-            std::sort(fresh.begin() + static_cast<std::ptrdiff_t>(mid), fresh.end(), cmp);
-        std::inplace_merge(fresh.begin(), fresh.begin() + static_cast<std::ptrdiff_t>(mid), fresh.end(), cmp);
-    }
+    // The new entries are sorted among themselves here rather than on the lister thread: that
+    // thread is the critical path of a listing, and this one is mostly idle while it runs. The
+    // sorted run then merges once with the rows already shown.
+    const auto firstNew = static_cast<std::uint32_t>(entries.size());
+    for (std::vector<DirEntry>& b : m_pending)
+        entries.insert(entries.end(), std::make_move_iterator(b.begin()), std::make_move_iterator(b.end()));
+    syncBits(firstNew);
+    std::vector<std::uint32_t> fresh(entries.size() - firstNew);
+    std::iota(fresh.begin(), fresh.end(), firstNew);
+    std::sort(fresh.begin(), fresh.end(), cmp);
     m_pending.clear();
     if (m_order.empty()) {
         // Nothing shown yet: plain inserted rows, cheaper for the views than a relayout.
@@ -133,7 +128,7 @@ void FolderModel::applyPending() {
                            m_sorted.end(), cmp);
         std::vector<std::uint32_t> visible;
         for (std::uint32_t i : m_sorted)
-            if (m_showHidden || !entries[i].hidden) visible.push_back(i);
+            if (m_showHidden || !(m_bits[i] & kHiddenBit)) visible.push_back(i);
         if (visible.empty()) return;
         beginInsertRows({}, 0, static_cast<int>(visible.size()) - 1);
         m_order = std::move(visible);
@@ -173,6 +168,14 @@ void FolderModel::relayout(const std::function<void()>& change) {
     emit layoutChanged();
 }
 
+void FolderModel::syncBits(std::size_t from) {
+    const std::vector<DirEntry>& entries = *m_entries;
+    m_bits.resize(entries.size());
+    for (std::size_t id = from; id < entries.size(); ++id)
+        m_bits[id] = static_cast<std::uint8_t>((entries[id].isDir ? kDirBit : 0) |
+                                               (entries[id].hidden ? kHiddenBit : 0));
+}
+
 void FolderModel::applyFilter() {
     if (m_showHidden) {
         m_order = m_sorted;
@@ -181,7 +184,7 @@ void FolderModel::applyFilter() {
     m_order.clear();
     m_order.reserve(m_sorted.size());
     for (std::uint32_t i : m_sorted)
-        if (!(*m_entries)[i].hidden) m_order.push_back(i);
+        if (!(m_bits[i] & kHiddenBit)) m_order.push_back(i);
 }
 
 void FolderModel::finish(int error, const QString& message, quint64 generation) {
@@ -286,6 +289,7 @@ void FolderModel::applyRefresh(std::vector<DirEntry>&& fresh, int error, const Q
                 ++next;
             }
         m_entries->resize(next);
+        syncBits(0);
         std::erase_if(m_sorted, [&](std::uint32_t id) { return gone[id] != 0; });
         for (auto& id : m_sorted) id = newId[id];
         for (auto& id : m_order) id = newId[id];
@@ -308,6 +312,7 @@ void FolderModel::applyRefresh(std::vector<DirEntry>&& fresh, int error, const Q
         }
     }
     if (anyChanged) {
+        syncBits(0);
         emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
         // Only the changed entries can move: take them out and merge them back in, O(rows) rather
         // than a full sort of a big folder on the UI thread.
@@ -333,12 +338,13 @@ void FolderModel::applyRefresh(std::vector<DirEntry>&& fresh, int error, const Q
     const auto firstNew = static_cast<std::uint32_t>(m_entries->size());
     for (std::size_t k = 0; k < fresh.size(); ++k)
         if (!known[k]) m_entries->push_back(std::move(fresh[k]));
+    syncBits(firstNew);
     if (m_entries->size() > firstNew) {
         m_sorter.merge(*m_entries, m_sorted, firstNew);
         std::vector<std::uint32_t> target;
         target.reserve(m_sorted.size());
         for (std::uint32_t id : m_sorted)
-            if (m_showHidden || !(*m_entries)[id].hidden) target.push_back(id);
+            if (m_showHidden || !(m_bits[id] & kHiddenBit)) target.push_back(id);
         std::size_t pos = 0;
         while (pos < target.size()) {
             if (target[pos] < firstNew) {
@@ -446,9 +452,11 @@ int FolderModel::columnCount(const QModelIndex& parent) const {
 
 Qt::ItemFlags FolderModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::ItemIsDropEnabled;
-    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+    // A flat list: telling the tree view so spares it a hasChildren() call per row.
+    Qt::ItemFlags f =
+        Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
     if (index.column() == NameColumn) f |= Qt::ItemIsEditable;
-    if (entryAt(index.row()).isDir) f |= Qt::ItemIsDropEnabled;
+    if (m_bits[m_order[static_cast<size_t>(index.row())]] & kDirBit) f |= Qt::ItemIsDropEnabled;
     return f;
 }
 

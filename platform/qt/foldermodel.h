@@ -73,13 +73,7 @@ class FolderModel : public QAbstractTableModel {
     void renameRequested(const QByteArray& path, const QByteArray& newName);
 
   private:
-    // Entries sorted on the lister thread by the order chosen when the listing started.
-    struct Batch {
-        std::vector<DirEntry> entries;
-        EntrySorter sortedBy;
-    };
-
-    void addBatch(Batch&& batch, quint64 generation);
+    void addBatch(std::vector<DirEntry>&& batch, quint64 generation);
     // Merges the batches received so far into the rows: at most one relayout per kApplyIntervalMs.
     void applyPending();
     void finish(int error, const QString& message, quint64 generation);
@@ -93,6 +87,8 @@ class FolderModel : public QAbstractTableModel {
     // Changes the order of the rows, keeping persistent indexes on their entries.
     void relayout(const std::function<void()>& change);
     void applyFilter();
+    // Brings m_bits up to date for the entries from `from` on.
+    void syncBits(std::size_t from);
     QIcon iconFor(const DirEntry& e) const;
     QString typeFor(const DirEntry& e) const;
 
@@ -102,6 +98,11 @@ class FolderModel : public QAbstractTableModel {
     std::shared_ptr<std::vector<DirEntry>> m_entries;
     std::vector<std::uint32_t> m_sorted;  // every entry in display order
     std::vector<std::uint32_t> m_order;   // the rows shown: m_sorted less hidden entries unless shown
+    // Per entry, what the views ask of every row when they lay out (flags) and the hidden filter:
+    // a byte each, so a pass over 100,000 rows stays in cache instead of visiting every entry.
+    static constexpr std::uint8_t kDirBit = 1;
+    static constexpr std::uint8_t kHiddenBit = 2;
+    std::vector<std::uint8_t> m_bits;
     EntrySorter m_sorter;
     bool m_showHidden = false;
     bool m_loading = false;
@@ -110,7 +111,7 @@ class FolderModel : public QAbstractTableModel {
     // keeps changing is still shown as it was a moment ago instead of never.
     bool m_refreshPending = false;
     quint64 m_generation = 0;
-    std::vector<Batch> m_pending;  // received, not yet shown
+    std::vector<std::vector<DirEntry>> m_pending;  // received, not yet shown
     QTimer m_applyTimer;
     QElapsedTimer m_sinceApply;
     bool m_sorting = false;     // the rows wait for a new order
