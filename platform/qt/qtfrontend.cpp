@@ -69,6 +69,17 @@ QFont fontOf(const FontRecord& f) {
     return font;
 }
 
+// The desktop's font with every property set, so that a view does not take its window's font instead.
+QFont desktopFont() {
+    const QFont base = QApplication::font();
+    QFont f;
+    f.setFamily(base.family());
+    f.setPointSizeF(base.pointSizeF());
+    f.setWeight(base.weight());
+    f.setItalic(base.italic());
+    return f;
+}
+
 void paint(QWidget* w, QPalette::ColorRole role, const Colour& c) {
     if (c.isDefault()) return;
     QPalette p = w->palette();
@@ -250,7 +261,8 @@ QWidget* QtFrontend::createControl(Control& c, QWidget* client) {
         }
     }
     w->setObjectName(QString::fromStdString(r.name));
-    w->setFont(fontOf(wr.fontOf(r)));
+    // A browser view shows folders and pages in the desktop's own font, not the window's.
+    w->setFont(r.kind == ControlKind::BrowserView ? desktopFont() : fontOf(wr.fontOf(r)));
     paint(w, QPalette::Window, r.back);
     paint(w, QPalette::WindowText, r.fore);
     if (r.toolTip) {
