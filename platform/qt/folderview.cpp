@@ -691,6 +691,20 @@ bool FolderView::handleKey(QKeyEvent* key) {
     return true;
 }
 
+namespace {
+
+// Tells the source what the drop does (or will do): the action, or that it is refused.
+void answerDrop(QDropEvent* e, Qt::DropAction action) {
+    if (action == Qt::IgnoreAction) {
+        e->ignore();
+        return;
+    }
+    e->setDropAction(action);
+    e->accept();
+}
+
+}  // namespace
+
 bool FolderView::eventFilter(QObject* watched, QEvent* event) {
     if (m_forwarding) return false;
     const bool isViewport = watched == m_details->viewport() || watched == m_icons->viewport();
@@ -726,13 +740,7 @@ bool FolderView::eventFilter(QObject* watched, QEvent* event) {
             }
             // The view highlights the folder under the cursor and scrolls; the action is ours.
             forwardToView(watched, event);
-            const Qt::DropAction a = planDrop(e->mimeData(), e->position().toPoint(), e->modifiers()).action;
-            if (a == Qt::IgnoreAction) {
-                e->ignore();
-            } else {
-                e->setDropAction(a);
-                e->accept();
-            }
+            answerDrop(e, planDrop(e->mimeData(), e->position().toPoint(), e->modifiers()).action);
             return true;
         }
         case QEvent::Drop: {
@@ -740,13 +748,7 @@ bool FolderView::eventFilter(QObject* watched, QEvent* event) {
             auto* e = static_cast<QDropEvent*>(event);
             // The view ends its drag state and draws no indicator any more; its model takes no drop.
             forwardToView(watched, event);
-            const Qt::DropAction a = dropFiles(e->mimeData(), e->position().toPoint(), e->modifiers());
-            if (a == Qt::IgnoreAction) {
-                e->ignore();
-            } else {
-                e->setDropAction(a);
-                e->accept();
-            }
+            answerDrop(e, dropFiles(e->mimeData(), e->position().toPoint(), e->modifiers()));
             return true;
         }
         default:
