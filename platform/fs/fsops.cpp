@@ -72,6 +72,28 @@ int FsOps::createExclusive(const std::string& path, mode_t mode) {
         ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, mode));
 }
 
+int FsOps::createUnnamed(const std::string& dir, mode_t mode) {
+    // Linking such a file back into the tree goes through its /proc/self/fd entry (AT_EMPTY_PATH
+    // would need a capability), so without /proc the files could never get their names.
+    static const bool haveProc = ::access("/proc/self/fd", X_OK) == 0;
+    if (!haveProc) {
+        return -EOPNOTSUPP;
+    }
+    const int fd = ::open(dir.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC | O_NOCTTY, mode);
+    if (fd < 0) {
+        // Kernels and filesystems without O_TMPFILE answer in several ways.
+        const int err = errno;
+        return err == EISDIR || err == EINVAL || err == EOPNOTSUPP ? -EOPNOTSUPP : -err;
+    }
+    return fd;
+}
+
+int FsOps::linkUnnamed(int fd, const std::string& path) {
+    char proc[40];
+    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+    return result(::linkat(AT_FDCWD, proc, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW));
+}
+
 ssize_t FsOps::read(int fd, void* buf, size_t count) {
     return resultSz(::read(fd, buf, count));
 }

@@ -25,6 +25,12 @@ class FsOps {
     virtual int openRead(const std::string& path);  // never follows a final symlink
     // Creates a new file, failing with -EEXIST if anything has the name.
     virtual int createExclusive(const std::string& path, mode_t mode);
+    // Creates a file without a name in the folder dir (O_TMPFILE): nothing of it is seen, and nothing
+    // is left behind if the program dies, until linkUnnamed gives it a name. -EOPNOTSUPP where the
+    // filesystem (or a missing /proc) cannot do it.
+    virtual int createUnnamed(const std::string& dir, mode_t mode);
+    // Gives the unnamed file open on fd the name path; fails with -EEXIST, never replaces.
+    virtual int linkUnnamed(int fd, const std::string& path);
     virtual ssize_t read(int fd, void* buf, size_t count);
     virtual ssize_t write(int fd, const void* buf, size_t count);
     virtual ssize_t copyRange(int in, int out, size_t count);  // copy_file_range at the current offsets

@@ -3,7 +3,13 @@
 #include <unistd.h>
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <deque>
+#include <list>
+#include <mutex>
+#include <optional>
 #include <random>
+#include <thread>
 
 #include "platform/fs/errortext.h"
 #include "platform/fs/jobcancelled.h"
@@ -18,6 +24,12 @@ namespace {
 constexpr size_t kBufferSize = 1 << 20;
 constexpr size_t kRangeChunk = 8 << 20;
 constexpr size_t kMaxPendingDeletes = 256;
+// Files up to this size go to the workers: for them the cost is in the system calls around the
+// data, which threads overlap. Bigger files are copied one at a time, which keeps a disk streaming.
+constexpr off_t kParallelMax = 4 << 20;
+constexpr size_t kQueuedPerWorker = 8;
+// copyData's answer when the source's size moved under it.
+constexpr int kChanged = 1;
 
 std::string quoted(const std::string& path) {
     return "\xE2\x80\x9C" + path + "\xE2\x80\x9D";
@@ -76,10 +88,125 @@ struct Transfer::Dest {
     std::string existing;  // a case-only clash the user agreed to replace: removed after placing
 };
 
-Transfer::Transfer(JobContext& ctx, TransferMode mode)
-    : m_ctx(ctx), m_mode(mode), m_isRoot(geteuid() == 0), m_buffer(new char[kBufferSize]) {}
+// How one try at copying a file ended. Whatever did not end Placed has left nothing on the target
+// and taken its bytes back from the progress.
+struct Transfer::Attempt {
+    enum class Outcome { Placed, Taken, Failed, Cancelled };
+    Outcome outcome = Outcome::Failed;
+    int err = 0;
+    std::string failure;  // the message for the question, when Failed
+};
 
-Transfer::~Transfer() = default;
+struct Transfer::Task {
+    std::string src;
+    Dest dest;
+    struct stat st {};
+    std::shared_ptr<bool> all;  // the folder's flag, cleared when this file fails
+    Attempt attempt;
+};
+
+// A few threads that run attemptFile for the job thread. They never ask and never record: each
+// finished task goes back to the job thread, which settles it as it would its own try.
+class Transfer::Workers {
+  public:
+    Workers(Transfer& owner, unsigned count) {
+        for (unsigned i = 0; i < count; ++i) {
+            m_threads.emplace_back([this, &owner] { loop(owner); });
+        }
+    }
+    ~Workers() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+            m_queue.clear();
+        }
+        m_cv.notify_all();
+        for (std::thread& t : m_threads) {
+            t.join();
+        }
+    }
+    Workers(const Workers&) = delete;
+    Workers& operator=(const Workers&) = delete;
+
+    void submit(Task task) {
+        bool wake;
+        {
+            std::lock_guard lock(m_mutex);
+            m_queue.push_back(std::move(task));
+            ++m_inFlight;
+            wake = m_idle > 0;
+        }
+        if (wake) {
+            m_cv.notify_one();
+        }
+    }
+    // Submitted and not yet taken back.
+    size_t inFlight() {
+        std::lock_guard lock(m_mutex);
+        return m_inFlight;
+    }
+    // Waits until `want` tasks (or all in flight, if fewer) are finished, then moves every finished
+    // one to out. Taking them in batches keeps the threads from waking each other for every file.
+    void takeDone(std::list<Task>& out, size_t want) {
+        std::unique_lock lock(m_mutex);
+        m_want = std::min(want, m_inFlight);
+        m_doneCv.wait(lock, [&] { return m_done.size() >= m_want; });
+        m_want = kNobodyWaits;
+        m_inFlight -= m_done.size();
+        for (Task& t : m_done) {
+            out.push_back(std::move(t));
+        }
+        m_done.clear();
+    }
+    size_t threads() const { return m_threads.size(); }
+
+  private:
+    void loop(Transfer& owner) {
+        std::unique_ptr<char[]> buffer;
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            ++m_idle;
+            m_cv.wait(lock, [&] { return m_stop || !m_queue.empty(); });
+            --m_idle;
+            if (m_stop) {
+                return;
+            }
+            Task t = std::move(m_queue.front());
+            m_queue.pop_front();
+            lock.unlock();
+            try {
+                owner.m_ctx.checkpoint();  // waits while paused
+                t.attempt = owner.attemptFile(t.src, t.dest.path, false, t.st, buffer);
+            } catch (const JobCancelled&) {
+                t.attempt.outcome = Attempt::Outcome::Cancelled;
+            } catch (const std::exception& e) {
+                t.attempt = {Attempt::Outcome::Failed, EIO, "Cannot copy " + quoted(t.src) + ": " + e.what()};
+            }
+            lock.lock();
+            m_done.push_back(std::move(t));
+            if (m_done.size() >= m_want) {
+                m_doneCv.notify_one();
+            }
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_cv, m_doneCv;
+    std::deque<Task> m_queue, m_done;
+    static constexpr size_t kNobodyWaits = SIZE_MAX;
+    bool m_stop = false;
+    size_t m_inFlight = 0;
+    size_t m_idle = 0;
+    size_t m_want = kNobodyWaits;
+    std::vector<std::thread> m_threads;
+};
+
+Transfer::Transfer(JobContext& ctx, TransferMode mode)
+    : m_ctx(ctx), m_mode(mode), m_isRoot(geteuid() == 0), m_batch(std::make_shared<bool>(true)) {}
+
+Transfer::~Transfer() {
+    m_workers.reset();  // the threads use the members below
+}
 
 void Transfer::run(const std::vector<Item>& items) {
     m_ctx.undo().kind = m_mode == TransferMode::Copy ? UndoInfo::Kind::Copy : UndoInfo::Kind::Move;
@@ -102,8 +229,10 @@ void Transfer::run(const std::vector<Item>& items) {
             m_ctx.checkpoint();
             transferTop(item);
         }
+        drain();
     } catch (const JobCancelled&) {
         // Copies that completed are whole and may release their sources; the rest keep theirs.
+        settleAfterCancel();
         flushDeletes();
         throw;
     }
@@ -211,13 +340,17 @@ void Transfer::noteRemoved(const std::string& path) {
     }
 }
 
-bool Transfer::resolveDest(const std::string& src, const struct stat& st, Dest& dest) {
+bool Transfer::resolveDest(const std::string& src, const struct stat& st, Dest& dest, bool firstLook) {
     for (;;) {
         const std::string dir = paths::parentOf(dest.path);
         const std::string name = paths::baseName(dest.path);
         struct stat tst {};
         std::string existing;
-        if (m_ctx.ops().lstat(dest.path, tst) == 0) {
+        // In a folder this job made, what is there is known: the names it placed. Anything another
+        // program adds meanwhile still cannot be replaced: an item takes its name only where the name
+        // is free, and when it is not, the question comes back here with firstLook false.
+        const bool ours = firstLook && m_createdDirs.count(dir) != 0;
+        if (!ours && m_ctx.ops().lstat(dest.path, tst) == 0) {
             existing = dest.path;
         } else if (const std::string* other = caseClash(dir, name)) {
             existing = paths::join(dir, *other);
@@ -352,7 +485,7 @@ bool Transfer::copyItem(const std::string& src, const std::string& target, const
     m_ctx.setCurrent(src);
     Dest dest;
     dest.path = target;
-    if (!resolveDest(src, st, dest)) {
+    if (!resolveDest(src, st, dest, true)) {
         m_ctx.addItems(1);
         if (S_ISREG(st.st_mode)) {
             m_ctx.addBytes(st.st_size);
@@ -363,6 +496,10 @@ bool Transfer::copyItem(const std::string& src, const std::string& target, const
         return copyDir(src, dest, st);
     }
     if (S_ISREG(st.st_mode)) {
+        if (st.st_size <= kParallelMax && !dest.replace && dest.existing.empty()) {
+            dispatch(Task{src, dest, st, m_batch, {}});
+            return true;  // a failure shows in the folder's flag
+        }
         return copyFile(src, dest, st);
     }
     return copyOther(src, dest, st);
@@ -415,6 +552,8 @@ bool Transfer::copyDir(const std::string& src, Dest& dest, const struct stat& st
         recordUndo(src, dest.path);
     }
     bool all = true;
+    const auto batch = std::make_shared<bool>(true);
+    const auto outer = std::exchange(m_batch, batch);
     for (const std::string& n : names) {
         struct stat cst {};
         const std::string child = paths::join(src, n);
@@ -424,6 +563,11 @@ bool Transfer::copyDir(const std::string& src, Dest& dest, const struct stat& st
         }
         all = copyItem(child, paths::join(dest.path, n), cst) && all;
     }
+    // The folder's own mode and times come last, after every file is in: a read-only mode would
+    // refuse them and each new name would change the times.
+    drain();
+    m_batch = outer;
+    all = all && *batch;
     if (created) {
         if (m_isRoot) {
             ops.lchown(dest.path, st.st_uid, st.st_gid);
@@ -451,17 +595,22 @@ std::string Transfer::tempNameIn(const std::string& dir) {
     return paths::join(dir, buf);
 }
 
-int Transfer::copyData(int in, int out, const struct stat& st, std::uint64_t& copied) {
+int Transfer::copyData(int in, int out, const struct stat& st, std::uint64_t& copied,
+                       std::unique_ptr<char[]>& buffer) {
     FsOps& ops = m_ctx.ops();
     copied = 0;
+    auto sizeNow = [&](int fd) {
+        struct stat now {};
+        return ops.fstat(fd, now) == 0 ? static_cast<std::uint64_t>(now.st_size) : UINT64_MAX;
+    };
     if (m_tryClone && st.st_size > 0) {
         const int r = ops.cloneFile(in, out);
         if (r == 0) {
             copied = static_cast<std::uint64_t>(st.st_size);
             m_ctx.addBytes(st.st_size);
-            // The clone took the file as it was; if it has grown since the stat, the size check
-            // below sends the file round again.
-            return 0;
+            // The clone took the file as it was; if its size changed since the stat, it was being
+            // written to, and the copy is not trusted.
+            return sizeNow(in) == copied ? 0 : kChanged;
         }
         if (!fallbackError(r)) {
             return r;
@@ -475,10 +624,15 @@ int Transfer::copyData(int in, int out, const struct stat& st, std::uint64_t& co
                 copied += static_cast<std::uint64_t>(n);
                 m_ctx.addBytes(n);
                 m_ctx.checkpoint();
+                // At the size the file had, its size now tells whether this is the end: one call
+                // fewer than reading on to the end, which for small files is a good part of the cost.
+                if (copied == static_cast<std::uint64_t>(st.st_size) && sizeNow(in) == copied) {
+                    return 0;
+                }
                 continue;
             }
             if (n == 0) {
-                return 0;
+                return sizeNow(in) == copied ? 0 : kChanged;
             }
             if (copied == 0 && fallbackError(static_cast<int>(n))) {
                 m_tryCopyRange = false;
@@ -487,10 +641,13 @@ int Transfer::copyData(int in, int out, const struct stat& st, std::uint64_t& co
             return static_cast<int>(n);
         }
     }
+    if (!buffer) {
+        buffer.reset(new char[kBufferSize]);
+    }
     for (;;) {
-        const ssize_t n = ops.read(in, m_buffer.get(), kBufferSize);
+        const ssize_t n = ops.read(in, buffer.get(), kBufferSize);
         if (n == 0) {
-            return 0;
+            return sizeNow(in) == copied ? 0 : kChanged;
         }
         if (n < 0) {
             if (n == -EINTR) {
@@ -499,7 +656,7 @@ int Transfer::copyData(int in, int out, const struct stat& st, std::uint64_t& co
             return static_cast<int>(n);
         }
         for (ssize_t off = 0; off < n;) {
-            const ssize_t w = ops.write(out, m_buffer.get() + off, static_cast<size_t>(n - off));
+            const ssize_t w = ops.write(out, buffer.get() + off, static_cast<size_t>(n - off));
             if (w < 0) {
                 if (w == -EINTR) {
                     continue;
@@ -517,85 +674,210 @@ int Transfer::copyData(int in, int out, const struct stat& st, std::uint64_t& co
     }
 }
 
-bool Transfer::copyFile(const std::string& src, Dest& dest, const struct stat& st) {
+Transfer::Attempt Transfer::attemptFile(const std::string& src, const std::string& path, bool replace,
+                                        const struct stat& st, std::unique_ptr<char[]>& buffer) {
     FsOps& ops = m_ctx.ops();
-    const std::string dir = paths::parentOf(dest.path);
-    for (;;) {
-        TempGuard guard(ops);
-        std::string failure;
-        int err = 0;
-        std::uint64_t copied = 0;
-        guard.in = ops.openRead(src);
-        if (guard.in < 0) {
-            err = -guard.in;
-            guard.in = -1;
-            failure = "Cannot read " + quoted(src) + ": " + errorText(err);
-        } else {
-            const std::string tmp = tempNameIn(dir);
-            guard.out = ops.createExclusive(tmp, 0600);
-            if (guard.out < 0) {
-                err = -guard.out;
-                guard.out = -1;
-                failure = "Cannot write into " + quoted(dir) + ": " + errorText(err);
-            } else {
-                guard.setPath(tmp);
-                struct stat now {};
-                if (const int r = copyData(guard.in, guard.out, st, copied); r != 0) {
-                    err = -r;
-                    failure = "Cannot copy " + quoted(src) + ": " + errorText(err);
-                } else if (ops.fstat(guard.in, now) != 0 ||
-                           static_cast<std::uint64_t>(now.st_size) != copied) {
-                    err = 0;
-                    failure = "The file " + quoted(src) + " changed while it was being copied.";
-                } else {
-                    if (m_isRoot) {
-                        ops.fchown(guard.out, st.st_uid, st.st_gid);
-                    }
-                    ops.fchmod(guard.out, st.st_mode & 07777);
-                    const struct timespec times[2] = {st.st_atim, st.st_mtim};
-                    ops.futimens(guard.out, times);
-                    struct stat written {};
-                    int r = 0;
-                    if (m_mode == TransferMode::Move && (r = ops.fsync(guard.out)) != 0) {
-                        err = -r;
-                        failure = "Cannot write " + quoted(dest.path) + " to disk: " + errorText(err);
-                    } else if ((r = ops.fstat(guard.out, written)) != 0 ||
-                               static_cast<std::uint64_t>(written.st_size) != copied) {
-                        err = r ? -r : EIO;
-                        failure = "The copy of " + quoted(src) + " is incomplete.";
-                    } else {
-                        // Delayed write errors of network filesystems show up at close.
-                        r = ops.close(guard.out);
-                        guard.out = -1;
-                        if (r != 0) {
-                            err = -r;
-                            failure = "Cannot write " + quoted(dest.path) + ": " + errorText(err);
-                        } else {
-                            guard.closeFds();
-                            if (!place(tmp, src, st, dest)) {
-                                m_ctx.addBytes(-static_cast<std::int64_t>(copied));
-                                m_ctx.addBytes(st.st_size);
-                                m_ctx.addItems(1);
-                                return false;
-                            }
-                            guard.release();
-                            finishItem(src, dest, false);
-                            return true;
-                        }
-                    }
-                }
-            }
-        }
+    const std::string dir = paths::parentOf(path);
+    TempGuard guard(ops);
+    std::uint64_t copied = 0;
+    Attempt attempt;
+    auto giveUp = [&](Attempt::Outcome outcome, int err, std::string failure) {
         m_ctx.addBytes(-static_cast<std::int64_t>(copied));
-        // The partial file goes before the question is asked, so a prompt left open never leaves
+        // The partial file goes before any question is asked, so a prompt left open never leaves
         // half a file on the target.
         guard.discard();
-        ErrorRequest req{src, m_mode == TransferMode::Move ? "move" : "copy", failure, err, true};
-        if (m_ctx.askError(req) == ErrorChoice::Skip) {
-            m_ctx.addItems(1);
-            m_ctx.addBytes(st.st_size);
-            return false;
+        attempt.outcome = outcome;
+        attempt.err = err;
+        attempt.failure = std::move(failure);
+        return attempt;
+    };
+    auto fail = [&](int err, std::string failure) {
+        return giveUp(Attempt::Outcome::Failed, err, std::move(failure));
+    };
+
+    guard.in = ops.openRead(src);
+    if (guard.in < 0) {
+        const int err = -std::exchange(guard.in, -1);
+        return fail(err, "Cannot read " + quoted(src) + ": " + errorText(err));
+    }
+    // Made with the source's permissions, which usually spares changing them later (the folder's
+    // umask or default ACL may still take some away: the check at the end puts them right).
+    const mode_t mode = st.st_mode & 0777;
+    // A file without a name until it is whole cannot be seen half-written and is gone by itself if
+    // the program dies. Replacing needs a rename, so that takes a temporary name.
+    bool unnamed = false;
+    std::string tmp;
+    if (!replace && m_tryUnnamed) {
+        guard.out = ops.createUnnamed(dir, mode);
+        if (guard.out >= 0) {
+            unnamed = true;
+        } else if (guard.out == -EOPNOTSUPP) {
+            m_tryUnnamed = false;
+            guard.out = -1;
+        } else {
+            const int err = -std::exchange(guard.out, -1);
+            return fail(err, "Cannot write into " + quoted(dir) + ": " + errorText(err));
         }
+    }
+    if (!unnamed) {
+        tmp = tempNameIn(dir);
+        guard.out = ops.createExclusive(tmp, mode);
+        if (guard.out < 0) {
+            const int err = -std::exchange(guard.out, -1);
+            return fail(err, "Cannot write into " + quoted(dir) + ": " + errorText(err));
+        }
+        guard.setPath(tmp);
+    }
+    if (const int r = copyData(guard.in, guard.out, st, copied, buffer); r == kChanged) {
+        return fail(0, "The file " + quoted(src) + " changed while it was being copied.");
+    } else if (r != 0) {
+        return fail(-r, "Cannot copy " + quoted(src) + ": " + errorText(-r));
+    }
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    ops.futimens(guard.out, times);
+    struct stat written {};
+    int r = ops.fstat(guard.out, written);
+    if (r != 0 || static_cast<std::uint64_t>(written.st_size) != copied) {
+        return fail(r ? -r : EIO, "The copy of " + quoted(src) + " is incomplete.");
+    }
+    // Owner and permissions only where they came out different. The owner first: changing it
+    // clears the set-id bits.
+    if (m_isRoot && (written.st_uid != st.st_uid || written.st_gid != st.st_gid)) {
+        ops.fchown(guard.out, st.st_uid, st.st_gid);
+    }
+    if ((written.st_mode & 07777) != (st.st_mode & 07777)) {
+        ops.fchmod(guard.out, st.st_mode & 07777);
+    }
+    if (m_mode == TransferMode::Move && (r = ops.fsync(guard.out)) != 0) {
+        return fail(-r, "Cannot write " + quoted(path) + " to disk: " + errorText(-r));
+    }
+    auto taken = [&] {
+        // Something took the name while the data was copied: nothing was replaced.
+        return giveUp(Attempt::Outcome::Taken, EEXIST, {});
+    };
+    if (unnamed) {
+        r = ops.linkUnnamed(guard.out, path);
+        if (r == -EEXIST) {
+            return taken();
+        }
+        if (r != 0) {
+            return fail(-r, "Cannot create " + quoted(path) + ": " + errorText(-r));
+        }
+        // Delayed write errors of network filesystems show up at close; the name goes again then,
+        // if it is still this file's.
+        r = ops.close(std::exchange(guard.out, -1));
+        if (r != 0) {
+            struct stat placed {};
+            if (ops.lstat(path, placed) == 0 && placed.st_dev == written.st_dev &&
+                placed.st_ino == written.st_ino) {
+                ops.unlink(path);
+            }
+            return fail(-r, "Cannot write " + quoted(path) + ": " + errorText(-r));
+        }
+        guard.closeFds();
+        attempt.outcome = Attempt::Outcome::Placed;
+        return attempt;
+    }
+    r = ops.close(std::exchange(guard.out, -1));
+    if (r != 0) {
+        return fail(-r, "Cannot write " + quoted(path) + ": " + errorText(-r));
+    }
+    guard.closeFds();
+    // After a Replace answer the rename replaces atomically: the old file stays whole until the
+    // new one takes its name.
+    r = ops.rename(tmp, path, !replace);
+    if (r == -EEXIST) {
+        return taken();
+    }
+    if (r != 0) {
+        return fail(-r, "Cannot create " + quoted(path) + ": " + errorText(-r));
+    }
+    guard.release();
+    attempt.outcome = Attempt::Outcome::Placed;
+    return attempt;
+}
+
+bool Transfer::copyFile(const std::string& src, Dest& dest, const struct stat& st) {
+    return settleFile(src, dest, st, attemptFile(src, dest.path, dest.replace, st, m_buffer));
+}
+
+bool Transfer::settleFile(const std::string& src, Dest& dest, const struct stat& st, Attempt attempt) {
+    for (;;) {
+        switch (attempt.outcome) {
+            case Attempt::Outcome::Placed:
+                removeReplaced(dest);
+                finishItem(src, dest, false);
+                return true;
+            case Attempt::Outcome::Cancelled:
+                throw JobCancelled{};
+            case Attempt::Outcome::Taken:
+                // Ask again; the answer decides the next try.
+                dest.replace = false;
+                dest.existing.clear();
+                if (!resolveDest(src, st, dest) || dest.merge) {
+                    m_ctx.addItems(1);
+                    m_ctx.addBytes(st.st_size);
+                    return false;
+                }
+                break;
+            case Attempt::Outcome::Failed: {
+                ErrorRequest req{src, m_mode == TransferMode::Move ? "move" : "copy", attempt.failure,
+                                 attempt.err, true};
+                if (m_ctx.askError(req) == ErrorChoice::Skip) {
+                    m_ctx.addItems(1);
+                    m_ctx.addBytes(st.st_size);
+                    return false;
+                }
+                break;
+            }
+        }
+        attempt = attemptFile(src, dest.path, dest.replace, st, m_buffer);
+    }
+}
+
+void Transfer::dispatch(Task task) {
+    if (!m_workers) {
+        m_workers = std::make_unique<Workers>(*this, std::clamp(std::thread::hardware_concurrency(), 2u, 4u));
+    }
+    const size_t cap = m_workers->threads() * kQueuedPerWorker;
+    m_workers->submit(std::move(task));
+    // Settle in batches: wait for half the queue once it is full, otherwise take what is done.
+    m_workers->takeDone(m_finished, m_workers->inFlight() >= cap ? cap / 2 : 0);
+    settleFinished();
+}
+
+void Transfer::settleFinished() {
+    while (!m_finished.empty()) {
+        Task task = std::move(m_finished.front());
+        m_finished.pop_front();
+        m_ctx.setCurrent(task.src);
+        if (!settleFile(task.src, task.dest, task.st, std::move(task.attempt))) {
+            *task.all = false;
+        }
+    }
+}
+
+void Transfer::drain() {
+    settleFinished();
+    while (m_workers && m_workers->inFlight() > 0) {
+        m_workers->takeDone(m_finished, m_workers->inFlight());
+        settleFinished();
+    }
+}
+
+void Transfer::settleAfterCancel() {
+    // Files the workers placed are recorded (undo, a move's source); the rest left nothing behind.
+    for (;;) {
+        for (Task& task : m_finished) {
+            if (task.attempt.outcome == Attempt::Outcome::Placed) {
+                finishItem(task.src, task.dest, false);
+            }
+        }
+        m_finished.clear();
+        if (!m_workers || m_workers->inFlight() == 0) {
+            return;
+        }
+        m_workers->takeDone(m_finished, m_workers->inFlight());
     }
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <sys/stat.h>
+#include <atomic>
+#include <cstdint>
+#include <list>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -16,9 +19,12 @@ enum class TransferMode { Copy, Move };
 
 // The copy and move engine that TransferJob and UndoJob run on their thread. What it promises:
 // - a move within one filesystem is a rename that never replaces silently;
-// - otherwise each file is copied to a temporary name beside its target, its size verified (and, for
-//   a move, flushed to disk with its folder) before it takes its name and before its source is
-//   deleted; a failed or cancelled copy removes its temporary file and keeps its source;
+// - otherwise each file is copied into a file without a name (or, where the filesystem cannot make
+//   one, under a temporary name) beside its target, its size verified (and, for a move, flushed to
+//   disk with its folder) before it takes its name and before its source is deleted; a failed or
+//   cancelled copy leaves nothing behind and keeps its source;
+// - small files are copied by a few worker threads at once; every question is asked, and every
+//   result recorded, on the job's own thread;
 // - nothing that exists is replaced without the resolver's answer, letter case alone counts as a
 //   clash, folders merge;
 // - a folder is never copied or moved into itself or below itself (symlinks resolved);
@@ -37,12 +43,17 @@ class Transfer {
 
   private:
     struct Dest;
+    struct Attempt;
+    struct Task;
+    class Workers;
 
     void countTree(const std::string& path, const struct stat& st, bool sameFs, std::uint64_t& bytes,
                    std::uint64_t& items);
     void transferTop(const Item& item);
     bool lstatOrAsk(const std::string& path, struct stat& st);
-    bool resolveDest(const std::string& src, const struct stat& st, Dest& dest);
+    // firstLook: the first question for this item, before anything was tried; where that is in a
+    // folder the job made, the disk need not be asked.
+    bool resolveDest(const std::string& src, const struct stat& st, Dest& dest, bool firstLook = false);
     const std::string* caseClash(const std::string& dir, const std::string& name);
     void noteCreated(const std::string& path, bool isDir);
     void noteRemoved(const std::string& path);
@@ -50,8 +61,16 @@ class Transfer {
     bool copyItem(const std::string& src, const std::string& target, const struct stat& st);
     bool copyDir(const std::string& src, Dest& dest, const struct stat& st);
     bool copyFile(const std::string& src, Dest& dest, const struct stat& st);
+    bool settleFile(const std::string& src, Dest& dest, const struct stat& st, Attempt attempt);
+    Attempt attemptFile(const std::string& src, const std::string& path, bool replace, const struct stat& st,
+                        std::unique_ptr<char[]>& buffer);
+    void dispatch(Task task);
+    void settleFinished();
+    void drain();
+    void settleAfterCancel();
     bool copyOther(const std::string& src, Dest& dest, const struct stat& st);
-    int copyData(int in, int out, const struct stat& st, std::uint64_t& copied);
+    int copyData(int in, int out, const struct stat& st, std::uint64_t& copied,
+                 std::unique_ptr<char[]>& buffer);
     bool place(const std::string& tmp, const std::string& src, const struct stat& st, Dest& dest);
     void removeReplaced(const Dest& dest);
     void finishItem(const std::string& src, const Dest& dest, bool isDir);
@@ -62,14 +81,20 @@ class Transfer {
     JobContext& m_ctx;
     TransferMode m_mode;
     bool m_isRoot;
-    std::unique_ptr<char[]> m_buffer;
+    std::unique_ptr<char[]> m_buffer;  // allocated when a filesystem cannot copy by itself
     // Folded name -> actual name, per target folder, built the first time a clash is checked there.
     std::unordered_map<std::string, std::unordered_map<std::string, std::string>> m_folded;
     std::unordered_set<std::string> m_createdDirs;
     // Sources whose copies are complete; deleted once their target folders are flushed.
     std::vector<std::pair<std::string, std::string>> m_pendingDeletes;  // (target folder, source)
-    bool m_tryClone = true;
-    bool m_tryCopyRange = true;
+    // Set by each folder copy: false once one of its files, copied by a worker, failed.
+    std::shared_ptr<bool> m_batch;
+    std::unique_ptr<Workers> m_workers;  // started with the first small file
+    std::list<Task> m_finished;          // back from the workers, to be settled here
+    // What the filesystems turned out to lack; shared by the workers.
+    std::atomic<bool> m_tryClone{true};
+    std::atomic<bool> m_tryCopyRange{true};
+    std::atomic<bool> m_tryUnnamed{true};
 };
 
 }  // namespace kv

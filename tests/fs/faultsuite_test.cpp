@@ -30,7 +30,7 @@ enum class Fault {
     SkipOnClash,
     ReplaceOnClash,
     FlushFails,
-    RenameFails
+    PlaceFails
 };
 constexpr int kFaultKinds = 9;
 
@@ -112,17 +112,20 @@ TEST(FaultSuite, NoSourceByteIsEverLost) {
         const int failAt = 1 + static_cast<int>(rng() % std::max<size_t>(fileList.size(), 1));
         const bool transient = rng() % 2;
         auto ops = std::make_shared<test::FaultyFsOps>();
-        std::atomic<int> item{0}, chunk{0}, fired{0};
+        std::atomic<int> item{0}, places{0}, fired{0};
         FileJob* jobPtr = nullptr;
         ops->hook = [&](const std::string& op, const std::string& path) -> int {
+            // One file's calls come from one thread, files run on several: which file a call belongs
+            // to, and how far into it, is the calling thread's.
+            thread_local int myItem = 0, chunk = 0;
             if (op == "openRead") {
-                ++item;
+                myItem = ++item;
                 chunk = 0;
             }
             if (op == "copyRange" || op == "read") {
                 ++chunk;
             }
-            const bool atItem = item == failAt && (!transient || fired == 0);
+            const bool atItem = myItem == failAt && (!transient || fired == 0);
             int r = 0;
             switch (fault) {
                 case Fault::OpenRead:
@@ -138,15 +141,18 @@ TEST(FaultSuite, NoSourceByteIsEverLost) {
                     r = atItem && op == "write" && chunk >= 2 ? -ENOSPC : 0;
                     break;
                 case Fault::CancelMidFile:
-                    if (item == failAt && (op == "copyRange" || op == "read") && chunk == 2) {
+                    if (myItem == failAt && (op == "copyRange" || op == "read") && chunk == 2) {
                         jobPtr->cancel();
                     }
                     break;
                 case Fault::FlushFails:
                     r = (op == "fsyncPath" || op == "fsync") && item >= failAt ? -EIO : 0;
                     break;
-                case Fault::RenameFails:
-                    r = op == "rename" && ++chunk == 1 + failAt % 4 && (!transient || fired == 0) ? -EIO : 0;
+                case Fault::PlaceFails:
+                    r = (op == "rename" || op == "link") && ++places == 1 + failAt % 4 &&
+                                (!transient || fired == 0)
+                            ? -EIO
+                            : 0;
                     break;
                 default:
                     break;

@@ -9,8 +9,10 @@
 namespace kv::test {
 
 // FsOps with a hook in front of the calls that move data: hook(op, path) returns 0 to let the call
-// through or -errno to fail it. Descriptor calls report the path the descriptor was opened for.
-// chunk limits how much one read or copy_file_range moves, so a small file has a middle to fail in.
+// through or -errno to fail it. Small files are copied on several threads at once, so the hook may run
+// on any of them (one file's calls all come from one thread). Descriptor calls report the path the descriptor
+// was opened for. chunk limits how much one read or copy_file_range moves, so a small file has a middle to
+// fail in.
 class FaultyFsOps : public FsOps {
   public:
     std::function<int(const std::string& op, const std::string& path)> hook =
@@ -28,6 +30,19 @@ class FaultyFsOps : public FsOps {
             return r;
         }
         return remember(FsOps::createExclusive(path, mode), path);
+    }
+    // An unnamed file reports the folder it was made in until it is linked.
+    int createUnnamed(const std::string& dir, mode_t mode) override {
+        if (int r = hook("create", dir)) {
+            return r;
+        }
+        return remember(FsOps::createUnnamed(dir, mode), dir);
+    }
+    int linkUnnamed(int fd, const std::string& path) override {
+        if (int r = hook("link", path)) {
+            return r;
+        }
+        return FsOps::linkUnnamed(fd, path);
     }
     ssize_t read(int fd, void* buf, size_t count) override {
         if (int r = hook("read", pathOf(fd))) {

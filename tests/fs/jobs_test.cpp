@@ -264,6 +264,122 @@ TEST(TransferJob, ErrorRetryThenSuccess) {
     EXPECT_EQ(readFile(dst / "f"), std::string(200000, 'z'));
 }
 
+// Small files go through the worker threads: a folder of many of them arrives whole, with every
+// file's mode and times, and the folder's own read-only mode and times set only after its files are in.
+TEST(TransferJob, ManySmallFilesArriveWholeWithModesAndTimes) {
+    TempDir src, dst;
+    TempDir other("/dev/shm");
+    const int kFiles = 400;
+    mkdir((src / "many").c_str(), 0755);
+    const mode_t modes[] = {0600, 0644, 0755, 0444};
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string p = src / ("many/f" + std::to_string(i));
+        writeFile(p, std::string(static_cast<size_t>(i * 37 % 9000), static_cast<char>('a' + i % 26)));
+        chmod(p.c_str(), modes[i % 4]);
+        const struct timespec times[2] = {{1000000, 0}, {1500000000 + i, 0}};
+        utimensat(AT_FDCWD, p.c_str(), times, 0);
+    }
+    chmod((src / "many").c_str(), 0555);
+    const struct timespec dirTimes[2] = {{1000000, 0}, {1400000000, 0}};
+    utimensat(AT_FDCWD, (src / "many").c_str(), dirTimes, 0);
+
+    auto check = [&](const std::string& root, const char* what) {
+        struct stat dst {};
+        ASSERT_EQ(::lstat(root.c_str(), &dst), 0) << what;
+        EXPECT_EQ(dst.st_mode & 07777, 0555u) << what;
+        EXPECT_EQ(dst.st_mtim.tv_sec, 1400000000) << what;
+        std::vector<DirEntry> listed;
+        ASSERT_EQ(FolderLister::listNow(root, listed), 0);
+        EXPECT_EQ(listed.size(), static_cast<size_t>(kFiles)) << what << ": a name too many or too few";
+        for (int i = 0; i < kFiles; ++i) {
+            const std::string p = root + "/f" + std::to_string(i);
+            struct stat st {};
+            ASSERT_EQ(::lstat(p.c_str(), &st), 0) << what << " f" << i;
+            EXPECT_EQ(readFile(p),
+                      std::string(static_cast<size_t>(i * 37 % 9000), static_cast<char>('a' + i % 26)));
+            EXPECT_EQ(st.st_mode & 07777, modes[i % 4]) << what << " f" << i;
+            EXPECT_EQ(st.st_mtim.tv_sec, 1500000000 + i) << what << " f" << i;
+        }
+    };
+    // A strict umask takes bits away from what the copies are made with: they must get them back.
+    const mode_t umaskBefore = umask(077);
+    TransferJob copy(TransferMode::Copy, {src / "many"}, dst.path());
+    const JobResult copied = runJob(copy);
+    umask(umaskBefore);
+    ASSERT_TRUE(copied.ok());
+    check(dst / "many", "copy");
+    EXPECT_EQ(copied.undo.created, std::vector<std::string>{dst / "many"});
+
+    TransferJob move(TransferMode::Move, {dst / "many"}, other.path());
+    ASSERT_TRUE(runJob(move).ok());
+    check(other / "many", "move across filesystems");
+    EXPECT_FALSE(exists(dst / "many"));
+}
+
+// A name taken by someone else while the data was being copied is asked about like any clash, and
+// nothing is replaced without the answer; the copy that lost its name leaves nothing behind.
+TEST(TransferJob, NameTakenDuringTheCopyIsAskedAbout) {
+    struct Ops : test::FaultyFsOps {
+        bool unnamed = true;
+        int createUnnamed(const std::string& dir, mode_t mode) override {
+            return unnamed ? FaultyFsOps::createUnnamed(dir, mode) : -EOPNOTSUPP;
+        }
+    };
+    // Files into an existing folder, and a folder the job makes itself (where it knows what is there).
+    for (const bool intoNewFolder : {false, true}) {
+        for (const bool unnamedFiles : {true, false}) {
+            for (const ClashChoice choice :
+                 {ClashChoice::Skip, ClashChoice::KeepBoth, ClashChoice::Replace}) {
+                TempDir src, dst;
+                mkdir((src / "d").c_str(), 0755);
+                std::vector<std::string> sources;
+                for (int i = 0; i < 20; ++i) {
+                    sources.push_back(src / ("d/f" + std::to_string(i)));
+                    writeFile(sources.back(), "new " + std::to_string(i));
+                }
+                const std::string into = intoNewFolder ? dst / "d" : dst.path();
+                if (intoNewFolder) {
+                    sources = {src / "d"};
+                }
+                auto ops = std::make_shared<Ops>();
+                ops->unnamed = unnamedFiles;
+                const std::string raced = into + "/f7";
+                ops->hook = [&](const std::string& op, const std::string& path) {
+                    // Just before the copy of f7 takes its name, another program writes a file there.
+                    const bool placingF7 = (op == "link" && path == raced) ||
+                                           (op == "rename" && path.find("/.kv-") != std::string::npos &&
+                                            readFile(path) == "new 7");
+                    if (placingF7 && !exists(raced)) {
+                        writeFile(raced, "theirs");
+                    }
+                    return 0;
+                };
+                auto resolver = std::make_shared<ScriptedResolver>();
+                resolver->onClash = [&](const ClashRequest&) { return ClashDecision{choice, false}; };
+                TransferJob job(TransferMode::Copy, sources, dst.path());
+                job.setOps(ops);
+                runJob(job, resolver);
+                const std::string what = std::string(intoNewFolder ? "new folder" : "existing folder") +
+                                         ", " + (unnamedFiles ? "unnamed" : "temporary names") + ", answer " +
+                                         std::to_string(static_cast<int>(choice));
+                ASSERT_EQ(resolver->clashes.size(), 1u) << what;
+                EXPECT_EQ(readFile(raced), choice == ClashChoice::Replace ? "new 7" : "theirs") << what;
+                EXPECT_EQ(exists(into + "/f7 (2)"), choice == ClashChoice::KeepBoth) << what;
+                for (int i = 0; i < 20; ++i) {
+                    if (i != 7) {
+                        EXPECT_EQ(readFile(into + "/f" + std::to_string(i)), "new " + std::to_string(i))
+                            << what;
+                    }
+                }
+                std::vector<DirEntry> listed;
+                FolderLister::listNow(into, listed);
+                EXPECT_EQ(listed.size(), choice == ClashChoice::KeepBoth ? 21u : 20u)
+                    << what << ": a temporary file left";
+            }
+        }
+    }
+}
+
 TEST(Jobs, NonUtf8NameSurvivesEveryOperation) {
     TempDir dir;
     TempDir other("/dev/shm");
