@@ -70,6 +70,14 @@ struct Pair {
     std::vector<double> ours, tool;
 };
 
+// The median of each round's own ratio: the two runs of a round ran back to back, under the same
+// state of the disk, which drifts a lot from round to round.
+double pairedRatio(const std::vector<double>& num, const std::vector<double>& den) {
+    std::vector<double> ratios;
+    for (size_t k = 0; k < num.size() && k < den.size(); ++k) ratios.push_back(num[k] / den[k]);
+    return median(ratios);
+}
+
 void copyRows(const std::string& what, const std::string& src, const std::string& work, int rounds,
               double bytes) {
     Pair p;
@@ -99,10 +107,10 @@ void copyRows(const std::string& what, const std::string& src, const std::string
         for (double v : p.tool) std::fprintf(stderr, "cp %.0f\n", v);
     }
     const double o = median(p.ours), t = median(p.tool);
+    const double r = pairedRatio(p.tool, p.ours);
     const double mb = bytes / (1024.0 * 1024.0);
     row("Copy " + what + ": throughput", fmt("%.0f MiB/s", mb / (o / 1000)) + fmt(" (%.0f ms)", o),
-        fmt("%.0f MiB/s", mb / (t / 1000)) + fmt(" (%.0f ms) cp -r", t), fmt("%.2f×", t / o), "≥ 0.9×",
-        t / o >= 0.9);
+        fmt("%.0f MiB/s", mb / (t / 1000)) + fmt(" (%.0f ms) cp -r", t), fmt("%.2f×", r), "≥ 0.9×", r >= 0.9);
 }
 
 }  // namespace
@@ -153,10 +161,12 @@ int main() {
         }
         const double od = median(dirMove.ours), td = median(dirMove.tool);
         row("Move a folder of 10,000 files within one filesystem", fmt("%.1f ms", od), fmt("%.1f ms mv", td),
-            fmt("%.2f×", od / td), "≈ mv (≤ 1.5×)", od / td <= 1.5);
+            fmt("%.2f×", pairedRatio(dirMove.ours, dirMove.tool)), "≈ mv (≤ 1.5×)",
+            pairedRatio(dirMove.ours, dirMove.tool) <= 1.5);
         const double of = median(filesMove.ours), tf = median(filesMove.tool);
         row("Move 10,000 files within one filesystem", fmt("%.1f ms", of), fmt("%.1f ms mv -t", tf),
-            fmt("%.2f×", of / tf), "≈ mv (≤ 1.5×)", of / tf <= 1.5);
+            fmt("%.2f×", pairedRatio(filesMove.ours, filesMove.tool)), "≈ mv (≤ 1.5×)",
+            pairedRatio(filesMove.ours, filesMove.tool) <= 1.5);
     }
     removeTree(small);
 

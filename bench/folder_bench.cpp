@@ -266,7 +266,8 @@ std::string ratio(double a, double b) {
 
 }  // namespace
 
-// With KV_BENCH_TRACE set, every event that takes longer than 15 ms is reported: where a stall is.
+// With KV_BENCH_TRACE set, every event that takes longer than that many milliseconds (15 if it is not
+// a number) is reported, with its start: where a stall is.
 class TracingApp : public QApplication {
   public:
     using QApplication::QApplication;
@@ -276,14 +277,17 @@ class TracingApp : public QApplication {
         const int type = e->type();
         const bool r = QApplication::notify(receiver, e);
         const double took = nowMs() - t0;
-        if (took > 15)
-            std::fprintf(stderr, "slow event %d to %s (%s): %.1f ms\n", type,
+        if (took > m_threshold)
+            std::fprintf(stderr, "%.1f: slow event %d to %s (%s): %.1f ms\n", t0, type,
                          receiver->metaObject()->className(), qPrintable(receiver->objectName()), took);
         return r;
     }
 
   private:
     bool m_trace = std::getenv("KV_BENCH_TRACE") != nullptr;
+    double m_threshold = m_trace && std::atof(std::getenv("KV_BENCH_TRACE")) > 0
+                             ? std::atof(std::getenv("KV_BENCH_TRACE"))
+                             : 15;
 };
 
 int main(int argc, char** argv) {

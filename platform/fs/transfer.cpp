@@ -211,23 +211,25 @@ Transfer::~Transfer() {
 void Transfer::run(const std::vector<Item>& items) {
     m_ctx.undo().kind = m_mode == TransferMode::Copy ? UndoInfo::Kind::Copy : UndoInfo::Kind::Move;
     std::uint64_t bytes = 0, count = 0;
-    for (const Item& item : items) {
-        struct stat st {
-        }, tst{};
-        if (m_ctx.ops().lstat(item.source, st) != 0) {
+    // What counting found is used once more when the item's turn comes, unless it could not be read
+    // then: a second look would tell nothing new a few moments later.
+    std::vector<std::optional<struct stat>> known(items.size());
+    for (size_t i = 0; i < items.size(); ++i) {
+        struct stat st {};
+        if (m_ctx.ops().lstat(items[i].source, st) != 0) {
             ++count;
             continue;
         }
-        const bool sameFs = m_mode == TransferMode::Move &&
-                            m_ctx.ops().stat(paths::parentOf(item.target), tst) == 0 &&
-                            tst.st_dev == st.st_dev;
-        countTree(item.source, st, sameFs, bytes, count);
+        known[i] = st;
+        const auto dev =
+            m_mode == TransferMode::Move ? deviceOf(paths::parentOf(items[i].target)) : std::nullopt;
+        countTree(items[i].source, st, dev && *dev == st.st_dev, bytes, count);
     }
     m_ctx.setTotals(bytes, count);
     try {
-        for (const Item& item : items) {
+        for (size_t i = 0; i < items.size(); ++i) {
             m_ctx.checkpoint();
-            transferTop(item);
+            transferTop(items[i], known[i] ? &*known[i] : nullptr);
         }
         drain();
     } catch (const JobCancelled&) {
@@ -237,6 +239,17 @@ void Transfer::run(const std::vector<Item>& items) {
         throw;
     }
     flushDeletes();
+}
+
+std::optional<dev_t> Transfer::deviceOf(const std::string& dir) {
+    // The items of one job nearly always go to one folder: its device is asked for once.
+    if (dir == m_deviceDir) {
+        return m_device;
+    }
+    struct stat st {};
+    m_deviceDir = dir;
+    m_device = m_ctx.ops().stat(dir, st) == 0 ? std::optional<dev_t>(st.st_dev) : std::nullopt;
+    return m_device;
 }
 
 void Transfer::countTree(const std::string& path, const struct stat& st, bool sameFs, std::uint64_t& bytes,
@@ -274,9 +287,11 @@ bool Transfer::lstatOrAsk(const std::string& path, struct stat& st) {
     }
 }
 
-void Transfer::transferTop(const Item& item) {
+void Transfer::transferTop(const Item& item, const struct stat* known) {
     struct stat st {};
-    if (!lstatOrAsk(item.source, st)) {
+    if (known) {
+        st = *known;
+    } else if (!lstatOrAsk(item.source, st)) {
         m_ctx.addItems(1);
         return;
     }
@@ -298,8 +313,7 @@ void Transfer::transferTop(const Item& item) {
         }
     }
     if (m_mode == TransferMode::Move) {
-        struct stat tst {};
-        if (m_ctx.ops().stat(targetDir, tst) == 0 && tst.st_dev == st.st_dev) {
+        if (const auto dev = deviceOf(targetDir); dev && *dev == st.st_dev) {
             moveByRename(item.source, item.target, st);
             return;
         }

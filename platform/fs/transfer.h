@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -49,7 +50,8 @@ class Transfer {
 
     void countTree(const std::string& path, const struct stat& st, bool sameFs, std::uint64_t& bytes,
                    std::uint64_t& items);
-    void transferTop(const Item& item);
+    void transferTop(const Item& item, const struct stat* known);
+    std::optional<dev_t> deviceOf(const std::string& dir);
     bool lstatOrAsk(const std::string& path, struct stat& st);
     // firstLook: the first question for this item, before anything was tried; where that is in a
     // folder the job made, the disk need not be asked.
@@ -89,6 +91,8 @@ class Transfer {
     std::vector<std::pair<std::string, std::string>> m_pendingDeletes;  // (target folder, source)
     // Set by each folder copy: false once one of its files, copied by a worker, failed.
     std::shared_ptr<bool> m_batch;
+    std::string m_deviceDir;  // the folder deviceOf last asked about, and its answer
+    std::optional<dev_t> m_device;
     std::unique_ptr<Workers> m_workers;  // started with the first small file
     std::list<Task> m_finished;          // back from the workers, to be settled here
     // What the filesystems turned out to lack; shared by the workers.
