@@ -22,6 +22,8 @@ namespace {
 // Batches are merged into the rows at most this often: a relayout of a big folder is O(rows) for the
 // model and the views, so one per frame or two keeps the UI thread free while rows keep streaming in.
 constexpr int kApplyIntervalMs = 16;
+// ... plus a millisecond for every this many rows already shown.
+constexpr std::size_t kRowsPerExtraMs = 1000;
 // Below this many entries a re-sort takes a few milliseconds and runs at once; above it, on a worker.
 constexpr std::size_t kSyncSortLimit = 20000;
 
@@ -95,12 +97,15 @@ void FolderModel::addBatch(std::vector<DirEntry>&& batch, quint64 generation) {
     if (generation != m_generation || batch.empty()) return;
     m_pending.push_back(std::move(batch));
     if (m_sorting) return;  // applied once the new order is
-    // The first rows show at once; later ones wait for the next slot.
-    const qint64 since = m_sinceApply.isValid() ? m_sinceApply.elapsed() : kApplyIntervalMs;
-    if (m_order.empty() || since >= kApplyIntervalMs) {
+    // The first rows show at once; later ones wait for the next slot. Each merge costs the views a
+    // pass over every row, so the slots spread out as the folder grows: a big folder is merged a
+    // few times a second rather than every frame, and the UI thread stays free in between.
+    const qint64 interval = kApplyIntervalMs + static_cast<qint64>(m_order.size() / kRowsPerExtraMs);
+    const qint64 since = m_sinceApply.isValid() ? m_sinceApply.elapsed() : interval;
+    if (m_order.empty() || since >= interval) {
         applyPending();
     } else if (!m_applyTimer.isActive()) {
-        m_applyTimer.start(static_cast<int>(kApplyIntervalMs - since));
+        m_applyTimer.start(static_cast<int>(interval - since));
     }
 }
 
