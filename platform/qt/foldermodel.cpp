@@ -469,11 +469,21 @@ static QString sizeText(std::uint64_t bytes) {
     return QLocale().formattedDataSize(static_cast<qint64>(bytes), 1, QLocale::DataSizeTraditionalFormat);
 }
 
+QString FolderModel::mimeNameFor(const DirEntry& e) const {
+    if (e.isDir) return QStringLiteral("inode/directory");
+    static QMimeDatabase db;
+    const QString name = displayName(e.name);
+    if (auto it = m_mimeByName.constFind(name); it != m_mimeByName.constEnd()) return *it;
+    // A few screens' worth of rows; a folder scrolled through from end to end starts over.
+    if (m_mimeByName.size() >= 4096) m_mimeByName.clear();
+    const QString mime = db.mimeTypeForFile(name, QMimeDatabase::MatchExtension).name();
+    m_mimeByName.insert(name, mime);
+    return mime;
+}
+
 QIcon FolderModel::iconFor(const DirEntry& e) const {
     static QMimeDatabase db;
-    const QString mime = e.isDir
-                             ? QStringLiteral("inode/directory")
-                             : db.mimeTypeForFile(displayName(e.name), QMimeDatabase::MatchExtension).name();
+    const QString mime = mimeNameFor(e);
     auto it = m_icons.find(mime);
     if (it != m_icons.end()) return *it;
     QIcon icon;
@@ -492,12 +502,13 @@ QIcon FolderModel::iconFor(const DirEntry& e) const {
 QString FolderModel::typeFor(const DirEntry& e) const {
     static QMimeDatabase db;
     if (e.isDir) return tr("Folder");
-    const QMimeType t = db.mimeTypeForFile(displayName(e.name), QMimeDatabase::MatchExtension);
-    auto it = m_types.find(t.name());
+    const QString mime = mimeNameFor(e);
+    auto it = m_types.find(mime);
     if (it != m_types.end()) return *it;
+    const QMimeType t = db.mimeTypeForName(mime);
     QString comment = t.comment();
-    if (comment.isEmpty()) comment = t.name();
-    m_types.insert(t.name(), comment);
+    if (comment.isEmpty()) comment = mime;
+    m_types.insert(mime, comment);
     return comment;
 }
 

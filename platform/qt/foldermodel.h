@@ -90,6 +90,7 @@ class FolderModel : public QAbstractTableModel {
     // Brings m_bits up to date for the entries from `from` on.
     void syncBits(std::size_t from);
     QIcon iconFor(const DirEntry& e) const;
+    QString mimeNameFor(const DirEntry& e) const;
     QString typeFor(const DirEntry& e) const;
 
     QByteArray m_path;
@@ -126,6 +127,9 @@ class FolderModel : public QAbstractTableModel {
     std::unique_ptr<FolderLister> m_refresher;
     mutable QHash<QString, QIcon> m_icons;    // by MIME type name
     mutable QHash<QString, QString> m_types;  // by MIME type name
+    // MIME type name by file name, for the rows painted lately: matching a name against the MIME
+    // globs is costly (some globs are regular expressions), and a view paints its rows many times.
+    mutable QHash<QString, QString> m_mimeByName;
 };
 
 }  // namespace kv
