@@ -74,31 +74,8 @@ FolderView::FolderView(QWidget* parent, std::shared_ptr<FileOperations> ops)
     m_details->header()->resizeSection(FolderModel::TypeColumn, 120);
     m_details->header()->resizeSection(FolderModel::ModifiedColumn, 130);
 
-    m_icons = new QListView;
-    m_icons->setModel(m_model);
-    m_icons->setSelectionModel(m_details->selectionModel());
-    m_icons->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_icons->setUniformItemSizes(true);
-    m_icons->setResizeMode(QListView::Adjust);
-    m_icons->setMovement(QListView::Static);
-
     m_stack->addWidget(m_details);
-    m_stack->addWidget(m_icons);
-    for (QAbstractItemView* v :
-         {static_cast<QAbstractItemView*>(m_details), static_cast<QAbstractItemView*>(m_icons)}) {
-        v->installEventFilter(this);
-        v->viewport()->installEventFilter(this);
-        v->setEditTriggers(QAbstractItemView::NoEditTriggers);  // F2 and the menu rename; a click selects
-        v->setDragEnabled(true);
-        v->setAcceptDrops(true);
-        v->viewport()->setAcceptDrops(true);
-        v->setDragDropMode(QAbstractItemView::DragDrop);
-        v->setDropIndicatorShown(true);
-        v->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(v, &QAbstractItemView::activated, this, &FolderView::activate);
-        connect(v, &QWidget::customContextMenuRequested, this,
-                [this, v](const QPoint& pos) { contextMenuAt(v, pos); });
-    }
+    setUpView(m_details);
 
     m_message = new QLabel(this);
     m_message->setAlignment(Qt::AlignCenter);
@@ -123,6 +100,38 @@ FolderView::FolderView(QWidget* parent, std::shared_ptr<FileOperations> ops)
     connect(m_ops.get(), &FileOperations::folderChanged, this, &FolderView::folderChanged);
 }
 
+void FolderView::setUpView(QAbstractItemView* v) {
+    v->installEventFilter(this);
+    v->viewport()->installEventFilter(this);
+    v->setEditTriggers(QAbstractItemView::NoEditTriggers);  // F2 and the menu rename; a click selects
+    v->setDragEnabled(true);
+    v->setAcceptDrops(true);
+    v->viewport()->setAcceptDrops(true);
+    v->setDragDropMode(QAbstractItemView::DragDrop);
+    v->setDropIndicatorShown(true);
+    v->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(v, &QAbstractItemView::activated, this, &FolderView::activate);
+    connect(v, &QWidget::customContextMenuRequested, this,
+            [this, v](const QPoint& pos) { contextMenuAt(v, pos); });
+}
+
+QListView* FolderView::iconsView() {
+    // Made when first chosen: most panes never leave the details view, and a view on the model
+    // follows every change of it.
+    if (!m_icons) {
+        m_icons = new QListView;
+        m_icons->setModel(m_model);
+        m_icons->setSelectionModel(m_details->selectionModel());
+        m_icons->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        m_icons->setUniformItemSizes(true);
+        m_icons->setResizeMode(QListView::Adjust);
+        m_icons->setMovement(QListView::Static);
+        m_stack->addWidget(m_icons);
+        setUpView(m_icons);
+    }
+    return m_icons;
+}
+
 FolderView::~FolderView() {
     if (!m_watched.isEmpty()) m_ops->unwatch(m_watched);
 }
@@ -137,7 +146,7 @@ void FolderView::setMode(Mode mode) {
         m_stack->setCurrentWidget(m_details);
         return;
     }
-    m_icons->setViewMode(mode == Mode::Icons ? QListView::IconMode : QListView::ListMode);
+    iconsView()->setViewMode(mode == Mode::Icons ? QListView::IconMode : QListView::ListMode);
     m_icons->setIconSize(mode == Mode::Icons ? QSize(48, 48) : QSize(16, 16));
     m_icons->setGridSize(mode == Mode::Icons ? QSize(96, 80) : QSize());
     m_icons->setWrapping(true);
@@ -707,7 +716,7 @@ void answerDrop(QDropEvent* e, Qt::DropAction action) {
 
 bool FolderView::eventFilter(QObject* watched, QEvent* event) {
     if (m_forwarding) return false;
-    const bool isViewport = watched == m_details->viewport() || watched == m_icons->viewport();
+    const bool isViewport = watched == m_details->viewport() || (m_icons && watched == m_icons->viewport());
     switch (event->type()) {
         case QEvent::ShortcutOverride:
         case QEvent::KeyPress: {

@@ -86,6 +86,8 @@ class FolderView : public QWidget {
     void resizeEvent(QResizeEvent* e) override;
 
   private:
+    void setUpView(QAbstractItemView* v);
+    QListView* iconsView();
     void activate(const QModelIndex& index);
     void goUp();
     void listed(int error, const QString& message);
@@ -103,7 +105,7 @@ class FolderView : public QWidget {
     FolderModel* m_model;
     QStackedWidget* m_stack;
     QTreeView* m_details;
-    QListView* m_icons;
+    QListView* m_icons = nullptr;  // see iconsView()
     QLabel* m_message;
     QLabel* m_banner;
     Mode m_mode = Mode::Details;
