@@ -7,6 +7,7 @@
 #include <QMimeDatabase>
 #include <QPointer>
 #include <QStyle>
+#include <QThreadPool>
 #include <algorithm>
 #include <numeric>
 #include <string_view>
@@ -69,18 +70,27 @@ void FolderModel::setFolder(const QByteArray& path) {
     m_refreshing = false;
     m_refresher->cancel();
     const quint64 generation = ++m_generation;
+    m_finishWaiting = false;
+    m_batchesSorting = std::make_shared<std::atomic<int>>(0);
     endResetModel();
     QPointer<FolderModel> self(this);
     m_lister->start(
         path.toStdString(),
-        [self, generation](std::vector<DirEntry>&& batch) {
+        // Each batch is sorted on a pool thread, off the lister's thread (the listing's critical
+        // path) and off the UI thread, which then only merges it with the rows.
+        [self, generation, sorting = m_batchesSorting, sorter = m_sorter](std::vector<DirEntry>&& batch) {
             auto owned = std::make_shared<std::vector<DirEntry>>(std::move(batch));
-            QMetaObject::invokeMethod(
-                qApp,
-                [self, owned, generation] {
-                    if (self) self->addBatch(std::move(*owned), generation);
-                },
-                Qt::QueuedConnection);
+            ++*sorting;
+            QThreadPool::globalInstance()->start([self, owned, generation, sorter] {
+                std::sort(owned->begin(), owned->end(),
+                          [&](const DirEntry& a, const DirEntry& b) { return sorter.less(a, b); });
+                QMetaObject::invokeMethod(
+                    qApp,
+                    [self, owned, generation, sorter] {
+                        if (self) self->addBatch(std::move(*owned), generation, sorter);
+                    },
+                    Qt::QueuedConnection);
+            });
         },
         [self, generation](int error, const std::string& message) {
             QString text = QString::fromStdString(message);
@@ -93,9 +103,16 @@ void FolderModel::setFolder(const QByteArray& path) {
         });
 }
 
-void FolderModel::addBatch(std::vector<DirEntry>&& batch, quint64 generation) {
-    if (generation != m_generation || batch.empty()) return;
-    m_pending.push_back(std::move(batch));
+void FolderModel::addBatch(std::vector<DirEntry>&& batch, quint64 generation, const EntrySorter& sortedBy) {
+    if (generation != m_generation) return;
+    --*m_batchesSorting;
+    if (!batch.empty()) m_pending.push_back({std::move(batch), sortedBy});
+    if (m_finishWaiting && *m_batchesSorting == 0) {
+        m_finishWaiting = false;
+        finish(m_finishError, m_finishMessage, generation);
+        return;
+    }
+    if (m_pending.empty()) return;
     if (m_sorting) return;  // applied once the new order is
     // The first rows show at once; later ones wait for the next slot. Each merge costs the views a
     // pass over every row, so the slots spread out as the folder grows: a big folder is merged a
@@ -115,16 +132,37 @@ void FolderModel::applyPending() {
     m_sinceApply.start();
     std::vector<DirEntry>& entries = *m_entries;
     auto cmp = [&](std::uint32_t a, std::uint32_t b) { return m_sorter.less(entries[a], entries[b]); };
-    // The new entries are sorted among themselves here rather than on the lister thread: that
-    // thread is the critical path of a listing, and this one is mostly idle while it runs. The
-    // sorted run then merges once with the rows already shown.
+    // Each batch came sorted from a pool thread; their runs are merged here into one, which then
+    // merges once with the rows already shown.
     const auto firstNew = static_cast<std::uint32_t>(entries.size());
-    for (std::vector<DirEntry>& b : m_pending)
-        entries.insert(entries.end(), std::make_move_iterator(b.begin()), std::make_move_iterator(b.end()));
+    std::vector<std::size_t> bounds{0};  // the batches' runs within the new entries
+    bool presorted = true;
+    for (Batch& b : m_pending) {
+        presorted = presorted && b.sortedBy == m_sorter;
+        entries.insert(entries.end(), std::make_move_iterator(b.entries.begin()),
+                       std::make_move_iterator(b.entries.end()));
+        bounds.push_back(entries.size() - firstNew);
+    }
     syncBits(firstNew);
     std::vector<std::uint32_t> fresh(entries.size() - firstNew);
     std::iota(fresh.begin(), fresh.end(), firstNew);
-    std::sort(fresh.begin(), fresh.end(), cmp);
+    if (presorted) {
+        // Every batch came sorted: merge the runs pairwise, a linear pass per level.
+        while (bounds.size() > 2) {
+            std::vector<std::size_t> next{0};
+            for (std::size_t i = 0; i + 2 < bounds.size(); i += 2) {
+                std::inplace_merge(fresh.begin() + static_cast<std::ptrdiff_t>(bounds[i]),
+                                   fresh.begin() + static_cast<std::ptrdiff_t>(bounds[i + 1]),
+                                   fresh.begin() + static_cast<std::ptrdiff_t>(bounds[i + 2]), cmp);
+                next.push_back(bounds[i + 2]);
+            }
+            if ((bounds.size() - 1) % 2 == 1) next.push_back(bounds.back());
+            bounds = std::move(next);
+        }
+    } else {
+        // The sort order changed while they were sorted.
+        std::sort(fresh.begin(), fresh.end(), cmp);
+    }
     m_pending.clear();
     if (m_order.empty()) {
         // Nothing shown yet: plain inserted rows, cheaper for the views than a relayout.
@@ -194,6 +232,13 @@ void FolderModel::applyFilter() {
 
 void FolderModel::finish(int error, const QString& message, quint64 generation) {
     if (generation != m_generation) return;
+    if (*m_batchesSorting > 0) {
+        // Batches sent before the end are still being sorted: the end comes after them.
+        m_finishWaiting = true;
+        m_finishError = error;
+        m_finishMessage = message;
+        return;
+    }
     if (m_sorting) {
         m_finishPending = true;
         m_finishError = error;

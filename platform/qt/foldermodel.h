@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QIcon>
 #include <QTimer>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -73,7 +74,7 @@ class FolderModel : public QAbstractTableModel {
     void renameRequested(const QByteArray& path, const QByteArray& newName);
 
   private:
-    void addBatch(std::vector<DirEntry>&& batch, quint64 generation);
+    void addBatch(std::vector<DirEntry>&& batch, quint64 generation, const EntrySorter& sortedBy);
     // Merges the batches received so far into the rows: at most one relayout per kApplyIntervalMs.
     void applyPending();
     void finish(int error, const QString& message, quint64 generation);
@@ -112,7 +113,15 @@ class FolderModel : public QAbstractTableModel {
     // keeps changing is still shown as it was a moment ago instead of never.
     bool m_refreshPending = false;
     quint64 m_generation = 0;
-    std::vector<std::vector<DirEntry>> m_pending;  // received, not yet shown
+    // A batch of the listing, received and not yet shown, sorted by sortedBy on a pool thread.
+    struct Batch {
+        std::vector<DirEntry> entries;
+        EntrySorter sortedBy;
+    };
+    std::vector<Batch> m_pending;
+    // Batches of this listing that the pool is still sorting; the listing's end waits for them.
+    std::shared_ptr<std::atomic<int>> m_batchesSorting;
+    bool m_finishWaiting = false;
     QTimer m_applyTimer;
     QElapsedTimer m_sinceApply;
     bool m_sorting = false;     // the rows wait for a new order

@@ -30,6 +30,24 @@ TEST(FolderViewRefresh, FollowsTheDiskAndKeepsTheSelection) {
     EXPECT_EQ(f.view->selectedPaths().size(), 1);
 }
 
+// The batches of a listing are sorted on pool threads and may come back in any order: the listing
+// ends only once every one of them is in, and the rows are in order whichever came first.
+TEST(FolderViewRefresh, AListingEndsWithEveryBatchInAndInOrder) {
+    ViewFixture f;
+    const int kFiles = 20000;  // several of the lister's batches
+    for (int k = 0; k < kFiles; ++k) writeFile(f.dir / ("f" + std::to_string(k * 7919 % kFiles)), "");
+    FolderModel* model = f.view->model();
+    int rowsAtEnd = -1;
+    QObject::connect(model, &FolderModel::listed, [&] { rowsAtEnd = model->rowCount(); });
+    ASSERT_TRUE(f.show(f.dir.path()));
+    EXPECT_EQ(rowsAtEnd, kFiles);
+    for (int row = 1; row < model->rowCount(); ++row) {
+        ASSERT_LT(model->entryAt(row - 1).sortKey, model->entryAt(row).sortKey) << "row " << row;
+    }
+    EXPECT_EQ(model->entryAt(0).name, "f0");
+    EXPECT_EQ(model->entryAt(kFiles - 1).name, "f" + std::to_string(kFiles - 1));
+}
+
 TEST(FolderViewRefresh, ABurstOfChangesEndsInTheRightListing) {
     ViewFixture f;
     ASSERT_TRUE(f.show(f.dir.path()));
