@@ -115,6 +115,12 @@ void copyRows(const std::string& what, const std::string& src, const std::string
 
 }  // namespace
 
+// KV_BENCH_COPY picks parts by name (small, move, big; all by default), for profiling one alone.
+bool wanted(const char* part) {
+    const char* only = std::getenv("KV_BENCH_COPY");
+    return !only || std::strstr(only, part) != nullptr;
+}
+
 int main() {
     const char* roundsEnv = std::getenv("KV_BENCH_ROUNDS");
     const int rounds = roundsEnv ? std::max(1, std::atoi(roundsEnv)) : 5;
@@ -133,10 +139,10 @@ int main() {
             close(fd);
         }
     }
-    copyRows("10,000 × 4 KiB files", small, work, rounds, 10000.0 * 4096);
+    if (wanted("small")) copyRows("10,000 × 4 KiB files", small, work, rounds, 10000.0 * 4096);
 
     // Moves within the filesystem: the folder itself (one rename), then its 10,000 files one by one.
-    {
+    if (wanted("move")) {
         Pair dirMove, filesMove;
         const std::string there = work + "/there";
         mkdir(there.c_str(), 0755);
@@ -171,9 +177,11 @@ int main() {
     removeTree(small);
 
     // One 1 GiB file.
-    const std::string big = work + "/big.bin";
-    writeData(big, std::size_t(1) << 30, 7);
-    copyRows("one 1 GiB file", big, work, std::min(rounds, 3), double(std::size_t(1) << 30));
+    if (wanted("big")) {
+        const std::string big = work + "/big.bin";
+        writeData(big, std::size_t(1) << 30, 7);
+        copyRows("one 1 GiB file", big, work, std::min(rounds, 3), double(std::size_t(1) << 30));
+    }
     removeTree(work);
     return 0;
 }

@@ -27,6 +27,8 @@ constexpr size_t kMaxPendingDeletes = 256;
 // Files up to this size go to the workers: for them the cost is in the system calls around the
 // data, which threads overlap. Bigger files are copied one at a time, which keeps a disk streaming.
 constexpr off_t kParallelMax = 4 << 20;
+// Files up to this size are made under their own name (see attemptFile).
+constexpr off_t kDirectMax = 256 << 10;
 constexpr size_t kQueuedPerWorker = 8;
 // copyData's answer when the source's size moved under it.
 constexpr int kChanged = 1;
@@ -35,27 +37,34 @@ std::string quoted(const std::string& path) {
     return "\xE2\x80\x9C" + path + "\xE2\x80\x9D";
 }
 
-// Removes a temporary file unless it was placed; also closes descriptors on every way out, so a
-// cancel (thrown) or an error leaves no partial file behind.
+// Removes a file being made unless it was placed; also closes descriptors on every way out, so a
+// cancel (thrown) or an error leaves no partial file behind. A file made under its own name is
+// removed only while that name is still this file's (someone may have put another file there).
 class TempGuard {
   public:
     explicit TempGuard(FsOps& ops) : m_ops(ops) {}
-    ~TempGuard() {
-        closeFds();
-        if (!m_path.empty()) {
-            m_ops.unlink(m_path);
-        }
-    }
+    ~TempGuard() { discard(); }
     TempGuard(const TempGuard&) = delete;
     TempGuard& operator=(const TempGuard&) = delete;
-    void setPath(std::string p) { m_path = std::move(p); }
+    void setPath(std::string p, bool ownName = false) {
+        m_path = std::move(p);
+        m_ownName = ownName;
+    }
     void release() { m_path.clear(); }
     void discard() {
-        closeFds();
-        if (!m_path.empty()) {
-            m_ops.unlink(m_path);
-            m_path.clear();
+        if (m_path.empty()) {
+            closeFds();
+            return;
         }
+        struct stat mine {};
+        const bool known = !m_ownName || (out >= 0 && m_ops.fstat(out, mine) == 0);
+        closeFds();
+        struct stat there {};
+        if (known && (!m_ownName || (m_ops.lstat(m_path, there) == 0 && there.st_dev == mine.st_dev &&
+                                     there.st_ino == mine.st_ino))) {
+            m_ops.unlink(m_path);
+        }
+        m_path.clear();
     }
     void closeFds() {
         if (in >= 0) {
@@ -72,6 +81,7 @@ class TempGuard {
   private:
     FsOps& m_ops;
     std::string m_path;
+    bool m_ownName = false;
 };
 
 bool fallbackError(int err) {
@@ -717,23 +727,52 @@ Transfer::Attempt Transfer::attemptFile(const std::string& src, const std::strin
     // Made with the source's permissions, which usually spares changing them later (the folder's
     // umask or default ACL may still take some away: the check at the end puts them right).
     const mode_t mode = st.st_mode & 0777;
-    // A file without a name until it is whole cannot be seen half-written and is gone by itself if
-    // the program dies. Replacing needs a rename, so that takes a temporary name.
-    bool unnamed = false;
-    std::string tmp;
-    if (!replace && m_tryUnnamed) {
+    // Where the copy is made while its data goes in:
+    // - a small file under its own name, as other programs make files: the exclusive create never
+    //   takes a name that exists, and every way out before the file is whole removes it again. Only
+    //   a crash in the few milliseconds of its copy could leave part of one; in return a file costs
+    //   one directory change instead of two, which is most of the time of copying many small files;
+    // - a bigger file without a name until it is whole, so it cannot be seen half-written and is
+    //   gone by itself if the program dies;
+    // - a temporary name where the filesystem has no unnamed files, or to replace a file: the
+    //   rename replaces atomically.
+    enum class Way { OwnName, Unnamed, TemporaryName };
+    Way way = Way::TemporaryName;
+    if (!replace && st.st_size <= kDirectMax) {
+        way = Way::OwnName;
+    } else if (!replace && m_tryUnnamed) {
+        way = Way::Unnamed;
+    }
+    auto taken = [&] {
+        // Something else has the name now (made while this copy was being made): nothing was
+        // replaced.
+        return giveUp(Attempt::Outcome::Taken, EEXIST, {});
+    };
+    if (way == Way::OwnName) {
+        guard.out = ops.createExclusive(path, mode);
+        if (guard.out == -EEXIST) {
+            guard.out = -1;
+            return taken();
+        }
+        if (guard.out < 0) {
+            const int err = -std::exchange(guard.out, -1);
+            return fail(err, "Cannot create " + quoted(path) + ": " + errorText(err));
+        }
+        guard.setPath(path, true);
+    }
+    if (way == Way::Unnamed) {
         guard.out = ops.createUnnamed(dir, mode);
-        if (guard.out >= 0) {
-            unnamed = true;
-        } else if (guard.out == -EOPNOTSUPP) {
+        if (guard.out == -EOPNOTSUPP) {
             m_tryUnnamed = false;
             guard.out = -1;
-        } else {
+            way = Way::TemporaryName;
+        } else if (guard.out < 0) {
             const int err = -std::exchange(guard.out, -1);
             return fail(err, "Cannot write into " + quoted(dir) + ": " + errorText(err));
         }
     }
-    if (!unnamed) {
+    std::string tmp;
+    if (way == Way::TemporaryName) {
         tmp = tempNameIn(dir);
         guard.out = ops.createExclusive(tmp, mode);
         if (guard.out < 0) {
@@ -765,11 +804,7 @@ Transfer::Attempt Transfer::attemptFile(const std::string& src, const std::strin
     if (m_mode == TransferMode::Move && (r = ops.fsync(guard.out)) != 0) {
         return fail(-r, "Cannot write " + quoted(path) + " to disk: " + errorText(-r));
     }
-    auto taken = [&] {
-        // Something took the name while the data was copied: nothing was replaced.
-        return giveUp(Attempt::Outcome::Taken, EEXIST, {});
-    };
-    if (unnamed) {
+    if (way == Way::Unnamed) {
         r = ops.linkUnnamed(guard.out, path);
         if (r == -EEXIST) {
             return taken();
@@ -777,10 +812,13 @@ Transfer::Attempt Transfer::attemptFile(const std::string& src, const std::strin
         if (r != 0) {
             return fail(-r, "Cannot create " + quoted(path) + ": " + errorText(-r));
         }
+    }
+    if (way != Way::TemporaryName) {
         // Delayed write errors of network filesystems show up at close; the name goes again then,
         // if it is still this file's.
         r = ops.close(std::exchange(guard.out, -1));
         if (r != 0) {
+            guard.release();
             struct stat placed {};
             if (ops.lstat(path, placed) == 0 && placed.st_dev == written.st_dev &&
                 placed.st_ino == written.st_ino) {
@@ -788,6 +826,7 @@ Transfer::Attempt Transfer::attemptFile(const std::string& src, const std::strin
             }
             return fail(-r, "Cannot write " + quoted(path) + ": " + errorText(-r));
         }
+        guard.release();
         guard.closeFds();
         attempt.outcome = Attempt::Outcome::Placed;
         return attempt;

@@ -89,12 +89,22 @@ class FaultyFsOps : public FsOps {
         }
         return FsOps::mkdir(path, mode);
     }
+    // A close that fails stands for a delayed write error (network filesystems report them there);
+    // the descriptor is closed all the same.
     int close(int fd) override {
+        std::string path;
         {
             std::lock_guard lock(m_mutex);
-            m_paths.erase(fd);
+            if (auto it = m_paths.find(fd); it != m_paths.end()) {
+                path = std::move(it->second);
+                m_paths.erase(it);
+            }
         }
-        return FsOps::close(fd);
+        const int r = FsOps::close(fd);
+        if (int h = path.empty() ? 0 : hook("close", path)) {
+            return h;
+        }
+        return r;
     }
 
   private:

@@ -316,7 +316,7 @@ TEST(TransferJob, ManySmallFilesArriveWholeWithModesAndTimes) {
     EXPECT_FALSE(exists(dst / "many"));
 }
 
-// A name taken by someone else while the data was being copied is asked about like any clash, and
+// A name taken by someone else while the copy was being made is asked about like any clash, and
 // nothing is replaced without the answer; the copy that lost its name leaves nothing behind.
 TEST(TransferJob, NameTakenDuringTheCopyIsAskedAbout) {
     struct Ops : test::FaultyFsOps {
@@ -325,30 +325,34 @@ TEST(TransferJob, NameTakenDuringTheCopyIsAskedAbout) {
             return unnamed ? FaultyFsOps::createUnnamed(dir, mode) : -EOPNOTSUPP;
         }
     };
+    // A small file is made under its name; a big one without a name, or under a temporary name
+    // where the filesystem has no unnamed files.
+    enum class Way { OwnName, Unnamed, TemporaryName };
     // Files into an existing folder, and a folder the job makes itself (where it knows what is there).
     for (const bool intoNewFolder : {false, true}) {
-        for (const bool unnamedFiles : {true, false}) {
+        for (const Way way : {Way::OwnName, Way::Unnamed, Way::TemporaryName}) {
             for (const ClashChoice choice :
                  {ClashChoice::Skip, ClashChoice::KeepBoth, ClashChoice::Replace}) {
                 TempDir src, dst;
                 mkdir((src / "d").c_str(), 0755);
                 std::vector<std::string> sources;
+                const std::string ours7 = "new 7" + std::string(way == Way::OwnName ? 0 : 1 << 20, '7');
                 for (int i = 0; i < 20; ++i) {
                     sources.push_back(src / ("d/f" + std::to_string(i)));
-                    writeFile(sources.back(), "new " + std::to_string(i));
+                    writeFile(sources.back(), i == 7 ? ours7 : "new " + std::to_string(i));
                 }
                 const std::string into = intoNewFolder ? dst / "d" : dst.path();
                 if (intoNewFolder) {
                     sources = {src / "d"};
                 }
                 auto ops = std::make_shared<Ops>();
-                ops->unnamed = unnamedFiles;
+                ops->unnamed = way != Way::TemporaryName;
                 const std::string raced = into + "/f7";
                 ops->hook = [&](const std::string& op, const std::string& path) {
                     // Just before the copy of f7 takes its name, another program writes a file there.
-                    const bool placingF7 = (op == "link" && path == raced) ||
+                    const bool placingF7 = ((op == "create" || op == "link") && path == raced) ||
                                            (op == "rename" && path.find("/.kv-") != std::string::npos &&
-                                            readFile(path) == "new 7");
+                                            readFile(path) == ours7);
                     if (placingF7 && !exists(raced)) {
                         writeFile(raced, "theirs");
                     }
@@ -360,10 +364,10 @@ TEST(TransferJob, NameTakenDuringTheCopyIsAskedAbout) {
                 job.setOps(ops);
                 runJob(job, resolver);
                 const std::string what = std::string(intoNewFolder ? "new folder" : "existing folder") +
-                                         ", " + (unnamedFiles ? "unnamed" : "temporary names") + ", answer " +
+                                         ", way " + std::to_string(static_cast<int>(way)) + ", answer " +
                                          std::to_string(static_cast<int>(choice));
                 ASSERT_EQ(resolver->clashes.size(), 1u) << what;
-                EXPECT_EQ(readFile(raced), choice == ClashChoice::Replace ? "new 7" : "theirs") << what;
+                EXPECT_EQ(readFile(raced), choice == ClashChoice::Replace ? ours7 : "theirs") << what;
                 EXPECT_EQ(exists(into + "/f7 (2)"), choice == ClashChoice::KeepBoth) << what;
                 for (int i = 0; i < 20; ++i) {
                     if (i != 7) {
