@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "app/program.h"
+#include "platform/qt/browserview.h"
 #include "platform/qt/qtfrontend.h"
 #include "platform/registry/registryapi.h"
 
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
     }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    kv::BrowserView::chooseRendering();
     QApplication::setApplicationName(QStringLiteral("kestrovan"));
     QGuiApplication::setDesktopFileName(QStringLiteral("kestrovan"));
     QApplication::setQuitOnLastWindowClosed(

@@ -30,6 +30,7 @@ int main(int argc, char** argv) {
         setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     kv::bench::PaintWatchApp app(argc, argv);
+    kv::BrowserView::chooseRendering();
     QApplication::setApplicationName(QStringLiteral("kestrovan"));
     QGuiApplication::setDesktopFileName(QStringLiteral("kestrovan"));
     QApplication::setQuitOnLastWindowClosed(false);

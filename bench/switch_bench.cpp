@@ -10,6 +10,7 @@
 #include "app/settingskeys.h"
 #include "bench/benchutil.h"
 #include "bench/paintwatchapp.h"
+#include "platform/qt/browserview.h"
 #include "platform/qt/formwindow.h"
 #include "platform/qt/qtfrontend.h"
 #include "platform/registry/fileregistry.h"
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
     setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     PaintWatchApp app(argc, argv);
+    kv::BrowserView::chooseRendering();
     QApplication::setQuitOnLastWindowClosed(false);
     QTemporaryDir dir;
     const QString home = dir.filePath(QStringLiteral("home"));
@@ -80,6 +82,9 @@ int main(int argc, char** argv) {
             while (paintedAt < 0 && nowMs() < end) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
             if (paintedAt < 0) std::fprintf(stderr, "%s.%s: %s never painted\n", c.window, c.label, c.target);
             (built ? again : first).push_back(paintedAt - t0);
+            if (std::getenv("KV_BENCH_VERBOSE"))
+                std::fprintf(stderr, "%s -> %s%s: %.1f ms\n", c.label, c.target, built ? "" : " (first)",
+                             paintedAt - t0);
             settle();
         }
     }

@@ -1,6 +1,12 @@
 #include "platform/qt/browserview.h"
 
+#include <dirent.h>
+
+#include <cstring>
+
 #include <QFileDialog>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
 #include <QStandardPaths>
 #include <QUrl>
 #include <QWebEngineDownloadRequest>
@@ -56,7 +62,31 @@ void prepareProfile(QWebEngineProfile* profile) {
     QObject::connect(profile, &QWebEngineProfile::downloadRequested, profile, askWhereToSave);
 }
 
+// A graphics processor shows up as a DRM render node.
+bool haveRenderNode() {
+    DIR* dir = opendir("/dev/dri");
+    if (!dir) return false;
+    bool found = false;
+    while (const dirent* e = readdir(dir))
+        if (std::strncmp(e->d_name, "renderD", 7) == 0) found = true;
+    closedir(dir);
+    return found;
+}
+
 }  // namespace
+
+void BrowserView::chooseRendering() {
+    // A web view is drawn by the Qt Quick scene graph, and a window holding one is composed through
+    // it on every frame, folder panes and all. Without a graphics processor (a virtual machine, a
+    // remote or virtual X display) its OpenGL is a software rasterizer, and that composition costs
+    // 30-50 ms a frame of a full-screen window; drawing in software directly costs what a window
+    // without a web view costs. Where a graphics processor exists, or the user chose a scene graph
+    // backend, nothing changes.
+    if (!qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") || !qEnvironmentVariableIsEmpty("QSG_RHI_BACKEND"))
+        return;
+    if (haveRenderNode()) return;
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+}
 
 BrowserView::Location BrowserView::classify(const QString& text) {
     Location where;

@@ -27,6 +27,10 @@ class BrowserView : public QStackedWidget {
     // What a location text names. Pure: no filesystem access, so a hung mount cannot stall the caller.
     static Location classify(const QString& text);
 
+    // Chooses how web pages are drawn; call it before the first view exists. Without a graphics
+    // processor they are drawn in software (see the definition).
+    static void chooseRendering();
+
     // Every view of the program gets the same file operations: one undo stack, one folder watcher.
     explicit BrowserView(QWidget* parent = nullptr, std::shared_ptr<FileOperations> ops = {});
 

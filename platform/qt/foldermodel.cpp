@@ -514,46 +514,78 @@ static QString sizeText(std::uint64_t bytes) {
     return QLocale().formattedDataSize(static_cast<qint64>(bytes), 1, QLocale::DataSizeTraditionalFormat);
 }
 
+namespace {
+
+// What the painted rows need of the MIME database, shared by every folder model (all on the UI
+// thread): a new pane then paints its first rows from what the others already looked up.
+struct TypeCache {
+    QMimeDatabase db;
+    // MIME type name by file name, for the rows painted lately: matching a name against the MIME
+    // globs is costly (some globs are regular expressions), and a view paints its rows many times.
+    QHash<QString, QString> mimeByName;
+    QHash<QString, QIcon> icons;    // by MIME type name
+    QHash<QString, QString> types;  // by MIME type name
+};
+
+void clearTypeCache();
+
+TypeCache& typeCache() {
+    static TypeCache cache;
+    static const bool cleared = (qAddPostRoutine(clearTypeCache), true);
+    (void)cleared;
+    return cache;
+}
+
+// Icons go with the application, not after it.
+void clearTypeCache() {
+    TypeCache& c = typeCache();
+    c.icons.clear();
+    c.mimeByName.clear();
+    c.types.clear();
+}
+
+}  // namespace
+
 QString FolderModel::mimeNameFor(const DirEntry& e) const {
     if (e.isDir) return QStringLiteral("inode/directory");
-    static QMimeDatabase db;
+    TypeCache& c = typeCache();
     const QString name = displayName(e.name);
-    if (auto it = m_mimeByName.constFind(name); it != m_mimeByName.constEnd()) return *it;
-    // A few screens' worth of rows; a folder scrolled through from end to end starts over.
-    if (m_mimeByName.size() >= 4096) m_mimeByName.clear();
-    const QString mime = db.mimeTypeForFile(name, QMimeDatabase::MatchExtension).name();
-    m_mimeByName.insert(name, mime);
+    if (auto it = c.mimeByName.constFind(name); it != c.mimeByName.constEnd()) return *it;
+    // A few screens' worth of rows in every pane; a folder scrolled through from end to end starts over.
+    if (c.mimeByName.size() >= 8192) c.mimeByName.clear();
+    const QString mime = c.db.mimeTypeForFile(name, QMimeDatabase::MatchExtension).name();
+    c.mimeByName.insert(name, mime);
     return mime;
 }
 
 QIcon FolderModel::iconFor(const DirEntry& e) const {
-    static QMimeDatabase db;
+    TypeCache& c = typeCache();
     const QString mime = mimeNameFor(e);
-    auto it = m_icons.find(mime);
-    if (it != m_icons.end()) return *it;
+    auto it = c.icons.constFind(mime);
+    if (it != c.icons.constEnd()) return *it;
     QIcon icon;
     if (e.isDir) {
         icon = QIcon::fromTheme(QStringLiteral("folder"), qApp->style()->standardIcon(QStyle::SP_DirIcon));
     } else {
-        const QMimeType t = db.mimeTypeForName(mime);
+        const QMimeType t = c.db.mimeTypeForName(mime);
         icon = QIcon::fromTheme(
             t.iconName(),
             QIcon::fromTheme(t.genericIconName(), qApp->style()->standardIcon(QStyle::SP_FileIcon)));
     }
-    m_icons.insert(mime, icon);
+    c.icons.insert(mime, icon);
     return icon;
 }
 
 QString FolderModel::typeFor(const DirEntry& e) const {
-    static QMimeDatabase db;
     if (e.isDir) return tr("Folder");
+    TypeCache& c = typeCache();
     const QString mime = mimeNameFor(e);
-    auto it = m_types.find(mime);
-    if (it != m_types.end()) return *it;
-    const QMimeType t = db.mimeTypeForName(mime);
+    auto it = c.types.constFind(mime);
+    if (it != c.types.constEnd()) return *it;
+    const QMimeType t = c.db.mimeTypeForName(mime);
     QString comment = t.comment();
     if (comment.isEmpty()) comment = mime;
-    m_types.insert(mime, comment);
+    c.types.insert(mime, comment);
     return comment;
 }
 

@@ -134,11 +134,6 @@ class FolderModel : public QAbstractTableModel {
     quint64 m_refreshGeneration = 0;
     std::unique_ptr<FolderLister> m_lister;
     std::unique_ptr<FolderLister> m_refresher;
-    mutable QHash<QString, QIcon> m_icons;    // by MIME type name
-    mutable QHash<QString, QString> m_types;  // by MIME type name
-    // MIME type name by file name, for the rows painted lately: matching a name against the MIME
-    // globs is costly (some globs are regular expressions), and a view paints its rows many times.
-    mutable QHash<QString, QString> m_mimeByName;
 };
 
 }  // namespace kv
