@@ -25,6 +25,9 @@ Program::Program(Frontend& frontend, RegistryApi& registry) : m_reg(registry), m
 
 void Program::start() {
     m_forms.dispatch([this] { m_forms.get("Form1"); });
+    // The view windows are a click away from the main window.
+    for (const char* name : {"Big", "dublpanl", "Form3"})
+        if (const WindowRecord* record = m_records.find(name)) m_forms.frontend().prepareWindow(*record);
 }
 
 }  // namespace kv

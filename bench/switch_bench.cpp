@@ -55,11 +55,13 @@ int main(int argc, char** argv) {
             if (w->objectName() == QLatin1String(name)) return w;
         return nullptr;
     };
-    auto settle = [] {
-        const double end = nowMs() + 300;
+    auto settle = [](double ms = 300) {
+        const double end = nowMs() + ms;
         while (nowMs() < end) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     };
-    settle();
+    // The program prepares the view windows' widgets at idle, half a second after the start: the first
+    // click comes after that, as a user's would.
+    settle(1500);
 
     const Click cycle[] = {{"Form1", "Label10", "Big"},     {"Big", "Label3", "Form1"},
                            {"Form1", "Label6", "dublpanl"}, {"dublpanl", "Label3", "Form1"},

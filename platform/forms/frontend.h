@@ -11,6 +11,7 @@ namespace kv {
 
 class Form;
 class Control;
+struct WindowRecord;
 
 enum class ControlProperty { Left, Top, Width, Height, Visible, Enabled, Caption, Text };
 enum class FormProperty { Left, Width };
@@ -22,6 +23,10 @@ class Frontend {
     // Lifecycle of a form's presentation. formBuilt comes before the form's load step runs, so that a
     // load step's ScaleWidth is the real client width.
     virtual void formBuilt(Form& form) = 0;
+    // A hint: the window of this record is likely to be shown soon. A front end may make what it
+    // needs for it ahead of time, while the program is idle; the form itself is still built, wired
+    // and loaded only when it is first referenced.
+    virtual void prepareWindow(const WindowRecord& record) { (void)record; }
     virtual void formShown(Form& form) = 0;
     virtual void formHidden(Form& form) = 0;
     virtual void formUnloaded(Form& form) = 0;

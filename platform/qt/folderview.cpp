@@ -18,6 +18,7 @@
 
 #include "platform/qt/clipboardformat.h"
 #include "platform/qt/fileoperations.h"
+#include "platform/qt/folderdelegate.h"
 #include "platform/qt/propertiesdialog.h"
 #include "platform/qt/undostack.h"
 
@@ -63,6 +64,7 @@ FolderView::FolderView(QWidget* parent, std::shared_ptr<FileOperations> ops)
     m_details->setRootIsDecorated(false);
     m_details->setItemsExpandable(false);
     m_details->setUniformRowHeights(true);
+    m_details->setItemDelegate(new FolderDelegate(m_details));
     m_details->setSortingEnabled(true);
     m_details->sortByColumn(FolderModel::NameColumn, Qt::AscendingOrder);
     m_details->setSelectionMode(QAbstractItemView::ExtendedSelection);

@@ -7,7 +7,7 @@
 
 namespace kv {
 
-FormWindow::FormWindow(Form& form, QtFrontend& frontend) : m_form(&form), m_frontend(frontend) {}
+FormWindow::FormWindow(QtFrontend& frontend) : m_frontend(frontend) {}
 
 void FormWindow::closeEvent(QCloseEvent* event) {
     if (m_frontend.ended()) {

@@ -12,8 +12,10 @@ class QtFrontend;
 class FormWindow : public QMainWindow {
     Q_OBJECT
   public:
-    FormWindow(Form& form, QtFrontend& frontend);
+    // Made before its form exists (ahead of time), then attached to the form when it is built.
+    explicit FormWindow(QtFrontend& frontend);
 
+    void attach(Form& form) { m_form = &form; }
     Form* form() const { return m_form; }
     QWidget* client() const { return centralWidget(); }
     // The form is being destroyed; no event reaches it any more.
@@ -23,7 +25,7 @@ class FormWindow : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    Form* m_form;
+    Form* m_form = nullptr;
     QtFrontend& m_frontend;
 };
 

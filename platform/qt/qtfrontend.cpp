@@ -2,10 +2,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBackingStore>
 #include <QFontDatabase>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -105,6 +107,7 @@ QtFrontend::~QtFrontend() {
         window->detach();
         delete window;
     }
+    for (auto& [name, shell] : m_shells) delete shell.window;
 }
 
 FormWindow* QtFrontend::windowOf(const Form& form) const {
@@ -126,10 +129,10 @@ void QtFrontend::raise(Control* control, void (Control::*event)()) {
     (control->*event)();
 }
 
-void QtFrontend::formBuilt(Form& form) {
-    const WindowRecord& r = form.record();
-    auto* window = new FormWindow(form, *this);
-    window->setObjectName(QString::fromStdString(r.name));
+QtFrontend::Shell QtFrontend::buildShell(const WindowRecord& r) {
+    Shell shell;
+    auto* window = new FormWindow(*this);
+    shell.window = window;
     window->setWindowTitle(QString::fromStdString(r.caption));
     if (r.border == Border::None) window->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     if (!r.icon.empty())
@@ -144,33 +147,28 @@ void QtFrontend::formBuilt(Form& form) {
     for (const MenuRecord& m : r.menu) {
         QAction* item = window->menuBar()->addAction(QString::fromStdString(m.caption));
         item->setObjectName(QString::fromStdString(m.name));
-        Form* f = &form;
-        const std::string name = m.name;
-        connect(item, &QAction::triggered, this, [this, f, name] {
-            if (!m_ended && m_windows.count(f)) f->menuChosen(name);
-        });
+        shell.menu.push_back(item);
     }
 
     std::vector<std::pair<int, QWidget*>> focusOrder;
-    std::vector<const Control*> labels;
-    for (const auto& c : form.controls()) {
-        QWidget* w = createControl(*c, client);
-        m_widgets[c.get()] = w;
-        place(*c);
-        w->setVisible(c->Visible());
-        w->setEnabled(c->Enabled());
-        if (c->record().tabIndex && w->focusPolicy() != Qt::NoFocus)
-            focusOrder.emplace_back(*c->record().tabIndex, w);
-        if (c->kind() == ControlKind::Label) labels.push_back(c.get());
+    for (const ControlRecord& c : r.controls) {
+        QWidget* w = createWidget(c, r, client);
+        w->setGeometry(px(c.left), px(c.top), std::max(0, px(c.width)), std::max(0, px(c.height)));
+        w->setVisible(c.visible);
+        w->setEnabled(c.enabled);
+        if (c.tabIndex && w->focusPolicy() != Qt::NoFocus) focusOrder.emplace_back(*c.tabIndex, w);
+        shell.widgets.push_back(w);
     }
     // A label that other controls lie on is a background band: it goes below them, so they stay visible
     // and clickable.
-    for (const Control* l : labels) {
-        const QRect band = m_widgets[l]->geometry();
-        for (const auto& c : form.controls())
-            if (c.get() != l && m_widgets[c.get()]->geometry().intersects(band)) {
-                m_widgets[l]->lower();
-                m_bands.insert(l);
+    shell.bands.assign(r.controls.size(), false);
+    for (size_t i = 0; i < r.controls.size(); ++i) {
+        if (r.controls[i].kind != ControlKind::Label) continue;
+        const QRect band = shell.widgets[i]->geometry();
+        for (size_t j = 0; j < r.controls.size(); ++j)
+            if (j != i && shell.widgets[j]->geometry().intersects(band)) {
+                shell.widgets[i]->lower();
+                shell.bands[i] = true;
                 break;
             }
     }
@@ -190,27 +188,89 @@ void QtFrontend::formBuilt(Form& form) {
         window->resize(px(static_cast<float>(r.clientWidth)), px(static_cast<float>(r.clientHeight)) + menu);
         window->move(avail.center() - window->rect().center());
     }
+    return shell;
+}
+
+void QtFrontend::prepareWindow(const WindowRecord& record) {
+    if (m_ended || m_shells.count(record.name)) return;
+    m_toPrepare.push_back(&record);
+    if (!m_prepareTimer) {
+        m_prepareTimer = new QTimer(this);
+        m_prepareTimer->setSingleShot(true);
+        connect(m_prepareTimer, &QTimer::timeout, this, &QtFrontend::prepareNext);
+    }
+    // Well after the start, so the main window's first frame and listings go first; one window a
+    // turn, so no turn holds the event loop long.
+    if (!m_prepareTimer->isActive()) m_prepareTimer->start(500);
+}
+
+void QtFrontend::prepareNext() {
+    if (m_ended || m_toPrepare.empty()) return;
+    const WindowRecord* record = m_toPrepare.front();
+    m_toPrepare.erase(m_toPrepare.begin());
+    bool inUse = false;
+    for (const auto& [form, window] : m_windows) inUse = inUse || form->name() == record->name;
+    if (!inUse && !m_shells.count(record->name)) {
+        Shell shell = buildShell(*record);
+        // The native window and the widgets' style polish are made now, not on the first show.
+        shell.window->winId();
+        shell.window->ensurePolished();
+        for (QWidget* w : shell.window->findChildren<QWidget*>()) w->ensurePolished();
+        // Its frame's memory too: a new window's first frame otherwise pays for touching every page.
+        if (QBackingStore* store = shell.window->backingStore()) {
+            const QRect all(QPoint(0, 0), shell.window->size());
+            store->resize(all.size());
+            store->beginPaint(all);
+            if (QPaintDevice* device = store->paintDevice()) {
+                QPainter painter(device);
+                painter.fillRect(all, shell.window->palette().window());
+            }
+            store->endPaint();
+        }
+        m_shells.emplace(record->name, std::move(shell));
+    }
+    if (!m_toPrepare.empty()) m_prepareTimer->start(50);
+}
+
+void QtFrontend::formBuilt(Form& form) {
+    const WindowRecord& r = form.record();
+    Shell shell;
+    if (auto it = m_shells.find(r.name); it != m_shells.end()) {
+        shell = std::move(it->second);
+        m_shells.erase(it);
+    } else {
+        shell = buildShell(r);
+    }
+    FormWindow* window = shell.window;
+    window->attach(form);
+    // Named only now: a window made ahead belongs to no form until here.
+    window->setObjectName(QString::fromStdString(r.name));
+    Form* f = &form;
+    for (size_t i = 0; i < shell.menu.size() && i < r.menu.size(); ++i) {
+        const std::string name = r.menu[i].name;
+        connect(shell.menu[i], &QAction::triggered, this, [this, f, name] {
+            if (!m_ended && m_windows.count(f)) f->menuChosen(name);
+        });
+    }
+    const auto& controls = form.controls();
+    for (size_t i = 0; i < controls.size() && i < shell.widgets.size(); ++i) {
+        Control* c = controls[i].get();
+        m_widgets[c] = shell.widgets[i];
+        if (shell.bands[i]) m_bands.insert(c);
+        connectControl(*c, shell.widgets[i]);
+    }
     m_windows[&form] = window;
 }
 
-QWidget* QtFrontend::createControl(Control& c, QWidget* client) {
-    const ControlRecord& r = c.record();
-    const WindowRecord& wr = c.form().record();
+QWidget* QtFrontend::createWidget(const ControlRecord& r, const WindowRecord& wr, QWidget* client) {
     QWidget* w = nullptr;
-    Control* control = &c;
     switch (r.kind) {
-        case ControlKind::BrowserView: {
-            auto* view = new BrowserView(client, m_fileOps);
-            w = view;
+        case ControlKind::BrowserView:
+            w = new BrowserView(client, m_fileOps);
             break;
-        }
-        case ControlKind::DriveList: {
-            auto* list = new DriveList(client);
-            connect(list, &DriveList::driveChanged, this,
-                    [this, control] { raise(control, &Control::change); });
-            w = list;
+        case ControlKind::DriveList:
+            w = new DriveList(client);
             break;
-        }
         case ControlKind::Label:
         case ControlKind::Image: {
             auto* label = new ClickableLabel(client);
@@ -219,46 +279,33 @@ QWidget* QtFrontend::createControl(Control& c, QWidget* client) {
                 label->setCursor(Qt::PointingHandCursor);
             } else {
                 label->setTextFormat(Qt::PlainText);
-                label->setText(QString::fromStdString(c.Caption()));
+                label->setText(QString::fromStdString(r.caption));
                 label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             }
             label->setFocusPolicy(Qt::NoFocus);
-            connect(label, &ClickableLabel::clicked, this,
-                    [this, control] { raise(control, &Control::click); });
             w = label;
             break;
         }
         case ControlKind::TextBox: {
             if (r.multiLine) {
                 auto* box = new QPlainTextEdit(client);
-                box->setPlainText(displayText(c.Text()));
+                box->setPlainText(displayText(r.caption));
                 box->setReadOnly(true);
                 box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
                 w = box;
             } else {
                 auto* box = new QLineEdit(client);
-                box->setText(QString::fromStdString(c.Text()));
-                connect(box, &QLineEdit::textEdited, this, [this, control](const QString& t) {
-                    if (m_widgets.count(control)) control->textTyped(t.toStdString());
-                });
+                box->setText(QString::fromStdString(r.caption));
                 w = box;
             }
             break;
         }
-        case ControlKind::CommandButton: {
-            auto* button = new QPushButton(QString::fromStdString(c.Caption()), client);
-            connect(button, &QPushButton::clicked, this,
-                    [this, control] { raise(control, &Control::click); });
-            w = button;
+        case ControlKind::CommandButton:
+            w = new QPushButton(QString::fromStdString(r.caption), client);
             break;
-        }
-        case ControlKind::OptionButton: {
-            auto* option = new QRadioButton(QString::fromStdString(c.Caption()), client);
-            connect(option, &QRadioButton::clicked, this,
-                    [this, control] { raise(control, &Control::click); });
-            w = option;
+        case ControlKind::OptionButton:
+            w = new QRadioButton(QString::fromStdString(r.caption), client);
             break;
-        }
     }
     w->setObjectName(QString::fromStdString(r.name));
     // A browser view shows folders and pages in the desktop's own font, not the window's.
@@ -274,6 +321,37 @@ QWidget* QtFrontend::createControl(Control& c, QWidget* client) {
                            r.kind == ControlKind::OptionButton;
     w->setAccessibleName(QString::fromStdString(captioned ? r.caption : r.name));
     return w;
+}
+
+void QtFrontend::connectControl(Control& c, QWidget* w) {
+    Control* control = &c;
+    switch (c.kind()) {
+        case ControlKind::BrowserView:
+            break;
+        case ControlKind::DriveList:
+            connect(static_cast<DriveList*>(w), &DriveList::driveChanged, this,
+                    [this, control] { raise(control, &Control::change); });
+            break;
+        case ControlKind::Label:
+        case ControlKind::Image:
+            connect(static_cast<ClickableLabel*>(w), &ClickableLabel::clicked, this,
+                    [this, control] { raise(control, &Control::click); });
+            break;
+        case ControlKind::TextBox:
+            if (auto* box = qobject_cast<QLineEdit*>(w))
+                connect(box, &QLineEdit::textEdited, this, [this, control](const QString& t) {
+                    if (m_widgets.count(control)) control->textTyped(t.toStdString());
+                });
+            break;
+        case ControlKind::CommandButton:
+            connect(static_cast<QPushButton*>(w), &QPushButton::clicked, this,
+                    [this, control] { raise(control, &Control::click); });
+            break;
+        case ControlKind::OptionButton:
+            connect(static_cast<QRadioButton*>(w), &QRadioButton::clicked, this,
+                    [this, control] { raise(control, &Control::click); });
+            break;
+    }
 }
 
 void QtFrontend::place(const Control& c) {
@@ -333,6 +411,8 @@ void QtFrontend::formUnloaded(Form& form) {
         w->hide();
         w->deleteLater();
     }
+    // A view window unloaded is as likely to come back as before.
+    if (form.record().state == WindowState::Maximized) prepareWindow(form.record());
 }
 
 void QtFrontend::formChanged(Form& form, FormProperty what) {

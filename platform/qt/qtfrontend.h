@@ -1,12 +1,18 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 #include <QWidget>
 #include <map>
 #include <memory>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "platform/forms/frontend.h"
+#include "platform/forms/record.h"
+
+class QAction;
 
 namespace kv {
 
@@ -26,8 +32,11 @@ class QtFrontend : public QObject, public Frontend {
     FormWindow* windowOf(const Form& form) const;
     QWidget* widgetOf(const Control& control) const;
     BrowserView* viewOf(const Control& control) const;
+    // Whether the widgets of this window were made ahead and wait for its form.
+    bool isPrepared(const std::string& windowName) const { return m_shells.count(windowName) != 0; }
 
     void formBuilt(Form& form) override;
+    void prepareWindow(const WindowRecord& record) override;
     void formShown(Form& form) override;
     void formHidden(Form& form) override;
     void formUnloaded(Form& form) override;
@@ -46,7 +55,17 @@ class QtFrontend : public QObject, public Frontend {
     void handlerFailed(const std::string& what) override;
 
   private:
-    QWidget* createControl(Control& control, QWidget* client);
+    // A window's widgets, made from its record alone: a form's controls start as their records say.
+    struct Shell {
+        FormWindow* window = nullptr;
+        std::vector<QWidget*> widgets;  // one per control record, in order
+        std::vector<bool> bands;        // background labels that other controls lie on
+        std::vector<QAction*> menu;     // one per menu record
+    };
+    Shell buildShell(const WindowRecord& record);
+    QWidget* createWidget(const ControlRecord& record, const WindowRecord& window, QWidget* client);
+    void connectControl(Control& control, QWidget* widget);
+    void prepareNext();
     void place(const Control& control);
     void restack(const Form& form);
     void raiseSmallWindows();
@@ -55,7 +74,10 @@ class QtFrontend : public QObject, public Frontend {
 
     std::map<const Form*, FormWindow*> m_windows;
     std::map<const Control*, QWidget*> m_widgets;
-    std::set<const Control*> m_bands;  // background labels that other controls lie on
+    std::set<const Control*> m_bands;       // background labels that other controls lie on
+    std::map<std::string, Shell> m_shells;  // made ahead, by record name, for no form yet
+    std::vector<const WindowRecord*> m_toPrepare;
+    QTimer* m_prepareTimer = nullptr;
     bool m_ended = false;
     std::shared_ptr<FileOperations> m_fileOps;  // shared by every folder view: one undo stack, one watcher
 };

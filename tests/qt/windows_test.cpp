@@ -143,6 +143,51 @@ TEST_F(QtProgramTest, LabelClicksShowTheTargetAndHideTheSource) {
     EXPECT_TRUE(widget("Form3", "Fth")->isHidden());
 }
 
+// The view windows' widgets are made ahead, at idle after the start, and given to their forms when
+// first referenced: such a window must be the one its record describes, wired to its own controls.
+TEST_F(QtProgramTest, WindowsPreparedAheadWorkLikeOnesBuiltOnDemand) {
+    program().start();
+    auto allPrepared = [&] {
+        return frontend().isPrepared("Big") && frontend().isPrepared("dublpanl") &&
+               frontend().isPrepared("Form3");
+    };
+    ASSERT_TRUE(QTest::qWaitFor(allPrepared, 5000));
+    // Made ahead but not yet a form's: not named, not shown, not among the built forms.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (qobject_cast<FormWindow*>(w) && !static_cast<FormWindow*>(w)->form()) {
+            EXPECT_TRUE(w->objectName().isEmpty());
+            EXPECT_FALSE(w->isVisible());
+        }
+    EXPECT_FALSE(forms().exists("Form3"));
+
+    auto click = [&](const char* from, const char* control, const char* target) {
+        QTest::mouseClick(widget(from, control), Qt::LeftButton);
+        EXPECT_TRUE(window(target)->isVisible()) << from << "." << control;
+        EXPECT_EQ(window(target)->objectName().toStdString(), target);
+    };
+    click("Form1", "Label10", "Big");
+    click("Big", "Label3", "Form1");
+    click("Form1", "Label8", "Form3");
+    EXPECT_FALSE(frontend().isPrepared("Form3"));
+    // Every control of the window has its own widget, in the record's order, and the load step ran on them.
+    for (const ControlRecord& c : forms()["Form3"].record().controls) {
+        QWidget* cw = frontend().widgetOf(forms()["Form3"][c.name]);
+        ASSERT_NE(cw, nullptr) << c.name;
+        EXPECT_EQ(cw->objectName().toStdString(), c.name);
+    }
+    // The load step ran on the window's own panes: each lists the home folder.
+    auto* pane = widget<BrowserView>("Form3", "Fst");
+    ASSERT_NE(pane, nullptr);
+    EXPECT_EQ(pane->folderView()->folder(), home().toUtf8());
+
+    // Unloaded, the window is prepared again, and the next visit gets a working one.
+    click("Form3", "Label1", "Form1");
+    EXPECT_FALSE(forms().exists("Form3"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frontend().isPrepared("Form3"); }, 5000));
+    click("Form1", "Label9", "Form3");
+    click("Form3", "Image5", "Form1");
+}
+
 TEST_F(QtProgramTest, ClosingTheMainWindowAsksAndNoKeepsItOpen) {
     program().start();
     QString asked;
