@@ -17,6 +17,11 @@ class FolderDelegate : public QStyledItemDelegate {
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
 
+    // The text a cell of this width shows for `text`: itself, or elided to fit.
+    static QString shownText(const QString& text, const QFont& font, int width, Qt::TextElideMode elide) {
+        return laidOut(text, font, width, elide).text();
+    }
+
   private:
     // Shared by every folder pane (all on the UI thread): a new pane's columns mostly show texts
     // that the other panes' columns of the same width already laid out.

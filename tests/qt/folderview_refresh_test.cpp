@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "filemanager_support.h"
+#include "platform/qt/folderdelegate.h"
 
 namespace kv::test {
 namespace {
@@ -71,6 +72,33 @@ TEST(FolderViewRefresh, AFolderThatVanishesShowsItsParent) {
     ::rmdir((f.dir / "doomed").c_str());
     ASSERT_TRUE(waitFor([&] { return !requested.isEmpty(); }));
     EXPECT_EQ(requested, QByteArray::fromStdString(f.dir.path()));
+}
+
+}  // namespace
+}  // namespace kv::test
+
+namespace kv::test {
+namespace {
+
+// The details view keeps each cell's text laid out by text and width: a narrower column must get a
+// text elided for it, not the one laid out for the wider column, and a new font lays out anew.
+TEST(FolderDelegate, ElidesForEachWidthAndFont) {
+    const QFont font = QApplication::font();
+    const QString name = QStringLiteral("a rather long file name that no narrow column can hold.txt");
+    const int full = QFontMetrics(font).horizontalAdvance(name);
+    EXPECT_EQ(FolderDelegate::shownText(name, font, full + 10, Qt::ElideRight), name);
+    for (const int width : {full / 2, full / 4}) {
+        const QString shown = FolderDelegate::shownText(name, font, width, Qt::ElideRight);
+        EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << width;
+        EXPECT_LE(QFontMetrics(font).horizontalAdvance(shown), width);
+    }
+    EXPECT_TRUE(FolderDelegate::shownText(name, font, full / 2, Qt::ElideMiddle).contains(QChar(0x2026)));
+    EXPECT_FALSE(FolderDelegate::shownText(name, font, full / 2, Qt::ElideMiddle).endsWith(QChar(0x2026)));
+    QFont big = font;
+    big.setPointSizeF(font.pointSizeF() * 2);
+    const QString inBig = FolderDelegate::shownText(name, big, full + 10, Qt::ElideRight);
+    EXPECT_TRUE(inBig.endsWith(QChar(0x2026)));
+    EXPECT_EQ(FolderDelegate::shownText(name, font, full + 10, Qt::ElideRight), name);
 }
 
 }  // namespace
