@@ -35,9 +35,9 @@ int main(int argc, char** argv) {
         setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
         std::fprintf(stderr, "kestrovan: running as root, so the web pages' sandbox is off.\n");
     }
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
     kv::BrowserView::chooseRendering();
+    QApplication app(argc, argv);
+    kv::BrowserView::applicationMade();
     QApplication::setApplicationName(QStringLiteral("kestrovan"));
     QGuiApplication::setDesktopFileName(QStringLiteral("kestrovan"));
     QApplication::setQuitOnLastWindowClosed(

@@ -91,15 +91,28 @@ int main() {
     timeStart(bare);
     const char* roundsEnv = std::getenv("KV_BENCH_ROUNDS");
     const int rounds = roundsEnv ? std::max(1, std::atoi(roundsEnv)) : 5;
-    std::vector<double> o, b;
+    // Without a graphics processor the program draws web pages in software (the bare window, left
+    // to Qt's default, composes through emulated OpenGL): the bare window is also timed drawing in
+    // software, so the second row compares like with like.
+    auto bareInSoftware = [&] {
+        setenv("QT_QUICK_BACKEND", "software", 1);
+        const double t = timeStart(bare);
+        unsetenv("QT_QUICK_BACKEND");
+        return t;
+    };
+    std::vector<double> o, b, bs;
     for (int k = 0; k < rounds; ++k) {
         b.push_back(timeStart(bare));
+        bs.push_back(bareInSoftware());
         o.push_back(timeStart(ours));
     }
-    const double mo = median(o), mb = median(b);
+    const double mo = median(o), mb = median(b), ms = median(bs);
     row("Start-up: process start to Form1 painted, both drive panes listed", fmt("%.0f ms", mo),
         fmt("%.0f ms bare window with a QWebEngineView", mb), fmt("%.2f×", mo / mb), "≤ 1.2×",
         mo > 0 && mb > 0 && mo / mb <= 1.2);
+    row("Start-up, against the bare window drawing its web view in software too", fmt("%.0f ms", mo),
+        fmt("%.0f ms bare window, software drawing", ms), fmt("%.2f×", mo / ms), "≤ 1.2×",
+        mo > 0 && ms > 0 && mo / ms <= 1.2);
     removeTree(dir);
     return 0;
 }

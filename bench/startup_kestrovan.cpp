@@ -28,9 +28,9 @@ bool paneListed(QWidget* form1, const char* name) {
 int main(int argc, char** argv) {
     if (geteuid() == 0 && !std::getenv("QTWEBENGINE_DISABLE_SANDBOX"))
         setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    kv::bench::PaintWatchApp app(argc, argv);
     kv::BrowserView::chooseRendering();
+    kv::bench::PaintWatchApp app(argc, argv);
+    kv::BrowserView::applicationMade();
     QApplication::setApplicationName(QStringLiteral("kestrovan"));
     QGuiApplication::setDesktopFileName(QStringLiteral("kestrovan"));
     QApplication::setQuitOnLastWindowClosed(false);

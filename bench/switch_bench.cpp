@@ -29,9 +29,9 @@ struct Click {
 
 int main(int argc, char** argv) {
     setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    PaintWatchApp app(argc, argv);
     kv::BrowserView::chooseRendering();
+    PaintWatchApp app(argc, argv);
+    kv::BrowserView::applicationMade();
     QApplication::setQuitOnLastWindowClosed(false);
     QTemporaryDir dir;
     const QString home = dir.filePath(QStringLiteral("home"));

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
@@ -75,17 +76,36 @@ bool haveRenderNode() {
 
 }  // namespace
 
+bool BrowserView::s_glIntegrationSet = false;
+
 void BrowserView::chooseRendering() {
     // A web view is drawn by the Qt Quick scene graph, and a window holding one is composed through
     // it on every frame, folder panes and all. Without a graphics processor (a virtual machine, a
     // remote or virtual X display) its OpenGL is a software rasterizer, and that composition costs
     // 30-50 ms a frame of a full-screen window; drawing in software directly costs what a window
-    // without a web view costs. Where a graphics processor exists, or the user chose a scene graph
-    // backend, nothing changes.
-    if (!qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") || !qEnvironmentVariableIsEmpty("QSG_RHI_BACKEND"))
+    // without a web view costs, and the start skips making an OpenGL context for the web engine.
+    // Where a graphics processor exists, or the user chose a scene graph backend, OpenGL it is.
+    const bool chosen =
+        !qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") || !qEnvironmentVariableIsEmpty("QSG_RHI_BACKEND");
+    if (!chosen && !haveRenderNode()) {
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+        // Nothing then draws with OpenGL, yet the web engine makes a context to share at start-up
+        // (30 ms and more of emulated OpenGL). Without the X connection's OpenGL that is skipped;
+        // the setting is taken back once the application object exists (see applicationMade), so
+        // programs started from here keep theirs.
+        if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION")) {
+            qputenv("QT_XCB_GL_INTEGRATION", "none");
+            s_glIntegrationSet = true;
+        }
         return;
-    if (haveRenderNode()) return;
-    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    }
+    // The web engine shares its OpenGL context with the windows'.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
+void BrowserView::applicationMade() {
+    if (s_glIntegrationSet) qunsetenv("QT_XCB_GL_INTEGRATION");
+    s_glIntegrationSet = false;
 }
 
 BrowserView::Location BrowserView::classify(const QString& text) {

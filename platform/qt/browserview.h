@@ -27,9 +27,11 @@ class BrowserView : public QStackedWidget {
     // What a location text names. Pure: no filesystem access, so a hung mount cannot stall the caller.
     static Location classify(const QString& text);
 
-    // Chooses how web pages are drawn; call it before the first view exists. Without a graphics
-    // processor they are drawn in software (see the definition).
+    // Chooses how web pages are drawn; call it before the application object is made. Without a
+    // graphics processor they are drawn in software (see the definition).
     static void chooseRendering();
+    // Call it right after the application object is made.
+    static void applicationMade();
 
     // Every view of the program gets the same file operations: one undo stack, one folder watcher.
     explicit BrowserView(QWidget* parent = nullptr, std::shared_ptr<FileOperations> ops = {});
@@ -49,6 +51,7 @@ class BrowserView : public QStackedWidget {
     void locationChanged();
 
   private:
+    static bool s_glIntegrationSet;
     void show(const Location& where);
     void ensureWeb();
 

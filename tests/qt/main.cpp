@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+
 #include <cstdlib>
+#include "platform/qt/browserview.h"
 
 int main(int argc, char** argv) {
     // Without a display (plain ctest) the widgets still work on the offscreen platform; the web engine
@@ -11,8 +13,9 @@ int main(int argc, char** argv) {
     if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
     setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --no-sandbox", 0);
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    kv::BrowserView::chooseRendering();
     QApplication app(argc, argv);
+    kv::BrowserView::applicationMade();
     QApplication::setQuitOnLastWindowClosed(false);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
