@@ -1,5 +1,6 @@
 #include "platform/qt/qtfrontend.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QBackingStore>
@@ -39,6 +40,11 @@ namespace {
 
 int px(float twips) {
     return static_cast<int>(std::lround(static_cast<double>(twips) / kTwipsPerPixel));
+}
+
+// A control's place in its window's client area, from twips; a negative size shows as none.
+QRect pixelRect(float left, float top, float width, float height) {
+    return QRect(px(left), px(top), std::max(0, px(width)), std::max(0, px(height)));
 }
 
 QColor colourOf(const Colour& c, const QPalette& palette) {
@@ -153,7 +159,7 @@ QtFrontend::Shell QtFrontend::buildShell(const WindowRecord& r) {
     std::vector<std::pair<int, QWidget*>> focusOrder;
     for (const ControlRecord& c : r.controls) {
         QWidget* w = createWidget(c, r, client);
-        w->setGeometry(px(c.left), px(c.top), std::max(0, px(c.width)), std::max(0, px(c.height)));
+        w->setGeometry(pixelRect(c.left, c.top, c.width, c.height));
         w->setVisible(c.visible);
         w->setEnabled(c.enabled);
         if (c.tabIndex && w->focusPolicy() != Qt::NoFocus) focusOrder.emplace_back(*c.tabIndex, w);
@@ -344,11 +350,8 @@ void QtFrontend::connectControl(Control& c, QWidget* w) {
                 });
             break;
         case ControlKind::CommandButton:
-            connect(static_cast<QPushButton*>(w), &QPushButton::clicked, this,
-                    [this, control] { raise(control, &Control::click); });
-            break;
         case ControlKind::OptionButton:
-            connect(static_cast<QRadioButton*>(w), &QRadioButton::clicked, this,
+            connect(static_cast<QAbstractButton*>(w), &QAbstractButton::clicked, this,
                     [this, control] { raise(control, &Control::click); });
             break;
     }
@@ -357,7 +360,7 @@ void QtFrontend::connectControl(Control& c, QWidget* w) {
 void QtFrontend::place(const Control& c) {
     QWidget* w = widgetOf(c);
     if (!w) return;
-    w->setGeometry(px(c.Left()), px(c.Top()), std::max(0, px(c.Width())), std::max(0, px(c.Height())));
+    w->setGeometry(pixelRect(c.Left(), c.Top(), c.Width(), c.Height()));
 }
 
 void QtFrontend::restack(const Form& form) {
