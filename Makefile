@@ -6,7 +6,7 @@ PACKAGES = cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev 
            desktop-file-utils appstream lintian dpkg-dev fakeroot fonts-liberation2
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build run test test-asan bench package install format clean test-windows
+.PHONY: all deps configure build run test test-asan test-tsan bench package install format clean test-windows
 
 all: build
 
@@ -18,8 +18,12 @@ deps:
 	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $$missing; \
 	fi
 
+# KV_WERROR=ON turns warnings into errors (CI sets it).
+KV_WERROR ?= OFF
+CTEST = xvfb-run -a -s "-screen 0 1920x1080x24" ctest --output-on-failure --no-tests=error
+
 configure: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_WERROR=$(KV_WERROR)
 
 build: configure
 	cmake --build $(BUILD) -j$(JOBS)
@@ -28,18 +32,24 @@ run: build
 	./$(BUILD)/kestrovan
 
 test: build
-	xvfb-run -a -s "-screen 0 1920x1080x24" ctest --test-dir $(BUILD) --output-on-failure
+	$(CTEST) --test-dir $(BUILD)
 
+# The suite under AddressSanitizer with UndefinedBehaviorSanitizer, and under ThreadSanitizer.
 test-asan: deps
-	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKV_SANITIZE=ON
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKV_SANITIZE=address -DKV_WERROR=$(KV_WERROR)
 	cmake --build build-asan -j$(JOBS)
-	xvfb-run -a -s "-screen 0 1920x1080x24" ctest --test-dir build-asan --output-on-failure
+	$(CTEST) --test-dir build-asan
+
+test-tsan: deps
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_SANITIZE=thread -DKV_WERROR=$(KV_WERROR)
+	cmake --build build-tsan -j$(JOBS)
+	$(CTEST) --test-dir build-tsan
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) build-asan
+	rm -rf $(BUILD) build-asan build-tsan build-bench
 
 # The standard-library core and its tests cross-built for Windows (mingw-w64) and run under Wine in a
 # fresh prefix. GoogleTest is built from Debian's source package with the same toolchain.

@@ -1,6 +1,6 @@
 #include "app/program.h"
 
-#include "app/settingskeys.h"
+#include "settings/settingskeys.h"
 #include "app/startup.h"
 #include "views/infowindows.h"
 #include "views/mainwindow.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/regmodule.h"
+#include "settings/regmodule.h"
 #include "platform/forms/forms.h"
 #include "resources/windowrecords.h"
 

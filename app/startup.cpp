@@ -1,6 +1,6 @@
 #include "app/startup.h"
 
-#include "app/settingskeys.h"
+#include "settings/settingskeys.h"
 #include "panes/drivepane.h"
 #include "panes/webpane.h"
 #include "views/mainwindow.h"

@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "app/program.h"
-#include "app/settingskeys.h"
+#include "settings/settingskeys.h"
 #include "bench/paintwatchapp.h"
 #include "platform/qt/browserview.h"
 #include "platform/qt/folderview.h"

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "app/program.h"
-#include "app/settingskeys.h"
+#include "settings/settingskeys.h"
 #include "bench/benchutil.h"
 #include "bench/paintwatchapp.h"
 #include "platform/qt/browserview.h"

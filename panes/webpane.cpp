@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "app/settingskeys.h"
+#include "settings/settingskeys.h"
 #include "platform/forms/forms.h"
 
 namespace kv {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/regmodule.h"
+#include "settings/regmodule.h"
 #include "platform/registry/registryapi.h"
 
 #include "platform/registry/fileregistry.h"

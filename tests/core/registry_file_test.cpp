@@ -13,7 +13,7 @@
 #include <string>
 #include <thread>
 
-#include "app/regmodule.h"
+#include "settings/regmodule.h"
 #include "platform/registry/fileregistry.h"
 #include "registrytempdir.h"
 

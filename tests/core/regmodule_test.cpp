@@ -1,6 +1,6 @@
 // The store's step order over a recording registry; what the steps give against real backends is
 // the contract suite's part.
-#include "app/regmodule.h"
+#include "settings/regmodule.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/settingskeys.h"
+#include "settings/settingskeys.h"
 #include "support/programfixture.h"
 #include "views/mainwindow.h"
 

@@ -1,4 +1,4 @@
-#include "app/regmodule.h"
+#include "settings/regmodule.h"
 
 #include <limits>
 

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# The include rules that linking cannot see. Each folder may include only what lies below it:
+#   app -> views -> panes -> settings -> (resources, platform/forms, platform/registry)
+# - the behaviour folders and the core platform folders are standard C++ only (app/main.cpp, where the
+#   program meets Qt, excepted);
+# - platform/fs may use QtCore, never Qt GUI or widgets, and nothing of platform/qt;
+# - nothing under platform/ includes the behaviour folders.
+# Usage: check-includes.sh SOURCE_DIR QTCORE_INCLUDE_DIR
+set -uo pipefail
+src=$1
+qtcore=${2:-}
+cd "$src" || exit 2
+fail=0
+
+complain() {
+    echo "layer rule broken: $1" >&2
+    fail=1
+}
+
+# Lines `file:line:#include ...` of the sources in the given folders.
+includes() {
+    local dirs=()
+    for d in "$@"; do [ -d "$d" ] && dirs+=("$d"); done
+    [ ${#dirs[@]} -eq 0 ] && return 0
+    grep -rnE '^[[:space:]]*#[[:space:]]*include' --include='*.cpp' --include='*.h' "${dirs[@]}" || true
+}
+
+# folder: the quoted include prefixes it must not use.
+declare -A forbidden=(
+    [resources]="settings/ panes/ views/ app/ platform/qt/ platform/fs/ platform/registry/"
+    [platform/forms]="resources/ settings/ panes/ views/ app/ platform/qt/ platform/fs/ platform/registry/"
+    [platform/registry]="resources/ settings/ panes/ views/ app/ platform/qt/ platform/fs/ platform/forms/"
+    [settings]="panes/ views/ app/ platform/qt/ platform/fs/"
+    [panes]="views/ app/ platform/qt/ platform/fs/"
+    [views]="app/ platform/qt/ platform/fs/"
+    [app]="platform/fs/"
+    [platform/fs]="resources/ settings/ panes/ views/ app/ platform/qt/ platform/forms/"
+    [platform/qt]="settings/ panes/ views/ app/"
+)
+for dir in "${!forbidden[@]}"; do
+    for prefix in ${forbidden[$dir]}; do
+        while IFS= read -r hit; do
+            [ -n "$hit" ] && complain "$hit (\"$prefix\" from $dir/)"
+        done < <(includes "$dir" | grep -F "\"$prefix")
+    done
+done
+
+# Standard C++ only: no Qt header at all.
+while IFS= read -r hit; do
+    [ -z "$hit" ] && continue
+    case "$hit" in app/main.cpp:*) continue ;; esac
+    complain "$hit (Qt in a standard C++ folder)"
+done < <(includes resources settings panes views app platform/forms platform/registry | grep -E '#[[:space:]]*include[[:space:]]*<Q')
+
+# platform/fs: QtCore only.
+while IFS= read -r hit; do
+    [ -z "$hit" ] && continue
+    header=$(sed -E 's/.*#[[:space:]]*include[[:space:]]*<([^>]+)>.*/\1/' <<<"$hit")
+    case "$header" in
+        QtCore/*) continue ;;
+        Qt*/*) complain "$hit (only QtCore in platform/fs)"; continue ;;
+    esac
+    if [ -n "$qtcore" ] && [ ! -e "$qtcore/$header" ]; then
+        complain "$hit (not a QtCore header: only QtCore in platform/fs)"
+    fi
+done < <(includes platform/fs | grep -E '#[[:space:]]*include[[:space:]]*<Q')
+
+if [ "$fail" -ne 0 ]; then
+    echo "FAILED: includes go against the layers" >&2
+    exit 1
+fi
+echo "include rules: every folder includes only what lies below it"
