@@ -271,7 +271,7 @@ QMenu* FolderActions::createMenu(FolderView& view, bool onItems) {
     };
     std::map<Submenu, Place> places{{Submenu::None, {menu}}};
     for (const Command& c : commands()) {
-        if (!(c.menus & which)) continue;
+        if (!(c.menus & which) || (c.shown && !c.shown(view))) continue;
         Place& place = places[c.submenu];
         if (!place.menu) {
             const bool isView = c.submenu == Submenu::View;

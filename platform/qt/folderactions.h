@@ -44,6 +44,7 @@ class FolderActions {
         // Menus only: a key always reaches its command, which says so when it cannot (Undo with
         // nothing to undo). Null: always enabled.
         bool (*enabled)(const FolderView&) = nullptr;
+        bool (*shown)(const FolderView&) = nullptr;     // menus only; null: always
         bool (*checked)(const FolderView&) = nullptr;   // null: not checkable
         bool exclusive = false;                         // one of its submenu's choices
         QString (*label)(const FolderView&) = nullptr;  // replaces text when it depends on the view

@@ -279,8 +279,8 @@ void FolderView::refresh() {
 }
 
 FileOperations::Done FolderView::whenDone(FileOperations::Done andThen) {
-    return [this, alive = Receiver(this), shown = folder(), andThen](const JobResult& r) {
-        if (!alive.alive()) return;
+    return [this, guard = Receiver(this), shown = folder(), andThen](const JobResult& r) {
+        if (!guard.alive()) return;
         if (andThen) andThen(r);
         if (folder() == shown) m_model->refresh();
     };
