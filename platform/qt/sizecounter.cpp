@@ -78,10 +78,11 @@ void SizeCounter::start(const QList<QByteArray>& paths) {
     m_totals = {};
     std::vector<std::string> list;
     for (const QByteArray& p : paths) list.push_back(p.toStdString());
-    // The counter may be gone by the time a total arrives: the receiver drops it then.
-    auto post = [this, receiver = Receiver(this)](const Totals& t, bool final) {
-        receiver.post([this, t, final] {
-            if (m_done) return;
+    // The counter may be gone by the time a total arrives: the receiver drops it then. A count that
+    // was stopped (or started again) reports nothing more.
+    auto post = [this, receiver = Receiver(this), stop = m_stop](const Totals& t, bool final) {
+        receiver.post([this, t, final, stop] {
+            if (m_done || *stop) return;
             m_totals = t;
             if (final) {
                 m_done = true;
