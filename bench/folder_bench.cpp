@@ -18,6 +18,7 @@
 #include "bench/benchutil.h"
 #include "platform/fs/entrysorter.h"
 #include "platform/fs/folderlister.h"
+#include "platform/qt/fileoperations.h"
 #include "platform/qt/foldermodel.h"
 #include "platform/qt/folderview.h"
 
@@ -118,7 +119,8 @@ QTreeView* detailsOf(kv::FolderView& view) {
 }
 
 Listing oursOnce(const std::string& dir, int count) {
-    kv::FolderView view;
+    kv::FileOperations ops;
+    kv::FolderView view(ops);
     view.resize(900, 700);
     view.show();
     settle();
@@ -191,7 +193,8 @@ struct Resort {
 };
 
 Resort resortOnce(const std::string& dir) {
-    kv::FolderView view;
+    kv::FileOperations ops;
+    kv::FolderView view(ops);
     view.resize(900, 700);
     view.show();
     view.showFolder(QByteArray::fromStdString(dir));
@@ -226,7 +229,8 @@ int memoryMode(int count) {
     const std::string dir = makeTempDir("mem");
     fillFolder(dir, count);
     {
-        kv::FolderView view;
+        kv::FileOperations ops;
+        kv::FolderView view(ops);
         view.resize(900, 700);
         view.show();
         view.showFolder(QByteArray::fromStdString(empty));

@@ -37,18 +37,38 @@ QCoreApplication* currentApp() {
     return g_app;
 }
 
+// A posted function and what runs instead of it if it never does: when the event carrying it is
+// destroyed unrun (object gone, application closing, or the queue dropped with the application).
+struct Posted {
+    std::function<void()> fn;
+    std::function<void()> dropped;
+    bool ran = false;
+    ~Posted() {
+        if (!ran && dropped) dropped();
+    }
+};
+
 }  // namespace
 
-bool Receiver::post(std::function<void()> fn) const {
-    std::lock_guard lock(appMutex());
+bool Receiver::post(std::function<void()> fn, std::function<void()> dropped) const {
+    std::unique_lock lock(appMutex());
     QCoreApplication* app = currentApp();
-    if (!app || QCoreApplication::closingDown()) return false;
-    auto shared = std::make_shared<std::function<void()>>(std::move(fn));
+    if (!app || QCoreApplication::closingDown()) {
+        lock.unlock();
+        if (dropped) dropped();
+        return false;
+    }
+    auto posted = std::make_shared<Posted>();
+    posted->fn = std::move(fn);
+    posted->dropped = std::move(dropped);
     QMetaObject::invokeMethod(
         app,
-        [object = m_object, shared] {
+        [object = m_object, posted = std::move(posted)] {
             { std::lock_guard sync(appMutex()); }
-            if (object && !QCoreApplication::closingDown()) (*shared)();
+            if (object && !QCoreApplication::closingDown()) {
+                posted->ran = true;
+                posted->fn();
+            }
         },
         Qt::QueuedConnection);
     return true;

@@ -26,7 +26,10 @@ class Receiver {
     explicit Receiver(QObject* object) : m_object(object) {}
 
     // Any thread. False when the application is already gone (the function is dropped at once).
-    bool post(std::function<void()> fn) const;
+    // dropped, when given, runs instead of fn once fn is dropped, so a worker that waits for an
+    // answer gets one: at once when post returns false, else on the UI thread (or as the application
+    // goes).
+    bool post(std::function<void()> fn, std::function<void()> dropped = {}) const;
     // UI thread: whether a posted function would still run.
     bool alive() const;
 

@@ -9,7 +9,9 @@
 #include <map>
 #include <mutex>
 #include <set>
-#include <thread>
+
+#include "platform/fs/background.h"
+#include "platform/fs/callbackslot.h"
 
 namespace kv {
 
@@ -30,10 +32,10 @@ struct DirWatcher::State {
     std::chrono::milliseconds quiet;
     std::chrono::milliseconds maxDelay;
 
-    std::mutex mutex;                                   // guards commands, stop and onChange
+    std::mutex mutex;                                   // guards commands
     std::deque<std::pair<bool, std::string>> commands;  // (add?, path)
-    bool stop = false;
-    ChangeFn onChange;
+    // Detached by the destructor, which also ends the thread: once it returns, no change is reported.
+    std::shared_ptr<CallbackSlot<const DirChange&>> onChange;
 
     // Watcher thread only.
     struct Watched {
@@ -47,12 +49,7 @@ struct DirWatcher::State {
     std::map<std::string, Watched> watched;
     std::map<int, std::string> pathByWd;
 
-    void emit(const DirChange& change) {
-        std::lock_guard lock(mutex);
-        if (!stop && onChange) {
-            onChange(change);
-        }
-    }
+    void report(const DirChange& change) { onChange->call(change); }
 
     void flush(const std::string& path, Watched& w) {
         if (!w.pending) {
@@ -67,7 +64,7 @@ struct DirWatcher::State {
         w.pending = false;
         w.reloadAll = false;
         w.names.clear();
-        emit(c);
+        report(c);
     }
 
     void vanish(const std::string& path, int error) {
@@ -85,7 +82,7 @@ struct DirWatcher::State {
         c.path = path;
         c.vanished = true;
         c.error = error;
-        emit(c);
+        report(c);
     }
 
     void runCommands() {
@@ -205,11 +202,8 @@ struct DirWatcher::State {
             if (fds[1].revents & POLLIN) {
                 uint64_t v;
                 (void)!read(wakeFd, &v, sizeof v);
-                {
-                    std::lock_guard lock(mutex);
-                    if (stop) {
-                        break;
-                    }
+                if (!onChange->attached()) {
+                    break;
                 }
                 runCommands();
             }
@@ -232,18 +226,14 @@ DirWatcher::DirWatcher(ChangeFn onChange, std::chrono::milliseconds quiet, std::
     : m_state(std::make_shared<State>()) {
     m_state->quiet = quiet;
     m_state->maxDelay = maxDelay;
-    m_state->onChange = std::move(onChange);
+    m_state->onChange = CallbackSlot<const DirChange&>::make(std::move(onChange));
     m_state->inotifyFd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     m_state->wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    std::thread([s = m_state] { s->run(); }).detach();
+    background::runDetached([s = m_state] { s->run(); });
 }
 
 DirWatcher::~DirWatcher() {
-    {
-        std::lock_guard lock(m_state->mutex);
-        m_state->stop = true;
-        m_state->onChange = nullptr;
-    }
+    m_state->onChange->detach();
     m_state->wake();
 }
 

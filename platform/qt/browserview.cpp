@@ -125,8 +125,8 @@ BrowserView::Location BrowserView::classify(const QString& text) {
     return where;
 }
 
-BrowserView::BrowserView(QWidget* parent, std::shared_ptr<FileOperations> ops)
-    : QStackedWidget(parent), m_folder(new FolderView(this, std::move(ops))) {
+BrowserView::BrowserView(FileOperations& ops, QWidget* parent)
+    : QStackedWidget(parent), m_folder(new FolderView(ops, this)) {
     addWidget(m_folder);
     connect(m_folder, &FolderView::folderRequested, this, [this](const QByteArray& path) {
         Location where;

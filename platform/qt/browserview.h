@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QStackedWidget>
 #include <QString>
-#include <memory>
 #include <vector>
 
 class QWebEngineView;
@@ -34,7 +33,8 @@ class BrowserView : public QStackedWidget {
     static void applicationMade();
 
     // Every view of the program gets the same file operations: one undo stack, one folder watcher.
-    explicit BrowserView(QWidget* parent = nullptr, std::shared_ptr<FileOperations> ops = {});
+    // They outlive the view.
+    explicit BrowserView(FileOperations& ops, QWidget* parent = nullptr);
 
     void navigate(const QString& text);
     // One step back in the history; nothing when there is no earlier page.

@@ -1,20 +1,24 @@
 #include "platform/qt/dialogresolver.h"
 
+#include "platform/qt/fileoperations.h"
+
 namespace kv {
 
-DialogResolver::DialogResolver(std::shared_ptr<FileOperations::Anchor> anchor, quint64 job)
-    : m_anchor(std::move(anchor)), m_job(job) {}
+DialogResolver::DialogResolver(FileOperations& ops, quint64 job)
+    : m_receiver(&ops), m_ops(&ops), m_job(job) {}
 
 void DialogResolver::resolveClash(const ClashRequest& request, ClashReply reply) {
-    const quint64 job = m_job;
-    if (!m_anchor->post([job, request, reply](FileOperations& ops) { ops.askClash(job, request, reply); }))
-        reply({ClashChoice::Cancel, false});
+    m_receiver.post([ops = m_ops, job = m_job, request, reply] { ops->askClash(job, request, reply); },
+                    [reply] {
+                        reply({ClashChoice::Cancel, false});
+                    });
 }
 
 void DialogResolver::resolveError(const ErrorRequest& request, ErrorReply reply) {
-    const quint64 job = m_job;
-    if (!m_anchor->post([job, request, reply](FileOperations& ops) { ops.askError(job, request, reply); }))
-        reply({ErrorChoice::Cancel, false});
+    m_receiver.post([ops = m_ops, job = m_job, request, reply] { ops->askError(job, request, reply); },
+                    [reply] {
+                        reply({ErrorChoice::Cancel, false});
+                    });
 }
 
 }  // namespace kv

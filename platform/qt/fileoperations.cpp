@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <QVariant>
 
+#include "platform/fs/background.h"
 #include "platform/fs/deletejob.h"
 #include "platform/fs/dirwatcher.h"
 #include "platform/fs/newfolderjob.h"
@@ -18,8 +19,6 @@
 #include "platform/qt/foldermodel.h"
 #include "platform/qt/progresswindow.h"
 #include "platform/qt/undostack.h"
-
-Q_DECLARE_METATYPE(std::shared_ptr<kv::FileOperations>)
 
 namespace kv {
 
@@ -56,25 +55,9 @@ QString countText(const QList<QByteArray>& paths) {
 
 }  // namespace
 
-bool FileOperations::Anchor::post(std::function<void(FileOperations&)> fn) {
-    std::lock_guard lock(mutex);
-    if (!ops) return false;
-    FileOperations* target = ops;
-    QMetaObject::invokeMethod(
-        target, [target, fn = std::move(fn)] { fn(*target); }, Qt::QueuedConnection);
-    return true;
-}
-
-FileOperations::FileOperations(QObject* parent)
-    : QObject(parent), m_anchor(std::make_shared<Anchor>()), m_undo(new UndoStack(this)) {
-    m_anchor->ops = this;
-}
+FileOperations::FileOperations(QObject* parent) : QObject(parent), m_undo(new UndoStack(this)) {}
 
 FileOperations::~FileOperations() {
-    {
-        std::lock_guard lock(m_anchor->mutex);
-        m_anchor->ops = nullptr;
-    }
     // Dropping the handles cancels the jobs; each thread cleans up its partial file and ends alone.
     m_jobs.clear();
     m_watcher.reset();
@@ -82,9 +65,8 @@ FileOperations::~FileOperations() {
 
 void FileOperations::watch(const QByteArray& dir) {
     if (!m_watcher) {
-        std::shared_ptr<Anchor> anchor = m_anchor;
-        m_watcher = std::make_unique<DirWatcher>([anchor](const DirChange& change) {
-            anchor->post([change](FileOperations& ops) { emit ops.folderChanged(change); });
+        m_watcher = std::make_unique<DirWatcher>([this, receiver = Receiver(this)](const DirChange& change) {
+            receiver.post([this, change] { emit folderChanged(change); });
         });
     }
     m_watcher->watch(dir.toStdString());
@@ -155,17 +137,13 @@ quint64 FileOperations::run(std::unique_ptr<FileJob> fileJob, const QString& tit
     job->undoable = undoable;
     job->done = std::move(done);
     job->job->setResolver(m_resolverFactory ? m_resolverFactory()
-                                            : std::make_shared<DialogResolver>(m_anchor, id));
-    // The callbacks run on the job's thread and only post; the handle, and with it every callback,
-    // is gone before this object is.
-    job->job->onProgress([this, id](const JobProgress& p) {
-        QMetaObject::invokeMethod(
-            this, [this, id, p] { progressed(id, p); }, Qt::QueuedConnection);
-    });
-    job->job->onFinished([this, id](const JobResult& r) {
-        QMetaObject::invokeMethod(
-            this, [this, id, r] { finished(id, r); }, Qt::QueuedConnection);
-    });
+                                            : std::make_shared<DialogResolver>(*this, id));
+    // The callbacks run on the job's thread and only post.
+    const Receiver receiver(this);
+    job->job->onProgress(
+        [this, id, receiver](const JobProgress& p) { receiver.post([this, id, p] { progressed(id, p); }); });
+    job->job->onFinished(
+        [this, id, receiver](const JobResult& r) { receiver.post([this, id, r] { finished(id, r); }); });
     FileJob* raw = job->job.get();
     m_jobs.emplace(id, std::move(job));
     raw->start();

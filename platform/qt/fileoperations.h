@@ -7,7 +7,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 
 #include "platform/fs/dirchange.h"
 #include "platform/fs/filejob.h"
@@ -25,20 +24,12 @@ class ProgressWindow;
 // the file jobs off the UI thread, shows a progress window for a job that takes longer than a moment,
 // puts the jobs' questions (name clash, error) to the user in dialogs that never block the UI thread,
 // keeps the one undo stack, and watches the folders on show with one inotify instance for all panes.
-// Create one and hand it to the views; it lives as long as a view holds it.
+// The front end owns one and hands it to its views by reference; it outlives them.
 class FileOperations : public QObject {
     Q_OBJECT
   public:
     using Done = std::function<void(const JobResult&)>;
     using ResolverFactory = std::function<std::shared_ptr<JobResolver>()>;
-
-    // Lets other threads post to this object only while it exists: each post takes the mutex, and the
-    // destructor clears the pointer under it before anything else goes.
-    struct Anchor {
-        std::mutex mutex;
-        FileOperations* ops = nullptr;
-        bool post(std::function<void(FileOperations&)> fn);
-    };
 
     explicit FileOperations(QObject* parent = nullptr);
     ~FileOperations() override;
@@ -96,7 +87,6 @@ class FileOperations : public QObject {
     QWidget* dialogParent(const Job& job) const;
     void report(QWidget* origin, const QString& text);
 
-    std::shared_ptr<Anchor> m_anchor;
     UndoStack* m_undo;
     std::unique_ptr<DirWatcher> m_watcher;
     std::map<quint64, std::unique_ptr<Job>> m_jobs;

@@ -1,26 +1,23 @@
 #include "platform/qt/folderview.h"
 
 #include <sys/stat.h>
-#include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
-#include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
-#include <QMimeData>
-#include <QPointer>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <thread>
 
+#include "platform/fs/background.h"
 #include "platform/qt/clipboardformat.h"
-#include "platform/qt/fileoperations.h"
+#include "platform/qt/folderactions.h"
 #include "platform/qt/folderdelegate.h"
+#include "platform/qt/folderdragdrop.h"
+#include "platform/qt/foldernote.h"
 #include "platform/qt/propertiesdialog.h"
-#include "platform/qt/undostack.h"
 
 namespace kv {
 
@@ -43,10 +40,8 @@ bool isDirectory(const QByteArray& path) {
 
 }  // namespace
 
-FolderView::FolderView(QWidget* parent, std::shared_ptr<FileOperations> ops)
-    : QWidget(parent),
-      m_ops(ops ? std::move(ops) : std::make_shared<FileOperations>()),
-      m_model(new FolderModel(this)) {
+FolderView::FolderView(FileOperations& ops, QWidget* parent)
+    : QWidget(parent), m_ops(ops), m_model(new FolderModel(this)), m_dragDrop(new FolderDragDrop(*this)) {
     m_stack = new QStackedWidget(this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -79,11 +74,7 @@ FolderView::FolderView(QWidget* parent, std::shared_ptr<FileOperations> ops)
     m_stack->addWidget(m_details);
     setUpView(m_details);
 
-    m_message = new QLabel(this);
-    m_message->setAlignment(Qt::AlignCenter);
-    m_message->setWordWrap(true);
-    m_message->setAutoFillBackground(true);
-    m_message->hide();
+    m_note = new FolderNote(this);
     connect(m_model, &FolderModel::listed, this, &FolderView::listed);
     connect(m_model, &FolderModel::refreshed, this, [this] {
         updateEmptyNote();
@@ -91,26 +82,19 @@ FolderView::FolderView(QWidget* parent, std::shared_ptr<FileOperations> ops)
     });
     connect(m_model, &FolderModel::renameRequested, this,
             [this](const QByteArray& path, const QByteArray& name) {
-                QPointer<FolderView> self(this);
-                const QByteArray shown = folder();
-                m_ops->rename(path, name, this, [self, shown](const JobResult& r) {
-                    if (!self || r.undo.moved.empty()) return;
-                    self->m_pendingSelect = baseName(QByteArray::fromStdString(r.undo.moved.front().second));
-                    self->afterJob(shown);
-                });
+                m_ops.rename(path, name, this, whenDone([this](const JobResult& r) {
+                                 if (!r.undo.moved.empty())
+                                     m_pendingSelect =
+                                         baseName(QByteArray::fromStdString(r.undo.moved.front().second));
+                             }));
             });
-    connect(m_ops.get(), &FileOperations::folderChanged, this, &FolderView::folderChanged);
+    connect(&m_ops, &FileOperations::folderChanged, this, &FolderView::folderChanged);
 }
 
 void FolderView::setUpView(QAbstractItemView* v) {
     v->installEventFilter(this);
-    v->viewport()->installEventFilter(this);
     v->setEditTriggers(QAbstractItemView::NoEditTriggers);  // F2 and the menu rename; a click selects
-    v->setDragEnabled(true);
-    v->setAcceptDrops(true);
-    v->viewport()->setAcceptDrops(true);
-    v->setDragDropMode(QAbstractItemView::DragDrop);
-    v->setDropIndicatorShown(true);
+    m_dragDrop->attach(v);
     v->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(v, &QAbstractItemView::activated, this, &FolderView::activate);
     connect(v, &QWidget::customContextMenuRequested, this,
@@ -135,7 +119,7 @@ QListView* FolderView::iconsView() {
 }
 
 FolderView::~FolderView() {
-    if (!m_watched.isEmpty()) m_ops->unwatch(m_watched);
+    if (!m_watched.isEmpty()) m_ops.unwatch(m_watched);
 }
 
 QAbstractItemView* FolderView::currentView() const {
@@ -160,23 +144,27 @@ void FolderView::setMode(Mode mode) {
 }
 
 void FolderView::showFolder(const QByteArray& path) {
-    m_message->hide();
+    m_note->hide();
     m_banner->hide();
     m_pendingSelect.clear();
     if (path != m_watched) {
-        if (!m_watched.isEmpty()) m_ops->unwatch(m_watched);
+        if (!m_watched.isEmpty()) m_ops.unwatch(m_watched);
         m_watched = path;
-        m_ops->watch(path);
+        m_ops.watch(path);
     }
     m_model->setFolder(path);
 }
 
+QList<int> FolderView::selectedRows() const {
+    QList<int> rows;
+    for (const QModelIndex& i : m_details->selectionModel()->selectedRows()) rows << i.row();
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
 QList<QByteArray> FolderView::selectedPaths() const {
     QList<QByteArray> out;
-    QModelIndexList rows = m_details->selectionModel()->selectedRows(FolderModel::NameColumn);
-    std::sort(rows.begin(), rows.end(),
-              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
-    for (const QModelIndex& i : rows) out << m_model->pathAt(i.row());
+    for (const int row : selectedRows()) out << m_model->pathAt(row);
     return out;
 }
 
@@ -228,17 +216,12 @@ void FolderView::goUp() {
     if (folder() != "/") emit folderRequested(parentOf(folder()));
 }
 
+void FolderView::selectAll() {
+    currentView()->selectAll();
+}
+
 void FolderView::updateEmptyNote() {
-    if (m_model->rowCount() > 0) {
-        if (m_message->testAttribute(Qt::WA_TransparentForMouseEvents)) m_message->hide();
-        return;
-    }
-    m_message->setText(m_model->showHidden() ? tr("This folder is empty.")
-                                             : tr("No items to show (hidden items are not shown)."));
-    m_message->setAutoFillBackground(false);
-    m_message->setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_message->setGeometry(rect());
-    m_message->show();
+    m_note->showRows(m_model->rowCount(), m_model->showHidden());
 }
 
 void FolderView::listed(int error, const QString& message) {
@@ -247,20 +230,9 @@ void FolderView::listed(int error, const QString& message) {
         applyPendingSelection();
         return;
     }
-    m_message->setAutoFillBackground(true);
-    m_message->setAttribute(Qt::WA_TransparentForMouseEvents, false);
-    m_message->setText(tr("%1\n\ncannot be shown: %2")
-                           .arg(FolderModel::displayName(m_model->folder().toStdString()), message));
-    m_message->setGeometry(rect());
-    m_message->show();
+    m_note->showError(tr("%1\n\ncannot be shown: %2")
+                          .arg(FolderModel::displayName(m_model->folder().toStdString()), message));
 }
-
-void FolderView::resizeEvent(QResizeEvent* e) {
-    QWidget::resizeEvent(e);
-    m_message->setGeometry(rect());
-}
-
-// --- live refresh ---
 
 void FolderView::folderChanged(const DirChange& change) {
     if (m_watched.isEmpty() || QByteArray::fromStdString(change.path) != m_watched) return;
@@ -270,43 +242,48 @@ void FolderView::folderChanged(const DirChange& change) {
         if (change.error == 0) folderVanished();
         return;
     }
-    m_model->refresh();
+    if (change.reloadAll)
+        m_model->refresh();
+    else
+        m_model->refreshNames(change.names);
 }
 
 void FolderView::folderVanished() {
     // Looking for the nearest folder that still exists touches the disk; a stalled mount must not
-    // stall the window, so it happens on a thread and the answer is posted back.
-    QPointer<FolderView> self(this);
+    // stall the window.
     const QByteArray gone = m_watched;
-    std::thread([self, gone] {
-        QByteArray p = gone;
-        while (!isDirectory(p) && p != "/") p = parentOf(p);
-        QMetaObject::invokeMethod(
-            qApp,
-            [self, gone, p] {
-                if (!self || self->m_watched != gone) return;
-                if (p == gone) {
-                    // Still (or again) a folder, as a mount point is once its volume is gone.
-                    self->m_model->refresh();
-                    return;
-                }
-                const QString note = tr("“%1” no longer exists; showing the folder that held it.")
-                                         .arg(FolderModel::displayName(gone.toStdString()));
-                emit self->folderRequested(p);
-                self->m_banner->setText(note);
-                self->m_banner->show();
-            },
-            Qt::QueuedConnection);
-    }).detach();
+    runInBackground(
+        this,
+        [gone] {
+            QByteArray p = gone;
+            while (!isDirectory(p) && p != "/") p = parentOf(p);
+            return p;
+        },
+        [this, gone](const QByteArray& p) {
+            if (m_watched != gone) return;
+            if (p == gone) {
+                // Still (or again) a folder, as a mount point is once its volume is gone.
+                m_model->refresh();
+                return;
+            }
+            const QString note = tr("“%1” no longer exists; showing the folder that held it.")
+                                     .arg(FolderModel::displayName(gone.toStdString()));
+            emit folderRequested(p);
+            m_banner->setText(note);
+            m_banner->show();
+        });
 }
 
 void FolderView::refresh() {
     m_model->refresh();
 }
 
-void FolderView::afterJob(const QByteArray& shown) {
-    // The watcher would notice too; asking at once makes the result show without its delay.
-    if (folder() == shown) m_model->refresh();
+FileOperations::Done FolderView::whenDone(FileOperations::Done andThen) {
+    return [this, guard = Receiver(this), shown = folder(), andThen](const JobResult& r) {
+        if (!guard.alive()) return;
+        if (andThen) andThen(r);
+        if (folder() == shown) m_model->refresh();
+    };
 }
 
 void FolderView::applyPendingSelection() {
@@ -317,8 +294,6 @@ void FolderView::applyPendingSelection() {
         renameCurrent();
     }
 }
-
-// --- actions ---
 
 void FolderView::copySelection(bool cut) {
     const QList<QByteArray> paths = selectedPaths();
@@ -331,26 +306,26 @@ void FolderView::paste() {
 }
 
 void FolderView::pasteInto(const QByteArray& dir) {
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    const QMimeData* data = clipboard->mimeData();
-    const ClipboardFormat::Content content = ClipboardFormat::fromMimeData(data);
+    const ClipboardFormat::Content content =
+        ClipboardFormat::fromMimeData(QGuiApplication::clipboard()->mimeData());
     if (content.paths.isEmpty() || dir.isEmpty()) return;
-    QPointer<FolderView> self(this);
-    const QByteArray shown = folder();
-    if (content.cut) {
-        m_ops->move(content.paths, dir, this, [self, shown](const JobResult& r) {
-            // Cut items are pasted once: the clipboard would otherwise name files that moved away.
-            if (r.ok()) {
-                QClipboard* c = QGuiApplication::clipboard();
-                if (c->mimeData() && ClipboardFormat::fromMimeData(c->mimeData()).cut) c->clear();
-            }
-            if (self) self->afterJob(shown);
-        });
-    } else {
-        m_ops->copy(content.paths, dir, this, [self, shown](const JobResult&) {
-            if (self) self->afterJob(shown);
-        });
+    if (!content.cut) {
+        transfer(content.paths, dir, false);
+        return;
     }
+    transfer(content.paths, dir, true, [](const JobResult& r) {
+        // Cut items are pasted once: the clipboard would otherwise name files that moved away.
+        QClipboard* c = QGuiApplication::clipboard();
+        if (r.ok() && c->mimeData() && ClipboardFormat::fromMimeData(c->mimeData()).cut) c->clear();
+    });
+}
+
+void FolderView::transfer(const QList<QByteArray>& sources, const QByteArray& targetDir, bool move,
+                          FileOperations::Done andThen) {
+    if (move)
+        m_ops.move(sources, targetDir, this, whenDone(std::move(andThen)));
+    else
+        m_ops.copy(sources, targetDir, this, whenDone(std::move(andThen)));
 }
 
 void FolderView::renameCurrent() {
@@ -368,24 +343,13 @@ void FolderView::renameCurrent() {
 void FolderView::trashSelection() {
     const QList<QByteArray> paths = selectedPaths();
     if (paths.isEmpty()) return;
-    QPointer<FolderView> self(this);
-    const QByteArray shown = folder();
-    m_ops->trash(paths, this, [self, shown](const JobResult&) {
-        if (self) self->afterJob(shown);
-    });
+    m_ops.trash(paths, this, whenDone());
 }
 
 void FolderView::deleteSelection(bool confirm) {
     const QList<QByteArray> paths = selectedPaths();
     if (paths.isEmpty()) return;
-    QPointer<FolderView> self(this);
-    const QByteArray shown = folder();
-    auto run = [self, paths, shown] {
-        if (!self) return;
-        self->m_ops->deletePermanently(paths, self, [self, shown](const JobResult&) {
-            if (self) self->afterJob(shown);
-        });
-    };
+    auto run = [this, paths] { m_ops.deletePermanently(paths, this, whenDone()); };
     if (!confirm) {
         run();
         return;
@@ -406,15 +370,12 @@ void FolderView::deleteSelection(bool confirm) {
 }
 
 void FolderView::newFolder() {
-    QPointer<FolderView> self(this);
-    const QByteArray shown = folder();
-    m_ops->newFolder(shown, tr("New Folder").toUtf8(), this, [self, shown](const JobResult& r) {
-        if (!self || r.undo.created.empty()) return;
-        // The new folder is selected with its name open for editing, the usual next step.
-        self->m_pendingSelect = baseName(QByteArray::fromStdString(r.undo.created.front()));
-        self->m_pendingEdit = true;
-        self->afterJob(shown);
-    });
+    m_ops.newFolder(folder(), tr("New Folder").toUtf8(), this, whenDone([this](const JobResult& r) {
+                        if (r.undo.created.empty()) return;
+                        // The new folder is selected with its name open for editing, the usual next step.
+                        m_pendingSelect = baseName(QByteArray::fromStdString(r.undo.created.front()));
+                        m_pendingEdit = true;
+                    }));
 }
 
 void FolderView::showProperties() {
@@ -425,11 +386,7 @@ void FolderView::showProperties() {
 }
 
 void FolderView::undo() {
-    QPointer<FolderView> self(this);
-    const QByteArray shown = folder();
-    m_ops->undo(this, [self, shown](const JobResult&) {
-        if (self) self->afterJob(shown);
-    });
+    m_ops.undo(this, whenDone());
 }
 
 void FolderView::setShowHidden(bool show) {
@@ -442,130 +399,12 @@ void FolderView::sortBy(int column, Qt::SortOrder order) {
 }
 
 void FolderView::typeAhead(const QString& text) {
-    // Keys typed within the keyboard interval add up to one search ("rep" finds "report.txt");
-    // a single key typed again moves on to the next name with that letter.
-    if (!m_typedClock.isValid() || m_typedClock.elapsed() > QApplication::keyboardInputInterval())
-        m_typed.clear();
-    m_typedClock.restart();
-    const bool repeat = m_typed.size() == 1 && text == m_typed;
-    if (!repeat) m_typed += text;
-    const int current = currentView()->currentIndex().row();
-    const int from = current < 0 ? 0 : (m_typed.size() == 1 ? current + 1 : current);
-    const int row = m_model->findPrefix(m_typed, m_model->rowCount() ? from % m_model->rowCount() : 0);
+    const int row = m_typeAhead.find(text, currentView()->currentIndex().row(), *m_model);
     if (row >= 0) selectName(QByteArray::fromStdString(m_model->entryAt(row).name));
 }
 
-// --- the right-click menu ---
-
 QMenu* FolderView::createContextMenu(bool onItems) {
-    auto* menu = new QMenu(this);
-    menu->setToolTipsVisible(true);
-    auto add = [&](QMenu* m, const QString& text, const char* name, const QKeySequence& keys, auto fn) {
-        QAction* a = m->addAction(text);
-        a->setObjectName(name);
-        if (!keys.isEmpty()) {
-            // Shown in the menu; the keys themselves are handled by the view, so they work without it.
-            a->setShortcut(keys);
-            a->setShortcutContext(Qt::WidgetShortcut);
-        }
-        connect(a, &QAction::triggered, this, fn);
-        return a;
-    };
-    const bool canPaste = ClipboardFormat::hasFiles(QGuiApplication::clipboard()->mimeData());
-    UndoStack* stack = m_ops->undoStack();
-    const bool canUndo = stack->canUndo();
-    const QString undoText = canUndo ? tr("Undo %1").arg(stack->nextDescription()) : tr("Undo");
-
-    if (onItems) {
-        const QList<QByteArray> paths = selectedPaths();
-        const QModelIndexList rows = m_details->selectionModel()->selectedRows();
-        const bool oneFolder = rows.size() == 1 && m_model->entryAt(rows.front().row()).isDir;
-        add(menu, tr("Open"), "open", QKeySequence(Qt::Key_Return), [this] { openSelected(); });
-        add(menu, tr("Open with the Default Application"), "openExternally", {},
-            [this] { openSelectedExternally(); });
-        menu->addSeparator();
-        add(menu, tr("Cut"), "cut", QKeySequence::Cut, [this] { copySelection(true); });
-        add(menu, tr("Copy"), "copy", QKeySequence::Copy, [this] { copySelection(false); });
-        QAction* pasteInto = add(menu, tr("Paste into Folder"), "pasteInto", {}, [this, paths] {
-            if (paths.size() == 1) this->pasteInto(paths.front());
-        });
-        pasteInto->setEnabled(canPaste && oneFolder);
-        menu->addSeparator();
-        add(menu, tr("Rename…"), "rename", QKeySequence(Qt::Key_F2), [this] {
-            renameCurrent();
-        })->setEnabled(rows.size() == 1);
-        add(menu, tr("Move to Trash"), "trash", QKeySequence(Qt::Key_Delete), [this] { trashSelection(); });
-        add(menu, tr("Delete Permanently…"), "delete", QKeySequence(Qt::SHIFT | Qt::Key_Delete),
-            [this] { deleteSelection(true); });
-        menu->addSeparator();
-        add(menu, undoText, "undo", QKeySequence::Undo, [this] { undo(); })->setEnabled(canUndo);
-        menu->addSeparator();
-        add(menu, tr("Properties"), "properties", QKeySequence(Qt::ALT | Qt::Key_Return),
-            [this] { showProperties(); });
-        return menu;
-    }
-
-    QMenu* view = menu->addMenu(tr("View"));
-    view->setObjectName("viewMenu");
-    view->setToolTipsVisible(true);
-    auto* modes = new QActionGroup(view);
-    struct ModeEntry {
-        QString text;
-        const char* name;
-        Mode mode;
-        QString tip;
-        QKeyCombination key;
-    };
-    const ModeEntry entries[] = {
-        {tr("Icons"), "viewIcons", Mode::Icons, tr("Large icons"), Qt::CTRL | Qt::Key_1},
-        {tr("List"), "viewList", Mode::List, tr("Names in columns"), Qt::CTRL | Qt::Key_2},
-        {tr("Details"), "viewDetails", Mode::Details, tr("Show more details (size, type, date)"),
-         Qt::CTRL | Qt::Key_3},
-    };
-    for (const ModeEntry& e : entries) {
-        const Mode mode = e.mode;
-        QAction* a = add(view, e.text, e.name, QKeySequence(e.key), [this, mode] { setMode(mode); });
-        a->setToolTip(e.tip);
-        a->setStatusTip(e.tip);
-        a->setCheckable(true);
-        a->setChecked(m_mode == mode);
-        modes->addAction(a);
-    }
-
-    QMenu* sort = menu->addMenu(tr("Sort by"));
-    sort->setObjectName("sortMenu");
-    auto* columns = new QActionGroup(sort);
-    const Qt::SortOrder order = m_model->sortOrder();
-    const int sorted = static_cast<int>(m_model->sortColumn());
-    const QString names[] = {tr("Name"), tr("Size"), tr("Type"), tr("Modified")};
-    const char* ids[] = {"sortName", "sortSize", "sortType", "sortModified"};
-    for (int c = 0; c < FolderModel::ColumnCount; ++c) {
-        QAction* a = add(sort, names[c], ids[c], {}, [this, c, order] { sortBy(c, order); });
-        a->setCheckable(true);
-        a->setChecked(c == sorted);
-        columns->addAction(a);
-    }
-    sort->addSeparator();
-    QAction* descending = add(sort, tr("Descending"), "sortDescending", {}, [this, sorted, order] {
-        sortBy(sorted, order == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder);
-    });
-    descending->setCheckable(true);
-    descending->setChecked(order == Qt::DescendingOrder);
-
-    QAction* hidden = add(menu, tr("Show Hidden Files"), "showHidden", QKeySequence(Qt::CTRL | Qt::Key_H),
-                          [this] { setShowHidden(!m_model->showHidden()); });
-    hidden->setCheckable(true);
-    hidden->setChecked(m_model->showHidden());
-    add(menu, tr("Refresh"), "refresh", QKeySequence(Qt::Key_F5), [this] { refresh(); });
-    menu->addSeparator();
-    add(menu, tr("Paste"), "paste", QKeySequence::Paste, [this] { paste(); })->setEnabled(canPaste);
-    add(menu, tr("New Folder"), "newFolder", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N),
-        [this] { newFolder(); });
-    add(menu, undoText, "undo", QKeySequence::Undo, [this] { undo(); })->setEnabled(canUndo);
-    menu->addSeparator();
-    add(menu, tr("Properties"), "properties", QKeySequence(Qt::ALT | Qt::Key_Return),
-        [this] { showProperties(); });
-    return menu;
+    return FolderActions::createMenu(*this, onItems);
 }
 
 void FolderView::contextMenuAt(QAbstractItemView* view, const QPoint& pos) {
@@ -583,189 +422,27 @@ void FolderView::contextMenuAt(QAbstractItemView* view, const QPoint& pos) {
     menu->popup(view->viewport()->mapToGlobal(pos));
 }
 
-// --- drag and drop ---
-
-QByteArray FolderView::dropTargetAt(const QPoint& viewportPos) const {
-    const QModelIndex i = currentView()->indexAt(viewportPos);
-    if (i.isValid() && m_model->entryAt(i.row()).isDir) return m_model->pathAt(i.row());
-    return folder();
-}
-
-DropDecision::Plan FolderView::planDrop(const QMimeData* data, const QPoint& viewportPos,
-                                        Qt::KeyboardModifiers modifiers) {
-    const ClipboardFormat::Content content = ClipboardFormat::fromMimeData(data);
-    if (content.paths.isEmpty() || folder().isEmpty()) return {};
-    // A drag sends a move event for every mouse step; each path is looked at once per drag.
-    auto deviceOf = [this](const QByteArray& path, bool follow, dev_t& dev) {
-        const QByteArray key = (follow ? "F" : "L") + path;
-        auto it = m_devices.find(key);
-        if (it == m_devices.end()) {
-            dev_t d = 0;
-            if (!DropDecision::systemDeviceOf(path, follow, d)) return false;
-            it = m_devices.insert(key, d);
-        }
-        dev = *it;
-        return true;
-    };
-    return DropDecision::plan(content.paths, dropTargetAt(viewportPos), modifiers, deviceOf);
-}
-
-Qt::DropAction FolderView::dropFiles(const QMimeData* data, const QPoint& viewportPos,
-                                     Qt::KeyboardModifiers modifiers) {
-    const DropDecision::Plan plan = planDrop(data, viewportPos, modifiers);
-    m_devices.clear();
-    if (plan.action == Qt::IgnoreAction) return plan.action;
-    const QByteArray target = dropTargetAt(viewportPos);
-    QPointer<FolderView> self(this);
-    const QByteArray shown = folder();
-    auto done = [self, shown](const JobResult&) {
-        if (self) self->afterJob(shown);
-    };
-    if (plan.action == Qt::MoveAction)
-        m_ops->move(plan.sources, target, this, done);
-    else
-        m_ops->copy(plan.sources, target, this, done);
-    return plan.action;
-}
-
-void FolderView::forwardToView(QObject* viewport, QEvent* event) {
-    m_forwarding = true;
-    QCoreApplication::sendEvent(viewport, event);
-    m_forwarding = false;
-}
-
-// --- keys ---
-
-bool FolderView::isOurShortcut(QKeyEvent* key) const {
-    const int k = key->key();
-    const Qt::KeyboardModifiers m = key->modifiers() & ~Qt::KeypadModifier;
-    if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Cut) ||
-        key->matches(QKeySequence::Paste) || key->matches(QKeySequence::Undo) ||
-        key->matches(QKeySequence::SelectAll))
-        return true;
-    if (m == Qt::NoModifier)
-        return k == Qt::Key_F2 || k == Qt::Key_F5 || k == Qt::Key_Delete || k == Qt::Key_Backspace ||
-               k == Qt::Key_Return || k == Qt::Key_Enter;
-    if (m == Qt::ShiftModifier) return k == Qt::Key_Delete;
-    if (m == Qt::ControlModifier)
-        return k == Qt::Key_H || k == Qt::Key_R || k == Qt::Key_1 || k == Qt::Key_2 || k == Qt::Key_3;
-    if (m == (Qt::ControlModifier | Qt::ShiftModifier)) return k == Qt::Key_N;
-    if (m == Qt::AltModifier) return k == Qt::Key_Return || k == Qt::Key_Enter || k == Qt::Key_Up;
-    return false;
-}
-
-bool FolderView::handleKey(QKeyEvent* key) {
-    const int k = key->key();
-    const Qt::KeyboardModifiers m = key->modifiers() & ~Qt::KeypadModifier;
-    // Before the standard sequences: some desktops count Shift+Delete as Cut.
-    if (m == Qt::ShiftModifier && k == Qt::Key_Delete)
-        deleteSelection(true);
-    else if (key->matches(QKeySequence::Copy))
-        copySelection(false);
-    else if (key->matches(QKeySequence::Cut))
-        copySelection(true);
-    else if (key->matches(QKeySequence::Paste))
-        paste();
-    else if (key->matches(QKeySequence::Undo))
-        undo();
-    else if (key->matches(QKeySequence::SelectAll))
-        currentView()->selectAll();
-    else if (m == Qt::NoModifier && k == Qt::Key_Backspace)
-        goUp();
-    else if (m == Qt::AltModifier && k == Qt::Key_Up)
-        goUp();
-    else if (m == Qt::NoModifier && (k == Qt::Key_Return || k == Qt::Key_Enter))
-        openSelected();
-    else if (m == Qt::AltModifier && (k == Qt::Key_Return || k == Qt::Key_Enter))
-        showProperties();
-    else if (m == Qt::NoModifier && k == Qt::Key_F2)
-        renameCurrent();
-    else if ((m == Qt::NoModifier && k == Qt::Key_F5) || (m == Qt::ControlModifier && k == Qt::Key_R))
-        refresh();
-    else if (m == Qt::NoModifier && k == Qt::Key_Delete)
-        trashSelection();
-    else if (m == Qt::ControlModifier && k == Qt::Key_H)
-        setShowHidden(!m_model->showHidden());
-    else if (m == Qt::ControlModifier && k == Qt::Key_1)
-        setMode(Mode::Icons);
-    else if (m == Qt::ControlModifier && k == Qt::Key_2)
-        setMode(Mode::List);
-    else if (m == Qt::ControlModifier && k == Qt::Key_3)
-        setMode(Mode::Details);
-    else if (m == (Qt::ControlModifier | Qt::ShiftModifier) && k == Qt::Key_N)
-        newFolder();
-    else if ((m == Qt::NoModifier || m == Qt::ShiftModifier) && !key->text().isEmpty() &&
-             key->text().front().isPrint() && !key->text().front().isSpace())
-        typeAhead(key->text());
-    else
-        return false;
-    return true;
-}
-
-namespace {
-
-// Tells the source what the drop does (or will do): the action, or that it is refused.
-void answerDrop(QDropEvent* e, Qt::DropAction action) {
-    if (action == Qt::IgnoreAction) {
-        e->ignore();
-        return;
-    }
-    e->setDropAction(action);
-    e->accept();
-}
-
-}  // namespace
-
 bool FolderView::eventFilter(QObject* watched, QEvent* event) {
-    if (m_forwarding) return false;
-    const bool isViewport = watched == m_details->viewport() || (m_icons && watched == m_icons->viewport());
-    switch (event->type()) {
-        case QEvent::ShortcutOverride:
-        case QEvent::KeyPress: {
-            // Keys the name editor did not take come up to the view; Return there ends the edit and
-            // must not open the file as well.
-            const QWidget* focus = QApplication::focusWidget();
-            if (isViewport ||
-                (focus && focus != watched && static_cast<QWidget*>(watched)->isAncestorOf(focus)))
-                break;
-            auto* key = static_cast<QKeyEvent*>(event);
-            if (event->type() == QEvent::ShortcutOverride) {
-                // Claim our keys before a window's menu shortcut takes them.
-                if (isOurShortcut(key)) {
-                    event->accept();
-                    return true;
-                }
-                break;
-            }
-            if (handleKey(key)) return true;
-            break;
-        }
-        case QEvent::DragEnter:
-        case QEvent::DragMove: {
-            if (!isViewport) break;
-            auto* e = static_cast<QDragMoveEvent*>(event);
-            if (event->type() == QEvent::DragEnter) m_devices.clear();
-            if (!ClipboardFormat::hasFiles(e->mimeData())) {
-                e->ignore();
-                return true;
-            }
-            // The view highlights the folder under the cursor and scrolls; the action is ours.
-            forwardToView(watched, event);
-            answerDrop(e, planDrop(e->mimeData(), e->position().toPoint(), e->modifiers()).action);
-            return true;
-        }
-        case QEvent::Drop: {
-            if (!isViewport) break;
-            auto* e = static_cast<QDropEvent*>(event);
-            // The view ends its drag state and draws no indicator any more; its model takes no drop.
-            forwardToView(watched, event);
-            answerDrop(e, dropFiles(e->mimeData(), e->position().toPoint(), e->modifiers()));
-            return true;
-        }
-        default:
-            break;
+    if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress) return false;
+    // Keys the name editor did not take come up to the view; Return there ends the edit and must not
+    // open the file as well.
+    const QWidget* focus = QApplication::focusWidget();
+    if (focus && focus != watched && static_cast<QWidget*>(watched)->isAncestorOf(focus)) return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    const FolderActions::Command* command = FolderActions::commandFor(key);
+    if (event->type() == QEvent::ShortcutOverride) {
+        // Claim our keys before a window's menu shortcut takes them.
+        if (command) event->accept();
+        return command != nullptr;
     }
-    return QWidget::eventFilter(watched, event);
+    if (command) {
+        command->run(*this);
+    } else if (TypeAhead::isTyping(key)) {
+        typeAhead(key->text());
+    } else {
+        return false;
+    }
+    return true;
 }
 
 }  // namespace kv

@@ -104,7 +104,7 @@ QString displayText(const std::string& text) {
 
 }  // namespace
 
-QtFrontend::QtFrontend() : m_fileOps(std::make_shared<FileOperations>()) {
+QtFrontend::QtFrontend() : m_fileOps(std::make_unique<FileOperations>()) {
     registerPictures();
 }
 
@@ -114,6 +114,8 @@ QtFrontend::~QtFrontend() {
         delete window;
     }
     for (auto& [name, shell] : m_shells) delete shell.window;
+    // Their views hold the file operations: they go first.
+    for (const QPointer<FormWindow>& window : m_unloaded) delete window.data();
 }
 
 FormWindow* QtFrontend::windowOf(const Form& form) const {
@@ -272,7 +274,7 @@ QWidget* QtFrontend::createWidget(const ControlRecord& r, const WindowRecord& wr
     QWidget* w = nullptr;
     switch (r.kind) {
         case ControlKind::BrowserView:
-            w = new BrowserView(client, m_fileOps);
+            w = new BrowserView(*m_fileOps, client);
             break;
         case ControlKind::DriveList:
             w = new DriveList(client);
@@ -413,6 +415,8 @@ void QtFrontend::formUnloaded(Form& form) {
         w->detach();
         w->hide();
         w->deleteLater();
+        std::erase_if(m_unloaded, [](const QPointer<FormWindow>& gone) { return gone.isNull(); });
+        m_unloaded.emplace_back(w);
     }
     // A view window unloaded is as likely to come back as before.
     if (form.record().state == WindowState::Maximized) prepareWindow(form.record());

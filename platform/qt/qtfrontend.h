@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <map>
@@ -79,7 +80,9 @@ class QtFrontend : public QObject, public Frontend {
     std::vector<const WindowRecord*> m_toPrepare;
     QTimer* m_prepareTimer = nullptr;
     bool m_ended = false;
-    std::shared_ptr<FileOperations> m_fileOps;  // shared by every folder view: one undo stack, one watcher
+    // Shared by every folder view (one undo stack, one watcher), and destroyed after them all.
+    std::unique_ptr<FileOperations> m_fileOps;
+    std::vector<QPointer<FormWindow>> m_unloaded;  // deleted later, or by the destructor
 };
 
 }  // namespace kv

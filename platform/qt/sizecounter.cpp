@@ -2,13 +2,12 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
-#include <QCoreApplication>
-#include <QPointer>
 #include <chrono>
 #include <functional>
 #include <set>
-#include <thread>
 #include <utility>
+
+#include "platform/fs/background.h"
 
 namespace kv {
 
@@ -79,25 +78,21 @@ void SizeCounter::start(const QList<QByteArray>& paths) {
     m_totals = {};
     std::vector<std::string> list;
     for (const QByteArray& p : paths) list.push_back(p.toStdString());
-    QPointer<SizeCounter> self(this);
-    // Posted through the application object, which outlives every counter; the counter itself may
-    // be gone by the time a total arrives, which the QPointer tells on the UI thread.
-    auto post = [self](const Totals& t, bool final) {
-        QMetaObject::invokeMethod(
-            qApp,
-            [self, t, final] {
-                if (!self || self->m_done) return;
-                self->m_totals = t;
-                if (final) {
-                    self->m_done = true;
-                    emit self->done(t);
-                } else {
-                    emit self->progress(t);
-                }
-            },
-            Qt::QueuedConnection);
+    // The counter may be gone by the time a total arrives: the receiver drops it then. A count that
+    // was stopped (or started again) reports nothing more.
+    auto post = [this, receiver = Receiver(this), stop = m_stop](const Totals& t, bool final) {
+        receiver.post([this, t, final, stop] {
+            if (m_done || *stop) return;
+            m_totals = t;
+            if (final) {
+                m_done = true;
+                emit done(t);
+            } else {
+                emit progress(t);
+            }
+        });
     };
-    std::thread([list = std::move(list), stop = m_stop, post] {
+    background::runDetached([list = std::move(list), stop = m_stop, post] {
         Walk walk;
         walk.stop = stop;
         walk.report = [&](const Totals& t) {
@@ -110,7 +105,7 @@ void SizeCounter::start(const QList<QByteArray>& paths) {
             if (*stop) return;
         }
         post(walk.totals, true);
-    }).detach();
+    });
 }
 
 }  // namespace kv

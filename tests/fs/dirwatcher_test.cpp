@@ -1,7 +1,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 
 #include "fs/tempdir.h"
@@ -96,6 +98,32 @@ TEST(DirWatcher, MissingFolderIsReportedVanished) {
     std::lock_guard lock(log.mutex);
     EXPECT_TRUE(log.changes[0].vanished);
     EXPECT_EQ(log.changes[0].error, ENOENT);
+}
+
+// The callback usually captures its owner: once the watcher is destroyed, a report under way has
+// ended and no other one starts.
+TEST(DirWatcher, NoReportOnceDestroyed) {
+    TempDir dir;
+    std::atomic<int> started{0};
+    std::atomic<bool> inside{false};
+    auto watcher = std::make_unique<DirWatcher>(
+        [&](const DirChange&) {
+            inside = true;
+            ++started;
+            usleep(200 * 1000);
+            inside = false;
+        },
+        10ms, 50ms);
+    watcher->watch(dir.path());
+    usleep(100 * 1000);
+    writeFile(dir / "one", "x");
+    for (int k = 0; k < 500 && started == 0; ++k) usleep(10 * 1000);
+    ASSERT_EQ(started, 1);
+    watcher.reset();
+    EXPECT_FALSE(inside) << "the destructor waited for the report under way";
+    writeFile(dir / "two", "x");
+    usleep(300 * 1000);
+    EXPECT_EQ(started, 1);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "filemanager_support.h"
 #include "platform/qt/clipboardformat.h"
 #include "platform/qt/dropdecision.h"
+#include "platform/qt/folderdragdrop.h"
 
 namespace kv::test {
 namespace {
@@ -132,7 +133,7 @@ TEST_F(FileManagerDropOnView, OntoAFolderItemTargetsThatFolder) {
     QAbstractItemView* v = f.view->currentView();
     const int row = f.view->model()->rowOfName("inner");
     const QPoint onFolder = v->visualRect(f.view->model()->index(row, 0)).center();
-    EXPECT_EQ(f.view->dropTargetAt(onFolder), raw(f.dir / "other/inner"));
+    EXPECT_EQ(f.view->dragDrop()->targetAt(onFolder), raw(f.dir / "other/inner"));
     EXPECT_EQ(drop({raw(f.dir / "b.txt")}, onFolder, Qt::NoModifier), Qt::MoveAction);
     EXPECT_EQ(readFile(f.dir / "other/inner/b.txt"), "beta");
 }

@@ -37,7 +37,7 @@ void closeAll() {
 struct ViewFixture {
     TempDir dir;
     TempDir trashDir;
-    std::shared_ptr<FileOperations> ops = std::make_shared<FileOperations>();
+    std::unique_ptr<FileOperations> ops = std::make_unique<FileOperations>();  // outlives the views
     std::unique_ptr<FolderView> view;
     QStringList reports;
 
@@ -49,7 +49,7 @@ struct ViewFixture {
     }
 
     std::unique_ptr<FolderView> makeView() {
-        auto v = std::make_unique<FolderView>(nullptr, ops);
+        auto v = std::make_unique<FolderView>(*ops);
         v->resize(600, 400);
         v->show();
         return v;

@@ -1,10 +1,15 @@
 #include <dirent.h>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <set>
+
 #include "filemanager_support.h"
+#include "platform/qt/clipboardformat.h"
+#include "platform/qt/folderactions.h"
 #include "platform/qt/propertiesdialog.h"
 #include "platform/qt/undostack.h"
 
@@ -146,24 +151,250 @@ TEST_F(FolderViewActions, ShiftDeleteAsksFirst) {
     EXPECT_EQ(countEntries(f.trashDir / "Trash/files"), 0) << "deleted for good, not trashed";
 }
 
-TEST_F(FolderViewActions, MenusOfferTheFileManagersEntries) {
+// A menu as the user sees it, one entry a line: "-" a separator, "Title>" ... "<" a submenu, and
+// "id|text|keys" with "!" first when disabled and " [x]" or " [ ]" after when checkable.
+QStringList layout(const QMenu* menu) {
+    QStringList out;
+    for (const QAction* a : menu->actions()) {
+        if (a->isSeparator()) {
+            out << "-";
+        } else if (a->menu()) {
+            out << a->menu()->title() + ">";
+            out += layout(a->menu());
+            out << "<";
+        } else {
+            QString line = QString(a->isEnabled() ? "" : "!") + a->objectName() + "|" + a->text() + "|" +
+                           a->shortcut().toString(QKeySequence::PortableText);
+            if (a->isCheckable()) line += a->isChecked() ? " [x]" : " [ ]";
+            out << line;
+        }
+    }
+    return out;
+}
+
+QString keyText(QKeySequence::StandardKey key) {
+    return QKeySequence(key).toString(QKeySequence::PortableText);
+}
+
+TEST_F(FolderViewActions, BothMenusListTheirEntriesInOrder) {
+    QGuiApplication::clipboard()->clear();
+    const QString undo = "undo|Undo|" + keyText(QKeySequence::Undo);
     std::unique_ptr<QMenu> empty(f.view->createContextMenu(false));
-    for (const char* name : {"viewIcons", "viewList", "viewDetails", "sortName", "sortSize", "sortType",
-                             "sortModified", "showHidden", "refresh", "paste", "newFolder", "properties"})
-        EXPECT_TRUE(findAction(empty.get(), name)) << name;
-    EXPECT_TRUE(
-        findAction(empty.get(), "viewDetails")->toolTip().contains("more details (size, type, date)"));
-    findAction(empty.get(), "viewIcons")->trigger();
-    EXPECT_EQ(f.view->mode(), FolderView::Mode::Icons);
-    findAction(empty.get(), "sortSize")->trigger();
-    EXPECT_EQ(f.view->model()->sortColumn(), SortColumn::Size);
+    const QStringList expectEmpty = {"View>",
+                                     "viewIcons|Icons|Ctrl+1 [ ]",
+                                     "viewList|List|Ctrl+2 [ ]",
+                                     "viewDetails|Details|Ctrl+3 [x]",
+                                     "<",
+                                     "Sort by>",
+                                     "sortName|Name| [x]",
+                                     "sortSize|Size| [ ]",
+                                     "sortType|Type| [ ]",
+                                     "sortModified|Modified| [ ]",
+                                     "-",
+                                     "sortDescending|Descending| [ ]",
+                                     "<",
+                                     "showHidden|Show Hidden Files|Ctrl+H [ ]",
+                                     "refresh|Refresh|F5",
+                                     "-",
+                                     "!paste|Paste|" + keyText(QKeySequence::Paste),
+                                     "newFolder|New Folder|Ctrl+Shift+N",
+                                     "!" + undo,
+                                     "-",
+                                     "properties|Properties|Alt+Return"};
+    EXPECT_EQ(layout(empty.get()), expectEmpty);
+    EXPECT_EQ(findAction(empty.get(), "viewDetails")->toolTip(), "Show more details (size, type, date)");
 
     ASSERT_TRUE(f.view->selectName("alpha.txt"));
     std::unique_ptr<QMenu> items(f.view->createContextMenu(true));
-    for (const char* name :
-         {"open", "openExternally", "cut", "copy", "pasteInto", "rename", "trash", "delete", "properties"})
-        EXPECT_TRUE(findAction(items.get(), name)) << name;
-    EXPECT_FALSE(findAction(items.get(), "pasteInto")->isEnabled()) << "a file is no folder to paste into";
+    const QStringList expectItems = {"open|Open|Return",
+                                     "openExternally|Open with the Default Application|",
+                                     "-",
+                                     "cut|Cut|" + keyText(QKeySequence::Cut),
+                                     "copy|Copy|" + keyText(QKeySequence::Copy),
+                                     "!pasteInto|Paste into Folder|",
+                                     "-",
+                                     "rename|Rename…|F2",
+                                     "trash|Move to Trash|Del",
+                                     "delete|Delete Permanently…|Shift+Del",
+                                     "-",
+                                     "!" + undo,
+                                     "-",
+                                     "properties|Properties|Alt+Return"};
+    EXPECT_EQ(layout(items.get()), expectItems);
+}
+
+TEST_F(FolderViewActions, MenuStateFollowsTheViewTheClipboardAndTheUndoStack) {
+    ::mkdir((f.dir / "sub").c_str(), 0755);
+    f.refreshAndWait();
+    ASSERT_TRUE(f.view->selectName("alpha.txt"));
+    QTest::keyClick(v(), Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(v(), Qt::Key_Delete);  // something to undo
+    ASSERT_TRUE(f.idle());
+    ASSERT_TRUE(f.listed("sub"));
+    ASSERT_TRUE(f.view->selectName("sub"));
+    std::unique_ptr<QMenu> items(f.view->createContextMenu(true));
+    EXPECT_TRUE(findAction(items.get(), "pasteInto")->isEnabled()) << "one folder, files on the clipboard";
+    EXPECT_TRUE(findAction(items.get(), "undo")->isEnabled());
+    EXPECT_TRUE(findAction(items.get(), "undo")->text().startsWith("Undo "));
+    EXPECT_NE(findAction(items.get(), "undo")->text(), "Undo");
+
+    f.view->currentView()->selectAll();
+    std::unique_ptr<QMenu> several(f.view->createContextMenu(true));
+    EXPECT_FALSE(findAction(several.get(), "rename")->isEnabled()) << "one name at a time";
+    EXPECT_FALSE(findAction(several.get(), "pasteInto")->isEnabled());
+
+    f.view->setMode(FolderView::Mode::List);
+    f.view->sortBy(FolderModel::SizeColumn, Qt::DescendingOrder);
+    f.view->setShowHidden(true);
+    std::unique_ptr<QMenu> empty(f.view->createContextMenu(false));
+    for (const char* on : {"viewList", "sortSize", "sortDescending", "showHidden"})
+        EXPECT_TRUE(findAction(empty.get(), on)->isChecked()) << on;
+    for (const char* off : {"viewIcons", "viewDetails", "sortName"})
+        EXPECT_FALSE(findAction(empty.get(), off)->isChecked()) << off;
+    EXPECT_TRUE(findAction(empty.get(), "paste")->isEnabled());
+    f.view->setShowHidden(false);
+}
+
+// One row per command: how it is reached (a key, or only its menu entry), what is selected first and
+// what shows that its handler ran.
+struct CommandCase {
+    const char* id;
+    QKeyCombination key;  // {} : menu only (triggered from the menu that shows it)
+    const char* select;   // the item selected first, or null for none
+    std::function<bool()> ran;
+    std::function<void()> prepare = {};
+};
+
+TEST_F(FolderViewActions, EveryCommandReachesItsHandler) {
+    ::mkdir((f.dir / "sub").c_str(), 0755);
+    writeFile(f.dir / "sub/inner.txt", "I");
+    writeFile(f.dir / ".hidden", "H");
+    f.refreshAndWait();
+    ASSERT_TRUE(f.listed("sub"));
+
+    QList<QByteArray> requested;
+    QObject::connect(f.view.get(), &FolderView::folderRequested,
+                     [&](const QByteArray& p) { requested << p; });
+    int refreshed = 0;
+    int refreshedBefore = 0;
+    QObject::connect(f.view->model(), &FolderModel::refreshed, [&] { ++refreshed; });
+    auto clip = [] { return ClipboardFormat::fromMimeData(QGuiApplication::clipboard()->mimeData()); };
+    const QByteArray dir = QByteArray::fromStdString(f.dir.path());
+    const QByteArray parent = dir.left(dir.lastIndexOf('/'));
+    auto requestedOnly = [&](const QByteArray& p) { return waitFor([&] { return requested == QList{p}; }); };
+    auto sortedBy = [&](SortColumn c, Qt::SortOrder o) {
+        return f.view->model()->sortColumn() == c && f.view->model()->sortOrder() == o;
+    };
+    auto dialogShown = [] {
+        const bool shown = waitFor([] { return findTopLevel<PropertiesDialog>() != nullptr; });
+        closeAll<PropertiesDialog>();
+        return shown;
+    };
+    auto mode = [&](FolderView::Mode m) { return f.view->mode() == m; };
+    const QByteArray sub = dir + "/sub";
+
+    const std::vector<CommandCase> cases = {
+        {"viewIcons", Qt::CTRL | Qt::Key_1, nullptr, [&] { return mode(FolderView::Mode::Icons); }},
+        {"viewList", Qt::CTRL | Qt::Key_2, nullptr, [&] { return mode(FolderView::Mode::List); }},
+        {"viewDetails", Qt::CTRL | Qt::Key_3, nullptr, [&] { return mode(FolderView::Mode::Details); }},
+        {"sortSize", {}, nullptr, [&] { return sortedBy(SortColumn::Size, Qt::AscendingOrder); }},
+        {"sortDescending", {}, nullptr, [&] { return sortedBy(SortColumn::Size, Qt::DescendingOrder); }},
+        {"sortModified", {}, nullptr, [&] { return sortedBy(SortColumn::Modified, Qt::DescendingOrder); }},
+        {"sortType", {}, nullptr, [&] { return sortedBy(SortColumn::Type, Qt::DescendingOrder); }},
+        {"sortDescending", {}, nullptr, [&] { return sortedBy(SortColumn::Type, Qt::AscendingOrder); }},
+        {"sortName", {}, nullptr, [&] { return sortedBy(SortColumn::Name, Qt::AscendingOrder); }},
+        {"showHidden", Qt::CTRL | Qt::Key_H, nullptr, [&] { return f.view->model()->showHidden(); }},
+        {"showHidden", Qt::CTRL | Qt::Key_H, nullptr, [&] { return !f.view->model()->showHidden(); }},
+        {"refresh", Qt::Key_F5, nullptr,
+         [&] { return waitFor([&] { return refreshed > refreshedBefore; }); }},
+        {"refresh", Qt::CTRL | Qt::Key_R, nullptr,
+         [&] { return waitFor([&] { return refreshed > refreshedBefore; }); }},
+        {"open", Qt::Key_Return, "sub", [&] { return requestedOnly(sub); }},
+        {"open", Qt::KeypadModifier | Qt::Key_Enter, "sub", [&] { return requestedOnly(sub); }},
+        {"up", Qt::Key_Backspace, nullptr, [&] { return requestedOnly(parent); }},
+        {"up", Qt::ALT | Qt::Key_Up, nullptr, [&] { return requestedOnly(parent); }},
+        {"selectAll", Qt::CTRL | Qt::Key_A, "alpha.txt",
+         [&] { return f.view->selectedPaths().size() == f.view->model()->rowCount(); }},
+        {"copy", Qt::CTRL | Qt::Key_C, "alpha.txt",
+         [&] { return clip().paths == QList{dir + "/alpha.txt"} && !clip().cut; }},
+        {"cut", Qt::CTRL | Qt::Key_X, "beta.txt",
+         [&] { return clip().paths == QList{dir + "/beta.txt"} && clip().cut; }},
+        {"copy", Qt::CTRL | Qt::Key_C, "alpha.txt", [&] { return !clip().cut; }},
+        {"pasteInto", {}, "sub", [&] { return waitFor([&] { return exists(f.dir / "sub/alpha.txt"); }); }},
+        {"paste", Qt::CTRL | Qt::Key_V, nullptr,
+         [&] { return waitFor([&] { return exists(f.dir / "inner.txt"); }); },
+         [&] {
+             QGuiApplication::clipboard()->setMimeData(
+                 ClipboardFormat::toMimeData({sub + "/inner.txt"}, false));
+         }},
+        {"properties", Qt::ALT | Qt::Key_Return, "alpha.txt", [&] { return dialogShown(); }},
+        {"properties", QKeyCombination(Qt::AltModifier | Qt::KeypadModifier, Qt::Key_Enter), "beta.txt",
+         [&] { return dialogShown(); }},
+        {"rename", Qt::Key_F2, "alpha.txt",
+         [&] {
+             QLineEdit* editor = nullptr;
+             const bool open =
+                 waitFor([&] { return (editor = v()->findChild<QLineEdit*>()) && editor->isVisible(); });
+             if (editor) QTest::keyClick(editor, Qt::Key_Escape);
+             return open;
+         }},
+        {"newFolder", Qt::CTRL | Qt::SHIFT | Qt::Key_N, nullptr,
+         [&] {
+             // The new folder's name opens for editing; left as it is.
+             QLineEdit* editor = nullptr;
+             const bool made =
+                 waitFor([&] { return (editor = v()->findChild<QLineEdit*>()) && editor->isVisible(); });
+             if (editor) QTest::keyClick(editor, Qt::Key_Escape);
+             return made && exists(f.dir / "New Folder");
+         }},
+        {"trash", Qt::Key_Delete, "beta.txt",
+         [&] { return waitFor([&] { return !exists(f.dir / "beta.txt"); }); }},
+        {"undo", Qt::CTRL | Qt::Key_Z, nullptr,
+         [&] { return waitFor([&] { return exists(f.dir / "beta.txt"); }); }},
+        {"delete", Qt::SHIFT | Qt::Key_Delete, "beta.txt",
+         [&] {
+             QMessageBox* box = nullptr;
+             if (!waitFor([&] { return (box = findTopLevel<QMessageBox>()) != nullptr; })) return false;
+             const bool asked = box->objectName() == "confirmDelete";
+             box->button(QMessageBox::Cancel)->click();
+             return asked && exists(f.dir / "beta.txt");
+         }},
+    };
+
+    std::set<QString> covered;
+    for (const CommandCase& c : cases) {
+        SCOPED_TRACE(c.id);
+        covered.insert(c.id);
+        ASSERT_TRUE(f.idle());
+        requested.clear();
+        if (c.select) {
+            ASSERT_TRUE(f.listed(c.select));
+            ASSERT_TRUE(f.view->selectName(c.select));
+        } else {
+            f.view->currentView()->clearSelection();
+        }
+        if (c.prepare) c.prepare();
+        refreshedBefore = refreshed;
+        const FolderActions::Command* command = FolderActions::find(c.id);
+        ASSERT_TRUE(command);
+        if (c.key == QKeyCombination()) {
+            std::unique_ptr<QMenu> menu(f.view->createContextMenu(c.select != nullptr));
+            QAction* a = findAction(menu.get(), c.id);
+            ASSERT_TRUE(a);
+            ASSERT_TRUE(a->isEnabled());
+            a->trigger();
+        } else {
+            QKeyEvent press(QEvent::KeyPress, c.key.key(), c.key.keyboardModifiers());
+            EXPECT_EQ(FolderActions::commandFor(&press), command);
+            QTest::keyClick(v(), c.key.key(), c.key.keyboardModifiers());
+        }
+        EXPECT_TRUE(c.ran());
+    }
+    // Every command but one (it starts the desktop's applications) has a row.
+    for (const FolderActions::Command& c : FolderActions::commands())
+        if (QString(c.id) != "openExternally") {
+            EXPECT_TRUE(covered.count(c.id)) << c.id << " has no row";
+        }
 }
 
 TEST_F(FolderViewActions, TypingFindsANameAndHiddenFilesToggle) {

@@ -1,0 +1,308 @@
+#include "platform/qt/folderactions.h"
+
+#include <QActionGroup>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <map>
+
+#include "platform/qt/clipboardformat.h"
+#include "platform/qt/fileoperations.h"
+#include "platform/qt/folderview.h"
+#include "platform/qt/undostack.h"
+
+namespace kv {
+
+namespace {
+
+using Key = FolderActions::Key;
+using Mode = FolderView::Mode;
+constexpr unsigned kEmpty = FolderActions::EmptyArea;
+constexpr unsigned kItems = FolderActions::Items;
+constexpr unsigned kBoth = kEmpty | kItems;
+
+Key key(QKeyCombination combination) {
+    return {combination, QKeySequence::UnknownKey};
+}
+Key standard(QKeySequence::StandardKey k) {
+    return {QKeyCombination(), k};
+}
+
+QString translated(const char* text) {
+    return QCoreApplication::translate("kv::FolderView", text);
+}
+
+bool canPaste(const FolderView&) {
+    return ClipboardFormat::hasFiles(QGuiApplication::clipboard()->mimeData());
+}
+
+bool canUndo(const FolderView& v) {
+    return v.fileOperations().undoStack()->canUndo();
+}
+
+// A sort entry keeps the order and changes the column.
+void sortByColumn(FolderView& v, int column) {
+    v.sortBy(column, v.model()->sortOrder());
+}
+bool sortedBy(const FolderView& v, int column) {
+    return static_cast<int>(v.model()->sortColumn()) == column;
+}
+
+std::vector<FolderActions::Command> makeCommands() {
+    using S = FolderActions::Submenu;
+    return {
+        {.id = "viewIcons",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Icons"),
+         .keys = {key(Qt::CTRL | Qt::Key_1)},
+         .menus = kEmpty,
+         .submenu = S::View,
+         .tip = QT_TRANSLATE_NOOP("kv::FolderView", "Large icons"),
+         .run = [](FolderView& v) { v.setMode(Mode::Icons); },
+         .checked = [](const FolderView& v) { return v.mode() == Mode::Icons; },
+         .exclusive = true},
+        {.id = "viewList",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "List"),
+         .keys = {key(Qt::CTRL | Qt::Key_2)},
+         .menus = kEmpty,
+         .submenu = S::View,
+         .tip = QT_TRANSLATE_NOOP("kv::FolderView", "Names in columns"),
+         .run = [](FolderView& v) { v.setMode(Mode::List); },
+         .checked = [](const FolderView& v) { return v.mode() == Mode::List; },
+         .exclusive = true},
+        {.id = "viewDetails",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Details"),
+         .keys = {key(Qt::CTRL | Qt::Key_3)},
+         .menus = kEmpty,
+         .submenu = S::View,
+         .tip = QT_TRANSLATE_NOOP("kv::FolderView", "Show more details (size, type, date)"),
+         .run = [](FolderView& v) { v.setMode(Mode::Details); },
+         .checked = [](const FolderView& v) { return v.mode() == Mode::Details; },
+         .exclusive = true},
+        {.id = "sortName",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Name"),
+         .keys = {},
+         .menus = kEmpty,
+         .submenu = S::SortBy,
+         .run = [](FolderView& v) { sortByColumn(v, FolderModel::NameColumn); },
+         .checked = [](const FolderView& v) { return sortedBy(v, FolderModel::NameColumn); },
+         .exclusive = true},
+        {.id = "sortSize",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Size"),
+         .keys = {},
+         .menus = kEmpty,
+         .submenu = S::SortBy,
+         .run = [](FolderView& v) { sortByColumn(v, FolderModel::SizeColumn); },
+         .checked = [](const FolderView& v) { return sortedBy(v, FolderModel::SizeColumn); },
+         .exclusive = true},
+        {.id = "sortType",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Type"),
+         .keys = {},
+         .menus = kEmpty,
+         .submenu = S::SortBy,
+         .run = [](FolderView& v) { sortByColumn(v, FolderModel::TypeColumn); },
+         .checked = [](const FolderView& v) { return sortedBy(v, FolderModel::TypeColumn); },
+         .exclusive = true},
+        {.id = "sortModified",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Modified"),
+         .keys = {},
+         .menus = kEmpty,
+         .submenu = S::SortBy,
+         .run = [](FolderView& v) { sortByColumn(v, FolderModel::ModifiedColumn); },
+         .checked = [](const FolderView& v) { return sortedBy(v, FolderModel::ModifiedColumn); },
+         .exclusive = true},
+        {.id = "sortDescending",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Descending"),
+         .keys = {},
+         .menus = kEmpty,
+         .separatorBefore = kEmpty,
+         .submenu = S::SortBy,
+         .run =
+             [](FolderView& v) {
+                 const bool up = v.model()->sortOrder() == Qt::AscendingOrder;
+                 v.sortBy(static_cast<int>(v.model()->sortColumn()),
+                          up ? Qt::DescendingOrder : Qt::AscendingOrder);
+             },
+         .checked = [](const FolderView& v) { return v.model()->sortOrder() == Qt::DescendingOrder; }},
+        {.id = "showHidden",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Show Hidden Files"),
+         .keys = {key(Qt::CTRL | Qt::Key_H)},
+         .menus = kEmpty,
+         .run = [](FolderView& v) { v.setShowHidden(!v.model()->showHidden()); },
+         .checked = [](const FolderView& v) { return v.model()->showHidden(); }},
+        {.id = "refresh",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Refresh"),
+         .keys = {key(Qt::Key_F5), key(Qt::CTRL | Qt::Key_R)},
+         .menus = kEmpty,
+         .run = [](FolderView& v) { v.refresh(); }},
+        {.id = "open",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Open"),
+         .keys = {key(Qt::Key_Return), key(Qt::Key_Enter)},
+         .menus = kItems,
+         .run = [](FolderView& v) { v.openSelected(); }},
+        {.id = "openExternally",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Open with the Default Application"),
+         .keys = {},
+         .menus = kItems,
+         .run = [](FolderView& v) { v.openSelectedExternally(); }},
+        {.id = "cut",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Cut"),
+         .keys = {standard(QKeySequence::Cut)},
+         .menus = kItems,
+         .separatorBefore = kItems,
+         .run = [](FolderView& v) { v.copySelection(true); }},
+        {.id = "copy",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Copy"),
+         .keys = {standard(QKeySequence::Copy)},
+         .menus = kItems,
+         .run = [](FolderView& v) { v.copySelection(false); }},
+        {.id = "pasteInto",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Paste into Folder"),
+         .keys = {},
+         .menus = kItems,
+         .run =
+             [](FolderView& v) {
+                 const QList<QByteArray> paths = v.selectedPaths();
+                 if (paths.size() == 1) v.pasteInto(paths.front());
+             },
+         .enabled =
+             [](const FolderView& v) {
+                 const QList<int> rows = v.selectedRows();
+                 return canPaste(v) && rows.size() == 1 && v.model()->entryAt(rows.front()).isDir;
+             }},
+        {.id = "paste",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Paste"),
+         .keys = {standard(QKeySequence::Paste)},
+         .menus = kEmpty,
+         .separatorBefore = kEmpty,
+         .run = [](FolderView& v) { v.paste(); },
+         .enabled = canPaste},
+        {.id = "newFolder",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "New Folder"),
+         .keys = {key(Qt::CTRL | Qt::SHIFT | Qt::Key_N)},
+         .menus = kEmpty,
+         .run = [](FolderView& v) { v.newFolder(); }},
+        {.id = "rename",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Rename…"),
+         .keys = {key(Qt::Key_F2)},
+         .menus = kItems,
+         .separatorBefore = kItems,
+         .run = [](FolderView& v) { v.renameCurrent(); },
+         .enabled = [](const FolderView& v) { return v.selectedRows().size() == 1; }},
+        {.id = "trash",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Move to Trash"),
+         .keys = {key(Qt::Key_Delete)},
+         .menus = kItems,
+         .run = [](FolderView& v) { v.trashSelection(); }},
+        {.id = "delete",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Delete Permanently…"),
+         .keys = {key(Qt::SHIFT | Qt::Key_Delete)},
+         .menus = kItems,
+         .run = [](FolderView& v) { v.deleteSelection(true); }},
+        {.id = "undo",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Undo"),
+         .keys = {standard(QKeySequence::Undo)},
+         .menus = kBoth,
+         .separatorBefore = kItems,
+         .run = [](FolderView& v) { v.undo(); },
+         .enabled = canUndo,
+         .label =
+             [](const FolderView& v) {
+                 const UndoStack* stack = v.fileOperations().undoStack();
+                 return stack->canUndo() ? FolderView::tr("Undo %1").arg(stack->nextDescription())
+                                         : FolderView::tr("Undo");
+             }},
+        {.id = "properties",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Properties"),
+         .keys = {key(Qt::ALT | Qt::Key_Return), key(Qt::ALT | Qt::Key_Enter)},
+         .menus = kBoth,
+         .separatorBefore = kBoth,
+         .run = [](FolderView& v) { v.showProperties(); }},
+        {.id = "up",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Up"),
+         .keys = {key(Qt::Key_Backspace), key(Qt::ALT | Qt::Key_Up)},
+         .run = [](FolderView& v) { v.goUp(); }},
+        {.id = "selectAll",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Select All"),
+         .keys = {standard(QKeySequence::SelectAll)},
+         .run = [](FolderView& v) { v.selectAll(); }},
+    };
+}
+
+}  // namespace
+
+bool FolderActions::Key::matches(const QKeyEvent* event) const {
+    if (standard != QKeySequence::UnknownKey) return event->matches(standard);
+    const Qt::KeyboardModifiers m = event->modifiers() & ~Qt::KeypadModifier;
+    return event->key() == combination.key() && m == combination.keyboardModifiers();
+}
+
+QKeySequence FolderActions::Key::sequence() const {
+    return standard != QKeySequence::UnknownKey ? QKeySequence(standard) : QKeySequence(combination);
+}
+
+const std::vector<FolderActions::Command>& FolderActions::commands() {
+    static const std::vector<Command> table = makeCommands();
+    return table;
+}
+
+const FolderActions::Command* FolderActions::find(const QString& id) {
+    for (const Command& c : commands())
+        if (id == QLatin1String(c.id)) return &c;
+    return nullptr;
+}
+
+const FolderActions::Command* FolderActions::commandFor(const QKeyEvent* event) {
+    for (const bool standardKeys : {false, true})
+        for (const Command& c : commands())
+            for (const Key& k : c.keys)
+                if ((k.standard != QKeySequence::UnknownKey) == standardKeys && k.matches(event)) return &c;
+    return nullptr;
+}
+
+QMenu* FolderActions::createMenu(FolderView& view, bool onItems) {
+    const unsigned which = onItems ? Items : EmptyArea;
+    auto* menu = new QMenu(&view);
+    menu->setToolTipsVisible(true);
+    struct Place {
+        QMenu* menu = nullptr;
+        QActionGroup* choices = nullptr;
+    };
+    std::map<Submenu, Place> places{{Submenu::None, {menu}}};
+    for (const Command& c : commands()) {
+        if (!(c.menus & which) || (c.shown && !c.shown(view))) continue;
+        Place& place = places[c.submenu];
+        if (!place.menu) {
+            const bool isView = c.submenu == Submenu::View;
+            place.menu = menu->addMenu(isView ? FolderView::tr("View") : FolderView::tr("Sort by"));
+            place.menu->setObjectName(isView ? "viewMenu" : "sortMenu");
+        }
+        if (c.separatorBefore & which) place.menu->addSeparator();
+        QAction* a = place.menu->addAction(c.label ? c.label(view) : translated(c.text));
+        a->setObjectName(c.id);
+        if (!c.keys.empty()) {
+            // Shown in the menu; the keys themselves are handled by the view, so they work without it.
+            a->setShortcut(c.keys.front().sequence());
+            a->setShortcutContext(Qt::WidgetShortcut);
+        }
+        if (c.tip) {
+            a->setToolTip(translated(c.tip));
+            a->setStatusTip(translated(c.tip));
+            place.menu->setToolTipsVisible(true);
+        }
+        if (c.enabled) a->setEnabled(c.enabled(view));
+        if (c.checked) {
+            a->setCheckable(true);
+            a->setChecked(c.checked(view));
+        }
+        if (c.exclusive) {
+            if (!place.choices) place.choices = new QActionGroup(place.menu);
+            place.choices->addAction(a);
+        }
+        QObject::connect(a, &QAction::triggered, &view, [run = c.run, v = &view] { run(*v); });
+    }
+    return menu;
+}
+
+}  // namespace kv

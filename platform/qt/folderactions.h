@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QKeySequence>
+#include <QString>
+#include <vector>
+
+class QKeyEvent;
+class QMenu;
+
+namespace kv {
+
+class FolderView;
+
+// What the user can do in a folder view, each command once: its text, its keys, what it runs, when it
+// is enabled or checked, and where it sits in the two right-click menus. Both menus and the key
+// handling are made from this one table, so the key a menu shows is the key that works. A command
+// with keys but no menu (Backspace, Ctrl+A) is a row like any other.
+class FolderActions {
+  public:
+    // A key of a command: a fixed combination (the keypad counts as the main keys) or one of the
+    // platform's standard keys (Ctrl+C, and whatever else the desktop binds to Copy).
+    struct Key {
+        QKeyCombination combination{};
+        QKeySequence::StandardKey standard = QKeySequence::UnknownKey;
+
+        bool matches(const QKeyEvent* event) const;
+        QKeySequence sequence() const;
+    };
+
+    // Which right-click menus show a command: a bit each.
+    enum Menu : unsigned { NoMenu = 0, EmptyArea = 1, Items = 2 };
+    // The empty area's submenus; a command in one is shown there instead of the menu itself.
+    enum class Submenu { None, View, SortBy };
+
+    struct Command {
+        const char* id;         // the menu entry's object name
+        const char* text;       // translated when shown (context kv::FolderView)
+        std::vector<Key> keys;  // the first is shown in the menu
+        unsigned menus = NoMenu;
+        unsigned separatorBefore = NoMenu;  // in which menus a separator comes first
+        Submenu submenu = Submenu::None;
+        const char* tip = nullptr;  // tool tip and status tip
+        void (*run)(FolderView&) = nullptr;
+        // Menus only: a key always reaches its command, which says so when it cannot (Undo with
+        // nothing to undo). Null: always enabled.
+        bool (*enabled)(const FolderView&) = nullptr;
+        bool (*shown)(const FolderView&) = nullptr;     // menus only; null: always
+        bool (*checked)(const FolderView&) = nullptr;   // null: not checkable
+        bool exclusive = false;                         // one of its submenu's choices
+        QString (*label)(const FolderView&) = nullptr;  // replaces text when it depends on the view
+    };
+
+    // In menu order: the empty area's entries and the items' entries each keep the table's order.
+    static const std::vector<Command>& commands();
+    static const Command* find(const QString& id);
+    // The command a key runs, or null. Fixed combinations come before standard keys: some desktops
+    // count Shift+Delete as Cut.
+    static const Command* commandFor(const QKeyEvent* event);
+    // The right-click menu of the empty area or of the selected items, its entries acting on view;
+    // the caller owns it.
+    static QMenu* createMenu(FolderView& view, bool onItems);
+};
+
+}  // namespace kv

@@ -1,0 +1,105 @@
+#include "platform/qt/folderdragdrop.h"
+
+#include <QAbstractItemView>
+#include <QCoreApplication>
+#include <QDropEvent>
+
+#include "platform/qt/clipboardformat.h"
+#include "platform/qt/folderview.h"
+
+namespace kv {
+
+namespace {
+
+// Tells the source what the drop does (or will do): the action, or that it is refused.
+void answerDrop(QDropEvent* e, Qt::DropAction action) {
+    if (action == Qt::IgnoreAction) {
+        e->ignore();
+        return;
+    }
+    e->setDropAction(action);
+    e->accept();
+}
+
+}  // namespace
+
+FolderDragDrop::FolderDragDrop(FolderView& view) : QObject(&view), m_view(view) {}
+
+void FolderDragDrop::attach(QAbstractItemView* itemView) {
+    itemView->setDragEnabled(true);
+    itemView->setAcceptDrops(true);
+    itemView->viewport()->setAcceptDrops(true);
+    itemView->setDragDropMode(QAbstractItemView::DragDrop);
+    itemView->setDropIndicatorShown(true);
+    itemView->viewport()->installEventFilter(this);
+}
+
+QByteArray FolderDragDrop::targetAt(const QPoint& viewportPos) const {
+    const QModelIndex i = m_view.currentView()->indexAt(viewportPos);
+    if (i.isValid() && m_view.model()->entryAt(i.row()).isDir) return m_view.model()->pathAt(i.row());
+    return m_view.folder();
+}
+
+DropDecision::Plan FolderDragDrop::plan(const QMimeData* data, const QPoint& viewportPos,
+                                        Qt::KeyboardModifiers modifiers) {
+    const ClipboardFormat::Content content = ClipboardFormat::fromMimeData(data);
+    if (content.paths.isEmpty() || m_view.folder().isEmpty()) return {};
+    // A drag sends a move event for every mouse step; each path is looked at once per drag.
+    auto deviceOf = [this](const QByteArray& path, bool follow, dev_t& dev) {
+        const QByteArray key = (follow ? "F" : "L") + path;
+        auto it = m_devices.find(key);
+        if (it == m_devices.end()) {
+            dev_t d = 0;
+            if (!DropDecision::systemDeviceOf(path, follow, d)) return false;
+            it = m_devices.insert(key, d);
+        }
+        dev = *it;
+        return true;
+    };
+    return DropDecision::plan(content.paths, targetAt(viewportPos), modifiers, deviceOf);
+}
+
+Qt::DropAction FolderDragDrop::drop(const QMimeData* data, const QPoint& viewportPos,
+                                    Qt::KeyboardModifiers modifiers) {
+    const DropDecision::Plan decided = plan(data, viewportPos, modifiers);
+    m_devices.clear();
+    if (decided.action != Qt::IgnoreAction)
+        m_view.transfer(decided.sources, targetAt(viewportPos), decided.action == Qt::MoveAction);
+    return decided.action;
+}
+
+void FolderDragDrop::forwardToView(QObject* viewport, QEvent* event) {
+    m_forwarding = true;
+    QCoreApplication::sendEvent(viewport, event);
+    m_forwarding = false;
+}
+
+bool FolderDragDrop::eventFilter(QObject* watched, QEvent* event) {
+    if (m_forwarding) return false;
+    switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* e = static_cast<QDragMoveEvent*>(event);
+            if (event->type() == QEvent::DragEnter) m_devices.clear();
+            if (!ClipboardFormat::hasFiles(e->mimeData())) {
+                e->ignore();
+                return true;
+            }
+            // The item view highlights the folder under the cursor and scrolls; the action is ours.
+            forwardToView(watched, event);
+            answerDrop(e, plan(e->mimeData(), e->position().toPoint(), e->modifiers()).action);
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* e = static_cast<QDropEvent*>(event);
+            // The item view ends its drag state and draws no indicator any more; the model takes no drop.
+            forwardToView(watched, event);
+            answerDrop(e, drop(e->mimeData(), e->position().toPoint(), e->modifiers()));
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+}  // namespace kv

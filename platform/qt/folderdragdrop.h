@@ -1,0 +1,46 @@
+#pragma once
+
+#include <sys/types.h>
+#include <QByteArray>
+#include <QHash>
+#include <QObject>
+
+#include "platform/qt/dropdecision.h"
+
+class QAbstractItemView;
+class QMimeData;
+
+namespace kv {
+
+class FolderView;
+
+// Files dragged onto a folder view: while the drag hovers, what dropping would do (the folder item
+// under the cursor, or the folder shown, as the target); on the drop, the copy or move job. It watches
+// the viewports of the view's item views; the item views keep drawing their own drag feedback.
+class FolderDragDrop : public QObject {
+    Q_OBJECT
+  public:
+    explicit FolderDragDrop(FolderView& view);
+
+    // Takes the drags and drops of this item view (one of the folder view's).
+    void attach(QAbstractItemView* itemView);
+
+    // A drop at a position of the current item view's viewport: the folder under it, or the folder shown.
+    QByteArray targetAt(const QPoint& viewportPos) const;
+    DropDecision::Plan plan(const QMimeData* data, const QPoint& viewportPos,
+                            Qt::KeyboardModifiers modifiers);
+    // Starts the drop's job; returns what it does (IgnoreAction: nothing).
+    Qt::DropAction drop(const QMimeData* data, const QPoint& viewportPos, Qt::KeyboardModifiers modifiers);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void forwardToView(QObject* viewport, QEvent* event);
+
+    FolderView& m_view;
+    QHash<QByteArray, dev_t> m_devices;  // filesystem of each path seen during one drag
+    bool m_forwarding = false;
+};
+
+}  // namespace kv

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QLabel>
+
+namespace kv {
+
+// What a folder view says in place of its rows, over the whole view: that the folder is empty (clicks
+// pass through to the view below, which still takes a right-click or a drop), or why the folder cannot
+// be shown (covering the view).
+class FolderNote : public QLabel {
+    Q_OBJECT
+  public:
+    explicit FolderNote(QWidget* parent);
+
+    // After a listing or a refresh: the empty note when there are no rows, else none. An error stays.
+    void showRows(int rows, bool hiddenShown);
+    void showError(const QString& text);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void cover(const QString& text, bool error);
+};
+
+}  // namespace kv
