@@ -8,6 +8,7 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/fs/callbackslot.h"
 #include "platform/fs/fsops.h"
 #include "platform/fs/jobprogress.h"
 #include "platform/fs/jobresolver.h"
@@ -73,9 +74,11 @@ class JobContext : public std::enable_shared_from_this<JobContext> {
     std::optional<ClashDecision> m_clashAnswer;
     std::optional<ErrorDecision> m_errorAnswer;
 
-    std::recursive_mutex m_callbackMutex;  // recursive: a callback may call cancel()
-    ProgressFn m_onProgress;
-    FinishedFn m_onFinished;
+    // Called while the handle wants them; detach() stops them and waits for one running.
+    CallbackSlot<const JobProgress&> m_onProgress;
+    CallbackSlot<const JobResult&> m_onFinished;
+    // Progress comes from the workers too: one emits at a time, so none overtakes a newer snapshot.
+    std::mutex m_emitMutex;
     std::chrono::steady_clock::time_point m_lastEmit{};
 
     // Job thread only.

@@ -2,8 +2,8 @@
 
 #include "platform/fs/errortext.h"
 #include "platform/fs/jobcontext.h"
+#include "platform/fs/nameclashes.h"
 #include "platform/fs/paths.h"
-#include "platform/fs/sortkey.h"
 
 namespace kv {
 
@@ -19,17 +19,9 @@ NewFolderJob::NewFolderJob(std::string parentDir, std::string name)
           }
           for (;;) {
               ctx.checkpoint();
-              std::vector<std::string> names;
-              ops.listNames(parentDir, names);
-              auto taken = [&](const std::string& n) {
-                  const std::string folded = SortKey::fold(n);
-                  for (const std::string& e : names) {
-                      if (e == n || SortKey::fold(e) == folded) {
-                          return true;
-                      }
-                  }
-                  return false;
-              };
+              // Read afresh on every try: a name taken meanwhile is why the last one failed.
+              NameClashes names(ops);
+              auto taken = [&](const std::string& n) { return names.taken(parentDir, n); };
               const std::string chosen = taken(name) ? paths::freeName(name, true, taken) : name;
               const std::string path = paths::join(parentDir, chosen);
               const int r = ops.mkdir(path, 0777);

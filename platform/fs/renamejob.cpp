@@ -2,8 +2,8 @@
 
 #include "platform/fs/errortext.h"
 #include "platform/fs/jobcontext.h"
+#include "platform/fs/nameclashes.h"
 #include "platform/fs/paths.h"
-#include "platform/fs/sortkey.h"
 
 namespace kv {
 
@@ -45,19 +45,19 @@ void renameItem(JobContext& ctx, const std::string& src, const std::string& newN
         }
         std::string existing;
         bool sameItem = false;
+        NameClashes names(ops);
         if (ops.lstat(dest, tst) == 0) {
             existing = dest;
             sameItem = sameInode(st, tst);  // a case change on a filesystem that ignores case
         } else {
-            std::vector<std::string> names;
-            ops.listNames(dir, names);
-            const std::string folded = SortKey::fold(paths::baseName(dest));
-            for (const std::string& n : names) {
-                const std::string p = paths::join(dir, n);
-                if (SortKey::fold(n) == folded && p != src && ops.lstat(p, tst) == 0) {
+            // The item's own old spelling is no clash: that is a change of case.
+            while (const std::string* other = names.find(dir, paths::baseName(dest), paths::baseName(src))) {
+                const std::string p = paths::join(dir, *other);
+                if (ops.lstat(p, tst) == 0) {
                     existing = p;
                     break;
                 }
+                names.noteRemoved(p);
             }
         }
         if (!existing.empty() && !sameItem && !replace) {
@@ -67,7 +67,7 @@ void renameItem(JobContext& ctx, const std::string& src, const std::string& newN
             req.suggestedName =
                 paths::freeName(paths::baseName(dest), req.sourceIsDir, [&](const std::string& n) {
                     struct stat s {};
-                    return ops.lstat(paths::join(dir, n), s) == 0;
+                    return ops.lstat(paths::join(dir, n), s) == 0 || names.taken(dir, n);
                 });
             const ClashDecision d = ctx.askClash(req);
             if (d.choice == ClashChoice::Skip) {
