@@ -116,8 +116,8 @@ void CopyWorkers::loop() {
         } catch (const JobCancelled&) {
             t.attempt.outcome = FileCopier::Attempt::Outcome::Cancelled;
         } catch (const std::exception& e) {
-            t.attempt = {FileCopier::Attempt::Outcome::Failed, EIO,
-                         "Cannot copy \xE2\x80\x9C" + t.src + "\xE2\x80\x9D: " + e.what()};
+            t.attempt = {FileCopier::Attempt::Outcome::Failed,
+                         {JobAction::Copy, t.src, EIO, JobProblem::Internal, e.what()}};
         }
         lock.lock();
         m_done.push_back(std::move(t));

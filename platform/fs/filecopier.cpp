@@ -6,7 +6,6 @@
 #include <random>
 #include <utility>
 
-#include "platform/fs/errortext.h"
 #include "platform/fs/jobcontext.h"
 #include "platform/fs/partialfile.h"
 #include "platform/fs/paths.h"
@@ -22,10 +21,6 @@ constexpr off_t kDirectMax = 256 << 10;
 // copyData's answer when the source's size moved under it.
 constexpr int kChanged = 1;
 
-std::string quoted(const std::string& path) {
-    return "\xE2\x80\x9C" + path + "\xE2\x80\x9D";
-}
-
 bool fallbackError(int err) {
     return err == -EXDEV || err == -EINVAL || err == -ENOSYS || err == -EOPNOTSUPP || err == -ENOTTY ||
            err == -EBADF || err == -EPERM;
@@ -38,22 +33,23 @@ struct FileCopier::Try {
     Try(JobContext& c, const std::string& s, const std::string& p, const struct stat& sst)
         : ctx(c), src(s), path(p), dir(paths::parentOf(p)), st(sst), file(c.ops()) {}
 
-    Attempt end(Attempt::Outcome outcome, int err, std::string failure) {
+    Attempt end(Attempt::Outcome outcome, JobReport report) {
         ctx.addBytes(-static_cast<std::int64_t>(copied));
         // The partial file goes before any question is asked, so a prompt left open never leaves
         // half a file on the target.
         file.discard();
-        return {outcome, err, std::move(failure)};
+        return {outcome, std::move(report)};
     }
-    Attempt fail(int err, std::string failure) {
-        return end(Attempt::Outcome::Failed, err, std::move(failure));
+    Attempt fail(JobAction action, const std::string& where, int err,
+                 JobProblem problem = JobProblem::Errno) {
+        return end(Attempt::Outcome::Failed, {action, where, err, problem, {}});
     }
     // Something else has the name now (made while this copy was being made): nothing was replaced.
-    Attempt taken() { return end(Attempt::Outcome::Taken, EEXIST, {}); }
+    Attempt taken() { return end(Attempt::Outcome::Taken, {JobAction::Create, path, EEXIST, {}, {}}); }
     Attempt placed() {
         file.placed();
         file.closeFds();
-        return {Attempt::Outcome::Placed, 0, {}};
+        return {Attempt::Outcome::Placed, {}};
     }
 
     JobContext& ctx;
@@ -129,7 +125,7 @@ FileCopier::Attempt FileCopier::copy(const std::string& src, const std::string& 
     t.file.in = ops.openRead(src);
     if (t.file.in < 0) {
         const int err = -std::exchange(t.file.in, -1);
-        return t.fail(err, "Cannot read " + quoted(src) + ": " + errorText(err));
+        return t.fail(JobAction::Read, src, err);
     }
     // Made with the source's permissions, which usually spares changing them later (the folder's
     // umask or default ACL may still take some away: fill() puts them right).
@@ -139,18 +135,18 @@ FileCopier::Attempt FileCopier::copy(const std::string& src, const std::string& 
         if (const int r = createOwnName(t, mode); r == -EEXIST) {
             return t.taken();
         } else if (r != 0) {
-            return t.fail(-r, "Cannot create " + quoted(path) + ": " + errorText(-r));
+            return t.fail(JobAction::Create, path, -r);
         }
     } else if (way == Way::Unnamed) {
         if (const int r = createUnnamed(t, mode); r == -EOPNOTSUPP) {
             way = Way::TemporaryName;
         } else if (r != 0) {
-            return t.fail(-r, "Cannot write into " + quoted(t.dir) + ": " + errorText(-r));
+            return t.fail(JobAction::WriteInto, t.dir, -r);
         }
     }
     if (way == Way::TemporaryName) {
         if (const int r = createTemporary(t, mode); r != 0) {
-            return t.fail(-r, "Cannot write into " + quoted(t.dir) + ": " + errorText(-r));
+            return t.fail(JobAction::WriteInto, t.dir, -r);
         }
     }
     struct stat written {};
@@ -174,15 +170,15 @@ std::optional<FileCopier::Attempt> FileCopier::fill(Try& t, std::unique_ptr<char
     FsOps& ops = m_ctx.ops();
     const struct stat& st = t.st;
     if (const int r = copyData(t.file.in, t.file.out, st, t.copied, buffer); r == kChanged) {
-        return t.fail(0, "The file " + quoted(t.src) + " changed while it was being copied.");
+        return t.fail(JobAction::Copy, t.src, 0, JobProblem::Changed);
     } else if (r != 0) {
-        return t.fail(-r, "Cannot copy " + quoted(t.src) + ": " + errorText(-r));
+        return t.fail(JobAction::Copy, t.src, -r);
     }
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     ops.futimens(t.file.out, times);
     int r = ops.fstat(t.file.out, written);
     if (r != 0 || static_cast<std::uint64_t>(written.st_size) != t.copied) {
-        return t.fail(r ? -r : EIO, "The copy of " + quoted(t.src) + " is incomplete.");
+        return t.fail(JobAction::Copy, t.src, r ? -r : EIO, JobProblem::Incomplete);
     }
     t.file.setIdentity(written);
     // Owner and permissions only where they came out different. The owner first: changing it
@@ -194,7 +190,7 @@ std::optional<FileCopier::Attempt> FileCopier::fill(Try& t, std::unique_ptr<char
         ops.fchmod(t.file.out, st.st_mode & 07777);
     }
     if (m_flush && (r = ops.fsync(t.file.out)) != 0) {
-        return t.fail(-r, "Cannot write " + quoted(t.path) + " to disk: " + errorText(-r));
+        return t.fail(JobAction::Flush, t.path, -r);
     }
     return std::nullopt;
 }
@@ -203,7 +199,7 @@ FileCopier::Attempt FileCopier::placeNamed(Try& t) {
     // Delayed write errors of network filesystems show up at close; the name goes again then, if it
     // is still this file's.
     if (const int r = m_ctx.ops().close(std::exchange(t.file.out, -1)); r != 0) {
-        return t.fail(-r, "Cannot write " + quoted(t.path) + ": " + errorText(-r));
+        return t.fail(JobAction::Write, t.path, -r);
     }
     return t.placed();
 }
@@ -212,7 +208,7 @@ FileCopier::Attempt FileCopier::placeUnnamed(Try& t, const struct stat& written)
     if (const int r = m_ctx.ops().linkUnnamed(t.file.out, t.path); r == -EEXIST) {
         return t.taken();
     } else if (r != 0) {
-        return t.fail(-r, "Cannot create " + quoted(t.path) + ": " + errorText(-r));
+        return t.fail(JobAction::Create, t.path, -r);
     }
     t.file.setOwnName(t.path);
     t.file.setIdentity(written);
@@ -222,7 +218,7 @@ FileCopier::Attempt FileCopier::placeUnnamed(Try& t, const struct stat& written)
 FileCopier::Attempt FileCopier::placeTemporary(Try& t, bool replace) {
     FsOps& ops = m_ctx.ops();
     if (const int r = ops.close(std::exchange(t.file.out, -1)); r != 0) {
-        return t.fail(-r, "Cannot write " + quoted(t.path) + ": " + errorText(-r));
+        return t.fail(JobAction::Write, t.path, -r);
     }
     t.file.closeFds();
     // After a Replace answer the rename replaces atomically: the old file stays whole until the new
@@ -230,7 +226,7 @@ FileCopier::Attempt FileCopier::placeTemporary(Try& t, bool replace) {
     if (const int r = ops.rename(t.tmp, t.path, !replace); r == -EEXIST) {
         return t.taken();
     } else if (r != 0) {
-        return t.fail(-r, "Cannot create " + quoted(t.path) + ": " + errorText(-r));
+        return t.fail(JobAction::Create, t.path, -r);
     }
     return t.placed();
 }

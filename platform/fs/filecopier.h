@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/fs/jobreport.h"
+
 namespace kv {
 
 class JobContext;
@@ -23,8 +25,7 @@ class FileCopier {
     struct Attempt {
         enum class Outcome { Placed, Taken, Failed, Cancelled };
         Outcome outcome = Outcome::Failed;
-        int err = 0;
-        std::string failure;  // the message for the question, when Failed
+        JobReport report;  // what failed, when Failed
     };
 
     // flush: each copy reaches the disk before it takes its name (a move deletes the source after).

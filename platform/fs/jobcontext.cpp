@@ -160,7 +160,7 @@ ErrorChoice JobContext::askError(const ErrorRequest& request) {
     if (d.choice == ErrorChoice::Cancel) {
         cancel();
         std::lock_guard lock(m_mutex);
-        m_result.messages.push_back(request.message);
+        m_result.reports.push_back(request.report);
         throw JobCancelled{};
     }
     if (d.choice == ErrorChoice::Retry && request.canRetry) {
@@ -169,16 +169,19 @@ ErrorChoice JobContext::askError(const ErrorRequest& request) {
     if (d.applyToAll) {
         m_skipAllErrors = true;
     }
-    noteSkipped(request.message);
+    noteSkipped(request.report);
     return ErrorChoice::Skip;
 }
 
-void JobContext::noteSkipped(const std::string& message) {
+void JobContext::noteSkipped() {
     std::lock_guard lock(m_mutex);
     ++m_result.skipped;
-    if (!message.empty()) {
-        m_result.messages.push_back(message);
-    }
+}
+
+void JobContext::noteSkipped(JobReport report) {
+    std::lock_guard lock(m_mutex);
+    ++m_result.skipped;
+    m_result.reports.push_back(std::move(report));
 }
 
 void JobContext::finish(bool cancelled) {

@@ -38,9 +38,11 @@ class JobContext : public std::enable_shared_from_this<JobContext> {
     void addItems(std::uint64_t items);
     // Never returns Cancel (throws JobCancelled instead). Without a resolver a clash is skipped.
     ClashDecision askClash(const ClashRequest& request);
-    // Returns Retry or Skip; Skip records the message. Without a resolver every error is skipped.
+    // Returns Retry or Skip; Skip records the report. Without a resolver every error is skipped.
     ErrorChoice askError(const ErrorRequest& request);
-    void noteSkipped(const std::string& message);
+    // An item left out: after a Skip answer to a clash (nothing to report), or for the reason given.
+    void noteSkipped();
+    void noteSkipped(JobReport report);
     UndoInfo& undo() { return m_undo; }
     void finish(bool cancelled);
 

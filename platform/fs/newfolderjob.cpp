@@ -1,6 +1,5 @@
 #include "platform/fs/newfolderjob.h"
 
-#include "platform/fs/errortext.h"
 #include "platform/fs/jobcontext.h"
 #include "platform/fs/nameclashes.h"
 #include "platform/fs/paths.h"
@@ -13,8 +12,10 @@ NewFolderJob::NewFolderJob(std::string parentDir, std::string name)
           ctx.undo().kind = UndoInfo::Kind::NewFolder;
           ctx.setTotals(0, 1);
           if (!paths::isValidName(name)) {
-              ctx.askError({parentDir, "create",
-                            "\xE2\x80\x9C" + name + "\xE2\x80\x9D cannot be used as a name.", EINVAL, false});
+              ctx.askError({parentDir,
+                            JobAction::CreateFolder,
+                            {JobAction::CreateFolder, parentDir, EINVAL, JobProblem::InvalidName, name},
+                            false});
               return;
           }
           for (;;) {
@@ -33,10 +34,8 @@ NewFolderJob::NewFolderJob(std::string parentDir, std::string name)
               if (r == -EEXIST) {
                   continue;
               }
-              if (ctx.askError(
-                      {path, "create",
-                       "Cannot create the folder \xE2\x80\x9C" + path + "\xE2\x80\x9D: " + errorText(-r), -r,
-                       true}) == ErrorChoice::Skip) {
+              if (ctx.askError({path, JobAction::CreateFolder, {JobAction::CreateFolder, path, -r}, true}) ==
+                  ErrorChoice::Skip) {
                   return;
               }
           }

@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <unordered_set>
 
-#include "platform/fs/errortext.h"
 #include "platform/fs/jobcontext.h"
 
 namespace kv {
@@ -12,9 +11,6 @@ namespace kv {
 namespace {
 constexpr size_t kMaxPendingDeletes = 256;
 
-std::string quoted(const std::string& path) {
-    return "\xE2\x80\x9C" + path + "\xE2\x80\x9D";
-}
 }  // namespace
 
 void PendingDeletes::add(std::string targetDir, std::string source) {
@@ -44,11 +40,11 @@ void PendingDeletes::flush() {
     }
     for (const auto& [dir, src] : pending) {
         if (unsynced.count(dir)) {
-            m_ctx.noteSkipped("Kept " + quoted(src) + ": its copy could not be flushed to disk.");
+            m_ctx.noteSkipped({JobAction::RemoveSource, src, 0, JobProblem::NotFlushed});
             continue;
         }
         if (const int r = m_ctx.ops().unlink(src); r != 0 && r != -ENOENT) {
-            m_ctx.noteSkipped("Copied " + quoted(src) + " but could not remove it: " + errorText(-r));
+            m_ctx.noteSkipped({JobAction::RemoveSource, src, -r});
         }
     }
 }

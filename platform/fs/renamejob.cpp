@@ -1,6 +1,5 @@
 #include "platform/fs/renamejob.h"
 
-#include "platform/fs/errortext.h"
 #include "platform/fs/jobcontext.h"
 #include "platform/fs/nameclashes.h"
 #include "platform/fs/paths.h"
@@ -8,10 +7,6 @@
 namespace kv {
 
 namespace {
-
-std::string quoted(const std::string& s) {
-    return "\xE2\x80\x9C" + s + "\xE2\x80\x9D";
-}
 
 bool sameInode(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
@@ -23,7 +18,10 @@ void renameItem(JobContext& ctx, const std::string& src, const std::string& newN
     ctx.setCurrent(src);
     const std::string dir = paths::parentOf(src);
     if (!paths::isValidName(newName)) {
-        ctx.askError({src, "rename", quoted(newName) + " cannot be used as a name.", EINVAL, false});
+        ctx.askError({src,
+                      JobAction::Rename,
+                      {JobAction::Rename, src, EINVAL, JobProblem::InvalidName, newName},
+                      false});
         return;
     }
     if (newName == paths::baseName(src)) {
@@ -37,8 +35,8 @@ void renameItem(JobContext& ctx, const std::string& src, const std::string& newN
         struct stat st {
         }, tst{};
         if (const int r = ops.lstat(src, st); r != 0) {
-            if (ctx.askError({src, "rename", "Cannot rename " + quoted(src) + ": " + errorText(-r), -r,
-                              true}) == ErrorChoice::Skip) {
+            if (ctx.askError({src, JobAction::Rename, {JobAction::Rename, src, -r}, true}) ==
+                ErrorChoice::Skip) {
                 return;
             }
             continue;
@@ -71,7 +69,7 @@ void renameItem(JobContext& ctx, const std::string& src, const std::string& newN
                 });
             const ClashDecision d = ctx.askClash(req);
             if (d.choice == ClashChoice::Skip) {
-                ctx.noteSkipped({});
+                ctx.noteSkipped();
                 return;
             }
             if (d.choice == ClashChoice::KeepBoth) {
@@ -97,8 +95,7 @@ void renameItem(JobContext& ctx, const std::string& src, const std::string& newN
             replace = false;
             continue;
         }
-        if (ctx.askError({src, "rename", "Cannot rename " + quoted(src) + ": " + errorText(-r), -r, true}) ==
-            ErrorChoice::Skip) {
+        if (ctx.askError({src, JobAction::Rename, {JobAction::Rename, src, -r}, true}) == ErrorChoice::Skip) {
             return;
         }
     }

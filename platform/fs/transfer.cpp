@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <utility>
 
-#include "platform/fs/errortext.h"
 #include "platform/fs/jobcancelled.h"
 #include "platform/fs/jobcontext.h"
 #include "platform/fs/partialfile.h"
@@ -17,10 +16,6 @@ namespace {
 // Files up to this size go to the workers: for them the cost is in the system calls around the
 // data, which threads overlap. Bigger files are copied one at a time, which keeps a disk streaming.
 constexpr off_t kParallelMax = 4 << 20;
-
-std::string quoted(const std::string& path) {
-    return "\xE2\x80\x9C" + path + "\xE2\x80\x9D";
-}
 
 }  // namespace
 
@@ -116,11 +111,8 @@ bool Transfer::intoItself(const Item& item) {
         return false;
     }
     // Copying a folder into itself would never end and moving it there would detach it.
-    const std::string verb = m_mode == TransferMode::Move ? "move" : "copy";
-    ErrorRequest req{item.source, verb,
-                     "Cannot " + verb + " the folder " + quoted(paths::baseName(item.source)) +
-                         " into itself: the target folder " + quoted(targetDir) + " is inside it.",
-                     0, false};
+    const JobAction action = m_mode == TransferMode::Move ? JobAction::Move : JobAction::Copy;
+    ErrorRequest req{item.source, action, {action, item.source, 0, JobProblem::IntoItself, targetDir}, false};
     m_ctx.askError(req);
     return true;
 }
@@ -173,7 +165,7 @@ bool Transfer::moveByRename(const std::string& src, const std::string& target, c
         if (r == -EXDEV) {
             return copyItem(src, target, st);  // one device, two mounts (a bind mount)
         }
-        ErrorRequest req{src, "move", "Cannot move " + quoted(src) + ": " + errorText(-r), -r, true};
+        ErrorRequest req{src, JobAction::Move, {JobAction::Move, src, -r}, true};
         if (m_ctx.askError(req) == ErrorChoice::Skip) {
             m_ctx.addItems(1);
             return false;
@@ -184,7 +176,7 @@ bool Transfer::moveByRename(const std::string& src, const std::string& target, c
 bool Transfer::mergeByRename(const std::string& src, const TransferTarget& dest) {
     std::vector<std::string> names;
     if (const int r = m_ctx.ops().listNames(src, names); r != 0) {
-        m_ctx.noteSkipped("Cannot read the folder " + quoted(src) + ": " + errorText(-r));
+        m_ctx.noteSkipped({JobAction::ReadFolder, src, -r});
         return false;
     }
     const bool all = m_walk.forEachChild(
@@ -241,8 +233,7 @@ Transfer::DirStart Transfer::makeDir(const std::string& src, TransferTarget& des
             }
             continue;
         }
-        ErrorRequest req{dest.path, "create",
-                         "Cannot create the folder " + quoted(dest.path) + ": " + errorText(-r), -r, true};
+        ErrorRequest req{dest.path, JobAction::CreateFolder, {JobAction::CreateFolder, dest.path, -r}, true};
         if (m_ctx.askError(req) == ErrorChoice::Skip) {
             return DirStart::Skipped;
         }
@@ -328,8 +319,8 @@ bool Transfer::settleFile(const std::string& src, TransferTarget& dest, const st
                 }
                 break;
             case Outcome::Failed: {
-                ErrorRequest req{src, m_mode == TransferMode::Move ? "move" : "copy", attempt.failure,
-                                 attempt.err, true};
+                ErrorRequest req{src, m_mode == TransferMode::Move ? JobAction::Move : JobAction::Copy,
+                                 attempt.report, true};
                 if (m_ctx.askError(req) == ErrorChoice::Skip) {
                     skipFile(st);
                     return false;
@@ -343,8 +334,7 @@ bool Transfer::settleFile(const std::string& src, TransferTarget& dest, const st
 
 bool Transfer::copyOther(const std::string& src, TransferTarget& dest, const struct stat& st) {
     if (!S_ISLNK(st.st_mode) && !S_ISFIFO(st.st_mode) && !S_ISCHR(st.st_mode) && !S_ISBLK(st.st_mode)) {
-        ErrorRequest req{src, "copy", "Cannot copy " + quoted(src) + ": a socket cannot be copied.", 0,
-                         false};
+        ErrorRequest req{src, JobAction::Copy, {JobAction::Copy, src, 0, JobProblem::Socket}, false};
         m_ctx.askError(req);
         m_ctx.addItems(1);
         return false;
@@ -364,7 +354,7 @@ bool Transfer::copyOther(const std::string& src, TransferTarget& dest, const str
             finishItem(src, dest, false);
             return true;
         }
-        ErrorRequest req{src, "copy", "Cannot copy " + quoted(src) + ": " + errorText(-r), -r, true};
+        ErrorRequest req{src, JobAction::Copy, {JobAction::Copy, src, -r}, true};
         if (m_ctx.askError(req) == ErrorChoice::Skip) {
             m_ctx.addItems(1);
             return false;
@@ -388,7 +378,7 @@ bool Transfer::place(const std::string& tmp, const std::string& src, const struc
             }
             continue;
         }
-        ErrorRequest req{src, "copy", "Cannot create " + quoted(dest.path) + ": " + errorText(-r), -r, true};
+        ErrorRequest req{src, JobAction::Copy, {JobAction::Create, dest.path, -r}, true};
         if (m_ctx.askError(req) == ErrorChoice::Skip) {
             return false;
         }

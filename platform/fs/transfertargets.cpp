@@ -71,7 +71,7 @@ bool TransferTargets::resolve(const std::string& src, const struct stat& st, Tra
         switch (d.choice) {
             case ClashChoice::Skip:
             case ClashChoice::Cancel:
-                m_ctx.noteSkipped({});
+                m_ctx.noteSkipped();
                 return false;
             case ClashChoice::KeepBoth:
                 dest.path = paths::join(dir, req.suggestedName);

@@ -1,16 +1,9 @@
 #include "platform/fs/treewalk.h"
 
-#include "platform/fs/errortext.h"
 #include "platform/fs/jobcontext.h"
 #include "platform/fs/paths.h"
 
 namespace kv {
-
-namespace {
-std::string quoted(const std::string& path) {
-    return "\xE2\x80\x9C" + path + "\xE2\x80\x9D";
-}
-}  // namespace
 
 void TreeWalk::count(const std::string& path, const struct stat& st, bool shallow, std::uint64_t& bytes,
                      std::uint64_t& items) {
@@ -40,7 +33,7 @@ bool TreeWalk::lstatOrAsk(const std::string& path, struct stat& st) {
         if (r == 0) {
             return true;
         }
-        ErrorRequest req{path, "read", "Cannot read " + quoted(path) + ": " + errorText(-r), -r, true};
+        ErrorRequest req{path, JobAction::Read, {JobAction::Read, path, -r}, true};
         if (m_ctx.askError(req) == ErrorChoice::Skip) {
             return false;
         }
@@ -54,8 +47,7 @@ bool TreeWalk::listOrAsk(const std::string& dir, std::vector<std::string>& names
         if (r == 0) {
             return true;
         }
-        ErrorRequest req{dir, "read", "Cannot read the folder " + quoted(dir) + ": " + errorText(-r), -r,
-                         true};
+        ErrorRequest req{dir, JobAction::Read, {JobAction::ReadFolder, dir, -r}, true};
         if (m_ctx.askError(req) == ErrorChoice::Skip) {
             return false;
         }
