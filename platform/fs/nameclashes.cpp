@@ -38,14 +38,15 @@ void NameClashes::noteCreated(const std::string& path) {
     if (it == m_folders.end()) {
         return;  // not read yet: reading it will find the name
     }
-    const std::string name = paths::baseName(path);
-    auto [first, last] = it->second.equal_range(SortKey::fold(name));
+    std::string name = paths::baseName(path);
+    std::string folded = SortKey::fold(name);
+    auto [first, last] = it->second.equal_range(folded);
     for (auto e = first; e != last; ++e) {
         if (e->second == name) {
             return;
         }
     }
-    it->second.emplace(SortKey::fold(name), name);
+    it->second.emplace(std::move(folded), std::move(name));
 }
 
 void NameClashes::noteEmptyFolder(const std::string& path) {
