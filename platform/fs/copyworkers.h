@@ -1,6 +1,5 @@
 #pragma once
 
-#include <sys/stat.h>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -9,25 +8,15 @@
 #include <list>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/fs/copytask.h"
 #include "platform/fs/filecopier.h"
-#include "platform/fs/transfertarget.h"
 
 namespace kv {
 
 class JobContext;
-
-// One small file for the workers.
-struct CopyTask {
-    std::string src;
-    TransferTarget dest;
-    struct stat st {};
-    std::shared_ptr<bool> all;  // the folder's flag, cleared when this file fails
-    FileCopier::Attempt attempt;
-};
 
 // A few threads that copy small files for the job thread: for them the cost is in the system calls
 // around the data, which threads overlap. They never ask and never record: each finished task goes
