@@ -36,7 +36,9 @@ double runJob(kv::TransferMode mode, std::vector<std::string> sources, const std
     job.start();
     job.wait();
     const double t = nowMs() - t0;
-    if (!job.result().ok()) std::fprintf(stderr, "job failed: %s\n", job.result().messages.front().c_str());
+    if (!job.result().ok())
+        std::fprintf(stderr, "job failed: %s: %s\n", job.result().reports.front().path.c_str(),
+                     std::strerror(job.result().reports.front().error));
     return t;
 }
 

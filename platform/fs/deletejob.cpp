@@ -1,6 +1,5 @@
 #include "platform/fs/deletejob.h"
 
-#include "platform/fs/errortext.h"
 #include "platform/fs/jobcontext.h"
 #include "platform/fs/paths.h"
 
@@ -55,8 +54,7 @@ bool removeTree(JobContext& ctx, const std::string& path) {
             ctx.addItems(1);
             return true;
         }
-        ErrorRequest req{path, "delete",
-                         "Cannot delete \xE2\x80\x9C" + path + "\xE2\x80\x9D: " + errorText(-r), -r, true};
+        ErrorRequest req{path, JobAction::Delete, {JobAction::Delete, path, -r}, true};
         if (ctx.askError(req) == ErrorChoice::Skip) {
             ctx.addItems(1);
             return false;
@@ -76,7 +74,7 @@ DeleteJob::DeleteJob(std::vector<std::string> paths)
           for (const std::string& p : paths) {
               // A slip of the caller must not wipe a whole tree.
               if (p.empty() || p[0] != '/' || paths::parentOf(p) == p) {
-                  ctx.noteSkipped("Refused to delete \xE2\x80\x9C" + p + "\xE2\x80\x9D.");
+                  ctx.noteSkipped({JobAction::Delete, p, 0, JobProblem::Refused});
                   continue;
               }
               removeTree(ctx, p);

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/fs/jobreport.h"
+
 namespace kv {
 
 enum class ErrorChoice { Retry, Skip, Cancel };
@@ -15,9 +17,8 @@ struct ErrorDecision {
 // nothing; Retry runs the operation again from its start.
 struct ErrorRequest {
     std::string path;      // the item (raw bytes)
-    std::string action;    // "copy", "move", "delete", ...
-    std::string message;   // a full sentence for the prompt
-    int error = 0;         // errno, 0 for a refusal of the job's own (a folder into itself)
+    JobAction action;      // what the job was doing with the item (copy, move, delete, ...)
+    JobReport report;      // the step that failed, which may be a part of it (creating the copy)
     bool canRetry = true;  // false when retrying cannot help
 };
 

@@ -29,7 +29,7 @@ void FileJob::start() {
         } catch (const JobCancelled&) {
             cancelled = true;
         } catch (const std::exception& e) {
-            ctx->noteSkipped(std::string("Internal error: ") + e.what());
+            ctx->noteSkipped({JobAction::Run, {}, 0, JobProblem::Internal, e.what()});
         }
         ctx->finish(cancelled || ctx->isCancelled());
     }).detach();

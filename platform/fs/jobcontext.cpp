@@ -70,13 +70,12 @@ void JobContext::addItems(std::uint64_t items) {
 
 void JobContext::emitProgress(bool force) {
     const auto now = std::chrono::steady_clock::now();
-    std::lock_guard cb(m_callbackMutex);
-    if (!m_onProgress || (!force && now - m_lastEmit < kProgressInterval)) {
+    std::lock_guard emit(m_emitMutex);
+    if (!force && now - m_lastEmit < kProgressInterval) {
         return;
     }
     m_lastEmit = now;
-    const JobProgress snapshot = progress();
-    m_onProgress(snapshot);
+    m_onProgress.call(progress());
 }
 
 template <typename Decision>
@@ -161,7 +160,7 @@ ErrorChoice JobContext::askError(const ErrorRequest& request) {
     if (d.choice == ErrorChoice::Cancel) {
         cancel();
         std::lock_guard lock(m_mutex);
-        m_result.messages.push_back(request.message);
+        m_result.reports.push_back(request.report);
         throw JobCancelled{};
     }
     if (d.choice == ErrorChoice::Retry && request.canRetry) {
@@ -170,16 +169,19 @@ ErrorChoice JobContext::askError(const ErrorRequest& request) {
     if (d.applyToAll) {
         m_skipAllErrors = true;
     }
-    noteSkipped(request.message);
+    noteSkipped(request.report);
     return ErrorChoice::Skip;
 }
 
-void JobContext::noteSkipped(const std::string& message) {
+void JobContext::noteSkipped() {
     std::lock_guard lock(m_mutex);
     ++m_result.skipped;
-    if (!message.empty()) {
-        m_result.messages.push_back(message);
-    }
+}
+
+void JobContext::noteSkipped(JobReport report) {
+    std::lock_guard lock(m_mutex);
+    ++m_result.skipped;
+    m_result.reports.push_back(std::move(report));
 }
 
 void JobContext::finish(bool cancelled) {
@@ -191,14 +193,8 @@ void JobContext::finish(bool cancelled) {
         snapshot = m_result;
     }
     emitProgress(true);
-    {
-        std::lock_guard cb(m_callbackMutex);
-        if (m_onFinished) {
-            m_onFinished(snapshot);
-        }
-        m_onProgress = nullptr;
-        m_onFinished = nullptr;
-    }
+    m_onFinished.call(snapshot);
+    detach();
     std::lock_guard lock(m_mutex);
     m_finished = true;
     m_cv.notify_all();
@@ -237,9 +233,8 @@ JobResult JobContext::result() const {
 }
 
 void JobContext::detach() {
-    std::lock_guard cb(m_callbackMutex);
-    m_onProgress = nullptr;
-    m_onFinished = nullptr;
+    m_onProgress.detach();
+    m_onFinished.detach();
 }
 
 }  // namespace kv

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/fs/callbackslot.h"
 #include "platform/fs/fsops.h"
 #include "platform/fs/jobprogress.h"
 #include "platform/fs/jobresolver.h"
@@ -37,9 +38,11 @@ class JobContext : public std::enable_shared_from_this<JobContext> {
     void addItems(std::uint64_t items);
     // Never returns Cancel (throws JobCancelled instead). Without a resolver a clash is skipped.
     ClashDecision askClash(const ClashRequest& request);
-    // Returns Retry or Skip; Skip records the message. Without a resolver every error is skipped.
+    // Returns Retry or Skip; Skip records the report. Without a resolver every error is skipped.
     ErrorChoice askError(const ErrorRequest& request);
-    void noteSkipped(const std::string& message);
+    // An item left out: after a Skip answer to a clash (nothing to report), or for the reason given.
+    void noteSkipped();
+    void noteSkipped(JobReport report);
     UndoInfo& undo() { return m_undo; }
     void finish(bool cancelled);
 
@@ -73,9 +76,11 @@ class JobContext : public std::enable_shared_from_this<JobContext> {
     std::optional<ClashDecision> m_clashAnswer;
     std::optional<ErrorDecision> m_errorAnswer;
 
-    std::recursive_mutex m_callbackMutex;  // recursive: a callback may call cancel()
-    ProgressFn m_onProgress;
-    FinishedFn m_onFinished;
+    // Called while the handle wants them; detach() stops them and waits for one running.
+    CallbackSlot<const JobProgress&> m_onProgress;
+    CallbackSlot<const JobResult&> m_onFinished;
+    // Progress comes from the workers too: one emits at a time, so none overtakes a newer snapshot.
+    std::mutex m_emitMutex;
     std::chrono::steady_clock::time_point m_lastEmit{};
 
     // Job thread only.

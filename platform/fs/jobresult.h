@@ -1,8 +1,8 @@
 #pragma once
 
-#include <string>
 #include <vector>
 
+#include "platform/fs/jobreport.h"
 #include "platform/fs/undoinfo.h"
 
 namespace kv {
@@ -10,10 +10,10 @@ namespace kv {
 // How a job ended.
 struct JobResult {
     bool cancelled = false;
-    int skipped = 0;                    // items left out after a Skip answer or a refusal
-    std::vector<std::string> messages;  // one sentence per item that failed or was refused
+    int skipped = 0;                 // items left out after a Skip answer or a refusal
+    std::vector<JobReport> reports;  // one per item that failed or was refused
     UndoInfo undo;
-    bool ok() const { return !cancelled && messages.empty(); }
+    bool ok() const { return !cancelled && reports.empty(); }
 };
 
 }  // namespace kv

@@ -1,9 +1,8 @@
 #include "platform/fs/newfolderjob.h"
 
-#include "platform/fs/errortext.h"
 #include "platform/fs/jobcontext.h"
+#include "platform/fs/nameclashes.h"
 #include "platform/fs/paths.h"
-#include "platform/fs/sortkey.h"
 
 namespace kv {
 
@@ -13,23 +12,17 @@ NewFolderJob::NewFolderJob(std::string parentDir, std::string name)
           ctx.undo().kind = UndoInfo::Kind::NewFolder;
           ctx.setTotals(0, 1);
           if (!paths::isValidName(name)) {
-              ctx.askError({parentDir, "create",
-                            "\xE2\x80\x9C" + name + "\xE2\x80\x9D cannot be used as a name.", EINVAL, false});
+              ctx.askError({parentDir,
+                            JobAction::CreateFolder,
+                            {JobAction::CreateFolder, parentDir, EINVAL, JobProblem::InvalidName, name},
+                            false});
               return;
           }
           for (;;) {
               ctx.checkpoint();
-              std::vector<std::string> names;
-              ops.listNames(parentDir, names);
-              auto taken = [&](const std::string& n) {
-                  const std::string folded = SortKey::fold(n);
-                  for (const std::string& e : names) {
-                      if (e == n || SortKey::fold(e) == folded) {
-                          return true;
-                      }
-                  }
-                  return false;
-              };
+              // Read afresh on every try: a name taken meanwhile is why the last one failed.
+              NameClashes names(ops);
+              auto taken = [&](const std::string& n) { return names.taken(parentDir, n); };
               const std::string chosen = taken(name) ? paths::freeName(name, true, taken) : name;
               const std::string path = paths::join(parentDir, chosen);
               const int r = ops.mkdir(path, 0777);
@@ -41,10 +34,8 @@ NewFolderJob::NewFolderJob(std::string parentDir, std::string name)
               if (r == -EEXIST) {
                   continue;
               }
-              if (ctx.askError(
-                      {path, "create",
-                       "Cannot create the folder \xE2\x80\x9C" + path + "\xE2\x80\x9D: " + errorText(-r), -r,
-                       true}) == ErrorChoice::Skip) {
+              if (ctx.askError({path, JobAction::CreateFolder, {JobAction::CreateFolder, path, -r}, true}) ==
+                  ErrorChoice::Skip) {
                   return;
               }
           }

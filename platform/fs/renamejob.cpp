@@ -1,17 +1,12 @@
 #include "platform/fs/renamejob.h"
 
-#include "platform/fs/errortext.h"
 #include "platform/fs/jobcontext.h"
+#include "platform/fs/nameclashes.h"
 #include "platform/fs/paths.h"
-#include "platform/fs/sortkey.h"
 
 namespace kv {
 
 namespace {
-
-std::string quoted(const std::string& s) {
-    return "\xE2\x80\x9C" + s + "\xE2\x80\x9D";
-}
 
 bool sameInode(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
@@ -23,7 +18,10 @@ void renameItem(JobContext& ctx, const std::string& src, const std::string& newN
     ctx.setCurrent(src);
     const std::string dir = paths::parentOf(src);
     if (!paths::isValidName(newName)) {
-        ctx.askError({src, "rename", quoted(newName) + " cannot be used as a name.", EINVAL, false});
+        ctx.askError({src,
+                      JobAction::Rename,
+                      {JobAction::Rename, src, EINVAL, JobProblem::InvalidName, newName},
+                      false});
         return;
     }
     if (newName == paths::baseName(src)) {
@@ -37,27 +35,27 @@ void renameItem(JobContext& ctx, const std::string& src, const std::string& newN
         struct stat st {
         }, tst{};
         if (const int r = ops.lstat(src, st); r != 0) {
-            if (ctx.askError({src, "rename", "Cannot rename " + quoted(src) + ": " + errorText(-r), -r,
-                              true}) == ErrorChoice::Skip) {
+            if (ctx.askError({src, JobAction::Rename, {JobAction::Rename, src, -r}, true}) ==
+                ErrorChoice::Skip) {
                 return;
             }
             continue;
         }
         std::string existing;
         bool sameItem = false;
+        NameClashes names(ops);
         if (ops.lstat(dest, tst) == 0) {
             existing = dest;
             sameItem = sameInode(st, tst);  // a case change on a filesystem that ignores case
         } else {
-            std::vector<std::string> names;
-            ops.listNames(dir, names);
-            const std::string folded = SortKey::fold(paths::baseName(dest));
-            for (const std::string& n : names) {
-                const std::string p = paths::join(dir, n);
-                if (SortKey::fold(n) == folded && p != src && ops.lstat(p, tst) == 0) {
+            // The item's own old spelling is no clash: that is a change of case.
+            while (const std::string* other = names.find(dir, paths::baseName(dest), paths::baseName(src))) {
+                const std::string p = paths::join(dir, *other);
+                if (ops.lstat(p, tst) == 0) {
                     existing = p;
                     break;
                 }
+                names.noteRemoved(p);
             }
         }
         if (!existing.empty() && !sameItem && !replace) {
@@ -67,11 +65,11 @@ void renameItem(JobContext& ctx, const std::string& src, const std::string& newN
             req.suggestedName =
                 paths::freeName(paths::baseName(dest), req.sourceIsDir, [&](const std::string& n) {
                     struct stat s {};
-                    return ops.lstat(paths::join(dir, n), s) == 0;
+                    return ops.lstat(paths::join(dir, n), s) == 0 || names.taken(dir, n);
                 });
             const ClashDecision d = ctx.askClash(req);
             if (d.choice == ClashChoice::Skip) {
-                ctx.noteSkipped({});
+                ctx.noteSkipped();
                 return;
             }
             if (d.choice == ClashChoice::KeepBoth) {
@@ -97,8 +95,7 @@ void renameItem(JobContext& ctx, const std::string& src, const std::string& newN
             replace = false;
             continue;
         }
-        if (ctx.askError({src, "rename", "Cannot rename " + quoted(src) + ": " + errorText(-r), -r, true}) ==
-            ErrorChoice::Skip) {
+        if (ctx.askError({src, JobAction::Rename, {JobAction::Rename, src, -r}, true}) == ErrorChoice::Skip) {
             return;
         }
     }

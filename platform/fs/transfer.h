@@ -1,16 +1,17 @@
 #pragma once
 
 #include <sys/stat.h>
-#include <atomic>
-#include <cstdint>
-#include <list>
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
-#include <unordered_set>
-#include <utility>
 #include <vector>
+
+#include "platform/fs/copyworkers.h"
+#include "platform/fs/filecopier.h"
+#include "platform/fs/pendingdeletes.h"
+#include "platform/fs/transfertarget.h"
+#include "platform/fs/transfertargets.h"
+#include "platform/fs/treewalk.h"
 
 namespace kv {
 
@@ -30,6 +31,9 @@ enum class TransferMode { Copy, Move };
 //   clash, folders merge;
 // - a folder is never copied or moved into itself or below itself (symlinks resolved);
 // - symlinks are copied as links, permissions and times kept, names kept as raw bytes.
+// The pieces: TreeWalk counts and lists, TransferTargets asks about clashes, FileCopier copies one
+// file (CopyWorkers run it for small files), PendingDeletes removes a move's sources; this class
+// decides what happens to each item.
 class Transfer {
   public:
     struct Item {
@@ -43,62 +47,37 @@ class Transfer {
     void run(const std::vector<Item>& items);
 
   private:
-    struct Dest;
-    struct Attempt;
-    struct Task;
-    class Workers;
-
-    void countTree(const std::string& path, const struct stat& st, bool sameFs, std::uint64_t& bytes,
-                   std::uint64_t& items);
     void transferTop(const Item& item, const struct stat* known);
+    bool intoItself(const Item& item);
     std::optional<dev_t> deviceOf(const std::string& dir);
-    bool lstatOrAsk(const std::string& path, struct stat& st);
-    // firstLook: the first question for this item, before anything was tried; where that is in a
-    // folder the job made, the disk need not be asked.
-    bool resolveDest(const std::string& src, const struct stat& st, Dest& dest, bool firstLook = false);
-    const std::string* caseClash(const std::string& dir, const std::string& name);
-    void noteCreated(const std::string& path, bool isDir);
-    void noteRemoved(const std::string& path);
     bool moveByRename(const std::string& src, const std::string& target, const struct stat& st);
+    bool mergeByRename(const std::string& src, const TransferTarget& dest);
     bool copyItem(const std::string& src, const std::string& target, const struct stat& st);
-    bool copyDir(const std::string& src, Dest& dest, const struct stat& st);
-    bool copyFile(const std::string& src, Dest& dest, const struct stat& st);
-    bool settleFile(const std::string& src, Dest& dest, const struct stat& st, Attempt attempt);
-    Attempt attemptFile(const std::string& src, const std::string& path, bool replace, const struct stat& st,
-                        std::unique_ptr<char[]>& buffer);
-    void dispatch(Task task);
-    void settleFinished();
-    void drain();
-    void settleAfterCancel();
-    bool copyOther(const std::string& src, Dest& dest, const struct stat& st);
-    int copyData(int in, int out, const struct stat& st, std::uint64_t& copied,
-                 std::unique_ptr<char[]>& buffer);
-    bool place(const std::string& tmp, const std::string& src, const struct stat& st, Dest& dest);
-    void removeReplaced(const Dest& dest);
-    void finishItem(const std::string& src, const Dest& dest, bool isDir);
-    void flushDeletes();
+    bool copyDir(const std::string& src, TransferTarget& dest, const struct stat& st);
+    enum class DirStart { Created, Merge, Skipped };
+    DirStart makeDir(const std::string& src, TransferTarget& dest, const struct stat& st);
+    bool settleFile(const std::string& src, TransferTarget& dest, const struct stat& st,
+                    FileCopier::Attempt attempt);
+    void settleTask(CopyTask& task);
+    bool copyOther(const std::string& src, TransferTarget& dest, const struct stat& st);
+    bool place(const std::string& tmp, const std::string& src, const struct stat& st, TransferTarget& dest);
+    void finishItem(const std::string& src, const TransferTarget& dest, bool isDir);
     void recordUndo(const std::string& src, const std::string& dest);
-    std::string tempNameIn(const std::string& dir);
+    void skipFile(const struct stat& st);
 
     JobContext& m_ctx;
     TransferMode m_mode;
     bool m_isRoot;
     std::unique_ptr<char[]> m_buffer;  // allocated when a filesystem cannot copy by itself
-    // Folded name -> actual name, per target folder, built the first time a clash is checked there.
-    std::unordered_map<std::string, std::unordered_map<std::string, std::string>> m_folded;
-    std::unordered_set<std::string> m_createdDirs;
-    // Sources whose copies are complete; deleted once their target folders are flushed.
-    std::vector<std::pair<std::string, std::string>> m_pendingDeletes;  // (target folder, source)
+    TreeWalk m_walk;
+    TransferTargets m_targets;
+    FileCopier m_copier;
+    PendingDeletes m_deletes;
     // Set by each folder copy: false once one of its files, copied by a worker, failed.
     std::shared_ptr<bool> m_batch;
     std::string m_deviceDir;  // the folder deviceOf last asked about, and its answer
     std::optional<dev_t> m_device;
-    std::unique_ptr<Workers> m_workers;  // started with the first small file
-    std::list<Task> m_finished;          // back from the workers, to be settled here
-    // What the filesystems turned out to lack; shared by the workers.
-    std::atomic<bool> m_tryClone{true};
-    std::atomic<bool> m_tryCopyRange{true};
-    std::atomic<bool> m_tryUnnamed{true};
+    CopyWorkers m_workers;  // last: its threads use the members above
 };
 
 }  // namespace kv

@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "platform/fs/errortext.h"
 #include "platform/fs/paths.h"
 
 namespace kv {
@@ -18,10 +17,6 @@ bool unreserved(unsigned char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
            c == '_' || c == '.' || c == '!' || c == '~' || c == '*' || c == '\'' || c == '(' || c == ')' ||
            c == '/';
-}
-
-std::string quoted(const std::string& path) {
-    return "\xE2\x80\x9C" + path + "\xE2\x80\x9D";
 }
 
 // Candidate names inside files/: "name", "name.2", "name.3", ...; short enough that the info file's
@@ -178,19 +173,21 @@ int Trash::tryTrashDir(const std::string& trashDir, const std::string& path, con
     return -EEXIST;
 }
 
-int Trash::trash(const std::string& given, TrashedItem& out, std::string& message) {
+int Trash::trash(const std::string& given, TrashedItem& out, JobReport& report) {
+    report = {JobAction::Trash, given, 0, JobProblem::Errno, {}};
     struct stat st {};
     if (given.empty() || given[0] != '/') {
-        message = "Cannot move " + quoted(given) + " to the trash: not an absolute path.";
+        report.error = EINVAL;
+        report.problem = JobProblem::NotAbsolute;
         return -EINVAL;
     }
     if (const int r = m_ops.lstat(given, st); r != 0) {
-        message = "Cannot move " + quoted(given) + " to the trash: " + errorText(-r);
+        report.error = -r;
         return r;
     }
     std::string parent;
     if (const int r = m_ops.realPath(paths::parentOf(given), parent); r != 0) {
-        message = "Cannot move " + quoted(given) + " to the trash: " + errorText(-r);
+        report.error = -r;
         return r;
     }
     const std::string path = paths::join(parent, paths::baseName(given));
@@ -201,7 +198,8 @@ int Trash::trash(const std::string& given, TrashedItem& out, std::string& messag
     const std::string topTrash = paths::join(top, ".Trash-" + uid);
     if (paths::isSameOrInside(path, homeReal) || paths::isSameOrInside(path, topTrash) ||
         paths::isSameOrInside(homeReal, path)) {
-        message = "Cannot move " + quoted(given) + " to the trash: it is the trash or inside it.";
+        report.error = EPERM;
+        report.problem = JobProblem::InsideTrash;
         return -EPERM;
     }
 
@@ -231,25 +229,27 @@ int Trash::trash(const std::string& given, TrashedItem& out, std::string& messag
         }
     }
     if (r != 0) {
-        message = "Cannot move " + quoted(given) +
-                  " to the trash: " + (r == -EXDEV ? std::string("its volume has no trash.") : errorText(-r));
+        report.error = -r;
+        report.problem = r == -EXDEV ? JobProblem::NoTrash : JobProblem::Errno;
     }
     return r;
 }
 
-int Trash::restore(const TrashedItem& item, std::string& message) {
+int Trash::restore(const TrashedItem& item, JobReport& report) {
+    report = {JobAction::Restore, item.originalPath, 0, JobProblem::Errno, {}};
     struct stat st {};
     if (m_ops.lstat(item.trashedPath, st) != 0) {
-        message = "Cannot restore " + quoted(item.originalPath) + ": it is no longer in the trash.";
+        report.error = ENOENT;
+        report.problem = JobProblem::NotInTrash;
         return -ENOENT;
     }
     if (const int r = ensureDir(paths::parentOf(item.originalPath)); r != 0) {
-        message = "Cannot restore " + quoted(item.originalPath) + ": " + errorText(-r);
+        report.error = -r;
         return r;
     }
     if (const int r = m_ops.rename(item.trashedPath, item.originalPath, true); r != 0) {
-        message = "Cannot restore " + quoted(item.originalPath) + ": " +
-                  (r == -EEXIST ? std::string("another item has taken its place.") : errorText(-r));
+        report.error = -r;
+        report.problem = r == -EEXIST ? JobProblem::PlaceTaken : JobProblem::Errno;
         return r;
     }
     m_ops.unlink(item.infoPath);

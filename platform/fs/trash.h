@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "platform/fs/fsops.h"
+#include "platform/fs/jobreport.h"
 #include "platform/fs/trasheditem.h"
 
 namespace kv {
@@ -20,12 +21,12 @@ class Trash {
     explicit Trash(FsOps& ops, std::string homeTrash = {});
 
     // Moves path (absolute) into a trash. On failure returns -errno (or -EPERM for a refusal) and
-    // sets message to a sentence for the user.
-    int trash(const std::string& path, TrashedItem& out, std::string& message);
+    // says why in report.
+    int trash(const std::string& path, TrashedItem& out, JobReport& report);
 
     // Puts a trashed item back where it was, recreating missing parent folders; never replaces an
     // item that has taken its place (-EEXIST).
-    int restore(const TrashedItem& item, std::string& message);
+    int restore(const TrashedItem& item, JobReport& report);
 
     const std::string& homeTrash() const { return m_home; }
 

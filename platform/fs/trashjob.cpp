@@ -20,13 +20,13 @@ void TrashJob::trashAll(JobContext& ctx, const std::vector<std::string>& paths,
         ctx.setCurrent(p);
         for (;;) {
             TrashedItem item;
-            std::string message;
-            const int r = trash.trash(p, item, message);
+            JobReport report;
+            const int r = trash.trash(p, item, report);
             if (r == 0) {
                 ctx.undo().trashed.push_back(item);
                 break;
             }
-            ErrorRequest req{p, "trash", message, -r, r != -EPERM && r != -EINVAL};
+            ErrorRequest req{p, JobAction::Trash, report, r != -EPERM && r != -EINVAL};
             if (ctx.askError(req) == ErrorChoice::Skip) {
                 break;
             }

@@ -1,6 +1,5 @@
 #include "platform/fs/undojob.h"
 
-#include "platform/fs/errortext.h"
 #include "platform/fs/jobcontext.h"
 #include "platform/fs/transfer.h"
 #include "platform/fs/trash.h"
@@ -9,10 +8,6 @@
 namespace kv {
 
 namespace {
-
-std::string quoted(const std::string& s) {
-    return "\xE2\x80\x9C" + s + "\xE2\x80\x9D";
-}
 
 bool exists(FsOps& ops, const std::string& path) {
     struct stat st {};
@@ -31,7 +26,7 @@ void undo(JobContext& ctx, const UndoInfo& info, const std::string& homeTrash) {
                 if (exists(ops, it->second)) {
                     back.push_back({it->second, it->first});
                 } else {
-                    ctx.noteSkipped("Cannot undo: " + quoted(it->second) + " no longer exists.");
+                    ctx.noteSkipped({JobAction::Undo, it->second, ENOENT, JobProblem::Gone});
                 }
             }
             Transfer(ctx, TransferMode::Move).run(back);
@@ -44,7 +39,7 @@ void undo(JobContext& ctx, const UndoInfo& info, const std::string& homeTrash) {
                 if (exists(ops, p)) {
                     present.push_back(p);
                 } else {
-                    ctx.noteSkipped("Cannot undo: " + quoted(p) + " no longer exists.");
+                    ctx.noteSkipped({JobAction::Undo, p, ENOENT, JobProblem::Gone});
                 }
             }
             ctx.undo().kind = UndoInfo::Kind::Trash;
@@ -55,9 +50,9 @@ void undo(JobContext& ctx, const UndoInfo& info, const std::string& homeTrash) {
             for (const std::string& p : info.created) {
                 const int r = ops.rmdir(p);
                 if (r == -ENOTEMPTY || r == -EEXIST) {
-                    ctx.noteSkipped("Cannot undo: the folder " + quoted(p) + " is no longer empty.");
+                    ctx.noteSkipped({JobAction::Undo, p, -r, JobProblem::NotEmpty});
                 } else if (r != 0) {
-                    ctx.noteSkipped("Cannot undo: " + quoted(p) + ": " + errorText(-r));
+                    ctx.noteSkipped({JobAction::Undo, p, -r});
                 }
             }
             return;
@@ -66,9 +61,9 @@ void undo(JobContext& ctx, const UndoInfo& info, const std::string& homeTrash) {
             ctx.setTotals(0, info.trashed.size());
             for (auto it = info.trashed.rbegin(); it != info.trashed.rend(); ++it) {
                 ctx.checkpoint();
-                std::string message;
-                if (trash.restore(*it, message) != 0) {
-                    ctx.noteSkipped("Cannot undo: " + message);
+                JobReport report;
+                if (trash.restore(*it, report) != 0) {
+                    ctx.noteSkipped(std::move(report));
                 }
                 ctx.addItems(1);
             }

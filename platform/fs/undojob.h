@@ -11,7 +11,7 @@ namespace kv {
 // rules as any move, the resolver asked if the old place is taken), copies go to the trash (so an
 // undo never destroys data), a new folder is removed while still empty, trashed items are restored.
 // What can no longer be undone (the item is gone, the folder filled) is reported in the result's
-// messages. The undo job's own UndoInfo redoes a move or rename.
+// reports. The undo job's own UndoInfo redoes a move or rename.
 class UndoJob : public FileJob {
   public:
     explicit UndoJob(UndoInfo info, std::string homeTrash = {});

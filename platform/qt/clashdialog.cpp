@@ -10,23 +10,9 @@
 #include <QVBoxLayout>
 
 #include "platform/qt/foldermodel.h"
+#include "platform/qt/jobtexts.h"
 
 namespace kv {
-
-namespace {
-
-QString nameOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return FolderModel::displayName(slash == std::string::npos ? path : path.substr(slash + 1));
-}
-
-QString folderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return FolderModel::displayName(slash == 0 ? "/"
-                                               : path.substr(0, slash == std::string::npos ? 0 : slash));
-}
-
-}  // namespace
 
 QString ClashDialog::describeItem(bool isDir, std::uint64_t size, std::int64_t mtimeNs) {
     const QString date =
@@ -39,18 +25,10 @@ QString ClashDialog::describeItem(bool isDir, std::uint64_t size, std::int64_t m
 
 ClashDialog::ClashDialog(const ClashRequest& r, QWidget* parent) : QDialog(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(r.merge() ? tr("Folder already exists") : tr("File already exists"));
+    setWindowTitle(JobTexts::clashTitle(r));
     auto* layout = new QVBoxLayout(this);
 
-    QString headline;
-    if (r.caseOnly)
-        headline = tr("“%1” differs only in letter case from “%2”, which is already in “%3”.")
-                       .arg(nameOf(r.source), nameOf(r.target), folderOf(r.target));
-    else if (r.merge())
-        headline = tr("A folder named “%1” is already in “%2”.").arg(nameOf(r.target), folderOf(r.target));
-    else
-        headline = tr("An item named “%1” is already in “%2”.").arg(nameOf(r.target), folderOf(r.target));
-    auto* head = new QLabel(headline);
+    auto* head = new QLabel(JobTexts::clashHeadline(r));
     head->setWordWrap(true);
     head->setTextFormat(Qt::PlainText);
     layout->addWidget(head);
@@ -60,7 +38,7 @@ ClashDialog::ClashDialog(const ClashRequest& r, QWidget* parent) : QDialog(paren
     auto* existing = new QLabel(describeItem(r.targetIsDir, r.targetSize, r.targetMtimeNs));
     existing->setObjectName("existing");
     grid->addWidget(existing, 0, 1);
-    grid->addWidget(new QLabel(tr("New, from “%1”:").arg(folderOf(r.source))), 1, 0);
+    grid->addWidget(new QLabel(tr("New, from “%1”:").arg(JobTexts::folderName(r.source))), 1, 0);
     auto* incoming = new QLabel(describeItem(r.sourceIsDir, r.sourceSize, r.sourceMtimeNs));
     incoming->setObjectName("incoming");
     grid->addWidget(incoming, 1, 1);

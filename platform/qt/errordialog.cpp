@@ -6,13 +6,15 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "platform/qt/jobtexts.h"
+
 namespace kv {
 
 ErrorDialog::ErrorDialog(const ErrorRequest& r, QWidget* parent) : QDialog(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(tr("Could not %1").arg(QString::fromStdString(r.action)));
+    setWindowTitle(JobTexts::errorTitle(r));
     auto* layout = new QVBoxLayout(this);
-    auto* text = new QLabel(QString::fromUtf8(r.message.data(), static_cast<qsizetype>(r.message.size())));
+    auto* text = new QLabel(JobTexts::sentence(r.report));
     text->setObjectName("message");
     text->setWordWrap(true);
     text->setTextFormat(Qt::PlainText);

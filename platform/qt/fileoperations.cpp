@@ -17,6 +17,7 @@
 #include "platform/qt/dialogresolver.h"
 #include "platform/qt/errordialog.h"
 #include "platform/qt/foldermodel.h"
+#include "platform/qt/jobtexts.h"
 #include "platform/qt/progresswindow.h"
 #include "platform/qt/undostack.h"
 
@@ -226,14 +227,12 @@ void FileOperations::finished(quint64 id, const JobResult& result) {
     if (job->window) job->window->deleteLater();
     if (job->question) job->question->close();  // its late answer goes nowhere: the job has ended
     if (job->undoable) m_undo->push(result.undo);
-    if (!result.messages.empty()) {
+    if (!result.reports.empty()) {
         QString text = job->title + ":";
-        const size_t shown = std::min<size_t>(result.messages.size(), 10);
-        for (size_t k = 0; k < shown; ++k)
-            text += "\n" + QString::fromUtf8(result.messages[k].data(),
-                                             static_cast<qsizetype>(result.messages[k].size()));
-        if (result.messages.size() > shown)
-            text += "\n" + tr("… and %1 more.").arg(result.messages.size() - shown);
+        const size_t shown = std::min<size_t>(result.reports.size(), 10);
+        for (size_t k = 0; k < shown; ++k) text += "\n" + JobTexts::sentence(result.reports[k]);
+        if (result.reports.size() > shown)
+            text += "\n" + tr("… and %1 more.").arg(result.reports.size() - shown);
         report(job->origin, text);
     }
     if (job->done) job->done(result);

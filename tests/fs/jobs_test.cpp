@@ -97,7 +97,7 @@ TEST(TransferJob, MoveAcrossFilesystems) {
     writeFile(src / "d/x", std::string(100000, 'x'));
     ASSERT_EQ(symlink("x", (src / "d/l").c_str()), 0);
     const JobResult r = transfer(TransferMode::Move, {src / "d"}, dst.path());
-    EXPECT_TRUE(r.ok()) << (r.messages.empty() ? "" : r.messages[0]);
+    EXPECT_TRUE(r.ok()) << (r.reports.empty() ? "" : r.reports[0].path);
     EXPECT_FALSE(exists(src / "d"));
     EXPECT_EQ(readFile(dst / "d/x"), std::string(100000, 'x'));
     EXPECT_TRUE(exists(dst / "d/l"));
@@ -121,8 +121,8 @@ TEST(TransferJob, FolderIntoItselfIsRefused) {
         const JobResult r = transfer(row.mode, {dir / "a"}, row.target, resolver);
         ASSERT_EQ(resolver->errors.size(), 1u) << row.target;
         EXPECT_FALSE(resolver->errors[0].canRetry);
-        EXPECT_NE(resolver->errors[0].message.find("into itself"), std::string::npos);
-        EXPECT_EQ(r.messages.size(), 1u);
+        EXPECT_EQ(resolver->errors[0].report.problem, JobProblem::IntoItself);
+        EXPECT_EQ(r.reports.size(), 1u);
         EXPECT_EQ(readFile(dir / "a/file"), "keep");
         EXPECT_FALSE(exists(dir / "a/b/a"));
     }
@@ -477,8 +477,8 @@ TEST(UndoJob, CopyAndMoveUndo) {
     EXPECT_EQ(readFile(dir / "f"), "x");
     UndoJob again(moved.undo);  // the item is no longer where the move put it
     const JobResult r = runJob(again);
-    ASSERT_EQ(r.messages.size(), 1u);
-    EXPECT_NE(r.messages[0].find("no longer exists"), std::string::npos);
+    ASSERT_EQ(r.reports.size(), 1u);
+    EXPECT_EQ(r.reports[0].problem, JobProblem::Gone);
 }
 
 TEST(DeleteJob, RemovesTreeButNotLinkTargets) {

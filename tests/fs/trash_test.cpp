@@ -35,8 +35,8 @@ TEST(Trash, HomeTrashInfoIsValidAndRestores) {
     for (const std::string& n : names) {
         writeFile(dir / n, n);
         TrashedItem item;
-        std::string message;
-        ASSERT_EQ(trash.trash(dir / n, item, message), 0) << message;
+        JobReport message;
+        ASSERT_EQ(trash.trash(dir / n, item, message), 0) << message.error;
         EXPECT_FALSE(exists(dir / n));
         EXPECT_EQ(item.trashedPath, dir / "home/Trash/files/" + n);
         EXPECT_EQ(item.infoPath, dir / "home/Trash/info/" + n + ".trashinfo");
@@ -46,12 +46,12 @@ TEST(Trash, HomeTrashInfoIsValidAndRestores) {
     // The same name again gets its own entry.
     writeFile(dir / "plain.txt", "second");
     TrashedItem second;
-    std::string message;
+    JobReport message;
     ASSERT_EQ(trash.trash(dir / "plain.txt", second, message), 0);
     EXPECT_NE(second.trashedPath, items[0].trashedPath);
     EXPECT_EQ(readFile(second.trashedPath), "second");
 
-    ASSERT_EQ(trash.restore(items[2], message), 0) << message;
+    ASSERT_EQ(trash.restore(items[2], message), 0) << message.error;
     EXPECT_EQ(readFile(dir / names[2]), names[2]);
     EXPECT_FALSE(exists(items[2].infoPath));
     // A restore never replaces what took the old place.
@@ -67,7 +67,7 @@ TEST(Trash, RefusesTheTrashItself) {
     Trash trash(ops, dir / "Trash");
     writeFile(dir / "f", "");
     TrashedItem item;
-    std::string message;
+    JobReport message;
     ASSERT_EQ(trash.trash(dir / "f", item, message), 0);
     EXPECT_NE(trash.trash(item.trashedPath, item, message), 0);
     EXPECT_NE(trash.trash(dir / "Trash", item, message), 0);
@@ -85,7 +85,7 @@ TEST(Trash, OtherVolumeUsesItsOwnTrash) {
     job.start();
     job.wait();
     const JobResult r = job.result();
-    ASSERT_TRUE(r.ok()) << r.messages[0];
+    ASSERT_TRUE(r.ok()) << r.reports[0].error;
     ASSERT_EQ(r.undo.trashed.size(), 1u);
     const TrashedItem& item = r.undo.trashed[0];
     const std::string topTrash = "/dev/shm/.Trash-" + std::to_string(getuid());

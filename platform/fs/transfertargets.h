@@ -1,0 +1,40 @@
+#pragma once
+
+#include <sys/stat.h>
+#include <string>
+#include <unordered_set>
+
+#include "platform/fs/nameclashes.h"
+#include "platform/fs/transfertarget.h"
+
+namespace kv {
+
+class JobContext;
+
+// Where the items of one transfer go: a name that is taken (also one that differs only in letter
+// case) goes to the resolver, and the answer decides the target (replace, merge, another name, or
+// none). Knows the folders the job made and the names it placed, so a clash is looked up on disk only
+// where something else could have put it.
+class TransferTargets {
+  public:
+    TransferTargets(JobContext& ctx, bool move);
+
+    // False when the item is not to go anywhere (Skip, or a move onto itself). firstLook: the first
+    // question for this item, before anything was tried; in a folder the job made, the disk need not
+    // be asked then.
+    bool resolve(const std::string& src, const struct stat& st, TransferTarget& dest, bool firstLook = false);
+    // A case-only clash the user agreed to replace goes once the new item has its name.
+    void removeReplaced(const TransferTarget& dest);
+
+    void noteCreated(const std::string& path, bool isDir);
+    void noteRemoved(const std::string& path);
+    bool madeByJob(const std::string& dir) const { return m_createdDirs.count(dir) != 0; }
+
+  private:
+    JobContext& m_ctx;
+    bool m_move;
+    NameClashes m_names;
+    std::unordered_set<std::string> m_createdDirs;
+};
+
+}  // namespace kv
