@@ -22,6 +22,8 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <random>
+#include <thread>
 
 namespace kv {
 
@@ -41,8 +43,41 @@ std::string folderOf(const std::string& path) {
     return sep == std::string::npos ? std::string() : path.substr(0, sep);
 }
 
-enum class ReadResult { Ok, Missing, Failed };
+using FileIdentity = std::array<std::uint64_t, 8>;
+
+enum class ReadResult { Ok, Unchanged, Missing, Failed, NotRegular, TooLarge };
 enum class KeepResult { Done, NameTaken, Failed };
+
+// Our temporary files are "<file>.tmp-" and letters, digits and dashes; nothing else is ever removed.
+bool isTemporaryOf(const std::string& name, const std::string& base) {
+    const std::string prefix = base + ".tmp-";
+    if (name.size() <= prefix.size() || name.size() > prefix.size() + 32 || name.rfind(prefix, 0) != 0) {
+        return false;
+    }
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-';
+    });
+}
+
+// Waits for the lock in short steps, so that a program holding it for long cannot freeze the caller.
+template <typename TryLock>
+bool lockWithin(std::chrono::milliseconds wait, TryLock&& tryLock) {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    for (;;) {
+        switch (tryLock()) {
+            case 1:
+                return true;
+            case -1:
+                return false;
+            default:
+                break;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
 
 #ifdef _WIN32
 
@@ -85,7 +120,9 @@ class Handle {
 // Readers share delete access, so a writer can rename a new file over the one being read.
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-ReadResult readWhole(const std::string& path, std::string& text) {
+// Reads the regular file at `path` unless `unchanged` recognises its identity.
+ReadResult readHive(const std::string& path, const std::function<bool(const FileIdentity&)>& unchanged,
+                    FileIdentity& identity, std::string& text) {
     Handle f(::CreateFileW(widen(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!f.valid()) {
@@ -93,6 +130,33 @@ ReadResult readWhole(const std::string& path, std::string& text) {
         return (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) ? ReadResult::Missing
                                                                             : ReadResult::Failed;
     }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (::GetFileType(f.get()) != FILE_TYPE_DISK) {
+        return ReadResult::NotRegular;
+    }
+    if (!::GetFileInformationByHandle(f.get(), &info)) {
+        return ReadResult::Failed;
+    }
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return ReadResult::NotRegular;
+    }
+    const std::uint64_t size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    identity = {
+        info.dwVolumeSerialNumber,
+        (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow,
+        size,
+        (std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) | info.ftLastWriteTime.dwLowDateTime,
+        (std::uint64_t{info.ftCreationTime.dwHighDateTime} << 32) | info.ftCreationTime.dwLowDateTime,
+        0,
+        0,
+        0};
+    if (size > FileRegistry::kMaxFileSize) {
+        return ReadResult::TooLarge;
+    }
+    if (unchanged(identity)) {
+        return ReadResult::Unchanged;
+    }
+    text.reserve(static_cast<std::size_t>(size));
     char buf[65536];
     for (;;) {
         DWORD n = 0;
@@ -103,17 +167,28 @@ ReadResult readWhole(const std::string& path, std::string& text) {
             return ReadResult::Ok;
         }
         text.append(buf, n);
+        if (text.size() > FileRegistry::kMaxFileSize) {
+            return ReadResult::TooLarge;
+        }
     }
 }
 
 class FileLock {
   public:
-    explicit FileLock(const std::string& path)
+    FileLock(const std::string& path, std::chrono::milliseconds wait)
         : m_file(::CreateFileW(widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)) {
-        OVERLAPPED whole{};
-        m_locked = m_file.valid() &&
-                   ::LockFileEx(m_file.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole);
+        if (!m_file.valid() || ::GetFileType(m_file.get()) != FILE_TYPE_DISK) {
+            return;
+        }
+        m_locked = lockWithin(wait, [this] {
+            OVERLAPPED whole{};
+            if (::LockFileEx(m_file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
+                             MAXDWORD, &whole)) {
+                return 1;
+            }
+            return ::GetLastError() == ERROR_LOCK_VIOLATION ? 0 : -1;
+        });
     }
     bool locked() const { return m_locked; }
 
@@ -122,7 +197,31 @@ class FileLock {
     bool m_locked = false;
 };
 
-std::string writeTemp(const std::string& path, std::string_view text) {
+// A flushed temporary file beside the hive, not yet in place.
+struct TempFile {
+    std::string name;
+};
+
+// Removes a temporary file of ours unless a writer still has it open (it does so without sharing).
+void removeIfAbandoned(const std::string& path) {
+    ::DeleteFileW(widen(path).c_str());
+}
+
+// Where a change is written: the hive path itself, unless it holds something a write must not replace.
+std::optional<std::string> writeTarget(const std::string& path) {
+    const DWORD attrs = ::GetFileAttributesW(widen(path).c_str());
+    if (attrs == INVALID_FILE_ATTRIBUTES) {
+        const DWORD err = ::GetLastError();
+        return (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) ? std::optional(path)
+                                                                            : std::nullopt;
+    }
+    if ((attrs & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) != 0) {
+        return std::nullopt;
+    }
+    return path;
+}
+
+bool writeTemp(const std::string& path, std::string_view text, TempFile& out) {
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string temp =
@@ -133,7 +232,7 @@ std::string writeTemp(const std::string& path, std::string_view text) {
             if (::GetLastError() == ERROR_FILE_EXISTS) {
                 continue;
             }
-            return {};
+            return false;
         }
         bool ok = true;
         while (ok && !text.empty()) {
@@ -146,17 +245,18 @@ std::string writeTemp(const std::string& path, std::string_view text) {
         ok = f.close() && ok;
         if (!ok) {
             ::DeleteFileW(widen(temp).c_str());
-            return {};
+            return false;
         }
-        return temp;
+        out.name = temp;
+        return true;
     }
-    return {};
+    return false;
 }
 
-bool replaceWith(const std::string& temp, const std::string& path) {
+bool replaceWith(TempFile& temp, const std::string& path) {
     // A reader that has the old file open (without the lock) can hold up the replacement for a moment.
     for (int attempt = 0; attempt < 50; ++attempt) {
-        if (::MoveFileExW(widen(temp).c_str(), widen(path).c_str(),
+        if (::MoveFileExW(widen(temp.name).c_str(), widen(path).c_str(),
                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             return true;
         }
@@ -169,8 +269,8 @@ bool replaceWith(const std::string& temp, const std::string& path) {
     return false;
 }
 
-void removeFile(const std::string& path) {
-    ::DeleteFileW(widen(path).c_str());
+void discard(TempFile& temp) {
+    ::DeleteFileW(widen(temp.name).c_str());
 }
 
 KeepResult keepAs(const std::string& path, const std::string& target) {
@@ -205,15 +305,17 @@ std::filesystem::path fsPath(const std::string& s) {
 
 class Fd {
   public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    ~Fd() { reset(); }
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
     int get() const { return m_fd; }
+    void reset(int fd = -1) {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+        m_fd = fd;
+    }
     // Closing reports the last write-back errors, so a write is only done once close succeeded.
     bool close() {
         const int fd = m_fd;
@@ -225,11 +327,44 @@ class Fd {
     int m_fd;
 };
 
-ReadResult readWhole(const std::string& path, std::string& text) {
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+// Reads the regular file at `path` unless `unchanged` recognises its identity.
+ReadResult readHive(const std::string& path, const std::function<bool(const FileIdentity&)>& unchanged,
+                    FileIdentity& identity, std::string& text) {
+    // Decided before opening: opening a pipe can block for ever and opening a device has effects of
+    // its own. The check is repeated on the open file in case the path changed in between.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return (errno == ENOENT || errno == ENOTDIR) ? ReadResult::Missing : ReadResult::Failed;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return ReadResult::NotRegular;
+    }
+    Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (fd.get() < 0) {
         return (errno == ENOENT || errno == ENOTDIR) ? ReadResult::Missing : ReadResult::Failed;
     }
+    if (::fstat(fd.get(), &st) != 0) {
+        return ReadResult::Failed;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return ReadResult::NotRegular;
+    }
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    identity = {static_cast<std::uint64_t>(st.st_dev),
+                static_cast<std::uint64_t>(st.st_ino),
+                size,
+                static_cast<std::uint64_t>(st.st_mtim.tv_sec),
+                static_cast<std::uint64_t>(st.st_mtim.tv_nsec),
+                static_cast<std::uint64_t>(st.st_ctim.tv_sec),
+                static_cast<std::uint64_t>(st.st_ctim.tv_nsec),
+                0};
+    if (size > FileRegistry::kMaxFileSize) {
+        return ReadResult::TooLarge;
+    }
+    if (unchanged(identity)) {
+        return ReadResult::Unchanged;
+    }
+    text.reserve(static_cast<std::size_t>(size));
     char buf[65536];
     for (;;) {
         const ssize_t n = ::read(fd.get(), buf, sizeof buf);
@@ -243,20 +378,30 @@ ReadResult readWhole(const std::string& path, std::string& text) {
             return ReadResult::Ok;
         }
         text.append(buf, static_cast<std::size_t>(n));
+        // The file may grow while it is read.
+        if (text.size() > FileRegistry::kMaxFileSize) {
+            return ReadResult::TooLarge;
+        }
     }
 }
 
 class FileLock {
   public:
-    explicit FileLock(const std::string& path)
-        : m_fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
-        if (m_fd.get() < 0) {
+    FileLock(const std::string& path, std::chrono::milliseconds wait) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+            return;  // a pipe or a device put in its place is not ours to open
+        }
+        m_fd.reset(::open(path.c_str(), O_RDWR | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600));
+        if (m_fd.get() < 0 || ::fstat(m_fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
             return;
         }
-        int rc;
-        while ((rc = ::flock(m_fd.get(), LOCK_EX)) != 0 && errno == EINTR) {
-        }
-        m_locked = rc == 0;
+        m_locked = lockWithin(wait, [this] {
+            if (::flock(m_fd.get(), LOCK_EX | LOCK_NB) == 0) {
+                return 1;
+            }
+            return (errno == EWOULDBLOCK || errno == EINTR) ? 0 : -1;
+        });
     }
     bool locked() const { return m_locked; }
 
@@ -265,36 +410,138 @@ class FileLock {
     bool m_locked = false;
 };
 
-std::string writeTemp(const std::string& path, std::string_view text) {
-    std::string temp = path + ".tmp-XXXXXX";
-    Fd out(::mkostemp(temp.data(), O_CLOEXEC));
-    if (out.get() < 0) {
-        return {};
-    }
-    bool ok = true;
-    while (ok && !text.empty()) {
-        const ssize_t n = ::write(out.get(), text.data(), text.size());
+// A flushed temporary file beside the hive, not yet in place. Its writer holds it locked until then,
+// so that removing the temporaries of dead writers never takes a live one's.
+struct TempFile {
+    std::string name;
+    Fd fd;
+};
+
+bool writeAll(int fd, std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t n = ::write(fd, text.data(), text.size());
         if (n < 0) {
-            ok = errno == EINTR;
-            continue;
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
         }
         text.remove_prefix(static_cast<std::size_t>(n));
     }
-    ok = ok && ::fsync(out.get()) == 0;
-    ok = out.close() && ok;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return {};
+    return ::fsync(fd) == 0;
+}
+
+std::string randomSuffix() {
+    static constexpr std::string_view kChars =
+        "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    thread_local std::mt19937 rng(std::random_device{}() ^ static_cast<unsigned>(::getpid()));
+    std::string out;
+    for (int i = 0; i < 6; ++i) {
+        out += kChars[rng() % kChars.size()];
     }
-    return temp;
+    return out;
 }
 
-bool replaceWith(const std::string& temp, const std::string& path) {
-    return ::rename(temp.c_str(), path.c_str()) == 0;
+#ifdef O_TMPFILE
+// Gives the unnamed file a temporary name beside `path`, from which it is renamed into place: linking
+// cannot replace the old file, and a rename needs a name.
+bool nameUnnamed(int fd, const std::string& path, std::string& name) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string candidate = path + ".tmp-" + randomSuffix();
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+            (errno != EEXIST && ::linkat(fd, "", AT_FDCWD, candidate.c_str(), AT_EMPTY_PATH) == 0)) {
+            name = candidate;
+            return true;
+        }
+        if (errno != EEXIST) {
+            return false;
+        }
+    }
+    return false;
+}
+#endif
+
+// The file is written without a name where the filesystem allows (O_TMPFILE), so that a writer killed
+// meanwhile leaves nothing behind; it is named only for the moment before the rename.
+bool writeTemp(const std::string& path, std::string_view text, TempFile& out) {
+#ifdef O_TMPFILE
+    const std::string folder = folderOf(path);
+    out.fd.reset(::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+    if (out.fd.get() >= 0) {
+        if (::flock(out.fd.get(), LOCK_EX) != 0 || !writeAll(out.fd.get(), text)) {
+            out.fd.reset();
+            return false;
+        }
+        if (nameUnnamed(out.fd.get(), path, out.name)) {
+            return true;
+        }
+        out.fd.reset();  // no way to name it here (no /proc, say): write a named file instead
+    }
+#endif
+    std::string name = path + ".tmp-XXXXXX";
+    out.fd.reset(::mkostemp(name.data(), O_CLOEXEC));
+    if (out.fd.get() < 0) {
+        return false;
+    }
+    if (::flock(out.fd.get(), LOCK_EX) != 0 || !writeAll(out.fd.get(), text)) {
+        ::unlink(name.c_str());
+        out.fd.reset();
+        return false;
+    }
+    out.name = std::move(name);
+    return true;
 }
 
-void removeFile(const std::string& path) {
-    ::unlink(path.c_str());
+bool replaceWith(TempFile& temp, const std::string& path) {
+    const bool ok = ::rename(temp.name.c_str(), path.c_str()) == 0;
+    // Written and flushed before, so closing has nothing left to report.
+    temp.fd.reset();
+    return ok;
+}
+
+void discard(TempFile& temp) {
+    ::unlink(temp.name.c_str());
+    temp.fd.reset();
+}
+
+// Removes a temporary file of ours that no writer holds locked any more.
+void removeIfAbandoned(const std::string& path) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+    struct stat st {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return;
+    }
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) {
+        ::unlink(path.c_str());
+    }
+}
+
+// Where a change is written: the hive path itself, or the regular file a link there leads to, so that
+// a link the user made (to a file kept with other dotfiles, say) stays a link. Nothing when the path
+// holds something a write must not replace: a pipe, a device, a folder, a link to one of them, or a
+// link that leads nowhere.
+std::optional<std::string> writeTarget(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        return errno == ENOENT ? std::optional(path) : std::nullopt;
+    }
+    if (S_ISREG(st.st_mode)) {
+        return path;
+    }
+    if (!S_ISLNK(st.st_mode)) {
+        return std::nullopt;
+    }
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (real == nullptr) {
+        return std::nullopt;
+    }
+    std::string target(real);
+    std::free(real);
+    if (::stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return std::nullopt;
+    }
+    return target;
 }
 
 KeepResult keepAs(const std::string& path, const std::string& target) {
@@ -345,6 +592,24 @@ bool keepAside(const std::string& path) {
     return false;
 }
 
+// Temporary files are only made under the lock, so any found while holding it belong to writers that
+// were killed before renaming theirs; each is still checked to be ours and unheld before it goes.
+void removeAbandonedTemporaries(const std::string& path) {
+    const std::size_t sep = path.find_last_of(kPathSeparators);
+    const std::size_t baseStart = sep == std::string::npos ? 0 : sep + 1;
+    const std::string base = path.substr(baseStart);
+    const std::string folder = folderOf(path);
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(fsPath(folder.empty() ? "." : folder), ec), end;
+         !ec && it != end; it.increment(ec)) {
+        const std::u8string u8 = it->path().filename().u8string();
+        const std::string name(u8.begin(), u8.end());
+        if (isTemporaryOf(name, base)) {
+            removeIfAbandoned(path.substr(0, baseStart) + name);
+        }
+    }
+}
+
 }  // namespace
 
 FileRegistry::FileRegistry(std::string hivePath) : m_path(std::move(hivePath)) {}
@@ -392,22 +657,31 @@ std::string FileRegistry::userHivePath() {
 }
 
 FileRegistry::Snapshot FileRegistry::load() const {
-    Snapshot snap;
+    static const auto kEmpty = std::make_shared<const Hive>();
+    FileIdentity identity{};
     std::string text;
-    switch (readWhole(m_path, text)) {
+    const auto unchanged = [this](const FileIdentity& id) {
+        return m_lastParse.has_value() && m_lastParse->identity == id;
+    };
+    switch (readHive(m_path, unchanged, identity, text)) {
+        case ReadResult::Unchanged:
+            return m_lastParse->snapshot;
         case ReadResult::Missing:
-            return snap;
+            return {kEmpty, FileState::Missing};
         case ReadResult::Failed:
-            snap.unreadable = true;
-            return snap;
+            return {kEmpty, FileState::Unreadable};
+        case ReadResult::NotRegular:
+            return {kEmpty, FileState::NotRegular};
+        case ReadResult::TooLarge:
+            return {kEmpty, FileState::Corrupt};
         case ReadResult::Ok:
             break;
     }
+    Snapshot snap{kEmpty, FileState::Corrupt};
     if (auto hive = Hive::parse(text)) {
-        snap.hive = std::move(*hive);
-    } else {
-        snap.corrupt = true;
+        snap = {std::make_shared<const Hive>(std::move(*hive)), FileState::Parsed};
     }
+    m_lastParse = ParsedFile{identity, snap};
     return snap;
 }
 
@@ -425,30 +699,42 @@ long FileRegistry::update(const std::function<long(Hive&, bool&)>& change) {
     }
     // The lock lives in its own file: the hive itself is replaced on every write, and a lock on a
     // replaced file would not exclude the next writer.
-    const FileLock lock(m_path + ".lock");
+    const FileLock lock(m_path + ".lock", kLockWait);
     if (!lock.locked()) {
         return kRegAccessDenied;
     }
 
-    Snapshot snap = load();
-    if (snap.unreadable) {
-        return kRegAccessDenied;  // replacing a file we could not read would lose what it holds
+    const Snapshot snap = load();
+    // Replacing a file we could not read would lose what it holds; a pipe or a device at the path
+    // was put there by the user and stays.
+    if (snap.state == FileState::Unreadable || snap.state == FileState::NotRegular) {
+        return kRegAccessDenied;
     }
+    const std::optional<std::string> target = writeTarget(m_path);
+    if (!target) {
+        return kRegAccessDenied;
+    }
+    Hive hive = *snap.hive;
     bool changed = false;
-    const long rc = change(snap.hive, changed);
+    const long rc = change(hive, changed);
     if (rc != kRegSuccess || !changed) {
         return rc;
     }
+    const std::string text = hive.format();
+    if (text.size() > kMaxFileSize) {
+        return kRegAccessDenied;  // it would read back as corrupt
+    }
 
-    const std::string temp = writeTemp(m_path, snap.hive.format());
-    if (temp.empty()) {
+    removeAbandonedTemporaries(*target);
+    TempFile temp;
+    if (!writeTemp(*target, text, temp)) {
         return kRegAccessDenied;
     }
-    if ((snap.corrupt && !keepAside(m_path)) || !replaceWith(temp, m_path)) {
-        removeFile(temp);
+    if ((snap.state == FileState::Corrupt && !keepAside(*target)) || !replaceWith(temp, *target)) {
+        discard(temp);
         return kRegAccessDenied;
     }
-    syncFolder(folder);
+    syncFolder(folderOf(*target));
     return kRegSuccess;
 }
 
@@ -479,7 +765,7 @@ long FileRegistry::resolve(RegHandle parent, const std::string& subKey,
         if (part.empty()) {
             return kRegBadPathname;
         }
-        if (!Hive::canHoldName(part)) {
+        if (!Hive::canHoldName(part) || path.size() == Hive::kMaxDepth) {
             return kRegInvalidParameter;
         }
         path.push_back(part);
@@ -505,7 +791,7 @@ long FileRegistry::openKey(RegHandle parent, const std::string& subKey, RegHandl
     if (const long rc = resolve(parent, subKey, path); rc != kRegSuccess) {
         return rc;
     }
-    if (path.size() > 1 && !load().hive.hasKey(path)) {
+    if (path.size() > 1 && !load().hive->hasKey(path)) {
         return kRegFileNotFound;
     }
     *result = addHandle(std::move(path));
@@ -546,10 +832,10 @@ long FileRegistry::queryValue(RegHandle key, const std::string& valueName, std::
         return kRegInvalidParameter;
     }
     const Snapshot snap = load();
-    if (path.size() > 1 && !snap.hive.hasKey(path)) {
+    if (path.size() > 1 && !snap.hive->hasKey(path)) {
         return kRegKeyDeleted;
     }
-    const Hive::Value* value = snap.hive.findValue(path, valueName);
+    const Hive::Value* value = snap.hive->findValue(path, valueName);
     if (value == nullptr) {
         return kRegFileNotFound;
     }
