@@ -301,8 +301,17 @@ TEST_F(HostileFile, AWriteRemovesTheTemporariesOfDeadWritersOnly) {
 
 TEST_F(HostileFile, WritersKilledMidWriteLeaveNothingBehind) {
     m_reg.WriteRegString(kHkeyCurrentUser, kKey, "StartPage", "start");
+    const auto temporaries = [this] {
+        std::set<std::string> out;
+        for (const std::string& name : names()) {
+            if (name.find(".tmp-") != std::string::npos) {
+                out.insert(name);
+            }
+        }
+        return out;
+    };
     std::mt19937 rng(11);
-    for (int round = 0; round < 60; ++round) {
+    for (int round = 0; round < 30; ++round) {
         const pid_t writer = ::fork();
         ASSERT_GE(writer, 0);
         if (writer == 0) {
@@ -313,12 +322,19 @@ TEST_F(HostileFile, WritersKilledMidWriteLeaveNothingBehind) {
                                    std::string(1 << 20, static_cast<char>('a' + i % 26)));
             }
         }
-        std::this_thread::sleep_for(std::chrono::microseconds(rng() % 20000));
+        // Killed the moment a new temporary file shows, or at a random moment when none does.
+        const std::set<std::string> before = temporaries();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(rng() % 100000);
+        while (std::chrono::steady_clock::now() < deadline && temporaries() == before) {
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
         ::kill(writer, SIGKILL);
         ::waitpid(writer, nullptr, 0);
     }
     m_reg.WriteRegString(kHkeyCurrentUser, kKey, "StartPage", "end");
     EXPECT_EQ(m_reg.ReadRegString(kHkeyCurrentUser, kKey, "StartPage"), "end");
+    const std::size_t big = m_reg.ReadRegString(kHkeyCurrentUser, kKey, "Big").size();
+    EXPECT_TRUE(big == 0 || big == 1u << 20) << big;
     EXPECT_EQ(names(), (std::set<std::string>{"settings.reg", "settings.reg.lock"}));
 }
 
