@@ -206,14 +206,6 @@ std::optional<std::vector<std::string>> splitPath(std::string_view s, std::size_
     }
 }
 
-std::string folded(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        c = lowerAscii(c);
-    }
-    return out;
-}
-
 // Hands out the text's lines one by one; a final newline is followed by one empty line.
 class LineReader {
   public:
@@ -456,8 +448,9 @@ void Hive::formatSection(const Key& key, const std::string& path, bool isRoot, s
 }
 
 const Hive::Key* Hive::findSubkey(const Key& key, std::string_view name) {
-    const auto it = key.subkeyIndex.find(folded(name));
-    return it == key.subkeyIndex.end() ? nullptr : &key.subkeys[it->second];
+    const std::size_t at =
+        key.subkeyIndex.find(name, [&](std::size_t i) -> const std::string& { return key.subkeys[i].name; });
+    return at == NameIndex::npos ? nullptr : &key.subkeys[at];
 }
 
 const Hive::Key* Hive::findKey(const std::vector<std::string>& path) const {
@@ -484,12 +477,14 @@ Hive::Key* Hive::obtainKey(const std::vector<std::string>& path, bool* added) {
     }
     Key* key = &m_top;
     for (const std::string& part : path) {
-        auto [it, isNew] = key->subkeyIndex.try_emplace(folded(part), key->subkeys.size());
+        const auto [at, isNew] = key->subkeyIndex.findOrAdd(
+            part, key->subkeys.size(),
+            [&](std::size_t i) -> const std::string& { return key->subkeys[i].name; });
         if (isNew) {
             key->subkeys.push_back(Key{part, {}, {}, {}, {}});
             *added = true;
         }
-        key = &key->subkeys[it->second];
+        key = &key->subkeys[at];
     }
     return key;
 }
@@ -509,8 +504,9 @@ const Hive::Value* Hive::findValue(const std::vector<std::string>& path, std::st
     if (key == nullptr) {
         return nullptr;
     }
-    const auto it = key->valueIndex.find(folded(name));
-    return it == key->valueIndex.end() ? nullptr : &key->values[it->second];
+    const std::size_t at =
+        key->valueIndex.find(name, [&](std::size_t i) -> const std::string& { return key->values[i].name; });
+    return at == NameIndex::npos ? nullptr : &key->values[at];
 }
 
 bool Hive::setValue(const std::vector<std::string>& path, std::string_view name, std::uint32_t type,
@@ -524,12 +520,13 @@ bool Hive::setValue(const std::vector<std::string>& path, std::string_view name,
 }
 
 void Hive::setValueOf(Key& key, std::string_view name, std::uint32_t type, std::string data) {
-    const auto [it, isNew] = key.valueIndex.try_emplace(folded(name), key.values.size());
+    const auto [at, isNew] = key.valueIndex.findOrAdd(
+        name, key.values.size(), [&](std::size_t i) -> const std::string& { return key.values[i].name; });
     if (isNew) {
         key.values.push_back(Value{std::string(name), type, std::move(data)});
     } else {
         // The name that created the value stays; only type and data change.
-        Value& v = key.values[it->second];
+        Value& v = key.values[at];
         v.type = type;
         v.data = std::move(data);
     }

@@ -1,11 +1,12 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/registry/nameindex.h"
 
 namespace kv {
 
@@ -60,15 +61,12 @@ class Hive {
     static bool canHoldName(std::string_view name);
 
   private:
-    // Folded name to position in the owner's vector, which only ever grows.
-    using NameIndex = std::map<std::string, std::size_t, std::less<>>;
-
     struct Key {
         std::string name;
         std::vector<Value> values;
         std::vector<Key> subkeys;
-        NameIndex valueIndex;
-        NameIndex subkeyIndex;
+        NameIndex valueIndex;   // positions in values
+        NameIndex subkeyIndex;  // positions in subkeys
     };
 
     const Key* findKey(const std::vector<std::string>& path) const;
