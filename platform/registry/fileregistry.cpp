@@ -434,7 +434,10 @@ bool writeAll(int fd, std::string_view text) {
 std::string randomSuffix() {
     static constexpr std::string_view kChars =
         "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
-    thread_local std::mt19937 rng(std::random_device{}() ^ static_cast<unsigned>(::getpid()));
+    // Only needs to differ between writers; a name taken already is simply drawn again.
+    thread_local std::mt19937 rng(
+        static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+        static_cast<unsigned>(::getpid()));
     std::string out;
     for (int i = 0; i < 6; ++i) {
         out += kChars[rng() % kChars.size()];

@@ -1,6 +1,8 @@
 #include "platform/registry/nameindex.h"
 
 #include <algorithm>
+#include <chrono>
+#include <exception>
 #include <random>
 
 namespace kv {
@@ -22,9 +24,16 @@ struct SipKey {
 
 const SipKey& sipKey() {
     static const SipKey key = [] {
-        std::random_device device;
-        const auto draw = [&] { return (std::uint64_t{device()} << 32) | device(); };
-        return SipKey{draw(), draw()};
+        try {
+            std::random_device device;
+            const auto draw = [&] { return (std::uint64_t{device()} << 32) | device(); };
+            return SipKey{draw(), draw()};
+        } catch (const std::exception&) {
+            // Without a source of randomness, the clock still keeps the key from being known in advance.
+            const auto now =
+                static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+            return SipKey{now, now * 0x9E3779B97F4A7C15ULL};
+        }
     }();
     return key;
 }
