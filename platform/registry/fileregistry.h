@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "platform/registry/hive.h"
+#include "platform/registry/hivefile.h"
 #include "platform/registry/registryapi.h"
 
 namespace kv {
@@ -62,13 +62,11 @@ class FileRegistry : public RegistryApi {
   private:
     enum class FileState { Missing, Parsed, Corrupt, NotRegular, Unreadable };
     struct Snapshot {
-        std::shared_ptr<const Hive> hive;  // empty unless Parsed
+        std::shared_ptr<const Hive> hive;  // never null; an empty hive unless Parsed
         FileState state = FileState::Missing;
     };
-    // Device, file number, size and times: what changes when the file is replaced or edited.
-    using FileIdentity = std::array<std::uint64_t, 8>;
     struct ParsedFile {
-        FileIdentity identity{};
+        hivefile::FileIdentity identity{};
         Snapshot snapshot;
     };
 
@@ -82,6 +80,8 @@ class FileRegistry : public RegistryApi {
     std::string m_path;
     mutable std::mutex m_mutex;
     std::map<RegHandle, std::vector<std::string>> m_handles;
+    // The last file parsed, reused while its identity stays the same; values are still read from the
+    // file's current parse on every call.
     mutable std::optional<ParsedFile> m_lastParse;
     RegHandle m_nextHandle = 0x100;
 };
