@@ -80,8 +80,8 @@ class FileRegistry : public RegistryApi {
     std::string m_path;
     mutable std::mutex m_mutex;
     std::map<RegHandle, std::vector<std::string>> m_handles;
-    // The last file parsed, reused while its identity stays the same; values are still read from the
-    // file's current parse on every call.
+    // The last file parsed, reused while the file's identity stays the same; every call still checks
+    // the file.
     mutable std::optional<ParsedFile> m_lastParse;
     RegHandle m_nextHandle = 0x100;
 };
