@@ -2,8 +2,8 @@
 
 #include <exception>
 
-#include "settings/settingskeys.h"
 #include "platform/forms/forms.h"
+#include "settings/settingskeys.h"
 
 namespace kv {
 
@@ -14,6 +14,17 @@ constexpr float kFullBrowserHeight = 10000;
 
 std::string readStartPage(const RegModule& reg) {
     return reg.ReadRegString(kHkeyCurrentUser, kSettingsKey, kStartPageRead);
+}
+
+// Characters (code points) of UTF-8 text: every byte but the continuation bytes starts one.
+std::size_t characterCount(const std::string& text) {
+    std::size_t count = 0;
+    for (const char c : text) {
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+            ++count;
+        }
+    }
+    return count;
 }
 
 // A step whose failure is to be passed over, the next step running all the same.
@@ -34,7 +45,7 @@ void CheckHome(const RegModule& reg) {
 
 void ChangeStartPage(Form& form1, const RegModule& reg) {
     const std::string text = form1["Text1"].Text();
-    if (text.size() < 7) return;
+    if (characterCount(text) < 7) return;
     reg.WriteRegString(kHkeyCurrentUser, kSettingsKey, kStartPageWrite, text);
     form1["xtra"].Navigate(text);
 }

@@ -13,9 +13,9 @@
 #include <string>
 #include <thread>
 
-#include "settings/regmodule.h"
 #include "platform/registry/fileregistry.h"
 #include "registrytempdir.h"
+#include "settings/regmodule.h"
 
 namespace kv {
 namespace {
@@ -53,8 +53,6 @@ TEST_F(HiveFile, IsTextAPersonCanReadKeepingTheCaseThatCreatedEachName) {
               "; Kestrovan settings. \"Name\"=\"text\" is a string value of exactly this UTF-8 text, stored "
               "without\n"
               "; a terminating NUL; hex(N): lists the exact bytes of a value of type N.\n"
-              "\n"
-              "[HKEY_CURRENT_USER\\Software]\n"
               "\n"
               "[HKEY_CURRENT_USER\\Software\\Kestrovan1.1]\n"
               "\"Startpage\"=\"https://other.example/\"\n"

@@ -94,8 +94,17 @@ TEST_F(ProgramTest, ChangeStartPageNeedsSevenCharactersKeptExactly) {
         std::string text;
         bool stored;
     };
-    const Row rows[] = {
-        {"abcdef", false}, {"", false}, {"abcdefg", true}, {"  x.io ", true}, {"not an address", true}};
+    // Characters are counted, not bytes: "\xC3\xBC" is one character (u with diaeresis), and so are the
+    // three bytes of each CJK character and the four of an emoji.
+    const Row rows[] = {{"abcdef", false},
+                        {"", false},
+                        {"\xC3\xBC.de/x", false},
+                        {"\xE6\x97\xA5\xE6\x9C\xAC.jp", false},
+                        {"\xF0\x9F\x98\x80\xF0\x9F\x98\x80\xF0\x9F\x98\x80.io", false},
+                        {"abcdefg", true},
+                        {"\xC3\xBC.de/xy", true},
+                        {"  x.io ", true},
+                        {"not an address", true}};
     for (const auto& r : rows) {
         const std::string before = reg().ReadRegString(kHkeyCurrentUser, kSettingsKey, kStartPageRead);
         ui.clear();
