@@ -2,36 +2,28 @@
 
 #include <QAbstractTableModel>
 #include <QByteArray>
-#include <QElapsedTimer>
-#include <QTimer>
-#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/fs/background.h"
 #include "platform/fs/direntry.h"
 #include "platform/fs/entrysorter.h"
 #include "platform/fs/listingsource.h"
 #include "platform/fs/rowstore.h"
+#include "platform/qt/folderlisting.h"
 #include "platform/qt/mimeiconcache.h"
 
 namespace kv {
 
-// The rows of one listing (name, size, type, modified) for Qt's views: a table model over a RowStore,
-// fed by a ListingSource. Batches are sorted on pool threads and merged at a pace the views can
-// follow; a big re-sort runs on a worker; types and icons are looked up only for the rows painted.
+// The rows of one listing (name, size, type, modified) for Qt's views: a table model over a RowStore
+// that a FolderListing fills from a ListingSource. Each change of the store comes as row steps, replayed
+// here as the model's signals; types and icons are looked up only for the rows painted.
 class FolderModel : public QAbstractTableModel {
     Q_OBJECT
   public:
     enum Column { NameColumn, SizeColumn, TypeColumn, ModifiedColumn, ColumnCount };
 
-    enum class ListingState {
-        Idle,
-        Listing,     // the source streams batches, merged into the rows as they come
-        Draining,    // the source is done; batches still being sorted, or the rows wait for a new order
-        Refreshing,  // listing again to compare: the rows stay until the whole new listing is in
-    };
+    using ListingState = FolderListing::State;
 
     // sources makes the source of each folder (default: the folder on disk); icons is the cache the
     // painted rows look their types up in (default: one shared by every model).
@@ -47,8 +39,10 @@ class FolderModel : public QAbstractTableModel {
     // The watcher named the entries that changed: only those are looked at again.
     void refreshNames(const std::vector<std::string>& names);
     const QByteArray& folder() const { return m_path; }
-    bool isLoading() const { return m_state == ListingState::Listing || m_state == ListingState::Draining; }
-    ListingState listingState() const { return m_state; }
+    bool isLoading() const {
+        return listingState() == ListingState::Listing || listingState() == ListingState::Draining;
+    }
+    ListingState listingState() const { return m_listing.state(); }
 
     void setShowHidden(bool show);
     bool showHidden() const { return m_store.showHidden(); }
@@ -58,7 +52,7 @@ class FolderModel : public QAbstractTableModel {
     // The row whose name starts with the text (type-ahead), searching on from `from`; -1 when none.
     int findPrefix(const QString& text, int from) const;
     int rowOfName(const QByteArray& name) const;
-    SortColumn sortColumn() const { return m_sorter.column(); }
+    SortColumn sortColumn() const { return m_listing.sorter().column(); }
     Qt::SortOrder sortOrder() const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -88,54 +82,14 @@ class FolderModel : public QAbstractTableModel {
     void renameRequested(const QByteArray& path, const QByteArray& newName);
 
   private:
-    // A batch of the listing, received and not yet shown, sorted by sortedBy on a pool thread.
-    struct Batch {
-        std::vector<DirEntry> entries;
-        EntrySorter sortedBy;
-    };
-
     // Replays the store's steps as the model's signals.
     void play(const RowChanges& changes);
     void relayout(const RowChange& change);
-    void addBatch(std::vector<DirEntry>&& batch, const EntrySorter& sortedBy);
-    // Merges the batches received so far into the rows: at most one merge per interval.
-    void applyPending();
-    void listingDone(int error, const QString& message);
-    // Ends the listing once every batch is in and the rows are in the wanted order.
-    void maybeFinish();
-    // What waited for the listing or the re-sort: queued batches, the listing's end, queued refreshes.
-    void resume();
-    void applyRefresh(std::vector<DirEntry>&& fresh, int error, const QString& message);
-    void startNames();
-    void applyNames(int error, std::vector<DirEntry>&& found, std::vector<std::string>&& gone);
-    // The rows keep their old order until the worker's new one is applied with one relayout.
-    void startSort();
-    void sortDone(std::vector<std::uint32_t>&& order, const EntrySorter& sortedBy, std::uint64_t version);
-    bool sortWaiting() const { return !(m_sorter == m_store.sorter()); }
 
-    ListingSourceFactory m_sources;
     std::shared_ptr<MimeIconCache> m_icons;
-    Receiver m_receiver;
     QByteArray m_path;
-    std::unique_ptr<ListingSource> m_source;
     RowStore m_store;
-    EntrySorter m_sorter;  // the order asked for; the store's is the one the rows are in
-    ListingState m_state = ListingState::Idle;
-    // Bumped by setFolder: whatever a worker brings back for an older folder is dropped.
-    quint64 m_generation = 0;
-    std::vector<Batch> m_pending;
-    // Batches of this listing that the pool is still sorting; the listing's end waits for them.
-    std::shared_ptr<std::atomic<int>> m_batchesSorting;
-    int m_endError = 0;
-    QString m_endMessage;
-    QTimer m_applyTimer;
-    QElapsedTimer m_sinceApply;
-    // Asked for while a listing ran: done once it ends, rather than restarting it, so a folder that
-    // keeps changing is still shown as it was a moment ago instead of never.
-    bool m_refreshQueued = false;
-    std::vector<std::string> m_namesQueued;
-    bool m_namesRunning = false;
-    bool m_sortRunning = false;
+    FolderListing m_listing;
 };
 
 }  // namespace kv
