@@ -189,16 +189,26 @@ RowChanges RowStore::insert(std::vector<DirEntry>&& entries) {
 
 std::vector<std::uint32_t> RowStore::idsOfNames(const std::vector<std::string>& names) const {
     std::vector<std::uint32_t> ids;
-    const std::unordered_set<std::string_view> wanted(names.begin(), names.end());
+    if (names.empty()) return ids;
     const std::vector<DirEntry>& entries = *m_entries;
-    for (std::size_t id = 0; id < entries.size(); ++id)
-        if (!(m_flags[id] & kGoneFlag) && wanted.count(entries[id].name))
-            ids.push_back(static_cast<std::uint32_t>(id));
+    // A few names (a watcher's report) are compared directly: hashing every entry's name would cost
+    // more than the comparisons, which mostly stop at the length.
+    const bool few = names.size() <= 8;
+    std::unordered_set<std::string_view> wanted;
+    if (!few) wanted.insert(names.begin(), names.end());
+    for (std::size_t id = 0; id < entries.size(); ++id) {
+        if (m_flags[id] & kGoneFlag) continue;
+        const std::string& name = entries[id].name;
+        const bool hit =
+            few ? std::find(names.begin(), names.end(), name) != names.end() : wanted.count(name) > 0;
+        if (hit) ids.push_back(static_cast<std::uint32_t>(id));
+    }
     return ids;
 }
 
 RowChanges RowStore::remove(const std::vector<std::string>& names) {
     begin();
+    if (names.empty()) return finish({});
     const std::vector<std::uint32_t> ids = idsOfNames(names);
     if (ids.empty()) return finish({});
     ++m_version;
@@ -225,29 +235,33 @@ std::vector<std::string> RowStore::namesMissingFrom(const std::vector<DirEntry>&
 RowChanges RowStore::update(std::vector<DirEntry>& fresh) {
     begin();
     if (fresh.empty()) return finish({});
-    std::unordered_map<std::string_view, std::uint32_t> byName;
-    byName.reserve(fresh.size() < 16 ? 0 : m_entries->size());
-    if (fresh.size() >= 16)
-        for (std::size_t id = 0; id < m_entries->size(); ++id)
-            if (!(m_flags[id] & kGoneFlag))
-                byName.emplace((*m_entries)[id].name, static_cast<std::uint32_t>(id));
-    auto find = [&](const std::string& name) -> std::int64_t {
-        if (fresh.size() >= 16) {
-            auto it = byName.find(name);
-            return it == byName.end() ? -1 : static_cast<std::int64_t>(it->second);
+    // Each fresh entry's id, or -1: in one pass over the entries, comparing a few names directly
+    // (a watcher's report) and hashing them when there are many (a whole new listing).
+    std::vector<std::int64_t> idOf(fresh.size(), -1);
+    const std::vector<DirEntry>& held = *m_entries;
+    if (fresh.size() >= 16) {
+        std::unordered_map<std::string_view, std::size_t> wanted;
+        wanted.reserve(fresh.size());
+        for (std::size_t k = 0; k < fresh.size(); ++k) wanted.emplace(fresh[k].name, k);
+        for (std::size_t id = 0; id < held.size(); ++id) {
+            if (m_flags[id] & kGoneFlag) continue;
+            if (auto it = wanted.find(held[id].name); it != wanted.end())
+                idOf[it->second] = static_cast<std::int64_t>(id);
         }
-        for (std::size_t id = 0; id < m_entries->size(); ++id)
-            if (!(m_flags[id] & kGoneFlag) && (*m_entries)[id].name == name)
-                return static_cast<std::int64_t>(id);
-        return -1;
-    };
+    } else {
+        for (std::size_t id = 0; id < held.size(); ++id) {
+            if (m_flags[id] & kGoneFlag) continue;
+            for (std::size_t k = 0; k < fresh.size(); ++k)
+                if (held[id].name == fresh[k].name) idOf[k] = static_cast<std::int64_t>(id);
+        }
+    }
     std::vector<std::uint32_t> changed;
     std::vector<std::size_t> changedFrom;  // where each changed entry's new data is in fresh
     std::vector<std::uint8_t> wasVisible;
     std::vector<std::uint8_t> taken(fresh.size(), 0);
     std::vector<std::uint8_t> seen(m_entries->size(), 0);
     for (std::size_t k = 0; k < fresh.size(); ++k) {
-        const std::int64_t found = find(fresh[k].name);
+        const std::int64_t found = idOf[k];
         if (found < 0) continue;
         taken[k] = 1;
         const auto id = static_cast<std::uint32_t>(found);
@@ -257,7 +271,6 @@ RowChanges RowStore::update(std::vector<DirEntry>& fresh) {
         changedFrom.push_back(k);
         wasVisible.push_back(isVisible(id));
     }
-    byName.clear();  // its keys point into the entries, which may be copied now
     if (!changed.empty()) {
         std::vector<DirEntry>& entries = entriesForWrite();
         for (std::size_t c = 0; c < changed.size(); ++c) {
@@ -283,9 +296,15 @@ RowChanges RowStore::update(std::vector<DirEntry>& fresh) {
     std::erase_if(m_sorted, [&](std::uint32_t id) { return isChanged[id] != 0; });
     std::vector<std::uint32_t> moved = changed;
     std::sort(moved.begin(), moved.end(), less);
-    const auto keepSorted = static_cast<std::ptrdiff_t>(m_sorted.size());
-    m_sorted.insert(m_sorted.end(), moved.begin(), moved.end());
-    std::inplace_merge(m_sorted.begin(), m_sorted.begin() + keepSorted, m_sorted.end(), less);
+    if (moved.size() <= kMaxMoves) {
+        // A few: each finds its place by binary search, not by a merge comparing every entry.
+        for (std::uint32_t id : moved)
+            m_sorted.insert(std::upper_bound(m_sorted.begin(), m_sorted.end(), id, less), id);
+    } else {
+        const auto keepSorted = static_cast<std::ptrdiff_t>(m_sorted.size());
+        m_sorted.insert(m_sorted.end(), moved.begin(), moved.end());
+        std::inplace_merge(m_sorted.begin(), m_sorted.begin() + keepSorted, m_sorted.end(), less);
+    }
     computeNext();
 
     bool visibilityChanged = false;

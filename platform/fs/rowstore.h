@@ -59,6 +59,7 @@ class RowStore {
     RowChanges remove(const std::vector<std::string>& names);
     // New data for entries the store holds, matched by name: rows that keep their place change, the
     // others move. The entries taken are removed from `entries`: what is left are names it did not hold.
+    // The names in `entries` are distinct.
     RowChanges update(std::vector<DirEntry>& entries);
     // The names the store holds that `fresh` does not (a new listing's gone entries).
     std::vector<std::string> namesMissingFrom(const std::vector<DirEntry>& fresh) const;
