@@ -40,6 +40,7 @@ void FolderListing::setFolder(const std::string& location) {
     m_refreshQueued = false;
     m_namesQueued.clear();
     m_namesRunning = false;
+    ++m_namesTicket;
     m_sortRunning = false;  // a running worker's order is for the old entries: refused when it comes
     m_play(m_store.clear());
     m_play(m_store.setSorter(m_sorter));
@@ -143,8 +144,11 @@ void FolderListing::refresh() {
         return;
     }
     m_refreshQueued = false;
-    // Every change named so far happened before this listing reads the folder: it sees them all.
+    // Every change named so far happened before this listing reads the folder: it sees them all,
+    // and what a names refresh still running brings back may be older than what it reads.
     m_namesQueued.clear();
+    m_namesRunning = false;
+    ++m_namesTicket;
     m_state = State::Refreshing;
     const quint64 generation = m_generation;
     Receiver receiver = m_receiver;
@@ -190,24 +194,21 @@ void FolderListing::startNames() {
     std::sort(names.begin(), names.end());
     names.erase(std::unique(names.begin(), names.end()), names.end());
     m_namesRunning = true;
-    const quint64 generation = m_generation;
+    const quint64 ticket = ++m_namesTicket;
     Receiver receiver = m_receiver;
-    m_source->refreshNames(std::move(names),
-                           [this, receiver, generation](int error, std::vector<DirEntry>&& found,
-                                                        std::vector<std::string>&& gone) {
-                               auto f = std::make_shared<std::vector<DirEntry>>(std::move(found));
-                               auto g = std::make_shared<std::vector<std::string>>(std::move(gone));
-                               receiver.post([this, generation, error, f, g] {
-                                   if (generation == m_generation)
-                                       applyNames(error, std::move(*f), std::move(*g));
-                               });
-                           });
+    m_source->refreshNames(
+        std::move(names),
+        [this, receiver, ticket](int error, std::vector<DirEntry>&& found, std::vector<std::string>&& gone) {
+            auto f = std::make_shared<std::vector<DirEntry>>(std::move(found));
+            auto g = std::make_shared<std::vector<std::string>>(std::move(gone));
+            receiver.post([this, ticket, error, f, g] {
+                if (ticket == m_namesTicket) applyNames(error, std::move(*f), std::move(*g));
+            });
+        });
 }
 
 void FolderListing::applyNames(int error, std::vector<DirEntry>&& found, std::vector<std::string>&& gone) {
     m_namesRunning = false;
-    // A whole listing started since reads the folder after these names changed: it has them.
-    if (m_state == State::Refreshing) return;
     // An error means the folder itself is gone or unreadable: its watch reports that on its own.
     if (error == 0) {
         m_play(m_store.remove(gone));
@@ -237,10 +238,11 @@ void FolderListing::startSort() {
     if (m_sortRunning) return;
     m_sortRunning = true;
     const quint64 generation = m_generation;
-    const std::uint64_t version = m_store.version();
+    std::shared_ptr<const std::vector<DirEntry>> entries = m_store.snapshot();
+    const std::uint64_t version = m_store.version();  // after the snapshot, which may renumber
     Receiver receiver = m_receiver;
     background::runOnPool(
-        [this, receiver, entries = m_store.snapshot(), sorter = m_sorter, version, generation] {
+        [this, receiver, entries = std::move(entries), sorter = m_sorter, version, generation] {
             auto order = std::make_shared<std::vector<std::uint32_t>>(sorter.order(*entries));
             receiver.post([this, order, sorter, version, generation] {
                 if (generation == m_generation) sortDone(std::move(*order), sorter, version);

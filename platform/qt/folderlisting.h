@@ -92,6 +92,9 @@ class FolderListing : public QObject {
     bool m_refreshQueued = false;
     std::vector<std::string> m_namesQueued;
     bool m_namesRunning = false;
+    // Identifies the names refresh whose result is still wanted; a new folder or a whole refresh
+    // makes the one in flight stale.
+    quint64 m_namesTicket = 0;
     bool m_sortRunning = false;
 };
 
