@@ -320,6 +320,7 @@ TEST(RowStore, RandomOperationsKeepTheOrdersConsistent) {
                                    EntrySorter(SortColumn::Size, SortOrder::Descending),
                                    EntrySorter(SortColumn::Type, SortOrder::Descending)};
     RowStore s;
+    int kinds[6] = {};
     for (int step = 0; step < 3000; ++step) {
         SCOPED_TRACE(step);
         RowChanges changes;
@@ -363,9 +364,11 @@ TEST(RowStore, RandomOperationsKeepTheOrdersConsistent) {
                                 });
                 break;
         }
+        for (const RowChange& c : changes) ++kinds[static_cast<int>(c.kind)];
         replayAndCheck(s, changes);
         if (HasFatalFailure()) return;
     }
+    for (int k = 0; k < 6; ++k) EXPECT_GT(kinds[k], 0) << "no step of kind " << k << " was tried";
 }
 
 }  // namespace
