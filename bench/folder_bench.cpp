@@ -2,6 +2,9 @@
 // entry + sorting the names) and against QFileSystemModel, all in one run; plus the memory one listed
 // entry costs and a re-sort of 100,000 rows. Prints ROW lines (see benchutil.h) with medians.
 //
+// Also one file changing in a 100,000-entry folder: the UI thread's time from the watcher's report to
+// the row painted anew, the named entry looked at again against the whole folder listed again.
+//
 //   bench_folder              the listing and re-sort rows (runs --memory in child processes)
 //   bench_folder --memory N   prints the resident bytes per entry of an N-entry folder
 #include <malloc.h>
@@ -16,9 +19,12 @@
 #include <memory>
 
 #include "bench/benchutil.h"
+#include "platform/fs/background.h"
+#include "platform/fs/dirwatcher.h"
 #include "platform/fs/entrysorter.h"
 #include "platform/fs/folderlister.h"
 #include "platform/qt/fileoperations.h"
+#include "platform/qt/folderdelegate.h"
 #include "platform/qt/foldermodel.h"
 #include "platform/qt/folderview.h"
 
@@ -107,6 +113,22 @@ void settle() {
     const double end = nowMs() + 50;
     while (nowMs() < end) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
+
+// Sums the time the UI thread spends handling events while it runs: what the thread spent on the work
+// at hand, rather than the wall time, which includes waiting for a worker.
+struct BusyMeter {
+    static inline bool on = false;
+    static inline int depth = 0;
+    static inline double busy = 0;
+    static void start() {
+        busy = 0;
+        on = true;
+    }
+    static double stop() {
+        on = false;
+        return busy;
+    }
+};
 
 struct Listing {
     double total = 0;      // until every row is in the model, sorted, and the view has painted it
@@ -213,6 +235,72 @@ Resort resortOnce(const std::string& dir) {
     return r;
 }
 
+void writeFileBytes(const std::string& path, const std::string& data) {
+    const int fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0 || write(fd, data.data(), data.size()) != static_cast<ssize_t>(data.size()))
+        std::fprintf(stderr, "could not write %s\n", path.c_str());
+    if (fd >= 0) close(fd);
+}
+
+struct Touch {
+    double uiBusy = 0;  // UI-thread time from the report to the row painted
+    double total = 0;   // wall time over the same span
+};
+
+// A details view on the model, as the folder view has it, and a watcher on the folder. wholeFolder
+// lists it again on each report (the refresh before names were looked at one by one).
+std::vector<Touch> touchRounds(const std::string& dir, int rounds, bool wholeFolder) {
+    kv::FolderModel model;
+    QTreeView tree;
+    tree.setModel(&model);
+    tree.setUniformRowHeights(true);
+    tree.setRootIsDecorated(false);
+    tree.setItemDelegate(new kv::FolderDelegate(&tree));
+    tree.setSortingEnabled(true);
+    tree.sortByColumn(kv::FolderModel::NameColumn, Qt::AscendingOrder);
+    tree.resize(900, 700);
+    tree.show();
+    model.setFolder(QByteArray::fromStdString(dir));
+    spinUntil([&] { return !model.isLoading(); }, 60000);
+    // The touched row in sight, as a file one works on would be.
+    const std::string name = "file50000.txt";
+    tree.scrollTo(model.index(model.rowOfName(QByteArray::fromStdString(name)), 0),
+                  QAbstractItemView::PositionAtCenter);
+    settle();
+
+    double reportedAt = -1, refreshedAt = -1, paintedAt = -1;
+    PaintProbe probe(tree.viewport(), [&] {
+        if (refreshedAt >= 0 && paintedAt < 0) paintedAt = nowMs();
+    });
+    QObject::connect(&model, &kv::FolderModel::refreshed, [&] { refreshedAt = nowMs(); });
+    QObject probeOwner;
+    kv::Receiver receiver(&probeOwner);
+    kv::DirWatcher watcher([&](const kv::DirChange& change) {
+        receiver.post([&, change] {
+            if (reportedAt >= 0) return;  // one report per round
+            reportedAt = nowMs();
+            BusyMeter::start();
+            if (wholeFolder || change.reloadAll) {
+                model.refresh();
+            } else {
+                model.refreshNames(change.names);
+            }
+        });
+    });
+    watcher.watch(dir);
+    settle();
+    std::vector<Touch> out;
+    for (int k = 0; k < rounds; ++k) {
+        reportedAt = refreshedAt = paintedAt = -1;
+        writeFileBytes(dir + "/" + name, std::string(static_cast<size_t>(k + 1) * 10, 'x'));
+        if (!spinUntil([&] { return paintedAt >= 0; }, 30000)) std::fprintf(stderr, "touch timed out\n");
+        out.push_back({BusyMeter::stop(), paintedAt - reportedAt});
+        settle();
+    }
+    watcher.unwatch(dir);
+    return out;
+}
+
 double syncSortMs(const std::string& dir) {
     std::vector<kv::DirEntry> entries;
     kv::FolderLister::listNow(dir, entries);
@@ -276,6 +364,14 @@ class TracingApp : public QApplication {
   public:
     using QApplication::QApplication;
     bool notify(QObject* receiver, QEvent* e) override {
+        if (BusyMeter::on && BusyMeter::depth == 0) {
+            const double t0 = nowMs();
+            ++BusyMeter::depth;
+            const bool r = QApplication::notify(receiver, e);
+            --BusyMeter::depth;
+            BusyMeter::busy += nowMs() - t0;
+            return r;
+        }
         if (!m_trace) return QApplication::notify(receiver, e);
         const double t0 = nowMs();
         const int type = e->type();
@@ -346,6 +442,17 @@ int main(int argc, char** argv) {
             row("Re-sort 100,000 rows by type: longest UI-thread stall", ms(median(stall)),
                 ms(median(sync)) + " sort on the UI thread", "—", "≤ 50 ms", median(stall) <= 50);
             row("Re-sort 100,000 rows by type: click to new order", ms(median(total)), "—", "—", "—", true);
+            std::vector<double> one, whole, oneTotal;
+            for (const Touch& t : touchRounds(dir, rounds, false)) {
+                one.push_back(t.uiBusy);
+                oneTotal.push_back(t.total);
+            }
+            for (const Touch& t : touchRounds(dir, std::min(rounds, 3), true)) whole.push_back(t.uiBusy);
+            row("Touch one file in a 100,000-entry folder: UI-thread time", ms(median(one)),
+                ms(median(whole)) + " listing it again", ratio(median(one), median(whole)), "≤ 5 ms",
+                median(one) <= 5);
+            row("Touch one file in a 100,000-entry folder: report to row painted", ms(median(oneTotal)), "—",
+                "—", "—", true);
         }
         removeTree(dir);
     }

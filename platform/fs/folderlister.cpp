@@ -4,26 +4,14 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <mutex>
-#include <thread>
+#include <memory>
 
-#include "platform/fs/errortext.h"
 #include "platform/fs/sortkey.h"
 
 namespace kv {
-
-struct FolderLister::State {
-    std::atomic<bool> cancelled{false};
-    // Held while a callback runs, so cancel() returning means no callback is running or will run.
-    // Recursive because a callback may itself cancel the lister.
-    std::recursive_mutex callbackMutex;
-    BatchFn onBatch;
-    DoneFn onDone;
-};
 
 namespace {
 
@@ -66,9 +54,9 @@ bool fillEntry(int dirFd, const char* name, unsigned char dtype, DirEntry& e) {
     return true;
 }
 
-// Reads the folder; emit(batch, final) decides what to do with each batch and returns false to stop.
-template <typename Emit>
-int listFolder(const std::string& path, const std::atomic<bool>* cancelled, Emit emit) {
+}  // namespace
+
+int FolderLister::list(const std::string& path, const EmitFn& emit) {
     const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         return errno;
@@ -100,10 +88,6 @@ int listFolder(const std::string& path, const std::atomic<bool>* cancelled, Emit
             }
             if (batch.size() >= batchLimit ||
                 (batch.size() >= 64 && std::chrono::steady_clock::now() - lastEmit > kMaxBatchDelay)) {
-                if (cancelled && cancelled->load()) {
-                    close(fd);
-                    return ECANCELED;
-                }
                 if (!emit(std::move(batch))) {
                     close(fd);
                     return ECANCELED;
@@ -122,52 +106,8 @@ int listFolder(const std::string& path, const std::atomic<bool>* cancelled, Emit
     return error;
 }
 
-}  // namespace
-
-FolderLister::FolderLister() = default;
-
-FolderLister::~FolderLister() {
-    cancel();
-}
-
-void FolderLister::cancel() {
-    if (!m_state) {
-        return;
-    }
-    m_state->cancelled = true;
-    {
-        std::lock_guard lock(m_state->callbackMutex);
-        m_state->onBatch = nullptr;
-        m_state->onDone = nullptr;
-    }
-    m_state.reset();
-}
-
-void FolderLister::start(const std::string& path, BatchFn onBatch, DoneFn onDone) {
-    cancel();
-    auto state = std::make_shared<State>();
-    state->onBatch = std::move(onBatch);
-    state->onDone = std::move(onDone);
-    m_state = state;
-    std::thread([state, path] {
-        const int error = listFolder(path, &state->cancelled, [&](std::vector<DirEntry>&& batch) {
-            std::lock_guard lock(state->callbackMutex);
-            if (state->cancelled || !state->onBatch) {
-                return false;
-            }
-            state->onBatch(std::move(batch));
-            return true;
-        });
-        std::lock_guard lock(state->callbackMutex);
-        if (!state->cancelled && state->onDone) {
-            DoneFn done = state->onDone;
-            done(error, error ? errorText(error) : std::string());
-        }
-    }).detach();
-}
-
 int FolderLister::listNow(const std::string& path, std::vector<DirEntry>& out) {
-    return listFolder(path, nullptr, [&](std::vector<DirEntry>&& batch) {
+    return list(path, [&](std::vector<DirEntry>&& batch) {
         if (out.empty()) {
             out = std::move(batch);
         } else {
@@ -176,6 +116,26 @@ int FolderLister::listNow(const std::string& path, std::vector<DirEntry>& out) {
         }
         return true;
     });
+}
+
+int FolderLister::statNames(const std::string& path, const std::vector<std::string>& names,
+                            std::vector<DirEntry>& found, std::vector<std::string>& gone) {
+    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return errno;
+    }
+    for (const std::string& name : names) {
+        DirEntry e;
+        // A name with a slash or an empty one is no entry of this folder (the watcher never sends one).
+        if (!name.empty() && name.find('/') == std::string::npos && name != "." && name != ".." &&
+            fillEntry(fd, name.c_str(), DT_UNKNOWN, e)) {
+            found.push_back(std::move(e));
+        } else {
+            gone.push_back(name);
+        }
+    }
+    close(fd);
+    return 0;
 }
 
 }  // namespace kv

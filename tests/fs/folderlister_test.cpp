@@ -1,12 +1,14 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <set>
 
 #include "fs/tempdir.h"
 #include "platform/fs/folderlister.h"
+#include "platform/fs/folderlistingsource.h"
 
 namespace kv {
 namespace {
@@ -25,9 +27,8 @@ struct Collected {
 };
 
 void listAsync(const std::string& path, Collected& c) {
-    FolderLister lister;
-    lister.start(
-        path,
+    FolderListingSource source(path);
+    source.start(
         [&](std::vector<DirEntry>&& batch) {
             std::lock_guard lock(c.mutex);
             c.batchSizes.push_back(batch.size());
@@ -118,21 +119,80 @@ TEST(FolderLister, UnreadableFolderReportsError) {
     }
 }
 
-TEST(FolderLister, CancelStopsCallbacksAtOnce) {
+TEST(FolderListingSource, CancelStopsCallbacksAtOnce) {
     TempDir dir;
     for (int i = 0; i < 3000; ++i) {
         writeFile(dir / ("f" + std::to_string(i)), "");
     }
     std::atomic<int> calls{0};
     {
-        FolderLister lister;
-        lister.start(
-            dir.path(), [&](std::vector<DirEntry>&&) { ++calls; }, [&](int, const std::string&) { ++calls; });
-        lister.cancel();
+        FolderListingSource source(dir.path());
+        source.start([&](std::vector<DirEntry>&&) { ++calls; }, [&](int, const std::string&) { ++calls; });
+        source.refreshNames({"f1", "f2"},
+                            [&](int, std::vector<DirEntry>&&, std::vector<std::string>&&) { ++calls; });
+        source.cancel();
         const int after = calls;
         usleep(200 * 1000);
         EXPECT_EQ(calls, after);
     }
+}
+
+// Looking at some names again fills each entry as the listing does; what is not there is gone.
+TEST(FolderLister, StatNamesFindsWhatExistsAsTheListingDoes) {
+    TempDir dir;
+    writeFile(dir / "a.txt", "four");
+    mkdir((dir / "sub").c_str(), 0755);
+    ASSERT_EQ(symlink("a.txt", (dir / "link").c_str()), 0);
+    std::vector<DirEntry> listed;
+    ASSERT_EQ(FolderLister::listNow(dir.path(), listed), 0);
+
+    std::vector<DirEntry> found;
+    std::vector<std::string> gone;
+    ASSERT_EQ(
+        FolderLister::statNames(dir.path(), {"a.txt", "missing", "sub", "link", "x/y", ".."}, found, gone),
+        0);
+    ASSERT_EQ(found.size(), 3u);
+    for (const DirEntry& f : found) {
+        auto it =
+            std::find_if(listed.begin(), listed.end(), [&](const DirEntry& e) { return e.name == f.name; });
+        ASSERT_NE(it, listed.end()) << f.name;
+        EXPECT_EQ(f.size, it->size) << f.name;
+        EXPECT_EQ(f.mtimeNs, it->mtimeNs) << f.name;
+        EXPECT_EQ(f.isDir, it->isDir) << f.name;
+        EXPECT_EQ(f.isSymlink, it->isSymlink) << f.name;
+        EXPECT_EQ(f.sortKey, it->sortKey) << f.name;
+    }
+    EXPECT_EQ(gone, (std::vector<std::string>{"missing", "x/y", ".."}));
+
+    found.clear();
+    gone.clear();
+    EXPECT_EQ(FolderLister::statNames(dir / "nowhere", {"a.txt"}, found, gone), ENOENT);
+}
+
+TEST(FolderListingSource, RefreshNamesReportsFoundAndGone) {
+    TempDir dir;
+    writeFile(dir / "here", "12");
+    FolderListingSource source(dir.path());
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool done = false;
+    std::vector<DirEntry> found;
+    std::vector<std::string> gone;
+    source.refreshNames({"here", "gone"},
+                        [&](int error, std::vector<DirEntry>&& f, std::vector<std::string>&& g) {
+                            std::lock_guard lock(mutex);
+                            EXPECT_EQ(error, 0);
+                            found = std::move(f);
+                            gone = std::move(g);
+                            done = true;
+                            cv.notify_all();
+                        });
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(30), [&] { return done; }));
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].name, "here");
+    EXPECT_EQ(found[0].size, 2u);
+    EXPECT_EQ(gone, std::vector<std::string>{"gone"});
 }
 
 }  // namespace

@@ -1,0 +1,75 @@
+#include "platform/fs/folderlistingsource.h"
+
+#include <cerrno>
+#include <utility>
+
+#include "platform/fs/background.h"
+#include "platform/fs/errortext.h"
+#include "platform/fs/folderlister.h"
+
+namespace kv {
+
+FolderListingSource::FolderListingSource(std::string path) : m_path(std::move(path)) {}
+
+FolderListingSource::~FolderListingSource() {
+    cancel();
+}
+
+ListingSourceFactory FolderListingSource::factory() {
+    return [](const std::string& path) { return std::make_unique<FolderListingSource>(path); };
+}
+
+void FolderListingSource::stopListing() {
+    if (m_listing) m_listing->detach();
+    m_listing.reset();
+}
+
+void FolderListingSource::cancel() {
+    stopListing();
+    for (auto& slot : m_names) slot->detach();
+    m_names.clear();
+}
+
+void FolderListingSource::start(BatchFn onBatch, DoneFn onDone) {
+    stopListing();
+    // One slot carries both callbacks: a batch (non-null entries) or the end (non-null message).
+    m_listing = ListingSlot::make([onBatch = std::move(onBatch), onDone = std::move(onDone)](
+                                      std::vector<DirEntry>* batch, int error, const std::string* message) {
+        if (batch) {
+            onBatch(std::move(*batch));
+        } else {
+            onDone(error, *message);
+        }
+    });
+    // A folder on a hung mount blocks its listing: a detached thread that nobody waits for.
+    background::runDetached([slot = m_listing, path = m_path] {
+        const int error = FolderLister::list(
+            path, [&](std::vector<DirEntry>&& batch) { return slot->call(&batch, 0, nullptr); });
+        if (error == ECANCELED && !slot->attached()) return;
+        const std::string message = error ? errorText(error) : std::string();
+        slot->call(nullptr, error, &message);
+    });
+}
+
+void FolderListingSource::refreshNames(std::vector<std::string> names, NamesFn onNames) {
+    std::erase_if(m_names, [](const std::shared_ptr<NamesSlot>& s) { return !s->attached(); });
+    auto slot = NamesSlot::make([onNames = std::move(onNames)](int error, std::vector<DirEntry>* found,
+                                                               std::vector<std::string>* gone) {
+        onNames(error, std::move(*found), std::move(*gone));
+    });
+    m_names.push_back(slot);
+    background::runDetached([slot, path = m_path, names = std::move(names)] {
+        std::vector<DirEntry> found;
+        std::vector<std::string> gone;
+        const int error = FolderLister::statNames(path, names, found, gone);
+        if (error) {
+            found.clear();
+            gone.clear();
+        }
+        // Called once: the slot is then detached so the list above can forget it.
+        slot->call(error, &found, &gone);
+        slot->detach();
+    });
+}
+
+}  // namespace kv

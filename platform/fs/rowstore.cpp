@@ -1,0 +1,435 @@
+#include "platform/fs/rowstore.h"
+
+#include <algorithm>
+#include <numeric>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace kv {
+
+namespace {
+
+// More runs of inserted or removed rows than this become one relayout: each run is a signal that
+// every view and persistent index answers, a relayout is one pass.
+constexpr std::size_t kMaxRuns = 64;
+// More entries changing their place than this are re-placed in one relayout too.
+constexpr std::size_t kMaxMoves = 32;
+
+bool sameData(const DirEntry& a, const DirEntry& b) {
+    return a.size == b.size && a.mtimeNs == b.mtimeNs && a.mode == b.mode && a.isDir == b.isDir &&
+           a.isSymlink == b.isSymlink && a.isBrokenLink == b.isBrokenLink;
+}
+
+// Sorted runs of rows, as steps: each run of marked rows.
+template <typename Marked>
+void runs(std::size_t count, Marked marked, RowChange::Kind kind, RowChanges& out) {
+    std::size_t i = 0;
+    while (i < count) {
+        if (!marked(i)) {
+            ++i;
+            continue;
+        }
+        std::size_t end = i;
+        while (end + 1 < count && marked(end + 1)) ++end;
+        out.push_back({kind, static_cast<int>(i), static_cast<int>(end), 0});
+        i = end + 1;
+    }
+}
+
+}  // namespace
+
+RowStore::RowStore() : m_entries(std::make_shared<std::vector<DirEntry>>()) {}
+
+std::vector<DirEntry>& RowStore::entriesForWrite() {
+    // A worker still sorts the old entries: it keeps them, and they stay as they were.
+    if (m_entries.use_count() > 1) m_entries = std::make_shared<std::vector<DirEntry>>(*m_entries);
+    return *m_entries;
+}
+
+void RowStore::setFlags(std::uint32_t id) {
+    const DirEntry& e = (*m_entries)[id];
+    m_flags[id] = static_cast<std::uint8_t>((e.isDir ? kDirFlag : 0) | (e.hidden ? kHiddenFlag : 0));
+}
+
+bool RowStore::isVisible(std::uint32_t id) const {
+    const std::uint8_t f = m_flags[id];
+    if (f & kGoneFlag) return false;
+    if (!m_showHidden && (f & kHiddenFlag)) return false;
+    return !m_filter || m_filter((*m_entries)[id]);
+}
+
+void RowStore::computeNext() {
+    m_next.clear();
+    m_next.reserve(m_sorted.size());
+    for (std::uint32_t id : m_sorted)
+        if (isVisible(id)) m_next.push_back(id);
+}
+
+void RowStore::begin() {
+    settle();
+    if (m_anyGone) compact();
+}
+
+void RowStore::settle() {
+    if (m_pendingSteps == 0) return;
+    m_rows = std::move(m_next);
+    m_next = {};
+    m_pendingSteps = 0;
+}
+
+void RowStore::compact() {
+    m_anyGone = false;
+    ++m_version;
+    std::vector<DirEntry>& entries = entriesForWrite();
+    std::vector<std::uint32_t> newId(entries.size(), 0);
+    std::uint32_t next = 0;
+    for (std::size_t id = 0; id < entries.size(); ++id) {
+        if (m_flags[id] & kGoneFlag) continue;
+        newId[id] = next;
+        if (next != id) {
+            entries[next] = std::move(entries[id]);
+            m_flags[next] = m_flags[id];
+        }
+        ++next;
+    }
+    entries.resize(next);
+    m_flags.resize(next);
+    // Rows do not depend on entry numbers: renumbering needs no step.
+    for (auto& id : m_sorted) id = newId[id];
+    for (auto& id : m_rows) id = newId[id];
+}
+
+RowChanges RowStore::finish(RowChanges&& changes) {
+    m_pendingSteps = changes.size();
+    if (changes.empty()) m_next = {};
+    return std::move(changes);
+}
+
+RowChanges RowStore::diff() {
+    if (m_rows == m_next) return {};
+    RowChanges out;
+    if (m_rows.empty()) {
+        out.push_back({RowChange::Kind::Inserted, 0, static_cast<int>(m_next.size()) - 1, 0});
+        return out;
+    }
+    if (m_next.empty()) {
+        out.push_back({RowChange::Kind::Removed, 0, static_cast<int>(m_rows.size()) - 1, 0});
+        return out;
+    }
+    std::vector<std::uint8_t> inOld(m_entries->size(), 0), inNew(m_entries->size(), 0);
+    for (std::uint32_t id : m_rows) inOld[id] = 1;
+    for (std::uint32_t id : m_next) inNew[id] = 1;
+    RowChanges removed, inserted;
+    runs(
+        m_rows.size(), [&](std::size_t i) { return !inNew[m_rows[i]]; }, RowChange::Kind::Removed, removed);
+    runs(
+        m_next.size(), [&](std::size_t i) { return !inOld[m_next[i]]; }, RowChange::Kind::Inserted, inserted);
+    if (removed.size() + inserted.size() > kMaxRuns) return {{RowChange::Kind::Relaid, 0, 0, 0}};
+    // Removals back to front leave the rows before each run where they were; insertions front to back
+    // then meet rows already in their final places.
+    out.assign(removed.rbegin(), removed.rend());
+    out.insert(out.end(), inserted.begin(), inserted.end());
+    return out;
+}
+
+RowChanges RowStore::clear() {
+    begin();
+    for (auto& f : m_flags) f |= kGoneFlag;
+    m_anyGone = !m_flags.empty();
+    m_sorted.clear();
+    m_next.clear();
+    if (m_rows.empty()) return finish({});
+    return finish({{RowChange::Kind::Reset, 0, 0, 0}});
+}
+
+RowChanges RowStore::merge(std::vector<std::vector<DirEntry>>&& batches, bool runsSorted) {
+    begin();
+    std::vector<DirEntry>& entries = entriesForWrite();
+    const auto firstNew = static_cast<std::uint32_t>(entries.size());
+    std::vector<std::size_t> bounds{0};  // the runs within the new entries
+    for (auto& b : batches) {
+        entries.insert(entries.end(), std::make_move_iterator(b.begin()), std::make_move_iterator(b.end()));
+        bounds.push_back(entries.size() - firstNew);
+    }
+    if (entries.size() == firstNew) return finish({});
+    ++m_version;
+    m_flags.resize(entries.size());
+    for (std::size_t id = firstNew; id < entries.size(); ++id) setFlags(static_cast<std::uint32_t>(id));
+    auto less = [&](std::uint32_t a, std::uint32_t b) { return m_sorter.less(entries[a], entries[b]); };
+    std::vector<std::uint32_t> fresh(entries.size() - firstNew);
+    std::iota(fresh.begin(), fresh.end(), firstNew);
+    if (runsSorted) {
+        // Merge the runs pairwise, a linear pass per level.
+        while (bounds.size() > 2) {
+            std::vector<std::size_t> next{0};
+            for (std::size_t i = 0; i + 2 < bounds.size(); i += 2) {
+                std::inplace_merge(fresh.begin() + static_cast<std::ptrdiff_t>(bounds[i]),
+                                   fresh.begin() + static_cast<std::ptrdiff_t>(bounds[i + 1]),
+                                   fresh.begin() + static_cast<std::ptrdiff_t>(bounds[i + 2]), less);
+                next.push_back(bounds[i + 2]);
+            }
+            if ((bounds.size() - 1) % 2 == 1) next.push_back(bounds.back());
+            bounds = std::move(next);
+        }
+    } else {
+        std::sort(fresh.begin(), fresh.end(), less);
+    }
+    const auto oldSize = static_cast<std::ptrdiff_t>(m_sorted.size());
+    m_sorted.insert(m_sorted.end(), fresh.begin(), fresh.end());
+    std::inplace_merge(m_sorted.begin(), m_sorted.begin() + oldSize, m_sorted.end(), less);
+    computeNext();
+    return finish(diff());
+}
+
+RowChanges RowStore::insert(std::vector<DirEntry>&& entries) {
+    std::vector<std::vector<DirEntry>> one;
+    one.push_back(std::move(entries));
+    return merge(std::move(one), false);
+}
+
+std::vector<std::uint32_t> RowStore::idsOfNames(const std::vector<std::string>& names) const {
+    std::vector<std::uint32_t> ids;
+    if (names.empty()) return ids;
+    const std::vector<DirEntry>& entries = *m_entries;
+    // A few names (a watcher's report) are compared directly: hashing every entry's name would cost
+    // more than the comparisons, which mostly stop at the length.
+    const bool few = names.size() <= 8;
+    std::unordered_set<std::string_view> wanted;
+    if (!few) wanted.insert(names.begin(), names.end());
+    for (std::size_t id = 0; id < entries.size(); ++id) {
+        if (m_flags[id] & kGoneFlag) continue;
+        const std::string& name = entries[id].name;
+        const bool hit =
+            few ? std::find(names.begin(), names.end(), name) != names.end() : wanted.count(name) > 0;
+        if (hit) ids.push_back(static_cast<std::uint32_t>(id));
+    }
+    return ids;
+}
+
+RowChanges RowStore::remove(const std::vector<std::string>& names) {
+    begin();
+    if (names.empty()) return finish({});
+    const std::vector<std::uint32_t> ids = idsOfNames(names);
+    if (ids.empty()) return finish({});
+    ++m_version;
+    for (std::uint32_t id : ids) m_flags[id] |= kGoneFlag;
+    m_anyGone = true;
+    std::erase_if(m_sorted, [&](std::uint32_t id) { return (m_flags[id] & kGoneFlag) != 0; });
+    m_next = m_rows;
+    std::erase_if(m_next, [&](std::uint32_t id) { return (m_flags[id] & kGoneFlag) != 0; });
+    return finish(diff());
+}
+
+std::vector<std::string> RowStore::namesMissingFrom(const std::vector<DirEntry>& fresh) const {
+    std::unordered_set<std::string_view> present;
+    present.reserve(fresh.size());
+    for (const DirEntry& e : fresh) present.insert(e.name);
+    std::vector<std::string> missing;
+    for (std::size_t id = 0; id < m_entries->size(); ++id) {
+        const std::string& name = (*m_entries)[id].name;
+        if (!(m_flags[id] & kGoneFlag) && !present.count(name)) missing.push_back(name);
+    }
+    return missing;
+}
+
+RowChanges RowStore::update(std::vector<DirEntry>& fresh) {
+    begin();
+    if (fresh.empty()) return finish({});
+    // Each fresh entry's id, or -1: in one pass over the entries, comparing a few names directly
+    // (a watcher's report) and hashing them when there are many (a whole new listing).
+    std::vector<std::int64_t> idOf(fresh.size(), -1);
+    const std::vector<DirEntry>& held = *m_entries;
+    if (fresh.size() >= 16) {
+        std::unordered_map<std::string_view, std::size_t> wanted;
+        wanted.reserve(fresh.size());
+        for (std::size_t k = 0; k < fresh.size(); ++k) wanted.emplace(fresh[k].name, k);
+        for (std::size_t id = 0; id < held.size(); ++id) {
+            if (m_flags[id] & kGoneFlag) continue;
+            if (auto it = wanted.find(held[id].name); it != wanted.end())
+                idOf[it->second] = static_cast<std::int64_t>(id);
+        }
+    } else {
+        for (std::size_t id = 0; id < held.size(); ++id) {
+            if (m_flags[id] & kGoneFlag) continue;
+            for (std::size_t k = 0; k < fresh.size(); ++k)
+                if (held[id].name == fresh[k].name) idOf[k] = static_cast<std::int64_t>(id);
+        }
+    }
+    std::vector<std::uint32_t> changed;
+    std::vector<std::size_t> changedFrom;  // where each changed entry's new data is in fresh
+    std::vector<std::uint8_t> wasVisible;
+    std::vector<std::uint8_t> taken(fresh.size(), 0);
+    std::vector<std::uint8_t> seen(m_entries->size(), 0);
+    for (std::size_t k = 0; k < fresh.size(); ++k) {
+        const std::int64_t found = idOf[k];
+        if (found < 0) continue;
+        taken[k] = 1;
+        const auto id = static_cast<std::uint32_t>(found);
+        if (seen[id] || sameData((*m_entries)[id], fresh[k])) continue;
+        seen[id] = 1;
+        changed.push_back(id);
+        changedFrom.push_back(k);
+        wasVisible.push_back(isVisible(id));
+    }
+    if (!changed.empty()) {
+        std::vector<DirEntry>& entries = entriesForWrite();
+        for (std::size_t c = 0; c < changed.size(); ++c) {
+            entries[changed[c]] = std::move(fresh[changedFrom[c]]);
+            setFlags(changed[c]);
+        }
+    }
+    std::size_t keep = 0;
+    for (std::size_t k = 0; k < fresh.size(); ++k)
+        if (!taken[k]) {
+            if (keep != k) fresh[keep] = std::move(fresh[k]);
+            ++keep;
+        }
+    fresh.resize(keep);
+    if (changed.empty()) return finish({});
+    ++m_version;
+    const std::vector<DirEntry>& entries = *m_entries;
+
+    // Only the changed entries can move: take them out and merge them back in, a linear pass.
+    std::vector<std::uint8_t> isChanged(entries.size(), 0);
+    for (std::uint32_t id : changed) isChanged[id] = 1;
+    auto less = [&](std::uint32_t a, std::uint32_t b) { return m_sorter.less(entries[a], entries[b]); };
+    std::erase_if(m_sorted, [&](std::uint32_t id) { return isChanged[id] != 0; });
+    std::vector<std::uint32_t> moved = changed;
+    std::sort(moved.begin(), moved.end(), less);
+    if (moved.size() <= kMaxMoves) {
+        // A few: each finds its place by binary search, not by a merge comparing every entry.
+        for (std::uint32_t id : moved)
+            m_sorted.insert(std::upper_bound(m_sorted.begin(), m_sorted.end(), id, less), id);
+    } else {
+        const auto keepSorted = static_cast<std::ptrdiff_t>(m_sorted.size());
+        m_sorted.insert(m_sorted.end(), moved.begin(), moved.end());
+        std::inplace_merge(m_sorted.begin(), m_sorted.begin() + keepSorted, m_sorted.end(), less);
+    }
+    computeNext();
+
+    bool visibilityChanged = false;
+    for (std::size_t c = 0; c < changed.size(); ++c)
+        visibilityChanged = visibilityChanged || (isVisible(changed[c]) != (wasVisible[c] != 0));
+    RowChanges out;
+    if (visibilityChanged || (m_rows != m_next && changed.size() > kMaxMoves))
+        return finish({{RowChange::Kind::Relaid, 0, 0, 0}});
+    if (m_rows != m_next) {
+        // Each changed row goes just before the row that follows it in the new order, last one first:
+        // a row placed so stays next to its follower while the ones before it are placed.
+        std::vector<std::uint32_t> sim = m_rows;
+        std::vector<std::uint32_t> byFinal;
+        for (std::size_t i = 0; i < m_next.size(); ++i)
+            if (isChanged[m_next[i]]) byFinal.push_back(static_cast<std::uint32_t>(i));
+        for (auto it = byFinal.rbegin(); it != byFinal.rend(); ++it) {
+            const std::size_t at = *it;
+            const std::uint32_t id = m_next[at];
+            const auto from = static_cast<std::size_t>(std::find(sim.begin(), sim.end(), id) - sim.begin());
+            std::size_t to = sim.size();
+            if (at + 1 < m_next.size())
+                to =
+                    static_cast<std::size_t>(std::find(sim.begin(), sim.end(), m_next[at + 1]) - sim.begin());
+            if (to == from + 1) continue;
+            out.push_back({RowChange::Kind::Moved, static_cast<int>(from), static_cast<int>(from),
+                           static_cast<int>(to)});
+            sim.erase(sim.begin() + static_cast<std::ptrdiff_t>(from));
+            sim.insert(sim.begin() + static_cast<std::ptrdiff_t>(to > from ? to - 1 : to), id);
+        }
+    }
+    RowChanges data;
+    runs(
+        m_next.size(), [&](std::size_t i) { return isChanged[m_next[i]] != 0; }, RowChange::Kind::Changed,
+        data);
+    if (data.size() > kMaxRuns) data = {{RowChange::Kind::Changed, data.front().first, data.back().last, 0}};
+    out.insert(out.end(), data.begin(), data.end());
+    return finish(std::move(out));
+}
+
+RowChanges RowStore::setShowHidden(bool show) {
+    begin();
+    if (show == m_showHidden) return finish({});
+    m_showHidden = show;
+    computeNext();
+    return finish(diff());
+}
+
+RowChanges RowStore::setFilter(Filter filter) {
+    begin();
+    m_filter = std::move(filter);
+    computeNext();
+    return finish(diff());
+}
+
+RowChanges RowStore::setSorter(const EntrySorter& sorter) {
+    begin();
+    m_sorter = sorter;
+    m_sorted = sorter.order(*m_entries);
+    computeNext();
+    if (m_next == m_rows) return finish({});
+    return finish({{RowChange::Kind::Relaid, 0, 0, 0}});
+}
+
+std::shared_ptr<const std::vector<DirEntry>> RowStore::snapshot() {
+    begin();
+    return m_entries;
+}
+
+bool RowStore::applyOrder(std::vector<std::uint32_t>&& order, const EntrySorter& sortedBy,
+                          std::uint64_t version, RowChanges& changes) {
+    begin();
+    changes.clear();
+    if (version != m_version || order.size() != m_entries->size()) return false;
+    m_sorter = sortedBy;
+    m_sorted = std::move(order);
+    computeNext();
+    if (m_next != m_rows) changes.push_back({RowChange::Kind::Relaid, 0, 0, 0});
+    changes = finish(std::move(changes));
+    return true;
+}
+
+void RowStore::replay(const RowChange& c) {
+    if (m_pendingSteps == 0) return;
+    const auto first = m_rows.begin() + c.first;
+    switch (c.kind) {
+        case RowChange::Kind::Inserted:
+            m_rows.insert(first, m_next.begin() + c.first, m_next.begin() + c.last + 1);
+            break;
+        case RowChange::Kind::Removed:
+            m_rows.erase(first, m_rows.begin() + c.last + 1);
+            break;
+        case RowChange::Kind::Moved: {
+            const int count = c.last - c.first + 1;
+            if (c.to > c.last) {
+                std::rotate(first, m_rows.begin() + c.last + 1, m_rows.begin() + c.to);
+            } else {
+                std::rotate(m_rows.begin() + c.to, first, first + count);
+            }
+            break;
+        }
+        case RowChange::Kind::Changed:
+            break;
+        case RowChange::Kind::Relaid:
+        case RowChange::Kind::Reset:
+            m_rows = m_next;
+            break;
+    }
+    if (--m_pendingSteps == 0) {
+        m_next = {};
+    }
+}
+
+void RowStore::shrinkToFit() {
+    std::vector<DirEntry>& entries = *m_entries;
+    if (m_entries.use_count() > 1 || entries.capacity() <= entries.size() + entries.size() / 8) return;
+    entries.shrink_to_fit();
+    m_flags.shrink_to_fit();
+    m_sorted.shrink_to_fit();
+    m_rows.shrink_to_fit();
+}
+
+int RowStore::rowOfName(std::string_view name) const {
+    for (std::size_t row = 0; row < m_rows.size(); ++row)
+        if ((*m_entries)[m_rows[row]].name == name) return static_cast<int>(row);
+    return -1;
+}
+
+}  // namespace kv

@@ -1,0 +1,267 @@
+#include "platform/qt/folderlisting.h"
+
+#include <algorithm>
+
+namespace kv {
+
+namespace {
+
+// Batches are merged into the rows at most this often: a relayout of a big folder is O(rows) for the
+// model and the views, so one per frame or two keeps the UI thread free while rows keep streaming in.
+constexpr int kApplyIntervalMs = 16;
+// ... plus a millisecond for every this many rows already shown.
+constexpr std::size_t kRowsPerExtraMs = 1000;
+// Below this many entries a re-sort takes a few milliseconds and runs at once; above it, on a worker.
+constexpr std::size_t kSyncSortLimit = 20000;
+
+}  // namespace
+
+FolderListing::FolderListing(RowStore& store, PlayFn play, ListingSourceFactory sources, QObject* parent)
+    : QObject(parent),
+      m_store(store),
+      m_play(std::move(play)),
+      m_sources(std::move(sources)),
+      m_receiver(this),
+      m_batchesSorting(std::make_shared<std::atomic<int>>(0)) {
+    m_applyTimer.setSingleShot(true);
+    connect(&m_applyTimer, &QTimer::timeout, this, &FolderListing::applyPending);
+}
+
+// The source goes first: once it is gone no callback of it runs.
+FolderListing::~FolderListing() {
+    m_source.reset();
+}
+
+void FolderListing::setFolder(const std::string& location) {
+    ++m_generation;
+    m_source = m_sources(location);
+    m_pending.clear();
+    m_applyTimer.stop();
+    m_refreshQueued = false;
+    m_namesQueued.clear();
+    m_namesRunning = false;
+    ++m_namesTicket;
+    m_sortRunning = false;  // a running worker's order is for the old entries: refused when it comes
+    m_play(m_store.clear());
+    m_play(m_store.setSorter(m_sorter));
+    m_state = State::Listing;
+    m_batchesSorting = std::make_shared<std::atomic<int>>(0);
+    m_endError = 0;
+    m_endMessage.clear();
+    const quint64 generation = m_generation;
+    Receiver receiver = m_receiver;
+    m_source->start(
+        // Each batch is sorted on a pool thread, off the source's thread (the listing's critical
+        // path) and off the UI thread, which then only merges it with the rows.
+        [this, receiver, generation, sorting = m_batchesSorting,
+         sorter = m_sorter](std::vector<DirEntry>&& batch) {
+            auto owned = std::make_shared<std::vector<DirEntry>>(std::move(batch));
+            ++*sorting;
+            background::runOnPool([this, receiver, owned, generation, sorter] {
+                std::sort(owned->begin(), owned->end(),
+                          [&](const DirEntry& a, const DirEntry& b) { return sorter.less(a, b); });
+                receiver.post([this, owned, generation, sorter] {
+                    if (generation == m_generation) addBatch(std::move(*owned), sorter);
+                });
+            });
+        },
+        [this, receiver, generation](int error, const std::string& message) {
+            receiver.post([this, generation, error, text = QString::fromStdString(message)] {
+                if (generation == m_generation) listingDone(error, text);
+            });
+        });
+}
+
+void FolderListing::addBatch(std::vector<DirEntry>&& batch, const EntrySorter& sortedBy) {
+    --*m_batchesSorting;
+    if (!batch.empty()) m_pending.push_back({std::move(batch), sortedBy});
+    if (m_state == State::Draining && *m_batchesSorting == 0) {
+        maybeFinish();
+        return;
+    }
+    if (m_pending.empty() || sortWaiting()) return;  // applied once the new order is
+    // The first rows show at once; later ones wait for the next slot. Each merge costs the views a
+    // pass over every row, so the slots spread out as the folder grows: a big folder is merged a
+    // few times a second rather than every frame, and the UI thread stays free in between.
+    const qint64 interval =
+        kApplyIntervalMs +
+        static_cast<qint64>(static_cast<std::size_t>(m_store.rowCount()) / kRowsPerExtraMs);
+    const qint64 since = m_sinceApply.isValid() ? m_sinceApply.elapsed() : interval;
+    if (m_store.rowCount() == 0 || since >= interval) {
+        applyPending();
+    } else if (!m_applyTimer.isActive()) {
+        m_applyTimer.start(static_cast<int>(interval - since));
+    }
+}
+
+void FolderListing::applyPending() {
+    m_applyTimer.stop();
+    if (m_pending.empty() || sortWaiting()) return;
+    m_sinceApply.start();
+    bool presorted = true;
+    std::vector<std::vector<DirEntry>> runs;
+    runs.reserve(m_pending.size());
+    for (Batch& b : m_pending) {
+        presorted = presorted && b.sortedBy == m_store.sorter();
+        runs.push_back(std::move(b.entries));
+    }
+    m_pending.clear();
+    m_play(m_store.merge(std::move(runs), presorted));
+}
+
+void FolderListing::listingDone(int error, const QString& message) {
+    m_state = State::Draining;
+    m_endError = error;
+    m_endMessage = message;
+    maybeFinish();
+}
+
+void FolderListing::maybeFinish() {
+    if (m_state != State::Draining || *m_batchesSorting > 0 || sortWaiting()) return;
+    applyPending();
+    m_state = State::Idle;
+    m_store.shrinkToFit();
+    emit listed(m_endError, m_endMessage);
+    if (m_endError != 0) m_refreshQueued = false;
+    resume();
+}
+
+void FolderListing::resume() {
+    applyPending();
+    maybeFinish();
+    if (m_state != State::Idle || sortWaiting()) return;
+    if (m_refreshQueued) {
+        refresh();
+    } else if (!m_namesQueued.empty() && !m_namesRunning) {
+        startNames();
+    }
+}
+
+void FolderListing::refresh() {
+    if (!m_source) return;
+    if (m_state != State::Idle || sortWaiting()) {
+        m_refreshQueued = true;
+        return;
+    }
+    m_refreshQueued = false;
+    // Every change named so far happened before this listing reads the folder: it sees them all,
+    // and what a names refresh still running brings back may be older than what it reads.
+    m_namesQueued.clear();
+    m_namesRunning = false;
+    ++m_namesTicket;
+    m_state = State::Refreshing;
+    const quint64 generation = m_generation;
+    Receiver receiver = m_receiver;
+    // The batches arrive one after another on the source's thread and the end is reported after the
+    // last of them, so the list is complete, and no longer touched, when the UI thread reads it.
+    auto fresh = std::make_shared<std::vector<DirEntry>>();
+    m_source->start(
+        [fresh](std::vector<DirEntry>&& batch) {
+            fresh->insert(fresh->end(), std::make_move_iterator(batch.begin()),
+                          std::make_move_iterator(batch.end()));
+        },
+        [this, receiver, fresh, generation](int error, const std::string& message) {
+            receiver.post([this, fresh, generation, error, text = QString::fromStdString(message)] {
+                if (generation == m_generation) applyRefresh(std::move(*fresh), error, text);
+            });
+        });
+}
+
+void FolderListing::applyRefresh(std::vector<DirEntry>&& fresh, int error, const QString& message) {
+    m_state = State::Idle;
+    if (error != 0) {
+        m_refreshQueued = false;
+        emit listed(error, message);
+        return;
+    }
+    m_play(m_store.remove(m_store.namesMissingFrom(fresh)));
+    m_play(m_store.update(fresh));
+    m_play(m_store.insert(std::move(fresh)));
+    emit refreshed();
+    resume();
+}
+
+void FolderListing::refreshNames(const std::vector<std::string>& names) {
+    if (!m_source || names.empty()) return;
+    m_namesQueued.insert(m_namesQueued.end(), names.begin(), names.end());
+    // While a listing runs the names wait for its end: it may or may not have read them yet.
+    if (m_state == State::Idle && !m_namesRunning && !sortWaiting()) startNames();
+}
+
+void FolderListing::startNames() {
+    std::vector<std::string> names = std::move(m_namesQueued);
+    m_namesQueued.clear();
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    m_namesRunning = true;
+    const quint64 ticket = ++m_namesTicket;
+    Receiver receiver = m_receiver;
+    m_source->refreshNames(
+        std::move(names),
+        [this, receiver, ticket](int error, std::vector<DirEntry>&& found, std::vector<std::string>&& gone) {
+            auto f = std::make_shared<std::vector<DirEntry>>(std::move(found));
+            auto g = std::make_shared<std::vector<std::string>>(std::move(gone));
+            receiver.post([this, ticket, error, f, g] {
+                if (ticket == m_namesTicket) applyNames(error, std::move(*f), std::move(*g));
+            });
+        });
+}
+
+void FolderListing::applyNames(int error, std::vector<DirEntry>&& found, std::vector<std::string>&& gone) {
+    m_namesRunning = false;
+    // An error means the folder itself is gone or unreadable: its watch reports that on its own.
+    if (error == 0) {
+        m_play(m_store.remove(gone));
+        m_play(m_store.update(found));
+        m_play(m_store.insert(std::move(found)));
+        emit refreshed();
+    }
+    resume();
+}
+
+void FolderListing::sortBy(const EntrySorter& next) {
+    if (next == m_sorter) return;  // the rows are in that order, or are getting it
+    m_sorter = next;
+    if (!sortWaiting()) {
+        resume();  // back to the order the rows have: what waited for the other one goes on
+    } else if (m_store.sorted().size() > kSyncSortLimit || m_sortRunning) {
+        startSort();
+    } else {
+        m_play(m_store.setSorter(next));
+        resume();
+    }
+}
+
+void FolderListing::startSort() {
+    // One worker at a time: one still running comes back with an order that is no longer wanted,
+    // and the wanted one is started then.
+    if (m_sortRunning) return;
+    m_sortRunning = true;
+    const quint64 generation = m_generation;
+    std::shared_ptr<const std::vector<DirEntry>> entries = m_store.snapshot();
+    const std::uint64_t version = m_store.version();  // after the snapshot, which may renumber
+    Receiver receiver = m_receiver;
+    background::runOnPool(
+        [this, receiver, entries = std::move(entries), sorter = m_sorter, version, generation] {
+            auto order = std::make_shared<std::vector<std::uint32_t>>(sorter.order(*entries));
+            receiver.post([this, order, sorter, version, generation] {
+                if (generation == m_generation) sortDone(std::move(*order), sorter, version);
+            });
+        });
+}
+
+void FolderListing::sortDone(std::vector<std::uint32_t>&& order, const EntrySorter& sortedBy,
+                             std::uint64_t version) {
+    m_sortRunning = false;
+    if (!sortWaiting()) return;
+    RowChanges changes;
+    // Another order is wanted now, or the entries changed while they were sorted: sort again.
+    if (!(sortedBy == m_sorter) || !m_store.applyOrder(std::move(order), sortedBy, version, changes)) {
+        startSort();
+        return;
+    }
+    m_play(changes);
+    resume();
+}
+
+}  // namespace kv

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/fs/background.h"
+#include "platform/fs/direntry.h"
+#include "platform/fs/entrysorter.h"
+#include "platform/fs/listingsource.h"
+#include "platform/fs/rowstore.h"
+
+namespace kv {
+
+// Runs a listing source into a row store at a pace the views can follow, and hands each operation's
+// row steps to `play` (the model, which turns them into its signals). Batches are sorted on pool
+// threads and merged at most once per interval; a big re-sort runs on a worker; a refresh either
+// lists everything again and applies the difference, or looks at the named entries only.
+class FolderListing : public QObject {
+    Q_OBJECT
+  public:
+    enum class State {
+        Idle,
+        Listing,     // the source streams batches, merged into the rows as they come
+        Draining,    // the source is done; batches still being sorted, or the rows wait for a new order
+        Refreshing,  // listing again to compare: the rows stay until the whole new listing is in
+    };
+    using PlayFn = std::function<void(const RowChanges&)>;
+
+    FolderListing(RowStore& store, PlayFn play, ListingSourceFactory sources, QObject* parent = nullptr);
+    ~FolderListing() override;
+
+    void setFolder(const std::string& location);
+    void refresh();
+    void refreshNames(const std::vector<std::string>& names);
+    // Orders the rows; a big folder keeps its old order until a worker's new one is applied.
+    void sortBy(const EntrySorter& sorter);
+    // The order asked for (the store's is the one the rows are in).
+    const EntrySorter& sorter() const { return m_sorter; }
+    State state() const { return m_state; }
+
+  signals:
+    // The listing finished (or a refresh failed): error 0, or errno with its text.
+    void listed(int error, const QString& message);
+    // A refresh (whole or of some names) was applied.
+    void refreshed();
+
+  private:
+    // A batch of the listing, received and not yet shown, sorted by sortedBy on a pool thread.
+    struct Batch {
+        std::vector<DirEntry> entries;
+        EntrySorter sortedBy;
+    };
+
+    void addBatch(std::vector<DirEntry>&& batch, const EntrySorter& sortedBy);
+    void applyPending();
+    void listingDone(int error, const QString& message);
+    // Ends the listing once every batch is in and the rows are in the wanted order.
+    void maybeFinish();
+    // Goes on with what waited for the listing or the re-sort: batches, the end, queued refreshes.
+    void resume();
+    void applyRefresh(std::vector<DirEntry>&& fresh, int error, const QString& message);
+    void startNames();
+    void applyNames(int error, std::vector<DirEntry>&& found, std::vector<std::string>&& gone);
+    void startSort();
+    void sortDone(std::vector<std::uint32_t>&& order, const EntrySorter& sortedBy, std::uint64_t version);
+    bool sortWaiting() const { return !(m_sorter == m_store.sorter()); }
+
+    RowStore& m_store;
+    PlayFn m_play;
+    ListingSourceFactory m_sources;
+    Receiver m_receiver;
+    std::unique_ptr<ListingSource> m_source;
+    EntrySorter m_sorter;
+    State m_state = State::Idle;
+    // Bumped by setFolder: whatever a worker brings back for an older folder is dropped.
+    quint64 m_generation = 0;
+    std::vector<Batch> m_pending;
+    // Batches of this listing that the pool is still sorting; the listing's end waits for them.
+    std::shared_ptr<std::atomic<int>> m_batchesSorting;
+    int m_endError = 0;
+    QString m_endMessage;
+    QTimer m_applyTimer;
+    QElapsedTimer m_sinceApply;
+    // Asked for while a listing ran: done once it ends, rather than restarting it, so a folder that
+    // keeps changing is still shown as it was a moment ago instead of never.
+    bool m_refreshQueued = false;
+    std::vector<std::string> m_namesQueued;
+    bool m_namesRunning = false;
+    // Identifies the names refresh whose result is still wanted; a new folder or a whole refresh
+    // makes the one in flight stale.
+    quint64 m_namesTicket = 0;
+    bool m_sortRunning = false;
+};
+
+}  // namespace kv
