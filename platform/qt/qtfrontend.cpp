@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QBackingStore>
+#include <QButtonGroup>
 #include <QFontDatabase>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -37,6 +38,9 @@ static void registerPictures() {
 namespace kv {
 
 namespace {
+
+// How far right of an option button a label may start and still be its caption, in twips.
+constexpr int kCaptionGap = 600;
 
 int px(float twips) {
     return static_cast<int>(std::lround(static_cast<double>(twips) / kTwipsPerPixel));
@@ -166,6 +170,27 @@ QtFrontend::Shell QtFrontend::buildShell(const WindowRecord& r) {
         w->setEnabled(c.enabled);
         if (c.tabIndex && w->focusPolicy() != Qt::NoFocus) focusOrder.emplace_back(*c.tabIndex, w);
         shell.widgets.push_back(w);
+    }
+    // The option buttons of a window are one exclusive group: a chosen one is cleared only by choosing
+    // another, so a lone one cannot be cleared at all. A label on the same line just right of one is
+    // its caption, and a click on it chooses the button.
+    QButtonGroup* options = nullptr;
+    for (size_t i = 0; i < r.controls.size(); ++i) {
+        const ControlRecord& option = r.controls[i];
+        if (option.kind != ControlKind::OptionButton) continue;
+        auto* button = static_cast<QRadioButton*>(shell.widgets[i]);
+        if (!options) options = new QButtonGroup(client);
+        options->addButton(button);
+        for (size_t j = 0; j < r.controls.size(); ++j) {
+            const ControlRecord& label = r.controls[j];
+            const int gap = label.left - (option.left + option.width);
+            if (label.kind != ControlKind::Label || label.top != option.top || gap < 0 || gap > kCaptionGap)
+                continue;
+            connect(static_cast<ClickableLabel*>(shell.widgets[j]), &ClickableLabel::clicked, button,
+                    [button] {
+                        if (button->isEnabled()) button->click();
+                    });
+        }
     }
     // A label that other controls lie on is a background band: it goes below them, so they stay visible
     // and clickable.

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
@@ -230,6 +231,26 @@ TEST_F(QtProgramTest, InfoWindowKeepsItsScrollPositionAcrossCloseAndReopen) {
     EXPECT_TRUE(window("Help")->isVisible());
     EXPECT_EQ(widget<QPlainTextEdit>("Help", "Text1"), text);
     EXPECT_EQ(bar->value(), at);
+}
+
+TEST_F(QtProgramTest, TheAgreementsLoneOptionStaysChosenAndItsCaptionChoosesIt) {
+    program().start();
+    forms()["Eula"].Show();
+    auto* option = widget<QRadioButton>("Eula", "Option1");
+    auto* agree = widget<QPushButton>("Eula", "Command1");
+    ASSERT_TRUE(option && agree);
+    EXPECT_FALSE(option->isChecked());
+    QTest::mouseClick(widget("Eula", "Label1"), Qt::LeftButton);
+    EXPECT_TRUE(option->isChecked());
+    EXPECT_TRUE(agree->isEnabled());
+    // Neither a click on the button nor its key clears it again, and the caption only chooses.
+    option->click();
+    EXPECT_TRUE(option->isChecked());
+    QTest::keyClick(option, Qt::Key_Space);
+    EXPECT_TRUE(option->isChecked());
+    QTest::mouseClick(widget("Eula", "Label1"), Qt::LeftButton);
+    EXPECT_TRUE(option->isChecked());
+    EXPECT_TRUE(agree->isEnabled());
 }
 
 }  // namespace
