@@ -399,10 +399,13 @@ void QtFrontend::restack(const Form& form) {
             if (QWidget* w = widgetOf(*c)) columns.push_back(w);
     std::stable_sort(columns.begin(), columns.end(), [](QWidget* a, QWidget* b) { return a->x() < b->x(); });
     for (QWidget* w : columns) w->raise();
-    // Labels and images stay above the columns.
-    for (const auto& c : form.controls())
-        if (c->kind() == ControlKind::Image || (c->kind() == ControlKind::Label && !m_bands.count(c.get())))
+    // Everything else but the background bands stays above the columns: the top row's box and button
+    // reach a few pixels into the web pane below them.
+    for (const auto& c : form.controls()) {
+        const bool column = c->kind() == ControlKind::BrowserView || c->kind() == ControlKind::DriveList;
+        if (!column && !m_bands.count(c.get()))
             if (QWidget* w = widgetOf(*c)) w->raise();
+    }
 }
 
 void QtFrontend::formShown(Form& form) {

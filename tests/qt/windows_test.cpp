@@ -253,5 +253,23 @@ TEST_F(QtProgramTest, TheAgreementsLoneOptionStaysChosenAndItsCaptionChoosesIt) 
     EXPECT_TRUE(agree->isEnabled());
 }
 
+// The start-page box and its button reach a few pixels into the web pane below them.
+TEST_F(QtProgramTest, TheTopRowLiesAboveTheWebPane) {
+    program().start();
+    auto check = [&](const char* when) {
+        QWidget* xtra = widget("Form1", "xtra");
+        const QObjectList& stack = xtra->parentWidget()->children();
+        for (const char* name : {"Text1", "Command1"}) {
+            QWidget* w = widget("Form1", name);
+            EXPECT_TRUE(w->geometry().intersects(xtra->geometry())) << name;
+            EXPECT_GT(stack.indexOf(w), stack.indexOf(xtra)) << name << " " << when;
+        }
+    };
+    check("at the start");
+    QTest::mouseClick(widget("Form1", "Label10"), Qt::LeftButton);
+    QTest::mouseClick(widget("Big", "Label3"), Qt::LeftButton);
+    check("shown again");
+}
+
 }  // namespace
 }  // namespace kv::test
