@@ -23,6 +23,7 @@ class FormWindow : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
   private:
     Form* m_form = nullptr;

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <QWebEngineView>
 
 #include "platform/fs/mounts.h"
 #include "platform/qt/browserview.h"
@@ -269,6 +270,52 @@ TEST_F(QtProgramTest, TheTopRowLiesAboveTheWebPane) {
     QTest::mouseClick(widget("Form1", "Label10"), Qt::LeftButton);
     QTest::mouseClick(widget("Big", "Label3"), Qt::LeftButton);
     check("shown again");
+}
+
+TEST_F(QtProgramTest, TabFollowsTheWindowsOrderIntoTheListsAndPagesOfItsPanes) {
+    program().start();
+    QWidget* form1 = window("Form1");
+    auto holder = [&]() -> std::string {
+        QWidget* focus = form1->focusWidget();
+        for (const auto& c : forms()["Form1"].controls()) {
+            QWidget* w = frontend().widgetOf(*c);
+            if (focus && w && (w == focus || w->isAncestorOf(focus))) return c->name();
+        }
+        return "";
+    };
+    auto tab = [&](bool forward) {
+        QTest::keyClick(form1->focusWidget(), Qt::Key_Tab, forward ? Qt::NoModifier : Qt::ShiftModifier);
+        return holder();
+    };
+    // The web pane shows its start page: the focus goes into the page.
+    auto* xtra = widget<BrowserView>("Form1", "xtra");
+    ASSERT_NE(xtra->webView(), nullptr);
+    widget("Form1", "Text1")->setFocus();
+    EXPECT_EQ(tab(true), "xtra");
+    EXPECT_TRUE(form1->focusWidget() == xtra->webView() ||
+                xtra->webView()->isAncestorOf(form1->focusWidget()));
+
+    // With a folder in every pane, each stop in a pane is its list.
+    xtra->navigate(home());
+    auto* floppy = widget<BrowserView>("Form1", "floppy");
+    floppy->focusTarget()->setFocus();
+    std::vector<std::string> forward{holder()};
+    for (int i = 0; i < 7; ++i) {
+        forward.push_back(tab(true));
+        if (auto* view = qobject_cast<BrowserView*>(widget("Form1", forward.back()))) {
+            EXPECT_EQ(form1->focusWidget(), view->folderView()->currentView()) << forward.back();
+        }
+    }
+    EXPECT_EQ(forward, (std::vector<std::string>{"floppy", "Text1", "xtra", "Hardbox", "FlopBox", "Hard",
+                                                 "Command1", "floppy"}));
+    std::vector<std::string> backward{holder()};
+    for (int i = 0; i < 3; ++i) backward.push_back(tab(false));
+    EXPECT_EQ(backward, (std::vector<std::string>{"floppy", "Command1", "Hard", "FlopBox"}));
+
+    // A pane that is hidden (the full browser) is passed over.
+    QTest::mouseClick(widget("Form1", "Label5"), Qt::LeftButton);
+    widget("Form1", "FlopBox")->setFocus();
+    EXPECT_EQ(tab(true), "Command1");
 }
 
 }  // namespace
