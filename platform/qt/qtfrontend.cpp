@@ -412,11 +412,13 @@ void QtFrontend::formShown(Form& form) {
     FormWindow* w = windowOf(form);
     if (!w) return;
     restack(form);
-    if (form.record().state == WindowState::Maximized) {
+    // Shown again, a window comes back as the user left it (restored to a normal size, say).
+    if (form.record().state == WindowState::Maximized && !w->shownBefore()) {
         w->showMaximized();
     } else {
         w->show();
     }
+    w->setShownBefore();
     w->raise();
     w->activateWindow();
     if (form.record().state == WindowState::Maximized) raiseSmallWindows();

@@ -318,5 +318,27 @@ TEST_F(QtProgramTest, TabFollowsTheWindowsOrderIntoTheListsAndPagesOfItsPanes) {
     EXPECT_EQ(tab(true), "Command1");
 }
 
+TEST_F(QtProgramTest, TheMainWindowComesBackAsTheUserLeftIt) {
+    program().start();
+    QWidget* form1 = window("Form1");
+    EXPECT_TRUE(form1->isMaximized());
+    form1->showNormal();
+    form1->setGeometry(100, 100, 800, 600);
+    const QRect normal = form1->geometry();
+    QTest::mouseClick(widget("Form1", "Label10"), Qt::LeftButton);
+    QTest::mouseClick(widget("Big", "Label3"), Qt::LeftButton);
+    EXPECT_TRUE(form1->isVisible());
+    EXPECT_FALSE(form1->isMaximized());
+    EXPECT_EQ(form1->geometry(), normal);
+
+    // Left maximized, it comes back maximized.
+    form1->showMaximized();
+    QTest::mouseClick(widget("Form1", "Label9"), Qt::LeftButton);
+    QTest::mouseClick(widget("Form3", "Label1"), Qt::LeftButton);
+    EXPECT_TRUE(form1->isMaximized());
+    // The view window's first show took its record's state.
+    EXPECT_TRUE(window("Big")->isMaximized());
+}
+
 }  // namespace
 }  // namespace kv::test
