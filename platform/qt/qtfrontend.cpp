@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSessionManager>
 #include <QTimer>
 #include <QWebEngineView>
 #include <algorithm>
@@ -23,6 +24,7 @@
 
 #include "platform/forms/control.h"
 #include "platform/forms/form.h"
+#include "platform/forms/forms.h"
 #include "platform/forms/twips.h"
 #include "platform/qt/browserview.h"
 #include "platform/qt/clickablelabel.h"
@@ -110,6 +112,16 @@ QString displayText(const std::string& text) {
 
 QtFrontend::QtFrontend() : m_fileOps(std::make_unique<FileOperations>()) {
     registerPictures();
+#ifndef QT_NO_SESSIONMANAGER
+    // Logging off or shutting down is a close request like any other.
+    if (qGuiApp)
+        connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
+            const bool mayAsk = manager.allowsInteraction();
+            const bool mayEnd = sessionEnding(mayAsk);
+            if (mayAsk) manager.release();
+            if (!mayEnd) manager.cancel();
+        });
+#endif
 }
 
 QtFrontend::~QtFrontend() {
@@ -452,6 +464,21 @@ bool QtFrontend::moveFocus(const Form& form, bool forward) {
         return true;
     }
     return false;
+}
+
+bool QtFrontend::sessionEnding(bool mayAsk) {
+    if (m_ended) return true;
+    Form* asking = nullptr;
+    for (const auto& [form, window] : m_windows)
+        if (window->form() && window->form()->asksBeforeClosing()) asking = window->form();
+    if (!asking) return true;
+    if (mayAsk) {
+        asking->closeRequested();
+    } else {
+        Forms& forms = asking->forms();
+        forms.dispatch([&forms] { forms.End(); });
+    }
+    return m_ended;
 }
 
 void QtFrontend::raiseSmallWindows() {

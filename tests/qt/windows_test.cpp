@@ -340,5 +340,45 @@ TEST_F(QtProgramTest, TheMainWindowComesBackAsTheUserLeftIt) {
     EXPECT_TRUE(window("Big")->isMaximized());
 }
 
+// Answers the next question of the program, if one comes, and says what it asked.
+struct NextQuestion {
+    explicit NextQuestion(QMessageBox::StandardButton answer) {
+        QTimer::singleShot(0, [this, answer] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                asked = box->text();
+                box->button(answer)->click();
+            }
+        });
+    }
+    QString asked;
+};
+
+TEST_F(QtProgramTest, TheEndOfTheSessionAsksWhenItMay) {
+    program().start();
+    {
+        NextQuestion no(QMessageBox::No);
+        EXPECT_FALSE(frontend().sessionEnding(true));
+        EXPECT_EQ(no.asked, "             Exit Kestrovan?");
+    }
+    EXPECT_FALSE(frontend().ended());
+    EXPECT_TRUE(window("Form1")->isVisible());
+    NextQuestion yes(QMessageBox::Yes);
+    EXPECT_TRUE(frontend().sessionEnding(true));
+    EXPECT_TRUE(frontend().ended());
+    EXPECT_FALSE(window("Form1")->isVisible());
+}
+
+TEST_F(QtProgramTest, TheEndOfTheSessionEndsAsOnYesWhenItMayNotAsk) {
+    program().start();
+    forms()["Form1"].menuChosen("mnHelpi");
+    NextQuestion none(QMessageBox::No);
+    EXPECT_TRUE(frontend().sessionEnding(false));
+    QApplication::processEvents();
+    EXPECT_TRUE(none.asked.isEmpty());
+    EXPECT_TRUE(frontend().ended());
+    EXPECT_FALSE(window("Form1")->isVisible());
+    EXPECT_FALSE(window("Help")->isVisible());
+}
+
 }  // namespace
 }  // namespace kv::test
