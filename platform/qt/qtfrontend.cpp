@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSessionManager>
+#include <QThread>
 #include <QTimer>
 #include <QWebEngineView>
 #include <algorithm>
@@ -596,7 +597,9 @@ void QtFrontend::doEvents() {
 void QtFrontend::end() {
     m_ended = true;
     for (auto& [form, window] : m_windows) window->hide();
-    QCoreApplication::exit(0);
+    // Only a running event loop has anything to leave: an exit with none would make every later loop
+    // (a question's, another program's in the same process) return at once.
+    if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
 }
 
 void QtFrontend::handlerFailed(const std::string& what) {
