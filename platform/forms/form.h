@@ -49,6 +49,7 @@ class Form {
     // a form without one closes.
     void setOnCloseRequest(std::function<bool()> handler) { m_onCloseRequest = std::move(handler); }
     bool closeRequested();
+    bool asksBeforeClosing() const { return static_cast<bool>(m_onCloseRequest); }
 
     // The menu bar's items, by the name of their record.
     void setOnMenu(const std::string& itemName, std::function<void()> handler);

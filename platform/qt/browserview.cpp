@@ -143,6 +143,11 @@ bool BrowserView::showsFolder() const {
     return currentWidget() == m_folder;
 }
 
+QWidget* BrowserView::focusTarget() const {
+    if (!showsFolder() && m_web) return m_web;
+    return m_folder->currentView();
+}
+
 void BrowserView::ensureWeb() {
     if (m_web) return;
     m_web = new QWebEngineView(this);

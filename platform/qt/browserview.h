@@ -46,6 +46,8 @@ class BrowserView : public QStackedWidget {
     FolderView* folderView() const { return m_folder; }
     QWebEngineView* webView() const { return m_web; }
     bool showsFolder() const;
+    // What takes the keyboard focus when the focus moves into this view: its list or its page.
+    QWidget* focusTarget() const;
 
   signals:
     void locationChanged();

@@ -19,4 +19,10 @@ void FormWindow::closeEvent(QCloseEvent* event) {
     if (m_form) m_form->closeRequested();
 }
 
+bool FormWindow::focusNextPrevChild(bool next) {
+    // The form's own tab order, which passes into the browser views; elsewhere (the menu bar) Qt's.
+    if (m_form && !m_frontend.ended() && m_frontend.moveFocus(*m_form, next)) return true;
+    return QMainWindow::focusNextPrevChild(next);
+}
+
 }  // namespace kv

@@ -20,12 +20,17 @@ class FormWindow : public QMainWindow {
     QWidget* client() const { return centralWidget(); }
     // The form is being destroyed; no event reaches it any more.
     void detach() { m_form = nullptr; }
+    // Whether the window has been shown before: only its first show takes the state of its record.
+    bool shownBefore() const { return m_shownBefore; }
+    void setShownBefore() { m_shownBefore = true; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
   private:
     Form* m_form = nullptr;
+    bool m_shownBefore = false;
     QtFrontend& m_frontend;
 };
 

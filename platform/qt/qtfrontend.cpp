@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QBackingStore>
+#include <QButtonGroup>
 #include <QFontDatabase>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -13,6 +14,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSessionManager>
+#include <QThread>
 #include <QTimer>
 #include <QWebEngineView>
 #include <algorithm>
@@ -22,6 +25,7 @@
 
 #include "platform/forms/control.h"
 #include "platform/forms/form.h"
+#include "platform/forms/forms.h"
 #include "platform/forms/twips.h"
 #include "platform/qt/browserview.h"
 #include "platform/qt/clickablelabel.h"
@@ -37,6 +41,9 @@ static void registerPictures() {
 namespace kv {
 
 namespace {
+
+// How far right of an option button a label may start and still be its caption, in twips.
+constexpr int kCaptionGap = 600;
 
 int px(float twips) {
     return static_cast<int>(std::lround(static_cast<double>(twips) / kTwipsPerPixel));
@@ -106,6 +113,16 @@ QString displayText(const std::string& text) {
 
 QtFrontend::QtFrontend() : m_fileOps(std::make_unique<FileOperations>()) {
     registerPictures();
+#ifndef QT_NO_SESSIONMANAGER
+    // Logging off or shutting down is a close request like any other.
+    if (qGuiApp)
+        connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
+            const bool mayAsk = manager.allowsInteraction();
+            const bool mayEnd = sessionEnding(mayAsk);
+            if (mayAsk) manager.release();
+            if (!mayEnd) manager.cancel();
+        });
+#endif
 }
 
 QtFrontend::~QtFrontend() {
@@ -166,6 +183,27 @@ QtFrontend::Shell QtFrontend::buildShell(const WindowRecord& r) {
         w->setEnabled(c.enabled);
         if (c.tabIndex && w->focusPolicy() != Qt::NoFocus) focusOrder.emplace_back(*c.tabIndex, w);
         shell.widgets.push_back(w);
+    }
+    // The option buttons of a window are one exclusive group: a chosen one is cleared only by choosing
+    // another, so a lone one cannot be cleared at all. A label on the same line just right of one is
+    // its caption, and a click on it chooses the button.
+    QButtonGroup* options = nullptr;
+    for (size_t i = 0; i < r.controls.size(); ++i) {
+        const ControlRecord& option = r.controls[i];
+        if (option.kind != ControlKind::OptionButton) continue;
+        auto* button = static_cast<QRadioButton*>(shell.widgets[i]);
+        if (!options) options = new QButtonGroup(client);
+        options->addButton(button);
+        for (size_t j = 0; j < r.controls.size(); ++j) {
+            const ControlRecord& label = r.controls[j];
+            const int gap = label.left - (option.left + option.width);
+            if (label.kind != ControlKind::Label || label.top != option.top || gap < 0 || gap > kCaptionGap)
+                continue;
+            connect(static_cast<ClickableLabel*>(shell.widgets[j]), &ClickableLabel::clicked, button,
+                    [button] {
+                        if (button->isEnabled()) button->click();
+                    });
+        }
     }
     // A label that other controls lie on is a background band: it goes below them, so they stay visible
     // and clickable.
@@ -374,24 +412,74 @@ void QtFrontend::restack(const Form& form) {
             if (QWidget* w = widgetOf(*c)) columns.push_back(w);
     std::stable_sort(columns.begin(), columns.end(), [](QWidget* a, QWidget* b) { return a->x() < b->x(); });
     for (QWidget* w : columns) w->raise();
-    // Labels and images stay above the columns.
-    for (const auto& c : form.controls())
-        if (c->kind() == ControlKind::Image || (c->kind() == ControlKind::Label && !m_bands.count(c.get())))
+    // Everything else but the background bands stays above the columns: the top row's box and button
+    // reach a few pixels into the web pane below them.
+    for (const auto& c : form.controls()) {
+        const bool column = c->kind() == ControlKind::BrowserView || c->kind() == ControlKind::DriveList;
+        if (!column && !m_bands.count(c.get()))
             if (QWidget* w = widgetOf(*c)) w->raise();
+    }
 }
 
 void QtFrontend::formShown(Form& form) {
     FormWindow* w = windowOf(form);
     if (!w) return;
     restack(form);
-    if (form.record().state == WindowState::Maximized) {
+    // Shown again, a window comes back as the user left it (restored to a normal size, say).
+    if (form.record().state == WindowState::Maximized && !w->shownBefore()) {
         w->showMaximized();
     } else {
         w->show();
     }
+    w->setShownBefore();
     w->raise();
     w->activateWindow();
     if (form.record().state == WindowState::Maximized) raiseSmallWindows();
+}
+
+bool QtFrontend::moveFocus(const Form& form, bool forward) {
+    FormWindow* window = windowOf(form);
+    if (!window) return false;
+    std::vector<std::pair<int, QWidget*>> order;
+    for (const auto& c : form.controls()) {
+        const ControlKind kind = c->kind();
+        if (!c->record().tabIndex || kind == ControlKind::Label || kind == ControlKind::Image) continue;
+        if (QWidget* w = widgetOf(*c)) order.emplace_back(*c->record().tabIndex, w);
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    const QWidget* focus = window->focusWidget();
+    const auto holder = std::find_if(order.begin(), order.end(), [focus](const auto& entry) {
+        return focus && (focus == entry.second || entry.second->isAncestorOf(focus));
+    });
+    if (holder == order.end()) return false;
+    const auto n = static_cast<std::ptrdiff_t>(order.size());
+    const std::ptrdiff_t at = holder - order.begin();
+    for (std::ptrdiff_t step = 1; step < n; ++step) {
+        QWidget* next = order[static_cast<size_t>(((forward ? at + step : at - step) % n + n) % n)].second;
+        if (!next->isVisibleTo(window) || !next->isEnabled()) continue;
+        QWidget* target = next;
+        if (auto* view = qobject_cast<BrowserView*>(next)) target = view->focusTarget();
+        if (!target || !target->isVisibleTo(window)) continue;
+        target->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        return true;
+    }
+    return false;
+}
+
+bool QtFrontend::sessionEnding(bool mayAsk) {
+    if (m_ended) return true;
+    Form* asking = nullptr;
+    for (const auto& [form, window] : m_windows)
+        if (window->form() && window->form()->asksBeforeClosing()) asking = window->form();
+    if (!asking) return true;
+    if (mayAsk) {
+        asking->closeRequested();
+    } else {
+        Forms& forms = asking->forms();
+        forms.dispatch([&forms] { forms.End(); });
+    }
+    return m_ended;
 }
 
 void QtFrontend::raiseSmallWindows() {
@@ -509,7 +597,9 @@ void QtFrontend::doEvents() {
 void QtFrontend::end() {
     m_ended = true;
     for (auto& [form, window] : m_windows) window->hide();
-    QCoreApplication::exit(0);
+    // Only a running event loop has anything to leave: an exit with none would make every later loop
+    // (a question's, another program's in the same process) return at once.
+    if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
 }
 
 void QtFrontend::handlerFailed(const std::string& what) {

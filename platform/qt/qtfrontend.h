@@ -35,6 +35,13 @@ class QtFrontend : public QObject, public Frontend {
     BrowserView* viewOf(const Control& control) const;
     // Whether the widgets of this window were made ahead and wait for its form.
     bool isPrepared(const std::string& windowName) const { return m_shells.count(windowName) != 0; }
+    // Moves the keyboard focus from the form's control that holds it to the next (or previous) one in
+    // the form's tab order; false when the focus is in none of its controls.
+    bool moveFocus(const Form& form, bool forward);
+    // The desktop session is ending: whether it may end. A window that asks before closing asks when
+    // the session lets it (mayAsk), and a No keeps the program and the session; without asking, the
+    // program ends as on a Yes.
+    bool sessionEnding(bool mayAsk);
 
     void formBuilt(Form& form) override;
     void prepareWindow(const WindowRecord& record) override;

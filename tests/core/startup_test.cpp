@@ -150,6 +150,15 @@ TEST_F(ProgramTest, WebGoBackStepsBackOnlyFromHttpNamesAndEndsOnTheStartPage) {
     EXPECT_TRUE(ui.lines({"failed"}).empty());
 }
 
+TEST_F(ProgramTest, WebGoBackWithNoEarlierPageSkipsTheStepAndStillOpensTheStartPage) {
+    Form& f1 = started();
+    ASSERT_EQ(f1["xtra"].LocationName(), kDefaultStartPage);  // its one page, named "http..."
+    f1["Label4"].click();
+    EXPECT_EQ(ui.lines({"goBack", "stop", "nav", "failed"}),
+              (Lines{"goBack Form1.xtra", "stop Form1.xtra", "nav Form1.xtra " + kDefaultStartPage}));
+    EXPECT_EQ(ui.locationOf("Form1.xtra"), kDefaultStartPage);
+}
+
 TEST_F(ProgramTest, FullBrowserAndHomeArrangements) {
     Form& f1 = started();
     f1["Label5"].click();

@@ -7,10 +7,12 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <QWebEngineView>
 
 #include "platform/fs/mounts.h"
 #include "platform/qt/browserview.h"
@@ -39,7 +41,8 @@ TEST_F(QtProgramTest, EveryWindowBuildsFromItsRecord) {
             ASSERT_NE(cw, nullptr) << r.name << "." << c.name;
             const std::string where = r.name + "." + c.name;
             EXPECT_EQ(cw->toolTip().toStdString(), c.toolTip.value_or("")) << where;
-            // Only controls the window Parts move at load differ from the design.
+            // The view windows size their panes and drive lists at load; labels, and every control of the
+            // small windows, keep their design place.
             if (r.name == "Eula" || r.name == "Whats" || r.name == "Help" || c.kind == ControlKind::Label) {
                 EXPECT_EQ(cw->x(), px(c.left)) << where;
                 EXPECT_EQ(cw->y(), px(c.top)) << where;
@@ -229,6 +232,152 @@ TEST_F(QtProgramTest, InfoWindowKeepsItsScrollPositionAcrossCloseAndReopen) {
     EXPECT_TRUE(window("Help")->isVisible());
     EXPECT_EQ(widget<QPlainTextEdit>("Help", "Text1"), text);
     EXPECT_EQ(bar->value(), at);
+}
+
+TEST_F(QtProgramTest, TheAgreementsLoneOptionStaysChosenAndItsCaptionChoosesIt) {
+    program().start();
+    forms()["Eula"].Show();
+    auto* option = widget<QRadioButton>("Eula", "Option1");
+    auto* agree = widget<QPushButton>("Eula", "Command1");
+    ASSERT_TRUE(option && agree);
+    EXPECT_FALSE(option->isChecked());
+    QTest::mouseClick(widget("Eula", "Label1"), Qt::LeftButton);
+    EXPECT_TRUE(option->isChecked());
+    EXPECT_TRUE(agree->isEnabled());
+    // Neither a click on the button nor its key clears it again, and the caption only chooses.
+    option->click();
+    EXPECT_TRUE(option->isChecked());
+    QTest::keyClick(option, Qt::Key_Space);
+    EXPECT_TRUE(option->isChecked());
+    QTest::mouseClick(widget("Eula", "Label1"), Qt::LeftButton);
+    EXPECT_TRUE(option->isChecked());
+    EXPECT_TRUE(agree->isEnabled());
+}
+
+// The start-page box and its button reach a few pixels into the web pane below them.
+TEST_F(QtProgramTest, TheTopRowLiesAboveTheWebPane) {
+    program().start();
+    auto check = [&](const char* when) {
+        QWidget* xtra = widget("Form1", "xtra");
+        const QObjectList& stack = xtra->parentWidget()->children();
+        for (const char* name : {"Text1", "Command1"}) {
+            QWidget* w = widget("Form1", name);
+            EXPECT_TRUE(w->geometry().intersects(xtra->geometry())) << name;
+            EXPECT_GT(stack.indexOf(w), stack.indexOf(xtra)) << name << " " << when;
+        }
+    };
+    check("at the start");
+    QTest::mouseClick(widget("Form1", "Label10"), Qt::LeftButton);
+    QTest::mouseClick(widget("Big", "Label3"), Qt::LeftButton);
+    check("shown again");
+}
+
+TEST_F(QtProgramTest, TabFollowsTheWindowsOrderIntoTheListsAndPagesOfItsPanes) {
+    program().start();
+    QWidget* form1 = window("Form1");
+    auto holder = [&]() -> std::string {
+        QWidget* focus = form1->focusWidget();
+        for (const auto& c : forms()["Form1"].controls()) {
+            QWidget* w = frontend().widgetOf(*c);
+            if (focus && w && (w == focus || w->isAncestorOf(focus))) return c->name();
+        }
+        return "";
+    };
+    auto tab = [&](bool forward) {
+        QTest::keyClick(form1->focusWidget(), Qt::Key_Tab, forward ? Qt::NoModifier : Qt::ShiftModifier);
+        return holder();
+    };
+    // The web pane shows its start page: the focus goes into the page.
+    auto* xtra = widget<BrowserView>("Form1", "xtra");
+    ASSERT_NE(xtra->webView(), nullptr);
+    widget("Form1", "Text1")->setFocus();
+    EXPECT_EQ(tab(true), "xtra");
+    EXPECT_TRUE(form1->focusWidget() == xtra->webView() ||
+                xtra->webView()->isAncestorOf(form1->focusWidget()));
+
+    // With a folder in every pane, each stop in a pane is its list.
+    xtra->navigate(home());
+    auto* floppy = widget<BrowserView>("Form1", "floppy");
+    floppy->focusTarget()->setFocus();
+    std::vector<std::string> forward{holder()};
+    for (int i = 0; i < 7; ++i) {
+        forward.push_back(tab(true));
+        if (auto* view = qobject_cast<BrowserView*>(widget("Form1", forward.back()))) {
+            EXPECT_EQ(form1->focusWidget(), view->folderView()->currentView()) << forward.back();
+        }
+    }
+    EXPECT_EQ(forward, (std::vector<std::string>{"floppy", "Text1", "xtra", "Hardbox", "FlopBox", "Hard",
+                                                 "Command1", "floppy"}));
+    std::vector<std::string> backward{holder()};
+    for (int i = 0; i < 3; ++i) backward.push_back(tab(false));
+    EXPECT_EQ(backward, (std::vector<std::string>{"floppy", "Command1", "Hard", "FlopBox"}));
+
+    // A pane that is hidden (the full browser) is passed over.
+    QTest::mouseClick(widget("Form1", "Label5"), Qt::LeftButton);
+    widget("Form1", "FlopBox")->setFocus();
+    EXPECT_EQ(tab(true), "Command1");
+}
+
+TEST_F(QtProgramTest, TheMainWindowComesBackAsTheUserLeftIt) {
+    program().start();
+    QWidget* form1 = window("Form1");
+    EXPECT_TRUE(form1->isMaximized());
+    form1->showNormal();
+    form1->setGeometry(100, 100, 800, 600);
+    const QRect normal = form1->geometry();
+    QTest::mouseClick(widget("Form1", "Label10"), Qt::LeftButton);
+    QTest::mouseClick(widget("Big", "Label3"), Qt::LeftButton);
+    EXPECT_TRUE(form1->isVisible());
+    EXPECT_FALSE(form1->isMaximized());
+    EXPECT_EQ(form1->geometry(), normal);
+
+    // Left maximized, it comes back maximized.
+    form1->showMaximized();
+    QTest::mouseClick(widget("Form1", "Label9"), Qt::LeftButton);
+    QTest::mouseClick(widget("Form3", "Label1"), Qt::LeftButton);
+    EXPECT_TRUE(form1->isMaximized());
+    // The view window's first show took its record's state.
+    EXPECT_TRUE(window("Big")->isMaximized());
+}
+
+// Answers the next question of the program, if one comes, and says what it asked.
+struct NextQuestion {
+    explicit NextQuestion(QMessageBox::StandardButton answer) {
+        QTimer::singleShot(0, [this, answer] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                asked = box->text();
+                box->button(answer)->click();
+            }
+        });
+    }
+    QString asked;
+};
+
+TEST_F(QtProgramTest, TheEndOfTheSessionAsksWhenItMay) {
+    program().start();
+    {
+        NextQuestion no(QMessageBox::No);
+        EXPECT_FALSE(frontend().sessionEnding(true));
+        EXPECT_EQ(no.asked, "             Exit Kestrovan?");
+    }
+    EXPECT_FALSE(frontend().ended());
+    EXPECT_TRUE(window("Form1")->isVisible());
+    NextQuestion yes(QMessageBox::Yes);
+    EXPECT_TRUE(frontend().sessionEnding(true));
+    EXPECT_TRUE(frontend().ended());
+    EXPECT_FALSE(window("Form1")->isVisible());
+}
+
+TEST_F(QtProgramTest, TheEndOfTheSessionEndsAsOnYesWhenItMayNotAsk) {
+    program().start();
+    forms()["Form1"].menuChosen("mnHelpi");
+    NextQuestion none(QMessageBox::No);
+    EXPECT_TRUE(frontend().sessionEnding(false));
+    QApplication::processEvents();
+    EXPECT_TRUE(none.asked.isEmpty());
+    EXPECT_TRUE(frontend().ended());
+    EXPECT_FALSE(window("Form1")->isVisible());
+    EXPECT_FALSE(window("Help")->isVisible());
 }
 
 }  // namespace
