@@ -42,7 +42,7 @@ test-asan: deps
 
 # What ThreadSanitizer checks is the code built with it; calls from libraries built without it (Qt, GLib)
 # are left out, and tests/tsan.supp lists the rest with reasons. Set for the listing of the tests too.
-TSAN_FLAGS = halt_on_error=1 second_deadlock_stack=1 ignore_noninstrumented_modules=1 suppressions=$(CURDIR)/tests/tsan.supp
+TSAN_FLAGS = halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1:suppressions=$(CURDIR)/tests/tsan.supp
 test-tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_SANITIZE=thread -DKV_WERROR=$(KV_WERROR)
 	cmake --build build-tsan -j$(JOBS)
