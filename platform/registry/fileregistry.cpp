@@ -75,7 +75,7 @@ FileRegistry::Snapshot FileRegistry::load() const {
     hivefile::FileIdentity identity{};
     std::string text;
     const auto unchanged = [this](const hivefile::FileIdentity& id) {
-        return m_lastParse.has_value() && m_lastParse->identity == id;
+        return m_lastParse.has_value() && hivefile::sameFile(m_lastParse->identity, id);
     };
     switch (hivefile::read(m_path, kMaxFileSize, unchanged, identity, text)) {
         case hivefile::ReadResult::Unchanged:

@@ -137,15 +137,20 @@ ReadResult readHive(const std::string& path, std::uint64_t maxSize,
         return ReadResult::NotRegular;
     }
     const std::uint64_t size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
-    identity = {
-        info.dwVolumeSerialNumber,
-        (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow,
-        size,
-        (std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) | info.ftLastWriteTime.dwLowDateTime,
-        (std::uint64_t{info.ftCreationTime.dwHighDateTime} << 32) | info.ftCreationTime.dwLowDateTime,
-        0,
-        0,
-        0};
+    // The change time moves with every write and rename, like st_ctime; the creation time is left
+    // out, as a file renamed over another may inherit the old one's (tunnelling). Without a change
+    // time the file number is dropped, so that the file is always read.
+    FILE_BASIC_INFO basic{};
+    const bool haveChangeTime =
+        ::GetFileInformationByHandleEx(f.get(), FileBasicInfo, &basic, sizeof basic) != 0;
+    identity = {info.dwVolumeSerialNumber,
+                haveChangeTime ? (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow : 0,
+                size,
+                static_cast<std::uint64_t>(basic.LastWriteTime.QuadPart),
+                static_cast<std::uint64_t>(basic.ChangeTime.QuadPart),
+                0,
+                0,
+                0};
     if (size > maxSize) {
         return ReadResult::TooLarge;
     }
@@ -611,6 +616,10 @@ void removeAbandonedTemporaries(const std::string& path) {
 }
 
 }  // namespace
+
+bool sameFile(const FileIdentity& last, const FileIdentity& now) {
+    return now[1] != 0 && last == now;
+}
 
 ReadResult read(const std::string& path, std::uint64_t maxSize,
                 const std::function<bool(const FileIdentity&)>& unchanged, FileIdentity& identity,

@@ -11,8 +11,13 @@
 // The hive file's operations on the filesystem, for POSIX and for Windows. Paths are UTF-8.
 namespace kv::hivefile {
 
-// Device, file number, size and times: what changes when the file is replaced or edited.
+// Device, file number, size and times: what changes when the file is replaced or edited. A file
+// number of 0 means the filesystem gave none that can be trusted (some network and FAT volumes on
+// Windows); such a file is never taken for one read before.
 using FileIdentity = std::array<std::uint64_t, 8>;
+
+// Whether a file of identity `now` is the file read before as `last`, unchanged since.
+bool sameFile(const FileIdentity& last, const FileIdentity& now);
 
 enum class ReadResult { Ok, Unchanged, Missing, Failed, NotRegular, TooLarge };
 
