@@ -1,7 +1,7 @@
 #include "app/program.h"
 
-#include "settings/settingskeys.h"
 #include "app/startup.h"
+#include "settings/settingskeys.h"
 #include "views/infowindows.h"
 #include "views/mainwindow.h"
 #include "views/viewwindows.h"

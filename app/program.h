@@ -1,8 +1,8 @@
 #pragma once
 
-#include "settings/regmodule.h"
 #include "platform/forms/forms.h"
 #include "resources/windowrecords.h"
+#include "settings/regmodule.h"
 
 namespace kv {
 

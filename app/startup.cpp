@@ -1,8 +1,8 @@
 #include "app/startup.h"
 
-#include "settings/settingskeys.h"
 #include "panes/drivepane.h"
 #include "panes/webpane.h"
+#include "settings/settingskeys.h"
 #include "views/mainwindow.h"
 
 namespace kv {

@@ -8,12 +8,12 @@
 #include <cstdlib>
 
 #include "app/program.h"
-#include "settings/settingskeys.h"
 #include "bench/paintwatchapp.h"
 #include "platform/qt/browserview.h"
 #include "platform/qt/folderview.h"
 #include "platform/qt/qtfrontend.h"
 #include "platform/registry/registryapi.h"
+#include "settings/settingskeys.h"
 
 namespace {
 

@@ -8,13 +8,13 @@
 #include <memory>
 
 #include "app/program.h"
-#include "settings/settingskeys.h"
 #include "bench/benchutil.h"
 #include "bench/paintwatchapp.h"
 #include "platform/qt/browserview.h"
 #include "platform/qt/formwindow.h"
 #include "platform/qt/qtfrontend.h"
 #include "platform/registry/fileregistry.h"
+#include "settings/settingskeys.h"
 
 using namespace kv::bench;
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "settings/regmodule.h"
 #include "platform/forms/form.h"
+#include "settings/regmodule.h"
 
 namespace kv {
 

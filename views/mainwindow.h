@@ -1,7 +1,7 @@
 #pragma once
 
-#include "settings/regmodule.h"
 #include "platform/forms/forms.h"
+#include "settings/regmodule.h"
 
 namespace kv {
 

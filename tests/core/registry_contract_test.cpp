@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "settings/regmodule.h"
 #include "platform/registry/registryapi.h"
+#include "settings/regmodule.h"
 
 #include "platform/registry/fileregistry.h"
 #include "registrytempdir.h"

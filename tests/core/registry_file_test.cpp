@@ -13,9 +13,9 @@
 #include <string>
 #include <thread>
 
-#include "settings/regmodule.h"
 #include "platform/registry/fileregistry.h"
 #include "registrytempdir.h"
+#include "settings/regmodule.h"
 
 namespace kv {
 namespace {
