@@ -32,6 +32,7 @@
 #include "platform/qt/drivelist.h"
 #include "platform/qt/fileoperations.h"
 #include "platform/qt/formwindow.h"
+#include "platform/qt/taborder.h"
 
 // The pictures are compiled into this static library; their registration has to be asked for.
 static void registerPictures() {
@@ -440,31 +441,16 @@ void QtFrontend::formShown(Form& form) {
 bool QtFrontend::moveFocus(const Form& form, bool forward) {
     FormWindow* window = windowOf(form);
     if (!window) return false;
-    std::vector<std::pair<int, QWidget*>> order;
+    std::vector<std::pair<int, QWidget*>> entries;
     for (const auto& c : form.controls()) {
         const ControlKind kind = c->kind();
         if (!c->record().tabIndex || kind == ControlKind::Label || kind == ControlKind::Image) continue;
-        if (QWidget* w = widgetOf(*c)) order.emplace_back(*c->record().tabIndex, w);
+        if (QWidget* w = widgetOf(*c)) entries.emplace_back(*c->record().tabIndex, w);
     }
-    std::stable_sort(order.begin(), order.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    const QWidget* focus = window->focusWidget();
-    const auto holder = std::find_if(order.begin(), order.end(), [focus](const auto& entry) {
-        return focus && (focus == entry.second || entry.second->isAncestorOf(focus));
-    });
-    if (holder == order.end()) return false;
-    const auto n = static_cast<std::ptrdiff_t>(order.size());
-    const std::ptrdiff_t at = holder - order.begin();
-    for (std::ptrdiff_t step = 1; step < n; ++step) {
-        QWidget* next = order[static_cast<size_t>(((forward ? at + step : at - step) % n + n) % n)].second;
-        if (!next->isVisibleTo(window) || !next->isEnabled()) continue;
-        QWidget* target = next;
-        if (auto* view = qobject_cast<BrowserView*>(next)) target = view->focusTarget();
-        if (!target || !target->isVisibleTo(window)) continue;
-        target->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-        return true;
-    }
-    return false;
+    QWidget* target = TabOrder(std::move(entries)).next(window, forward);
+    if (!target) return false;
+    target->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
 }
 
 bool QtFrontend::sessionEnding(bool mayAsk) {
