@@ -17,7 +17,6 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
-#include "platform/fs/mounts.h"
 #include "platform/qt/fileoperations.h"
 #include "platform/qt/folderview.h"
 
@@ -106,23 +105,6 @@ void BrowserView::chooseRendering() {
 void BrowserView::applicationMade() {
     if (s_glIntegrationSet) qunsetenv("QT_XCB_GL_INTEGRATION");
     s_glIntegrationSet = false;
-}
-
-BrowserView::Location BrowserView::classify(const QString& text) {
-    Location where;
-    if (text.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
-        const QUrl url(text);
-        where.folder = url.isLocalFile() && !url.toLocalFile().isEmpty();
-        where.path = url.toLocalFile().toUtf8();
-    } else if (text.startsWith('/')) {
-        where.folder = true;
-        where.path = QByteArray::fromStdString(Mounts::rootOf(text.toStdString()));
-    }
-    if (!where.folder) {
-        where.path.clear();
-        where.address = text;
-    }
-    return where;
 }
 
 BrowserView::BrowserView(FileOperations& ops, QWidget* parent)

@@ -5,6 +5,8 @@
 #include <QString>
 #include <vector>
 
+#include "platform/fs/location.h"
+
 class QWebEngineView;
 
 namespace kv {
@@ -18,13 +20,9 @@ class FileOperations;
 class BrowserView : public QStackedWidget {
     Q_OBJECT
   public:
-    struct Location {
-        bool folder = false;
-        QByteArray path;  // folders: raw bytes
-        QString address;  // web pages: what the engine is given
-    };
+    using Location = kv::Location;
     // What a location text names. Pure: no filesystem access, so a hung mount cannot stall the caller.
-    static Location classify(const QString& text);
+    static Location classify(const QString& text) { return Location::classify(text); }
 
     // Chooses how web pages are drawn; call it before the application object is made. Without a
     // graphics processor they are drawn in software (see the definition).

@@ -188,10 +188,14 @@ std::optional<std::string> parseHexBytes(std::string_view s) {
     }
 }
 
-std::vector<std::string> splitPath(std::string_view s) {
+// Nothing when the path has more than `maxParts` parts, before building the rest of them.
+std::optional<std::vector<std::string>> splitPath(std::string_view s, std::size_t maxParts) {
     std::vector<std::string> parts;
     std::size_t start = 0;
     while (true) {
+        if (parts.size() == maxParts) {
+            return std::nullopt;
+        }
         const std::size_t sep = s.find('\\', start);
         parts.emplace_back(
             s.substr(start, sep == std::string_view::npos ? std::string_view::npos : sep - start));
@@ -201,6 +205,30 @@ std::vector<std::string> splitPath(std::string_view s) {
         start = sep + 1;
     }
 }
+
+// Hands out the text's lines one by one; a final newline is followed by one empty line.
+class LineReader {
+  public:
+    explicit LineReader(std::string_view text) : m_text(text) {}
+    bool next(std::string_view& line) {
+        if (m_pos > m_text.size()) {
+            return false;
+        }
+        const std::size_t end = m_text.find('\n', m_pos);
+        if (end == std::string_view::npos) {
+            line = m_text.substr(m_pos);
+            m_pos = m_text.size() + 1;
+        } else {
+            line = m_text.substr(m_pos, end - m_pos);
+            m_pos = end + 1;
+        }
+        return true;
+    }
+
+  private:
+    std::string_view m_text;
+    std::size_t m_pos = 0;
+};
 
 }  // namespace
 
@@ -222,23 +250,18 @@ std::optional<Hive> Hive::parse(std::string_view text) {
         return hive;
     }
 
-    std::vector<std::string_view> lines;
-    for (std::size_t start = 0; start <= text.size();) {
-        const std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    if (trim(lines.front()) != kHeader) {
+    LineReader lines(text);
+    std::string_view first;
+    lines.next(first);
+    if (trim(first) != kHeader) {
         return std::nullopt;
     }
 
-    std::optional<std::vector<std::string>> section;
-    for (std::size_t n = 1; n < lines.size(); ++n) {
-        std::string_view line = trim(lines[n]);
+    // The key of the current section; no key is added while its values are read, so it stays put.
+    Key* section = nullptr;
+    std::string_view raw;
+    while (lines.next(raw)) {
+        std::string_view line = trim(raw);
         if (line.empty() || line.front() == ';') {
             continue;
         }
@@ -246,20 +269,22 @@ std::optional<Hive> Hive::parse(std::string_view text) {
             if (line.size() < 3 || line.back() != ']') {
                 return std::nullopt;
             }
-            auto path = splitPath(line.substr(1, line.size() - 2));
+            auto path = splitPath(line.substr(1, line.size() - 2), kMaxDepth);
+            if (!path) {
+                return std::nullopt;
+            }
             const auto root = std::find_if(kRootNames.begin(), kRootNames.end(),
-                                           [&](std::string_view r) { return sameName(r, path.front()); });
+                                           [&](std::string_view r) { return sameName(r, path->front()); });
             if (root == kRootNames.end() ||
-                std::any_of(path.begin(), path.end(), [](const std::string& p) { return p.empty(); })) {
+                std::any_of(path->begin(), path->end(), [](const std::string& p) { return p.empty(); })) {
                 return std::nullopt;  // also rejects deletions ("[-HKEY_...]"), which a hive never holds
             }
-            path.front() = std::string(*root);
+            path->front() = std::string(*root);
             bool added = false;
-            hive.obtainKey(path, &added);
-            section = std::move(path);
+            section = hive.obtainKey(*path, &added);
             continue;
         }
-        if (!section) {
+        if (section == nullptr) {
             return std::nullopt;
         }
 
@@ -320,10 +345,10 @@ std::optional<Hive> Hive::parse(std::string_view text) {
             std::string bytes;
             while (!line.empty() && line.back() == '\\') {
                 bytes += line.substr(0, line.size() - 1);
-                if (++n >= lines.size()) {
+                if (!lines.next(raw)) {
                     return std::nullopt;
                 }
-                line = trim(lines[n]);
+                line = trim(raw);
             }
             bytes += line;
             auto parsed = parseHexBytes(bytes);
@@ -334,7 +359,7 @@ std::optional<Hive> Hive::parse(std::string_view text) {
         } else {
             return std::nullopt;  // also "=-", a deletion
         }
-        hive.setValue(*section, name, type, std::move(data));
+        setValueOf(*section, name, type, std::move(data));
     }
     return hive;
 }
@@ -344,21 +369,45 @@ std::string Hive::format() const {
     out += kHeader;
     out += "\n\n";
     out += kComment;
-    for (const Key& root : m_roots) {
-        formatKey(root, root.name, out);
+    // Depth first without recursion, growing and shrinking one path: copying the path per key would
+    // make a deep hive quadratic.
+    struct Frame {
+        const Key* key;
+        std::size_t pathSize;
+        std::size_t next;
+    };
+    std::vector<Frame> stack;
+    std::string path;
+    for (const Key& root : m_top.subkeys) {
+        path = root.name;
+        formatSection(root, path, true, out);
+        stack.push_back({&root, path.size(), 0});
+        while (!stack.empty()) {
+            Frame& top = stack.back();
+            if (top.next == top.key->subkeys.size()) {
+                stack.pop_back();
+                continue;
+            }
+            const Key& sub = top.key->subkeys[top.next++];
+            path.resize(top.pathSize);
+            path += '\\';
+            path += sub.name;
+            formatSection(sub, path, false, out);
+            stack.push_back({&sub, path.size(), 0});
+        }
     }
     return out;
 }
 
-void Hive::formatKey(const Key& key, const std::string& path, std::string& out) {
-    // Every key is listed, the empty ones above a setting included, as the registry's own export
-    // does; only a root with no values is left out, since it always exists.
-    const bool isRoot = path.find('\\') == std::string::npos;
-    if (!isRoot || !key.values.empty()) {
-        out += "\n[";
-        out += path;
-        out += "]\n";
+void Hive::formatSection(const Key& key, const std::string& path, bool isRoot, std::string& out) {
+    // A key is listed when it holds values or nothing at all; the keys above it exist by its path, as
+    // the registry's import creates them. A root with no values is left out: it always exists.
+    if (key.values.empty() && (isRoot || !key.subkeys.empty())) {
+        return;
     }
+    out += "\n[";
+    out += path;
+    out += "]\n";
     for (const Value& v : key.values) {
         const std::size_t lineStart = out.size();
         if (v.name.empty()) {
@@ -396,22 +445,24 @@ void Hive::formatKey(const Key& key, const std::string& path, std::string& out) 
         }
         out += '\n';
     }
-    for (const Key& sub : key.subkeys) {
-        formatKey(sub, path + "\\" + sub.name, out);
-    }
+}
+
+const Hive::Key* Hive::findSubkey(const Key& key, std::string_view name) {
+    const std::size_t at =
+        key.subkeyIndex.find(name, [&](std::size_t i) -> const std::string& { return key.subkeys[i].name; });
+    return at == NameIndex::npos ? nullptr : &key.subkeys[at];
 }
 
 const Hive::Key* Hive::findKey(const std::vector<std::string>& path) const {
-    const std::vector<Key>* level = &m_roots;
-    const Key* key = nullptr;
+    if (path.empty() || path.size() > kMaxDepth) {
+        return nullptr;
+    }
+    const Key* key = &m_top;
     for (const std::string& part : path) {
-        const auto it =
-            std::find_if(level->begin(), level->end(), [&](const Key& k) { return sameName(k.name, part); });
-        if (it == level->end()) {
+        key = findSubkey(*key, part);
+        if (key == nullptr) {
             return nullptr;
         }
-        key = &*it;
-        level = &key->subkeys;
     }
     return key;
 }
@@ -420,61 +471,65 @@ Hive::Key* Hive::findKey(const std::vector<std::string>& path) {
     return const_cast<Key*>(static_cast<const Hive*>(this)->findKey(path));
 }
 
-Hive::Key& Hive::obtainKey(const std::vector<std::string>& path, bool* added) {
-    std::vector<Key>* level = &m_roots;
-    Key* key = nullptr;
+Hive::Key* Hive::obtainKey(const std::vector<std::string>& path, bool* added) {
+    if (path.empty() || path.size() > kMaxDepth) {
+        return nullptr;
+    }
+    Key* key = &m_top;
     for (const std::string& part : path) {
-        auto it =
-            std::find_if(level->begin(), level->end(), [&](const Key& k) { return sameName(k.name, part); });
-        if (it == level->end()) {
-            level->push_back(Key{part, {}, {}});
-            it = level->end() - 1;
+        const auto [at, isNew] = key->subkeyIndex.findOrAdd(
+            part, key->subkeys.size(),
+            [&](std::size_t i) -> const std::string& { return key->subkeys[i].name; });
+        if (isNew) {
+            key->subkeys.push_back(Key{part, {}, {}, {}, {}});
             *added = true;
         }
-        key = &*it;
-        level = &key->subkeys;
+        key = &key->subkeys[at];
     }
-    return *key;
+    return key;
 }
 
 bool Hive::hasKey(const std::vector<std::string>& path) const {
-    return !path.empty() && findKey(path) != nullptr;
+    return findKey(path) != nullptr;
 }
 
 bool Hive::createKey(const std::vector<std::string>& path) {
     bool added = false;
-    if (!path.empty()) {
-        obtainKey(path, &added);
-    }
+    obtainKey(path, &added);
     return added;
 }
 
 const Hive::Value* Hive::findValue(const std::vector<std::string>& path, std::string_view name) const {
-    const Key* key = path.empty() ? nullptr : findKey(path);
+    const Key* key = findKey(path);
     if (key == nullptr) {
         return nullptr;
     }
-    const auto it = std::find_if(key->values.begin(), key->values.end(),
-                                 [&](const Value& v) { return sameName(v.name, name); });
-    return it == key->values.end() ? nullptr : &*it;
+    const std::size_t at =
+        key->valueIndex.find(name, [&](std::size_t i) -> const std::string& { return key->values[i].name; });
+    return at == NameIndex::npos ? nullptr : &key->values[at];
 }
 
 bool Hive::setValue(const std::vector<std::string>& path, std::string_view name, std::uint32_t type,
                     std::string data) {
-    Key* key = path.empty() ? nullptr : findKey(path);
+    Key* key = findKey(path);
     if (key == nullptr) {
         return false;
     }
-    const auto it = std::find_if(key->values.begin(), key->values.end(),
-                                 [&](const Value& v) { return sameName(v.name, name); });
-    if (it == key->values.end()) {
-        key->values.push_back(Value{std::string(name), type, std::move(data)});
+    setValueOf(*key, name, type, std::move(data));
+    return true;
+}
+
+void Hive::setValueOf(Key& key, std::string_view name, std::uint32_t type, std::string data) {
+    const auto [at, isNew] = key.valueIndex.findOrAdd(
+        name, key.values.size(), [&](std::size_t i) -> const std::string& { return key.values[i].name; });
+    if (isNew) {
+        key.values.push_back(Value{std::string(name), type, std::move(data)});
     } else {
         // The name that created the value stays; only type and data change.
-        it->type = type;
-        it->data = std::move(data);
+        Value& v = key.values[at];
+        v.type = type;
+        v.data = std::move(data);
     }
-    return true;
 }
 
 }  // namespace kv

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/registry/nameindex.h"
+
 namespace kv {
 
 // A registry branch held in memory, read from and written as the registry's export text
@@ -23,8 +25,16 @@ namespace kv {
 //   @=...           the key's unnamed value.
 // Key paths and value names compare without regard to (ASCII) case and keep the case that created
 // them.
+//
+// Any text may reach parse(), so reading and writing take time and space in step with the text: each
+// key indexes its children by folded name, a key is written once under its full path (the keys above
+// it are implied by that path), and nesting stops at the registry's own limit.
 class Hive {
   public:
+    // Levels a path may have, its root included, as the registry allows; deeper text does not parse
+    // and deeper keys are not created, so that everything written reads back.
+    static constexpr std::size_t kMaxDepth = 512;
+
     struct Value {
         std::string name;
         std::uint32_t type = 0;
@@ -38,7 +48,7 @@ class Hive {
 
     // A path starts with the root's name: {"HKEY_CURRENT_USER", "Software", "Kestrovan1.1"}.
     bool hasKey(const std::vector<std::string>& path) const;
-    // True when a key was added (the file needs writing).
+    // True when a key was added (the file needs writing); false too for a path deeper than kMaxDepth.
     bool createKey(const std::vector<std::string>& path);
     const Value* findValue(const std::vector<std::string>& path, std::string_view name) const;
     // False when the key does not exist.
@@ -55,14 +65,20 @@ class Hive {
         std::string name;
         std::vector<Value> values;
         std::vector<Key> subkeys;
+        NameIndex valueIndex;   // positions in values
+        NameIndex subkeyIndex;  // positions in subkeys
     };
 
     const Key* findKey(const std::vector<std::string>& path) const;
     Key* findKey(const std::vector<std::string>& path);
-    Key& obtainKey(const std::vector<std::string>& path, bool* added);
-    static void formatKey(const Key& key, const std::string& path, std::string& out);
+    // Nothing for an empty path or one deeper than kMaxDepth.
+    Key* obtainKey(const std::vector<std::string>& path, bool* added);
+    static const Key* findSubkey(const Key& key, std::string_view name);
+    static void setValueOf(Key& key, std::string_view name, std::uint32_t type, std::string data);
+    static void formatSection(const Key& key, const std::string& path, bool isRoot, std::string& out);
 
-    std::vector<Key> m_roots;
+    // Holds the roots as its subkeys.
+    Key m_top;
 };
 
 }  // namespace kv

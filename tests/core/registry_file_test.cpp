@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "platform/registry/fileregistry.h"
+#include "platform/registry/hivefile.h"
 #include "registrytempdir.h"
 #include "settings/regmodule.h"
 
@@ -53,8 +54,6 @@ TEST_F(HiveFile, IsTextAPersonCanReadKeepingTheCaseThatCreatedEachName) {
               "; Kestrovan settings. \"Name\"=\"text\" is a string value of exactly this UTF-8 text, stored "
               "without\n"
               "; a terminating NUL; hex(N): lists the exact bytes of a value of type N.\n"
-              "\n"
-              "[HKEY_CURRENT_USER\\Software]\n"
               "\n"
               "[HKEY_CURRENT_USER\\Software\\Kestrovan1.1]\n"
               "\"Startpage\"=\"https://other.example/\"\n"
@@ -144,6 +143,60 @@ TEST_F(HiveFile, TwoProgramsWritingAtOnceLoseNothingAndTheLastWriteWins) {
     for (const auto& entry : std::filesystem::directory_iterator(hivePath().parent_path())) {
         const std::string name = entry.path().filename().string();
         EXPECT_TRUE(name == "settings.reg" || name == "settings.reg.lock") << "left behind: " << name;
+    }
+}
+
+struct IdentityCase {
+    const char* what;
+    hivefile::FileIdentity last;
+    hivefile::FileIdentity now;
+    bool same;
+};
+
+TEST(HiveFileIdentity, OnlyAnIdenticalIdentityWithAFileNumberIsTheSameFile) {
+    const hivefile::FileIdentity base = {3, 77, 120, 1000, 2000, 0, 0, 0};
+    const auto with = [&](std::size_t at, std::uint64_t v) {
+        hivefile::FileIdentity id = base;
+        id[at] = v;
+        return id;
+    };
+    const IdentityCase cases[] = {
+        {"identical", base, base, true},
+        {"other device", base, with(0, 4), false},
+        {"other file number", base, with(1, 78), false},
+        {"other size", base, with(2, 121), false},
+        {"written since", base, with(3, 1001), false},
+        {"changed since", base, with(4, 2001), false},
+        {"no file number, all else equal", with(1, 0), with(1, 0), false},
+    };
+    for (const IdentityCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(hivefile::sameFile(c.last, c.now), c.same);
+    }
+}
+
+// What the platform reports for a real file: each replacement, even of the same size at once, is a
+// file not read before, and an untouched file is the one read before.
+TEST(HiveFileIdentity, EveryReplacementIsSeenAndAnUntouchedFileIsRecognised) {
+    const RegistryTempDir dir;
+    const std::string path = (dir.path() / "settings.reg").string();
+    const auto never = [](const hivefile::FileIdentity&) { return false; };
+    hivefile::FileIdentity last{};
+    std::string text;
+    ASSERT_TRUE(hivefile::replace(path, "same size 0", false));
+    ASSERT_EQ(hivefile::read(path, 1024, never, last, text), hivefile::ReadResult::Ok);
+    for (int i = 1; i < 20; ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(hivefile::replace(path, "same size " + std::to_string(i % 10), false));
+        hivefile::FileIdentity now{};
+        text.clear();
+        const auto wasRead = [&](const hivefile::FileIdentity& id) { return hivefile::sameFile(last, id); };
+        ASSERT_EQ(hivefile::read(path, 1024, wasRead, now, text), hivefile::ReadResult::Ok);
+        EXPECT_EQ(text, "same size " + std::to_string(i % 10));
+        const auto isNow = [&](const hivefile::FileIdentity& id) { return hivefile::sameFile(now, id); };
+        hivefile::FileIdentity again{};
+        EXPECT_EQ(hivefile::read(path, 1024, isNow, again, text), hivefile::ReadResult::Unchanged);
+        last = now;
     }
 }
 

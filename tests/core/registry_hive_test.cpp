@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -142,6 +144,101 @@ TEST(Hive, ArbitraryValuesSurviveFormatAndParse) {
         ASSERT_NE(v, nullptr) << i;
         EXPECT_EQ(v->type, expected[i].type) << i;
         EXPECT_EQ(v->data, expected[i].data) << i;
+    }
+}
+
+// A section "\n[HKEY_CURRENT_USER\k\k\...]" naming a key `depth` levels deep, the root included.
+std::string deepSection(std::size_t depth) {
+    std::string section = "\n[HKEY_CURRENT_USER";
+    for (std::size_t i = 1; i < depth; ++i) {
+        section += "\\k";
+    }
+    return section + "]\n";
+}
+
+TEST(Hive, NestingIsBoundedAsTheRegistryBoundsIt) {
+    struct Row {
+        std::size_t depth;
+        bool parses;
+    };
+    // A million levels is a 2 MB file; it must be refused without exhausting the stack.
+    const Row rows[] = {{2, true}, {512, true}, {513, false}, {1000000, false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.depth);
+        const auto hive = Hive::parse(kHeader + deepSection(row.depth) + "\"V\"=\"x\"\n");
+        EXPECT_EQ(hive.has_value(), row.parses);
+
+        // Nothing written can be deeper than what reads back.
+        Hive built;
+        const std::vector<std::string> path(row.depth, "k");
+        EXPECT_EQ(built.createKey(path), row.parses);
+        EXPECT_EQ(built.hasKey(path), row.parses);
+        EXPECT_EQ(built.setValue(path, "V", kRegSz, "x"), row.parses);
+    }
+}
+
+// Seconds taken by `run`, for the checks that work grows in step with the text and not faster.
+template <typename F>
+double secondsFor(F&& run) {
+    const auto start = std::chrono::steady_clock::now();
+    run();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+TEST(Hive, WritingIsLinearInTheTextThatDescribesTheTree) {
+    struct Row {
+        const char* what;
+        std::string text;
+    };
+    std::string wide = kHeader;
+    for (int i = 0; i < 2000; ++i) {
+        wide += deepSection(3).substr(0, deepSection(3).size() - 2) + "\\w" + std::to_string(i) + "]\n";
+    }
+    std::string everyLevel = kHeader;
+    for (std::size_t depth = 2; depth <= 512; depth += 1) {
+        everyLevel += deepSection(depth) + "@=\"" + std::to_string(depth) + "\"\n";
+    }
+    const Row rows[] = {
+        {"one deep key", kHeader + deepSection(512) + "\"V\"=\"x\"\n"},
+        {"one deep empty key", kHeader + deepSection(512)},
+        {"many siblings", wide},
+        {"a value on every level", everyLevel},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const auto hive = Hive::parse(row.text);
+        ASSERT_TRUE(hive.has_value());
+        const std::string out = hive->format();
+        // The keys above a listed key are implied by its path, so each section is written once.
+        EXPECT_LE(out.size(), row.text.size() + 256) << out.substr(0, 400);
+        const auto back = Hive::parse(out);
+        ASSERT_TRUE(back.has_value());
+        EXPECT_EQ(back->format(), out);
+    }
+    const auto deep = Hive::parse(kHeader + deepSection(512) + "\"V\"=\"x\"\n");
+    std::vector<std::string> above = {"HKEY_CURRENT_USER"};
+    while (above.size() < 512) {
+        above.push_back("K");
+        EXPECT_TRUE(deep->hasKey(above)) << above.size();
+    }
+}
+
+TEST(Hive, ParsingIsLinearInManySiblings) {
+    constexpr int kCount = 100000;
+    std::string keys = kHeader;
+    std::string values = kHeader + "[HKEY_CURRENT_USER\\Software]\n";
+    for (int i = 0; i < kCount; ++i) {
+        keys += "[HKEY_CURRENT_USER\\Software\\Key" + std::to_string(i) + "]\n";
+        values += "\"Value" + std::to_string(i) + "\"=\"x\"\n";
+    }
+    for (const std::string* text : {&keys, &values}) {
+        std::optional<Hive> hive;
+        // Searching siblings one by one takes half a minute here; an index takes a fraction of a second.
+        EXPECT_LT(secondsFor([&] { hive = Hive::parse(*text); }), 10.0);
+        ASSERT_TRUE(hive.has_value());
+        EXPECT_TRUE(hive->hasKey({"hkey_current_user", "software", "KEY99999"}) ||
+                    hive->findValue({"HKEY_CURRENT_USER", "SOFTWARE"}, "value99999") != nullptr);
+        EXPECT_LT(secondsFor([&] { (void)Hive::parse(hive->format()); }), 10.0);
     }
 }
 
