@@ -13,6 +13,8 @@ struct DirChange {
     bool reloadAll = false;
     // The folder itself was deleted, renamed away or unmounted; its watch is gone.
     bool vanished = false;
+    // With vanished: the folder's volume was unmounted (what is left is at most an empty mount point).
+    bool unmounted = false;
     int error = 0;  // when watching failed to start (errno), with vanished set
 };
 

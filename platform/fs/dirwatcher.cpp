@@ -67,7 +67,7 @@ struct DirWatcher::State {
         report(c);
     }
 
-    void vanish(const std::string& path, int error) {
+    void vanish(const std::string& path, int error, bool unmounted = false) {
         auto it = watched.find(path);
         if (it != watched.end()) {
             flush(path, it->second);
@@ -81,6 +81,7 @@ struct DirWatcher::State {
         DirChange c;
         c.path = path;
         c.vanished = true;
+        c.unmounted = unmounted;
         c.error = error;
         report(c);
     }
@@ -145,7 +146,7 @@ struct DirWatcher::State {
                 }
                 const std::string path = pit->second;
                 if (ev->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT | IN_IGNORED)) {
-                    vanish(path, 0);
+                    vanish(path, 0, (ev->mask & IN_UNMOUNT) != 0);
                     continue;
                 }
                 Watched& w = watched[path];

@@ -134,7 +134,8 @@ ClashDecision JobContext::askClash(const ClashRequest& request) {
 ErrorChoice JobContext::askError(const ErrorRequest& request) {
     checkpoint();
     ErrorDecision d{ErrorChoice::Skip, false};
-    if (!m_skipAllErrors && m_resolver) {
+    const bool asking = !m_skipAllErrors && m_resolver;
+    if (asking) {
         std::uint64_t id;
         {
             std::lock_guard lock(m_mutex);
@@ -160,6 +161,7 @@ ErrorChoice JobContext::askError(const ErrorRequest& request) {
     if (d.choice == ErrorChoice::Cancel) {
         cancel();
         std::lock_guard lock(m_mutex);
+        m_result.answered.push_back(m_result.reports.size());
         m_result.reports.push_back(request.report);
         throw JobCancelled{};
     }
@@ -169,7 +171,10 @@ ErrorChoice JobContext::askError(const ErrorRequest& request) {
     if (d.applyToAll) {
         m_skipAllErrors = true;
     }
-    noteSkipped(request.report);
+    std::lock_guard lock(m_mutex);
+    ++m_result.skipped;
+    if (asking) m_result.answered.push_back(m_result.reports.size());
+    m_result.reports.push_back(request.report);
     return ErrorChoice::Skip;
 }
 

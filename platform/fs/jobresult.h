@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "platform/fs/jobreport.h"
@@ -12,6 +13,9 @@ struct JobResult {
     bool cancelled = false;
     int skipped = 0;                 // items left out after a Skip answer or a refusal
     std::vector<JobReport> reports;  // one per item that failed or was refused
+    // Which reports (indexes, ascending) the user has seen already, in the question that asked what to do
+    // about them: those need no second telling.
+    std::vector<std::size_t> answered;
     UndoInfo undo;
     bool ok() const { return !cancelled && reports.empty(); }
 };

@@ -1,10 +1,13 @@
 #include "platform/qt/drivelist.h"
 
+#include <QWheelEvent>
+
 #include "platform/fs/mounts.h"
 
 namespace kv {
 
 DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
+    setFocusPolicy(Qt::StrongFocus);  // not by the wheel
     refill();
     connect(this, &QComboBox::activated, this, [this](int) {
         if (currentText() == m_last) return;
@@ -18,6 +21,14 @@ DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
             if (m_watcher->changed()) refill();
         });
     }
+}
+
+void DriveList::wheelEvent(QWheelEvent* event) {
+    if (!hasFocus()) {
+        event->ignore();
+        return;
+    }
+    QComboBox::wheelEvent(event);
 }
 
 void DriveList::refill() {

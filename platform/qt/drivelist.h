@@ -22,6 +22,11 @@ class DriveList : public QComboBox {
     // The user picked another drive.
     void driveChanged();
 
+  protected:
+    // The wheel picks a drive only in a list that has the keyboard focus: one passing over a closed
+    // list must not take its pane somewhere else.
+    void wheelEvent(QWheelEvent* event) override;
+
   private:
     void refill();
 

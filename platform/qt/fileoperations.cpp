@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <QVariant>
+#include <algorithm>
 
 #include "platform/fs/background.h"
 #include "platform/fs/deletejob.h"
@@ -30,6 +31,8 @@ struct FileOperations::Job {
     QPointer<ProgressWindow> window;
     QPointer<QDialog> question;
     bool undoable = false;
+    bool quick = false;
+    bool progressDue = false;  // the progress window's time came while a question was open
     Done done;
     JobProgress last;
 };
@@ -109,12 +112,12 @@ quint64 FileOperations::deletePermanently(const QList<QByteArray>& paths, QWidge
 quint64 FileOperations::rename(const QByteArray& path, const QByteArray& newName, QWidget* origin,
                                Done done) {
     return run(std::make_unique<RenameJob>(path.toStdString(), newName.toStdString()),
-               tr("Renaming “%1”").arg(nameOf(path)), origin, true, std::move(done));
+               tr("Renaming “%1”").arg(nameOf(path)), origin, true, std::move(done), true);
 }
 
 quint64 FileOperations::newFolder(const QByteArray& dir, const QByteArray& name, QWidget* origin, Done done) {
     return run(std::make_unique<NewFolderJob>(dir.toStdString(), name.toStdString()),
-               tr("Creating a folder in “%1”").arg(nameOf(dir)), origin, true, std::move(done));
+               tr("Creating a folder in “%1”").arg(nameOf(dir)), origin, true, std::move(done), true);
 }
 
 void FileOperations::undo(QWidget* origin, Done done) {
@@ -129,13 +132,14 @@ void FileOperations::undo(QWidget* origin, Done done) {
 }
 
 quint64 FileOperations::run(std::unique_ptr<FileJob> fileJob, const QString& title, QWidget* origin,
-                            bool undoable, Done done) {
+                            bool undoable, Done done, bool quick) {
     const quint64 id = m_nextId++;
     auto job = std::make_unique<Job>();
     job->job = std::move(fileJob);
     job->title = title;
     job->origin = origin;
     job->undoable = undoable;
+    job->quick = quick;
     job->done = std::move(done);
     job->job->setResolver(m_resolverFactory ? m_resolverFactory()
                                             : std::make_shared<DialogResolver>(*this, id));
@@ -171,8 +175,13 @@ void FileOperations::progressed(quint64 id, const JobProgress& p) {
 
 void FileOperations::showProgress(quint64 id) {
     auto it = m_jobs.find(id);
-    if (it == m_jobs.end() || it->second->window) return;
+    if (it == m_jobs.end() || it->second->window || it->second->quick) return;
     Job& job = *it->second;
+    // A window opening now would cover the question; it opens once the question is answered.
+    if (job.question) {
+        job.progressDue = true;
+        return;
+    }
     QWidget* parent = job.origin ? job.origin->window() : nullptr;
     auto* window = new ProgressWindow(job.title, parent);
     window->setAttribute(Qt::WA_DeleteOnClose);
@@ -198,11 +207,11 @@ void FileOperations::askClash(quint64 id, const ClashRequest& request, JobResolv
         return;
     }
     auto* dialog = new ClashDialog(request, dialogParent(*it->second));
-    connect(dialog, &ClashDialog::answered, this, [reply](ClashDecision d) { reply(d); });
-    it->second->question = dialog;
-    dialog->show();
-    dialog->raise();
-    dialog->activateWindow();
+    connect(dialog, &ClashDialog::answered, this, [this, id, reply](ClashDecision d) {
+        reply(d);
+        answered(id);
+    });
+    ask(*it->second, dialog);
 }
 
 void FileOperations::askError(quint64 id, const ErrorRequest& request, JobResolver::ErrorReply reply) {
@@ -212,11 +221,31 @@ void FileOperations::askError(quint64 id, const ErrorRequest& request, JobResolv
         return;
     }
     auto* dialog = new ErrorDialog(request, dialogParent(*it->second));
-    connect(dialog, &ErrorDialog::answered, this, [reply](ErrorDecision d) { reply(d); });
-    it->second->question = dialog;
-    dialog->show();
-    dialog->raise();
-    dialog->activateWindow();
+    connect(dialog, &ErrorDialog::answered, this, [this, id, reply](ErrorDecision d) {
+        reply(d);
+        answered(id);
+    });
+    ask(*it->second, dialog);
+}
+
+void FileOperations::ask(Job& job, QDialog* question) {
+    job.question = question;
+    if (job.window) job.window->setWaiting(true);
+    question->show();
+    question->raise();
+    question->activateWindow();
+}
+
+void FileOperations::answered(quint64 id) {
+    auto it = m_jobs.find(id);
+    if (it == m_jobs.end()) return;
+    Job& job = *it->second;
+    job.question = nullptr;
+    if (job.window) job.window->setWaiting(false);
+    if (job.progressDue) {
+        job.progressDue = false;
+        showProgress(id);
+    }
 }
 
 void FileOperations::finished(quint64 id, const JobResult& result) {
@@ -227,12 +256,16 @@ void FileOperations::finished(quint64 id, const JobResult& result) {
     if (job->window) job->window->deleteLater();
     if (job->question) job->question->close();  // its late answer goes nowhere: the job has ended
     if (job->undoable) m_undo->push(result.undo);
-    if (!result.reports.empty()) {
+    // What the user answered a question about was told once, in the question.
+    std::vector<const JobReport*> untold;
+    for (size_t k = 0; k < result.reports.size(); ++k)
+        if (!std::binary_search(result.answered.begin(), result.answered.end(), k))
+            untold.push_back(&result.reports[k]);
+    if (!untold.empty()) {
         QString text = job->title + ":";
-        const size_t shown = std::min<size_t>(result.reports.size(), 10);
-        for (size_t k = 0; k < shown; ++k) text += "\n" + JobTexts::sentence(result.reports[k]);
-        if (result.reports.size() > shown)
-            text += "\n" + tr("… and %1 more.").arg(result.reports.size() - shown);
+        const size_t shown = std::min<size_t>(untold.size(), 10);
+        for (size_t k = 0; k < shown; ++k) text += "\n" + JobTexts::sentence(*untold[k]);
+        if (untold.size() > shown) text += "\n" + tr("… and %1 more.").arg(untold.size() - shown);
         report(job->origin, text);
     }
     if (job->done) job->done(result);

@@ -12,6 +12,7 @@
 #include "platform/fs/filejob.h"
 #include "platform/fs/jobresolver.h"
 
+class QDialog;
 class QWidget;
 
 namespace kv {
@@ -52,8 +53,10 @@ class FileOperations : public QObject {
     quint64 newFolder(const QByteArray& dir, const QByteArray& name, QWidget* origin, Done done = {});
     // Undoes the newest entry of the undo stack, and says so when there is none or it cannot.
     void undo(QWidget* origin, Done done = {});
-    quint64 run(std::unique_ptr<FileJob> job, const QString& title, QWidget* origin, bool undoable,
-                Done done);
+    // A quick job (a rename, a new folder) takes no time of its own: it shows no progress window, only
+    // its questions.
+    quint64 run(std::unique_ptr<FileJob> job, const QString& title, QWidget* origin, bool undoable, Done done,
+                bool quick = false);
 
     int runningJobs() const { return static_cast<int>(m_jobs.size()); }
     ProgressWindow* progressWindow(quint64 job) const;
@@ -85,6 +88,9 @@ class FileOperations : public QObject {
     void finished(quint64 id, const JobResult& result);
     void showProgress(quint64 id);
     QWidget* dialogParent(const Job& job) const;
+    // Puts a question in front (over the progress window when it shows) and marks the job as waiting.
+    void ask(Job& job, QDialog* question);
+    void answered(quint64 id);
     void report(QWidget* origin, const QString& text);
 
     UndoStack* m_undo;

@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
@@ -47,6 +49,7 @@ FolderView::FolderView(FileOperations& ops, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     m_banner = new QLabel(this);
+    m_banner->setObjectName("banner");
     m_banner->setWordWrap(true);
     m_banner->setTextFormat(Qt::PlainText);
     m_banner->setMargin(4);
@@ -239,7 +242,10 @@ void FolderView::folderChanged(const DirChange& change) {
     if (change.vanished) {
         // A watch that could not start is a folder that cannot be listed either: the listing's
         // message says why, and the view stays on it rather than leaving for the parent.
-        if (change.error == 0) folderVanished();
+        if (change.unmounted)
+            volumeRemoved();
+        else if (change.error == 0)
+            folderVanished();
         return;
     }
     if (change.reloadAll)
@@ -272,6 +278,16 @@ void FolderView::folderVanished() {
             m_banner->setText(note);
             m_banner->show();
         });
+}
+
+void FolderView::volumeRemoved() {
+    // The drive list falls back to the home folder when its drive goes; the view goes there too, rather
+    // than showing an empty mount point with a dead watch.
+    const QByteArray gone = m_watched;
+    emit folderRequested(QFile::encodeName(QDir::homePath()));
+    m_banner->setText(tr("The volume holding “%1” was removed; showing the home folder.")
+                          .arg(FolderModel::displayName(gone.toStdString())));
+    m_banner->show();
 }
 
 void FolderView::refresh() {

@@ -84,6 +84,7 @@ class FolderView : public QWidget {
     void updateEmptyNote();
     void folderChanged(const DirChange& change);
     void folderVanished();
+    void volumeRemoved();
     void contextMenuAt(QAbstractItemView* view, const QPoint& pos);
     // What a job started here does when it ends, while this view exists: andThen, then the folder
     // shown when the job began is listed again if it still is (at once: the watcher would take a

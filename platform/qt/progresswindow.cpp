@@ -45,6 +45,13 @@ ProgressWindow::ProgressWindow(const QString& title, QWidget* parent) : QDialog(
     m_speed = new QLabel;
     m_speed->setObjectName("speed");
     for (QLabel* l : {m_items, m_bytes, m_speed}) layout->addWidget(l);
+    m_waiting = new QLabel(tr("Waiting for your answer to a question…"));
+    m_waiting->setObjectName("waiting");
+    QFont bold = m_waiting->font();
+    bold.setBold(true);
+    m_waiting->setFont(bold);
+    m_waiting->hide();
+    layout->addWidget(m_waiting);
     auto* row = new QHBoxLayout;
     row->addStretch();
     m_pause = new QPushButton(tr("Pause"));
@@ -65,6 +72,10 @@ ProgressWindow::ProgressWindow(const QString& title, QWidget* parent) : QDialog(
         emit cancelRequested();
     });
     m_clock.start();
+}
+
+void ProgressWindow::setWaiting(bool waiting) {
+    m_waiting->setVisible(waiting);
 }
 
 void ProgressWindow::closeEvent(QCloseEvent* event) {

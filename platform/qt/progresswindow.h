@@ -21,6 +21,8 @@ class ProgressWindow : public QDialog {
     explicit ProgressWindow(const QString& title, QWidget* parent = nullptr);
 
     void update(const JobProgress& progress);
+    // While a question of the job waits for the user's answer, the window says so.
+    void setWaiting(bool waiting);
 
     // "3 min left", "about 10 s left"; empty while it cannot be estimated.
     static QString timeLeftText(double seconds);
@@ -39,6 +41,7 @@ class ProgressWindow : public QDialog {
     QLabel* m_items;
     QLabel* m_bytes;
     QLabel* m_speed;
+    QLabel* m_waiting;
     QProgressBar* m_bar;
     QPushButton* m_pause;
     QPushButton* m_cancel;

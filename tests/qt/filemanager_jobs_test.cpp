@@ -1,4 +1,5 @@
 #include <sys/time.h>
+#include <unistd.h>
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
@@ -48,9 +49,11 @@ TEST_F(FileManagerJobs, AClashIsAskedWithBothFilesAndTheJobWaitsWithoutBlocking)
     EXPECT_TRUE(d->findChild<QLabel*>("existing")->text().contains("3 bytes"))
         << d->findChild<QLabel*>("existing")->text().toStdString();
     EXPECT_TRUE(d->findChild<QLabel*>("incoming")->text().contains("5 bytes"));
-    // The UI thread runs on while the job waits: the progress window comes up behind the question.
-    ASSERT_TRUE(
-        waitFor([&] { return f.ops->progressWindow(job) && f.ops->progressWindow(job)->isVisible(); }));
+    // The UI thread runs on while the job waits, but no progress window comes up to cover the question;
+    // it comes once the question is answered, if the job still runs by then.
+    QTest::qWait(200);
+    EXPECT_EQ(f.ops->progressWindow(job), nullptr);
+    EXPECT_TRUE(d->isVisible());
     click(d, "keepBoth");
     ASSERT_TRUE(f.idle());
     EXPECT_EQ(readFile(f.dir / "dest/a.txt"), "123");
@@ -76,17 +79,73 @@ TEST_F(FileManagerJobs, ApplyToAllAnswersTheLaterClashes) {
     }
 }
 
-TEST_F(FileManagerJobs, CancelInTheProgressWindowEndsTheJobAndKeepsTheSource) {
+TEST_F(FileManagerJobs, CancelInTheQuestionEndsTheJobKeepsTheSourceAndSaysNothingTwice) {
     writeFile(f.dir / "src/a.txt", "mine");
     writeFile(f.dir / "dest/a.txt", "theirs");
-    const quint64 job = f.ops->move({raw(f.dir / "src/a.txt")}, raw(f.dir / "dest"), f.view.get());
-    ASSERT_TRUE(waitDialog<ClashDialog>());
-    ASSERT_TRUE(waitFor([&] { return f.ops->progressWindow(job) != nullptr; }));
-    click(f.ops->progressWindow(job), "cancel");
+    f.ops->move({raw(f.dir / "src/a.txt")}, raw(f.dir / "dest"), f.view.get());
+    ClashDialog* d = waitDialog<ClashDialog>();
+    ASSERT_TRUE(d);
+    click(d, "cancel");
     ASSERT_TRUE(f.idle());
-    EXPECT_TRUE(waitFor([] { return findTopLevel<ClashDialog>() == nullptr; })) << "the question went away";
     EXPECT_EQ(readFile(f.dir / "src/a.txt"), "mine");
     EXPECT_EQ(readFile(f.dir / "dest/a.txt"), "theirs");
+    EXPECT_TRUE(f.reports.isEmpty()) << f.reports.join("\n").toStdString();
+}
+
+TEST_F(FileManagerJobs, AQuestionAskedWhileTheProgressWindowShowsIsInFrontOfIt) {
+    writeFile(f.dir / "src/flaky", "data");
+    auto ops = std::make_shared<FaultyFsOps>();
+    ops->hook = [&](const std::string& op, const std::string& path) {
+        if (op != "openRead" || path.find("flaky") == std::string::npos) return 0;
+        ::usleep(400'000);  // long enough for the progress window to show first
+        return -EIO;
+    };
+    auto job = std::make_unique<TransferJob>(TransferMode::Copy,
+                                             std::vector<std::string>{f.dir / "src/flaky"}, f.dir / "dest");
+    job->setOps(ops);
+    const quint64 id = f.ops->run(std::move(job), "copy", f.view.get(), true, {});
+    ErrorDialog* d = waitDialog<ErrorDialog>();
+    ASSERT_TRUE(d);
+    ProgressWindow* w = f.ops->progressWindow(id);
+    ASSERT_TRUE(w) << "the job ran long enough for its window";
+    EXPECT_EQ(d->parentWidget(), w) << "a question is a child of the progress window, so it stays in front";
+    EXPECT_TRUE(w->findChild<QLabel*>("waiting")->isVisible());
+    click(d, "cancel");
+    ASSERT_TRUE(f.idle());
+    EXPECT_TRUE(f.reports.isEmpty()) << "the answered error is not reported again";
+}
+
+TEST_F(FileManagerJobs, SkippedErrorsAnsweredOnceAreNotRepeatedButUnaskedOnesAreReported) {
+    for (const char* n : {"bad1", "bad2", "bad3"}) writeFile(f.dir / "src/" + n, "x");
+    auto ops = std::make_shared<FaultyFsOps>();
+    ops->hook = [&](const std::string& op, const std::string& path) {
+        return op == "openRead" && path.find("bad") != std::string::npos ? -EIO : 0;
+    };
+    auto job = std::make_unique<TransferJob>(
+        TransferMode::Copy,
+        std::vector<std::string>{f.dir / "src/bad1", f.dir / "src/bad2", f.dir / "src/bad3"}, f.dir / "dest");
+    job->setOps(ops);
+    f.ops->run(std::move(job), "copy", f.view.get(), true, {});
+    ErrorDialog* d = waitDialog<ErrorDialog>();
+    ASSERT_TRUE(d);
+    d->findChild<QCheckBox*>("skipAll")->setChecked(true);
+    click(d, "skip");
+    ASSERT_TRUE(f.idle());
+    ASSERT_EQ(f.reports.size(), 1);
+    EXPECT_FALSE(f.reports[0].contains("bad1")) << f.reports[0].toStdString();
+    EXPECT_TRUE(f.reports[0].contains("bad2") && f.reports[0].contains("bad3")) << f.reports[0].toStdString();
+}
+
+TEST_F(FileManagerJobs, ARenameThatWaitsForAnAnswerShowsNoProgressWindow) {
+    writeFile(f.dir / "src/a", "1");
+    writeFile(f.dir / "src/b", "2");
+    const quint64 id = f.ops->rename(raw(f.dir / "src/a"), "b", f.view.get());
+    QTest::qWait(300);
+    EXPECT_EQ(f.ops->progressWindow(id), nullptr);
+    if (auto* d = findTopLevel<ClashDialog>()) click(d, "skip");
+    if (auto* d = findTopLevel<ErrorDialog>()) click(d, "skip");
+    ASSERT_TRUE(f.idle());
+    EXPECT_EQ(readFile(f.dir / "src/b"), "2");
 }
 
 TEST_F(FileManagerJobs, AnErrorOffersRetry) {

@@ -1,7 +1,14 @@
+#include <sys/mount.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
 #include <QScrollBar>
+#include <QWheelEvent>
 #include <cstdio>
 
 #include "filemanager_support.h"
+#include "platform/qt/drivelist.h"
 #include "platform/qt/folderdelegate.h"
 
 namespace kv::test {
@@ -72,6 +79,49 @@ TEST(FolderViewRefresh, AFolderThatVanishesShowsItsParent) {
     ::rmdir((f.dir / "doomed").c_str());
     ASSERT_TRUE(waitFor([&] { return !requested.isEmpty(); }));
     EXPECT_EQ(requested, QByteArray::fromStdString(f.dir.path()));
+}
+
+// Unmounting the volume a view shows leaves an empty mount point and ends every watch inside it: the
+// view says so and goes to the home folder, where the drive list has gone too. (Mounting needs root.)
+TEST(FolderViewRefresh, ARemovedVolumeSendsTheViewHomeWithANote) {
+    ViewFixture f;
+    const std::string point = f.dir / "volume";
+    ::mkdir(point.c_str(), 0755);
+    if (::mount("kvtest", point.c_str(), "tmpfs", 0, "size=1m") != 0) GTEST_SKIP() << "cannot mount here";
+    writeFile(point + "/inside", "x");
+    ::mkdir((point + "/sub").c_str(), 0755);
+    QByteArray requested;
+    QObject::connect(f.view.get(), &FolderView::folderRequested, [&](const QByteArray& p) {
+        requested = p;
+        f.view->showFolder(p);
+    });
+    ASSERT_TRUE(f.show(point + "/sub"));
+    ASSERT_EQ(::umount2(point.c_str(), MNT_DETACH), 0);
+    ASSERT_TRUE(waitFor([&] { return !requested.isEmpty(); }));
+    EXPECT_EQ(requested, QFile::encodeName(QDir::homePath()));
+    auto* banner = f.view->findChild<QLabel*>("banner");
+    ASSERT_TRUE(banner);
+    EXPECT_TRUE(banner->isVisible());
+    EXPECT_TRUE(banner->text().contains("removed")) << banner->text().toStdString();
+}
+
+// One notch of the wheel over a drive list that the user is not working in must not take its pane to
+// another drive.
+TEST(DriveListWheel, DoesNothingWithoutTheKeyboardFocus) {
+    DriveList list;
+    list.addItems({"/a [A]", "/b [B]", "/c [C]"});
+    list.setCurrentIndex(1);
+    list.show();
+    int changes = 0;
+    QObject::connect(&list, &DriveList::driveChanged, [&] { ++changes; });
+    QObject::connect(&list, &QComboBox::activated, [&] { ++changes; });
+    ASSERT_FALSE(list.hasFocus());
+    QWheelEvent wheel(QPointF(5, 5), list.mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&list, &wheel);
+    EXPECT_EQ(list.currentIndex(), 1);
+    EXPECT_EQ(changes, 0);
+    EXPECT_EQ(list.focusPolicy(), Qt::StrongFocus) << "the wheel does not take the focus either";
 }
 
 }  // namespace
