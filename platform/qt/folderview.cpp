@@ -17,7 +17,10 @@
 #include "platform/qt/folderdelegate.h"
 #include "platform/qt/folderdragdrop.h"
 #include "platform/qt/foldernote.h"
+#include "platform/qt/panefinder.h"
+#include "platform/qt/panehighlight.h"
 #include "platform/qt/propertiesdialog.h"
+#include "platform/qt/statusline.h"
 
 namespace kv {
 
@@ -71,6 +74,10 @@ FolderView::FolderView(FileOperations& ops, QWidget* parent)
     m_details->header()->resizeSection(FolderModel::TypeColumn, 120);
     m_details->header()->resizeSection(FolderModel::ModifiedColumn, 130);
 
+    m_status = new StatusLine(m_model, m_details->selectionModel(), m_ops, this);
+    layout->addWidget(m_status);
+    m_highlight = new PaneHighlight(this);
+
     m_stack->addWidget(m_details);
     setUpView(m_details);
 
@@ -93,6 +100,7 @@ FolderView::FolderView(FileOperations& ops, QWidget* parent)
 
 void FolderView::setUpView(QAbstractItemView* v) {
     v->installEventFilter(this);
+    m_highlight->addView(v);
     v->setEditTriggers(QAbstractItemView::NoEditTriggers);  // F2 and the menu rename; a click selects
     m_dragDrop->attach(v);
     v->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -153,6 +161,7 @@ void FolderView::showFolder(const QByteArray& path) {
         m_ops.watch(path);
     }
     m_model->setFolder(path);
+    m_status->updateFreeSpace();
 }
 
 QList<int> FolderView::selectedRows() const {
@@ -160,6 +169,10 @@ QList<int> FolderView::selectedRows() const {
     for (const QModelIndex& i : m_details->selectionModel()->selectedRows()) rows << i.row();
     std::sort(rows.begin(), rows.end());
     return rows;
+}
+
+bool FolderView::hasSelection() const {
+    return m_details->selectionModel()->hasSelection();
 }
 
 QList<QByteArray> FolderView::selectedPaths() const {
@@ -276,6 +289,57 @@ void FolderView::folderVanished() {
 
 void FolderView::refresh() {
     m_model->refresh();
+    m_status->updateFreeSpace();
+}
+
+void FolderView::focusItems() {
+    currentView()->setFocus(Qt::OtherFocusReason);
+}
+
+void FolderView::focusPane(bool forward) {
+    if (FolderView* pane = PaneFinder::next(*this, forward)) pane->focusItems();
+}
+
+bool FolderView::isActivePane() const {
+    return m_highlight->isActive();
+}
+
+void FolderView::transferToPane(bool move) {
+    const QList<QByteArray> sources = selectedPaths();
+    const QList<FolderView*> panes = PaneFinder::others(*this);
+    if (sources.isEmpty() || panes.isEmpty()) {
+        QApplication::beep();
+        return;
+    }
+    if (panes.size() == 1) {
+        transferToPane(sources, *panes.front(), move);
+        return;
+    }
+    // Which one: a menu of their folders, over the current item, the first entry active for the keys.
+    auto* menu = new QMenu(this);
+    menu->setObjectName("paneChooser");
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addSection(move ? tr("Move to") : tr("Copy to"));
+    for (FolderView* pane : panes) {
+        QAction* a = menu->addAction(FolderModel::displayName(pane->folder().toStdString()));
+        connect(a, &QAction::triggered, this, [this, sources, move, pane, guard = Receiver(pane)] {
+            if (guard.alive()) transferToPane(sources, *pane, move);
+        });
+        if (!menu->activeAction()) menu->setActiveAction(a);
+    }
+    QAbstractItemView* v = currentView();
+    const QRect item = v->visualRect(v->currentIndex());
+    const QPoint at = item.isValid() && v->viewport()->rect().intersects(item)
+                          ? item.bottomLeft()
+                          : v->viewport()->rect().center();
+    menu->popup(v->viewport()->mapToGlobal(at));
+}
+
+void FolderView::transferToPane(const QList<QByteArray>& sources, FolderView& pane, bool move) {
+    // The other pane's watcher would tell it too, a moment later.
+    transfer(sources, pane.folder(), move, [&pane, guard = Receiver(&pane)](const JobResult&) {
+        if (guard.alive()) pane.refresh();
+    });
 }
 
 FileOperations::Done FolderView::whenDone(FileOperations::Done andThen) {
