@@ -161,7 +161,7 @@ void FolderView::showFolder(const QByteArray& path) {
         m_ops.watch(path);
     }
     m_model->setFolder(path);
-    m_status->updateFreeSpace();
+    m_status->folderShown();
 }
 
 QList<int> FolderView::selectedRows() const {

@@ -12,7 +12,9 @@ QString sizeText(quint64 bytes) {
         QT_TRANSLATE_NOOP("kv::SizeText", "MiB"), QT_TRANSLATE_NOOP("kv::SizeText", "GiB"),
         QT_TRANSLATE_NOOP("kv::SizeText", "TiB"), QT_TRANSLATE_NOOP("kv::SizeText", "PiB"),
         QT_TRANSLATE_NOOP("kv::SizeText", "EiB")};
-    const QLocale locale;
+    // "1023 B", not "1,023 B": only bytes reach four digits, and other sizes never do.
+    QLocale locale;
+    locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
     auto unit = [](std::size_t u) { return QCoreApplication::translate("kv::SizeText", units[u]); };
     if (bytes < 1024) return QStringLiteral("%1 %2").arg(locale.toString(bytes), unit(0));
     std::size_t u = 0;

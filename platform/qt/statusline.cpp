@@ -47,7 +47,6 @@ StatusLine::StatusLine(FolderModel* model, QItemSelectionModel* selection, FileO
 
     connect(m_tally, &StatusCounts::changed, this, &StatusLine::updateTexts);
     connect(model, &FolderModel::listed, this, &StatusLine::updateTexts);
-    // A new listing starts with a reset: "Listing…" even before a row came.
     connect(model, &QAbstractItemModel::modelReset, this, &StatusLine::updateTexts);
     connect(&ops, &FileOperations::jobFinished, this, &StatusLine::updateFreeSpace);
     updateTexts();
@@ -70,6 +69,11 @@ void StatusLine::updateTexts() {
         m_selection->setText(
             tr("%1 selected (%2)").arg(QLocale().toString(t.selected), sizeText(t.selectedBytes)));
     }
+}
+
+void StatusLine::folderShown() {
+    updateTexts();
+    updateFreeSpace();
 }
 
 void StatusLine::updateFreeSpace() {

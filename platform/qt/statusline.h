@@ -21,6 +21,8 @@ class StatusLine : public QWidget {
   public:
     StatusLine(FolderModel* model, QItemSelectionModel* selection, FileOperations& ops, QWidget* parent);
 
+    // The model was given a new folder: "Listing…", and its volume's free space.
+    void folderShown();
     // Asks for the shown folder's free space again.
     void updateFreeSpace();
 
