@@ -127,6 +127,10 @@ QListView* FolderView::iconsView() {
 }
 
 FolderView::~FolderView() {
+    // Before the rows and their views go: the focus leaving a view that is being destroyed would
+    // otherwise recolour it, and the counts would read a model already gone.
+    delete m_highlight;
+    delete m_status;
     if (!m_watched.isEmpty()) m_ops.unwatch(m_watched);
 }
 

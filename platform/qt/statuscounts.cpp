@@ -13,19 +13,15 @@ StatusCounts::StatusCounts(const FolderModel* model, const QItemSelectionModel* 
     connect(&m_recount, &QTimer::timeout, this, [this] {
         if (m_stale) recount();
     });
-    // Inserted rows are new to the selection and removed ones are counted out while their entries are
-    // still in the store; changes in place, moves and new orders leave no trace of the old values.
+    // Inserted rows are new to the selection and are counted in. Removed ones leave the selection
+    // without a signal on some paths; changes in place, moves and new orders leave no trace of the
+    // old values: all of these are counted again.
     connect(model, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first, int last) {
         if (m_stale) return;
-        addRows(first, last, 1);
+        addRows(first, last);
         emit changed();
     });
-    connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
-            [this](const QModelIndex&, int first, int last) {
-                if (!m_stale) addRows(first, last, -1);
-                // The selection model drops the removed rows, not always with a signal.
-                invalidate();
-            });
+    connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this, &StatusCounts::invalidate);
     connect(model, &QAbstractItemModel::dataChanged, this, &StatusCounts::invalidate);
     connect(model, &QAbstractItemModel::layoutAboutToBeChanged, this, &StatusCounts::invalidate);
     connect(model, &QAbstractItemModel::rowsAboutToBeMoved, this, &StatusCounts::invalidate);
@@ -39,11 +35,11 @@ const StatusCounts::Totals& StatusCounts::totals() {
     return m_totals;
 }
 
-void StatusCounts::addRows(int first, int last, int sign) {
+void StatusCounts::addRows(int first, int last) {
     qint64 folders = 0;
     for (int row = first; row <= last; ++row) folders += (m_model->flagsAt(row) & RowStore::kDirFlag) != 0;
-    m_totals.folders += sign * folders;
-    m_totals.files += sign * (last - first + 1 - folders);
+    m_totals.folders += folders;
+    m_totals.files += last - first + 1 - folders;
 }
 
 void StatusCounts::addSelection(const QItemSelection& ranges, int sign) {
@@ -78,7 +74,7 @@ void StatusCounts::recount() {
     m_stale = false;
     const Totals before = m_totals;
     m_totals = {};
-    if (const int rows = m_model->rowCount(); rows > 0) addRows(0, rows - 1, 1);
+    if (const int rows = m_model->rowCount(); rows > 0) addRows(0, rows - 1);
     addSelection(m_selection->selection(), 1);
     if (!(m_totals == before)) emit changed();
 }

@@ -37,7 +37,7 @@ class StatusCounts : public QObject {
     void changed();
 
   private:
-    void addRows(int first, int last, int sign);
+    void addRows(int first, int last);
     void addSelection(const QItemSelection& ranges, int sign);
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
     // Marks the totals as unknown until recount(), which the event loop runs next.

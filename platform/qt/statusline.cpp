@@ -26,7 +26,7 @@ StatusLine::StatusLine(FolderModel* model, QItemSelectionModel* selection, FileO
     : QWidget(parent), m_model(model), m_tally(new StatusCounts(model, selection, this)) {
     setFont(QFontDatabase::systemFont(QFontDatabase::SmallestReadableFont));
     auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(4, 1, 4, 1);
+    layout->setContentsMargins(4, 1, 8, 1);
     layout->setSpacing(12);
     auto label = [this](const char* name) {
         auto* l = new QLabel(this);
