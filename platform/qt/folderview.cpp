@@ -19,6 +19,7 @@
 #include "platform/qt/foldernote.h"
 #include "platform/qt/panefinder.h"
 #include "platform/qt/panehighlight.h"
+#include "platform/qt/panemenu.h"
 #include "platform/qt/propertiesdialog.h"
 #include "platform/qt/statusline.h"
 
@@ -319,24 +320,11 @@ void FolderView::transferToPane(bool move) {
         transferToPane(sources, *panes.front(), move);
         return;
     }
-    // Which one: a menu of their folders, over the current item, the first entry active for the keys.
-    auto* menu = new QMenu(this);
-    menu->setObjectName("paneChooser");
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->addSection(move ? tr("Move to") : tr("Copy to"));
-    for (FolderView* pane : panes) {
-        QAction* a = menu->addAction(FolderModel::displayName(pane->folder().toStdString()));
-        connect(a, &QAction::triggered, this, [this, sources, move, pane, guard = Receiver(pane)] {
-            if (guard.alive()) transferToPane(sources, *pane, move);
-        });
-        if (!menu->activeAction()) menu->setActiveAction(a);
-    }
-    QAbstractItemView* v = currentView();
-    const QRect item = v->visualRect(v->currentIndex());
-    const QPoint at = item.isValid() && v->viewport()->rect().intersects(item)
-                          ? item.bottomLeft()
-                          : v->viewport()->rect().center();
-    menu->popup(v->viewport()->mapToGlobal(at));
+    // Which one: the user picks from a menu of their folders.
+    auto* menu = new PaneMenu(move ? tr("Move to") : tr("Copy to"), panes, this);
+    connect(menu, &PaneMenu::chosen, this,
+            [this, sources, move](FolderView* pane) { transferToPane(sources, *pane, move); });
+    menu->popupOver(currentView());
 }
 
 void FolderView::transferToPane(const QList<QByteArray>& sources, FolderView& pane, bool move) {
