@@ -11,6 +11,7 @@
 
 #include "platform/qt/foldermodel.h"
 #include "platform/qt/jobtexts.h"
+#include "platform/qt/sizetext.h"
 
 namespace kv {
 
@@ -18,9 +19,7 @@ QString ClashDialog::describeItem(bool isDir, std::uint64_t size, std::int64_t m
     const QString date =
         QLocale().toString(QDateTime::fromMSecsSinceEpoch(mtimeNs / 1000000), QLocale::ShortFormat);
     if (isDir) return tr("Folder, modified %1").arg(date);
-    return tr("%1, modified %2")
-        .arg(QLocale().formattedDataSize(static_cast<qint64>(size), 1, QLocale::DataSizeTraditionalFormat),
-             date);
+    return tr("%1, modified %2").arg(sizeText(size), date);
 }
 
 ClashDialog::ClashDialog(const ClashRequest& r, QWidget* parent) : QDialog(parent) {

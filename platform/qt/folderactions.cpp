@@ -11,6 +11,7 @@
 #include "platform/qt/clipboardformat.h"
 #include "platform/qt/fileoperations.h"
 #include "platform/qt/folderview.h"
+#include "platform/qt/panefinder.h"
 #include "platform/qt/undostack.h"
 
 namespace kv {
@@ -36,6 +37,11 @@ QString translated(const char* text) {
 
 bool canPaste(const FolderView&) {
     return ClipboardFormat::hasFiles(QGuiApplication::clipboard()->mimeData());
+}
+
+// Another pane of the window to copy or move the selection to.
+bool canTransferToPane(const FolderView& v) {
+    return v.hasSelection() && !PaneFinder::others(v).isEmpty();
 }
 
 bool canUndo(const FolderView& v) {
@@ -171,6 +177,21 @@ std::vector<FolderActions::Command> makeCommands() {
                  const QList<int> rows = v.selectedRows();
                  return canPaste(v) && rows.size() == 1 && v.model()->entryAt(rows.front()).isDir;
              }},
+        // F5 and F6 are taken by Refresh and the panes; Ctrl+Shift+C and M mean nothing else here.
+        {.id = "copyToPane",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Copy to Pane…"),
+         .keys = {key(Qt::CTRL | Qt::SHIFT | Qt::Key_C)},
+         .menus = kItems,
+         .tip = QT_TRANSLATE_NOOP("kv::FolderView", "Copy the selected items to the folder of another pane"),
+         .run = [](FolderView& v) { v.transferToPane(false); },
+         .enabled = canTransferToPane},
+        {.id = "moveToPane",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Move to Pane…"),
+         .keys = {key(Qt::CTRL | Qt::SHIFT | Qt::Key_M)},
+         .menus = kItems,
+         .tip = QT_TRANSLATE_NOOP("kv::FolderView", "Move the selected items to the folder of another pane"),
+         .run = [](FolderView& v) { v.transferToPane(true); },
+         .enabled = canTransferToPane},
         {.id = "paste",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Paste"),
          .keys = {standard(QKeySequence::Paste)},
@@ -227,6 +248,15 @@ std::vector<FolderActions::Command> makeCommands() {
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Select All"),
          .keys = {standard(QKeySequence::SelectAll)},
          .run = [](FolderView& v) { v.selectAll(); }},
+        // As browsers move between a page's panes; Tab keeps going through the window's controls.
+        {.id = "nextPane",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Next Pane"),
+         .keys = {key(Qt::Key_F6)},
+         .run = [](FolderView& v) { v.focusPane(true); }},
+        {.id = "previousPane",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Previous Pane"),
+         .keys = {key(Qt::SHIFT | Qt::Key_F6)},
+         .run = [](FolderView& v) { v.focusPane(false); }},
     };
 }
 

@@ -8,6 +8,7 @@
 
 #include "platform/fs/folderlistingsource.h"
 #include "platform/qt/clipboardformat.h"
+#include "platform/qt/sizetext.h"
 
 namespace kv {
 
@@ -204,9 +205,7 @@ QVariant FolderModel::data(const QModelIndex& index, int role) const {
                 case NameColumn:
                     return displayName(e.name);
                 case SizeColumn:
-                    return e.isDir ? QString()
-                                   : QLocale().formattedDataSize(static_cast<qint64>(e.size), 1,
-                                                                 QLocale::DataSizeTraditionalFormat);
+                    return e.isDir ? QString() : sizeText(e.size);
                 case TypeColumn:
                     return e.isSymlink && e.isBrokenLink ? tr("Broken link") : m_icons->typeFor(e);
                 case ModifiedColumn:

@@ -48,6 +48,8 @@ class FolderModel : public QAbstractTableModel {
     bool showHidden() const { return m_store.showHidden(); }
 
     const DirEntry& entryAt(int row) const { return m_store.entryAt(row); }
+    // RowStore's flag byte: a pass over every row reads these instead of the entries.
+    std::uint8_t flagsAt(int row) const { return m_store.flagsAt(row); }
     QByteArray pathAt(int row) const;
     // The row whose name starts with the text (type-ahead), searching on from `from`; -1 when none.
     int findPrefix(const QString& text, int from) const;

@@ -19,7 +19,11 @@
 #include "platform/qt/folderdelegate.h"
 #include "platform/qt/folderdragdrop.h"
 #include "platform/qt/foldernote.h"
+#include "platform/qt/panefinder.h"
+#include "platform/qt/panehighlight.h"
+#include "platform/qt/panemenu.h"
 #include "platform/qt/propertiesdialog.h"
+#include "platform/qt/statusline.h"
 
 namespace kv {
 
@@ -74,6 +78,10 @@ FolderView::FolderView(FileOperations& ops, QWidget* parent)
     m_details->header()->resizeSection(FolderModel::TypeColumn, 120);
     m_details->header()->resizeSection(FolderModel::ModifiedColumn, 130);
 
+    m_status = new StatusLine(m_model, m_details->selectionModel(), m_ops, this);
+    layout->addWidget(m_status);
+    m_highlight = new PaneHighlight(this);
+
     m_stack->addWidget(m_details);
     setUpView(m_details);
 
@@ -96,6 +104,7 @@ FolderView::FolderView(FileOperations& ops, QWidget* parent)
 
 void FolderView::setUpView(QAbstractItemView* v) {
     v->installEventFilter(this);
+    m_highlight->addView(v);
     v->setEditTriggers(QAbstractItemView::NoEditTriggers);  // F2 and the menu rename; a click selects
     m_dragDrop->attach(v);
     v->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -122,6 +131,10 @@ QListView* FolderView::iconsView() {
 }
 
 FolderView::~FolderView() {
+    // Before the rows and their views go: the focus leaving a view that is being destroyed would
+    // otherwise recolour it, and the counts would read a model already gone.
+    delete m_highlight;
+    delete m_status;
     if (!m_watched.isEmpty()) m_ops.unwatch(m_watched);
 }
 
@@ -156,6 +169,7 @@ void FolderView::showFolder(const QByteArray& path) {
         m_ops.watch(path);
     }
     m_model->setFolder(path);
+    m_status->folderShown();
 }
 
 QList<int> FolderView::selectedRows() const {
@@ -163,6 +177,10 @@ QList<int> FolderView::selectedRows() const {
     for (const QModelIndex& i : m_details->selectionModel()->selectedRows()) rows << i.row();
     std::sort(rows.begin(), rows.end());
     return rows;
+}
+
+bool FolderView::hasSelection() const {
+    return m_details->selectionModel()->hasSelection();
 }
 
 QList<QByteArray> FolderView::selectedPaths() const {
@@ -292,6 +310,44 @@ void FolderView::volumeRemoved() {
 
 void FolderView::refresh() {
     m_model->refresh();
+    m_status->updateFreeSpace();
+}
+
+void FolderView::focusItems() {
+    currentView()->setFocus(Qt::OtherFocusReason);
+}
+
+void FolderView::focusPane(bool forward) {
+    if (FolderView* pane = PaneFinder::next(*this, forward)) pane->focusItems();
+}
+
+bool FolderView::isActivePane() const {
+    return m_highlight->isActive();
+}
+
+void FolderView::transferToPane(bool move) {
+    const QList<QByteArray> sources = selectedPaths();
+    const QList<FolderView*> panes = PaneFinder::others(*this);
+    if (sources.isEmpty() || panes.isEmpty()) {
+        QApplication::beep();
+        return;
+    }
+    if (panes.size() == 1) {
+        transferToPane(sources, *panes.front(), move);
+        return;
+    }
+    // Which one: the user picks from a menu of their folders.
+    auto* menu = new PaneMenu(move ? tr("Move to") : tr("Copy to"), panes, this);
+    connect(menu, &PaneMenu::chosen, this,
+            [this, sources, move](FolderView* pane) { transferToPane(sources, *pane, move); });
+    menu->popupOver(currentView());
+}
+
+void FolderView::transferToPane(const QList<QByteArray>& sources, FolderView& pane, bool move) {
+    // The other pane's watcher would tell it too, a moment later.
+    transfer(sources, pane.folder(), move, [&pane, guard = Receiver(&pane)](const JobResult&) {
+        if (guard.alive()) pane.refresh();
+    });
 }
 
 FileOperations::Done FolderView::whenDone(FileOperations::Done andThen) {

@@ -14,12 +14,16 @@ namespace kv {
 
 class FolderDragDrop;
 class FolderNote;
+class PaneHighlight;
+class StatusLine;
 
 // A folder's contents as a file manager shows them: details (name, size, type, modified, sortable),
 // icons or list; double-click or Enter opens a folder here and a file with the desktop's application;
 // Shift/Ctrl select several; typing finds a name (TypeAhead). Its commands, their keys and its two
 // right-click menus are one table (FolderActions); files dropped on it are FolderDragDrop's. It
-// follows changes on disk. Listing, watching and every file operation run off the UI thread.
+// follows changes on disk. Listing, watching and every file operation run off the UI thread. Under
+// the rows, a status line counts them; several folder views in one window are panes (PaneFinder): a
+// key moves between them and the selection copies or moves to another.
 class FolderView : public QWidget {
     Q_OBJECT
   public:
@@ -39,6 +43,7 @@ class FolderView : public QWidget {
     Mode mode() const { return m_mode; }
     // The selected rows, and the selected items' paths (raw bytes), in display order.
     QList<int> selectedRows() const;
+    bool hasSelection() const;
     QList<QByteArray> selectedPaths() const;
     // Makes the item current and the only one selected; false when it is not listed.
     bool selectName(const QByteArray& name);
@@ -57,6 +62,15 @@ class FolderView : public QWidget {
     void showProperties();
     void refresh();
     void undo();
+    // Copies or moves the selection into the folder of the window's other pane, or of the one the user
+    // picks from a menu of them when there are several.
+    void transferToPane(bool move);
+    // Gives the keyboard focus to the next (or previous) pane of the window, in reading order.
+    void focusPane(bool forward);
+    // Gives the keyboard focus to the rows.
+    void focusItems();
+    // Whether this pane holds the keyboard focus (its selection shows in the active colours).
+    bool isActivePane() const;
     void goUp();
     void selectAll();
     void setShowHidden(bool show);
@@ -68,6 +82,7 @@ class FolderView : public QWidget {
 
     // The right-click menu for the empty area or for the selected items; the caller owns it.
     QMenu* createContextMenu(bool onItems);
+    StatusLine* statusLine() const { return m_status; }
 
   signals:
     // The user opened a folder inside the view, or asked for the parent folder.
@@ -91,6 +106,7 @@ class FolderView : public QWidget {
     // moment to tell).
     FileOperations::Done whenDone(FileOperations::Done andThen = {});
     void applyPendingSelection();
+    void transferToPane(const QList<QByteArray>& sources, FolderView& pane, bool move);
 
     FileOperations& m_ops;
     FolderModel* m_model;
@@ -99,6 +115,8 @@ class FolderView : public QWidget {
     QListView* m_icons = nullptr;  // see iconsView()
     FolderNote* m_note;
     QLabel* m_banner;
+    StatusLine* m_status;
+    PaneHighlight* m_highlight;
     FolderDragDrop* m_dragDrop;
     TypeAhead m_typeAhead;
     Mode m_mode = Mode::Details;

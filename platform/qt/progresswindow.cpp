@@ -3,21 +3,17 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <cmath>
 
 #include "platform/qt/foldermodel.h"
+#include "platform/qt/sizetext.h"
 
 namespace kv {
 
 namespace {
-
-QString bytesText(std::uint64_t bytes) {
-    return QLocale().formattedDataSize(static_cast<qint64>(bytes), 1, QLocale::DataSizeTraditionalFormat);
-}
 
 constexpr qint64 kSpeedWindowMs = 3000;
 
@@ -120,7 +116,7 @@ void ProgressWindow::update(const JobProgress& p) {
         m_bar->setRange(0, 1000);
         m_bar->setValue(static_cast<int>(1000.0 * static_cast<double>(std::min(p.bytesDone, p.bytesTotal)) /
                                          static_cast<double>(p.bytesTotal)));
-        m_bytes->setText(tr("%1 of %2").arg(bytesText(p.bytesDone), bytesText(p.bytesTotal)));
+        m_bytes->setText(tr("%1 of %2").arg(sizeText(p.bytesDone), sizeText(p.bytesTotal)));
     } else {
         m_bar->setRange(0, static_cast<int>(std::max<std::uint64_t>(p.itemsTotal, 1)));
         m_bar->setValue(static_cast<int>(p.itemsDone));
@@ -133,10 +129,10 @@ void ProgressWindow::update(const JobProgress& p) {
     const double speed = bytesPerSecond();
     if (speed > 0 && p.bytesTotal > p.bytesDone) {
         m_speed->setText(tr("%1/s — %2")
-                             .arg(bytesText(static_cast<std::uint64_t>(speed)),
+                             .arg(sizeText(static_cast<std::uint64_t>(speed)),
                                   timeLeftText(static_cast<double>(p.bytesTotal - p.bytesDone) / speed)));
     } else if (speed > 0) {
-        m_speed->setText(tr("%1/s").arg(bytesText(static_cast<std::uint64_t>(speed))));
+        m_speed->setText(tr("%1/s").arg(sizeText(static_cast<std::uint64_t>(speed))));
     }
 }
 

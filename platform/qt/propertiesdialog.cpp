@@ -15,6 +15,7 @@
 #include "platform/qt/dropdecision.h"
 #include "platform/qt/foldermodel.h"
 #include "platform/qt/sizecounter.h"
+#include "platform/qt/sizetext.h"
 
 namespace kv {
 
@@ -22,9 +23,7 @@ namespace {
 
 QString bytes(quint64 n) {
     const QString exact = QLocale().toString(n);
-    return QObject::tr("%1 (%2 bytes)")
-        .arg(QLocale().formattedDataSize(static_cast<qint64>(n), 1, QLocale::DataSizeTraditionalFormat),
-             exact);
+    return QObject::tr("%1 (%2 bytes)").arg(sizeText(n), exact);
 }
 
 QString display(const QByteArray& raw) {

@@ -46,9 +46,9 @@ TEST_F(FileManagerJobs, AClashIsAskedWithBothFilesAndTheJobWaitsWithoutBlocking)
     const quint64 job = f.ops->copy({raw(f.dir / "src/a.txt")}, raw(f.dir / "dest"), f.view.get());
     ClashDialog* d = waitDialog<ClashDialog>();
     ASSERT_TRUE(d);
-    EXPECT_TRUE(d->findChild<QLabel*>("existing")->text().contains("3 bytes"))
+    EXPECT_TRUE(d->findChild<QLabel*>("existing")->text().contains("3 B,"))
         << d->findChild<QLabel*>("existing")->text().toStdString();
-    EXPECT_TRUE(d->findChild<QLabel*>("incoming")->text().contains("5 bytes"));
+    EXPECT_TRUE(d->findChild<QLabel*>("incoming")->text().contains("5 B,"));
     // The UI thread runs on while the job waits, but no progress window comes up to cover the question;
     // it comes once the question is answered, if the job still runs by then.
     QTest::qWait(200);
@@ -188,7 +188,7 @@ TEST(FileManagerProgress, ShowsCountsAndTimeLeft) {
     p.bytesDone = 300;
     w.update(p);
     EXPECT_EQ(w.findChild<QLabel*>("items")->text(), "3 of 10 items");
-    EXPECT_TRUE(w.findChild<QLabel*>("bytes")->text().contains("300 bytes"));
+    EXPECT_TRUE(w.findChild<QLabel*>("bytes")->text().contains("300 B of "));
     bool paused = false;
     QObject::connect(&w, &ProgressWindow::pauseRequested, [&](bool on) { paused = on; });
     w.findChild<QPushButton*>("pause")->click();

@@ -1,0 +1,119 @@
+#include "platform/qt/statusline.h"
+
+#include <sys/statvfs.h>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLocale>
+
+#include "platform/fs/background.h"
+#include "platform/qt/fileoperations.h"
+#include "platform/qt/foldermodel.h"
+#include "platform/qt/sizetext.h"
+#include "platform/qt/statuscounts.h"
+
+namespace kv {
+
+namespace {
+
+QString countText(qint64 n, const QString& one, const QString& many) {
+    return n == 1 ? one : many.arg(QLocale().toString(n));
+}
+
+}  // namespace
+
+StatusLine::StatusLine(FolderModel* model, QItemSelectionModel* selection, FileOperations& ops,
+                       QWidget* parent)
+    : QWidget(parent), m_model(model), m_tally(new StatusCounts(model, selection, this)) {
+    setFont(QFontDatabase::systemFont(QFontDatabase::SmallestReadableFont));
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(4, 1, 8, 1);
+    layout->setSpacing(12);
+    auto label = [this](const char* name) {
+        auto* l = new QLabel(this);
+        l->setObjectName(name);
+        l->setTextFormat(Qt::PlainText);
+        // A narrow pane cuts the text rather than growing: the panes' sizes are the window's.
+        l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        return l;
+    };
+    m_counts = label("counts");
+    m_selection = label("selection");
+    m_free = label("free");
+    m_free->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    layout->addWidget(m_counts, 2);
+    layout->addWidget(m_selection, 2);
+    layout->addWidget(m_free, 1);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+
+    connect(m_tally, &StatusCounts::changed, this, &StatusLine::updateTexts);
+    connect(model, &FolderModel::listed, this, &StatusLine::updateTexts);
+    connect(model, &QAbstractItemModel::modelReset, this, &StatusLine::updateTexts);
+    connect(&ops, &FileOperations::jobFinished, this, &StatusLine::updateFreeSpace);
+    updateTexts();
+}
+
+void StatusLine::updateTexts() {
+    const StatusCounts::Totals& t = m_tally->totals();
+    if (m_model->isLoading()) {
+        m_counts->setText(
+            tr("Listing… %1").arg(countText(t.folders + t.files, tr("1 item"), tr("%1 items"))));
+    } else {
+        m_counts->setText(tr("%1, %2").arg(countText(t.folders, tr("1 folder"), tr("%1 folders")),
+                                           countText(t.files, tr("1 file"), tr("%1 files"))));
+    }
+    if (t.selected == 0) {
+        m_selection->clear();
+    } else if (t.selectedFiles == 0) {
+        m_selection->setText(tr("%1 selected").arg(QLocale().toString(t.selected)));
+    } else {
+        m_selection->setText(
+            tr("%1 selected (%2)").arg(QLocale().toString(t.selected), sizeText(t.selectedBytes)));
+    }
+}
+
+void StatusLine::folderShown() {
+    updateTexts();
+    updateFreeSpace();
+}
+
+void StatusLine::updateFreeSpace() {
+    const QByteArray path = m_model->folder();
+    if (path != m_freeOf) {
+        m_free->clear();
+        m_freeOf.clear();
+    }
+    // Only folders on disk have a volume (not a listing such as the trash's).
+    if (!path.startsWith('/')) return;
+    if (path == m_asking) {
+        m_askAgain = true;
+        return;
+    }
+    m_asking = path;
+    m_askAgain = false;
+    runInBackground(
+        this,
+        [path]() -> qint64 {
+            struct statvfs st {};
+            if (::statvfs(path.constData(), &st) != 0) return -1;
+            return static_cast<qint64>(st.f_bavail * st.f_frsize);
+        },
+        [this, path](qint64 bytes) { freeSpaceKnown(path, bytes); });
+}
+
+void StatusLine::freeSpaceKnown(const QByteArray& path, qint64 bytes) {
+    // A question about a folder shown before is answered late (its mount stalled): not this folder's.
+    if (path != m_asking) return;
+    m_asking.clear();
+    if (path != m_model->folder()) return;
+    m_freeOf = path;
+    if (bytes < 0)
+        m_free->clear();
+    else
+        m_free->setText(tr("%1 free").arg(sizeText(static_cast<quint64>(bytes))));
+    if (m_askAgain) {
+        m_askAgain = false;
+        updateFreeSpace();
+    }
+}
+
+}  // namespace kv

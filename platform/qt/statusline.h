@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QLabel>
+#include <QWidget>
+
+class QItemSelectionModel;
+
+namespace kv {
+
+class FileOperations;
+class FolderModel;
+class StatusCounts;
+
+// The line under a folder view's rows: "12 folders, 40 files" (or "Listing… 12,345 items" while the
+// rows stream in), "3 selected (12.0 KiB)" when something is selected, and the free space of the
+// folder's volume. The free space is asked off the UI thread (a dead mount must not stall the view)
+// when the folder changes, when it is refreshed and after every file job.
+class StatusLine : public QWidget {
+    Q_OBJECT
+  public:
+    StatusLine(FolderModel* model, QItemSelectionModel* selection, FileOperations& ops, QWidget* parent);
+
+    // The model was given a new folder: "Listing…", and its volume's free space.
+    void folderShown();
+    // Asks for the shown folder's free space again.
+    void updateFreeSpace();
+
+    QString countsText() const { return m_counts->text(); }
+    QString selectionText() const { return m_selection->text(); }
+    QString freeText() const { return m_free->text(); }
+    StatusCounts* counts() const { return m_tally; }
+
+  private:
+    void updateTexts();
+    void freeSpaceKnown(const QByteArray& path, qint64 bytes);
+
+    FolderModel* m_model;
+    StatusCounts* m_tally;
+    QLabel* m_counts;
+    QLabel* m_selection;
+    QLabel* m_free;
+    QByteArray m_freeOf;      // the folder the free space shown belongs to
+    QByteArray m_asking;      // the folder whose question is on its way
+    bool m_askAgain = false;  // a job ended while the question was out: its answer may be old
+};
+
+}  // namespace kv
