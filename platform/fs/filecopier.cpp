@@ -1,6 +1,7 @@
 #include "platform/fs/filecopier.h"
 
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <random>
@@ -20,6 +21,8 @@ constexpr size_t kRangeChunk = 8 << 20;
 constexpr off_t kDirectMax = 256 << 10;
 // copyData's answer when the source's size moved under it.
 constexpr int kChanged = 1;
+// copySparse's answer when the filesystem cannot tell where the holes are.
+constexpr int kNoHoles = 2;
 
 bool fallbackError(int err) {
     return err == -EXDEV || err == -EINVAL || err == -ENOSYS || err == -EOPNOTSUPP || err == -ENOTTY ||
@@ -174,6 +177,9 @@ std::optional<FileCopier::Attempt> FileCopier::fill(Try& t, std::unique_ptr<char
     } else if (r != 0) {
         return t.fail(JobAction::Copy, t.src, -r);
     }
+    if (ops.copyAttributes(t.file.in, t.file.out) != 0) {
+        m_ctx.noteAttributesLost(t.src);
+    }
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     ops.futimens(t.file.out, times);
     int r = ops.fstat(t.file.out, written);
@@ -262,6 +268,9 @@ int FileCopier::copyData(int in, int out, const struct stat& st, std::uint64_t& 
         struct stat now {};
         return ops.fstat(fd, now) == 0 ? static_cast<std::uint64_t>(now.st_size) : UINT64_MAX;
     };
+    // A file of size 0 may still have contents: the pseudo-files of /proc and /sys say 0 and are read
+    // to their end, which copy_file_range would not do.
+    const bool pseudo = st.st_size == 0;
     if (m_tryClone && st.st_size > 0) {
         const int r = ops.cloneFile(in, out);
         if (r == 0) {
@@ -276,7 +285,13 @@ int FileCopier::copyData(int in, int out, const struct stat& st, std::uint64_t& 
         }
         m_tryClone = false;
     }
-    if (m_tryCopyRange) {
+    // A file with holes keeps them (a 1 GiB disk image holding 1 MiB of data stays 1 MiB on disk).
+    if (static_cast<std::uint64_t>(st.st_blocks) * 512 < static_cast<std::uint64_t>(st.st_size)) {
+        if (const int r = copySparse(in, out, st, copied, buffer); r != kNoHoles) {
+            return r;
+        }
+    }
+    if (m_tryCopyRange && !pseudo) {
         for (;;) {
             const ssize_t n = ops.copyRange(in, out, kRangeChunk);
             if (n > 0) {
@@ -306,7 +321,8 @@ int FileCopier::copyData(int in, int out, const struct stat& st, std::uint64_t& 
     for (;;) {
         const ssize_t n = ops.read(in, buffer.get(), kBufferSize);
         if (n == 0) {
-            return sizeNow(in) == copied ? 0 : kChanged;
+            const std::uint64_t now = sizeNow(in);
+            return now == copied || (pseudo && now == 0) ? 0 : kChanged;
         }
         if (n < 0) {
             if (n == -EINTR) {
@@ -331,6 +347,72 @@ int FileCopier::copyData(int in, int out, const struct stat& st, std::uint64_t& 
         m_ctx.addBytes(n);
         m_ctx.checkpoint();
     }
+}
+
+int FileCopier::copySparse(int in, int out, const struct stat& st, std::uint64_t& copied,
+                           std::unique_ptr<char[]>& buffer) {
+    FsOps& ops = m_ctx.ops();
+    const off_t size = st.st_size;
+    off_t pos = 0;
+    copied = 0;
+    if (!buffer) {
+        buffer.reset(new char[kBufferSize]);
+    }
+    while (pos < size) {
+        off_t data = ops.seek(in, pos, SEEK_DATA);
+        if (data == -ENXIO) {
+            break;  // a hole to the end
+        }
+        if (data < 0) {
+            // No SEEK_DATA here: copied whole instead, from the start.
+            return copied == 0 && ops.seek(in, 0, SEEK_SET) == 0 ? kNoHoles : static_cast<int>(data);
+        }
+        off_t hole = ops.seek(in, data, SEEK_HOLE);
+        if (hole < 0) {
+            return static_cast<int>(hole);
+        }
+        hole = std::min(hole, size);
+        m_ctx.addBytes(data - pos);  // a hole counts as done
+        copied += static_cast<std::uint64_t>(data - pos);
+        if (const off_t r = ops.seek(in, data, SEEK_SET); r < 0) {
+            return static_cast<int>(r);
+        }
+        if (const off_t r = ops.seek(out, data, SEEK_SET); r < 0) {
+            return static_cast<int>(r);
+        }
+        for (off_t at = data; at < hole;) {
+            const auto want = static_cast<size_t>(std::min<off_t>(hole - at, kBufferSize));
+            const ssize_t n = ops.read(in, buffer.get(), want);
+            if (n == -EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                return n == 0 ? kChanged : static_cast<int>(n);
+            }
+            for (ssize_t off = 0; off < n;) {
+                const ssize_t w = ops.write(out, buffer.get() + off, static_cast<size_t>(n - off));
+                if (w == -EINTR) {
+                    continue;
+                }
+                if (w <= 0) {
+                    return w == 0 ? -ENOSPC : static_cast<int>(w);
+                }
+                off += w;
+            }
+            at += n;
+            m_ctx.addBytes(n);
+            copied += static_cast<std::uint64_t>(n);
+            m_ctx.checkpoint();
+        }
+        pos = hole;
+    }
+    m_ctx.addBytes(size - pos);
+    copied += static_cast<std::uint64_t>(size - pos);
+    if (const int r = ops.ftruncate(out, size); r != 0) {
+        return r;
+    }
+    struct stat now {};
+    return ops.fstat(in, now) == 0 && now.st_size == size ? 0 : kChanged;
 }
 
 }  // namespace kv

@@ -53,6 +53,8 @@ class FileCopier {
     Attempt placeTemporary(Try& t, bool replace);
     int copyData(int in, int out, const struct stat& st, std::uint64_t& copied,
                  std::unique_ptr<char[]>& buffer);
+    int copySparse(int in, int out, const struct stat& st, std::uint64_t& copied,
+                   std::unique_ptr<char[]>& buffer);
 
     JobContext& m_ctx;
     bool m_flush;

@@ -4,11 +4,14 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
 namespace kv {
 
@@ -94,6 +97,10 @@ int FsOps::linkUnnamed(int fd, const std::string& path) {
     return result(::linkat(AT_FDCWD, proc, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW));
 }
 
+int FsOps::link(const std::string& existing, const std::string& path) {
+    return result(::link(existing.c_str(), path.c_str()));
+}
+
 ssize_t FsOps::read(int fd, void* buf, size_t count) {
     return resultSz(::read(fd, buf, count));
 }
@@ -108,6 +115,45 @@ ssize_t FsOps::copyRange(int in, int out, size_t count) {
 
 int FsOps::cloneFile(int in, int out) {
     return result(::ioctl(out, FICLONE, in));
+}
+
+off_t FsOps::seek(int fd, off_t offset, int whence) {
+    const off_t r = ::lseek(fd, offset, whence);
+    return r < 0 ? -errno : r;
+}
+
+int FsOps::ftruncate(int fd, off_t length) {
+    return result(::ftruncate(fd, length));
+}
+
+int FsOps::copyAttributes(int in, int out) {
+    std::vector<char> names(4096);
+    ssize_t n;
+    while ((n = ::flistxattr(in, names.data(), names.size())) < 0 && errno == ERANGE) {
+        const ssize_t need = ::flistxattr(in, nullptr, 0);
+        if (need < 0) return -errno;
+        names.resize(static_cast<size_t>(need) + 1);
+    }
+    if (n < 0) return errno == ENOTSUP ? 0 : -errno;  // a source without attributes has none to keep
+    int lost = 0;
+    std::vector<char> value(4096);
+    for (ssize_t at = 0; at < n;) {
+        const char* name = names.data() + at;
+        at += static_cast<ssize_t>(std::strlen(name)) + 1;
+        ssize_t len;
+        while ((len = ::fgetxattr(in, name, value.data(), value.size())) < 0 && errno == ERANGE) {
+            const ssize_t need = ::fgetxattr(in, name, nullptr, 0);
+            if (need < 0) break;
+            value.resize(static_cast<size_t>(need) + 1);
+        }
+        if (len < 0) continue;  // gone meanwhile, or not ours to read
+        if (::fsetxattr(out, name, value.data(), static_cast<size_t>(len), 0) == 0) continue;
+        // user.* and the ACLs (system.*) are everyone's to set: failing them is a loss. security.* and
+        // trusted.* need privileges, and without them are left out as cp leaves them out.
+        const bool everyones = std::strncmp(name, "user.", 5) == 0 || std::strncmp(name, "system.", 7) == 0;
+        if (everyones || errno == ENOTSUP || errno == ENOSPC || errno == E2BIG) lost = -ENOTSUP;
+    }
+    return lost;
 }
 
 int FsOps::fsync(int fd) {

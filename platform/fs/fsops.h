@@ -35,6 +35,12 @@ class FsOps {
     virtual ssize_t write(int fd, const void* buf, size_t count);
     virtual ssize_t copyRange(int in, int out, size_t count);  // copy_file_range at the current offsets
     virtual int cloneFile(int in, int out);                    // FICLONE: share the extents
+    virtual off_t seek(int fd, off_t offset, int whence);      // lseek, SEEK_DATA and SEEK_HOLE too
+    virtual int ftruncate(int fd, off_t length);
+    // The extended attributes (ACLs included) of the item open on in, given to the item open on out.
+    // 0 when all were kept, -ENOTSUP when the target holds none or not all of them; attributes that
+    // only a privileged process may set are left out silently, as cp does.
+    virtual int copyAttributes(int in, int out);
     virtual int fsync(int fd);
     virtual int fsyncPath(const std::string& path);  // a folder's entries reach the disk
     virtual int close(int fd);
@@ -49,6 +55,7 @@ class FsOps {
     virtual int rmdir(const std::string& path);
     virtual int mkdir(const std::string& path, mode_t mode);
     virtual int symlink(const std::string& target, const std::string& path);
+    virtual int link(const std::string& existing, const std::string& path);  // a hard link
     virtual int readlink(const std::string& path, std::string& target);
     virtual int mknod(const std::string& path, mode_t mode, dev_t dev);
     virtual int chmod(const std::string& path, mode_t mode);

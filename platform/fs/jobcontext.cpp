@@ -1,5 +1,8 @@
 #include "platform/fs/jobcontext.h"
 
+#include <cerrno>
+#include <utility>
+
 #include "platform/fs/jobcancelled.h"
 
 namespace kv {
@@ -187,6 +190,14 @@ void JobContext::noteSkipped(JobReport report) {
     std::lock_guard lock(m_mutex);
     ++m_result.skipped;
     m_result.reports.push_back(std::move(report));
+}
+
+void JobContext::noteAttributesLost(const std::string& path) {
+    std::lock_guard lock(m_mutex);
+    if (std::exchange(m_attributesLost, true)) {
+        return;
+    }
+    m_result.reports.push_back({JobAction::Copy, path, ENOTSUP, JobProblem::AttributesLost});
 }
 
 void JobContext::finish(bool cancelled) {

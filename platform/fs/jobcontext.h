@@ -43,6 +43,8 @@ class JobContext : public std::enable_shared_from_this<JobContext> {
     // An item left out: after a Skip answer to a clash (nothing to report), or for the reason given.
     void noteSkipped();
     void noteSkipped(JobReport report);
+    // An item was copied without some of its extended attributes: said once per job, for the first.
+    void noteAttributesLost(const std::string& path);
     UndoInfo& undo() { return m_undo; }
     void finish(bool cancelled);
 
@@ -86,6 +88,7 @@ class JobContext : public std::enable_shared_from_this<JobContext> {
     // Job thread only.
     std::optional<ClashDecision> m_clashForAll;
     bool m_skipAllErrors = false;
+    bool m_attributesLost = false;  // guarded by m_mutex
     UndoInfo m_undo;
 };
 

@@ -27,22 +27,23 @@ enum class JobAction {
 
 // Why, where the errno does not tell it alone.
 enum class JobProblem {
-    Errno,        // error says it
-    IntoItself,   // a folder to itself or below itself; other: the target folder
-    Changed,      // the file changed while it was being copied
-    Incomplete,   // the copy came out shorter than its source
-    Socket,       // cannot be copied at all
-    NotFlushed,   // a moved item's source was kept: its copy could not be flushed to disk
-    Gone,         // the item no longer exists
-    NotEmpty,     // the folder is no longer empty
-    NotAbsolute,  // the path is not absolute
-    InsideTrash,  // the item is the trash or inside it
-    NoTrash,      // the item's volume has no trash
-    NotInTrash,   // the item is no longer in the trash
-    PlaceTaken,   // another item has taken the item's place
-    InvalidName,  // other: the name that cannot be used
-    Refused,      // the job will not do this to the path
-    Internal,     // other: what went wrong inside
+    Errno,           // error says it
+    IntoItself,      // a folder to itself or below itself; other: the target folder
+    Changed,         // the file changed while it was being copied
+    Incomplete,      // the copy came out shorter than its source
+    Socket,          // cannot be copied at all
+    NotFlushed,      // a moved item's source was kept: its copy could not be flushed to disk
+    Gone,            // the item no longer exists
+    NotEmpty,        // the folder is no longer empty
+    NotAbsolute,     // the path is not absolute
+    InsideTrash,     // the item is the trash or inside it
+    NoTrash,         // the item's volume has no trash
+    NotInTrash,      // the item is no longer in the trash
+    PlaceTaken,      // another item has taken the item's place
+    InvalidName,     // other: the name that cannot be used
+    Refused,         // the job will not do this to the path
+    Internal,        // other: what went wrong inside
+    AttributesLost,  // copied, but the target could not hold its extended attributes or ACLs
 };
 
 // One thing that went wrong in a job, for the front end to put into words: the engine says what and

@@ -54,12 +54,20 @@ std::string freeName(std::string_view name, bool isDir,
         stem = name.substr(0, dot);
         ext = name.substr(dot);
     }
+    // An extension that leaves no room for a stem is part of the name.
+    if (ext.size() + 16 > kNameMax) {
+        stem = name;
+        ext = {};
+    }
     for (int n = 2;; ++n) {
         const std::string suffix = " (" + std::to_string(n) + ")";
         std::string_view s = stem;
         if (s.size() + suffix.size() + ext.size() > kNameMax) {
-            s = s.substr(0,
-                         kNameMax > suffix.size() + ext.size() ? kNameMax - suffix.size() - ext.size() : 0);
+            s = s.substr(0, kNameMax - suffix.size() - ext.size());
+            // Shortened on a character boundary: a UTF-8 sequence is never cut in two.
+            while (!s.empty() && (static_cast<unsigned char>(stem[s.size()]) & 0xC0) == 0x80) {
+                s.remove_suffix(1);
+            }
         }
         std::string candidate = std::string(s) + suffix + std::string(ext);
         if (!taken(candidate)) {

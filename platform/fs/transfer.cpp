@@ -89,7 +89,7 @@ void Transfer::transferTop(const Item& item, const struct stat* known) {
         m_ctx.addItems(1);
         return;
     }
-    if (S_ISDIR(st.st_mode) && intoItself(item)) {
+    if (S_ISDIR(st.st_mode) && intoItself(item, st)) {
         m_ctx.addItems(1);
         return;
     }
@@ -102,12 +102,24 @@ void Transfer::transferTop(const Item& item, const struct stat* known) {
     copyItem(item.source, item.target, st);
 }
 
-bool Transfer::intoItself(const Item& item) {
+bool Transfer::intoItself(const Item& item, const struct stat& st) {
     const std::string targetDir = paths::parentOf(item.target);
     std::string srcReal, dirReal;
     const int r1 = m_ctx.ops().realPath(item.source, srcReal);
     const int r2 = m_ctx.ops().realPath(targetDir, dirReal);
-    if (r1 != 0 || r2 != 0 || !paths::isSameOrInside(dirReal, srcReal)) {
+    bool inside = r1 == 0 && r2 == 0 && paths::isSameOrInside(dirReal, srcReal);
+    // The same folder can be reached by other paths (a bind mount): the target folder and each folder
+    // above it are compared with the source by device and inode.
+    for (std::string dir = r2 == 0 ? dirReal : targetDir; !inside && !dir.empty();) {
+        struct stat up {};
+        if (m_ctx.ops().stat(dir, up) == 0 && up.st_dev == st.st_dev && up.st_ino == st.st_ino) {
+            inside = true;
+        }
+        std::string parent = paths::parentOf(dir);
+        if (parent == dir) break;
+        dir = std::move(parent);
+    }
+    if (!inside) {
         return false;
     }
     // Copying a folder into itself would never end and moving it there would detach it.
@@ -210,6 +222,12 @@ bool Transfer::copyItem(const std::string& src, const std::string& target, const
         return copyDir(src, dest, st);
     }
     if (S_ISREG(st.st_mode)) {
+        if (st.st_nlink > 1) {
+            // Names of one file inside the tree stay names of one file: the first is copied (here,
+            // not on a worker, so it is in place before the next name links to it), the others link.
+            return linkToCopy(src, dest, st) ||
+                   settleFile(src, dest, st, m_copier.copy(src, dest.path, dest.replace, st, m_buffer));
+        }
         if (st.st_size <= kParallelMax && !dest.replace && dest.existing.empty()) {
             m_workers.submit(CopyTask{src, dest, st, m_batch, {}}, [this](CopyTask& t) { settleTask(t); });
             return true;  // a failure shows in the folder's flag
@@ -276,6 +294,7 @@ bool Transfer::copyDir(const std::string& src, TransferTarget& dest, const struc
         if (m_isRoot) {
             ops.lchown(dest.path, st.st_uid, st.st_gid);
         }
+        copyFolderAttributes(src, dest.path);
         // Times last: creating the children changed them.
         ops.chmod(dest.path, st.st_mode & 07777);
         const struct timespec times[2] = {st.st_atim, st.st_mtim};
@@ -289,6 +308,20 @@ bool Transfer::copyDir(const std::string& src, TransferTarget& dest, const struc
         }
     }
     return all;
+}
+
+void Transfer::copyFolderAttributes(const std::string& src, const std::string& dest) {
+    FsOps& ops = m_ctx.ops();
+    const int from = ops.openRead(src);
+    const int to = from < 0 ? -1 : ops.openRead(dest);
+    if (to >= 0 && ops.copyAttributes(from, to) != 0) {
+        m_ctx.noteAttributesLost(src);
+    }
+    for (const int fd : {from, to}) {
+        if (fd >= 0) {
+            ops.close(fd);
+        }
+    }
 }
 
 void Transfer::settleTask(CopyTask& task) {
@@ -305,6 +338,9 @@ bool Transfer::settleFile(const std::string& src, TransferTarget& dest, const st
         switch (attempt.outcome) {
             case Outcome::Placed:
                 m_targets.removeReplaced(dest);
+                if (st.st_nlink > 1) {
+                    m_copiedLinks.emplace(std::make_pair(st.st_dev, st.st_ino), dest.path);
+                }
                 finishItem(src, dest, false);
                 return true;
             case Outcome::Cancelled:
@@ -330,6 +366,16 @@ bool Transfer::settleFile(const std::string& src, TransferTarget& dest, const st
         }
         attempt = m_copier.copy(src, dest.path, dest.replace, st, m_buffer);
     }
+}
+
+bool Transfer::linkToCopy(const std::string& src, TransferTarget& dest, const struct stat& st) {
+    const auto it = m_copiedLinks.find({st.st_dev, st.st_ino});
+    if (it == m_copiedLinks.end() || dest.replace || m_ctx.ops().link(it->second, dest.path) != 0) {
+        return false;  // copied as a file of its own
+    }
+    m_ctx.addBytes(st.st_size);
+    finishItem(src, dest, false);
+    return true;
 }
 
 bool Transfer::copyOther(const std::string& src, TransferTarget& dest, const struct stat& st) {

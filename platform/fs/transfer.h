@@ -1,6 +1,7 @@
 #pragma once
 
 #include <sys/stat.h>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -48,7 +49,7 @@ class Transfer {
 
   private:
     void transferTop(const Item& item, const struct stat* known);
-    bool intoItself(const Item& item);
+    bool intoItself(const Item& item, const struct stat& st);
     std::optional<dev_t> deviceOf(const std::string& dir);
     bool moveByRename(const std::string& src, const std::string& target, const struct stat& st);
     bool mergeByRename(const std::string& src, const TransferTarget& dest);
@@ -60,6 +61,10 @@ class Transfer {
                     FileCopier::Attempt attempt);
     void settleTask(CopyTask& task);
     bool copyOther(const std::string& src, TransferTarget& dest, const struct stat& st);
+    // A further name of a file already copied in this job becomes a link to the copy; false when it
+    // is not (the first name, a Replace, a target that cannot link).
+    bool linkToCopy(const std::string& src, TransferTarget& dest, const struct stat& st);
+    void copyFolderAttributes(const std::string& src, const std::string& dest);
     bool place(const std::string& tmp, const std::string& src, const struct stat& st, TransferTarget& dest);
     void finishItem(const std::string& src, const TransferTarget& dest, bool isDir);
     void recordUndo(const std::string& src, const std::string& dest);
@@ -77,6 +82,8 @@ class Transfer {
     std::shared_ptr<bool> m_batch;
     std::string m_deviceDir;  // the folder deviceOf last asked about, and its answer
     std::optional<dev_t> m_device;
+    // The copy made of each file with several names, by the source's (device, inode).
+    std::map<std::pair<dev_t, ino_t>, std::string> m_copiedLinks;
     CopyWorkers m_workers;  // last: its threads use the members above
 };
 

@@ -123,6 +123,10 @@ QString JobTexts::sentence(const JobReport& r) {
             return tr("The file “%1” changed while it was being copied.").arg(path);
         case JobProblem::Incomplete:
             return tr("The copy of “%1” is incomplete.").arg(path);
+        case JobProblem::AttributesLost:
+            return tr("“%1” was copied without some of its extended attributes or access rules: the target "
+                      "cannot hold them. Other items may have lost theirs too.")
+                .arg(path);
         case JobProblem::Socket:
             return tr("Cannot copy “%1”: a socket cannot be copied.").arg(path);
         case JobProblem::NotFlushed:
