@@ -90,6 +90,7 @@ void BreadcrumbBar::setPath(const QByteArray& root, const QString& rootTitle, co
         c.button->setCursor(Qt::ArrowCursor);
         c.arrow = makeButton(this);
         c.arrow->setObjectName("crumbArrow");
+        c.arrow->setToolButtonStyle(Qt::ToolButtonIconOnly);  // the arrow is drawn as its icon
         c.arrow->setArrowType(Qt::RightArrow);
         c.arrow->setToolTip(tr("Folders in %1").arg(c.title));
         c.arrow->setCursor(Qt::ArrowCursor);

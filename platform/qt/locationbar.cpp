@@ -1,6 +1,7 @@
 #include "platform/qt/locationbar.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCompleter>
 #include <QDir>
 #include <QFile>
@@ -43,6 +44,14 @@ QString expandedHome(const QString& text) {
 
 LocationBar::LocationBar(RecentFolders& recent, QWidget* parent) : QWidget(parent) {
     setObjectName("locationBar");
+    // A tool bar in the desktop's colours, whatever the window paints behind it and whatever colour
+    // the view is given: the active view's line must stand out against it.
+    QPalette colours = palette();
+    for (const QPalette::ColorRole role :
+         {QPalette::Window, QPalette::WindowText, QPalette::Button, QPalette::ButtonText, QPalette::Highlight})
+        colours.setColor(role, QApplication::palette().color(role));
+    setPalette(colours);
+    setAutoFillBackground(true);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, kMarkWidth);
     layout->setSpacing(0);
