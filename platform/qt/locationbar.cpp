@@ -47,8 +47,8 @@ LocationBar::LocationBar(RecentFolders& recent, QWidget* parent) : QWidget(paren
     // A tool bar in the desktop's colours, whatever the window paints behind it and whatever colour
     // the view is given: the active view's line must stand out against it.
     QPalette colours = palette();
-    for (const QPalette::ColorRole role :
-         {QPalette::Window, QPalette::WindowText, QPalette::Button, QPalette::ButtonText, QPalette::Highlight})
+    for (const QPalette::ColorRole role : {QPalette::Window, QPalette::WindowText, QPalette::Button,
+                                           QPalette::ButtonText, QPalette::Highlight})
         colours.setColor(role, QApplication::palette().color(role));
     setPalette(colours);
     setAutoFillBackground(true);
@@ -107,13 +107,22 @@ LocationBar::LocationBar(RecentFolders& recent, QWidget* parent) : QWidget(paren
     connect(m_places, &PlacesMenu::addBookmarkChosen, this, &LocationBar::addBookmarkRequested);
     connect(m_editor, &QLineEdit::textEdited, this, &LocationBar::complete);
     connect(m_editor, &QLineEdit::returnPressed, this, [this] {
-        QString text = expandedHome(m_editor->text().trimmed());
-        if (text.isEmpty()) return;
+        QString typed = m_editor->text().trimmed();
+        if (typed.isEmpty()) return;
         m_message.clear();
         // "/a/b/" is the folder /a/b, and its breadcrumbs are the same.
-        if (text.startsWith('/'))
-            while (text.size() > 1 && text.endsWith('/')) text.chop(1);
-        emit locationEntered(text);
+        while (typed.size() > 1 && typed.endsWith('/')) typed.chop(1);
+        // A name that is not UTF-8 cannot be typed, but the folder shown and the folders offered are
+        // known by their bytes.
+        if (!m_folder.isEmpty() && typed == m_editStart) {
+            emit folderRequested(m_folder);
+            return;
+        }
+        if (const auto known = m_offered.constFind(typed); known != m_offered.cend()) {
+            emit folderRequested(*known);
+            return;
+        }
+        emit locationEntered(expandedHome(typed));
     });
 }
 
@@ -207,7 +216,8 @@ bool LocationBar::editing() const {
 
 void LocationBar::startEditing() {
     if (!m_folder.isEmpty()) {
-        m_editor->setText(FolderModel::displayName(m_folder.toStdString()));
+        m_editStart = FolderModel::displayName(m_folder.toStdString());
+        m_editor->setText(m_editStart);
         m_crumbs->hide();
         m_editor->show();
     }
@@ -245,15 +255,20 @@ void LocationBar::complete(const QString& typed) {
     if (key == m_completionDir) return;
     m_completionDir = key;
     m_completions->setStringList({});
+    QByteArray real = QFile::encodeName(expandedHome(dir));
+    if (!real.endsWith('/')) real += '/';
     // Listing a folder may block on a dead mount: the names arrive when they are read.
     runInBackground(
-        this,
-        [real = QFile::encodeName(expandedHome(dir)), hidden] { return SubFolders::list(real, hidden); },
-        [this, key, dir](const SubFolders::Result& r) {
+        this, [real, hidden] { return SubFolders::list(real, hidden); },
+        [this, key, dir, real](const SubFolders::Result& r) {
             if (key != m_completionDir) return;
             QStringList names;
-            for (const QByteArray& name : r.names)
-                names << dir + FolderModel::displayName(name.toStdString()) + '/';
+            m_offered.clear();
+            for (const QByteArray& name : r.names) {
+                const QString shown = dir + FolderModel::displayName(name.toStdString());
+                names << shown + '/';
+                m_offered.insert(shown, real + name);
+            }
             m_completions->setStringList(names);
             if (m_editor->hasFocus() && m_editor->text().startsWith(dir)) {
                 m_completer->setCompletionPrefix(m_editor->text());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QUrl>
 #include <QWidget>
@@ -87,7 +88,9 @@ class LocationBar : public QWidget {
     QCompleter* m_completer;
     QStringListModel* m_completions;
     QString m_completionDir;
-    QByteArray m_folder;  // empty while a page (or other location) is shown
+    QHash<QString, QByteArray> m_offered;  // completions as shown (no trailing slash) -> their bytes
+    QString m_editStart;                   // the folder's path as editing began
+    QByteArray m_folder;                   // empty while a page (or other location) is shown
     QString m_address;
     bool m_loading = false;
     bool m_active = false;

@@ -226,6 +226,22 @@ TEST_F(LocationBarTest, TypingAPathOffersItsFolders) {
     for (int i = 0; completer->setCurrentRow(i); ++i) offered << completer->currentCompletion();
     EXPECT_EQ(offered, (QStringList{QString::fromStdString(dir / "pick/alpha/"),
                                     QString::fromStdString(dir / "pick/alps/")}));
+
+    // A folder whose name is not UTF-8 is offered as it shows and opened by its bytes.
+    const std::string odd = dir / "pick/caf\xe9";
+    makeDirs(odd);
+    bar()->editor()->clear();
+    QTest::keyClicks(bar()->editor(), QString::fromStdString(dir / "pick/c"));
+    ASSERT_TRUE(waitFor([&] { return completer->completionCount() == 1; }));
+    bar()->editor()->setText(completer->currentCompletion());
+    QTest::keyClick(bar()->editor(), Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return folder() == bytes(odd); }));
+    // Entered unchanged, the path of the folder shown stands for its bytes too.
+    bar()->startEditing();
+    QTest::keyClick(bar()->editor(), Qt::Key_Return);
+    EXPECT_TRUE(waitFor([&] { return !bar()->editor()->isVisible(); }));
+    EXPECT_EQ(folder(), bytes(odd));
+    EXPECT_TRUE(bar()->message().isEmpty()) << bar()->message().toStdString();
 }
 
 TEST(LocationBarClassify, TypedTextIsAFolderOrAnAddress) {
