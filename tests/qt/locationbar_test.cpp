@@ -379,24 +379,42 @@ TEST_F(LocationBarTest, TheViewWithTheFocusIsMarked) {
     EXPECT_FALSE(left.locationBar()->isActive());
 }
 
-TEST_F(LocationBarTest, BackFromAPageReturnsToTheFolder) {
+TEST_F(LocationBarTest, BackStepsThroughThePageBeforeTheFolder) {
     if (qgetenv("QT_QPA_PLATFORM") == "offscreen") GTEST_SKIP() << "the web engine needs a display";
+    const QString one = "data:text/html,<title>one</title>";
+    const QString two = "data:text/html,<title>two</title>";
+    auto shows = [&](const QString& title) {
+        return waitFor([&] { return view->showsWeb() && view->locationName() == title; }, 20000);
+    };
     makeDirs(dir / "before");
     ASSERT_TRUE(open(dir / "before"));
-    type("about:blank");
-    ASSERT_TRUE(waitFor([&] { return view->showsWeb(); }));
-    ASSERT_TRUE(waitFor([&] { return bar()->editor()->text() == "about:blank"; }, 20000));
+    type(one);
+    ASSERT_TRUE(shows("one"));
     EXPECT_FALSE(crumbs()->isVisible());
     EXPECT_TRUE(bar()->reloadButton()->isVisible());
+    EXPECT_TRUE(waitFor([&] { return bar()->editor()->text() == view->webView()->url().toString(); }));
+    // The page moves on by itself (a link), in the engine's history.
+    view->webView()->load(QUrl(two));
+    ASSERT_TRUE(shows("two"));
+    ASSERT_TRUE(waitFor([&] { return bar()->backButton()->isEnabled(); }));
+
     view->focusTarget()->setFocus();
     ASSERT_TRUE(waitFor([&] { return view->webView()->isAncestorOf(QApplication::focusWidget()); }));
     key(Qt::Key_Left, Qt::AltModifier);
+    ASSERT_TRUE(shows("one")) << "the page's own step first";
+    view->goBack();
     EXPECT_TRUE(view->showsFolder());
     EXPECT_EQ(folder(), bytes(dir / "before"));
     EXPECT_TRUE(crumbs()->isVisible());
+    EXPECT_TRUE(bar()->forwardButton()->isEnabled());
+
+    // Forward shows the page as it was left, its own forward step included.
     view->goForward();
-    EXPECT_TRUE(view->showsWeb());
-    EXPECT_EQ(bar()->editor()->text(), "about:blank");
+    ASSERT_TRUE(shows("one"));
+    EXPECT_TRUE(view->canGoForward());
+    view->goForward();
+    ASSERT_TRUE(shows("two"));
+    EXPECT_TRUE(waitFor([&] { return !bar()->forwardButton()->isEnabled(); }));
 }
 
 }  // namespace
