@@ -53,9 +53,12 @@ BreadcrumbBar::BreadcrumbBar(QWidget* parent) : QWidget(parent), m_more(makeButt
 }
 
 void BreadcrumbBar::clear() {
+    // Later: the click on a crumb that opens its folder is still being handled by that crumb.
     for (Crumb& c : m_crumbs) {
-        delete c.button;
-        delete c.arrow;
+        c.button->hide();
+        c.button->deleteLater();
+        c.arrow->hide();
+        c.arrow->deleteLater();
     }
     m_crumbs.clear();
 }

@@ -210,10 +210,6 @@ void LocationBar::setActive(bool active) {
     update();
 }
 
-bool LocationBar::editing() const {
-    return m_editor->isVisible() && m_editor->hasFocus();
-}
-
 void LocationBar::startEditing() {
     if (!m_folder.isEmpty()) {
         m_editStart = FolderModel::displayName(m_folder.toStdString());

@@ -38,7 +38,6 @@ class LocationBar : public QWidget {
     void startEditing();
     // Back to the breadcrumbs (for a folder) and the text of the location shown.
     void stopEditing();
-    bool editing() const;
     // A message under the bar (a typed folder that does not exist, a bookmark that could not be
     // added); it stays until the next location or edit.
     void showMessage(const QString& text);

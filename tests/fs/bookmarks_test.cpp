@@ -57,7 +57,7 @@ TEST(Bookmarks, ParsesWhatAnotherProgramWrote) {
 
 TEST(Bookmarks, UriRoundTripsAnyBytes) {
     for (const QByteArray& path : {QByteArray("/"), QByteArray("/a b/c%d"), QByteArray("/x/caf\xe9#?&+"),
-                                  QByteArray("/\xd0\xb4\xd0\xbe\xd0\xbc")}) {
+                                   QByteArray("/\xd0\xb4\xd0\xbe\xd0\xbc")}) {
         const QByteArray uri = Bookmarks::uriOf(path);
         EXPECT_TRUE(uri.startsWith("file:///")) << uri.toStdString();
         EXPECT_FALSE(uri.contains(' ')) << "a space would end the URI";
