@@ -143,9 +143,13 @@ void LocationBar::readRoots() {
         this, [] { return Mounts().entries(); },
         [this](const std::vector<MountEntry>& entries) {
             std::vector<Root> roots;
-            for (const MountEntry& e : entries)
-                roots.push_back({QByteArray::fromStdString(e.root),
-                                 e.isHome ? tr("Home") : QString::fromStdString(e.label)});
+            for (const MountEntry& e : entries) {
+                // The file system's root is "/" whatever its volume is called.
+                const QString title = e.isHome        ? tr("Home")
+                                      : e.root == "/" ? QStringLiteral("/")
+                                                      : QString::fromStdString(e.label);
+                roots.push_back({QByteArray::fromStdString(e.root), title});
+            }
             if (m_roots.size() == roots.size() &&
                 std::equal(roots.begin(), roots.end(), m_roots.begin(), [](const Root& a, const Root& b) {
                     return a.path == b.path && a.title == b.title;
