@@ -1,15 +1,23 @@
 #include "platform/qt/browserview.h"
 
 #include <dirent.h>
+#include <sys/stat.h>
 
+#include <cerrno>
 #include <cstring>
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QMouseEvent>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
+#include <QShortcut>
+#include <QStackedWidget>
 #include <QStandardPaths>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
@@ -17,8 +25,14 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
+#include "platform/fs/background.h"
+#include "platform/fs/bookmarks.h"
 #include "platform/qt/fileoperations.h"
+#include "platform/qt/foldermodel.h"
 #include "platform/qt/folderview.h"
+#include "platform/qt/locationbar.h"
+#include "platform/qt/placesmenu.h"
+#include "platform/qt/recentfolders.h"
 
 namespace kv {
 
@@ -108,21 +122,61 @@ void BrowserView::applicationMade() {
 }
 
 BrowserView::BrowserView(FileOperations& ops, QWidget* parent)
-    : QStackedWidget(parent), m_folder(new FolderView(ops, this)) {
-    addWidget(m_folder);
-    connect(m_folder, &FolderView::folderRequested, this, [this](const QByteArray& path) {
-        Location where;
-        where.folder = true;
-        where.path = path;
-        m_history.resize(static_cast<size_t>(m_position + 1));
-        m_history.push_back(where);
-        m_position = static_cast<int>(m_history.size()) - 1;
-        show(where);
+    : QWidget(parent),
+      m_bar(new LocationBar(RecentFolders::of(ops), this)),
+      m_stack(new QStackedWidget(this)),
+      m_folder(new FolderView(ops, m_stack)),
+      m_recent(RecentFolders::of(ops)) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_bar);
+    layout->addWidget(m_stack, 1);
+    m_stack->addWidget(m_folder);
+    connect(m_folder, &FolderView::folderRequested, this, &BrowserView::openFolder);
+
+    connect(m_bar, &LocationBar::backRequested, this, &BrowserView::goBack);
+    connect(m_bar, &LocationBar::forwardRequested, this, &BrowserView::goForward);
+    connect(m_bar, &LocationBar::reloadRequested, this, [this] {
+        if (m_web) m_web->reload();
+    });
+    connect(m_bar, &LocationBar::stopRequested, this, &BrowserView::stop);
+    connect(m_bar, &LocationBar::folderRequested, this, [this](const QByteArray& path) {
+        openFolder(path);
+        focusContent();
+    });
+    connect(m_bar, &LocationBar::locationEntered, this, &BrowserView::enterLocation);
+    connect(m_bar, &LocationBar::addBookmarkRequested, this, &BrowserView::addBookmark);
+    connect(m_bar, &LocationBar::editingCancelled, this, &BrowserView::focusContent);
+
+    const std::pair<QKeySequence, std::function<void()>> keys[] = {
+        {QKeySequence(Qt::ALT | Qt::Key_Left), [this] { goBack(); }},
+        {QKeySequence(Qt::ALT | Qt::Key_Right), [this] { goForward(); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_L), [this] { m_bar->startEditing(); }},
+        {QKeySequence(Qt::Key_F6), [this] { m_bar->startEditing(); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_D), [this] { addBookmark(); }},
+        {QKeySequence(Qt::ALT | Qt::Key_Home), [this] { openFolder(QFile::encodeName(QDir::homePath())); }},
+    };
+    for (const auto& [sequence, run] : keys) {
+        auto* shortcut = new QShortcut(sequence, this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, run);
+    }
+
+    // The mouse's back and forward buttons act anywhere in the view, over the list or the page.
+    qApp->installEventFilter(this);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        // Another application taking the focus leaves the mark where it was.
+        if (now) m_bar->setActive(now == this || isAncestorOf(now));
     });
 }
 
 bool BrowserView::showsFolder() const {
-    return currentWidget() == m_folder;
+    return m_stack->currentWidget() == m_folder;
+}
+
+bool BrowserView::showsWeb() const {
+    return m_web && m_stack->currentWidget() == m_web;
 }
 
 QWidget* BrowserView::focusTarget() const {
@@ -130,45 +184,212 @@ QWidget* BrowserView::focusTarget() const {
     return m_folder->currentView();
 }
 
+void BrowserView::focusContent() {
+    if (QWidget* target = focusTarget()) target->setFocus(Qt::OtherFocusReason);
+}
+
 void BrowserView::ensureWeb() {
     if (m_web) return;
-    m_web = new QWebEngineView(this);
+    m_web = new QWebEngineView(m_stack);
     auto* page = new WebPage(m_web);
     prepareProfile(page->profile());
     m_web->setPage(page);
-    addWidget(m_web);
+    m_stack->addWidget(m_web);
     connect(m_web, &QWebEngineView::titleChanged, this, &BrowserView::locationChanged);
+    connect(m_web, &QWebEngineView::urlChanged, this, &BrowserView::updateBar);
+    connect(m_web, &QWebEngineView::loadStarted, this, [this] {
+        m_bar->setLoading(true);
+        updateBar();
+    });
+    connect(m_web, &QWebEngineView::loadFinished, this, [this] {
+        m_bar->setLoading(false);
+        updateBar();
+    });
 }
 
 void BrowserView::navigate(const QString& text) {
-    const Location where = classify(text);
+    push(classify(text));
+}
+
+void BrowserView::openFolder(const QByteArray& path) {
+    Location where;
+    where.folder = true;
+    where.path = path;
+    push(where);
+}
+
+void BrowserView::push(const Location& where) {
+    if (where.folder && m_position >= 0 && showsFolder()) {
+        const Location& here = m_history[static_cast<size_t>(m_position)].where;
+        // The folder shown again is shown afresh, not one more step to go back through.
+        if (here.folder && here.path == where.path) {
+            showEntry();
+            return;
+        }
+    }
+    leave();
     m_history.resize(static_cast<size_t>(m_position + 1));
-    m_history.push_back(where);
+    if (m_webEntry > m_position) m_webEntry = -1;
+    m_history.push_back(Entry{where, 0, {}});
     m_position = static_cast<int>(m_history.size()) - 1;
-    show(where);
+    showEntry();
+}
+
+void BrowserView::leave() {
+    if (m_position < 0 || !showsFolder()) return;
+    const QModelIndex current = m_folder->currentView()->currentIndex();
+    if (current.isValid())
+        m_history[static_cast<size_t>(m_position)].current =
+            QByteArray::fromStdString(m_folder->model()->entryAt(current.row()).name);
+}
+
+void BrowserView::showEntry() {
+    Entry& e = m_history[static_cast<size_t>(m_position)];
+    if (!e.where.folder && m_web && m_webEntry == m_position) {
+        // The engine still holds this visit, its own Back and Forward included: it is shown as left.
+        m_stack->setCurrentWidget(m_web);
+        updateBar();
+        emit locationChanged();
+        return;
+    }
+    // A page loaded now comes after the engine's current one, which drops the engine's forward steps.
+    const int floor = m_web && m_web->history()->count() > 0 ? m_web->history()->currentItemIndex() + 1 : 0;
+    show(e.where);
+    if (showsWeb()) {
+        e.webFloor = floor;
+        m_webEntry = m_position;
+    }
+    if (showsFolder()) {
+        m_recent.visited(m_folder->folder());
+        if (!e.current.isEmpty()) m_folder->selectWhenListed(e.current);
+    }
+    updateBar();
 }
 
 void BrowserView::show(const Location& where) {
     if (where.folder) {
-        setCurrentWidget(m_folder);
+        m_stack->setCurrentWidget(m_folder);
         m_folder->showFolder(where.path);
     } else {
         ensureWeb();
-        setCurrentWidget(m_web);
+        m_stack->setCurrentWidget(m_web);
         // Given as typed; the engine shows its own error page for a text that is not an address.
         m_web->setUrl(QUrl::fromUserInput(where.address));
     }
     emit locationChanged();
 }
 
+bool BrowserView::canGoBack() const {
+    if (showsWeb() && m_webEntry == m_position &&
+        m_web->history()->currentItemIndex() > m_history[static_cast<size_t>(m_position)].webFloor)
+        return true;
+    return m_position > 0;
+}
+
+bool BrowserView::canGoForward() const {
+    if (showsWeb() && m_webEntry == m_position && m_web->history()->canGoForward()) return true;
+    return m_position + 1 < static_cast<int>(m_history.size());
+}
+
 void BrowserView::goBack() {
-    if (!showsFolder() && m_web && m_web->history()->canGoBack()) {
+    if (showsWeb() && m_webEntry == m_position &&
+        m_web->history()->currentItemIndex() > m_history[static_cast<size_t>(m_position)].webFloor) {
         m_web->back();
         return;
     }
     if (m_position <= 0) return;
+    leave();
     --m_position;
-    show(m_history[static_cast<size_t>(m_position)]);
+    showEntry();
+}
+
+void BrowserView::goForward() {
+    if (showsWeb() && m_webEntry == m_position && m_web->history()->canGoForward()) {
+        m_web->forward();
+        return;
+    }
+    if (m_position + 1 >= static_cast<int>(m_history.size())) return;
+    leave();
+    ++m_position;
+    showEntry();
+}
+
+void BrowserView::updateBar() {
+    if (showsFolder()) {
+        m_bar->showFolder(m_folder->folder());
+    } else {
+        const QString typed =
+            m_position >= 0 ? m_history[static_cast<size_t>(m_position)].where.address : QString();
+        const QUrl url = showsWeb() ? m_web->url() : QUrl();
+        m_bar->showAddress(url.isEmpty() ? typed : url.toString(), showsWeb());
+    }
+    m_bar->setHistory(canGoBack(), canGoForward());
+}
+
+void BrowserView::enterLocation(const QString& text) {
+    const Location where = classify(text);
+    if (!where.folder) {
+        navigate(text);
+        focusContent();
+        return;
+    }
+    // Whether the folder is there is asked off the UI thread: the path may be on a dead mount.
+    const QByteArray path = where.path;
+    runInBackground(
+        this,
+        [path] {
+            struct stat st {};
+            if (::stat(path.constData(), &st) != 0) return errno;
+            return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+        },
+        [this, text, path](int error) {
+            const QString shown = FolderModel::displayName(path.toStdString());
+            if (error == ENOENT) {
+                m_bar->showMessage(tr("“%1” does not exist.").arg(shown));
+            } else if (error == ENOTDIR) {
+                m_bar->showMessage(tr("“%1” is not a folder.").arg(shown));
+            } else if (error != 0) {
+                m_bar->showMessage(
+                    tr("“%1” cannot be opened: %2").arg(shown, QString::fromLocal8Bit(std::strerror(error))));
+            } else {
+                navigate(text);
+                focusContent();
+            }
+        });
+}
+
+void BrowserView::addBookmark() {
+    if (!showsFolder()) return;
+    const QByteArray folder = m_folder->folder();
+    runInBackground(
+        this,
+        [folder, file = Bookmarks::defaultFile()] {
+            QString error;
+            const bool ok = Bookmarks::add(file, folder, {}, &error);
+            return ok ? QString() : (error.isEmpty() ? tr("unknown error") : error);
+        },
+        [this, folder](const QString& error) {
+            const QString shown = FolderModel::displayName(folder.toStdString());
+            if (error.isEmpty()) {
+                m_bar->showMessage(tr("“%1” is in the bookmarks.").arg(shown));
+                m_bar->placesMenu()->reload();
+            } else {
+                m_bar->showMessage(tr("“%1” could not be added to the bookmarks: %2").arg(shown, error));
+            }
+        });
+}
+
+bool BrowserView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::MouseButtonPress) return false;
+    const Qt::MouseButton button = static_cast<QMouseEvent*>(event)->button();
+    if (button != Qt::BackButton && button != Qt::ForwardButton) return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || (widget != this && !isAncestorOf(widget))) return false;
+    if (button == Qt::BackButton)
+        goBack();
+    else
+        goForward();
+    return true;
 }
 
 void BrowserView::stop() {

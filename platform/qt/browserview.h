@@ -1,23 +1,28 @@
 #pragma once
 
 #include <QByteArray>
-#include <QStackedWidget>
 #include <QString>
+#include <QWidget>
 #include <vector>
 
 #include "platform/fs/location.h"
 
+class QStackedWidget;
 class QWebEngineView;
 
 namespace kv {
 
 class FolderView;
 class FileOperations;
+class LocationBar;
+class RecentFolders;
 
 // One control that shows folders and web pages, with one history. Navigate decides by the text: a drive
 // list entry (its volume name dropped), an absolute path or a file: URL opens the folder view; anything
-// else is a web address. The web engine is created the first time this view needs it.
-class BrowserView : public QStackedWidget {
+// else is a web address. The web engine is created the first time this view needs it. A location bar
+// on top shows where the view is and moves it (Back, Forward, breadcrumbs, a typed location, places).
+// Back and Forward step through the page's own history before they leave the page.
+class BrowserView : public QWidget {
     Q_OBJECT
   public:
     using Location = kv::Location;
@@ -34,9 +39,18 @@ class BrowserView : public QStackedWidget {
     // They outlive the view.
     explicit BrowserView(FileOperations& ops, QWidget* parent = nullptr);
 
+    using QWidget::show;  // not hidden by show(Location) below
+
     void navigate(const QString& text);
+    // A folder by its bytes, which a text cannot always carry.
+    void openFolder(const QByteArray& path);
     // One step back in the history; nothing when there is no earlier page.
     void goBack();
+    void goForward();
+    bool canGoBack() const;
+    bool canGoForward() const;
+    // Adds the folder shown to the desktop's shared bookmarks.
+    void addBookmark();
     void stop();
     // The folder's name, or the page's title (its address while it has none).
     QString locationName() const;
@@ -44,21 +58,43 @@ class BrowserView : public QStackedWidget {
     FolderView* folderView() const { return m_folder; }
     QWebEngineView* webView() const { return m_web; }
     bool showsFolder() const;
+    bool showsWeb() const;
+    LocationBar* locationBar() const { return m_bar; }
     // What takes the keyboard focus when the focus moves into this view: its list or its page.
     QWidget* focusTarget() const;
 
   signals:
     void locationChanged();
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
+    // A step of the history. A page keeps the web engine's history index its visit began at
+    // (webFloor): Back within the page goes no further back than that.
+    struct Entry {
+        Location where;
+        int webFloor = 0;
+        QByteArray current;  // folders: the item that was current when the view left it
+    };
     static bool s_glIntegrationSet;
     void show(const Location& where);
     void ensureWeb();
+    void push(const Location& where);
+    void leave();
+    void showEntry();
+    void updateBar();
+    void enterLocation(const QString& text);
+    void focusContent();
 
+    LocationBar* m_bar;
+    QStackedWidget* m_stack;
     FolderView* m_folder;
     QWebEngineView* m_web = nullptr;
-    std::vector<Location> m_history;
+    RecentFolders& m_recent;
+    std::vector<Entry> m_history;
     int m_position = -1;
+    int m_webEntry = -1;  // the entry whose page the web engine holds
 };
 
 }  // namespace kv

@@ -234,7 +234,16 @@ void FolderView::openSelectedExternally() {
 }
 
 void FolderView::goUp() {
-    if (folder() != "/") emit folderRequested(parentOf(folder()));
+    if (folder() == "/") return;
+    const QByteArray child = baseName(folder());
+    const QByteArray parent = parentOf(folder());
+    emit folderRequested(parent);
+    // The folder left is made current, so Enter goes straight back in.
+    if (folder() == parent) selectWhenListed(child);
+}
+
+void FolderView::selectWhenListed(const QByteArray& name) {
+    if (m_model->isLoading() || !selectName(name)) m_pendingSelect = name;
 }
 
 void FolderView::selectAll() {

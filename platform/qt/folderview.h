@@ -47,6 +47,8 @@ class FolderView : public QWidget {
     QList<QByteArray> selectedPaths() const;
     // Makes the item current and the only one selected; false when it is not listed.
     bool selectName(const QByteArray& name);
+    // The same once the listing under way has it (at once when it is complete).
+    void selectWhenListed(const QByteArray& name);
 
     // What the menus and keys do (FolderActions).
     void openSelected();

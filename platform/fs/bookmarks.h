@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <vector>
+
+namespace kv {
+
+// One line of the desktop's shared bookmarks file: "URI" or "URI label".
+struct Bookmark {
+    QByteArray uri;  // as written: percent-encoded
+    QString label;   // empty when the line has none
+    // A local folder (file:///...) has its path here as raw bytes; empty for any other URI.
+    QByteArray path;
+
+    bool isLocal() const { return !path.isEmpty(); }
+    // What a menu shows: the label, else the folder's last name, else the URI.
+    QString title() const;
+};
+
+// The bookmarks file other file managers of the desktop share ($XDG_CONFIG_HOME/gtk-3.0/bookmarks).
+// Lines this code does not understand are kept as they are whenever it writes the file. Reading and
+// writing touch the disk: call them off the UI thread.
+class Bookmarks {
+  public:
+    // $XDG_CONFIG_HOME/gtk-3.0/bookmarks, $XDG_CONFIG_HOME defaulting to ~/.config.
+    static QString defaultFile();
+
+    static std::vector<Bookmark> parse(const QByteArray& text);
+    // A missing or unreadable file has no bookmarks.
+    static std::vector<Bookmark> load(const QString& file);
+
+    // "file:///a%20b" for "/a b": every byte but the unreserved ones and '/' is percent-encoded, so a
+    // name that is not UTF-8 survives.
+    static QByteArray uriOf(const QByteArray& path);
+    // The raw path of a local file: URI; empty for any other.
+    static QByteArray pathOf(const QByteArray& uri);
+
+    // Adds a line for a folder unless one names it already. The file is replaced atomically (written
+    // beside it, then renamed over it) with every other line kept. False with *error set on failure.
+    static bool add(const QString& file, const QByteArray& folder, const QString& label, QString* error);
+};
+
+}  // namespace kv

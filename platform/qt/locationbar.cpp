@@ -1,0 +1,304 @@
+#include "platform/qt/locationbar.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCompleter>
+#include <QDir>
+#include <QFile>
+#include <QFocusEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPainter>
+#include <QStringListModel>
+#include <QStyle>
+#include <QToolButton>
+#include <QToolTip>
+#include <algorithm>
+
+#include "platform/fs/background.h"
+#include "platform/fs/mounts.h"
+#include "platform/fs/subfolders.h"
+#include "platform/qt/breadcrumbbar.h"
+#include "platform/qt/foldermodel.h"
+#include "platform/qt/placesmenu.h"
+
+namespace kv {
+
+namespace {
+
+constexpr int kMarkWidth = 2;  // the active view's line
+
+bool isUnder(const QByteArray& path, const QByteArray& root) {
+    if (root == "/") return path.startsWith('/');
+    return path == root || path.startsWith(root + '/');
+}
+
+QString expandedHome(const QString& text) {
+    if (text == QLatin1String("~")) return QDir::homePath();
+    if (text.startsWith(QLatin1String("~/"))) return QDir::homePath() + text.mid(1);
+    return text;
+}
+
+}  // namespace
+
+LocationBar::LocationBar(RecentFolders& recent, QWidget* parent) : QWidget(parent) {
+    setObjectName("locationBar");
+    // A tool bar in the desktop's colours, whatever the window paints behind it and whatever colour
+    // the view is given: the active view's line must stand out against it.
+    QPalette colours = palette();
+    for (const QPalette::ColorRole role : {QPalette::Window, QPalette::WindowText, QPalette::Button,
+                                           QPalette::ButtonText, QPalette::Highlight})
+        colours.setColor(role, QApplication::palette().color(role));
+    setPalette(colours);
+    setAutoFillBackground(true);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, kMarkWidth);
+    layout->setSpacing(0);
+    auto tool = [this, layout](const char* name, const QIcon& icon, const QString& tip) {
+        auto* b = new QToolButton(this);
+        b->setObjectName(name);
+        b->setIcon(icon);
+        b->setToolTip(tip);
+        b->setAutoRaise(true);
+        b->setFocusPolicy(Qt::NoFocus);  // the window's Tab order goes from list to list
+        layout->addWidget(b);
+        return b;
+    };
+    m_placesButton =
+        tool("places", QIcon::fromTheme("user-bookmarks", style()->standardIcon(QStyle::SP_DirHomeIcon)),
+             tr("Places"));
+    m_places = new PlacesMenu(recent, this);
+    m_placesButton->setMenu(m_places);
+    m_placesButton->setPopupMode(QToolButton::InstantPopup);
+    m_back = tool("back", style()->standardIcon(QStyle::SP_ArrowBack), tr("Back (Alt+Left)"));
+    m_forward = tool("forward", style()->standardIcon(QStyle::SP_ArrowForward), tr("Forward (Alt+Right)"));
+    m_reload = tool("reload", style()->standardIcon(QStyle::SP_BrowserReload), tr("Reload"));
+    m_reload->hide();
+    m_back->setEnabled(false);
+    m_forward->setEnabled(false);
+
+    m_crumbs = new BreadcrumbBar(this);
+    layout->addWidget(m_crumbs, 1);
+    m_editor = new QLineEdit(this);
+    m_editor->setObjectName("locationEditor");
+    m_editor->setClearButtonEnabled(true);
+    m_editor->hide();
+    m_editor->installEventFilter(this);
+    layout->addWidget(m_editor, 1);
+    m_completions = new QStringListModel(this);
+    m_completer = new QCompleter(m_completions, this);
+    m_completer->setCaseSensitivity(Qt::CaseSensitive);
+    m_completer->setCompletionMode(QCompleter::PopupCompletion);
+    m_editor->setCompleter(m_completer);
+
+    connect(m_back, &QToolButton::clicked, this, &LocationBar::backRequested);
+    connect(m_forward, &QToolButton::clicked, this, &LocationBar::forwardRequested);
+    connect(m_reload, &QToolButton::clicked, this, [this] {
+        if (m_loading)
+            emit stopRequested();
+        else
+            emit reloadRequested();
+    });
+    connect(m_crumbs, &BreadcrumbBar::folderClicked, this, &LocationBar::folderRequested);
+    connect(m_crumbs, &BreadcrumbBar::editRequested, this, &LocationBar::startEditing);
+    connect(m_places, &PlacesMenu::folderChosen, this, &LocationBar::folderRequested);
+    connect(m_places, &PlacesMenu::locationChosen, this, &LocationBar::locationEntered);
+    connect(m_places, &PlacesMenu::addBookmarkChosen, this, &LocationBar::addBookmarkRequested);
+    connect(m_editor, &QLineEdit::textEdited, this, &LocationBar::complete);
+    connect(m_editor, &QLineEdit::returnPressed, this, [this] {
+        QString typed = m_editor->text().trimmed();
+        if (typed.isEmpty()) return;
+        m_message.clear();
+        // "/a/b/" is the folder /a/b, and its breadcrumbs are the same.
+        while (typed.size() > 1 && typed.endsWith('/')) typed.chop(1);
+        // A name that is not UTF-8 cannot be typed, but the folder shown and the folders offered are
+        // known by their bytes.
+        if (!m_folder.isEmpty() && typed == m_editStart) {
+            emit folderRequested(m_folder);
+            return;
+        }
+        if (const auto known = m_offered.constFind(typed); known != m_offered.cend()) {
+            emit folderRequested(*known);
+            return;
+        }
+        emit locationEntered(expandedHome(typed));
+    });
+}
+
+QByteArray LocationBar::rootFor(const QByteArray& path, QString* title) const {
+    // Until the mount table has been read, the home folder or the file system's root.
+    Root best{"/", QStringLiteral("/")};
+    const QByteArray home = QFile::encodeName(QDir::homePath());
+    std::vector<Root> roots = m_roots;
+    if (roots.empty()) roots.push_back({home, tr("Home")});
+    for (const Root& r : roots)
+        if (isUnder(path, r.path) && r.path.size() > best.path.size()) best = r;
+    if (title) *title = best.title;
+    return best.path;
+}
+
+void LocationBar::readRoots() {
+    runInBackground(
+        this, [] { return Mounts().entries(); },
+        [this](const std::vector<MountEntry>& entries) {
+            std::vector<Root> roots;
+            for (const MountEntry& e : entries) {
+                // The file system's root is "/" whatever its volume is called.
+                const QString title = e.isHome        ? tr("Home")
+                                      : e.root == "/" ? QStringLiteral("/")
+                                                      : QString::fromStdString(e.label);
+                roots.push_back({QByteArray::fromStdString(e.root), title});
+            }
+            if (m_roots.size() == roots.size() &&
+                std::equal(roots.begin(), roots.end(), m_roots.begin(), [](const Root& a, const Root& b) {
+                    return a.path == b.path && a.title == b.title;
+                }))
+                return;
+            m_roots = std::move(roots);
+            if (!m_folder.isEmpty()) showCrumbs();
+        });
+}
+
+void LocationBar::showCrumbs() {
+    QString title;
+    const QByteArray root = rootFor(m_folder, &title);
+    m_crumbs->setPath(root, title, m_folder);
+}
+
+void LocationBar::showFolder(const QByteArray& path) {
+    const bool fresh = path != m_folder;
+    m_folder = path;
+    m_address.clear();
+    m_places->setCurrentFolder(path);
+    m_reload->hide();
+    if (fresh) {
+        m_message.clear();
+        QToolTip::hideText();
+    }
+    showCrumbs();
+    stopEditing();
+    // Volumes come and go; a reading of the mount table costs little next to a folder's listing.
+    readRoots();
+}
+
+void LocationBar::showAddress(const QString& address, bool web) {
+    m_folder.clear();
+    m_places->setCurrentFolder({});
+    m_reload->setVisible(web);
+    if (address != m_address) m_message.clear();
+    m_address = address;
+    m_crumbs->hide();
+    m_editor->show();
+    // Text the user is typing stays; the page's own changes of address do not overwrite it.
+    if (!m_editor->hasFocus() || !m_editor->isModified()) {
+        m_editor->setText(address);
+        m_editor->setCursorPosition(0);
+    }
+}
+
+void LocationBar::setHistory(bool canGoBack, bool canGoForward) {
+    m_back->setEnabled(canGoBack);
+    m_forward->setEnabled(canGoForward);
+}
+
+void LocationBar::setLoading(bool loading) {
+    m_loading = loading;
+    m_reload->setIcon(style()->standardIcon(loading ? QStyle::SP_BrowserStop : QStyle::SP_BrowserReload));
+    m_reload->setToolTip(loading ? tr("Stop") : tr("Reload"));
+}
+
+void LocationBar::setActive(bool active) {
+    if (active == m_active) return;
+    m_active = active;
+    update();
+}
+
+void LocationBar::startEditing() {
+    if (!m_folder.isEmpty()) {
+        m_editStart = FolderModel::displayName(m_folder.toStdString());
+        m_editor->setText(m_editStart);
+        m_crumbs->hide();
+        m_editor->show();
+    }
+    m_editor->setModified(false);
+    m_editor->selectAll();
+    m_editor->setFocus(Qt::ShortcutFocusReason);
+}
+
+void LocationBar::stopEditing() {
+    m_completionDir.clear();
+    if (m_completer->popup()) m_completer->popup()->hide();
+    if (m_folder.isEmpty()) {
+        m_editor->setText(m_address);
+        m_editor->setModified(false);
+        return;
+    }
+    m_editor->hide();
+    m_crumbs->show();
+}
+
+void LocationBar::showMessage(const QString& text) {
+    m_message = text;
+    QWidget* anchor = m_editor->isVisible() ? static_cast<QWidget*>(m_editor) : m_crumbs;
+    QToolTip::showText(anchor->mapToGlobal(QPoint(0, anchor->height())), text, anchor, {}, 10000);
+}
+
+void LocationBar::complete(const QString& typed) {
+    m_message.clear();
+    const qsizetype slash = typed.lastIndexOf('/');
+    if (slash < 0 || !expandedHome(typed).startsWith('/')) return;
+    const QString dir = typed.left(slash + 1);
+    // Hidden folders are offered once their name is begun.
+    const bool hidden = typed.mid(slash + 1).startsWith('.');
+    const QString key = dir + (hidden ? QStringLiteral("\n.") : QString());
+    if (key == m_completionDir) return;
+    m_completionDir = key;
+    m_completions->setStringList({});
+    QByteArray real = QFile::encodeName(expandedHome(dir));
+    if (!real.endsWith('/')) real += '/';
+    // Listing a folder may block on a dead mount: the names arrive when they are read.
+    runInBackground(
+        this, [real, hidden] { return SubFolders::list(real, hidden); },
+        [this, key, dir, real](const SubFolders::Result& r) {
+            if (key != m_completionDir) return;
+            QStringList names;
+            m_offered.clear();
+            for (const QByteArray& name : r.names) {
+                const QString shown = dir + FolderModel::displayName(name.toStdString());
+                names << shown + '/';
+                m_offered.insert(shown, real + name);
+            }
+            m_completions->setStringList(names);
+            if (m_editor->hasFocus() && m_editor->text().startsWith(dir)) {
+                m_completer->setCompletionPrefix(m_editor->text());
+                if (m_completer->completionCount() > 0) m_completer->complete();
+            }
+        });
+}
+
+bool LocationBar::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_editor) {
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            stopEditing();
+            emit editingCancelled();
+            return true;
+        }
+        if (event->type() == QEvent::FocusOut && !m_folder.isEmpty()) {
+            // A click elsewhere in the window ends the edit; a popup (the completion) or another
+            // application taking the focus does not.
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) stopEditing();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void LocationBar::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (!m_active) return;
+    QPainter p(this);
+    p.fillRect(0, height() - kMarkWidth, width(), kMarkWidth, palette().color(QPalette::Highlight));
+}
+
+}  // namespace kv

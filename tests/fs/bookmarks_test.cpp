@@ -1,0 +1,158 @@
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "fs/tempdir.h"
+#include "platform/fs/bookmarks.h"
+#include "platform/fs/subfolders.h"
+
+namespace kv {
+namespace {
+
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+
+// As another file manager of the desktop writes it: labels, a remote location, a trash URI, a name
+// that is not UTF-8 and no newline after the last line.
+const char* kForeign =
+    "file:///home/me/Music\n"
+    "file:///home/me/My%20Projects Work%20stuff label\n"
+    "sftp://server/srv/data Server\n"
+    "trash:///\n"
+    "\n"
+    "file://localhost/opt/caf%E9\n"
+    "file://otherhost/x\n"
+    "file:///srv/a%2Fb?query Last";
+
+TEST(Bookmarks, ParsesWhatAnotherProgramWrote) {
+    struct Row {
+        QByteArray uri;
+        QString label;
+        QByteArray path;
+        QString title;
+    };
+    const std::vector<Row> expected{
+        {"file:///home/me/Music", "", "/home/me/Music", "Music"},
+        {"file:///home/me/My%20Projects", "Work%20stuff label", "/home/me/My Projects", "Work%20stuff label"},
+        {"sftp://server/srv/data", "Server", "", "Server"},
+        {"trash:///", "", "", "trash:///"},
+        {"file://localhost/opt/caf%E9", "", "/opt/caf\xe9", QString::fromUtf8("caf\xef\xbf\xbd")},
+        {"file://otherhost/x", "", "", "file://otherhost/x"},
+        {"file:///srv/a%2Fb?query", "Last", "/srv/a/b", "Last"},
+    };
+    const std::vector<Bookmark> got = Bookmarks::parse(kForeign);
+    ASSERT_EQ(got.size(), expected.size());
+    for (size_t i = 0; i < got.size(); ++i) {
+        SCOPED_TRACE(expected[i].uri.toStdString());
+        EXPECT_EQ(got[i].uri, expected[i].uri);
+        EXPECT_EQ(got[i].label, expected[i].label);
+        EXPECT_EQ(got[i].path, expected[i].path);
+        EXPECT_EQ(got[i].title(), expected[i].title);
+    }
+}
+
+TEST(Bookmarks, UriRoundTripsAnyBytes) {
+    for (const QByteArray& path : {QByteArray("/"), QByteArray("/a b/c%d"), QByteArray("/x/caf\xe9#?&+"),
+                                   QByteArray("/\xd0\xb4\xd0\xbe\xd0\xbc")}) {
+        const QByteArray uri = Bookmarks::uriOf(path);
+        EXPECT_TRUE(uri.startsWith("file:///")) << uri.toStdString();
+        EXPECT_FALSE(uri.contains(' ')) << "a space would end the URI";
+        EXPECT_EQ(Bookmarks::pathOf(uri), path);
+    }
+    EXPECT_EQ(Bookmarks::uriOf("/a b"), "file:///a%20b");
+}
+
+TEST(Bookmarks, AMissingFileHasNone) {
+    TempDir dir;
+    EXPECT_TRUE(Bookmarks::load(QString::fromStdString(dir / "nothing")).empty());
+}
+
+TEST(Bookmarks, AddingKeepsEveryOtherLineAndAddsNoDuplicate) {
+    TempDir dir;
+    const std::string file = dir / "gtk-3.0/bookmarks";
+    ::mkdir((dir / "gtk-3.0").c_str(), 0700);
+    writeFile(file, kForeign);
+    const QString qfile = QString::fromStdString(file);
+    QString error;
+    ASSERT_TRUE(Bookmarks::add(qfile, "/data/new one", "", &error)) << error.toStdString();
+    EXPECT_EQ(readFile(file), std::string(kForeign) + "\nfile:///data/new%20one\n");
+    // Named already (with or without a trailing slash): nothing changes.
+    ASSERT_TRUE(Bookmarks::add(qfile, "/home/me/Music/", "", &error));
+    ASSERT_TRUE(Bookmarks::add(qfile, "/data/new one", "", &error));
+    EXPECT_EQ(readFile(file), std::string(kForeign) + "\nfile:///data/new%20one\n");
+    // With a label; no temporary file is left beside it.
+    ASSERT_TRUE(Bookmarks::add(qfile, "/opt/caf\xe9/x", "Caf\xc3\xa9", &error));
+    const std::vector<Bookmark> all = Bookmarks::load(qfile);
+    ASSERT_EQ(all.size(), 9u);
+    EXPECT_EQ(all.back().path, "/opt/caf\xe9/x");
+    EXPECT_EQ(all.back().label, QString::fromUtf8("Caf\xc3\xa9"));
+    int entries = 0;
+    if (DIR* d = ::opendir((dir / "gtk-3.0").c_str())) {
+        while (const dirent* e = ::readdir(d)) entries += e->d_name[0] != '.';
+        ::closedir(d);
+    }
+    EXPECT_EQ(entries, 1);
+}
+
+TEST(Bookmarks, AddingCreatesTheFileAndItsFolder) {
+    TempDir dir;
+    const std::string file = dir / "config/gtk-3.0/bookmarks";
+    QString error;
+    ASSERT_TRUE(Bookmarks::add(QString::fromStdString(file), "/srv", "", &error)) << error.toStdString();
+    EXPECT_EQ(readFile(file), "file:///srv\n");
+}
+
+TEST(Bookmarks, AddingFollowsALinkedFile) {
+    TempDir dir;
+    writeFile(dir / "real", "file:///a\n");
+    ASSERT_EQ(::symlink((dir / "real").c_str(), (dir / "bookmarks").c_str()), 0);
+    QString error;
+    ASSERT_TRUE(Bookmarks::add(QString::fromStdString(dir / "bookmarks"), "/b", "", &error));
+    EXPECT_EQ(readFile(dir / "real"), "file:///a\nfile:///b\n");
+    struct stat st {};
+    ASSERT_EQ(::lstat((dir / "bookmarks").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+}
+
+TEST(Bookmarks, AnUnreadableFileIsNotOverwritten) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
+    TempDir dir;
+    writeFile(dir / "bookmarks", "file:///keep\n");
+    ::chmod((dir / "bookmarks").c_str(), 0200);
+    QString error;
+    EXPECT_FALSE(Bookmarks::add(QString::fromStdString(dir / "bookmarks"), "/b", "", &error));
+    EXPECT_FALSE(error.isEmpty());
+    ::chmod((dir / "bookmarks").c_str(), 0600);
+    EXPECT_EQ(readFile(dir / "bookmarks"), "file:///keep\n");
+}
+
+TEST(Bookmarks, TheFileFollowsXdgConfigHome) {
+    const QByteArray old = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", "/cfg");
+    EXPECT_EQ(Bookmarks::defaultFile(), "/cfg/gtk-3.0/bookmarks");
+    qputenv("XDG_CONFIG_HOME", "relative");
+    EXPECT_TRUE(Bookmarks::defaultFile().endsWith("/.config/gtk-3.0/bookmarks"));
+    qputenv("XDG_CONFIG_HOME", old);
+}
+
+TEST(SubFolders, ListsFoldersAndLinksToThemInViewOrder) {
+    TempDir dir;
+    for (const char* d : {"b", "A", "file10", "file2", ".hidden", "caf\xe9"})
+        ::mkdir((dir / d).c_str(), 0700);
+    writeFile(dir / "plain.txt", "x");
+    ASSERT_EQ(::symlink((dir / "b").c_str(), (dir / "link").c_str()), 0);
+    ASSERT_EQ(::symlink((dir / "plain.txt").c_str(), (dir / "filelink").c_str()), 0);
+    const SubFolders::Result r = SubFolders::list(QByteArray::fromStdString(dir.path()));
+    EXPECT_EQ(r.error, 0);
+    EXPECT_EQ(r.names, (std::vector<QByteArray>{"A", "b", "caf\xe9", "file2", "file10", "link"}));
+    EXPECT_EQ(SubFolders::list(QByteArray::fromStdString(dir.path()), true).names.front(), ".hidden");
+    EXPECT_EQ(SubFolders::list(QByteArray::fromStdString(dir / "missing")).error, ENOENT);
+    EXPECT_EQ(SubFolders::list(QByteArray::fromStdString(dir / "plain.txt")).error, ENOTDIR);
+}
+
+}  // namespace
+}  // namespace kv
