@@ -18,6 +18,7 @@
 #include <QWebEngineView>
 
 #include "platform/fs/mounts.h"
+#include "platform/fs/trashlistingsource.h"
 #include "platform/qt/fileoperations.h"
 #include "platform/qt/folderview.h"
 
@@ -110,6 +111,14 @@ void BrowserView::applicationMade() {
 
 BrowserView::Location BrowserView::classify(const QString& text) {
     Location where;
+    static const QStringList trash = {QStringLiteral("trash:"), QStringLiteral("trash:/"),
+                                      QStringLiteral("trash:///")};
+    if (trash.contains(text.trimmed(), Qt::CaseInsensitive)) {
+        where.folder = true;
+        where.path = QByteArray(TrashListingSource::kLocation.data(),
+                                static_cast<qsizetype>(TrashListingSource::kLocation.size()));
+        return where;
+    }
     if (text.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
         const QUrl url(text);
         where.folder = url.isLocalFile() && !url.toLocalFile().isEmpty();
@@ -196,6 +205,7 @@ void BrowserView::stop() {
 QString BrowserView::locationName() const {
     if (m_position < 0) return {};
     if (showsFolder()) {
+        if (m_folder->model()->isTrash()) return tr("Trash");
         QByteArray p = m_folder->folder();
         while (p.size() > 1 && p.endsWith('/')) p.chop(1);
         if (p == "/") return QStringLiteral("/");

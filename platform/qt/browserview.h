@@ -13,8 +13,8 @@ class FolderView;
 class FileOperations;
 
 // One control that shows folders and web pages, with one history. Navigate decides by the text: a drive
-// list entry (its volume name dropped), an absolute path or a file: URL opens the folder view; anything
-// else is a web address. The web engine is created the first time this view needs it.
+// list entry (its volume name dropped), an absolute path, a file: URL or the trash ("trash:/") opens the
+// folder view; anything else is a web address. The web engine is created the first time this view needs it.
 class BrowserView : public QStackedWidget {
     Q_OBJECT
   public:

@@ -11,6 +11,7 @@
 #include "platform/qt/clipboardformat.h"
 #include "platform/qt/fileoperations.h"
 #include "platform/qt/folderview.h"
+#include "platform/qt/trashplace.h"
 #include "platform/qt/undostack.h"
 
 namespace kv {
@@ -22,6 +23,8 @@ using Mode = FolderView::Mode;
 constexpr unsigned kEmpty = FolderActions::EmptyArea;
 constexpr unsigned kItems = FolderActions::Items;
 constexpr unsigned kBoth = kEmpty | kItems;
+constexpr unsigned kFolders = FolderActions::InFolders;
+constexpr unsigned kTrash = FolderActions::InTrash;
 
 Key key(QKeyCombination combination) {
     return {combination, QKeySequence::UnknownKey};
@@ -140,18 +143,34 @@ std::vector<FolderActions::Command> makeCommands() {
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Open"),
          .keys = {key(Qt::Key_Return), key(Qt::Key_Enter)},
          .menus = kItems,
-         .run = [](FolderView& v) { v.openSelected(); }},
+         .run = [](FolderView& v) { v.openSelected(); },
+         .places = kFolders},
         {.id = "openExternally",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Open with the Default Application"),
          .keys = {},
          .menus = kItems,
-         .run = [](FolderView& v) { v.openSelectedExternally(); }},
+         .run = [](FolderView& v) { v.openSelectedExternally(); },
+         .places = kFolders},
+        {.id = "restore",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Restore"),
+         .keys = {},
+         .menus = kItems,
+         .tip = QT_TRANSLATE_NOOP("kv::FolderView", "Put the items back where they were deleted from"),
+         .run = [](FolderView& v) { v.trashPlace()->restoreSelection(); },
+         .places = kTrash},
+        {.id = "deleteFromTrash",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Delete Permanently…"),
+         .keys = {key(Qt::Key_Delete), key(Qt::SHIFT | Qt::Key_Delete)},
+         .menus = kItems,
+         .run = [](FolderView& v) { v.trashPlace()->deleteSelection(); },
+         .places = kTrash},
         {.id = "cut",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Cut"),
          .keys = {standard(QKeySequence::Cut)},
          .menus = kItems,
          .separatorBefore = kItems,
-         .run = [](FolderView& v) { v.copySelection(true); }},
+         .run = [](FolderView& v) { v.copySelection(true); },
+         .places = kFolders},
         {.id = "copy",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Copy"),
          .keys = {standard(QKeySequence::Copy)},
@@ -170,36 +189,50 @@ std::vector<FolderActions::Command> makeCommands() {
              [](const FolderView& v) {
                  const QList<int> rows = v.selectedRows();
                  return canPaste(v) && rows.size() == 1 && v.model()->entryAt(rows.front()).isDir;
-             }},
+             },
+         .places = kFolders},
         {.id = "paste",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Paste"),
          .keys = {standard(QKeySequence::Paste)},
          .menus = kEmpty,
          .separatorBefore = kEmpty,
          .run = [](FolderView& v) { v.paste(); },
-         .enabled = canPaste},
+         .enabled = canPaste,
+         .places = kFolders},
         {.id = "newFolder",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "New Folder"),
          .keys = {key(Qt::CTRL | Qt::SHIFT | Qt::Key_N)},
          .menus = kEmpty,
-         .run = [](FolderView& v) { v.newFolder(); }},
+         .run = [](FolderView& v) { v.newFolder(); },
+         .places = kFolders},
+        {.id = "emptyTrash",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Empty Trash…"),
+         .keys = {},
+         .menus = kEmpty,
+         .separatorBefore = kEmpty,
+         .run = [](FolderView& v) { v.trashPlace()->empty(); },
+         .enabled = [](const FolderView& v) { return v.model()->rowCount() > 0; },
+         .places = kTrash},
         {.id = "rename",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Rename…"),
          .keys = {key(Qt::Key_F2)},
          .menus = kItems,
          .separatorBefore = kItems,
          .run = [](FolderView& v) { v.renameCurrent(); },
-         .enabled = [](const FolderView& v) { return v.selectedRows().size() == 1; }},
+         .enabled = [](const FolderView& v) { return v.selectedRows().size() == 1; },
+         .places = kFolders},
         {.id = "trash",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Move to Trash"),
          .keys = {key(Qt::Key_Delete)},
          .menus = kItems,
-         .run = [](FolderView& v) { v.trashSelection(); }},
+         .run = [](FolderView& v) { v.trashSelection(); },
+         .places = kFolders},
         {.id = "delete",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Delete Permanently…"),
          .keys = {key(Qt::SHIFT | Qt::Key_Delete)},
          .menus = kItems,
-         .run = [](FolderView& v) { v.deleteSelection(true); }},
+         .run = [](FolderView& v) { v.deleteSelection(true); },
+         .places = kFolders},
         {.id = "undo",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Undo"),
          .keys = {standard(QKeySequence::Undo)},
@@ -218,11 +251,14 @@ std::vector<FolderActions::Command> makeCommands() {
          .keys = {key(Qt::ALT | Qt::Key_Return), key(Qt::ALT | Qt::Key_Enter)},
          .menus = kBoth,
          .separatorBefore = kBoth,
-         .run = [](FolderView& v) { v.showProperties(); }},
+         .run = [](FolderView& v) { v.showProperties(); },
+         // The trash itself is no folder to show the properties of.
+         .shown = [](const FolderView& v) { return !v.model()->isTrash() || !v.selectedRows().isEmpty(); }},
         {.id = "up",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Up"),
          .keys = {key(Qt::Key_Backspace), key(Qt::ALT | Qt::Key_Up)},
-         .run = [](FolderView& v) { v.goUp(); }},
+         .run = [](FolderView& v) { v.goUp(); },
+         .places = kFolders},
         {.id = "selectAll",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Select All"),
          .keys = {standard(QKeySequence::SelectAll)},
@@ -253,11 +289,17 @@ const FolderActions::Command* FolderActions::find(const QString& id) {
     return nullptr;
 }
 
-const FolderActions::Command* FolderActions::commandFor(const QKeyEvent* event) {
+bool FolderActions::existsIn(const Command& command, const FolderView& view) {
+    return command.places & (view.model()->isTrash() ? InTrash : InFolders);
+}
+
+const FolderActions::Command* FolderActions::commandFor(const QKeyEvent* event, const FolderView& view) {
     for (const bool standardKeys : {false, true})
         for (const Command& c : commands())
-            for (const Key& k : c.keys)
-                if ((k.standard != QKeySequence::UnknownKey) == standardKeys && k.matches(event)) return &c;
+            if (existsIn(c, view))
+                for (const Key& k : c.keys)
+                    if ((k.standard != QKeySequence::UnknownKey) == standardKeys && k.matches(event))
+                        return &c;
     return nullptr;
 }
 
@@ -271,7 +313,7 @@ QMenu* FolderActions::createMenu(FolderView& view, bool onItems) {
     };
     std::map<Submenu, Place> places{{Submenu::None, {menu}}};
     for (const Command& c : commands()) {
-        if (!(c.menus & which) || (c.shown && !c.shown(view))) continue;
+        if (!(c.menus & which) || !existsIn(c, view) || (c.shown && !c.shown(view))) continue;
         Place& place = places[c.submenu];
         if (!place.menu) {
             const bool isView = c.submenu == Submenu::View;

@@ -44,6 +44,14 @@ DropDecision::Plan FolderDragDrop::plan(const QMimeData* data, const QPoint& vie
                                         Qt::KeyboardModifiers modifiers) {
     const ClipboardFormat::Content content = ClipboardFormat::fromMimeData(data);
     if (content.paths.isEmpty() || m_view.folder().isEmpty()) return {};
+    // Dropped on the trash, files are trashed (what is in the trash already is left out).
+    if (m_view.model()->isTrash()) {
+        DropDecision::Plan trashing{Qt::MoveAction, {}};
+        for (const QByteArray& p : content.paths)
+            if (m_view.model()->rowOfName(p) < 0) trashing.sources << p;
+        if (trashing.sources.isEmpty()) trashing.action = Qt::IgnoreAction;
+        return trashing;
+    }
     // A drag sends a move event for every mouse step; each path is looked at once per drag.
     auto deviceOf = [this](const QByteArray& path, bool follow, dev_t& dev) {
         const QByteArray key = (follow ? "F" : "L") + path;
@@ -63,7 +71,9 @@ Qt::DropAction FolderDragDrop::drop(const QMimeData* data, const QPoint& viewpor
                                     Qt::KeyboardModifiers modifiers) {
     const DropDecision::Plan decided = plan(data, viewportPos, modifiers);
     m_devices.clear();
-    if (decided.action != Qt::IgnoreAction)
+    if (decided.action != Qt::IgnoreAction && m_view.model()->isTrash())
+        m_view.fileOperations().trash(decided.sources, &m_view);
+    else if (decided.action != Qt::IgnoreAction)
         m_view.transfer(decided.sources, targetAt(viewportPos), decided.action == Qt::MoveAction);
     return decided.action;
 }

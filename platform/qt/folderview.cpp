@@ -18,6 +18,7 @@
 #include "platform/qt/folderdragdrop.h"
 #include "platform/qt/foldernote.h"
 #include "platform/qt/propertiesdialog.h"
+#include "platform/qt/trashplace.h"
 
 namespace kv {
 
@@ -73,6 +74,7 @@ FolderView::FolderView(FileOperations& ops, QWidget* parent)
 
     m_stack->addWidget(m_details);
     setUpView(m_details);
+    m_trashPlace = new TrashPlace(*this, m_details);
 
     m_note = new FolderNote(this);
     connect(m_model, &FolderModel::listed, this, &FolderView::listed);
@@ -119,7 +121,7 @@ QListView* FolderView::iconsView() {
 }
 
 FolderView::~FolderView() {
-    if (!m_watched.isEmpty()) m_ops.unwatch(m_watched);
+    if (!m_watched.isEmpty() && !TrashPlace::isTrash(m_watched)) m_ops.unwatch(m_watched);
 }
 
 QAbstractItemView* FolderView::currentView() const {
@@ -148,10 +150,12 @@ void FolderView::showFolder(const QByteArray& path) {
     m_banner->hide();
     m_pendingSelect.clear();
     if (path != m_watched) {
-        if (!m_watched.isEmpty()) m_ops.unwatch(m_watched);
+        // The trash is no folder: TrashPlace watches the folders it is made of.
+        if (!m_watched.isEmpty() && !TrashPlace::isTrash(m_watched)) m_ops.unwatch(m_watched);
         m_watched = path;
-        m_ops.watch(path);
+        if (!TrashPlace::isTrash(path)) m_ops.watch(path);
     }
+    m_trashPlace->aboutToShow(path);
     m_model->setFolder(path);
 }
 
@@ -180,6 +184,11 @@ bool FolderView::selectName(const QByteArray& name) {
 
 void FolderView::activate(const QModelIndex& index) {
     if (!index.isValid()) return;
+    if (m_model->isTrash()) {
+        // Opened in place, a trashed item could be changed where no one looks for it.
+        showBanner(tr("Items in the trash cannot be opened. Restore them first."));
+        return;
+    }
     const DirEntry& e = m_model->entryAt(index.row());
     const QByteArray path = m_model->pathAt(index.row());
     if (e.isDir) {
@@ -269,9 +278,13 @@ void FolderView::folderVanished() {
             const QString note = tr("“%1” no longer exists; showing the folder that held it.")
                                      .arg(FolderModel::displayName(gone.toStdString()));
             emit folderRequested(p);
-            m_banner->setText(note);
-            m_banner->show();
+            showBanner(note);
         });
+}
+
+void FolderView::showBanner(const QString& text) {
+    m_banner->setText(text);
+    m_banner->show();
 }
 
 void FolderView::refresh() {
@@ -380,6 +393,7 @@ void FolderView::newFolder() {
 
 void FolderView::showProperties() {
     QList<QByteArray> paths = selectedPaths();
+    if (paths.isEmpty() && m_model->isTrash()) return;
     if (paths.isEmpty()) paths << folder();
     auto* dialog = new PropertiesDialog(paths, window());
     dialog->show();
@@ -429,7 +443,7 @@ bool FolderView::eventFilter(QObject* watched, QEvent* event) {
     const QWidget* focus = QApplication::focusWidget();
     if (focus && focus != watched && static_cast<QWidget*>(watched)->isAncestorOf(focus)) return false;
     auto* key = static_cast<QKeyEvent*>(event);
-    const FolderActions::Command* command = FolderActions::commandFor(key);
+    const FolderActions::Command* command = FolderActions::commandFor(key, *this);
     if (event->type() == QEvent::ShortcutOverride) {
         // Claim our keys before a window's menu shortcut takes them.
         if (command) event->accept();

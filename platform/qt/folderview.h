@@ -14,6 +14,7 @@ namespace kv {
 
 class FolderDragDrop;
 class FolderNote;
+class TrashPlace;
 
 // A folder's contents as a file manager shows them: details (name, size, type, modified, sortable),
 // icons or list; double-click or Enter opens a folder here and a file with the desktop's application;
@@ -34,6 +35,8 @@ class FolderView : public QWidget {
     FolderModel* model() const { return m_model; }
     FileOperations& fileOperations() const { return m_ops; }
     FolderDragDrop* dragDrop() const { return m_dragDrop; }
+    // What the view does while it shows the trash ("trash:/"), and the trash's commands.
+    TrashPlace* trashPlace() const { return m_trashPlace; }
     QAbstractItemView* currentView() const;
     void setMode(Mode mode);
     Mode mode() const { return m_mode; }
@@ -84,6 +87,7 @@ class FolderView : public QWidget {
     void updateEmptyNote();
     void folderChanged(const DirChange& change);
     void folderVanished();
+    void showBanner(const QString& text);
     void contextMenuAt(QAbstractItemView* view, const QPoint& pos);
     // What a job started here does when it ends, while this view exists: andThen, then the folder
     // shown when the job began is listed again if it still is (at once: the watcher would take a
@@ -99,6 +103,7 @@ class FolderView : public QWidget {
     FolderNote* m_note;
     QLabel* m_banner;
     FolderDragDrop* m_dragDrop;
+    TrashPlace* m_trashPlace;
     TypeAhead m_typeAhead;
     Mode m_mode = Mode::Details;
     QByteArray m_watched;
