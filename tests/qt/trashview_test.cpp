@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTreeView>
 
@@ -11,7 +12,9 @@
 #include "platform/fs/trash.h"
 #include "platform/qt/browserview.h"
 #include "platform/qt/clashdialog.h"
+#include "platform/qt/clipboardformat.h"
 #include "platform/qt/folderactions.h"
+#include "platform/qt/folderdragdrop.h"
 #include "platform/qt/trashplace.h"
 
 namespace kv::test {
@@ -169,6 +172,20 @@ TEST_F(TrashView, DeleteAndEmptyAskFirstThenRemoveItemAndInfo) {
     EXPECT_FALSE(exists(trash() + "/info/mine.txt.trashinfo"));
     menu.reset(f.view->createContextMenu(false));
     EXPECT_FALSE(findAction(menu.get(), "emptyTrash")->isEnabled()) << "nothing left to empty";
+}
+
+TEST_F(TrashView, FilesDroppedOnItAreTrashed) {
+    writeFile(f.dir / "dropped.txt", "D");
+    std::unique_ptr<QMimeData> data(
+        ClipboardFormat::toMimeData({QByteArray::fromStdString(f.dir / "dropped.txt")}, false));
+    EXPECT_EQ(f.view->dragDrop()->drop(data.get(), QPoint(5, 5), Qt::NoModifier), Qt::MoveAction);
+    ASSERT_TRUE(f.idle());
+    EXPECT_FALSE(exists(f.dir / "dropped.txt"));
+    EXPECT_EQ(readFile(trash() + "/files/dropped.txt"), "D");
+    ASSERT_TRUE(waitFor([&] { return rowShowing("dropped.txt") >= 0; }));
+    // What is in the trash already stays where it is.
+    data.reset(ClipboardFormat::toMimeData({model()->pathAt(rowShowing("dropped.txt"))}, false));
+    EXPECT_EQ(f.view->dragDrop()->drop(data.get(), QPoint(5, 5), Qt::NoModifier), Qt::IgnoreAction);
 }
 
 TEST(TrashLocation, TheTrashIsAFolderLocation) {
