@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTreeView>
 
 #include "platform/fs/paths.h"
@@ -35,6 +36,14 @@ TrashPlace::TrashPlace(FolderView& view, QTreeView* details)
     : QObject(&view), m_view(view), m_details(details) {
     m_details->header()->resizeSection(Column::OriginColumn, 200);
     arrangeColumns(false);
+    // The origins are no order the rows can take (the row store sorts by the entries' own fields): a
+    // click on that header keeps the order there is, and says so.
+    connect(m_details->header(), &QHeaderView::sortIndicatorChanged, this, [this](int column, Qt::SortOrder) {
+        if (column != Column::OriginColumn) return;
+        QHeaderView* header = m_details->header();
+        const QSignalBlocker block(header);
+        header->setSortIndicator(static_cast<int>(m_view.model()->sortColumn()), m_view.model()->sortOrder());
+    });
     FolderModel* model = m_view.model();
     connect(model, &FolderModel::listed, this, &TrashPlace::follow);
     connect(model, &FolderModel::refreshed, this, &TrashPlace::follow);

@@ -5,10 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <thread>
 
 #include "fs/scriptedresolver.h"
 #include "fs/tempdir.h"
@@ -230,6 +232,23 @@ TEST_F(TrashPlace, UnsafeVolumeTrashFoldersAreNotListed) {
     const Listing l = listAll(source);
     EXPECT_EQ(l.error, 0) << "no home trash yet is an empty trash";
     EXPECT_TRUE(l.rows.empty());
+}
+
+TEST_F(TrashPlace, ACancelledListingCallsNothingMore) {
+    for (int i = 0; i < 200; ++i)
+        putItem(home(), "f" + std::to_string(i), "x", info("/x/f" + std::to_string(i)));
+    std::atomic<int> calls{0};
+    {
+        TrashListingSource source(dirs(), std::make_shared<TrashCatalog>());
+        for (int round = 0; round < 20; ++round) {
+            source.start([&](std::vector<DirEntry>&&) { ++calls; },
+                         [&](int, const std::string&) { ++calls; });
+            source.cancel();
+        }
+    }
+    const int after = calls;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(calls, after);
 }
 
 TEST_F(TrashPlace, RestoreRecreatesParentsAndForgetsTheItem) {

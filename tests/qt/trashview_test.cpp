@@ -188,6 +188,31 @@ TEST_F(TrashView, FilesDroppedOnItAreTrashed) {
     EXPECT_EQ(f.view->dragDrop()->drop(data.get(), QPoint(5, 5), Qt::NoModifier), Qt::IgnoreAction);
 }
 
+TEST_F(TrashView, FollowsWhatOtherProgramsPutIntoTheTrash) {
+    writeFile(trash() + "/info/late.txt.trashinfo", "[Trash Info]\nPath=/elsewhere/late.txt\n");
+    writeFile(trash() + "/files/late.txt", "L");
+    ASSERT_TRUE(waitFor([&] { return rowShowing("late.txt") >= 0; })) << "the trash folder is watched";
+    EXPECT_EQ(cell("late.txt", FolderModel::OriginColumn), "/elsewhere");
+    EXPECT_EQ(cell("late.txt", FolderModel::ModifiedColumn), "Unknown") << "no DeletionDate";
+    ::unlink((trash() + "/files/late.txt").c_str());
+    ASSERT_TRUE(waitFor([&] { return rowShowing("late.txt") < 0; }));
+
+    // A click on the origins' header leaves the order as it is, and its mark where it was.
+    auto* header = qobject_cast<QTreeView*>(v())->header();
+    header->setSortIndicator(FolderModel::OriginColumn, Qt::AscendingOrder);
+    EXPECT_EQ(header->sortIndicatorSection(), FolderModel::NameColumn);
+    header->setSortIndicator(FolderModel::ModifiedColumn, Qt::DescendingOrder);
+    EXPECT_EQ(model()->nameAt(0), "mine.txt") << "deleted last, shown first";
+}
+
+TEST_F(TrashView, ABrowserViewGoesThereByName) {
+    BrowserView browser(*f.ops);
+    browser.navigate("trash:");
+    EXPECT_TRUE(browser.showsFolder());
+    EXPECT_EQ(browser.locationName(), "Trash");
+    EXPECT_TRUE(waitFor([&] { return browser.folderView()->model()->rowCount() == 2; }));
+}
+
 TEST(TrashLocation, TheTrashIsAFolderLocation) {
     for (const char* text : {"trash:/", "trash:", "trash:///", "Trash:/"}) {
         const BrowserView::Location where = BrowserView::classify(text);
