@@ -1,5 +1,7 @@
 #include "platform/fs/trashlistingsource.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>

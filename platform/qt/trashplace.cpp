@@ -47,10 +47,9 @@ TrashPlace::TrashPlace(FolderView& view, QTreeView* details)
     FolderModel* model = m_view.model();
     connect(model, &FolderModel::listed, this, &TrashPlace::follow);
     connect(model, &FolderModel::refreshed, this, &TrashPlace::follow);
-    FileOperations& ops = m_view.fileOperations();
-    connect(&ops, &FileOperations::folderChanged, this, &TrashPlace::folderChanged);
+    connect(&m_ops, &FileOperations::folderChanged, this, &TrashPlace::folderChanged);
     // Any job may have put something into the trash (or a trash folder that did not exist yet).
-    connect(&ops, &FileOperations::jobFinished, this, [this] {
+    connect(&m_ops, &FileOperations::jobFinished, this, [this] {
         if (m_view.model()->isTrash()) m_view.model()->refresh();
     });
 }
@@ -66,7 +65,7 @@ bool TrashPlace::isTrash(const QByteArray& location) {
 
 void TrashPlace::aboutToShow(const QByteArray& location) {
     const bool trash = isTrash(location);
-    if (trash) m_view.model()->setTrashDirs(m_view.fileOperations().trashDirs());
+    if (trash) m_view.model()->setTrashDirs(m_ops.trashDirs());
     if (!trash) unwatchAll();
     arrangeColumns(trash);
 }
@@ -86,16 +85,15 @@ void TrashPlace::follow() {
     if (!m_view.model()->isTrash()) return;
     QList<QByteArray> now;
     for (const std::string& dir : m_view.model()->trashFolders()) now << QByteArray::fromStdString(dir);
-    FileOperations& ops = m_view.fileOperations();
     for (const QByteArray& dir : now)
-        if (!m_watched.contains(dir)) ops.watch(dir);
+        if (!m_watched.contains(dir)) m_ops.watch(dir);
     for (const QByteArray& dir : m_watched)
-        if (!now.contains(dir)) ops.unwatch(dir);
+        if (!now.contains(dir)) m_ops.unwatch(dir);
     m_watched = now;
 }
 
 void TrashPlace::unwatchAll() {
-    for (const QByteArray& dir : m_watched) m_view.fileOperations().unwatch(dir);
+    for (const QByteArray& dir : m_watched) m_ops.unwatch(dir);
     m_watched.clear();
 }
 
@@ -112,8 +110,11 @@ std::vector<TrashedItem> TrashPlace::selectedItems() const {
         if (std::optional<TrashRecord> r = m_view.model()->trashRecordAt(row)) {
             items.push_back(r->item);
         } else {
+            // Not catalogued (cannot happen for a listed row): its info file is where the layout puts it.
             const std::string path = m_view.model()->entryAt(row).name;
-            items.push_back({{}, path, {}});
+            const std::string trashDir = paths::parentOf(paths::parentOf(path));
+            items.push_back(
+                {{}, path, paths::join(trashDir, "info/" + paths::baseName(path) + ".trashinfo")});
         }
     }
     return items;
@@ -135,8 +136,8 @@ void TrashPlace::confirm(const QString& objectName, const QString& title, const 
 void TrashPlace::restoreSelection() {
     const QList<int> rows = m_view.selectedRows();
     if (rows.isEmpty()) return;
-    m_view.fileOperations().run(std::make_unique<RestoreJob>(selectedItems()),
-                                tr("Restoring %1").arg(countText(*m_view.model(), rows)), &m_view, false, {});
+    m_ops.run(std::make_unique<RestoreJob>(selectedItems()),
+              tr("Restoring %1").arg(countText(*m_view.model(), rows)), &m_view, false, {});
 }
 
 void TrashPlace::deleteSelection() {
@@ -146,17 +147,15 @@ void TrashPlace::deleteSelection() {
     confirm("confirmDeleteFromTrash", tr("Delete permanently"),
             tr("Delete %1 permanently? This cannot be undone.").arg(what),
             [this, items = selectedItems(), what] {
-                m_view.fileOperations().run(std::make_unique<PurgeJob>(items), tr("Deleting %1").arg(what),
-                                            &m_view, false, {});
+                m_ops.run(std::make_unique<PurgeJob>(items), tr("Deleting %1").arg(what), &m_view, false, {});
             });
 }
 
 void TrashPlace::empty() {
     confirm("confirmEmptyTrash", tr("Empty Trash"),
             tr("Delete everything in the trash permanently? This cannot be undone."), [this] {
-                FileOperations& ops = m_view.fileOperations();
-                ops.run(std::make_unique<PurgeJob>(ops.trashDirs()), tr("Emptying the Trash"), &m_view, false,
-                        {});
+                m_ops.run(std::make_unique<PurgeJob>(m_ops.trashDirs()), tr("Emptying the Trash"), &m_view,
+                          false, {});
             });
 }
 

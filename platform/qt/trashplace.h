@@ -13,6 +13,7 @@ class QTreeView;
 
 namespace kv {
 
+class FileOperations;
 class FolderView;
 
 // What a folder view does while it shows the trash ("trash:/"): the trash's columns (where each item
@@ -46,6 +47,7 @@ class TrashPlace : public QObject {
                  std::function<void()> run);
 
     FolderView& m_view;
+    FileOperations& m_ops;  // kept apart: the view is partly gone when this is destroyed
     QTreeView* m_details;
     bool m_arranged = false;
     bool m_trashColumns = false;
