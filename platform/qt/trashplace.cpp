@@ -33,7 +33,7 @@ QString countText(const FolderModel& model, const QList<int>& rows) {
 }  // namespace
 
 TrashPlace::TrashPlace(FolderView& view, QTreeView* details)
-    : QObject(&view), m_view(view), m_details(details) {
+    : QObject(&view), m_view(view), m_ops(view.fileOperations()), m_details(details) {
     m_details->header()->resizeSection(Column::OriginColumn, 200);
     arrangeColumns(false);
     // The origins are no order the rows can take (the row store sorts by the entries' own fields): a
