@@ -316,6 +316,28 @@ TEST_F(TrashPlace, RestoreAsksWhenTheNameIsTaken) {
     }
 }
 
+TEST_F(TrashPlace, RestoringAFolderOntoAFolderMergesAndEmptiesTheTrashEntry) {
+    ::mkdir((place / "album").c_str(), 0755);
+    writeFile(place / "album/one.jpg", "1");
+    FsOps ops;
+    Trash t(ops, home());
+    TrashedItem item;
+    JobReport report;
+    ASSERT_EQ(t.trash(place / "album", item, report), 0);
+    ::mkdir((place / "album").c_str(), 0755);
+    writeFile(place / "album/two.jpg", "2");
+    auto resolver = std::make_shared<ScriptedResolver>();
+    resolver->onClash = [](const ClashRequest& r) {
+        return ClashDecision{r.merge() ? ClashChoice::Replace : ClashChoice::Skip, false};
+    };
+    RestoreJob job({item});
+    EXPECT_TRUE(runJob(job, resolver).ok());
+    EXPECT_EQ(readFile(place / "album/one.jpg"), "1");
+    EXPECT_EQ(readFile(place / "album/two.jpg"), "2");
+    EXPECT_FALSE(exists(item.trashedPath));
+    EXPECT_FALSE(exists(item.infoPath));
+}
+
 // Fails the removal of one path, as a file the user may not delete would.
 class RefusingOps : public FsOps {
   public:
