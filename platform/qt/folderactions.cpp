@@ -114,7 +114,12 @@ std::vector<FolderActions::Command> makeCommands() {
          .submenu = S::SortBy,
          .run = [](FolderView& v) { sortByColumn(v, FolderModel::ModifiedColumn); },
          .checked = [](const FolderView& v) { return sortedBy(v, FolderModel::ModifiedColumn); },
-         .exclusive = true},
+         .exclusive = true,
+         // The trash shows when its items were deleted in that column.
+         .label =
+             [](const FolderView& v) {
+                 return v.model()->isTrash() ? FolderView::tr("Deleted") : FolderView::tr("Modified");
+             }},
         {.id = "sortDescending",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Descending"),
          .keys = {},

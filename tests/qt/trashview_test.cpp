@@ -104,6 +104,7 @@ TEST_F(TrashView, ShowsOriginsAndDeletionDatesAndNoEditingCommands) {
     f.view->currentView()->clearSelection();
     std::unique_ptr<QMenu> empty(f.view->createContextMenu(false));
     EXPECT_EQ(entries(empty.get()), "showHidden refresh emptyTrash undo");
+    EXPECT_EQ(findAction(empty.get(), "sortModified")->text(), "Deleted");
 
     // Keys of the folder commands do nothing here: no name editor, no new folder, no opening.
     QTest::keyClick(v(), Qt::Key_F2);
