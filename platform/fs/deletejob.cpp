@@ -5,9 +5,7 @@
 
 namespace kv {
 
-namespace {
-
-std::uint64_t countItems(FsOps& ops, const std::string& path) {
+std::uint64_t DeleteJob::countItems(FsOps& ops, const std::string& path) {
     struct stat st {};
     if (ops.lstat(path, st) != 0 || !S_ISDIR(st.st_mode)) {
         return 1;
@@ -21,8 +19,7 @@ std::uint64_t countItems(FsOps& ops, const std::string& path) {
     return n;
 }
 
-// Returns true when path is gone.
-bool removeTree(JobContext& ctx, const std::string& path) {
+bool DeleteJob::removeTree(JobContext& ctx, const std::string& path) {
     FsOps& ops = ctx.ops();
     ctx.checkpoint();
     ctx.setCurrent(path);
@@ -61,8 +58,6 @@ bool removeTree(JobContext& ctx, const std::string& path) {
         }
     }
 }
-
-}  // namespace
 
 DeleteJob::DeleteJob(std::vector<std::string> paths)
     : FileJob([paths = std::move(paths)](JobContext& ctx) {

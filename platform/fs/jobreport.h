@@ -40,6 +40,7 @@ enum class JobProblem {
     NoTrash,         // the item's volume has no trash
     NotInTrash,      // the item is no longer in the trash
     PlaceTaken,      // another item has taken the item's place
+    NoOrigin,        // a trashed item whose original place is not recorded (its .trashinfo is missing)
     InvalidName,     // other: the name that cannot be used
     Refused,         // the job will not do this to the path
     Internal,        // other: what went wrong inside

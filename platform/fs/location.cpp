@@ -1,13 +1,23 @@
 #include "platform/fs/location.h"
 
+#include <QStringList>
 #include <QUrl>
 
 #include "platform/fs/mounts.h"
+#include "platform/fs/trashlistingsource.h"
 
 namespace kv {
 
 Location Location::classify(const QString& text) {
     Location where;
+    static const QStringList trash = {QStringLiteral("trash:"), QStringLiteral("trash:/"),
+                                      QStringLiteral("trash:///")};
+    if (trash.contains(text.trimmed(), Qt::CaseInsensitive)) {
+        where.folder = true;
+        where.path = QByteArray(TrashListingSource::kLocation.data(),
+                                static_cast<qsizetype>(TrashListingSource::kLocation.size()));
+        return where;
+    }
     if (text.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
         const QUrl url(text);
         where.folder = url.isLocalFile() && !url.toLocalFile().isEmpty();

@@ -34,14 +34,13 @@ std::string trashName(const std::string& base, int n) {
 }  // namespace
 
 Trash::Trash(FsOps& ops, std::string homeTrash) : m_ops(ops), m_home(std::move(homeTrash)) {
-    if (m_home.empty()) {
-        if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x == '/') {
-            m_home = paths::join(x, "Trash");
-        } else {
-            const char* h = std::getenv("HOME");
-            m_home = paths::join(h && *h ? h : "/", ".local/share/Trash");
-        }
-    }
+    if (m_home.empty()) m_home = defaultHomeTrash();
+}
+
+std::string Trash::defaultHomeTrash() {
+    if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x == '/') return paths::join(x, "Trash");
+    const char* h = std::getenv("HOME");
+    return paths::join(h && *h ? h : "/", ".local/share/Trash");
 }
 
 std::string Trash::encodePath(std::string_view path) {

@@ -29,6 +29,8 @@ class Trash {
     int restore(const TrashedItem& item, JobReport& report);
 
     const std::string& homeTrash() const { return m_home; }
+    // $XDG_DATA_HOME/Trash, else ~/.local/share/Trash.
+    static std::string defaultHomeTrash();
 
     // The Path= encoding: bytes outside the URI-safe set become %XX; '/' stays.
     static std::string encodePath(std::string_view path);

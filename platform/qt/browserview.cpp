@@ -153,7 +153,6 @@ BrowserView::BrowserView(FileOperations& ops, QWidget* parent)
         {QKeySequence(Qt::ALT | Qt::Key_Left), [this] { goBack(); }},
         {QKeySequence(Qt::ALT | Qt::Key_Right), [this] { goForward(); }},
         {QKeySequence(Qt::CTRL | Qt::Key_L), [this] { m_bar->startEditing(); }},
-        {QKeySequence(Qt::Key_F6), [this] { m_bar->startEditing(); }},
         {QKeySequence(Qt::CTRL | Qt::Key_D), [this] { addBookmark(); }},
         {QKeySequence(Qt::ALT | Qt::Key_Home), [this] { openFolder(QFile::encodeName(QDir::homePath())); }},
     };
@@ -399,6 +398,7 @@ void BrowserView::stop() {
 QString BrowserView::locationName() const {
     if (m_position < 0) return {};
     if (showsFolder()) {
+        if (m_folder->model()->isTrash()) return tr("Trash");
         QByteArray p = m_folder->folder();
         while (p.size() > 1 && p.endsWith('/')) p.chop(1);
         if (p == "/") return QStringLiteral("/");

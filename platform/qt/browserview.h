@@ -18,8 +18,9 @@ class LocationBar;
 class RecentFolders;
 
 // One control that shows folders and web pages, with one history. Navigate decides by the text: a drive
-// list entry (its volume name dropped), an absolute path or a file: URL opens the folder view; anything
-// else is a web address. The web engine is created the first time this view needs it. A location bar
+// list entry (its volume name dropped), an absolute path, a file: URL or the trash ("trash:/") opens
+// the folder view; anything else
+// is a web address. The web engine is created the first time this view needs it. A location bar
 // on top shows where the view is and moves it (Back, Forward, breadcrumbs, a typed location, places).
 // Back and Forward step through the page's own history before they leave the page.
 class BrowserView : public QWidget {

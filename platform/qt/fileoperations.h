@@ -11,6 +11,7 @@
 #include "platform/fs/dirchange.h"
 #include "platform/fs/filejob.h"
 #include "platform/fs/jobresolver.h"
+#include "platform/fs/trashdirs.h"
 
 class QDialog;
 class QWidget;
@@ -65,6 +66,10 @@ class FileOperations : public QObject {
     // For tests and tools: a trash folder of their own, the delay before a progress window shows, a
     // resolver that answers instead of the dialogs, and whether reports pop up or are only signalled.
     void setHomeTrash(const QByteArray& dir) { m_homeTrash = dir.toStdString(); }
+    // The volumes whose trash folders the trash shows and empties (default: every mounted one).
+    void setTrashVolumes(TrashDirs::TopDirsFn topDirs) { m_trashVolumes = std::move(topDirs); }
+    // Where trashed items are: the home trash above, and the volumes' trash folders.
+    TrashDirs trashDirs() const { return TrashDirs(m_homeTrash, m_trashVolumes); }
     void setProgressDelay(int ms) { m_progressDelayMs = ms; }
     void setResolverFactory(ResolverFactory factory) { m_resolverFactory = std::move(factory); }
     void setReportsShown(bool shown) { m_showReports = shown; }
@@ -98,6 +103,7 @@ class FileOperations : public QObject {
     std::map<quint64, std::unique_ptr<Job>> m_jobs;
     quint64 m_nextId = 1;
     std::string m_homeTrash;
+    TrashDirs::TopDirsFn m_trashVolumes;
     int m_progressDelayMs = 500;
     ResolverFactory m_resolverFactory;
     bool m_showReports = true;

@@ -12,6 +12,7 @@
 #include "platform/qt/fileoperations.h"
 #include "platform/qt/folderview.h"
 #include "platform/qt/panefinder.h"
+#include "platform/qt/trashplace.h"
 #include "platform/qt/undostack.h"
 
 namespace kv {
@@ -23,6 +24,8 @@ using Mode = FolderView::Mode;
 constexpr unsigned kEmpty = FolderActions::EmptyArea;
 constexpr unsigned kItems = FolderActions::Items;
 constexpr unsigned kBoth = kEmpty | kItems;
+constexpr unsigned kFolders = FolderActions::InFolders;
+constexpr unsigned kTrash = FolderActions::InTrash;
 
 Key key(QKeyCombination combination) {
     return {combination, QKeySequence::UnknownKey};
@@ -117,7 +120,12 @@ std::vector<FolderActions::Command> makeCommands() {
          .submenu = S::SortBy,
          .run = [](FolderView& v) { sortByColumn(v, FolderModel::ModifiedColumn); },
          .checked = [](const FolderView& v) { return sortedBy(v, FolderModel::ModifiedColumn); },
-         .exclusive = true},
+         .exclusive = true,
+         // The trash shows when its items were deleted in that column.
+         .label =
+             [](const FolderView& v) {
+                 return v.model()->isTrash() ? FolderView::tr("Deleted") : FolderView::tr("Modified");
+             }},
         {.id = "sortDescending",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Descending"),
          .keys = {},
@@ -146,18 +154,34 @@ std::vector<FolderActions::Command> makeCommands() {
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Open"),
          .keys = {key(Qt::Key_Return), key(Qt::Key_Enter)},
          .menus = kItems,
-         .run = [](FolderView& v) { v.openSelected(); }},
+         .run = [](FolderView& v) { v.openSelected(); },
+         .places = kFolders},
         {.id = "openExternally",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Open with the Default Application"),
          .keys = {},
          .menus = kItems,
-         .run = [](FolderView& v) { v.openSelectedExternally(); }},
+         .run = [](FolderView& v) { v.openSelectedExternally(); },
+         .places = kFolders},
+        {.id = "restore",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Restore"),
+         .keys = {},
+         .menus = kItems,
+         .tip = QT_TRANSLATE_NOOP("kv::FolderView", "Put the items back where they were deleted from"),
+         .run = [](FolderView& v) { v.trashPlace()->restoreSelection(); },
+         .places = kTrash},
+        {.id = "deleteFromTrash",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Delete Permanently…"),
+         .keys = {key(Qt::Key_Delete), key(Qt::SHIFT | Qt::Key_Delete)},
+         .menus = kItems,
+         .run = [](FolderView& v) { v.trashPlace()->deleteSelection(); },
+         .places = kTrash},
         {.id = "cut",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Cut"),
          .keys = {standard(QKeySequence::Cut)},
          .menus = kItems,
          .separatorBefore = kItems,
-         .run = [](FolderView& v) { v.copySelection(true); }},
+         .run = [](FolderView& v) { v.copySelection(true); },
+         .places = kFolders},
         {.id = "copy",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Copy"),
          .keys = {standard(QKeySequence::Copy)},
@@ -176,7 +200,8 @@ std::vector<FolderActions::Command> makeCommands() {
              [](const FolderView& v) {
                  const QList<int> rows = v.selectedRows();
                  return canPaste(v) && rows.size() == 1 && v.model()->entryAt(rows.front()).isDir;
-             }},
+             },
+         .places = kFolders},
         // F5 and F6 are taken by Refresh and the panes; Ctrl+Shift+C and M mean nothing else here.
         {.id = "copyToPane",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Copy to Pane…"),
@@ -191,36 +216,50 @@ std::vector<FolderActions::Command> makeCommands() {
          .menus = kItems,
          .tip = QT_TRANSLATE_NOOP("kv::FolderView", "Move the selected items to the folder of another pane"),
          .run = [](FolderView& v) { v.transferToPane(true); },
-         .enabled = canTransferToPane},
+         .enabled = canTransferToPane,
+         .places = kFolders},
         {.id = "paste",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Paste"),
          .keys = {standard(QKeySequence::Paste)},
          .menus = kEmpty,
          .separatorBefore = kEmpty,
          .run = [](FolderView& v) { v.paste(); },
-         .enabled = canPaste},
+         .enabled = canPaste,
+         .places = kFolders},
         {.id = "newFolder",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "New Folder"),
          .keys = {key(Qt::CTRL | Qt::SHIFT | Qt::Key_N)},
          .menus = kEmpty,
-         .run = [](FolderView& v) { v.newFolder(); }},
+         .run = [](FolderView& v) { v.newFolder(); },
+         .places = kFolders},
+        {.id = "emptyTrash",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Empty Trash…"),
+         .keys = {},
+         .menus = kEmpty,
+         .separatorBefore = kEmpty,
+         .run = [](FolderView& v) { v.trashPlace()->empty(); },
+         .enabled = [](const FolderView& v) { return v.model()->rowCount() > 0; },
+         .places = kTrash},
         {.id = "rename",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Rename…"),
          .keys = {key(Qt::Key_F2)},
          .menus = kItems,
          .separatorBefore = kItems,
          .run = [](FolderView& v) { v.renameCurrent(); },
-         .enabled = [](const FolderView& v) { return v.selectedRows().size() == 1; }},
+         .enabled = [](const FolderView& v) { return v.selectedRows().size() == 1; },
+         .places = kFolders},
         {.id = "trash",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Move to Trash"),
          .keys = {key(Qt::Key_Delete)},
          .menus = kItems,
-         .run = [](FolderView& v) { v.trashSelection(); }},
+         .run = [](FolderView& v) { v.trashSelection(); },
+         .places = kFolders},
         {.id = "delete",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Delete Permanently…"),
          .keys = {key(Qt::SHIFT | Qt::Key_Delete)},
          .menus = kItems,
-         .run = [](FolderView& v) { v.deleteSelection(true); }},
+         .run = [](FolderView& v) { v.deleteSelection(true); },
+         .places = kFolders},
         {.id = "undo",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Undo"),
          .keys = {standard(QKeySequence::Undo)},
@@ -239,11 +278,14 @@ std::vector<FolderActions::Command> makeCommands() {
          .keys = {key(Qt::ALT | Qt::Key_Return), key(Qt::ALT | Qt::Key_Enter)},
          .menus = kBoth,
          .separatorBefore = kBoth,
-         .run = [](FolderView& v) { v.showProperties(); }},
+         .run = [](FolderView& v) { v.showProperties(); },
+         // The trash itself is no folder to show the properties of.
+         .shown = [](const FolderView& v) { return !v.model()->isTrash() || !v.selectedRows().isEmpty(); }},
         {.id = "up",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Up"),
          .keys = {key(Qt::Key_Backspace), key(Qt::ALT | Qt::Key_Up)},
-         .run = [](FolderView& v) { v.goUp(); }},
+         .run = [](FolderView& v) { v.goUp(); },
+         .places = kFolders},
         {.id = "selectAll",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Select All"),
          .keys = {standard(QKeySequence::SelectAll)},
@@ -283,11 +325,17 @@ const FolderActions::Command* FolderActions::find(const QString& id) {
     return nullptr;
 }
 
-const FolderActions::Command* FolderActions::commandFor(const QKeyEvent* event) {
+bool FolderActions::existsIn(const Command& command, const FolderView& view) {
+    return command.places & (view.model()->isTrash() ? InTrash : InFolders);
+}
+
+const FolderActions::Command* FolderActions::commandFor(const QKeyEvent* event, const FolderView& view) {
     for (const bool standardKeys : {false, true})
         for (const Command& c : commands())
-            for (const Key& k : c.keys)
-                if ((k.standard != QKeySequence::UnknownKey) == standardKeys && k.matches(event)) return &c;
+            if (existsIn(c, view))
+                for (const Key& k : c.keys)
+                    if ((k.standard != QKeySequence::UnknownKey) == standardKeys && k.matches(event))
+                        return &c;
     return nullptr;
 }
 
@@ -301,7 +349,7 @@ QMenu* FolderActions::createMenu(FolderView& view, bool onItems) {
     };
     std::map<Submenu, Place> places{{Submenu::None, {menu}}};
     for (const Command& c : commands()) {
-        if (!(c.menus & which) || (c.shown && !c.shown(view))) continue;
+        if (!(c.menus & which) || !existsIn(c, view) || (c.shown && !c.shown(view))) continue;
         Place& place = places[c.submenu];
         if (!place.menu) {
             const bool isView = c.submenu == Submenu::View;

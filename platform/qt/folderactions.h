@@ -29,6 +29,9 @@ class FolderActions {
 
     // Which right-click menus show a command: a bit each.
     enum Menu : unsigned { NoMenu = 0, EmptyArea = 1, Items = 2 };
+    // Where a command exists at all (its keys and its menu entries): a bit each. In the trash nothing
+    // is edited in place, and its Delete deletes for good.
+    enum Place : unsigned { InFolders = 1, InTrash = 2, Anywhere = 3 };
     // The empty area's submenus; a command in one is shown there instead of the menu itself.
     enum class Submenu { None, View, SortBy };
 
@@ -48,14 +51,16 @@ class FolderActions {
         bool (*checked)(const FolderView&) = nullptr;   // null: not checkable
         bool exclusive = false;                         // one of its submenu's choices
         QString (*label)(const FolderView&) = nullptr;  // replaces text when it depends on the view
+        unsigned places = Anywhere;
     };
 
     // In menu order: the empty area's entries and the items' entries each keep the table's order.
     static const std::vector<Command>& commands();
     static const Command* find(const QString& id);
-    // The command a key runs, or null. Fixed combinations come before standard keys: some desktops
-    // count Shift+Delete as Cut.
-    static const Command* commandFor(const QKeyEvent* event);
+    // The command a key runs in the view, or null. Fixed combinations come before standard keys: some
+    // desktops count Shift+Delete as Cut.
+    static const Command* commandFor(const QKeyEvent* event, const FolderView& view);
+    static bool existsIn(const Command& command, const FolderView& view);
     // The right-click menu of the empty area or of the selected items, its entries acting on view;
     // the caller owns it.
     static QMenu* createMenu(FolderView& view, bool onItems);

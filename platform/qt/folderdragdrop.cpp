@@ -41,9 +41,17 @@ QByteArray FolderDragDrop::targetAt(const QPoint& viewportPos) const {
 }
 
 DropDecision::Plan FolderDragDrop::plan(const QMimeData* data, const QPoint& viewportPos,
-                                        Qt::KeyboardModifiers modifiers) {
+                                        Qt::KeyboardModifiers modifiers, Qt::DropActions allowed) {
     const ClipboardFormat::Content content = ClipboardFormat::fromMimeData(data);
     if (content.paths.isEmpty() || m_view.folder().isEmpty()) return {};
+    // Dropped on the trash, files are trashed (what is in the trash already is left out).
+    if (m_view.model()->isTrash()) {
+        DropDecision::Plan trashing{Qt::MoveAction, {}};
+        for (const QByteArray& p : content.paths)
+            if (m_view.model()->rowOfName(p) < 0) trashing.sources << p;
+        if (trashing.sources.isEmpty() || !(allowed & Qt::MoveAction)) trashing.action = Qt::IgnoreAction;
+        return trashing;
+    }
     // A drag sends a move event for every mouse step; each path is looked at once per drag.
     auto deviceOf = [this](const QByteArray& path, bool follow, dev_t& dev) {
         const QByteArray key = (follow ? "F" : "L") + path;
@@ -56,14 +64,20 @@ DropDecision::Plan FolderDragDrop::plan(const QMimeData* data, const QPoint& vie
         dev = *it;
         return true;
     };
-    return DropDecision::plan(content.paths, targetAt(viewportPos), modifiers, deviceOf);
+    DropDecision::Plan decided =
+        DropDecision::plan(content.paths, targetAt(viewportPos), modifiers, deviceOf);
+    if (decided.action == Qt::MoveAction && !(allowed & Qt::MoveAction))
+        decided.action = allowed & Qt::CopyAction ? Qt::CopyAction : Qt::IgnoreAction;
+    return decided;
 }
 
 Qt::DropAction FolderDragDrop::drop(const QMimeData* data, const QPoint& viewportPos,
-                                    Qt::KeyboardModifiers modifiers) {
-    const DropDecision::Plan decided = plan(data, viewportPos, modifiers);
+                                    Qt::KeyboardModifiers modifiers, Qt::DropActions allowed) {
+    const DropDecision::Plan decided = plan(data, viewportPos, modifiers, allowed);
     m_devices.clear();
-    if (decided.action != Qt::IgnoreAction)
+    if (decided.action != Qt::IgnoreAction && m_view.model()->isTrash())
+        m_view.fileOperations().trash(decided.sources, &m_view);
+    else if (decided.action != Qt::IgnoreAction)
         m_view.transfer(decided.sources, targetAt(viewportPos), decided.action == Qt::MoveAction);
     return decided.action;
 }
@@ -87,14 +101,15 @@ bool FolderDragDrop::eventFilter(QObject* watched, QEvent* event) {
             }
             // The item view highlights the folder under the cursor and scrolls; the action is ours.
             forwardToView(watched, event);
-            answerDrop(e, plan(e->mimeData(), e->position().toPoint(), e->modifiers()).action);
+            answerDrop(
+                e, plan(e->mimeData(), e->position().toPoint(), e->modifiers(), e->possibleActions()).action);
             return true;
         }
         case QEvent::Drop: {
             auto* e = static_cast<QDropEvent*>(event);
             // The item view ends its drag state and draws no indicator any more; the model takes no drop.
             forwardToView(watched, event);
-            answerDrop(e, drop(e->mimeData(), e->position().toPoint(), e->modifiers()));
+            answerDrop(e, drop(e->mimeData(), e->position().toPoint(), e->modifiers(), e->possibleActions()));
             return true;
         }
         default:

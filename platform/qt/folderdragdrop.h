@@ -27,10 +27,12 @@ class FolderDragDrop : public QObject {
 
     // A drop at a position of the current item view's viewport: the folder under it, or the folder shown.
     QByteArray targetAt(const QPoint& viewportPos) const;
-    DropDecision::Plan plan(const QMimeData* data, const QPoint& viewportPos,
-                            Qt::KeyboardModifiers modifiers);
+    // allowed: what the drag's source permits (a drag out of the trash only copies).
+    DropDecision::Plan plan(const QMimeData* data, const QPoint& viewportPos, Qt::KeyboardModifiers modifiers,
+                            Qt::DropActions allowed = Qt::CopyAction | Qt::MoveAction);
     // Starts the drop's job; returns what it does (IgnoreAction: nothing).
-    Qt::DropAction drop(const QMimeData* data, const QPoint& viewportPos, Qt::KeyboardModifiers modifiers);
+    Qt::DropAction drop(const QMimeData* data, const QPoint& viewportPos, Qt::KeyboardModifiers modifiers,
+                        Qt::DropActions allowed = Qt::CopyAction | Qt::MoveAction);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

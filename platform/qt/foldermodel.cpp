@@ -7,6 +7,8 @@
 #include <string_view>
 
 #include "platform/fs/folderlistingsource.h"
+#include "platform/fs/paths.h"
+#include "platform/fs/trashlistingsource.h"
 #include "platform/qt/clipboardformat.h"
 #include "platform/qt/sizetext.h"
 
@@ -17,7 +19,12 @@ FolderModel::FolderModel(QObject* parent, ListingSourceFactory sources, std::sha
       m_icons(icons ? std::move(icons) : MimeIconCache::shared()),
       m_listing(
           m_store, [this](const RowChanges& changes) { play(changes); },
-          sources ? std::move(sources) : FolderListingSource::factory()) {
+          [this, folders = sources ? std::move(sources) : FolderListingSource::factory()](
+              const std::string& location) -> std::unique_ptr<ListingSource> {
+              if (TrashListingSource::isLocation(location))
+                  return std::make_unique<TrashListingSource>(m_trashDirs, m_trash);
+              return folders(location);
+          }) {
     connect(&m_listing, &FolderListing::listed, this, &FolderModel::listed);
     connect(&m_listing, &FolderListing::refreshed, this, &FolderModel::refreshed);
 }
@@ -90,8 +97,36 @@ void FolderModel::relayout(const RowChange& change) {
 }
 
 void FolderModel::setFolder(const QByteArray& path) {
+    const bool wasTrash = isTrash();
     m_path = path;
     m_listing.setFolder(path.toStdString());
+    if (wasTrash != isTrash()) emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
+}
+
+bool FolderModel::isTrash() const {
+    return TrashListingSource::isLocation(
+        std::string_view(m_path.constData(), static_cast<size_t>(m_path.size())));
+}
+
+std::optional<TrashRecord> FolderModel::trashRecordAt(int row) const {
+    if (!isTrash()) return std::nullopt;
+    return m_trash->find(entryAt(row).name);
+}
+
+std::string FolderModel::shownName(int row) const {
+    if (!isTrash()) return entryAt(row).name;
+    const std::optional<TrashRecord> r = trashRecordAt(row);
+    return r ? r->displayName() : paths::baseName(entryAt(row).name);
+}
+
+QString FolderModel::nameAt(int row) const {
+    return displayName(shownName(row));
+}
+
+DirEntry FolderModel::shownEntry(int row) const {
+    DirEntry e = entryAt(row);
+    if (isTrash()) e.name = shownName(row);
+    return e;
 }
 
 void FolderModel::refresh() {
@@ -109,13 +144,14 @@ void FolderModel::setShowHidden(bool show) {
 void FolderModel::sort(int column, Qt::SortOrder order) {
     static const SortColumn columns[] = {SortColumn::Name, SortColumn::Size, SortColumn::Type,
                                          SortColumn::Modified};
-    if (column < 0 || column >= ColumnCount) return;
+    if (column < 0 || column >= OriginColumn) return;  // the trash's origins are not an order
     m_listing.sortBy(EntrySorter(columns[column],
                                  order == Qt::AscendingOrder ? SortOrder::Ascending : SortOrder::Descending));
 }
 
 QByteArray FolderModel::pathAt(int row) const {
     const std::string& name = entryAt(row).name;
+    if (isTrash()) return QByteArray(name.data(), static_cast<qsizetype>(name.size()));
     QByteArray p = m_path;
     if (!p.endsWith('/')) p += '/';
     p += QByteArray(name.data(), static_cast<qsizetype>(name.size()));
@@ -126,7 +162,7 @@ int FolderModel::findPrefix(const QString& text, int from) const {
     const int n = rowCount();
     for (int k = 0; k < n; ++k) {
         const int row = (from + k) % n;
-        if (displayName(entryAt(row).name).startsWith(text, Qt::CaseInsensitive)) return row;
+        if (nameAt(row).startsWith(text, Qt::CaseInsensitive)) return row;
     }
     return -1;
 }
@@ -165,6 +201,8 @@ QMimeData* FolderModel::mimeData(const QModelIndexList& indexes) const {
 }
 
 Qt::DropActions FolderModel::supportedDragActions() const {
+    // Moved out, a trashed item would leave its .trashinfo behind: restoring is how it leaves.
+    if (isTrash()) return Qt::CopyAction;
     return Qt::CopyAction | Qt::MoveAction;
 }
 
@@ -189,6 +227,7 @@ Qt::ItemFlags FolderModel::flags(const QModelIndex& index) const {
     // A flat list: telling the tree view so spares it a hasChildren() call per row.
     Qt::ItemFlags f =
         Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
+    if (isTrash()) return f;  // nothing in the trash is edited in place
     if (index.column() == NameColumn) f |= Qt::ItemIsEditable;
     if (m_store.flagsAt(index.row()) & RowStore::kDirFlag) f |= Qt::ItemIsDropEnabled;
     return f;
@@ -199,28 +238,41 @@ QVariant FolderModel::data(const QModelIndex& index, int role) const {
     const DirEntry& e = entryAt(index.row());
     switch (role) {
         case Qt::EditRole:
-            return index.column() == NameColumn ? displayName(e.name) : QVariant();
+            return index.column() == NameColumn && !isTrash() ? displayName(e.name) : QVariant();
         case Qt::DisplayRole:
             switch (index.column()) {
                 case NameColumn:
-                    return displayName(e.name);
+                    return nameAt(index.row());
                 case SizeColumn:
                     return e.isDir ? QString() : sizeText(e.size);
                 case TypeColumn:
-                    return e.isSymlink && e.isBrokenLink ? tr("Broken link") : m_icons->typeFor(e);
+                    return e.isSymlink && e.isBrokenLink ? tr("Broken link")
+                                                         : m_icons->typeFor(shownEntry(index.row()));
                 case ModifiedColumn:
+                    // A trashed item without a readable deletion date has none to show.
+                    if (e.mtimeNs == 0 && isTrash()) return tr("Unknown");
                     return QLocale().toString(QDateTime::fromMSecsSinceEpoch(e.mtimeNs / 1000000),
                                               QLocale::ShortFormat);
+                case OriginColumn: {
+                    const std::optional<TrashRecord> r = trashRecordAt(index.row());
+                    if (!r) return QVariant();
+                    return r->originKnown() ? displayName(paths::parentOf(r->item.originalPath))
+                                            : tr("Unknown");
+                }
             }
             break;
         case Qt::DecorationRole:
-            if (index.column() == NameColumn) return m_icons->iconFor(e);
+            if (index.column() == NameColumn) return m_icons->iconFor(shownEntry(index.row()));
             break;
         case Qt::TextAlignmentRole:
             if (index.column() == SizeColumn) return QVariant(Qt::AlignRight | Qt::AlignVCenter);
             break;
         case Qt::ToolTipRole:
-            if (index.column() == NameColumn) return displayName(e.name);
+            if (index.column() == NameColumn) return nameAt(index.row());
+            if (index.column() == OriginColumn) {
+                const std::optional<TrashRecord> r = trashRecordAt(index.row());
+                if (r && r->originKnown()) return displayName(r->item.originalPath);
+            }
             break;
         default:
             break;
@@ -238,7 +290,9 @@ QVariant FolderModel::headerData(int section, Qt::Orientation orientation, int r
         case TypeColumn:
             return tr("Type");
         case ModifiedColumn:
-            return tr("Modified");
+            return isTrash() ? tr("Deleted") : tr("Modified");
+        case OriginColumn:
+            return tr("Original Location");
     }
     return {};
 }

@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QByteArray>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,8 @@
 #include "platform/fs/entrysorter.h"
 #include "platform/fs/listingsource.h"
 #include "platform/fs/rowstore.h"
+#include "platform/fs/trashcatalog.h"
+#include "platform/fs/trashdirs.h"
 #include "platform/qt/folderlisting.h"
 #include "platform/qt/mimeiconcache.h"
 
@@ -18,10 +21,14 @@ namespace kv {
 // The rows of one listing (name, size, type, modified) for Qt's views: a table model over a RowStore
 // that a FolderListing fills from a ListingSource. Each change of the store comes as row steps, replayed
 // here as the model's signals; types and icons are looked up only for the rows painted.
+//
+// The trash ("trash:/") is a listing too: its rows are named by the items' paths in the trash, show
+// the names the items had, where they came from (OriginColumn, shown for the trash only) and when
+// they were deleted (the Modified column's place), and cannot be edited or dropped onto.
 class FolderModel : public QAbstractTableModel {
     Q_OBJECT
   public:
-    enum Column { NameColumn, SizeColumn, TypeColumn, ModifiedColumn, ColumnCount };
+    enum Column { NameColumn, SizeColumn, TypeColumn, ModifiedColumn, OriginColumn, ColumnCount };
 
     using ListingState = FolderListing::State;
 
@@ -51,6 +58,16 @@ class FolderModel : public QAbstractTableModel {
     // RowStore's flag byte: a pass over every row reads these instead of the entries.
     std::uint8_t flagsAt(int row) const { return m_store.flagsAt(row); }
     QByteArray pathAt(int row) const;
+    // The name a row shows (in the trash: the name the item had).
+    QString nameAt(int row) const;
+
+    // Lists the trash from these trash folders (default: the user's and every volume's).
+    void setTrashDirs(TrashDirs dirs) { m_trashDirs = std::move(dirs); }
+    bool isTrash() const;
+    // What the trash knows about a row of it; nothing outside the trash.
+    std::optional<TrashRecord> trashRecordAt(int row) const;
+    // The trash folders' files/ folders the last trash listing read.
+    std::vector<std::string> trashFolders() const { return m_trash->folders(); }
     // The row whose name starts with the text (type-ahead), searching on from `from`; -1 when none.
     int findPrefix(const QString& text, int from) const;
     int rowOfName(const QByteArray& name) const;
@@ -88,8 +105,14 @@ class FolderModel : public QAbstractTableModel {
     void play(const RowChanges& changes);
     void relayout(const RowChange& change);
 
+    // The row with the name it shows (raw bytes), which is what its type and icon go by.
+    std::string shownName(int row) const;
+    DirEntry shownEntry(int row) const;
+
     std::shared_ptr<MimeIconCache> m_icons;
     QByteArray m_path;
+    TrashDirs m_trashDirs;
+    std::shared_ptr<TrashCatalog> m_trash = std::make_shared<TrashCatalog>();
     RowStore m_store;
     FolderListing m_listing;
 };

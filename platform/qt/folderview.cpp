@@ -24,6 +24,7 @@
 #include "platform/qt/panemenu.h"
 #include "platform/qt/propertiesdialog.h"
 #include "platform/qt/statusline.h"
+#include "platform/qt/trashplace.h"
 
 namespace kv {
 
@@ -84,6 +85,7 @@ FolderView::FolderView(FileOperations& ops, QWidget* parent)
 
     m_stack->addWidget(m_details);
     setUpView(m_details);
+    m_trashPlace = new TrashPlace(*this, m_details);
 
     m_note = new FolderNote(this);
     connect(m_model, &FolderModel::listed, this, &FolderView::listed);
@@ -135,7 +137,7 @@ FolderView::~FolderView() {
     // otherwise recolour it, and the counts would read a model already gone.
     delete m_highlight;
     delete m_status;
-    if (!m_watched.isEmpty()) m_ops.unwatch(m_watched);
+    if (!m_watched.isEmpty() && !TrashPlace::isTrash(m_watched)) m_ops.unwatch(m_watched);
 }
 
 QAbstractItemView* FolderView::currentView() const {
@@ -164,10 +166,12 @@ void FolderView::showFolder(const QByteArray& path) {
     m_banner->hide();
     m_pendingSelect.clear();
     if (path != m_watched) {
-        if (!m_watched.isEmpty()) m_ops.unwatch(m_watched);
+        // The trash is no folder: TrashPlace watches the folders it is made of.
+        if (!m_watched.isEmpty() && !TrashPlace::isTrash(m_watched)) m_ops.unwatch(m_watched);
         m_watched = path;
-        m_ops.watch(path);
+        if (!TrashPlace::isTrash(path)) m_ops.watch(path);
     }
+    m_trashPlace->aboutToShow(path);
     m_model->setFolder(path);
     m_status->folderShown();
 }
@@ -201,6 +205,11 @@ bool FolderView::selectName(const QByteArray& name) {
 
 void FolderView::activate(const QModelIndex& index) {
     if (!index.isValid()) return;
+    if (m_model->isTrash()) {
+        // Opened in place, a trashed item could be changed where no one looks for it.
+        showBanner(tr("Items in the trash cannot be opened. Restore them first."));
+        return;
+    }
     const DirEntry& e = m_model->entryAt(index.row());
     const QByteArray path = m_model->pathAt(index.row());
     if (e.isDir) {
@@ -302,8 +311,7 @@ void FolderView::folderVanished() {
             const QString note = tr("“%1” no longer exists; showing the folder that held it.")
                                      .arg(FolderModel::displayName(gone.toStdString()));
             emit folderRequested(p);
-            m_banner->setText(note);
-            m_banner->show();
+            showBanner(note);
         });
 }
 
@@ -312,8 +320,12 @@ void FolderView::volumeRemoved() {
     // than showing an empty mount point with a dead watch.
     const QByteArray gone = m_watched;
     emit folderRequested(QFile::encodeName(QDir::homePath()));
-    m_banner->setText(tr("The volume holding “%1” was removed; showing the home folder.")
-                          .arg(FolderModel::displayName(gone.toStdString())));
+    showBanner(tr("The volume holding “%1” was removed; showing the home folder.")
+                   .arg(FolderModel::displayName(gone.toStdString())));
+}
+
+void FolderView::showBanner(const QString& text) {
+    m_banner->setText(text);
     m_banner->show();
 }
 
@@ -461,6 +473,7 @@ void FolderView::newFolder() {
 
 void FolderView::showProperties() {
     QList<QByteArray> paths = selectedPaths();
+    if (paths.isEmpty() && m_model->isTrash()) return;
     if (paths.isEmpty()) paths << folder();
     auto* dialog = new PropertiesDialog(paths, window());
     dialog->show();
@@ -510,7 +523,7 @@ bool FolderView::eventFilter(QObject* watched, QEvent* event) {
     const QWidget* focus = QApplication::focusWidget();
     if (focus && focus != watched && static_cast<QWidget*>(watched)->isAncestorOf(focus)) return false;
     auto* key = static_cast<QKeyEvent*>(event);
-    const FolderActions::Command* command = FolderActions::commandFor(key);
+    const FolderActions::Command* command = FolderActions::commandFor(key, *this);
     if (event->type() == QEvent::ShortcutOverride) {
         // Claim our keys before a window's menu shortcut takes them.
         if (command) event->accept();

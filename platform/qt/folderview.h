@@ -16,6 +16,7 @@ class FolderDragDrop;
 class FolderNote;
 class PaneHighlight;
 class StatusLine;
+class TrashPlace;
 
 // A folder's contents as a file manager shows them: details (name, size, type, modified, sortable),
 // icons or list; double-click or Enter opens a folder here and a file with the desktop's application;
@@ -38,6 +39,8 @@ class FolderView : public QWidget {
     FolderModel* model() const { return m_model; }
     FileOperations& fileOperations() const { return m_ops; }
     FolderDragDrop* dragDrop() const { return m_dragDrop; }
+    // What the view does while it shows the trash ("trash:/"), and the trash's commands.
+    TrashPlace* trashPlace() const { return m_trashPlace; }
     QAbstractItemView* currentView() const;
     void setMode(Mode mode);
     Mode mode() const { return m_mode; }
@@ -102,6 +105,7 @@ class FolderView : public QWidget {
     void folderChanged(const DirChange& change);
     void folderVanished();
     void volumeRemoved();
+    void showBanner(const QString& text);
     void contextMenuAt(QAbstractItemView* view, const QPoint& pos);
     // What a job started here does when it ends, while this view exists: andThen, then the folder
     // shown when the job began is listed again if it still is (at once: the watcher would take a
@@ -120,6 +124,7 @@ class FolderView : public QWidget {
     StatusLine* m_status;
     PaneHighlight* m_highlight;
     FolderDragDrop* m_dragDrop;
+    TrashPlace* m_trashPlace;
     TypeAhead m_typeAhead;
     Mode m_mode = Mode::Details;
     QByteArray m_watched;

@@ -145,6 +145,8 @@ QString JobTexts::sentence(const JobReport& r) {
             return tr("Cannot restore “%1”: it is no longer in the trash.").arg(path);
         case JobProblem::PlaceTaken:
             return tr("Cannot restore “%1”: another item has taken its place.").arg(path);
+        case JobProblem::NoOrigin:
+            return tr("Cannot restore “%1”: where it came from is not known.").arg(path);
         case JobProblem::InvalidName:
             return tr("“%1” cannot be used as a name.").arg(raw(r.other));
         case JobProblem::Refused:

@@ -105,12 +105,14 @@ TEST(Panes, F6MovesTheFocusInReadingOrderAndTheOthersLookInactive) {
 }
 
 TEST(Panes, TheKeysClashWithNoOtherCommand) {
+    PaneWindow w(1);
+    const FolderView* view = w.panes[0];
     for (const char* id : {"nextPane", "previousPane", "copyToPane", "moveToPane"}) {
         const FolderActions::Command* c = FolderActions::find(id);
         ASSERT_TRUE(c) << id;
         for (const FolderActions::Key& k : c->keys) {
             QKeyEvent press(QEvent::KeyPress, k.combination.key(), k.combination.keyboardModifiers());
-            EXPECT_EQ(FolderActions::commandFor(&press), c) << id;
+            EXPECT_EQ(FolderActions::commandFor(&press, *view), c) << id;
         }
     }
 }

@@ -1,0 +1,132 @@
+#include "platform/fs/trashreader.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <cstdio>
+#include <ctime>
+
+#include "platform/fs/folderlister.h"
+#include "platform/fs/paths.h"
+#include "platform/fs/sortkey.h"
+#include "platform/fs/trash.h"
+
+namespace kv {
+
+namespace {
+
+// A .trashinfo is a few lines; anything past this is not one.
+constexpr size_t kInfoLimit = 64 * 1024;
+
+bool readSmallFile(const std::string& path, std::string& out) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    char buf[4096];
+    ssize_t n = 0;
+    while ((n = ::read(fd, buf, sizeof buf)) > 0 && out.size() < kInfoLimit)
+        out.append(buf, static_cast<size_t>(n));
+    ::close(fd);
+    return n == 0;
+}
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && (s.back() == '\r' || s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    return s;
+}
+
+}  // namespace
+
+std::int64_t TrashReader::parseDate(std::string_view text) {
+    std::tm tm{};
+    int consumed = 0;
+    const std::string s(text.substr(0, 32));
+    if (std::sscanf(s.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%n", &tm.tm_year, &tm.tm_mon, &tm.tm_mday, &tm.tm_hour,
+                    &tm.tm_min, &tm.tm_sec, &consumed) != 6 ||
+        consumed != 19 || tm.tm_mon < 1 || tm.tm_mon > 12 || tm.tm_mday < 1 || tm.tm_mday > 31) {
+        return 0;
+    }
+    tm.tm_year -= 1900;
+    tm.tm_mon -= 1;
+    tm.tm_isdst = -1;  // the date is the local time of the deletion, whatever the season
+    const std::time_t t = std::mktime(&tm);
+    return t == static_cast<std::time_t>(-1) ? 0 : static_cast<std::int64_t>(t) * 1000000000LL;
+}
+
+bool TrashReader::parseInfo(std::string_view text, const std::string& topDir, std::string& originalPath,
+                            std::int64_t& deletedNs) {
+    bool inGroup = false;
+    bool havePath = false;
+    deletedNs = 0;
+    while (!text.empty()) {
+        const size_t eol = text.find('\n');
+        const std::string_view line = trimmed(text.substr(0, eol));
+        text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
+        if (line.empty() || line.front() == '#') continue;
+        if (line.front() == '[') {
+            inGroup = line == "[Trash Info]";
+            continue;
+        }
+        if (!inGroup) continue;
+        const size_t eq = line.find('=');
+        if (eq == std::string_view::npos) continue;
+        const std::string_view key = trimmed(line.substr(0, eq));
+        const std::string_view value = trimmed(line.substr(eq + 1));
+        if (key == "Path" && !havePath && !value.empty()) {
+            const std::string path = Trash::decodePath(value);
+            if (path.front() == '/') {
+                originalPath = path;
+            } else if (!topDir.empty()) {
+                originalPath = paths::join(topDir, path);
+            } else {
+                continue;  // relative in the home trash: relative to nothing we know
+            }
+            havePath = true;
+        } else if (key == "DeletionDate") {
+            deletedNs = parseDate(value);
+        }
+    }
+    return havePath;
+}
+
+void TrashReader::complete(const TrashDirs::Dir& dir, DirEntry& entry, TrashRecord& record) {
+    const std::string name = std::move(entry.name);
+    record.item.trashedPath = paths::join(paths::join(dir.path, "files"), name);
+    record.item.infoPath = paths::join(paths::join(dir.path, "info"), name + ".trashinfo");
+    std::string text;
+    if (readSmallFile(record.item.infoPath, text))
+        parseInfo(text, dir.topDir, record.item.originalPath, record.deletedNs);
+    const std::string shown = record.displayName();
+    entry.name = record.item.trashedPath;
+    entry.sortKey = SortKey::make(shown);
+    entry.hidden = !shown.empty() && shown.front() == '.';
+    // The trash shows when an item was deleted, not when it was last changed.
+    entry.mtimeNs = record.deletedNs;
+}
+
+int TrashReader::list(const TrashDirs::Dir& dir, std::vector<DirEntry>& entries,
+                      std::vector<TrashRecord>& records) {
+    std::vector<DirEntry> found;
+    const int error = FolderLister::listNow(paths::join(dir.path, "files"), found);
+    for (DirEntry& e : found) {
+        TrashRecord r;
+        complete(dir, e, r);
+        entries.push_back(std::move(e));
+        records.push_back(std::move(r));
+    }
+    return error;
+}
+
+bool TrashReader::look(const TrashDirs::Dir& dir, const std::string& trashedPath, DirEntry& entry,
+                       TrashRecord& record) {
+    const std::string files = paths::join(dir.path, "files");
+    if (paths::parentOf(trashedPath) != files) return false;
+    std::vector<DirEntry> found;
+    std::vector<std::string> gone;
+    if (FolderLister::statNames(files, {paths::baseName(trashedPath)}, found, gone) != 0 || found.empty())
+        return false;
+    entry = std::move(found.front());
+    complete(dir, entry, record);
+    return true;
+}
+
+}  // namespace kv

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <functional>
+#include <vector>
+
+#include "platform/fs/dirchange.h"
+#include "platform/fs/trasheditem.h"
+
+class QTreeView;
+
+namespace kv {
+
+class FileOperations;
+class FolderView;
+
+// What a folder view does while it shows the trash ("trash:/"): the trash's columns (where each item
+// came from, when it was deleted), following the trash folders (watched, and listed again after any
+// job, which may have trashed something), and the trash's commands: Restore, Delete Permanently and
+// Empty Trash, each a job off the UI thread; the last two ask first.
+class TrashPlace : public QObject {
+    Q_OBJECT
+  public:
+    TrashPlace(FolderView& view, QTreeView* details);
+    ~TrashPlace() override;
+
+    static bool isTrash(const QByteArray& location);
+
+    // Before the view lists a location: sets its columns and, for the trash, which trash folders.
+    void aboutToShow(const QByteArray& location);
+
+    void restoreSelection();
+    void deleteSelection();
+    void empty();
+
+    // The selected rows' items.
+    std::vector<TrashedItem> selectedItems() const;
+
+  private:
+    void arrangeColumns(bool trash);
+    void follow();
+    void unwatchAll();
+    void folderChanged(const DirChange& change);
+    void confirm(const QString& objectName, const QString& title, const QString& text,
+                 std::function<void()> run);
+
+    FolderView& m_view;
+    FileOperations& m_ops;  // kept apart: the view is partly gone when this is destroyed
+    QTreeView* m_details;
+    bool m_arranged = false;
+    bool m_trashColumns = false;
+    QList<QByteArray> m_watched;  // the trash folders' files/ folders
+};
+
+}  // namespace kv
