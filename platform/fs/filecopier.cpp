@@ -130,6 +130,12 @@ FileCopier::Attempt FileCopier::copy(const std::string& src, const std::string& 
         const int err = -std::exchange(t.file.in, -1);
         return t.fail(JobAction::Read, src, err);
     }
+    // What was opened must be the file that was counted: something else put in its place (a FIFO
+    // would block the first read for ever) is refused.
+    if (struct stat opened{}; ops.fstat(t.file.in, opened) != 0 || !S_ISREG(opened.st_mode) ||
+                              opened.st_ino != st.st_ino || opened.st_dev != st.st_dev) {
+        return t.fail(JobAction::Copy, src, 0, JobProblem::Changed);
+    }
     // Made with the source's permissions, which usually spares changing them later (the folder's
     // umask or default ACL may still take some away: fill() puts them right).
     const mode_t mode = st.st_mode & 0777;

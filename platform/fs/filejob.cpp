@@ -63,6 +63,10 @@ void FileJob::wait() {
     }
 }
 
+bool FileJob::waitFor(std::chrono::milliseconds limit) {
+    return !m_context || m_context->waitFor(limit);
+}
+
 JobProgress FileJob::progress() const {
     return m_context ? m_context->progress() : JobProgress{};
 }

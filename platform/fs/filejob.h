@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -37,6 +38,8 @@ class FileJob {
 
     bool isFinished() const;
     void wait();
+    // Waits at most limit; false when the job still runs (blocked in a call on a dead mount, say).
+    bool waitFor(std::chrono::milliseconds limit);
     JobProgress progress() const;
     // Complete once finished (also passed to the finished callback); includes the undo information.
     JobResult result() const;

@@ -67,7 +67,8 @@ int FsOps::listNames(const std::string& dir, std::vector<std::string>& names) {
 }
 
 int FsOps::openRead(const std::string& path) {
-    return result(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY));
+    // Without blocking: a FIFO put where a file was must not hang the job in open().
+    return result(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
 }
 
 int FsOps::createExclusive(const std::string& path, mode_t mode) {

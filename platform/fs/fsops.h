@@ -22,7 +22,7 @@ class FsOps {
     // Entry names of a folder, without "." and "..", as raw bytes.
     virtual int listNames(const std::string& dir, std::vector<std::string>& names);
 
-    virtual int openRead(const std::string& path);  // never follows a final symlink
+    virtual int openRead(const std::string& path);  // never follows a final symlink, never blocks
     // Creates a new file, failing with -EEXIST if anything has the name.
     virtual int createExclusive(const std::string& path, mode_t mode);
     // Creates a file without a name in the folder dir (O_TMPFILE): nothing of it is seen, and nothing

@@ -238,6 +238,11 @@ void JobContext::wait() {
     m_cv.wait(lock, [&] { return m_finished; });
 }
 
+bool JobContext::waitFor(std::chrono::milliseconds limit) {
+    std::unique_lock lock(m_mutex);
+    return m_cv.wait_for(lock, limit, [&] { return m_finished; });
+}
+
 JobProgress JobContext::progress() const {
     std::lock_guard lock(m_mutex);
     return m_progress;

@@ -54,6 +54,8 @@ class JobContext : public std::enable_shared_from_this<JobContext> {
     bool isCancelled() const { return m_cancelled; }
     bool isFinished() const;
     void wait();
+    // False when the job has not finished within the time.
+    bool waitFor(std::chrono::milliseconds limit);
     JobProgress progress() const;
     JobResult result() const;
     // The handle is gone: no callback may run from now on (waits only for one already running).

@@ -156,6 +156,33 @@ quint64 FileOperations::run(std::unique_ptr<FileJob> fileJob, const QString& tit
     return id;
 }
 
+QStringList FileOperations::runningJobTexts() const {
+    QStringList texts;
+    for (const auto& [id, job] : m_jobs) {
+        const JobProgress& p = job->last;
+        if (p.totalsKnown && p.bytesTotal > 0)
+            texts << tr("%1 (%2%)")
+                         .arg(job->title)
+                         .arg(100 * std::min(p.bytesDone, p.bytesTotal) / p.bytesTotal);
+        else
+            texts << job->title;
+    }
+    return texts;
+}
+
+void FileOperations::stopAll(std::chrono::milliseconds limit) {
+    for (auto& [id, job] : m_jobs) {
+        if (job->question) job->question->close();
+        job->job->cancel();
+    }
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (auto& [id, job] : m_jobs) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || !job->job->waitFor(left)) break;
+    }
+}
+
 ProgressWindow* FileOperations::progressWindow(quint64 id) const {
     auto it = m_jobs.find(id);
     return it == m_jobs.end() ? nullptr : it->second->window.data();

@@ -4,6 +4,8 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -60,6 +62,12 @@ class FileOperations : public QObject {
                 bool quick = false);
 
     int runningJobs() const { return static_cast<int>(m_jobs.size()); }
+    // What each running job does, as the user knows it: "Copying 3 items to “x” (34%)".
+    QStringList runningJobTexts() const;
+    // Before the program ends: cancels every job and waits, at most limit in all, for them to leave
+    // their items whole (no partial file, a move's sources in place). A job blocked in a call that
+    // does not return is left to end with the process.
+    void stopAll(std::chrono::milliseconds limit);
     ProgressWindow* progressWindow(quint64 job) const;
     void cancel(quint64 job);
 

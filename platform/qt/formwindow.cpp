@@ -16,6 +16,7 @@ void FormWindow::closeEvent(QCloseEvent* event) {
     }
     // Ending the program closes every window; a "No" keeps this one as it was.
     event->ignore();
+    if (m_form && m_form->asksBeforeClosing() && !m_frontend.mayStopJobs(this)) return;
     if (m_form) m_form->closeRequested();
 }
 

@@ -468,6 +468,22 @@ bool QtFrontend::sessionEnding(bool mayAsk) {
     return m_ended;
 }
 
+bool QtFrontend::mayStopJobs(QWidget* parent) {
+    const QStringList running = m_fileOps->runningJobTexts();
+    if (running.isEmpty()) return true;
+    QMessageBox box(
+        QMessageBox::Warning, QObject::tr("Files are still being worked on"),
+        QObject::tr("These are not finished yet:\n\n%1\n\nStopped now, each leaves what it has done "
+                    "whole and nothing half-made; a move keeps the items it has not moved yet.")
+            .arg(running.join('\n')),
+        QMessageBox::NoButton, parent);
+    QPushButton* stop = box.addButton(QObject::tr("Stop Them"), QMessageBox::DestructiveRole);
+    QPushButton* wait = box.addButton(QObject::tr("Let Them Finish"), QMessageBox::RejectRole);
+    box.setDefaultButton(wait);
+    box.exec();
+    return box.clickedButton() == stop;
+}
+
 void QtFrontend::raiseSmallWindows() {
     // The small modeless windows (agreement, What's This, Help) stay in sight beside the view windows.
     for (auto& [form, window] : m_windows)
@@ -583,6 +599,9 @@ void QtFrontend::doEvents() {
 void QtFrontend::end() {
     m_ended = true;
     for (auto& [form, window] : m_windows) window->hide();
+    // Jobs still running are stopped cleanly before the process goes: their partial files removed,
+    // a move's sources kept.
+    m_fileOps->stopAll(std::chrono::seconds(5));
     // Only a running event loop has anything to leave: an exit with none would make every later loop
     // (a question's, another program's in the same process) return at once.
     if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);

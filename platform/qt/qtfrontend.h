@@ -42,6 +42,9 @@ class QtFrontend : public QObject, public Frontend {
     // the session lets it (mayAsk), and a No keeps the program and the session; without asking, the
     // program ends as on a Yes.
     bool sessionEnding(bool mayAsk);
+    // Before a close that may end the program: while file jobs run, the user is told which and
+    // chooses to stop them (true: the close goes on to its own question) or to let them finish.
+    bool mayStopJobs(QWidget* parent);
 
     void formBuilt(Form& form) override;
     void prepareWindow(const WindowRecord& record) override;

@@ -8,6 +8,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include "fs/faultyfsops.h"
 #include "fs/scriptedresolver.h"
 #include "fs/tempdir.h"
 #include "platform/fs/paths.h"
@@ -115,6 +116,30 @@ TEST(CopyParity, AFolderIsNotCopiedIntoItselfThroughABindMount) {
     ASSERT_EQ(resolver->errors.size(), 1u);
     EXPECT_EQ(resolver->errors[0].report.problem, JobProblem::IntoItself);
     EXPECT_FALSE(test::exists(dir / "a/sub/a"));
+}
+
+TEST(CopyParity, ASourceReplacedByAFifoIsRefusedNotWaitedFor) {
+    TempDir src, dst;
+    writeFile(src / "f", "data");
+    writeFile(src / "g", "more");
+    auto ops = std::make_shared<test::FaultyFsOps>();
+    ops->hook = [&](const std::string& op, const std::string& path) {
+        if (op == "openRead" && path == src / "f") {
+            ::unlink(path.c_str());
+            ::mkfifo(path.c_str(), 0644);  // after the job counted a file there
+        }
+        return 0;
+    };
+    auto resolver = std::make_shared<ScriptedResolver>();
+    TransferJob job(TransferMode::Copy, {src / "f", src / "g"}, dst.path());
+    job.setOps(ops);
+    job.setResolver(resolver);
+    job.start();
+    job.wait();
+    ASSERT_EQ(resolver->errors.size(), 1u);
+    EXPECT_EQ(resolver->errors[0].report.problem, JobProblem::Changed);
+    EXPECT_FALSE(test::exists(dst / "f")) << "no partial or empty copy";
+    EXPECT_EQ(readFile(dst / "g"), "more");
 }
 
 TEST(FreeName, ShortensLongNamesOnCharacterBoundaries) {

@@ -168,6 +168,29 @@ TEST_F(FileManagerJobs, AnErrorOffersRetry) {
     EXPECT_TRUE(f.reports.isEmpty());
 }
 
+TEST_F(FileManagerJobs, JobsStoppedBeforeTheProgramEndsLeaveNothingHalfMade) {
+    writeFile(f.dir / "src/big", std::string(4 << 20, 'b'));
+    auto ops = std::make_shared<FaultyFsOps>();
+    ops->chunk = 64 * 1024;
+    ops->hook = [](const std::string& op, const std::string&) {
+        if (op == "write") ::usleep(20'000);  // slow enough to be caught in the middle
+        return 0;
+    };
+    auto job = std::make_unique<TransferJob>(TransferMode::Copy, std::vector<std::string>{f.dir / "src/big"},
+                                             f.dir / "dest");
+    job->setOps(ops);
+    f.ops->run(std::move(job), "Copying “big” to “dest”", f.view.get(), true, {});
+    ASSERT_TRUE(waitFor([&] {
+        const QStringList texts = f.ops->runningJobTexts();
+        return !texts.isEmpty() && texts[0].contains('%') && !texts[0].contains("(0%)");
+    })) << f.ops->runningJobTexts().join(", ").toStdString();
+    f.ops->stopAll(std::chrono::seconds(5));
+    EXPECT_EQ(readFile(f.dir / "src/big").size(), size_t{4} << 20) << "the source is whole";
+    std::vector<std::string> names;
+    FsOps().listNames(f.dir / "dest", names);
+    EXPECT_TRUE(names.empty()) << names.front();
+}
+
 TEST(FileManagerProgress, ShowsCountsAndTimeLeft) {
     struct Row {
         double seconds;
