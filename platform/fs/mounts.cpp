@@ -127,6 +127,33 @@ Mounts::Mounts(std::string homeDir, std::string mountInfoPath, std::string byLab
     }
 }
 
+std::string Mounts::readMountInfo() const {
+    std::ifstream in(m_mountInfoPath, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::string Mounts::mountPointOf(std::string_view path, std::string_view mountInfo) {
+    std::string best = "/";
+    std::istringstream lines{std::string(mountInfo)};
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream fields(line);
+        std::string id, parent, devno, fsRoot, point;
+        if (!(fields >> id >> parent >> devno >> fsRoot >> point)) {
+            continue;
+        }
+        point = unescapeOctal(point);
+        const bool holds = path.substr(0, point.size()) == point &&
+                           (path.size() == point.size() || point == "/" || path[point.size()] == '/');
+        if (holds && point.size() > best.size()) {
+            best = point;
+        }
+    }
+    return best;
+}
+
 std::vector<MountEntry> Mounts::entries() const {
     std::ifstream in(m_mountInfoPath, std::ios::binary);
     std::stringstream ss;

@@ -31,6 +31,13 @@ class Mounts {
     // comes back unchanged; a label holding brackets ("/mnt/x [a [b]]") is removed whole.
     static std::string rootOf(std::string_view entryText);
 
+    // The mount point that holds an absolute path, by the path's text (no link is followed), from
+    // mount-table text; "/" when none is longer. Asks nothing of the mounted filesystems, so a hung
+    // mount cannot stall the caller.
+    static std::string mountPointOf(std::string_view path, std::string_view mountInfo);
+    // The mount table's text, read from the kernel (never from a mounted filesystem).
+    std::string readMountInfo() const;
+
     const std::string& homeDir() const { return m_home; }
 
   private:

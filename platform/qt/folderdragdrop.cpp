@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDropEvent>
 
+#include "platform/fs/mounts.h"
 #include "platform/qt/clipboardformat.h"
 #include "platform/qt/folderview.h"
 
@@ -52,15 +53,17 @@ DropDecision::Plan FolderDragDrop::plan(const QMimeData* data, const QPoint& vie
         if (trashing.sources.isEmpty() || !(allowed & Qt::MoveAction)) trashing.action = Qt::IgnoreAction;
         return trashing;
     }
-    // A drag sends a move event for every mouse step; each path is looked at once per drag.
-    auto deviceOf = [this](const QByteArray& path, bool follow, dev_t& dev) {
-        const QByteArray key = (follow ? "F" : "L") + path;
+    // Whether a drop moves or copies depends on whether the items and the target are on one volume.
+    // That is told by the mount table, not by asking each path's filesystem: a dead mount would hang
+    // the window in the middle of a drag. (Links are not followed: a link to another volume counts as
+    // where the link is, and a wrong guess only changes the default, never what is kept.) The table
+    // is read once per drag; each volume gets a number of its own.
+    if (m_mountInfo.empty()) m_mountInfo = Mounts().readMountInfo();
+    auto deviceOf = [this](const QByteArray& path, bool, dev_t& dev) {
+        const std::string point = Mounts::mountPointOf(path.toStdString(), m_mountInfo);
+        const QByteArray key = QByteArray::fromStdString(point);
         auto it = m_devices.find(key);
-        if (it == m_devices.end()) {
-            dev_t d = 0;
-            if (!DropDecision::systemDeviceOf(path, follow, d)) return false;
-            it = m_devices.insert(key, d);
-        }
+        if (it == m_devices.end()) it = m_devices.insert(key, static_cast<dev_t>(m_devices.size() + 1));
         dev = *it;
         return true;
     };
@@ -75,6 +78,7 @@ Qt::DropAction FolderDragDrop::drop(const QMimeData* data, const QPoint& viewpor
                                     Qt::KeyboardModifiers modifiers, Qt::DropActions allowed) {
     const DropDecision::Plan decided = plan(data, viewportPos, modifiers, allowed);
     m_devices.clear();
+    m_mountInfo.clear();
     if (decided.action != Qt::IgnoreAction && m_view.model()->isTrash())
         m_view.fileOperations().trash(decided.sources, &m_view);
     else if (decided.action != Qt::IgnoreAction)
@@ -94,7 +98,10 @@ bool FolderDragDrop::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::DragEnter:
         case QEvent::DragMove: {
             auto* e = static_cast<QDragMoveEvent*>(event);
-            if (event->type() == QEvent::DragEnter) m_devices.clear();
+            if (event->type() == QEvent::DragEnter) {
+                m_devices.clear();
+                m_mountInfo.clear();
+            }
             if (!ClipboardFormat::hasFiles(e->mimeData())) {
                 e->ignore();
                 return true;

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QObject>
+#include <string>
 
 #include "platform/qt/dropdecision.h"
 
@@ -41,7 +42,8 @@ class FolderDragDrop : public QObject {
     void forwardToView(QObject* viewport, QEvent* event);
 
     FolderView& m_view;
-    QHash<QByteArray, dev_t> m_devices;  // filesystem of each path seen during one drag
+    QHash<QByteArray, dev_t> m_devices;  // a number for each mount point seen during one drag
+    std::string m_mountInfo;             // the mount table, read once per drag
     bool m_forwarding = false;
 };
 

@@ -28,6 +28,21 @@ const char* kTable =
     "46 27 0:52 / /media/nas rw - nfs4 server:/export rw\n"
     "47 27 0:53 / /proc/sys/fs/binfmt_misc rw - binfmt_misc binfmt_misc rw\n";
 
+// The volume a path is on, from the table alone (a drop's move-or-copy must not ask a hung mount).
+TEST(Mounts, TheMountPointOfAPathIsTheLongestThatHoldsIt) {
+    const struct {
+        const char* path;
+        const char* point;
+    } rows[] = {{"/home/me/a", "/"},
+                {"/mnt/My Disk", "/mnt/My Disk"},
+                {"/mnt/My Disk/photos/x.jpg", "/mnt/My Disk"},
+                {"/mnt/My Diskette", "/"},
+                {"/run/media/me/STICK/f", "/run/media/me/STICK"},
+                {"/sys/fs/cgroup/x", "/sys/fs/cgroup"},
+                {"/", "/"}};
+    for (const auto& row : rows) EXPECT_EQ(Mounts::mountPointOf(row.path, kTable), row.point) << row.path;
+}
+
 TEST(Mounts, ListsUserVolumesOnly) {
     TempDir dir;
     // A stand-in for /dev/disk/by-label: a link per label to the device node.
