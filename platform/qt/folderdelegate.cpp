@@ -1,8 +1,16 @@
 #include "platform/qt/folderdelegate.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QPainter>
+#include <QPainterPath>
 #include <QStyle>
+#include <QTimer>
+#include <algorithm>
+#include <string_view>
+
+#include "platform/fs/siblingname.h"
+#include "platform/qt/foldermodel.h"
 
 namespace kv {
 
@@ -42,6 +50,51 @@ QStaticText plain(const QString& text, const QFont& font) {
 
 }  // namespace
 
+void FolderDelegate::paintLinkEmblem(QPainter* painter, const QRect& iconRect) {
+    if (!iconRect.isValid()) return;
+    // A small badge with a bent arrow in the icon's lower left corner, as desktops mark links.
+    const int side = std::max(7, iconRect.height() / 2);
+    const QRectF badge(iconRect.left(), iconRect.bottom() + 1 - side, side, side);
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(QPen(QColor(40, 40, 40), 1));
+    painter->setBrush(QColor(250, 250, 250));
+    painter->drawRoundedRect(badge.adjusted(0.5, 0.5, -0.5, -0.5), 1.5, 1.5);
+    const qreal u = side / 7.0;
+    QPainterPath arrow;
+    arrow.moveTo(badge.left() + 1.8 * u, badge.bottom() - 1.5 * u);
+    arrow.quadTo(badge.left() + 1.8 * u, badge.top() + 2.2 * u, badge.right() - 1.6 * u,
+                 badge.top() + 2.2 * u);
+    painter->setBrush(Qt::NoBrush);
+    painter->setPen(QPen(QColor(20, 20, 20), std::max(1.0, 0.9 * u)));
+    painter->drawPath(arrow);
+    QPolygonF head;
+    head << QPointF(badge.right() - 1.0 * u, badge.top() + 2.2 * u)
+         << QPointF(badge.right() - 2.8 * u, badge.top() + 0.8 * u)
+         << QPointF(badge.right() - 2.8 * u, badge.top() + 3.6 * u);
+    painter->setBrush(QColor(20, 20, 20));
+    painter->setPen(Qt::NoPen);
+    painter->drawPolygon(head);
+    painter->restore();
+}
+
+qsizetype FolderDelegate::selectedStemLength(const QString& name, bool isDir) {
+    return static_cast<qsizetype>(
+        paths::stemLength(std::u16string_view(reinterpret_cast<const char16_t*>(name.utf16()),
+                                              static_cast<size_t>(name.size())),
+                          isDir));
+}
+
+void FolderDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
+    QStyledItemDelegate::setEditorData(editor, index);
+    auto* line = qobject_cast<QLineEdit*>(editor);
+    if (!line) return;
+    // The view selects the whole text once this returns; the name without its extension is what a
+    // rename usually changes, so that is the selection the user gets.
+    const qsizetype stem = selectedStemLength(line->text(), index.data(FolderModel::IsDirRole).toBool());
+    QTimer::singleShot(0, line, [line, stem] { line->setSelection(0, static_cast<int>(stem)); });
+}
+
 const QStaticText& FolderDelegate::laidOut(const QString& text, const QFont& font, int width,
                                            Qt::TextElideMode elide) {
     TextCache& c = textCache();
@@ -60,14 +113,31 @@ const QStaticText& FolderDelegate::laidOut(const QString& text, const QFont& fon
 
 void FolderDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                            const QModelIndex& index) const {
+    // Cut items stay in their place, faded, until they are pasted: the user sees what will move.
+    const bool cut = index.data(FolderModel::IsCutRole).toBool();
+    if (cut) {
+        painter->save();
+        painter->setOpacity(0.45);
+    }
+    paintCell(painter, option, index);
+    if (cut) painter->restore();
+}
+
+void FolderDelegate::paintCell(QPainter* painter, const QStyleOptionViewItem& option,
+                               const QModelIndex& index) const {
     QStyleOptionViewItem opt = option;
     initStyleOption(&opt, index);
-    if ((opt.state & QStyle::State_HasFocus) || opt.direction == Qt::RightToLeft) {
-        QStyledItemDelegate::paint(painter, option, index);
-        return;
-    }
     const QWidget* widget = opt.widget;
     QStyle* style = widget ? widget->style() : QApplication::style();
+    const bool link =
+        (opt.features & QStyleOptionViewItem::HasDecoration) && index.data(FolderModel::IsLinkRole).toBool();
+    if ((opt.state & QStyle::State_HasFocus) || opt.direction == Qt::RightToLeft ||
+        opt.decorationPosition != QStyleOptionViewItem::Left) {
+        QStyledItemDelegate::paint(painter, option, index);
+        if (link)
+            paintLinkEmblem(painter, style->subElementRect(QStyle::SE_ItemViewItemDecoration, &opt, widget));
+        return;
+    }
     style->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, painter, widget);
 
     // The same margins as the style's item layout: the icon in a cell of its own, the text inset.
@@ -85,6 +155,7 @@ void FolderDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
         else if (opt.state & QStyle::State_Selected)
             mode = QIcon::Selected;
         opt.icon.paint(painter, iconRect, opt.decorationAlignment, mode, QIcon::Off);
+        if (link) paintLinkEmblem(painter, iconRect);
         textRect.setLeft(iconCell.right() + 1);
     }
     textRect.adjust(margin, 0, -margin, 0);

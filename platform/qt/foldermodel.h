@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QByteArray>
+#include <QSet>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +23,8 @@ class FolderModel : public QAbstractTableModel {
     Q_OBJECT
   public:
     enum Column { NameColumn, SizeColumn, TypeColumn, ModifiedColumn, ColumnCount };
+    // What the delegate draws besides the text: a folder, a link's emblem, a cut item dimmed.
+    enum Role { IsDirRole = Qt::UserRole + 1, IsLinkRole, IsCutRole };
 
     using ListingState = FolderListing::State;
 
@@ -75,6 +78,8 @@ class FolderModel : public QAbstractTableModel {
                       const QModelIndex& parent) override;
 
     static QString displayName(const std::string& rawName);
+    // The items cut to the clipboard (full paths), drawn dimmed until pasted or replaced (CutMarks).
+    void setCutPaths(QSet<QByteArray> paths);
 
   signals:
     // The listing finished: error 0, or errno with its text.
@@ -92,6 +97,7 @@ class FolderModel : public QAbstractTableModel {
     QByteArray m_path;
     RowStore m_store;
     FolderListing m_listing;
+    QSet<QByteArray> m_cutPaths;
 };
 
 }  // namespace kv
