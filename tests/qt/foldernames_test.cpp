@@ -82,7 +82,7 @@ TEST_F(FolderNames, ControlCharactersShowOnOneLineAndSurviveARename) {
     const QModelIndex i = nameIndex(odd);
     ASSERT_TRUE(i.isValid());
     const QString shown = i.data(Qt::DisplayRole).toString();
-    EXPECT_EQ(shown, QString::fromUtf8("line␊one␉tab␡"));
+    EXPECT_EQ(shown, QString::fromUtf8("line\\none\\ttab\\x7f"));
     const QString painted = FolderDelegate::shownText(shown, v()->font(), 400, Qt::ElideRight);
     EXPECT_FALSE(painted.contains('\n'));
     EXPECT_EQ(QFontMetrics(v()->font()).boundingRect(QRect(0, 0, 400, 400), 0, painted).height(),
@@ -101,9 +101,37 @@ TEST_F(FolderNames, ControlCharactersShowOnOneLineAndSurviveARename) {
     ASSERT_TRUE(f.idle());
     EXPECT_TRUE(waitFor([&] { return exists(f.dir / "line\none\tTAB\x7f"); }));
     EXPECT_FALSE(exists(f.dir / odd));
+}
 
-    EXPECT_EQ(NameText::edited(QString::fromUtf8("plain␊"), "plain"), QByteArray("plain␊"))
-        << "a name without control characters keeps the picture characters the user typed";
+TEST(NameText, EscapesControlsAndAnEditKeepsTheBytesItLeftAlone) {
+    const struct {
+        std::string_view raw;
+        const char* shown;
+    } shownRows[] = {
+        {"plain.txt", "plain.txt"},
+        {"a\nb", "a\\nb"},
+        {"\x1b[1m\t", "\\x1b[1m\\t"},
+        {"caf\xc3\xa9", "café"},
+        {"bad\xff", "bad\xef\xbf\xbd"},
+        {"\xf0\x9f\x98\x80!", "\xf0\x9f\x98\x80!"},
+        {"\xe0\x80\x80", "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"},  // overlong: three bad bytes
+    };
+    for (const auto& r : shownRows) EXPECT_EQ(NameText::shown(r.raw), QString::fromUtf8(r.shown)) << r.shown;
+
+    const struct {
+        std::string_view raw;
+        const char* typed;
+        QByteArray expected;
+    } editRows[] = {
+        {"a\nb", "a\\nb", "a\nb"},                            // unchanged
+        {"a\nb", "x\\nb", "x\nb"},                            // the start edited, the newline kept
+        {"a\nb", "a\\nbc", "a\nbc"},                          // appended to
+        {"a\nb", "ab", "ab"},                                 // the escape deleted: the newline goes
+        {"bad\xff.txt", "bad\xef\xbf\xbd.md", "bad\xff.md"},  // the byte that is not UTF-8 kept
+        {"x", "y\\n", "y\\n"},                                // typed backslashes are text
+    };
+    for (const auto& r : editRows)
+        EXPECT_EQ(NameText::edited(QString::fromUtf8(r.typed), r.raw), r.expected) << r.typed;
 }
 
 TEST_F(FolderNames, LinksWearAnEmblemAndCutItemsAreDimmedUntilPasted) {
