@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPainter>
-#include <QPainterPath>
 #include <QStyle>
 #include <QTimer>
 #include <algorithm>
@@ -52,29 +51,22 @@ QStaticText plain(const QString& text, const QFont& font) {
 
 void FolderDelegate::paintLinkEmblem(QPainter* painter, const QRect& iconRect) {
     if (!iconRect.isValid()) return;
-    // A small badge with a bent arrow in the icon's lower left corner, as desktops mark links.
-    const int side = std::max(7, iconRect.height() / 2);
+    // A small badge with an arrow pointing out of it in the icon's lower left corner, as desktops mark
+    // links; drawn, so it shows whatever the icon theme.
+    const int side = std::max(9, iconRect.height() * 9 / 16);
     const QRectF badge(iconRect.left(), iconRect.bottom() + 1 - side, side, side);
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
-    painter->setPen(QPen(QColor(40, 40, 40), 1));
-    painter->setBrush(QColor(250, 250, 250));
-    painter->drawRoundedRect(badge.adjusted(0.5, 0.5, -0.5, -0.5), 1.5, 1.5);
-    const qreal u = side / 7.0;
-    QPainterPath arrow;
-    arrow.moveTo(badge.left() + 1.8 * u, badge.bottom() - 1.5 * u);
-    arrow.quadTo(badge.left() + 1.8 * u, badge.top() + 2.2 * u, badge.right() - 1.6 * u,
-                 badge.top() + 2.2 * u);
-    painter->setBrush(Qt::NoBrush);
-    painter->setPen(QPen(QColor(20, 20, 20), std::max(1.0, 0.9 * u)));
-    painter->drawPath(arrow);
-    QPolygonF head;
-    head << QPointF(badge.right() - 1.0 * u, badge.top() + 2.2 * u)
-         << QPointF(badge.right() - 2.8 * u, badge.top() + 0.8 * u)
-         << QPointF(badge.right() - 2.8 * u, badge.top() + 3.6 * u);
-    painter->setBrush(QColor(20, 20, 20));
-    painter->setPen(Qt::NoPen);
-    painter->drawPolygon(head);
+    painter->setPen(QPen(QColor(60, 60, 60), 1));
+    painter->setBrush(QColor(255, 255, 255));
+    painter->drawRect(badge.adjusted(0.5, 0.5, -0.5, -0.5));
+    const qreal u = side / 9.0;
+    const QPointF tip(badge.right() - 1.8 * u, badge.top() + 1.8 * u);
+    QPen stroke(QColor(0, 0, 0), std::max(1.2, 1.3 * u), Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    painter->setPen(stroke);
+    painter->drawLine(QPointF(badge.left() + 2.2 * u, badge.bottom() - 2.2 * u), tip);
+    painter->drawPolyline(
+        QPolygonF{QPointF(tip.x() - 3.6 * u, tip.y()), tip, QPointF(tip.x(), tip.y() + 3.6 * u)});
     painter->restore();
 }
 

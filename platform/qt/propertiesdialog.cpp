@@ -118,6 +118,7 @@ void PropertiesDialog::addPermissionEditor(const QByteArray& path, unsigned mode
     m_apply->setObjectName("applyPermissions");
     m_apply->setEnabled(false);
     grid->addWidget(m_apply, 4, 0, 1, 4, Qt::AlignRight);
+    grid->setColumnStretch(4, 1);  // the boxes stay close to their headings
     for (const Bit& b : m_bits)
         connect(b.box, &QCheckBox::toggled, this, [this] { m_apply->setEnabled(chosenMode() != m_mode); });
     m_mode = mode;
