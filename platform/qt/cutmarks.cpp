@@ -14,8 +14,14 @@ CutMarks::CutMarks(FolderModel* model) : QObject(model), m_model(model) {
 }
 
 void CutMarks::update() {
+    // Only our own cut is read: asking another program for its clipboard is a round trip to it, on the
+    // UI thread, for every pane, each time anything anywhere is copied. Platforms without a display
+    // server have no other program to ask (and do not track ownership).
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    const QString platform = QGuiApplication::platformName();
+    const bool ours = clipboard->ownsClipboard() || platform == "offscreen" || platform == "minimal";
     const ClipboardFormat::Content content =
-        ClipboardFormat::fromMimeData(QGuiApplication::clipboard()->mimeData());
+        ours ? ClipboardFormat::fromMimeData(clipboard->mimeData()) : ClipboardFormat::Content{};
     QSet<QByteArray> cut;
     if (content.cut)
         for (const QByteArray& p : content.paths) cut.insert(p);
