@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 PACKAGES = cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev clang-format \
-           qt6-base-dev qt6-webengine-dev libgl-dev xvfb xauth xdotool imagemagick \
+           qt6-base-dev qt6-webengine-dev libgl-dev libglib2.0-dev xvfb xauth xdotool imagemagick \
            desktop-file-utils appstream lintian dpkg-dev fakeroot fonts-liberation2
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

@@ -33,7 +33,9 @@ void undo(JobContext& ctx, const UndoInfo& info, const std::string& homeTrash) {
             ctx.undo().kind = info.kind;
             return;
         }
-        case UndoInfo::Kind::Copy: {
+        case UndoInfo::Kind::Copy:
+        case UndoInfo::Kind::NewFile:
+        case UndoInfo::Kind::Link: {
             std::vector<std::string> present;
             for (const std::string& p : info.created) {
                 if (exists(ops, p)) {

@@ -29,12 +29,12 @@ QByteArray DropDecision::parentOf(const QByteArray& path) {
 }
 
 QList<QByteArray> DropDecision::sourcesToTransfer(const QList<QByteArray>& sources,
-                                                  const QByteArray& targetDir) {
+                                                  const QByteArray& targetDir, bool duplicate) {
     const QByteArray target = normalized(targetDir);
     QList<QByteArray> out;
     for (const QByteArray& s : sources) {
         const QByteArray n = normalized(s);
-        if (n.isEmpty() || n == target || parentOf(n) == target) continue;
+        if (n.isEmpty() || n == target || (!duplicate && parentOf(n) == target)) continue;
         out << s;
     }
     return out;
@@ -51,7 +51,9 @@ bool DropDecision::systemDeviceOf(const QByteArray& path, bool followLinks, dev_
 DropDecision::Plan DropDecision::plan(const QList<QByteArray>& sources, const QByteArray& targetDir,
                                       Qt::KeyboardModifiers modifiers, const DeviceOf& deviceOf) {
     Plan p;
-    p.sources = sourcesToTransfer(sources, targetDir);
+    // Ctrl forces a copy: items dropped on their own folder are copied beside themselves, as a copy
+    // and paste there does.
+    p.sources = sourcesToTransfer(sources, targetDir, modifiers.testFlag(Qt::ControlModifier));
     if (p.sources.isEmpty()) return p;
     bool same = false;
     dev_t target = 0;

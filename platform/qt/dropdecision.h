@@ -18,8 +18,10 @@ class DropDecision {
     static Qt::DropAction decide(bool ctrl, bool shift, bool sameFilesystem);
 
     // The sources a drop onto targetDir would transfer: an item already in targetDir, or targetDir
-    // itself, would land where it is, so it is left out. Compares normalised paths only.
-    static QList<QByteArray> sourcesToTransfer(const QList<QByteArray>& sources, const QByteArray& targetDir);
+    // itself, would land where it is, so it is left out; with duplicate (a forced copy), an item already
+    // in targetDir stays in, to be copied beside itself. Compares normalised paths only.
+    static QList<QByteArray> sourcesToTransfer(const QList<QByteArray>& sources, const QByteArray& targetDir,
+                                               bool duplicate = false);
 
     // The filesystem an item or folder is on; false when it cannot be found out.
     using DeviceOf = std::function<bool(const QByteArray& path, bool followLinks, dev_t& dev)>;

@@ -1,8 +1,15 @@
 #include "platform/qt/folderdelegate.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QPainter>
 #include <QStyle>
+#include <QTimer>
+#include <algorithm>
+#include <string_view>
+
+#include "platform/fs/siblingname.h"
+#include "platform/qt/foldermodel.h"
 
 namespace kv {
 
@@ -42,6 +49,44 @@ QStaticText plain(const QString& text, const QFont& font) {
 
 }  // namespace
 
+void FolderDelegate::paintLinkEmblem(QPainter* painter, const QRect& iconRect) {
+    if (!iconRect.isValid()) return;
+    // A small badge with an arrow pointing out of it in the icon's lower left corner, as desktops mark
+    // links; drawn, so it shows whatever the icon theme.
+    const int side = std::max(9, iconRect.height() * 9 / 16);
+    const QRectF badge(iconRect.left(), iconRect.bottom() + 1 - side, side, side);
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(QPen(QColor(60, 60, 60), 1));
+    painter->setBrush(QColor(255, 255, 255));
+    painter->drawRect(badge.adjusted(0.5, 0.5, -0.5, -0.5));
+    const qreal u = side / 9.0;
+    const QPointF tip(badge.right() - 1.8 * u, badge.top() + 1.8 * u);
+    QPen stroke(QColor(0, 0, 0), std::max(1.2, 1.3 * u), Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    painter->setPen(stroke);
+    painter->drawLine(QPointF(badge.left() + 2.2 * u, badge.bottom() - 2.2 * u), tip);
+    painter->drawPolyline(
+        QPolygonF{QPointF(tip.x() - 3.6 * u, tip.y()), tip, QPointF(tip.x(), tip.y() + 3.6 * u)});
+    painter->restore();
+}
+
+qsizetype FolderDelegate::selectedStemLength(const QString& name, bool isDir) {
+    return static_cast<qsizetype>(
+        paths::stemLength(std::u16string_view(reinterpret_cast<const char16_t*>(name.utf16()),
+                                              static_cast<size_t>(name.size())),
+                          isDir));
+}
+
+void FolderDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
+    QStyledItemDelegate::setEditorData(editor, index);
+    auto* line = qobject_cast<QLineEdit*>(editor);
+    if (!line) return;
+    // The view selects the whole text once this returns; the name without its extension is what a
+    // rename usually changes, so that is the selection the user gets.
+    const qsizetype stem = selectedStemLength(line->text(), index.data(FolderModel::IsDirRole).toBool());
+    QTimer::singleShot(0, line, [line, stem] { line->setSelection(0, static_cast<int>(stem)); });
+}
+
 const QStaticText& FolderDelegate::laidOut(const QString& text, const QFont& font, int width,
                                            Qt::TextElideMode elide) {
     TextCache& c = textCache();
@@ -60,14 +105,31 @@ const QStaticText& FolderDelegate::laidOut(const QString& text, const QFont& fon
 
 void FolderDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                            const QModelIndex& index) const {
+    // Cut items stay in their place, faded, until they are pasted: the user sees what will move.
+    const bool cut = index.data(FolderModel::IsCutRole).toBool();
+    if (cut) {
+        painter->save();
+        painter->setOpacity(0.45);
+    }
+    paintCell(painter, option, index);
+    if (cut) painter->restore();
+}
+
+void FolderDelegate::paintCell(QPainter* painter, const QStyleOptionViewItem& option,
+                               const QModelIndex& index) const {
     QStyleOptionViewItem opt = option;
     initStyleOption(&opt, index);
-    if ((opt.state & QStyle::State_HasFocus) || opt.direction == Qt::RightToLeft) {
-        QStyledItemDelegate::paint(painter, option, index);
-        return;
-    }
     const QWidget* widget = opt.widget;
     QStyle* style = widget ? widget->style() : QApplication::style();
+    const bool link =
+        (opt.features & QStyleOptionViewItem::HasDecoration) && index.data(FolderModel::IsLinkRole).toBool();
+    if ((opt.state & QStyle::State_HasFocus) || opt.direction == Qt::RightToLeft ||
+        opt.decorationPosition != QStyleOptionViewItem::Left) {
+        QStyledItemDelegate::paint(painter, option, index);
+        if (link)
+            paintLinkEmblem(painter, style->subElementRect(QStyle::SE_ItemViewItemDecoration, &opt, widget));
+        return;
+    }
     style->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, painter, widget);
 
     // The same margins as the style's item layout: the icon in a cell of its own, the text inset.
@@ -85,6 +147,7 @@ void FolderDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
         else if (opt.state & QStyle::State_Selected)
             mode = QIcon::Selected;
         opt.icon.paint(painter, iconRect, opt.decorationAlignment, mode, QIcon::Off);
+        if (link) paintLinkEmblem(painter, iconRect);
         textRect.setLeft(iconCell.right() + 1);
     }
     textRect.adjust(margin, 0, -margin, 0);

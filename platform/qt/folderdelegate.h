@@ -9,13 +9,22 @@ namespace kv {
 // selection, icon, one line of elided text), but lays each text out once: a cell's text is kept
 // shaped for its width, so painting a window of rows again only draws glyphs. Shaping and laying
 // out every cell's text twice on every paint was most of the time a folder pane took to paint.
-// The current cell, with its focus frame, and right-to-left layouts go to the style's delegate.
+// The current cell, with its focus frame, right-to-left layouts and the icon views go to the style's
+// delegate. On top of either: links get an emblem, cut items are dimmed, F2 selects the name's stem.
 class FolderDelegate : public QStyledItemDelegate {
   public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
+    // The rename editor starts with the name's stem selected (FolderDelegate::selectedStemLength).
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override;
+
+    // How much of a name F2 selects: all of a folder's, else up to its extension (".tar.gz" counts as
+    // one; a leading dot does not start one).
+    static qsizetype selectedStemLength(const QString& name, bool isDir);
+    // The small arrow badge that marks a symbolic link, over the icon's corner.
+    static void paintLinkEmblem(QPainter* painter, const QRect& iconRect);
 
     // The text a cell of this width shows for `text`: itself, or elided to fit.
     static QString shownText(const QString& text, const QFont& font, int width, Qt::TextElideMode elide) {
@@ -23,6 +32,7 @@ class FolderDelegate : public QStyledItemDelegate {
     }
 
   private:
+    void paintCell(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const;
     // Shared by every folder pane (all on the UI thread): a new pane's columns mostly show texts
     // that the other panes' columns of the same width already laid out.
     static const QStaticText& laidOut(const QString& text, const QFont& font, int width,

@@ -10,6 +10,7 @@
 #include "platform/fs/paths.h"
 #include "platform/fs/trashlistingsource.h"
 #include "platform/qt/clipboardformat.h"
+#include "platform/qt/nametext.h"
 #include "platform/qt/sizetext.h"
 
 namespace kv {
@@ -32,9 +33,9 @@ FolderModel::FolderModel(QObject* parent, ListingSourceFactory sources, std::sha
 FolderModel::~FolderModel() = default;
 
 QString FolderModel::displayName(const std::string& rawName) {
-    // Names are bytes; a name that is not UTF-8 still shows (with replacement characters) and every
-    // operation keeps using its bytes.
-    return QString::fromUtf8(rawName.data(), static_cast<qsizetype>(rawName.size()));
+    // Names are bytes; a name that is not UTF-8 still shows (with replacement characters), one with
+    // control characters on one line, and every operation keeps using its bytes.
+    return NameText::shown(rawName);
 }
 
 void FolderModel::play(const RowChanges& changes) {
@@ -179,10 +180,16 @@ bool FolderModel::setData(const QModelIndex& index, const QVariant& value, int r
     const std::string& old = entryAt(index.row()).name;
     const QString text = value.toString();
     // The editor only ever saw the decoded name: unchanged text keeps the original bytes, which
-    // matters for a name that is not UTF-8.
+    // matters for a name that is not UTF-8 or holds control characters.
     if (text.isEmpty() || text == displayName(old)) return false;
-    emit renameRequested(pathAt(index.row()), text.toUtf8());
+    emit renameRequested(pathAt(index.row()), NameText::edited(text, old));
     return false;
+}
+
+void FolderModel::setCutPaths(QSet<QByteArray> paths) {
+    if (paths == m_cutPaths) return;
+    m_cutPaths = std::move(paths);
+    if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1), {IsCutRole});
 }
 
 QStringList FolderModel::mimeTypes() const {
@@ -274,6 +281,12 @@ QVariant FolderModel::data(const QModelIndex& index, int role) const {
                 if (r && r->originKnown()) return displayName(r->item.originalPath);
             }
             break;
+        case IsDirRole:
+            return e.isDir;
+        case IsLinkRole:
+            return e.isSymlink;
+        case IsCutRole:
+            return !m_cutPaths.isEmpty() && m_cutPaths.contains(pathAt(index.row()));
         default:
             break;
     }

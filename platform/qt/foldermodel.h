@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QByteArray>
+#include <QSet>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,6 +30,8 @@ class FolderModel : public QAbstractTableModel {
     Q_OBJECT
   public:
     enum Column { NameColumn, SizeColumn, TypeColumn, ModifiedColumn, OriginColumn, ColumnCount };
+    // What the delegate draws besides the text: a folder, a link's emblem, a cut item dimmed.
+    enum Role { IsDirRole = Qt::UserRole + 1, IsLinkRole, IsCutRole };
 
     using ListingState = FolderListing::State;
 
@@ -92,6 +95,8 @@ class FolderModel : public QAbstractTableModel {
                       const QModelIndex& parent) override;
 
     static QString displayName(const std::string& rawName);
+    // The items cut to the clipboard (full paths), drawn dimmed until pasted or replaced (CutMarks).
+    void setCutPaths(QSet<QByteArray> paths);
 
   signals:
     // The listing finished: error 0, or errno with its text.
@@ -115,6 +120,7 @@ class FolderModel : public QAbstractTableModel {
     std::shared_ptr<TrashCatalog> m_trash = std::make_shared<TrashCatalog>();
     RowStore m_store;
     FolderListing m_listing;
+    QSet<QByteArray> m_cutPaths;
 };
 
 }  // namespace kv

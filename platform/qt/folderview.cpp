@@ -3,18 +3,18 @@
 #include <sys/stat.h>
 #include <QApplication>
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include "platform/fs/background.h"
 #include "platform/qt/clipboardformat.h"
+#include "platform/qt/cutmarks.h"
+#include "platform/qt/fileopener.h"
 #include "platform/qt/folderactions.h"
 #include "platform/qt/folderdelegate.h"
 #include "platform/qt/folderdragdrop.h"
@@ -88,6 +88,7 @@ FolderView::FolderView(FileOperations& ops, QWidget* parent)
     m_trashPlace = new TrashPlace(*this, m_details);
 
     m_note = new FolderNote(this);
+    new CutMarks(m_model);
     connect(m_model, &FolderModel::listed, this, &FolderView::listed);
     connect(m_model, &FolderModel::refreshed, this, [this] {
         updateEmptyNote();
@@ -122,6 +123,7 @@ QListView* FolderView::iconsView() {
         m_icons = new QListView;
         m_icons->setModel(m_model);
         m_icons->setSelectionModel(m_details->selectionModel());
+        m_icons->setItemDelegate(new FolderDelegate(m_icons));
         m_icons->setSelectionMode(QAbstractItemView::ExtendedSelection);
         m_icons->setUniformItemSizes(true);
         m_icons->setResizeMode(QListView::Adjust);
@@ -215,7 +217,7 @@ void FolderView::activate(const QModelIndex& index) {
     if (e.isDir) {
         emit folderRequested(path);
     } else {
-        QDesktopServices::openUrl(QUrl::fromEncoded(ClipboardFormat::uriOf(path)));
+        FileOpener::open({path}, this);
     }
 }
 
@@ -227,19 +229,20 @@ void FolderView::openSelected() {
     }
     // Files open in their applications; of the folders, the first opens here.
     QByteArray firstFolder;
+    QList<QByteArray> files;
     for (const QModelIndex& i : rows) {
         if (m_model->entryAt(i.row()).isDir) {
             if (firstFolder.isEmpty()) firstFolder = m_model->pathAt(i.row());
         } else {
-            activate(i);
+            files << m_model->pathAt(i.row());
         }
     }
+    FileOpener::open(files, this);
     if (!firstFolder.isEmpty()) emit folderRequested(firstFolder);
 }
 
 void FolderView::openSelectedExternally() {
-    for (const QByteArray& p : selectedPaths())
-        QDesktopServices::openUrl(QUrl::fromEncoded(ClipboardFormat::uriOf(p)));
+    FileOpener::open(selectedPaths(), this);
 }
 
 void FolderView::goUp() {
@@ -377,6 +380,11 @@ FileOperations::Done FolderView::whenDone(FileOperations::Done andThen) {
         if (andThen) andThen(r);
         if (folder() == shown) m_model->refresh();
     };
+}
+
+void FolderView::selectWhenListed(const QByteArray& name, bool edit) {
+    m_pendingSelect = name;
+    m_pendingEdit = edit;
 }
 
 void FolderView::applyPendingSelection() {

@@ -85,6 +85,13 @@ class FolderView : public QWidget {
     void transfer(const QList<QByteArray>& sources, const QByteArray& targetDir, bool move,
                   FileOperations::Done andThen = {});
 
+    // What a job started here does when it ends, while this view exists: andThen, then the folder
+    // shown when the job began is listed again if it still is (at once: the watcher would take a
+    // moment to tell).
+    FileOperations::Done whenDone(FileOperations::Done andThen = {});
+    // Selects the item once a listing shows it (a new item), opening its name for editing when edit.
+    void selectWhenListed(const QByteArray& name, bool edit);
+
     // The right-click menu for the empty area or for the selected items; the caller owns it.
     QMenu* createContextMenu(bool onItems);
     StatusLine* statusLine() const { return m_status; }
@@ -107,10 +114,6 @@ class FolderView : public QWidget {
     void volumeRemoved();
     void showBanner(const QString& text);
     void contextMenuAt(QAbstractItemView* view, const QPoint& pos);
-    // What a job started here does when it ends, while this view exists: andThen, then the folder
-    // shown when the job began is listed again if it still is (at once: the watcher would take a
-    // moment to tell).
-    FileOperations::Done whenDone(FileOperations::Done andThen = {});
     void applyPendingSelection();
     void transferToPane(const QList<QByteArray>& sources, FolderView& pane, bool move);
 

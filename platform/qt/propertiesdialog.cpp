@@ -4,15 +4,23 @@
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QCheckBox>
 #include <QDateTime>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLocale>
+#include <QMessageBox>
 #include <QMimeDatabase>
+#include <QPushButton>
 #include <QVBoxLayout>
+#include <cerrno>
+#include <cstring>
 
+#include "platform/fs/background.h"
 #include "platform/qt/dropdecision.h"
+#include "platform/qt/elidedlabel.h"
 #include "platform/qt/foldermodel.h"
 #include "platform/qt/sizecounter.h"
 #include "platform/qt/sizetext.h"
@@ -55,10 +63,99 @@ QString typeText(const QByteArray& path, const struct stat& st) {
 }  // namespace
 
 QString PropertiesDialog::permissionsText(unsigned mode) {
+    QChar type = '-';
+    if (S_ISDIR(mode))
+        type = 'd';
+    else if (S_ISLNK(mode))
+        type = 'l';
+    else if (S_ISCHR(mode))
+        type = 'c';
+    else if (S_ISBLK(mode))
+        type = 'b';
+    else if (S_ISFIFO(mode))
+        type = 'p';
+    else if (S_ISSOCK(mode))
+        type = 's';
     const char* letters = "rwxrwxrwx";
-    QString s;
+    QString s(type);
     for (int bit = 0; bit < 9; ++bit) s += (mode & (0400u >> bit)) ? QChar(letters[bit]) : QChar('-');
+    // Set-user-ID, set-group-ID and sticky take the execute places: lower case when execute is set too.
+    auto special = [&](int at, unsigned flag, char letter) {
+        if (!(mode & flag)) return;
+        s[at] = s[at] == 'x' ? QChar(letter) : QChar(letter).toUpper();
+    };
+    special(3, S_ISUID, 's');
+    special(6, S_ISGID, 's');
+    special(9, S_ISVTX, 't');
     return s + QStringLiteral(" (%1)").arg(mode & 07777, 3, 8, QChar('0'));
+}
+
+QString PropertiesDialog::countText(quint64 files, quint64 folders) {
+    return tr("%1, %2").arg(
+        files == 1 ? tr("1 file") : tr("%1 files").arg(QLocale().toString(files)),
+        folders == 1 ? tr("1 folder") : tr("%1 folders").arg(QLocale().toString(folders)));
+}
+
+void PropertiesDialog::addPermissionEditor(const QByteArray& path, unsigned mode) {
+    // Owner, group, others by read, write, execute: the bits of one item its owner (or root) may change.
+    auto* grid = new QGridLayout;
+    const QString heads[] = {tr("Read"), tr("Write"), tr("Execute")};
+    const QString who[] = {tr("Owner"), tr("Group"), tr("Others")};
+    for (int c = 0; c < 3; ++c) grid->addWidget(new QLabel(heads[c]), 0, c + 1);
+    for (int r = 0; r < 3; ++r) {
+        grid->addWidget(new QLabel(who[r]), r + 1, 0);
+        for (int c = 0; c < 3; ++c) {
+            auto* box = new QCheckBox;
+            const unsigned bit = 0400u >> (r * 3 + c);
+            box->setObjectName(QStringLiteral("perm%1").arg(bit, 3, 8, QChar('0')));
+            box->setChecked(mode & bit);
+            box->setAccessibleName(who[r] + ' ' + heads[c]);
+            grid->addWidget(box, r + 1, c + 1, Qt::AlignCenter);
+            m_bits.push_back({box, bit});
+        }
+    }
+    m_apply = new QPushButton(tr("&Apply"));
+    m_apply->setObjectName("applyPermissions");
+    m_apply->setEnabled(false);
+    grid->addWidget(m_apply, 4, 0, 1, 4, Qt::AlignRight);
+    grid->setColumnStretch(4, 1);  // the boxes stay close to their headings
+    for (const Bit& b : m_bits)
+        connect(b.box, &QCheckBox::toggled, this, [this] { m_apply->setEnabled(chosenMode() != m_mode); });
+    m_mode = mode;
+    m_path = path;
+    connect(m_apply, &QPushButton::clicked, this, &PropertiesDialog::applyPermissions);
+    m_form->addRow(tr("Change:"), grid);
+}
+
+unsigned PropertiesDialog::chosenMode() const {
+    unsigned mode = m_mode & ~0777u;
+    for (const Bit& b : m_bits)
+        if (b.box->isChecked()) mode |= b.bit;
+    return mode;
+}
+
+void PropertiesDialog::applyPermissions() {
+    const unsigned mode = chosenMode();
+    m_apply->setEnabled(false);
+    // chmod may wait on a slow or dead mount: off the UI thread.
+    runInBackground(
+        this, [path = m_path, mode] { return ::chmod(path.constData(), mode & 07777) == 0 ? 0 : errno; },
+        [this, mode](int error) {
+            if (error == 0) {
+                m_mode = mode;
+                if (auto* l = findChild<QLabel*>("permissions")) l->setText(permissionsText(mode));
+                emit permissionsApplied();
+                return;
+            }
+            m_apply->setEnabled(true);
+            auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(),
+                                        tr("The permissions could not be changed: %1")
+                                            .arg(QString::fromLocal8Bit(std::strerror(error))),
+                                        QMessageBox::Close, this);
+            box->setObjectName("permissionsFailed");
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->open();
+        });
 }
 
 QLabel* PropertiesDialog::addRow(const char* field, const QString& label, const QString& value) {
@@ -74,6 +171,8 @@ QLabel* PropertiesDialog::addRow(const char* field, const QString& label, const 
 PropertiesDialog::PropertiesDialog(const QList<QByteArray>& paths, QWidget* parent)
     : QDialog(parent), m_counter(new SizeCounter(this)) {
     setAttribute(Qt::WA_DeleteOnClose);
+    // Wide enough for a size in bytes and a date in full beside their labels.
+    setMinimumWidth(480);
     auto* layout = new QVBoxLayout(this);
     m_form = new QFormLayout;
     layout->addLayout(m_form);
@@ -98,23 +197,31 @@ PropertiesDialog::PropertiesDialog(const QList<QByteArray>& paths, QWidget* pare
     QString location = paths.isEmpty() ? QString() : display(DropDecision::parentOf(paths.front()));
     for (const QByteArray& p : paths)
         if (display(DropDecision::parentOf(p)) != location) location = tr("(several folders)");
-    addRow("location", tr("Location:"), location);
+    auto* where = new ElidedLabel(location);
+    where->setObjectName("location");
+    where->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_form->addRow(tr("Location:"), where);
     m_size = addRow("size", tr("Size:"), anyDir ? tr("Counting…") : bytes(fileBytes));
+    QLabel* contains = anyDir ? addRow("contains", tr("Contains:"), tr("Counting…")) : nullptr;
     if (one) {
         const struct stat& st = stats.front();
         const QDateTime mtime = QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec);
-        addRow("modified", tr("Modified:"), QLocale().toString(mtime, QLocale::LongFormat));
+        addRow("modified", tr("Modified:"),
+               tr("%1, %2").arg(QLocale().toString(mtime.date(), QLocale::LongFormat),
+                                mtime.time().toString(QStringLiteral("HH:mm:ss"))));
         addRow("permissions", tr("Permissions:"), permissionsText(st.st_mode));
         addRow("owner", tr("Owner:"), ownerText(st));
+        const uid_t me = ::geteuid();
+        if (!S_ISLNK(st.st_mode) && (me == 0 || me == st.st_uid))
+            addPermissionEditor(paths.front(), st.st_mode);
     }
     if (anyDir) {
-        auto show = [this](const SizeCounter::Totals& t, bool final) {
-            QString text = tr("%1, %2 files, %3 folders")
-                               .arg(bytes(t.bytes))
-                               .arg(QLocale().toString(t.files))
-                               .arg(QLocale().toString(t.folders));
-            if (t.unreadable) text += tr(" (%1 folders could not be read)").arg(t.unreadable);
-            m_size->setText(final ? text : tr("%1 — counting…").arg(text));
+        auto show = [this, contains](const SizeCounter::Totals& t, bool final) {
+            const QString size = bytes(t.bytes);
+            QString count = countText(t.files, t.folders);
+            if (t.unreadable) count += tr(" (%1 folders could not be read)").arg(t.unreadable);
+            m_size->setText(final ? size : tr("%1 — counting…").arg(size));
+            contains->setText(final ? count : tr("%1 — counting…").arg(count));
         };
         connect(m_counter, &SizeCounter::progress, this,
                 [show](const SizeCounter::Totals& t) { show(t, false); });

@@ -3,34 +3,54 @@
 #include <QByteArray>
 #include <QDialog>
 #include <QList>
+#include <vector>
 
+class QCheckBox;
 class QFormLayout;
 class QLabel;
+class QPushButton;
 
 namespace kv {
 
 class SizeCounter;
 
-// The properties of one or more items: name, type, location, size (a folder's is added up in the
-// background and the figure grows while it counts), modified, permissions and owner. Never modal.
+// The properties of one or more items: name, type, location, size and, for folders, what they hold
+// (added up in the background, the figures growing while it counts), modified, permissions and owner.
+// The owner (or root) can change an item's read, write and execute bits here. Never modal.
 class PropertiesDialog : public QDialog {
     Q_OBJECT
   public:
     explicit PropertiesDialog(const QList<QByteArray>& paths, QWidget* parent = nullptr);
 
-    // "rwxr-x--- (750)"
+    // The type letter and the bits: "-rwxr-x--- (750)", "drwxrwxrwt (1777)".
     static QString permissionsText(unsigned mode);
+    // "12 files, 3 folders"
+    static QString countText(quint64 files, quint64 folders);
     QString sizeText() const;
     QString fieldText(const char* field) const;
     bool isCounting() const;
 
+  signals:
+    void permissionsApplied();
+
   private:
+    struct Bit {
+        QCheckBox* box;
+        unsigned bit;
+    };
     QLabel* addRow(const char* field, const QString& label, const QString& value);
+    void addPermissionEditor(const QByteArray& path, unsigned mode);
+    unsigned chosenMode() const;
+    void applyPermissions();
 
     QFormLayout* m_form;
     QLabel* m_size = nullptr;
     bool m_counting = false;
     SizeCounter* m_counter;
+    std::vector<Bit> m_bits;
+    QPushButton* m_apply = nullptr;
+    QByteArray m_path;
+    unsigned m_mode = 0;
 };
 
 }  // namespace kv

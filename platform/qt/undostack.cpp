@@ -16,6 +16,10 @@ QString UndoStack::describe(const UndoInfo& info) {
             return tr("Copy of %1").arg(what);
         case UndoInfo::Kind::NewFolder:
             return tr("New Folder");
+        case UndoInfo::Kind::NewFile:
+            return tr("New File");
+        case UndoInfo::Kind::Link:
+            return n == 1 ? tr("Link") : tr("%1 Links").arg(n);
         case UndoInfo::Kind::Trash:
             return tr("Move of %1 to the Trash").arg(what);
         case UndoInfo::Kind::None:

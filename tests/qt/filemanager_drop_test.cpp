@@ -64,7 +64,8 @@ TEST(FileManagerDrop, PlanUsesTheItemsFilesystem) {
         {{"/one/a/x"}, "/one/b", Qt::ControlModifier, Qt::CopyAction},
         {{"/one/a/x"}, "/two/b", Qt::ShiftModifier, Qt::MoveAction},
         {{"/one/a/x"}, "/one/a", Qt::ShiftModifier, Qt::IgnoreAction},
-        {{"/one/a/x"}, "/one/a", Qt::ControlModifier, Qt::IgnoreAction},
+        {{"/one/a/x"}, "/one/a", Qt::ControlModifier, Qt::CopyAction},  // a duplicate beside it
+        {{"/one/a"}, "/one/a", Qt::ControlModifier, Qt::IgnoreAction},  // never into itself
     };
     for (const Row& r : rows)
         EXPECT_EQ(DropDecision::plan(r.sources, r.target, r.mods, deviceOf).action, r.expected)
@@ -138,12 +139,16 @@ TEST_F(FileManagerDropOnView, OntoAFolderItemTargetsThatFolder) {
     EXPECT_EQ(readFile(f.dir / "other/inner/b.txt"), "beta");
 }
 
-TEST_F(FileManagerDropOnView, OntoTheSourcesOwnFolderDoesNothing) {
+TEST_F(FileManagerDropOnView, OntoTheSourcesOwnFolderMovesNothingAndCtrlDuplicates) {
     ASSERT_TRUE(f.show(f.dir.path()));
     EXPECT_EQ(drop({raw(f.dir / "a.txt")}, emptyArea(), Qt::NoModifier), Qt::IgnoreAction);
-    EXPECT_EQ(drop({raw(f.dir / "a.txt")}, emptyArea(), Qt::ControlModifier), Qt::IgnoreAction);
-    EXPECT_EQ(readFile(f.dir / "a.txt"), "alpha");
+    EXPECT_EQ(drop({raw(f.dir / "a.txt")}, emptyArea(), Qt::ShiftModifier), Qt::IgnoreAction);
     EXPECT_FALSE(exists(f.dir / "a (2).txt"));
+    // As Ctrl+C then Ctrl+V in the same folder.
+    EXPECT_EQ(drop({raw(f.dir / "a.txt")}, emptyArea(), Qt::ControlModifier), Qt::CopyAction);
+    EXPECT_TRUE(f.idle());
+    EXPECT_EQ(readFile(f.dir / "a.txt"), "alpha");
+    EXPECT_EQ(readFile(f.dir / "a (2).txt"), "alpha");
 }
 
 TEST_F(FileManagerDropOnView, DragMoveShowsTheActionTheDropWillTake) {

@@ -100,10 +100,11 @@ TEST_F(TrashView, ShowsOriginsAndDeletionDatesAndNoEditingCommands) {
 
     ASSERT_TRUE(select("report.txt"));
     std::unique_ptr<QMenu> items(f.view->createContextMenu(true));
-    EXPECT_EQ(entries(items.get()), "restore deleteFromTrash copy !copyToPane undo properties");
+    EXPECT_EQ(entries(items.get()), "restore deleteFromTrash copy copyPath !copyToPane undo properties");
     f.view->currentView()->clearSelection();
     std::unique_ptr<QMenu> empty(f.view->createContextMenu(false));
-    EXPECT_EQ(entries(empty.get()), "showHidden refresh emptyTrash undo");
+    EXPECT_EQ(entries(empty.get()),
+              "showHidden refresh copyPath emptyTrash selectByPattern invertSelection undo");
     EXPECT_EQ(findAction(empty.get(), "sortModified")->text(), "Deleted");
 
     // Keys of the folder commands do nothing here: no name editor, no new folder, no opening.

@@ -1,0 +1,49 @@
+#include "platform/fs/linkjob.h"
+
+#include <sys/stat.h>
+
+#include "platform/fs/jobcontext.h"
+#include "platform/fs/nameclashes.h"
+#include "platform/fs/paths.h"
+#include "platform/fs/siblingname.h"
+
+namespace kv {
+
+LinkJob::LinkJob(std::vector<std::string> paths)
+    : FileJob([paths = std::move(paths)](JobContext& ctx) {
+          FsOps& ops = ctx.ops();
+          ctx.undo().kind = UndoInfo::Kind::Link;
+          ctx.setTotals(0, paths.size());
+          NameClashes names(ops);
+          for (const std::string& path : paths) {
+              ctx.checkpoint();
+              ctx.setCurrent(path);
+              const std::string dir = paths::parentOf(path);
+              const std::string name = paths::baseName(path);
+              for (;;) {
+                  struct stat st {};
+                  int r = ops.lstat(path, st);
+                  if (r == 0) {
+                      auto taken = [&](const std::string& n) { return names.taken(dir, n); };
+                      const std::string link =
+                          paths::join(dir, paths::siblingName(name, S_ISDIR(st.st_mode), "link", taken));
+                      r = ops.symlink(name, link);
+                      if (r == 0) {
+                          names.noteCreated(link);
+                          ctx.undo().created.push_back(link);
+                          break;
+                      }
+                      if (r == -EEXIST) {
+                          names.noteCreated(link);  // made by someone else meanwhile: the next name
+                          continue;
+                      }
+                  }
+                  if (ctx.askError({path, JobAction::Create, {JobAction::Create, path, -r}, true}) ==
+                      ErrorChoice::Skip)
+                      break;
+              }
+              ctx.addItems(1);
+          }
+      }) {}
+
+}  // namespace kv

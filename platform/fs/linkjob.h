@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/fs/filejob.h"
+
+namespace kv {
+
+// Makes a symbolic link to each item beside it, named "name (link).ext" (then "(link 2)" and on while
+// the name is taken). The link holds the item's name only, so it keeps working when the folder moves.
+// The links made are result().undo.created.
+class LinkJob : public FileJob {
+  public:
+    explicit LinkJob(std::vector<std::string> paths);
+};
+
+}  // namespace kv

@@ -1,0 +1,145 @@
+// GLib's headers use `signals` as a name, which Qt defines as a keyword: they come first.
+#include <gio/gdesktopappinfo.h>
+#include <gio/gio.h>
+
+#include "platform/qt/applications.h"
+
+#include <QFile>
+#include <QMimeDatabase>
+#include <QSet>
+#include <algorithm>
+
+#include "platform/qt/clipboardformat.h"
+
+namespace kv {
+
+namespace {
+
+QString fromUtf8(const char* s) {
+    return s ? QString::fromUtf8(s) : QString();
+}
+
+QString takeError(GError* error) {
+    const QString text = error ? fromUtf8(error->message) : QObject::tr("unknown error");
+    if (error) g_error_free(error);
+    return text;
+}
+
+Applications::App toApp(GAppInfo* info) {
+    Applications::App app;
+    app.id = fromUtf8(g_app_info_get_id(info));
+    app.name = fromUtf8(g_app_info_get_display_name(info));
+    if (GIcon* icon = g_app_info_get_icon(info)) {
+        if (G_IS_THEMED_ICON(icon)) {
+            const gchar* const* names = g_themed_icon_get_names(G_THEMED_ICON(icon));
+            if (names && names[0]) app.iconName = fromUtf8(names[0]);
+        } else if (G_IS_FILE_ICON(icon)) {
+            if (char* path = g_file_get_path(g_file_icon_get_file(G_FILE_ICON(icon)))) {
+                app.iconName = QFile::decodeName(path);
+                g_free(path);
+            }
+        }
+    }
+    return app;
+}
+
+// Appends the list's applications not yet seen, and frees the list.
+void appendNew(GList* list, QList<Applications::App>& out, QSet<QString>& seen) {
+    for (GList* l = list; l; l = l->next) {
+        auto* info = static_cast<GAppInfo*>(l->data);
+        Applications::App app = toApp(info);
+        if (!app.id.isEmpty() && !seen.contains(app.id)) {
+            seen.insert(app.id);
+            out << app;
+        }
+    }
+    g_list_free_full(list, g_object_unref);
+}
+
+}  // namespace
+
+QIcon Applications::App::icon() const {
+    if (iconName.isEmpty()) return QIcon::fromTheme(QStringLiteral("application-x-executable"));
+    if (iconName.startsWith('/')) return QIcon(iconName);
+    return QIcon::fromTheme(iconName, QIcon::fromTheme(QStringLiteral("application-x-executable")));
+}
+
+std::optional<Applications::App> Applications::defaultFor(const QString& mimeType) {
+    const QByteArray type = mimeType.toUtf8();
+    GAppInfo* info = g_app_info_get_default_for_type(type.constData(), FALSE);
+    if (!info) return std::nullopt;
+    App app = toApp(info);
+    app.isDefault = true;
+    g_object_unref(info);
+    return app;
+}
+
+QList<Applications::App> Applications::allFor(const QString& mimeType) {
+    const QByteArray type = mimeType.toUtf8();
+    QList<App> out;
+    QSet<QString> seen;
+    if (std::optional<App> d = defaultFor(mimeType)) {
+        seen.insert(d->id);
+        out << *d;
+    }
+    appendNew(g_app_info_get_recommended_for_type(type.constData()), out, seen);
+    appendNew(g_app_info_get_fallback_for_type(type.constData()), out, seen);
+    return out;
+}
+
+QList<Applications::App> Applications::allForEach(const QStringList& mimeTypes) {
+    if (mimeTypes.isEmpty()) return {};
+    QList<App> out = allFor(mimeTypes.front());
+    for (qsizetype k = 1; k < mimeTypes.size(); ++k) {
+        QSet<QString> ids;
+        for (const App& a : allFor(mimeTypes[k])) ids.insert(a.id);
+        out.removeIf([&](const App& a) { return !ids.contains(a.id); });
+    }
+    return out;
+}
+
+QList<Applications::App> Applications::all() {
+    QList<App> out;
+    GList* list = g_app_info_get_all();
+    for (GList* l = list; l; l = l->next) {
+        auto* info = static_cast<GAppInfo*>(l->data);
+        if (g_app_info_should_show(info)) out << toApp(info);
+    }
+    g_list_free_full(list, g_object_unref);
+    std::sort(out.begin(), out.end(),
+              [](const App& a, const App& b) { return a.name.localeAwareCompare(b.name) < 0; });
+    return out;
+}
+
+QString Applications::launch(const QString& appId, const QList<QByteArray>& paths) {
+    const QByteArray id = appId.toUtf8();
+    GDesktopAppInfo* info = g_desktop_app_info_new(id.constData());
+    if (!info) return QObject::tr("the application “%1” is no longer installed").arg(appId);
+    // URIs keep the names' bytes (percent-encoded), whatever their encoding.
+    std::vector<QByteArray> uris;
+    for (const QByteArray& p : paths) uris.push_back(ClipboardFormat::uriOf(p));
+    GList* list = nullptr;
+    for (auto it = uris.rbegin(); it != uris.rend(); ++it) list = g_list_prepend(list, it->data());
+    GError* error = nullptr;
+    const gboolean ok = g_app_info_launch_uris(G_APP_INFO(info), list, nullptr, &error);
+    g_list_free(list);
+    g_object_unref(info);
+    return ok ? QString() : takeError(error);
+}
+
+QString Applications::setDefault(const QString& appId, const QString& mimeType) {
+    const QByteArray id = appId.toUtf8();
+    GDesktopAppInfo* info = g_desktop_app_info_new(id.constData());
+    if (!info) return QObject::tr("the application “%1” is no longer installed").arg(appId);
+    const QByteArray type = mimeType.toUtf8();
+    GError* error = nullptr;
+    const gboolean ok = g_app_info_set_as_default_for_type(G_APP_INFO(info), type.constData(), &error);
+    g_object_unref(info);
+    return ok ? QString() : takeError(error);
+}
+
+QString Applications::mimeTypeOf(const QByteArray& path) {
+    return QMimeDatabase().mimeTypeForFile(QFile::decodeName(path)).name();
+}
+
+}  // namespace kv
