@@ -23,6 +23,8 @@ click <b>Change Start Page</b>.</p></body></html>
 HTML
 (cd "$work/www" && exec python3 -m http.server 8765 --bind 127.0.0.1 >/dev/null 2>&1) &
 server=$!
+# The start page must be there before the program asks for it.
+for _ in $(seq 1 100); do (exec 3<>/dev/tcp/127.0.0.1/8765) 2>/dev/null && break; sleep 0.1; done
 
 export HOME="$work/home" XDG_CONFIG_HOME="$work/config"
 shot() { sleep "${2:-2}"; import -window root "$here/$1"; echo "wrote docs/$1"; }
