@@ -483,8 +483,7 @@ void FolderView::showProperties() {
     QList<QByteArray> paths = selectedPaths();
     if (paths.isEmpty() && m_model->isTrash()) return;
     if (paths.isEmpty()) paths << folder();
-    auto* dialog = new PropertiesDialog(paths, window());
-    dialog->show();
+    PropertiesDialog::showFor(paths, window());
 }
 
 void FolderView::undo() {

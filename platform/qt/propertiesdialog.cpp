@@ -46,13 +46,9 @@ QString ownerText(const struct stat& st) {
              gr ? QString::fromLocal8Bit(gr->gr_name) : QString::number(st.st_gid));
 }
 
-QString typeText(const QByteArray& path, const struct stat& st) {
+QString typeText(const QByteArray& path, const struct stat& st, const std::optional<QByteArray>& linkTarget) {
     if (S_ISLNK(st.st_mode)) {
-        char target[4096];
-        const ssize_t n = ::readlink(path.constData(), target, sizeof target);
-        return QObject::tr("Link to %1")
-            .arg(n > 0 ? display(QByteArray(target, static_cast<qsizetype>(n)))
-                       : QObject::tr("(unreadable)"));
+        return QObject::tr("Link to %1").arg(linkTarget ? display(*linkTarget) : QObject::tr("(unreadable)"));
     }
     if (S_ISDIR(st.st_mode)) return QObject::tr("Folder");
     static QMimeDatabase db;
@@ -168,8 +164,37 @@ QLabel* PropertiesDialog::addRow(const char* field, const QString& label, const 
     return v;
 }
 
+PropertiesDialog::Facts PropertiesDialog::gather(const QList<QByteArray>& paths) {
+    Facts facts;
+    facts.paths = paths;
+    for (const QByteArray& p : paths) {
+        struct stat st {};
+        if (::lstat(p.constData(), &st) != 0) continue;
+        facts.stats.push_back(st);
+    }
+    if (paths.size() == 1 && facts.stats.size() == 1 && S_ISLNK(facts.stats.front().st_mode)) {
+        char target[4096];
+        const ssize_t n = ::readlink(paths.front().constData(), target, sizeof target);
+        if (n > 0) facts.linkTarget = QByteArray(target, static_cast<qsizetype>(n));
+    }
+    return facts;
+}
+
+void PropertiesDialog::showFor(const QList<QByteArray>& paths, QWidget* parent) {
+    // Everything the dialog shows is read off the UI thread: an item on a dead mount must not freeze the
+    // window. The dialog comes when the answers do (and never, for a mount that gives none).
+    runInBackground(
+        parent, [paths] { return gather(paths); },
+        [parent](Facts facts) { (new PropertiesDialog(facts, parent))->show(); });
+}
+
 PropertiesDialog::PropertiesDialog(const QList<QByteArray>& paths, QWidget* parent)
+    : PropertiesDialog(gather(paths), parent) {}
+
+PropertiesDialog::PropertiesDialog(const Facts& facts, QWidget* parent)
     : QDialog(parent), m_counter(new SizeCounter(this)) {
+    const QList<QByteArray>& paths = facts.paths;
+    const std::vector<struct stat>& stats = facts.stats;
     setAttribute(Qt::WA_DeleteOnClose);
     // Wide enough for a size in bytes and a date in full beside their labels.
     setMinimumWidth(480);
@@ -177,15 +202,11 @@ PropertiesDialog::PropertiesDialog(const QList<QByteArray>& paths, QWidget* pare
     m_form = new QFormLayout;
     layout->addLayout(m_form);
 
-    std::vector<struct stat> stats;
     bool anyDir = false;
     quint64 fileBytes = 0;
-    for (const QByteArray& p : paths) {
-        struct stat st {};
-        if (::lstat(p.constData(), &st) != 0) continue;
+    for (const struct stat& st : stats) {
         anyDir = anyDir || S_ISDIR(st.st_mode);
         fileBytes += S_ISDIR(st.st_mode) ? 0 : static_cast<quint64>(st.st_size);
-        stats.push_back(st);
     }
     const bool one = paths.size() == 1 && stats.size() == 1;
     const QString name =
@@ -193,7 +214,7 @@ PropertiesDialog::PropertiesDialog(const QList<QByteArray>& paths, QWidget* pare
             : tr("%1 items").arg(paths.size());
     setWindowTitle(tr("Properties of %1").arg(name.isEmpty() ? QStringLiteral("/") : name));
     addRow("name", tr("Name:"), name.isEmpty() ? QStringLiteral("/") : name);
-    if (one) addRow("type", tr("Type:"), typeText(paths.front(), stats.front()));
+    if (one) addRow("type", tr("Type:"), typeText(paths.front(), stats.front(), facts.linkTarget));
     QString location = paths.isEmpty() ? QString() : display(DropDecision::parentOf(paths.front()));
     for (const QByteArray& p : paths)
         if (display(DropDecision::parentOf(p)) != location) location = tr("(several folders)");

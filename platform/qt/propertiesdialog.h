@@ -1,8 +1,11 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <QByteArray>
 #include <QDialog>
 #include <QList>
+#include <optional>
 #include <vector>
 
 class QCheckBox;
@@ -20,7 +23,19 @@ class SizeCounter;
 class PropertiesDialog : public QDialog {
     Q_OBJECT
   public:
+    // What the dialog shows of the items, read from the filesystem.
+    struct Facts {
+        QList<QByteArray> paths;
+        std::vector<struct stat> stats;        // of the items that could be read
+        std::optional<QByteArray> linkTarget;  // one link alone: where it leads
+    };
+    static Facts gather(const QList<QByteArray>& paths);
+    // Reads the facts off the UI thread, then shows the dialog over parent.
+    static void showFor(const QList<QByteArray>& paths, QWidget* parent);
+
+    // Reads the items here and now (tests).
     explicit PropertiesDialog(const QList<QByteArray>& paths, QWidget* parent = nullptr);
+    PropertiesDialog(const Facts& facts, QWidget* parent);
 
     // The type letter and the bits: "-rwxr-x--- (750)", "drwxrwxrwt (1777)".
     static QString permissionsText(unsigned mode);

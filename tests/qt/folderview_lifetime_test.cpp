@@ -42,9 +42,9 @@ TEST(FolderViewLifetime, GoesWhileItsPropertiesCountAFolder) {
     }
     ASSERT_TRUE(f.show(f.dir.path()));
     ASSERT_TRUE(f.view->selectName("tree"));
-    f.view->showProperties();
-    auto* dialog = findTopLevel<PropertiesDialog>();
-    ASSERT_TRUE(dialog);
+    // As showProperties makes it once the items are read (off this thread).
+    auto* dialog = new PropertiesDialog(PropertiesDialog::gather(f.view->selectedPaths()), f.view->window());
+    dialog->show();
     // The total is posted back to this thread, which has not looked at its queue yet.
     ASSERT_TRUE(dialog->isCounting());
     f.view.reset();  // the view is its own window here, and the dialog its child
