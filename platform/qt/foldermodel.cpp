@@ -89,13 +89,54 @@ void FolderModel::relayout(const RowChange& change) {
     emit layoutChanged();
 }
 
+QString FolderModel::baseDisplayName(const std::string& rawName) {
+    return displayName(std::string(NameFilter::baseName(rawName)));
+}
+
+QString FolderModel::folderDisplayName(const std::string& rawName) {
+    const std::size_t slash = rawName.rfind('/');
+    return slash == std::string::npos ? QString() : displayName(rawName.substr(0, slash));
+}
+
 void FolderModel::setFolder(const QByteArray& path) {
+    if (path != m_path || m_search) m_filter.forgetNames();
     m_path = path;
+    m_search = false;
     m_listing.setFolder(path.toStdString());
 }
 
+void FolderModel::showSearch(const QByteArray& root, std::unique_ptr<ListingSource> source) {
+    m_filter.forgetNames();
+    m_path = root;
+    m_search = true;
+    m_listing.setSource(std::move(source));
+}
+
+void FolderModel::setNameFilter(const QString& text) {
+    if (text == m_filterText) return;
+    m_filterText = text;
+    play(m_store.setFilter(m_filter.predicate(text.toStdString())));
+}
+
+int FolderModel::unfilteredCount() const {
+    if (m_filterText.isEmpty()) return rowCount();
+    int n = 0;
+    const bool hidden = m_store.showHidden();
+    for (std::uint32_t id : m_store.sorted()) n += hidden || !(m_store.flagsOf(id) & RowStore::kHiddenFlag);
+    return n;
+}
+
 void FolderModel::refresh() {
-    if (!m_path.isEmpty()) m_listing.refresh();
+    if (m_path.isEmpty()) return;
+    if (!m_search) {
+        m_listing.refresh();
+        return;
+    }
+    // Walking the whole tree again for every change would be slow: the results are looked at again.
+    std::vector<std::string> names;
+    names.reserve(m_store.sorted().size());
+    for (std::uint32_t id : m_store.sorted()) names.push_back(m_store.entry(id).name);
+    m_listing.refreshNames(names);
 }
 
 void FolderModel::refreshNames(const std::vector<std::string>& names) {
@@ -108,7 +149,7 @@ void FolderModel::setShowHidden(bool show) {
 
 void FolderModel::sort(int column, Qt::SortOrder order) {
     static const SortColumn columns[] = {SortColumn::Name, SortColumn::Size, SortColumn::Type,
-                                         SortColumn::Modified};
+                                         SortColumn::Modified, SortColumn::Folder};
     if (column < 0 || column >= ColumnCount) return;
     m_listing.sortBy(EntrySorter(columns[column],
                                  order == Qt::AscendingOrder ? SortOrder::Ascending : SortOrder::Descending));
@@ -126,7 +167,7 @@ int FolderModel::findPrefix(const QString& text, int from) const {
     const int n = rowCount();
     for (int k = 0; k < n; ++k) {
         const int row = (from + k) % n;
-        if (displayName(entryAt(row).name).startsWith(text, Qt::CaseInsensitive)) return row;
+        if (baseDisplayName(entryAt(row).name).startsWith(text, Qt::CaseInsensitive)) return row;
     }
     return -1;
 }
@@ -144,7 +185,7 @@ bool FolderModel::setData(const QModelIndex& index, const QVariant& value, int r
     const QString text = value.toString();
     // The editor only ever saw the decoded name: unchanged text keeps the original bytes, which
     // matters for a name that is not UTF-8.
-    if (text.isEmpty() || text == displayName(old)) return false;
+    if (text.isEmpty() || text == baseDisplayName(old)) return false;
     emit renameRequested(pathAt(index.row()), text.toUtf8());
     return false;
 }
@@ -199,11 +240,13 @@ QVariant FolderModel::data(const QModelIndex& index, int role) const {
     const DirEntry& e = entryAt(index.row());
     switch (role) {
         case Qt::EditRole:
-            return index.column() == NameColumn ? displayName(e.name) : QVariant();
+            return index.column() == NameColumn ? baseDisplayName(e.name) : QVariant();
         case Qt::DisplayRole:
             switch (index.column()) {
                 case NameColumn:
-                    return displayName(e.name);
+                    return baseDisplayName(e.name);
+                case FolderColumn:
+                    return folderDisplayName(e.name);
                 case SizeColumn:
                     return e.isDir ? QString() : sizeText(e.size);
                 case TypeColumn:
@@ -239,6 +282,8 @@ QVariant FolderModel::headerData(int section, Qt::Orientation orientation, int r
             return tr("Type");
         case ModifiedColumn:
             return tr("Modified");
+        case FolderColumn:
+            return tr("Folder");
     }
     return {};
 }

@@ -9,6 +9,7 @@
 #include "platform/fs/direntry.h"
 #include "platform/fs/entrysorter.h"
 #include "platform/fs/listingsource.h"
+#include "platform/fs/namefilter.h"
 #include "platform/fs/rowstore.h"
 #include "platform/qt/folderlisting.h"
 #include "platform/qt/mimeiconcache.h"
@@ -21,7 +22,8 @@ namespace kv {
 class FolderModel : public QAbstractTableModel {
     Q_OBJECT
   public:
-    enum Column { NameColumn, SizeColumn, TypeColumn, ModifiedColumn, ColumnCount };
+    // FolderColumn: where a search's result lies below the search's start (hidden in a folder).
+    enum Column { NameColumn, SizeColumn, TypeColumn, ModifiedColumn, FolderColumn, ColumnCount };
 
     using ListingState = FolderListing::State;
 
@@ -33,6 +35,18 @@ class FolderModel : public QAbstractTableModel {
 
     // Lists the folder at path (raw bytes); rows appear as the listing streams in.
     void setFolder(const QByteArray& path);
+    // Shows a search's results (rows named by their paths relative to root) in place of a folder;
+    // pathAt() then joins root and the row's name. setFolder() ends it.
+    void showSearch(const QByteArray& root, std::unique_ptr<ListingSource> source);
+    bool isSearch() const { return m_search; }
+    // Ends a running search: its results so far stay.
+    void stopSearch() { m_listing.stop(); }
+
+    // Shows only the rows whose name holds the text (or matches it with * and ?); empty shows all.
+    void setNameFilter(const QString& text);
+    const QString& nameFilter() const { return m_filterText; }
+    // The rows there would be without the name filter (hidden files only while shown).
+    int unfilteredCount() const;
     // Lists the folder again and applies the difference as rows removed, changed and inserted, so
     // the selection, the current item and the scroll position stay where they were.
     void refresh();
@@ -75,6 +89,9 @@ class FolderModel : public QAbstractTableModel {
                       const QModelIndex& parent) override;
 
     static QString displayName(const std::string& rawName);
+    // A row's base name (a search result's name is a relative path) and the folder part before it.
+    static QString baseDisplayName(const std::string& rawName);
+    static QString folderDisplayName(const std::string& rawName);
 
   signals:
     // The listing finished: error 0, or errno with its text.
@@ -92,6 +109,9 @@ class FolderModel : public QAbstractTableModel {
     QByteArray m_path;
     RowStore m_store;
     FolderListing m_listing;
+    NameFilter m_filter;
+    QString m_filterText;
+    bool m_search = false;
 };
 
 }  // namespace kv

@@ -1,0 +1,25 @@
+#include "platform/fs/namefilter.h"
+
+#include "platform/fs/namematcher.h"
+
+namespace kv {
+
+NameFilter::NameFilter() : m_folded(std::make_shared<std::unordered_map<std::string, std::string>>()) {}
+
+void NameFilter::forgetNames() {
+    m_folded = std::make_shared<std::unordered_map<std::string, std::string>>();
+}
+
+RowStore::Filter NameFilter::predicate(const std::string& text) {
+    if (text.empty()) return {};
+    auto matcher = std::make_shared<NameMatcher>(text, NameMatcher::autoMode(text), false);
+    return [matcher, folded = m_folded](const DirEntry& e) {
+        const std::string_view base = baseName(e.name);
+        if (!matcher->needsPrepared(base)) return matcher->matches(base);
+        auto it = folded->find(std::string(base));
+        if (it == folded->end()) it = folded->emplace(std::string(base), matcher->prepared(base)).first;
+        return matcher->matchesPrepared(it->second);
+    };
+}
+
+}  // namespace kv
