@@ -1,6 +1,7 @@
 #include "platform/fs/namefilter.h"
 
 #include "platform/fs/namematcher.h"
+#include "platform/fs/sortkey.h"
 
 namespace kv {
 
@@ -8,6 +9,20 @@ NameFilter::NameFilter() : m_folded(std::make_shared<std::unordered_map<std::str
 
 void NameFilter::forgetNames() {
     m_folded = std::make_shared<std::unordered_map<std::string, std::string>>();
+}
+
+NameFilter::Folded NameFilter::foldNames(const std::vector<DirEntry>& entries) {
+    Folded out;
+    for (const DirEntry& e : entries) {
+        const std::string_view base = baseName(e.name);
+        // The form a case-insensitive matcher prepares (SortKey::fold), which is what the filter is.
+        if (!NameMatcher::isAscii(base)) out.emplace_back(std::string(base), SortKey::fold(base));
+    }
+    return out;
+}
+
+void NameFilter::keep(Folded&& folded) {
+    for (auto& [name, form] : folded) m_folded->try_emplace(std::move(name), std::move(form));
 }
 
 RowStore::Filter NameFilter::predicate(const std::string& text) {

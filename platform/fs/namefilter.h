@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "platform/fs/rowstore.h"
 
@@ -21,6 +23,11 @@ class NameFilter {
     RowStore::Filter predicate(const std::string& text);
     // A new folder: its names are others.
     void forgetNames();
+    // The folded forms of the names that need one (not ASCII), worked out on any thread ahead of the
+    // first keystroke, and kept (UI thread).
+    using Folded = std::vector<std::pair<std::string, std::string>>;
+    static Folded foldNames(const std::vector<DirEntry>& entries);
+    void keep(Folded&& folded);
 
     static std::string_view baseName(std::string_view name) {
         const std::size_t slash = name.rfind('/');

@@ -68,7 +68,10 @@ struct SearchWalk::Private {
     bool entryFits(const DirEntry& e, int dirFd, const char* base) {
         if (!e.isDir && (e.size < query.minSize || e.size > query.maxSize)) return false;
         if (newerThanNs && e.mtimeNs < *newerThanNs) return false;
-        if (content) return !e.isDir && !e.isSymlink && content->matchesFile(dirFd, base);
+        // An empty file holds no text, a file over the limit is not read: neither is opened.
+        if (content)
+            return !e.isDir && !e.isSymlink && e.size > 0 && e.size <= query.maxContentSize &&
+                   content->matchesFile(dirFd, base);
         return true;
     }
 

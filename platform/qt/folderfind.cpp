@@ -35,6 +35,7 @@ FolderFind::FolderFind(FolderView& view, FolderModel* model, StatusLine* status)
 FolderFind::~FolderFind() = default;
 
 void FolderFind::showFilter() {
+    if (!m_filterBar->isVisible()) m_model->prepareNameFilter();
     m_filterBar->open();
 }
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "platform/fs/background.h"
 #include "platform/fs/folderlistingsource.h"
 #include "platform/qt/clipboardformat.h"
 #include "platform/qt/sizetext.h"
@@ -116,6 +117,12 @@ void FolderModel::setNameFilter(const QString& text) {
     if (text == m_filterText) return;
     m_filterText = text;
     play(m_store.setFilter(m_filter.predicate(text.toStdString())));
+}
+
+void FolderModel::prepareNameFilter() {
+    runInBackground(
+        this, [entries = m_store.snapshot()] { return NameFilter::foldNames(*entries); },
+        [this](NameFilter::Folded&& folded) { m_filter.keep(std::move(folded)); }, false);
 }
 
 int FolderModel::unfilteredCount() const {

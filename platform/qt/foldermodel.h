@@ -44,6 +44,9 @@ class FolderModel : public QAbstractTableModel {
 
     // Shows only the rows whose name holds the text (or matches it with * and ?); empty shows all.
     void setNameFilter(const QString& text);
+    // The filter is about to be used: the names it would fold on the first keystroke are folded on a
+    // worker now.
+    void prepareNameFilter();
     const QString& nameFilter() const { return m_filterText; }
     // The rows there would be without the name filter (hidden files only while shown).
     int unfilteredCount() const;
