@@ -18,8 +18,10 @@ int compareNames(const DirEntry& a, const DirEntry& b) {
 }
 
 std::string_view rawExtension(const std::string& name) {
+    // A search's rows are named by their relative paths: the extension is the base name's.
+    const size_t start = name.rfind('/') + 1;
     const size_t dot = name.rfind('.');
-    if (dot == std::string::npos || dot == 0) {
+    if (dot == std::string::npos || dot <= start) {
         return {};
     }
     return std::string_view(name).substr(dot + 1);
@@ -42,6 +44,11 @@ int EntrySorter::compareByColumn(const DirEntry& a, const DirEntry& b) const {
             return a.size < b.size ? -1 : a.size > b.size ? 1 : 0;
         case SortColumn::Modified:
             return a.mtimeNs < b.mtimeNs ? -1 : a.mtimeNs > b.mtimeNs ? 1 : 0;
+        case SortColumn::Folder: {
+            const std::string_view fa(a.name.data(), a.name.rfind('/') + 1);
+            const std::string_view fb(b.name.data(), b.name.rfind('/') + 1);
+            return fa.compare(fb);
+        }
         case SortColumn::Type: {
             const std::string_view ea = rawExtension(a.name);
             const std::string_view eb = rawExtension(b.name);

@@ -7,7 +7,8 @@
 
 namespace kv {
 
-enum class SortColumn { Name, Size, Type, Modified };
+// Folder: the folder part of a search result's name (its path relative to the search's start).
+enum class SortColumn { Name, Size, Type, Modified, Folder };
 enum class SortOrder { Ascending, Descending };
 
 // Orders the rows of a listing without moving the entries: the model keeps its entries where the

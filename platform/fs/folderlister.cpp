@@ -20,7 +20,7 @@ constexpr size_t kFirstBatch = 200;
 constexpr size_t kMaxBatch = 8192;
 constexpr auto kMaxBatchDelay = std::chrono::milliseconds(40);
 
-bool fillEntry(int dirFd, const char* name, unsigned char dtype, DirEntry& e) {
+bool fillEntryAt(int dirFd, const char* name, unsigned char dtype, DirEntry& e) {
     e.name = name;
     e.hidden = name[0] == '.';
     struct statx sx {};
@@ -83,7 +83,7 @@ int FolderLister::list(const std::string& path, const EmitFn& emit) {
                 continue;
             }
             DirEntry e;
-            if (fillEntry(fd, name, d->d_type, e)) {
+            if (fillEntryAt(fd, name, d->d_type, e)) {
                 batch.push_back(std::move(e));
             }
             if (batch.size() >= batchLimit ||
@@ -104,6 +104,10 @@ int FolderLister::list(const std::string& path, const EmitFn& emit) {
         return ECANCELED;
     }
     return error;
+}
+
+bool FolderLister::statEntry(int dirFd, const char* name, unsigned char dtype, DirEntry& e) {
+    return fillEntryAt(dirFd, name, dtype, e);
 }
 
 int FolderLister::listNow(const std::string& path, std::vector<DirEntry>& out) {
@@ -128,7 +132,7 @@ int FolderLister::statNames(const std::string& path, const std::vector<std::stri
         DirEntry e;
         // A name with a slash or an empty one is no entry of this folder (the watcher never sends one).
         if (!name.empty() && name.find('/') == std::string::npos && name != "." && name != ".." &&
-            fillEntry(fd, name.c_str(), DT_UNKNOWN, e)) {
+            fillEntryAt(fd, name.c_str(), DT_UNKNOWN, e)) {
             found.push_back(std::move(e));
         } else {
             gone.push_back(name);

@@ -27,6 +27,10 @@ class FolderLister {
     // listing fills them), the others to gone. Returns 0, or the errno of opening the folder.
     static int statNames(const std::string& path, const std::vector<std::string>& names,
                          std::vector<DirEntry>& found, std::vector<std::string>& gone);
+
+    // Fills one entry of the open folder dirFd as a listing does (dtype: getdents' d_type, or
+    // DT_UNKNOWN). False when the entry is gone.
+    static bool statEntry(int dirFd, const char* name, unsigned char dtype, DirEntry& e);
 };
 
 }  // namespace kv

@@ -41,6 +41,7 @@ class RowStore {
     std::uint8_t flagsAt(int row) const { return m_flags[idAt(row)]; }
     std::uint32_t idAt(int row) const { return m_rows[static_cast<std::size_t>(row)]; }
     const DirEntry& entry(std::uint32_t id) const { return (*m_entries)[id]; }
+    std::uint8_t flagsOf(std::uint32_t id) const { return m_flags[id]; }
     // The rows as shown: entry ids in row order.
     const std::vector<std::uint32_t>& rows() const { return m_rows; }
     // Every entry, hidden ones included, in the sorter's order.

@@ -91,8 +91,9 @@ std::string SortKey::make(std::string_view name) {
 }
 
 std::string SortKey::extension(std::string_view name) {
+    const size_t start = name.rfind('/') + 1;  // a relative path's base name (npos + 1 is 0)
     const size_t dot = name.rfind('.');
-    if (dot == std::string_view::npos || dot == 0 || dot + 1 == name.size()) {
+    if (dot == std::string_view::npos || dot <= start || dot + 1 == name.size()) {
         return {};
     }
     return fold(name.substr(dot + 1));

@@ -357,6 +357,19 @@ std::vector<FolderActions::Command> makeCommands() {
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Previous Pane"),
          .keys = {key(Qt::SHIFT | Qt::Key_F6)},
          .run = [](FolderView& v) { v.focusPane(false); }},
+        {.id = "filter",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Filter"),
+         .keys = {key(Qt::CTRL | Qt::Key_I)},
+         .run = [](FolderView& v) { v.showFilter(); }},
+        {.id = "find",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Find"),
+         .keys = {key(Qt::CTRL | Qt::Key_F)},
+         .run = [](FolderView& v) { v.showSearchBar(); }},
+        // Closes the filter, stops a search or leaves its results; nothing otherwise.
+        {.id = "escape",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Close Filter or Search"),
+         .keys = {key(Qt::Key_Escape)},
+         .run = [](FolderView& v) { v.escape(); }},
     };
 }
 

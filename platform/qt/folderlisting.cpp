@@ -33,8 +33,12 @@ FolderListing::~FolderListing() {
 }
 
 void FolderListing::setFolder(const std::string& location) {
+    setSource(m_sources(location));
+}
+
+void FolderListing::setSource(std::unique_ptr<ListingSource> source) {
     ++m_generation;
-    m_source = m_sources(location);
+    m_source = std::move(source);
     m_pending.clear();
     m_applyTimer.stop();
     m_refreshQueued = false;
@@ -70,6 +74,12 @@ void FolderListing::setFolder(const std::string& location) {
                 if (generation == m_generation) listingDone(error, text);
             });
         });
+}
+
+void FolderListing::stop() {
+    if (m_state != State::Listing || !m_source) return;
+    m_source->cancel();
+    listingDone(0, {});
 }
 
 void FolderListing::addBatch(std::vector<DirEntry>&& batch, const EntrySorter& sortedBy) {

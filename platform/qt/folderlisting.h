@@ -36,6 +36,10 @@ class FolderListing : public QObject {
     ~FolderListing() override;
 
     void setFolder(const std::string& location);
+    // Lists what the given source streams (a search's results) as if it were a folder's listing.
+    void setSource(std::unique_ptr<ListingSource> source);
+    // Ends a listing still running where it is: the rows so far stay, and it counts as done.
+    void stop();
     void refresh();
     void refreshNames(const std::vector<std::string>& names);
     // Orders the rows; a big folder keeps its old order until a worker's new one is applied.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "platform/fs/background.h"
 #include "platform/fs/folderlistingsource.h"
 #include "platform/fs/paths.h"
 #include "platform/fs/trashlistingsource.h"
@@ -97,9 +98,20 @@ void FolderModel::relayout(const RowChange& change) {
     emit layoutChanged();
 }
 
+QString FolderModel::baseDisplayName(const std::string& rawName) {
+    return displayName(std::string(NameFilter::baseName(rawName)));
+}
+
+QString FolderModel::folderDisplayName(const std::string& rawName) {
+    const std::size_t slash = rawName.rfind('/');
+    return slash == std::string::npos ? QString() : displayName(rawName.substr(0, slash));
+}
+
 void FolderModel::setFolder(const QByteArray& path) {
     const bool wasTrash = isTrash();
+    if (path != m_path || m_search) m_filter.forgetNames();
     m_path = path;
+    m_search = false;
     m_listing.setFolder(path.toStdString());
     if (wasTrash != isTrash()) emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
 }
@@ -115,7 +127,7 @@ std::optional<TrashRecord> FolderModel::trashRecordAt(int row) const {
 }
 
 std::string FolderModel::shownName(int row) const {
-    if (!isTrash()) return entryAt(row).name;
+    if (!isTrash()) return std::string(NameFilter::baseName(entryAt(row).name));  // a search result: its base name
     const std::optional<TrashRecord> r = trashRecordAt(row);
     return r ? r->displayName() : paths::baseName(entryAt(row).name);
 }
@@ -130,8 +142,44 @@ DirEntry FolderModel::shownEntry(int row) const {
     return e;
 }
 
+void FolderModel::showSearch(const QByteArray& root, std::unique_ptr<ListingSource> source) {
+    m_filter.forgetNames();
+    m_path = root;
+    m_search = true;
+    m_listing.setSource(std::move(source));
+}
+
+void FolderModel::setNameFilter(const QString& text) {
+    if (text == m_filterText) return;
+    m_filterText = text;
+    play(m_store.setFilter(m_filter.predicate(text.toStdString())));
+}
+
+void FolderModel::prepareNameFilter() {
+    runInBackground(
+        this, [entries = m_store.snapshot()] { return NameFilter::foldNames(*entries); },
+        [this](NameFilter::Folded&& folded) { m_filter.keep(std::move(folded)); }, false);
+}
+
+int FolderModel::unfilteredCount() const {
+    if (m_filterText.isEmpty()) return rowCount();
+    int n = 0;
+    const bool hidden = m_store.showHidden();
+    for (std::uint32_t id : m_store.sorted()) n += hidden || !(m_store.flagsOf(id) & RowStore::kHiddenFlag);
+    return n;
+}
+
 void FolderModel::refresh() {
-    if (!m_path.isEmpty()) m_listing.refresh();
+    if (m_path.isEmpty()) return;
+    if (!m_search) {
+        m_listing.refresh();
+        return;
+    }
+    // Walking the whole tree again for every change would be slow: the results are looked at again.
+    std::vector<std::string> names;
+    names.reserve(m_store.sorted().size());
+    for (std::uint32_t id : m_store.sorted()) names.push_back(m_store.entry(id).name);
+    m_listing.refreshNames(names);
 }
 
 void FolderModel::refreshNames(const std::vector<std::string>& names) {
@@ -143,9 +191,10 @@ void FolderModel::setShowHidden(bool show) {
 }
 
 void FolderModel::sort(int column, Qt::SortOrder order) {
-    static const SortColumn columns[] = {SortColumn::Name, SortColumn::Size, SortColumn::Type,
-                                         SortColumn::Modified};
-    if (column < 0 || column >= OriginColumn) return;  // the trash's origins are not an order
+    static const SortColumn columns[] = {SortColumn::Name,     SortColumn::Size, SortColumn::Type,
+                                         SortColumn::Modified, SortColumn::Name, SortColumn::Folder};
+    // The trash's origins are not an order.
+    if (column < 0 || column >= ColumnCount || column == OriginColumn) return;
     m_listing.sortBy(EntrySorter(columns[column],
                                  order == Qt::AscendingOrder ? SortOrder::Ascending : SortOrder::Descending));
 }
@@ -180,9 +229,11 @@ bool FolderModel::setData(const QModelIndex& index, const QVariant& value, int r
     const std::string& old = entryAt(index.row()).name;
     const QString text = value.toString();
     // The editor only ever saw the decoded name: unchanged text keeps the original bytes, which
-    // matters for a name that is not UTF-8 or holds control characters.
-    if (text.isEmpty() || text == displayName(old)) return false;
-    emit renameRequested(pathAt(index.row()), NameText::edited(text, old));
+    // matters for a name that is not UTF-8 or holds control characters. A search's result is renamed
+    // by its base name.
+    const std::string base(NameFilter::baseName(old));
+    if (text.isEmpty() || text == displayName(base)) return false;
+    emit renameRequested(pathAt(index.row()), NameText::edited(text, base));
     return false;
 }
 
@@ -245,11 +296,13 @@ QVariant FolderModel::data(const QModelIndex& index, int role) const {
     const DirEntry& e = entryAt(index.row());
     switch (role) {
         case Qt::EditRole:
-            return index.column() == NameColumn && !isTrash() ? displayName(e.name) : QVariant();
+            return index.column() == NameColumn && !isTrash() ? baseDisplayName(e.name) : QVariant();
         case Qt::DisplayRole:
             switch (index.column()) {
                 case NameColumn:
                     return nameAt(index.row());
+                case FolderColumn:
+                    return folderDisplayName(e.name);
                 case SizeColumn:
                     return e.isDir ? QString() : sizeText(e.size);
                 case TypeColumn:
@@ -306,6 +359,8 @@ QVariant FolderModel::headerData(int section, Qt::Orientation orientation, int r
             return isTrash() ? tr("Deleted") : tr("Modified");
         case OriginColumn:
             return tr("Original Location");
+        case FolderColumn:
+            return tr("Folder");
     }
     return {};
 }

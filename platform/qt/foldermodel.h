@@ -11,6 +11,7 @@
 #include "platform/fs/direntry.h"
 #include "platform/fs/entrysorter.h"
 #include "platform/fs/listingsource.h"
+#include "platform/fs/namefilter.h"
 #include "platform/fs/rowstore.h"
 #include "platform/fs/trashcatalog.h"
 #include "platform/fs/trashdirs.h"
@@ -29,7 +30,17 @@ namespace kv {
 class FolderModel : public QAbstractTableModel {
     Q_OBJECT
   public:
-    enum Column { NameColumn, SizeColumn, TypeColumn, ModifiedColumn, OriginColumn, ColumnCount };
+    // OriginColumn: where a trashed item was; FolderColumn: where a search's result lies below the
+    // search's start. Each is hidden where it means nothing.
+    enum Column {
+        NameColumn,
+        SizeColumn,
+        TypeColumn,
+        ModifiedColumn,
+        OriginColumn,
+        FolderColumn,
+        ColumnCount
+    };
     // What the delegate draws besides the text: a folder, a link's emblem, a cut item dimmed.
     enum Role { IsDirRole = Qt::UserRole + 1, IsLinkRole, IsCutRole };
 
@@ -43,6 +54,21 @@ class FolderModel : public QAbstractTableModel {
 
     // Lists the folder at path (raw bytes); rows appear as the listing streams in.
     void setFolder(const QByteArray& path);
+    // Shows a search's results (rows named by their paths relative to root) in place of a folder;
+    // pathAt() then joins root and the row's name. setFolder() ends it.
+    void showSearch(const QByteArray& root, std::unique_ptr<ListingSource> source);
+    bool isSearch() const { return m_search; }
+    // Ends a running search: its results so far stay.
+    void stopSearch() { m_listing.stop(); }
+
+    // Shows only the rows whose name holds the text (or matches it with * and ?); empty shows all.
+    void setNameFilter(const QString& text);
+    // The filter is about to be used: the names it would fold on the first keystroke are folded on a
+    // worker now.
+    void prepareNameFilter();
+    const QString& nameFilter() const { return m_filterText; }
+    // The rows there would be without the name filter (hidden files only while shown).
+    int unfilteredCount() const;
     // Lists the folder again and applies the difference as rows removed, changed and inserted, so
     // the selection, the current item and the scroll position stay where they were.
     void refresh();
@@ -97,6 +123,9 @@ class FolderModel : public QAbstractTableModel {
     static QString displayName(const std::string& rawName);
     // The items cut to the clipboard (full paths), drawn dimmed until pasted or replaced (CutMarks).
     void setCutPaths(QSet<QByteArray> paths);
+    // A row's base name (a search result's name is a relative path) and the folder part before it.
+    static QString baseDisplayName(const std::string& rawName);
+    static QString folderDisplayName(const std::string& rawName);
 
   signals:
     // The listing finished: error 0, or errno with its text.
@@ -121,6 +150,9 @@ class FolderModel : public QAbstractTableModel {
     RowStore m_store;
     FolderListing m_listing;
     QSet<QByteArray> m_cutPaths;
+    NameFilter m_filter;
+    QString m_filterText;
+    bool m_search = false;
 };
 
 }  // namespace kv

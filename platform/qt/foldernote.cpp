@@ -21,6 +21,10 @@ void FolderNote::showRows(int rows, bool hiddenShown) {
           false);
 }
 
+void FolderNote::showText(const QString& text) {
+    cover(text, false);
+}
+
 void FolderNote::showError(const QString& text) {
     cover(text, true);
 }

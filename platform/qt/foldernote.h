@@ -15,6 +15,8 @@ class FolderNote : public QLabel {
     // After a listing or a refresh: the empty note when there are no rows, else none. An error stays.
     void showRows(int rows, bool hiddenShown);
     void showError(const QString& text);
+    // A note of another kind over rows that are missing for a reason (nothing found, all filtered).
+    void showText(const QString& text);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -15,14 +15,17 @@
 #include "platform/qt/clipboardformat.h"
 #include "platform/qt/cutmarks.h"
 #include "platform/qt/fileopener.h"
+#include "platform/qt/filterbar.h"
 #include "platform/qt/folderactions.h"
 #include "platform/qt/folderdelegate.h"
 #include "platform/qt/folderdragdrop.h"
+#include "platform/qt/folderfind.h"
 #include "platform/qt/foldernote.h"
 #include "platform/qt/panefinder.h"
 #include "platform/qt/panehighlight.h"
 #include "platform/qt/panemenu.h"
 #include "platform/qt/propertiesdialog.h"
+#include "platform/qt/searchbar.h"
 #include "platform/qt/statusline.h"
 #include "platform/qt/trashplace.h"
 
@@ -82,6 +85,10 @@ FolderView::FolderView(FileOperations& ops, QWidget* parent)
     m_status = new StatusLine(m_model, m_details->selectionModel(), m_ops, this);
     layout->addWidget(m_status);
     m_highlight = new PaneHighlight(this);
+    m_find = new FolderFind(*this, m_model, m_status);
+    layout->insertWidget(layout->indexOf(m_stack), m_find->filterBar());
+    layout->insertWidget(layout->indexOf(m_stack), m_find->searchBar());
+    m_details->setColumnHidden(FolderModel::FolderColumn, true);
 
     m_stack->addWidget(m_details);
     setUpView(m_details);
@@ -89,6 +96,7 @@ FolderView::FolderView(FileOperations& ops, QWidget* parent)
 
     m_note = new FolderNote(this);
     new CutMarks(m_model);
+    connect(m_model, &FolderModel::listed, m_find, &FolderFind::listed);
     connect(m_model, &FolderModel::listed, this, &FolderView::listed);
     connect(m_model, &FolderModel::refreshed, this, [this] {
         updateEmptyNote();
@@ -97,9 +105,17 @@ FolderView::FolderView(FileOperations& ops, QWidget* parent)
     connect(m_model, &FolderModel::renameRequested, this,
             [this](const QByteArray& path, const QByteArray& name) {
                 m_ops.rename(path, name, this, whenDone([this](const JobResult& r) {
-                                 if (!r.undo.moved.empty())
-                                     m_pendingSelect =
-                                         baseName(QByteArray::fromStdString(r.undo.moved.front().second));
+                                 if (r.undo.moved.empty()) return;
+                                 const auto to = QByteArray::fromStdString(r.undo.moved.front().second);
+                                 if (!isSearching()) {
+                                     m_pendingSelect = baseName(to);
+                                     return;
+                                 }
+                                 // A result is named by its path below the search's start.
+                                 const QByteArray root = folder().endsWith('/') ? folder() : folder() + '/';
+                                 if (!to.startsWith(root)) return;
+                                 m_pendingSelect = to.mid(root.size());
+                                 m_model->refreshNames({m_pendingSelect.toStdString()});
                              }));
             });
     connect(&m_ops, &FileOperations::folderChanged, this, &FolderView::folderChanged);
@@ -164,6 +180,7 @@ void FolderView::setMode(Mode mode) {
 }
 
 void FolderView::showFolder(const QByteArray& path) {
+    m_find->folderShown(path);
     m_note->hide();
     m_banner->hide();
     m_pendingSelect.clear();
@@ -263,7 +280,57 @@ void FolderView::selectAll() {
 }
 
 void FolderView::updateEmptyNote() {
-    m_note->showRows(m_model->rowCount(), m_model->showHidden());
+    if (const QString why = m_find->emptyText(); !why.isEmpty() && m_model->rowCount() == 0)
+        m_note->showText(why);
+    else
+        m_note->showRows(m_model->rowCount(), m_model->showHidden());
+}
+
+FilterBar* FolderView::filterBar() const {
+    return m_find->filterBar();
+}
+
+SearchBar* FolderView::searchBar() const {
+    return m_find->searchBar();
+}
+
+void FolderView::showFilter() {
+    m_find->showFilter();
+}
+
+void FolderView::closeFilter() {
+    m_find->closeFilter();
+    updateEmptyNote();
+}
+
+void FolderView::showSearchBar() {
+    m_find->showSearchBar();
+}
+
+void FolderView::startSearch(const SearchQuery& query) {
+    m_note->hide();
+    m_find->startSearch(query);
+}
+
+void FolderView::stopSearch() {
+    m_find->stopSearch();
+}
+
+void FolderView::endSearch() {
+    m_find->endSearch();
+}
+
+void FolderView::escape() {
+    m_find->escape();
+}
+
+std::vector<std::string> FolderView::unreadableFolders() const {
+    return m_find->unreadableFolders();
+}
+
+void FolderView::setSearchColumns(bool search) {
+    m_details->setColumnHidden(FolderModel::FolderColumn, !search);
+    if (search) m_details->header()->resizeSection(FolderModel::FolderColumn, 180);
 }
 
 void FolderView::listed(int error, const QString& message) {

@@ -6,13 +6,17 @@
 #include <QTreeView>
 
 #include "platform/fs/dirchange.h"
+#include "platform/fs/searchquery.h"
 #include "platform/qt/fileoperations.h"
 #include "platform/qt/foldermodel.h"
 #include "platform/qt/typeahead.h"
 
 namespace kv {
 
+class FilterBar;
 class FolderDragDrop;
+class FolderFind;
+class SearchBar;
 class FolderNote;
 class PaneHighlight;
 class StatusLine;
@@ -91,6 +95,27 @@ class FolderView : public QWidget {
     FileOperations::Done whenDone(FileOperations::Done andThen = {});
     // Selects the item once a listing shows it (a new item), opening its name for editing when edit.
     void selectWhenListed(const QByteArray& name, bool edit);
+    // The name filter over the rows (Ctrl+I): shown and focused; Escape in it clears and hides it.
+    void showFilter();
+    void closeFilter();
+    FilterBar* filterBar() const;
+    // The search bar (Ctrl+F), focused; a search starts from it with Enter.
+    void showSearchBar();
+    SearchBar* searchBar() const;
+    // Searches below the folder shown (or below the one a search started from) and shows the results
+    // in place of the folder's rows, until the view shows a folder again. A running search is replaced.
+    void startSearch(const SearchQuery& query);
+    // Ends a running search; its results stay.
+    void stopSearch();
+    // Shows the folder the search started from again.
+    void endSearch();
+    bool isSearching() const { return m_model->isSearch(); }
+    // What Escape does in the rows: closes the filter, stops a search, or leaves the results.
+    void escape();
+    // The folders the last search could not read, relative to its start.
+    std::vector<std::string> unreadableFolders() const;
+    // Shows the column of the results' folders (FolderFind).
+    void setSearchColumns(bool search);
 
     // The right-click menu for the empty area or for the selected items; the caller owns it.
     QMenu* createContextMenu(bool onItems);
@@ -115,6 +140,7 @@ class FolderView : public QWidget {
     void showBanner(const QString& text);
     void contextMenuAt(QAbstractItemView* view, const QPoint& pos);
     void applyPendingSelection();
+
     void transferToPane(const QList<QByteArray>& sources, FolderView& pane, bool move);
 
     FileOperations& m_ops;
@@ -128,6 +154,7 @@ class FolderView : public QWidget {
     PaneHighlight* m_highlight;
     FolderDragDrop* m_dragDrop;
     TrashPlace* m_trashPlace;
+    FolderFind* m_find = nullptr;
     TypeAhead m_typeAhead;
     Mode m_mode = Mode::Details;
     QByteArray m_watched;

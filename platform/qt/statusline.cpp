@@ -6,6 +6,7 @@
 #include <QLocale>
 
 #include "platform/fs/background.h"
+#include "platform/fs/searchstats.h"
 #include "platform/qt/fileoperations.h"
 #include "platform/qt/foldermodel.h"
 #include "platform/qt/sizetext.h"
@@ -49,12 +50,43 @@ StatusLine::StatusLine(FolderModel* model, QItemSelectionModel* selection, FileO
     connect(model, &FolderModel::listed, this, &StatusLine::updateTexts);
     connect(model, &QAbstractItemModel::modelReset, this, &StatusLine::updateTexts);
     connect(&ops, &FileOperations::jobFinished, this, &StatusLine::updateFreeSpace);
+    m_searchPoll.setInterval(250);
+    connect(&m_searchPoll, &QTimer::timeout, this, &StatusLine::updateTexts);
+    updateTexts();
+}
+
+void StatusLine::setSearch(std::shared_ptr<const SearchStats> stats) {
+    m_search = std::move(stats);
+    if (m_search)
+        m_searchPoll.start();
+    else
+        m_searchPoll.stop();
     updateTexts();
 }
 
 void StatusLine::updateTexts() {
     const StatusCounts::Totals& t = m_tally->totals();
-    if (m_model->isLoading()) {
+    const bool filtered = !m_model->nameFilter().isEmpty();
+    if (m_search) {
+        const QString folders =
+            countText(static_cast<qint64>(m_search->folders.load()), tr("1 folder"), tr("%1 folders"));
+        if (m_model->isLoading()) {
+            m_counts->setText(
+                tr("Searching… %1 found in %2")
+                    .arg(QLocale().toString(static_cast<qint64>(m_search->found.load())), folders));
+        } else {
+            m_searchPoll.stop();
+            const qint64 shown = t.folders + t.files;
+            m_counts->setText(filtered ? tr("%1 of %2 found shown, in %3")
+                                             .arg(QLocale().toString(shown),
+                                                  QLocale().toString(m_model->unfilteredCount()), folders)
+                                       : tr("%1 found in %2").arg(QLocale().toString(shown), folders));
+        }
+    } else if (filtered) {
+        m_counts->setText(tr("%1 of %2 shown")
+                              .arg(QLocale().toString(t.folders + t.files),
+                                   QLocale().toString(m_model->unfilteredCount())));
+    } else if (m_model->isLoading()) {
         m_counts->setText(
             tr("Listing… %1").arg(countText(t.folders + t.files, tr("1 item"), tr("%1 items"))));
     } else {

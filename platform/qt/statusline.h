@@ -2,13 +2,16 @@
 
 #include <QByteArray>
 #include <QLabel>
+#include <QTimer>
 #include <QWidget>
+#include <memory>
 
 class QItemSelectionModel;
 
 namespace kv {
 
 class FileOperations;
+class SearchStats;
 class FolderModel;
 class StatusCounts;
 
@@ -25,6 +28,11 @@ class StatusLine : public QWidget {
     void folderShown();
     // Asks for the shown folder's free space again.
     void updateFreeSpace();
+    // The rows are a search's results: its counts (polled while it runs) replace the folder's;
+    // null goes back to counting a folder.
+    void setSearch(std::shared_ptr<const SearchStats> stats);
+    // Says the counts again (a name filter changed what is shown).
+    void showCounts() { updateTexts(); }
 
     QString countsText() const { return m_counts->text(); }
     QString selectionText() const { return m_selection->text(); }
@@ -43,6 +51,8 @@ class StatusLine : public QWidget {
     QByteArray m_freeOf;      // the folder the free space shown belongs to
     QByteArray m_asking;      // the folder whose question is on its way
     bool m_askAgain = false;  // a job ended while the question was out: its answer may be old
+    std::shared_ptr<const SearchStats> m_search;
+    QTimer m_searchPoll;
 };
 
 }  // namespace kv

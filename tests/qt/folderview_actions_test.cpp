@@ -10,8 +10,10 @@
 
 #include "filemanager_support.h"
 #include "platform/qt/clipboardformat.h"
+#include "platform/qt/filterbar.h"
 #include "platform/qt/folderactions.h"
 #include "platform/qt/propertiesdialog.h"
+#include "platform/qt/searchbar.h"
 #include "platform/qt/undostack.h"
 
 namespace kv::test {
@@ -415,6 +417,24 @@ TEST_F(FolderViewActions, EveryCommandReachesItsHandler) {
              const bool asked = box->objectName() == "confirmDelete";
              box->button(QMessageBox::Cancel)->click();
              return asked && exists(f.dir / "beta.txt");
+         }},
+        {"filter", Qt::CTRL | Qt::Key_I, nullptr,
+         [&] {
+             const bool shown = f.view->filterBar()->isVisible();
+             f.view->closeFilter();
+             return shown;
+         }},
+        {"find", Qt::CTRL | Qt::Key_F, nullptr,
+         [&] {
+             const bool shown = f.view->searchBar()->isVisible();
+             f.view->endSearch();
+             return shown;
+         }},
+        {"escape", Qt::Key_Escape, nullptr,
+         [&] { return !f.view->filterBar()->isVisible() && f.view->model()->nameFilter().isEmpty(); },
+         [&] {
+             f.view->showFilter();
+             f.view->filterBar()->field()->setText("zzz");
          }},
     };
 

@@ -191,6 +191,9 @@ TEST_F(TrashView, FilesDroppedOnItAreTrashed) {
 }
 
 TEST_F(TrashView, FollowsWhatOtherProgramsPutIntoTheTrash) {
+    // The watches start on the watcher's own thread, a moment after the listing: only what comes after
+    // that is followed (a slow build takes longer to get there).
+    QTest::qWait(500);
     writeFile(trash() + "/info/late.txt.trashinfo", "[Trash Info]\nPath=/elsewhere/late.txt\n");
     writeFile(trash() + "/files/late.txt", "L");
     ASSERT_TRUE(waitFor([&] { return rowShowing("late.txt") >= 0; })) << "the trash folder is watched";

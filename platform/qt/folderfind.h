@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/fs/searchquery.h"
+
+namespace kv {
+
+class FilterBar;
+class FolderModel;
+class FolderView;
+class SearchBar;
+class SearchStats;
+class StatusLine;
+
+// Finding things in a folder view: the name filter over its rows and the search below its folder,
+// with their two bars, and what the status line says while either is on. The view forwards its
+// commands here and tells it when it shows a folder: the filter belongs to one folder, and showing a
+// folder ends a search's results.
+class FolderFind : public QObject {
+    Q_OBJECT
+  public:
+    FolderFind(FolderView& view, FolderModel* model, StatusLine* status);
+    ~FolderFind() override;
+
+    FilterBar* filterBar() const { return m_filterBar; }
+    SearchBar* searchBar() const { return m_searchBar; }
+
+    void showFilter();
+    void closeFilter();
+    void showSearchBar();
+    void startSearch(const SearchQuery& query);
+    void stopSearch();
+    void endSearch();
+    // Escape in the rows: true when it closed, stopped or left something.
+    bool escape();
+    // The view is about to show path (the model still shows what it showed).
+    void folderShown(const QByteArray& path);
+    // The listing ended (a search's too).
+    void listed();
+    std::vector<std::string> unreadableFolders() const;
+    // What the rows' empty note says when neither the filter nor a search explains it: empty.
+    QString emptyText() const;
+
+  private:
+    void showUnreadable();
+
+    FolderView& m_view;
+    FolderModel* m_model;
+    StatusLine* m_status;
+    FilterBar* m_filterBar;
+    SearchBar* m_searchBar;
+    std::shared_ptr<SearchStats> m_stats;
+};
+
+}  // namespace kv
