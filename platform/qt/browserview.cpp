@@ -147,6 +147,8 @@ BrowserView::BrowserView(FileOperations& ops, QWidget* parent)
     });
     connect(m_bar, &LocationBar::locationEntered, this, &BrowserView::enterLocation);
     connect(m_bar, &LocationBar::addBookmarkRequested, this, &BrowserView::addBookmark);
+    connect(m_bar, &LocationBar::filterRequested, m_folder, &FolderView::showFilter);
+    connect(m_bar, &LocationBar::searchRequested, m_folder, &FolderView::showSearchBar);
     connect(m_bar, &LocationBar::editingCancelled, this, &BrowserView::focusContent);
 
     const std::pair<QKeySequence, std::function<void()>> keys[] = {

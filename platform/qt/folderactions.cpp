@@ -364,7 +364,8 @@ std::vector<FolderActions::Command> makeCommands() {
         {.id = "find",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Find"),
          .keys = {key(Qt::CTRL | Qt::Key_F)},
-         .run = [](FolderView& v) { v.showSearchBar(); }},
+         .run = [](FolderView& v) { v.showSearchBar(); },
+         .places = kFolders},
         // Closes the filter, stops a search or leaves its results; nothing otherwise.
         {.id = "escape",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Close Filter or Search"),

@@ -86,6 +86,15 @@ LocationBar::LocationBar(RecentFolders& recent, QWidget* parent) : QWidget(paren
     m_editor->hide();
     m_editor->installEventFilter(this);
     layout->addWidget(m_editor, 1);
+    // Finding things in a folder: the filter over its rows and the search below it.
+    m_filter = tool("filter",
+                    QIcon::fromTheme("view-filter", style()->standardIcon(QStyle::SP_FileDialogContentsView)),
+                    tr("Filter the items shown (Ctrl+I)"));
+    m_search = tool("search",
+                    QIcon::fromTheme("edit-find", style()->standardIcon(QStyle::SP_FileDialogDetailedView)),
+                    tr("Search below this folder (Ctrl+F)"));
+    connect(m_filter, &QToolButton::clicked, this, &LocationBar::filterRequested);
+    connect(m_search, &QToolButton::clicked, this, &LocationBar::searchRequested);
     m_completions = new QStringListModel(this);
     m_completer = new QCompleter(m_completions, this);
     m_completer->setCaseSensitivity(Qt::CaseSensitive);
@@ -172,6 +181,8 @@ void LocationBar::showFolder(const QByteArray& path) {
     m_address.clear();
     m_places->setCurrentFolder(path);
     m_reload->hide();
+    m_filter->show();
+    m_search->show();
     if (fresh) {
         m_message.clear();
         QToolTip::hideText();
@@ -186,6 +197,8 @@ void LocationBar::showAddress(const QString& address, bool web) {
     m_folder.clear();
     m_places->setCurrentFolder({});
     m_reload->setVisible(web);
+    m_filter->setVisible(!web);  // the trash's rows can be filtered, not searched below
+    m_search->hide();
     if (address != m_address) m_message.clear();
     m_address = address;
     m_crumbs->hide();

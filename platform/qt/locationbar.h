@@ -61,6 +61,8 @@ class LocationBar : public QWidget {
     // Text typed and entered, or a place that is not a local folder.
     void locationEntered(const QString& text);
     void addBookmarkRequested();
+    void filterRequested();
+    void searchRequested();
     // The text field was left with Escape: the focus may go back to the list or page.
     void editingCancelled();
 
@@ -82,6 +84,8 @@ class LocationBar : public QWidget {
     QToolButton* m_back;
     QToolButton* m_forward;
     QToolButton* m_reload;
+    QToolButton* m_filter;
+    QToolButton* m_search;
     BreadcrumbBar* m_crumbs;
     QLineEdit* m_editor;
     QCompleter* m_completer;

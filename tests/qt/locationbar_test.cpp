@@ -11,8 +11,10 @@
 #include "platform/fs/bookmarks.h"
 #include "platform/qt/breadcrumbbar.h"
 #include "platform/qt/browserview.h"
+#include "platform/qt/filterbar.h"
 #include "platform/qt/locationbar.h"
 #include "platform/qt/placesmenu.h"
+#include "platform/qt/searchbar.h"
 
 namespace kv::test {
 namespace {
@@ -415,6 +417,24 @@ TEST_F(LocationBarTest, BackStepsThroughThePageBeforeTheFolder) {
     view->goForward();
     ASSERT_TRUE(shows("two"));
     EXPECT_TRUE(waitFor([&] { return !bar()->forwardButton()->isEnabled(); }));
+}
+
+}  // namespace
+}  // namespace kv::test
+
+namespace kv::test {
+namespace {
+
+TEST_F(LocationBarTest, ItsFilterAndSearchButtonsOpenTheFolderViewsBars) {
+    ASSERT_TRUE(open(dir.path()));
+    auto* filter = bar()->findChild<QToolButton*>("filter");
+    auto* search = bar()->findChild<QToolButton*>("search");
+    ASSERT_TRUE(filter && search);
+    EXPECT_TRUE(filter->isVisible() && search->isVisible());
+    filter->click();
+    EXPECT_TRUE(waitFor([&] { return view->folderView()->filterBar()->isVisible(); }));
+    search->click();
+    EXPECT_TRUE(waitFor([&] { return view->folderView()->searchBar()->isVisible(); }));
 }
 
 }  // namespace
