@@ -127,7 +127,8 @@ std::optional<TrashRecord> FolderModel::trashRecordAt(int row) const {
 }
 
 std::string FolderModel::shownName(int row) const {
-    if (!isTrash()) return std::string(NameFilter::baseName(entryAt(row).name));  // a search result: its base name
+    if (!isTrash())
+        return std::string(NameFilter::baseName(entryAt(row).name));  // a search result: its base name
     const std::optional<TrashRecord> r = trashRecordAt(row);
     return r ? r->displayName() : paths::baseName(entryAt(row).name);
 }
@@ -156,9 +157,21 @@ void FolderModel::setNameFilter(const QString& text) {
 }
 
 void FolderModel::prepareNameFilter() {
+    using Snapshot = std::shared_ptr<const std::vector<DirEntry>>;
+    // The snapshot comes back with the names and is let go here: the row store copies its entries before
+    // a change only while another holder is counted, and a count dropped on the worker would not be seen
+    // to come after the worker's reading.
     runInBackground(
-        this, [entries = m_store.snapshot()] { return NameFilter::foldNames(*entries); },
-        [this](NameFilter::Folded&& folded) { m_filter.keep(std::move(folded)); }, false);
+        this,
+        [entries = m_store.snapshot()]() mutable {
+            NameFilter::Folded folded = NameFilter::foldNames(*entries);
+            return std::make_pair(std::move(folded), std::move(entries));
+        },
+        [this](std::pair<NameFilter::Folded, Snapshot>&& done) {
+            m_filter.keep(std::move(done.first));
+            const Snapshot release = std::move(done.second);
+        },
+        false);
 }
 
 int FolderModel::unfilteredCount() const {
