@@ -34,7 +34,7 @@ QString Bookmark::title() const {
 
 QString Bookmarks::defaultFile() {
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    // The base directory specification says a relative value is to be ignored.
+    // XDG base directories: a relative value is to be ignored.
     if (config.isEmpty() || !config.startsWith('/')) config = QDir::homePath() + "/.config";
     return config + "/gtk-3.0/bookmarks";
 }
