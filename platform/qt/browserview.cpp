@@ -329,7 +329,8 @@ void BrowserView::updateBar() {
 
 void BrowserView::enterLocation(const QString& text) {
     const Location where = classify(text);
-    if (!where.folder) {
+    // Web addresses and places that are not paths (the trash) need no folder on disk.
+    if (!where.folder || !where.path.startsWith('/')) {
         navigate(text);
         focusContent();
         return;

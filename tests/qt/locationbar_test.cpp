@@ -437,5 +437,12 @@ TEST_F(LocationBarTest, ItsFilterAndSearchButtonsOpenTheFolderViewsBars) {
     EXPECT_TRUE(waitFor([&] { return view->folderView()->searchBar()->isVisible(); }));
 }
 
+TEST_F(LocationBarTest, TheTrashCanBeTypedAsAPlace) {
+    ASSERT_TRUE(open(dir.path()));
+    type("trash:/");
+    EXPECT_TRUE(waitFor([&] { return view->folderView()->model()->isTrash(); }));
+    EXPECT_TRUE(bar()->message().isEmpty()) << bar()->message().toStdString();
+}
+
 }  // namespace
 }  // namespace kv::test
