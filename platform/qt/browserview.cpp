@@ -316,7 +316,9 @@ void BrowserView::goForward() {
 }
 
 void BrowserView::updateBar() {
-    if (showsFolder()) {
+    if (showsFolder() && !m_folder->folder().startsWith('/')) {
+        m_bar->showAddress(QString::fromUtf8(m_folder->folder()), false);  // a place such as the trash
+    } else if (showsFolder()) {
         m_bar->showFolder(m_folder->folder());
     } else {
         const QString typed =

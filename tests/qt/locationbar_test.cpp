@@ -442,6 +442,7 @@ TEST_F(LocationBarTest, TheTrashCanBeTypedAsAPlace) {
     type("trash:/");
     EXPECT_TRUE(waitFor([&] { return view->folderView()->model()->isTrash(); }));
     EXPECT_TRUE(bar()->message().isEmpty()) << bar()->message().toStdString();
+    EXPECT_EQ(bar()->editor()->text(), "trash:/") << "the place is named as typed, not as crumbs";
 }
 
 }  // namespace
