@@ -32,15 +32,7 @@ void FolderListingSource::cancel() {
 
 void FolderListingSource::start(BatchFn onBatch, DoneFn onDone) {
     stopListing();
-    // One slot carries both callbacks: a batch (non-null entries) or the end (non-null message).
-    m_listing = ListingSlot::make([onBatch = std::move(onBatch), onDone = std::move(onDone)](
-                                      std::vector<DirEntry>* batch, int error, const std::string* message) {
-        if (batch) {
-            onBatch(std::move(*batch));
-        } else {
-            onDone(error, *message);
-        }
-    });
+    m_listing = makeListingSlot(std::move(onBatch), std::move(onDone));
     // A folder on a hung mount blocks its listing: a detached thread that nobody waits for.
     background::runDetached([slot = m_listing, path = m_path] {
         const int error = FolderLister::list(

@@ -24,7 +24,6 @@ class FolderListingSource : public ListingSource {
     static ListingSourceFactory factory();
 
   private:
-    using ListingSlot = CallbackSlot<std::vector<DirEntry>*, int, const std::string*>;
     using NamesSlot = CallbackSlot<int, std::vector<DirEntry>*, std::vector<std::string>*>;
 
     void stopListing();

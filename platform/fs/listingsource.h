@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fs/callbackslot.h"
 #include "platform/fs/direntry.h"
 
 namespace kv {
@@ -30,6 +31,20 @@ class ListingSource {
     // Lists everything, in batches in no particular order, then reports the end once. A listing still
     // running is abandoned first (its callbacks stop).
     virtual void start(BatchFn onBatch, DoneFn onDone) = 0;
+
+    // One slot carries both of start's callbacks to a listing thread: a batch (non-null entries) or
+    // the end (non-null message). Detached on cancel, it calls nothing more.
+    using ListingSlot = CallbackSlot<std::vector<DirEntry>*, int, const std::string*>;
+    static std::shared_ptr<ListingSlot> makeListingSlot(BatchFn onBatch, DoneFn onDone) {
+        return ListingSlot::make([onBatch = std::move(onBatch), onDone = std::move(onDone)](
+                                     std::vector<DirEntry>* batch, int error, const std::string* message) {
+            if (batch) {
+                onBatch(std::move(*batch));
+            } else {
+                onDone(error, *message);
+            }
+        });
+    }
     // Looks at the given names only. Independent of a running listing; several may run at once.
     virtual void refreshNames(std::vector<std::string> names, NamesFn onNames) = 0;
     // Stops every callback of this source at once.

@@ -38,14 +38,7 @@ void SearchListingSource::start(BatchFn onBatch, DoneFn onDone) {
     m_stats->folders = 0;
     m_stats->found = 0;
     m_stats->finished = false;
-    m_listing = ListingSlot::make([onBatch = std::move(onBatch), onDone = std::move(onDone)](
-                                      std::vector<DirEntry>* batch, int error, const std::string* message) {
-        if (batch) {
-            onBatch(std::move(*batch));
-        } else {
-            onDone(error, *message);
-        }
-    });
+    m_listing = makeListingSlot(std::move(onBatch), std::move(onDone));
     m_walk = SearchWalk::start(
         m_root, m_query, m_stats,
         [slot = m_listing](std::vector<DirEntry>&& batch) { return slot->call(&batch, 0, nullptr); },

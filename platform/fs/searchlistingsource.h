@@ -31,7 +31,6 @@ class SearchListingSource : public ListingSource {
     const std::shared_ptr<SearchStats>& stats() const { return m_stats; }
 
   private:
-    using ListingSlot = CallbackSlot<std::vector<DirEntry>*, int, const std::string*>;
     using NamesSlot = CallbackSlot<int, std::vector<DirEntry>*, std::vector<std::string>*>;
 
     void stopWalk();

@@ -19,7 +19,7 @@ namespace kv {
 
 namespace {
 
-using ListingSlot = CallbackSlot<std::vector<DirEntry>*, int, const std::string*>;
+using ListingSlot = ListingSource::ListingSlot;
 
 // One listing shared by its threads: the coordinator and one reader per place (home, each volume).
 struct Run {
@@ -86,14 +86,7 @@ void TrashListingSource::cancel() {
 
 void TrashListingSource::start(BatchFn onBatch, DoneFn onDone) {
     stopListing();
-    m_listing = ListingSlot::make([onBatch = std::move(onBatch), onDone = std::move(onDone)](
-                                      std::vector<DirEntry>* batch, int error, const std::string* message) {
-        if (batch) {
-            onBatch(std::move(*batch));
-        } else {
-            onDone(error, *message);
-        }
-    });
+    m_listing = makeListingSlot(std::move(onBatch), std::move(onDone));
     auto run = std::make_shared<Run>();
     run->slot = m_listing;
     run->catalog = m_catalog;

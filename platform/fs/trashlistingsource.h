@@ -35,7 +35,6 @@ class TrashListingSource : public ListingSource {
     static constexpr int kStallMs = 10000;
 
   private:
-    using ListingSlot = CallbackSlot<std::vector<DirEntry>*, int, const std::string*>;
     using NamesSlot = CallbackSlot<int, std::vector<DirEntry>*, std::vector<std::string>*>;
 
     void stopListing();
