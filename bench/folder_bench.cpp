@@ -55,6 +55,23 @@ double floorListing(const std::string& dir) {
     return nowMs() - t0;
 }
 
+// With KV_BENCH_TRACE set, the top-level events the UI thread handled lately (start, wall and CPU
+// time, type, receiver's class), so that the longest stall can be told apart into its events.
+struct EventLog {
+    struct Item {
+        double start, wall, cpu;
+        int type;
+        const char* cls;
+    };
+    static inline std::vector<Item> items;
+    static void dumpBetween(double from, double to) {
+        for (const Item& i : items)
+            if (i.start >= from - 0.01 && i.start < to)
+                std::fprintf(stderr, "    +%.1f ms: event %d to %s: %.1f ms (%.1f ms on the CPU)\n",
+                             i.start - from, i.type, i.cls, i.wall, i.cpu);
+    }
+};
+
 // Watches the UI thread while something runs: the longest gap between two ticks of a 1 ms timer is
 // the longest time the thread could not answer the user.
 class StallProbe {
@@ -72,15 +89,24 @@ class StallProbe {
     double stop() {
         tick();
         m_timer.stop();
+        if (std::getenv("KV_BENCH_TRACE")) {
+            std::fprintf(stderr, "longest stall %.1f ms, its events:\n", m_max);
+            EventLog::dumpBetween(m_maxFrom, m_maxFrom + m_max);
+        }
+        EventLog::items.clear();
         return m_max;
     }
 
   private:
     void tick() {
         const double t = nowMs();
-        m_max = std::max(m_max, t - m_last);
+        if (t - m_last > m_max) {
+            m_max = t - m_last;
+            m_maxFrom = m_last;
+        }
         m_last = t;
     }
+    double m_maxFrom = 0;
     QTimer m_timer;
     double m_last = 0;
     double m_max = 0;
@@ -162,9 +188,11 @@ Listing oursOnce(const std::string& dir, int count) {
     StallProbe stall;
     stall.start();
     t0 = nowMs();
+    if (std::getenv("KV_BENCH_TRACE")) std::fprintf(stderr, "%.1f: listing starts\n", t0);
     view.showFolder(QByteArray::fromStdString(dir));
     if (!spinUntil([&] { return paintedAt >= 0; }, 60000)) std::fprintf(stderr, "listing timed out\n");
     r.stall = stall.stop();
+    if (std::getenv("KV_BENCH_TRACE")) std::fprintf(stderr, "%.1f: listing painted\n", nowMs());
     r.total = paintedAt - t0;
     r.firstRows = firstAt - t0;
     if (view.model()->rowCount() != count)
@@ -403,6 +431,13 @@ std::string ratio(double a, double b) {
 // With KV_BENCH_TRACE set, every event that takes longer than that many milliseconds (15 if it is not
 // a number) is reported, with its start: where a stall is.
 class TracingApp : public QApplication {
+    // The thread's own CPU time: a stall seen on a busy machine is told apart from the work done.
+    static double cpuMs() {
+        timespec ts{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+        return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+    }
+
   public:
     using QApplication::QApplication;
     bool notify(QObject* receiver, QEvent* e) override {
@@ -416,16 +451,28 @@ class TracingApp : public QApplication {
         }
         if (!m_trace) return QApplication::notify(receiver, e);
         const double t0 = nowMs();
+        const double c0 = cpuMs();
         const int type = e->type();
-        const bool r = QApplication::notify(receiver, e);
+        const bool r = m_depth++ ? QApplication::notify(receiver, e) : notifyTopLevel(receiver, e, t0, c0);
+        --m_depth;
         const double took = nowMs() - t0;
         if (took > m_threshold)
-            std::fprintf(stderr, "%.1f: slow event %d to %s (%s): %.1f ms\n", t0, type,
-                         receiver->metaObject()->className(), qPrintable(receiver->objectName()), took);
+            std::fprintf(stderr, "%.1f: slow event %d to %s (%s): %.1f ms (%.1f ms on the CPU)\n", t0, type,
+                         receiver->metaObject()->className(), qPrintable(receiver->objectName()), took,
+                         cpuMs() - c0);
         return r;
     }
 
   private:
+    bool notifyTopLevel(QObject* receiver, QEvent* e, double t0, double c0) {
+        const int type = e->type();
+        const bool r = QApplication::notify(receiver, e);
+        if (EventLog::items.size() < 200000)
+            EventLog::items.push_back(
+                {t0, nowMs() - t0, cpuMs() - c0, type, receiver->metaObject()->className()});
+        return r;
+    }
+    int m_depth = 0;
     bool m_trace = std::getenv("KV_BENCH_TRACE") != nullptr;
     double m_threshold = m_trace && std::atof(std::getenv("KV_BENCH_TRACE")) > 0
                              ? std::atof(std::getenv("KV_BENCH_TRACE"))

@@ -417,9 +417,17 @@ void RowStore::replay(const RowChange& c) {
     }
 }
 
+namespace {
+constexpr std::size_t kUntouchedTailBytes = 1 << 20;
+}  // namespace
+
 void RowStore::shrinkToFit() {
     std::vector<DirEntry>& entries = *m_entries;
     if (m_entries.use_count() > 1 || entries.capacity() <= entries.size() + entries.size() / 8) return;
+    // A big vector's block is mapped on its own and its spare tail was never touched, so it costs no
+    // resident memory; shrinking it would move every entry on the UI thread (tens of milliseconds for
+    // 100,000) for nothing but address space.
+    if (entries.capacity() * sizeof(DirEntry) > kUntouchedTailBytes) return;
     entries.shrink_to_fit();
     m_flags.shrink_to_fit();
     m_sorted.shrink_to_fit();

@@ -10,6 +10,7 @@
 #include "platform/fs/background.h"
 #include "platform/fs/subfolders.h"
 #include "platform/qt/foldermodel.h"
+#include "platform/qt/standardicons.h"
 
 namespace kv {
 
@@ -224,7 +225,7 @@ void BreadcrumbBar::showSubfolders(const Crumb& crumb, const QByteArray& next) {
     runInBackground(
         menu, [folder] { return SubFolders::list(folder); },
         [this, menu, waiting, folder, next](const SubFolders::Result& r) {
-            const QIcon icon = style()->standardIcon(QStyle::SP_DirIcon);
+            const QIcon icon = StandardIcons::standard(QStyle::SP_DirIcon);
             menu->removeAction(waiting);
             delete waiting;
             if (r.error != 0) {
@@ -262,7 +263,7 @@ void BreadcrumbBar::showHidden() {
     for (const Crumb& c : m_crumbs) {
         if (!c.hidden) continue;
         const QByteArray folder = c.folder;
-        QAction* a = menu->addAction(style()->standardIcon(QStyle::SP_DirIcon), c.title);
+        QAction* a = menu->addAction(StandardIcons::standard(QStyle::SP_DirIcon), c.title);
         a->setData(folder);
         connect(a, &QAction::triggered, this, [this, folder] { emit folderClicked(folder); });
     }

@@ -22,6 +22,7 @@
 #include "platform/qt/breadcrumbbar.h"
 #include "platform/qt/foldermodel.h"
 #include "platform/qt/placesmenu.h"
+#include "platform/qt/standardicons.h"
 
 namespace kv {
 
@@ -66,14 +67,13 @@ LocationBar::LocationBar(RecentFolders& recent, QWidget* parent) : QWidget(paren
         return b;
     };
     m_placesButton =
-        tool("places", QIcon::fromTheme("user-bookmarks", style()->standardIcon(QStyle::SP_DirHomeIcon)),
-             tr("Places"));
+        tool("places", StandardIcons::themed("user-bookmarks", QStyle::SP_DirHomeIcon), tr("Places"));
     m_places = new PlacesMenu(recent, this);
     m_placesButton->setMenu(m_places);
     m_placesButton->setPopupMode(QToolButton::InstantPopup);
-    m_back = tool("back", style()->standardIcon(QStyle::SP_ArrowBack), tr("Back (Alt+Left)"));
-    m_forward = tool("forward", style()->standardIcon(QStyle::SP_ArrowForward), tr("Forward (Alt+Right)"));
-    m_reload = tool("reload", style()->standardIcon(QStyle::SP_BrowserReload), tr("Reload"));
+    m_back = tool("back", StandardIcons::standard(QStyle::SP_ArrowBack), tr("Back (Alt+Left)"));
+    m_forward = tool("forward", StandardIcons::standard(QStyle::SP_ArrowForward), tr("Forward (Alt+Right)"));
+    m_reload = tool("reload", StandardIcons::standard(QStyle::SP_BrowserReload), tr("Reload"));
     m_reload->hide();
     m_back->setEnabled(false);
     m_forward->setEnabled(false);
@@ -87,11 +87,9 @@ LocationBar::LocationBar(RecentFolders& recent, QWidget* parent) : QWidget(paren
     m_editor->installEventFilter(this);
     layout->addWidget(m_editor, 1);
     // Finding things in a folder: the filter over its rows and the search below it.
-    m_filter = tool("filter",
-                    QIcon::fromTheme("view-filter", style()->standardIcon(QStyle::SP_FileDialogContentsView)),
+    m_filter = tool("filter", StandardIcons::themed("view-filter", QStyle::SP_FileDialogContentsView),
                     tr("Filter the items shown (Ctrl+I)"));
-    m_search = tool("search",
-                    QIcon::fromTheme("edit-find", style()->standardIcon(QStyle::SP_FileDialogDetailedView)),
+    m_search = tool("search", StandardIcons::themed("edit-find", QStyle::SP_FileDialogDetailedView),
                     tr("Search below this folder (Ctrl+F)"));
     connect(m_filter, &QToolButton::clicked, this, &LocationBar::filterRequested);
     connect(m_search, &QToolButton::clicked, this, &LocationBar::searchRequested);
@@ -217,7 +215,7 @@ void LocationBar::setHistory(bool canGoBack, bool canGoForward) {
 
 void LocationBar::setLoading(bool loading) {
     m_loading = loading;
-    m_reload->setIcon(style()->standardIcon(loading ? QStyle::SP_BrowserStop : QStyle::SP_BrowserReload));
+    m_reload->setIcon(StandardIcons::standard(loading ? QStyle::SP_BrowserStop : QStyle::SP_BrowserReload));
     m_reload->setToolTip(loading ? tr("Stop") : tr("Reload"));
 }
 

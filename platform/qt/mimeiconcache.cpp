@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QStyle>
 
+#include "platform/qt/standardicons.h"
+
 namespace kv {
 
 namespace {
@@ -45,12 +47,11 @@ QIcon MimeIconCache::iconFor(const DirEntry& e) {
     if (auto it = m_icons.constFind(mime); it != m_icons.constEnd()) return *it;
     QIcon icon;
     if (e.isDir) {
-        icon = QIcon::fromTheme(QStringLiteral("folder"), qApp->style()->standardIcon(QStyle::SP_DirIcon));
+        icon = StandardIcons::themed(QStringLiteral("folder"), QStyle::SP_DirIcon);
     } else {
         const QMimeType t = m_db.mimeTypeForName(mime);
-        icon = QIcon::fromTheme(
-            t.iconName(),
-            QIcon::fromTheme(t.genericIconName(), qApp->style()->standardIcon(QStyle::SP_FileIcon)));
+        icon = QIcon::fromTheme(t.iconName());
+        if (icon.isNull()) icon = StandardIcons::themed(t.genericIconName(), QStyle::SP_FileIcon);
     }
     m_icons.insert(mime, icon);
     return icon;

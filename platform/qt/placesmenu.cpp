@@ -10,6 +10,7 @@
 #include "platform/fs/background.h"
 #include "platform/qt/foldermodel.h"
 #include "platform/qt/recentfolders.h"
+#include "platform/qt/standardicons.h"
 
 namespace kv {
 
@@ -79,23 +80,23 @@ void PlacesMenu::reload() {
 
 void PlacesMenu::rebuild() {
     clear();
-    const QIcon folderIcon = style()->standardIcon(QStyle::SP_DirIcon);
+    const QIcon folderIcon = StandardIcons::standard(QStyle::SP_DirIcon);
     for (const Place& p : m_places) {
-        QAction* a = addAction(p.home ? style()->standardIcon(QStyle::SP_DirHomeIcon) : folderIcon, p.title);
+        QAction* a =
+            addAction(p.home ? StandardIcons::standard(QStyle::SP_DirHomeIcon) : folderIcon, p.title);
         a->setToolTip(FolderModel::displayName(p.path.toStdString()));
         a->setData(p.path);
         connect(a, &QAction::triggered, this, [this, path = p.path] { emit folderChosen(path); });
     }
     if (!m_loaded) addAction(tr("Reading…"))->setEnabled(false);
-    QAction* trash =
-        addAction(QIcon::fromTheme("user-trash", style()->standardIcon(QStyle::SP_TrashIcon)), tr("Trash"));
+    QAction* trash = addAction(StandardIcons::themed("user-trash", QStyle::SP_TrashIcon), tr("Trash"));
     trash->setObjectName("trash");
     connect(trash, &QAction::triggered, this, [this] { emit locationChosen(QStringLiteral("trash:/")); });
 
     addSeparator();
     for (const Bookmark& b : m_bookmarks) {
         QAction* a =
-            addAction(b.isLocal() ? style()->standardIcon(QStyle::SP_DirLinkIcon) : QIcon(), b.title());
+            addAction(b.isLocal() ? StandardIcons::standard(QStyle::SP_DirLinkIcon) : QIcon(), b.title());
         a->setData(b.uri);
         if (b.isLocal()) {
             a->setToolTip(FolderModel::displayName(b.path.toStdString()));
