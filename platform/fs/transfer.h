@@ -46,6 +46,8 @@ class Transfer {
     ~Transfer();
 
     void run(const std::vector<Item>& items);
+    // See TransferTargets::keepReplacedIn.
+    void keepReplacedIn(std::string homeTrash) { m_targets.keepReplacedIn(std::move(homeTrash)); }
 
   private:
     void transferTop(const Item& item, const struct stat* known);

@@ -18,10 +18,16 @@ std::vector<Transfer::Item> intoFolder(const std::vector<std::string>& sources,
 
 }  // namespace
 
-TransferJob::TransferJob(TransferMode mode, std::vector<std::string> sources, std::string targetDir)
-    : TransferJob(mode, intoFolder(sources, targetDir)) {}
+TransferJob::TransferJob(TransferMode mode, std::vector<std::string> sources, std::string targetDir,
+                         std::optional<std::string> replacedTrash)
+    : TransferJob(mode, intoFolder(sources, targetDir), std::move(replacedTrash)) {}
 
-TransferJob::TransferJob(TransferMode mode, std::vector<Transfer::Item> items)
-    : FileJob([mode, items = std::move(items)](JobContext& ctx) { Transfer(ctx, mode).run(items); }) {}
+TransferJob::TransferJob(TransferMode mode, std::vector<Transfer::Item> items,
+                         std::optional<std::string> replacedTrash)
+    : FileJob([mode, items = std::move(items), replacedTrash = std::move(replacedTrash)](JobContext& ctx) {
+          Transfer transfer(ctx, mode);
+          if (replacedTrash) transfer.keepReplacedIn(*replacedTrash);
+          transfer.run(items);
+      }) {}
 
 }  // namespace kv

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,9 +13,13 @@ namespace kv {
 // information: Copy lists the created items, Move the (from, to) pairs.
 class TransferJob : public FileJob {
   public:
-    TransferJob(TransferMode mode, std::vector<std::string> sources, std::string targetDir);
+    // replacedTrash: where what a Replace answer replaces is put aside (see
+    // TransferTargets::keepReplacedIn); none: replaced outright.
+    TransferJob(TransferMode mode, std::vector<std::string> sources, std::string targetDir,
+                std::optional<std::string> replacedTrash = std::nullopt);
     // Each item to its own full target path (what undoing a move needs).
-    TransferJob(TransferMode mode, std::vector<Transfer::Item> items);
+    TransferJob(TransferMode mode, std::vector<Transfer::Item> items,
+                std::optional<std::string> replacedTrash = std::nullopt);
 };
 
 }  // namespace kv

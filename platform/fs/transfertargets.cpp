@@ -2,6 +2,7 @@
 
 #include "platform/fs/jobcontext.h"
 #include "platform/fs/paths.h"
+#include "platform/fs/trash.h"
 
 namespace kv {
 
@@ -81,13 +82,29 @@ bool TransferTargets::resolve(const std::string& src, const struct stat& st, Tra
                 if (req.merge()) {
                     dest.path = existing;
                     dest.merge = true;
+                } else if (putAside(existing)) {
+                    continue;  // the name is free now
                 } else {
                     dest.replace = true;
                     dest.existing = req.caseOnly ? existing : std::string();
+                    if (m_replacedTrash) m_ctx.undo().unrestorable.push_back(existing);
                 }
                 return true;
         }
     }
+}
+
+bool TransferTargets::putAside(const std::string& existing) {
+    if (!m_replacedTrash) return false;
+    // Trashing is a rename: the old item stays whole, in the trash, until the new one has its name
+    // (and stays there when the new one fails to come: nothing replaced is lost).
+    Trash trash(m_ctx.ops(), *m_replacedTrash);
+    TrashedItem item;
+    JobReport report;
+    if (trash.trash(existing, item, report) != 0) return false;
+    noteRemoved(existing);
+    m_ctx.undo().replaced.push_back(std::move(item));
+    return true;
 }
 
 void TransferTargets::removeReplaced(const TransferTarget& dest) {

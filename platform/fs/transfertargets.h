@@ -1,6 +1,7 @@
 #pragma once
 
 #include <sys/stat.h>
+#include <optional>
 #include <string>
 #include <unordered_set>
 
@@ -26,12 +27,19 @@ class TransferTargets {
     // A case-only clash the user agreed to replace goes once the new item has its name.
     void removeReplaced(const TransferTarget& dest);
 
+    // What a Replace answer replaces goes to the trash first (the home trash given, or the desktop's
+    // when empty), so an undo brings it back. Without this it is replaced outright.
+    void keepReplacedIn(std::string homeTrash) { m_replacedTrash = std::move(homeTrash); }
+
     void noteCreated(const std::string& path, bool isDir);
     void noteRemoved(const std::string& path);
     bool madeByJob(const std::string& dir) const { return m_createdDirs.count(dir) != 0; }
 
   private:
+    bool putAside(const std::string& existing);
+
     JobContext& m_ctx;
+    std::optional<std::string> m_replacedTrash;
     bool m_move;
     NameClashes m_names;
     std::unordered_set<std::string> m_createdDirs;

@@ -19,8 +19,13 @@ struct UndoInfo {
     std::vector<std::string> created;
     // Trash: the trashed items.
     std::vector<TrashedItem> trashed;
+    // Copy and Move: what a Replace answer put aside in the trash to make room; undo puts it back.
+    std::vector<TrashedItem> replaced;
+    // Copy and Move: what a Replace answer destroyed because it could not go to the trash (its volume
+    // has none): an undo can't bring it back, and says so before it starts.
+    std::vector<std::string> unrestorable;
 
-    bool empty() const { return moved.empty() && created.empty() && trashed.empty(); }
+    bool empty() const { return moved.empty() && created.empty() && trashed.empty() && replaced.empty(); }
 };
 
 }  // namespace kv

@@ -1,6 +1,7 @@
 #include "platform/fs/undojob.h"
 
 #include "platform/fs/jobcontext.h"
+#include "platform/fs/paths.h"
 #include "platform/fs/transfer.h"
 #include "platform/fs/trash.h"
 #include "platform/fs/trashjob.h"
@@ -14,6 +15,25 @@ bool exists(FsOps& ops, const std::string& path) {
     return ops.lstat(path, st) == 0;
 }
 
+// A merge moved the folder's contents and removed the emptied folder: moving them back needs it.
+void makeParents(JobContext& ctx, const std::string& path) {
+    FsOps& ops = ctx.ops();
+    const std::string dir = paths::parentOf(path);
+    if (dir == path || exists(ops, dir)) return;
+    makeParents(ctx, dir);
+    if (const int r = ops.mkdir(dir, 0777); r != 0 && r != -EEXIST)
+        ctx.noteSkipped({JobAction::CreateFolder, dir, -r});
+}
+
+// What a Replace answer put in the trash goes back once the items that took its place have left.
+void restoreReplaced(JobContext& ctx, const UndoInfo& info, const std::string& homeTrash) {
+    Trash trash(ctx.ops(), homeTrash);
+    for (auto it = info.replaced.rbegin(); it != info.replaced.rend(); ++it) {
+        JobReport report;
+        if (trash.restore(*it, report) != 0) ctx.noteSkipped(std::move(report));
+    }
+}
+
 void undo(JobContext& ctx, const UndoInfo& info, const std::string& homeTrash) {
     FsOps& ops = ctx.ops();
     switch (info.kind) {
@@ -24,13 +44,17 @@ void undo(JobContext& ctx, const UndoInfo& info, const std::string& homeTrash) {
             std::vector<Transfer::Item> back;
             for (auto it = info.moved.rbegin(); it != info.moved.rend(); ++it) {
                 if (exists(ops, it->second)) {
+                    makeParents(ctx, it->first);
                     back.push_back({it->second, it->first});
                 } else {
                     ctx.noteSkipped({JobAction::Undo, it->second, ENOENT, JobProblem::Gone});
                 }
             }
-            Transfer(ctx, TransferMode::Move).run(back);
+            Transfer transfer(ctx, TransferMode::Move);
+            transfer.keepReplacedIn(homeTrash);
+            transfer.run(back);
             ctx.undo().kind = info.kind;
+            restoreReplaced(ctx, info, homeTrash);
             return;
         }
         case UndoInfo::Kind::Copy:
@@ -46,6 +70,7 @@ void undo(JobContext& ctx, const UndoInfo& info, const std::string& homeTrash) {
             }
             ctx.undo().kind = UndoInfo::Kind::Trash;
             TrashJob::trashAll(ctx, present, homeTrash);
+            restoreReplaced(ctx, info, homeTrash);
             return;
         }
         case UndoInfo::Kind::NewFolder:

@@ -85,7 +85,7 @@ quint64 FileOperations::transfer(bool move, const QList<QByteArray>& sources, co
     const QString title = (move ? tr("Moving %1 to “%2”") : tr("Copying %1 to “%2”"))
                               .arg(countText(sources), nameOf(targetDir));
     return run(std::make_unique<TransferJob>(move ? TransferMode::Move : TransferMode::Copy, toStd(sources),
-                                             targetDir.toStdString()),
+                                             targetDir.toStdString(), m_homeTrash),
                title, origin, true, std::move(done));
 }
 
@@ -127,8 +127,43 @@ void FileOperations::undo(QWidget* origin, Done done) {
         if (done) done(JobResult{});
         return;
     }
-    run(std::make_unique<UndoJob>(std::move(entry->info), m_homeTrash), tr("Undo %1").arg(entry->description),
-        origin, false, std::move(done));
+    if (entry->info.unrestorable.empty()) {
+        runUndo(std::move(entry->info), entry->description, origin, std::move(done));
+        return;
+    }
+    // What a Replace answer destroyed for good (its volume has no trash) can't come back: the user
+    // hears it before anything moves, and may keep things as they are.
+    QStringList names;
+    for (const std::string& p : entry->info.unrestorable) names << nameOf(QByteArray::fromStdString(p));
+    const QString text = tr("Undo can't bring back what was replaced and could not be put in the trash: %1. "
+                            "Undo the rest?")
+                             .arg(names.join(QStringLiteral(", ")));
+    if (!m_showReports) {
+        emit reported(text);
+        runUndo(std::move(entry->info), entry->description, origin, std::move(done));
+        return;
+    }
+    auto* box = new QMessageBox(QMessageBox::Question, tr("Undo %1").arg(entry->description), text,
+                                QMessageBox::Yes | QMessageBox::No, origin ? origin->window() : nullptr);
+    box->setDefaultButton(QMessageBox::No);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    auto kept = std::make_shared<UndoStack::Entry>(std::move(*entry));
+    connect(box, &QMessageBox::finished, this,
+            [this, box, kept, origin, done = std::move(done)](int) mutable {
+                if (box->clickedButton() == box->button(QMessageBox::Yes)) {
+                    runUndo(std::move(kept->info), kept->description, origin, std::move(done));
+                    return;
+                }
+                m_undo->push(std::move(kept->info));  // not undone: still the newest thing to undo
+                if (done) done(JobResult{});
+            });
+    box->open();
+}
+
+void FileOperations::runUndo(UndoInfo info, const QString& description, QWidget* origin, Done done) {
+    run(std::make_unique<UndoJob>(std::move(info), m_homeTrash), tr("Undo %1").arg(description), origin,
+        false, std::move(done));
 }
 
 quint64 FileOperations::run(std::unique_ptr<FileJob> fileJob, const QString& title, QWidget* origin,

@@ -99,6 +99,7 @@ class FileOperations : public QObject {
                      QWidget* origin, Done done);
     void progressed(quint64 id, const JobProgress& progress);
     void finished(quint64 id, const JobResult& result);
+    void runUndo(UndoInfo info, const QString& description, QWidget* origin, Done done);
     void showProgress(quint64 id);
     QWidget* dialogParent(const Job& job) const;
     // Puts a question in front (over the progress window when it shows) and marks the job as waiting.

@@ -481,6 +481,38 @@ TEST(UndoJob, CopyAndMoveUndo) {
     EXPECT_EQ(r.reports[0].problem, JobProblem::Gone);
 }
 
+// A merge that replaced files, undone: the moved items go back (their emptied source folder made
+// again) and what Replace overwrote comes back from the trash, for a move and for a copy.
+TEST(UndoJob, MergeWithReplaceUndoesWithoutLoss) {
+    for (const TransferMode mode : {TransferMode::Move, TransferMode::Copy}) {
+        TempDir dir;
+        for (const char* d : {"alpha", "alpha/mergeme", "beta", "beta/mergeme"})
+            mkdir((dir / d).c_str(), 0755);
+        writeFile(dir / "alpha/mergeme/a.txt", "new a");
+        writeFile(dir / "alpha/mergeme/b.txt", "b");
+        writeFile(dir / "beta/mergeme/a.txt", "old a");
+        writeFile(dir / "beta/mergeme/c.txt", "c");
+        auto resolver = std::make_shared<ScriptedResolver>();
+        resolver->onClash = [](const ClashRequest&) { return ClashDecision{ClashChoice::Replace, false}; };
+        TransferJob job(mode, {dir / "alpha/mergeme"}, dir / "beta", dir / "Trash");
+        const JobResult done = runJob(job, resolver);
+        ASSERT_TRUE(done.ok());
+        EXPECT_EQ(readFile(dir / "beta/mergeme/a.txt"), "new a");
+        ASSERT_EQ(done.undo.replaced.size(), 1u);
+        EXPECT_TRUE(done.undo.unrestorable.empty());
+        EXPECT_EQ(exists(dir / "alpha/mergeme"), mode == TransferMode::Copy);
+
+        UndoJob undo(done.undo, dir / "Trash");
+        const JobResult undone = runJob(undo, resolver);
+        EXPECT_TRUE(undone.ok()) << (undone.reports.empty() ? "" : undone.reports[0].path);
+        EXPECT_EQ(readFile(dir / "beta/mergeme/a.txt"), "old a");
+        EXPECT_EQ(readFile(dir / "beta/mergeme/c.txt"), "c");
+        EXPECT_FALSE(exists(dir / "beta/mergeme/b.txt"));
+        EXPECT_EQ(readFile(dir / "alpha/mergeme/a.txt"), "new a");
+        EXPECT_EQ(readFile(dir / "alpha/mergeme/b.txt"), "b");
+    }
+}
+
 TEST(DeleteJob, RemovesTreeButNotLinkTargets) {
     TempDir dir, outside;
     writeFile(outside / "precious", "p");
