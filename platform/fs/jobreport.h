@@ -45,6 +45,7 @@ enum class JobProblem {
     Refused,         // the job will not do this to the path
     Internal,        // other: what went wrong inside
     AttributesLost,  // copied, but the target could not hold its extended attributes or ACLs
+    NotAnswering,    // the job was stopped while a call on this item never returned (a dead mount)
 };
 
 // One thing that went wrong in a job, for the front end to put into words: the engine says what and

@@ -225,7 +225,20 @@ ProgressWindow* FileOperations::progressWindow(quint64 id) const {
 
 void FileOperations::cancel(quint64 id) {
     auto it = m_jobs.find(id);
-    if (it != m_jobs.end()) it->second->job->cancel();
+    if (it == m_jobs.end()) return;
+    it->second->job->cancel();
+    // A job blocked in a call that never returns (a dead network or FUSE mount) can't see the request:
+    // it is let go after a while, its thread left to end whenever the call does.
+    QTimer::singleShot(m_abandonAfter, this, [this, id] { abandon(id); });
+}
+
+void FileOperations::abandon(quint64 id) {
+    auto it = m_jobs.find(id);
+    if (it == m_jobs.end() || it->second->job->isFinished()) return;  // its own result is on its way
+    JobResult result;
+    result.cancelled = true;
+    result.reports.push_back({JobAction::Run, it->second->last.current, 0, JobProblem::NotAnswering});
+    finished(id, result);  // the handle goes, which detaches the job: its late result goes nowhere
 }
 
 void FileOperations::progressed(quint64 id, const JobProgress& p) {

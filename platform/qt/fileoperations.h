@@ -69,6 +69,8 @@ class FileOperations : public QObject {
     // does not return is left to end with the process.
     void stopAll(std::chrono::milliseconds limit);
     ProgressWindow* progressWindow(quint64 job) const;
+    // Stops a job; one that has not stopped a second later (blocked in a call on a dead mount) is let
+    // go and reported as stopped, with the item it was stuck on.
     void cancel(quint64 job);
 
     // For tests and tools: a trash folder of their own, the delay before a progress window shows, a
@@ -79,6 +81,8 @@ class FileOperations : public QObject {
     // Where trashed items are: the home trash above, and the volumes' trash folders.
     TrashDirs trashDirs() const { return TrashDirs(m_homeTrash, m_trashVolumes); }
     void setProgressDelay(int ms) { m_progressDelayMs = ms; }
+    // How long a cancelled job may take to stop before it is let go (see cancel()).
+    void setAbandonDelay(int ms) { m_abandonAfter = ms; }
     void setResolverFactory(ResolverFactory factory) { m_resolverFactory = std::move(factory); }
     void setReportsShown(bool shown) { m_showReports = shown; }
 
@@ -99,6 +103,7 @@ class FileOperations : public QObject {
                      QWidget* origin, Done done);
     void progressed(quint64 id, const JobProgress& progress);
     void finished(quint64 id, const JobResult& result);
+    void abandon(quint64 id);
     void runUndo(UndoInfo info, const QString& description, QWidget* origin, Done done);
     void showProgress(quint64 id);
     QWidget* dialogParent(const Job& job) const;
@@ -114,6 +119,7 @@ class FileOperations : public QObject {
     std::string m_homeTrash;
     TrashDirs::TopDirsFn m_trashVolumes;
     int m_progressDelayMs = 500;
+    int m_abandonAfter = 1000;
     ResolverFactory m_resolverFactory;
     bool m_showReports = true;
 };

@@ -151,6 +151,11 @@ QString JobTexts::sentence(const JobReport& r) {
             return tr("“%1” cannot be used as a name.").arg(raw(r.other));
         case JobProblem::Refused:
             return tr("Refused to delete “%1”.").arg(path);
+        case JobProblem::NotAnswering:
+            if (r.path.empty()) return tr("Stopped while a volume did not answer: the rest was not done.");
+            return tr("Stopped while “%1” did not answer: its volume may be gone. What was being done to "
+                      "it may be incomplete; the rest was not done.")
+                .arg(path);
     }
     return path;
 }

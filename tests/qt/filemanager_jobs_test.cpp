@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <atomic>
 
 #include "filemanager_support.h"
 #include "fs/faultyfsops.h"
@@ -113,6 +114,45 @@ TEST_F(FileManagerJobs, AQuestionAskedWhileTheProgressWindowShowsIsInFrontOfIt) 
     click(d, "cancel");
     ASSERT_TRUE(f.idle());
     EXPECT_TRUE(f.reports.isEmpty()) << "the answered error is not reported again";
+}
+
+// A job blocked in a call that never returns (a dead mount) is let go after Cancel: the window is
+// free, the job reported stopped with the item it was stuck on, and its thread ends whenever the call
+// does, without a word.
+TEST_F(FileManagerJobs, CancelLetsGoOfAJobStuckInACallThatNeverReturns) {
+    writeFile(f.dir / "src/stuck", "data");
+    auto ops = std::make_shared<FaultyFsOps>();
+    auto released = std::make_shared<std::atomic<bool>>(false);
+    auto entered = std::make_shared<std::atomic<bool>>(false);
+    ops->hook = [released, entered](const std::string& op, const std::string& path) {
+        if (op != "openRead" || path.find("stuck") == std::string::npos) return 0;
+        *entered = true;
+        while (!*released) ::usleep(2'000);
+        return 0;
+    };
+    auto job = std::make_unique<TransferJob>(TransferMode::Copy,
+                                             std::vector<std::string>{f.dir / "src/stuck"}, f.dir / "dest");
+    job->setOps(ops);
+    f.ops->setAbandonDelay(300);
+    bool done = false;
+    JobResult result;
+    const quint64 id = f.ops->run(std::move(job), "copy", f.view.get(), true, [&](const JobResult& r) {
+        done = true;
+        result = r;
+    });
+    ASSERT_TRUE(waitFor([&] { return entered->load(); }));
+    QTest::qWait(100);  // the job reports what it works on
+    f.ops->cancel(id);
+    ASSERT_TRUE(waitFor([&] { return done; }));
+    EXPECT_TRUE(result.cancelled);
+    ASSERT_EQ(result.reports.size(), 1u);
+    EXPECT_EQ(result.reports[0].problem, JobProblem::NotAnswering);
+    EXPECT_EQ(f.ops->progressWindow(id), nullptr);
+    ASSERT_EQ(f.reports.size(), 1);
+    *released = true;  // the call returns at last: the job ends quietly, leaving no partial file
+    QTest::qWait(200);
+    EXPECT_EQ(f.reports.size(), 1);
+    EXPECT_FALSE(exists(f.dir / "dest/stuck"));
 }
 
 TEST_F(FileManagerJobs, SkippedErrorsAnsweredOnceAreNotRepeatedButUnaskedOnesAreReported) {
