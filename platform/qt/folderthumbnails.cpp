@@ -31,8 +31,14 @@ QThreadPool& thumbnailPool() {
     return *pool;
 }
 
+// Made on a worker the first time one is needed (it reads the thumbnailer folders), and again when
+// the cache's place changes (tests point XDG_CACHE_HOME elsewhere).
 std::shared_ptr<const ThumbnailMaker> defaultMaker() {
-    static const auto maker = std::make_shared<const ThumbnailMaker>();
+    static std::mutex mutex;
+    static std::shared_ptr<const ThumbnailMaker> maker;
+    std::lock_guard lock(mutex);
+    if (!maker || maker->store().root() != ThumbnailPaths::defaultRoot())
+        maker = std::make_shared<const ThumbnailMaker>();
     return maker;
 }
 
@@ -61,7 +67,7 @@ FolderThumbnails::FolderThumbnails(QListView* view, FolderModel* model,
     : QObject(view),
       m_view(view),
       m_model(model),
-      m_maker(maker ? std::move(maker) : defaultMaker()),
+      m_maker(std::move(maker)),
       m_mimes(MimeIconCache::shared()),
       m_queue(std::make_shared<Queue>()) {
     m_timer.setSingleShot(true);
@@ -194,11 +200,6 @@ void FolderThumbnails::schedule() {
             if (m_icons.contains(job.key) || m_none.contains(job.key) || m_queue->running.contains(job.key))
                 return;
             job.mime = m_mimes->mimeNameFor(m_model->entryAt(row));
-            if (!m_maker->canMake(job.mime)) {
-                if (m_none.size() >= kMaxNone) m_none.clear();
-                m_none.insert(job.key);
-                return;
-            }
             job.row = row;
             job.px = qRound(m_px * dpr);
             jobs.push_back(std::move(job));
@@ -235,7 +236,8 @@ void FolderThumbnails::startWorkers() {
                     queue->jobs.pop_front();
                     queue->running.insert(job.key);
                 }
-                QImage image = maker->thumbnail(job.path, job.mime, job.px);
+                const auto m = maker ? maker : defaultMaker();
+                QImage image = m->canMake(job.mime) ? m->thumbnail(job.path, job.mime, job.px) : QImage();
                 // self is only touched on the UI thread, and only while it exists.
                 receiver.post(
                     [self, job = std::move(job), image = std::move(image)] { self->delivered(job, image); });

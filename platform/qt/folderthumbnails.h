@@ -26,7 +26,8 @@ class ThumbnailMaker;
 class FolderThumbnails : public QObject {
     Q_OBJECT
   public:
-    // maker: how thumbnails are found and made (default: the user's cache and the system's thumbnailers).
+    // maker: how thumbnails are found and made (default: the user's cache and the system's thumbnailers,
+    // looked up on a worker when first needed).
     FolderThumbnails(QListView* view, FolderModel* model, std::shared_ptr<const ThumbnailMaker> maker = {});
     ~FolderThumbnails() override;
 
