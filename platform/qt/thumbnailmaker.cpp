@@ -60,7 +60,7 @@ QImage ThumbnailMaker::make(const QByteArray& path, const ThumbnailStore::Source
         bool small = false;
         image = decode(path, size, &small);
         // An image no bigger than the thumbnail is its own: the standard leaves it out of the cache.
-        if (small) return image;
+        if (small && !image.isNull()) return image;
     } else if (m_thumbnailers.handles(source.mime)) {
         image = runThumbnailer(path, source, size);
     } else {
@@ -86,11 +86,11 @@ QImage ThumbnailMaker::decode(const QByteArray& path, int edge, bool* small) con
     QImageReader reader(&file);
     reader.setAutoTransform(true);
     const QSize full = reader.size();
-    if (full.isValid() && (full.width() > edge || full.height() > edge)) {
+    if (!full.isValid()) return {};
+    if (full.width() > edge || full.height() > edge)
         reader.setScaledSize(full.scaled(edge, edge, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
-    } else {
+    else
         *small = true;
-    }
     reader.setQuality(75);  // the scaling's last step smooth, not nearest-pixel
     return reader.read();
 }

@@ -47,14 +47,17 @@ QString ThumbnailStore::failPathFor(const QByteArray& uri) const {
 }
 
 QImage ThumbnailStore::readValid(const QString& path, const Source& source) {
+    // QImageReader::text() splits keys at their first colon, which every key here has; the image's own
+    // text is whole. A thumbnail is small, so reading it to look is cheap.
     QImageReader reader(path, "png");
-    if (!reader.canRead()) return {};
-    if (reader.text(QStringLiteral("Thumb::URI")).toUtf8() != source.uri) return {};
+    reader.setDecideFormatFromContent(false);
+    QImage image = reader.read();
+    if (image.isNull() || image.text(QStringLiteral("Thumb::URI")).toUtf8() != source.uri) return {};
     // Some programs write the time with a fraction; the standard's unit is the whole second.
     bool ok = false;
-    const double mtime = reader.text(QStringLiteral("Thumb::MTime")).toDouble(&ok);
+    const double mtime = image.text(QStringLiteral("Thumb::MTime")).toDouble(&ok);
     if (!ok || static_cast<std::int64_t>(mtime) != source.mtime) return {};
-    return reader.read();
+    return image;
 }
 
 QImage ThumbnailStore::load(const Source& source, ThumbnailPaths::Size size) const {
