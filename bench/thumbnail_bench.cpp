@@ -5,6 +5,7 @@
 // the same screen's photos at the thumbnail size one after another on one thread, with no view.
 //
 //   bench_thumbnails      prints ROW lines (see benchutil.h) with medians
+#include <QAbstractScrollArea>
 #include <QBuffer>
 #include <QDir>
 #include <QImageReader>
@@ -18,6 +19,7 @@
 #include "platform/qt/fileoperations.h"
 #include "platform/qt/folderthumbnails.h"
 #include "platform/qt/folderview.h"
+#include "platform/qt/thumbnailmaker.h"
 
 using namespace kv::bench;
 
@@ -96,6 +98,31 @@ class StallProbe {
     double m_max = 0;
 };
 
+// With KV_BENCH_TRACE set, each event that takes longer than 15 ms is reported: where a stall is.
+class TracingApp : public PaintWatchApp {
+  public:
+    using PaintWatchApp::PaintWatchApp;
+    bool notify(QObject* receiver, QEvent* e) override {
+        if (!m_trace || m_depth++ > 0) {
+            const bool r = PaintWatchApp::notify(receiver, e);
+            if (m_trace) --m_depth;
+            return r;
+        }
+        const double t0 = nowMs();
+        const int type = e->type();
+        const bool r = PaintWatchApp::notify(receiver, e);
+        --m_depth;
+        if (const double took = nowMs() - t0; took > 15)
+            std::fprintf(stderr, "slow event %d to %s: %.1f ms\n", type, receiver->metaObject()->className(),
+                         took);
+        return r;
+    }
+
+  private:
+    bool m_trace = std::getenv("KV_BENCH_TRACE") != nullptr;
+    int m_depth = 0;
+};
+
 bool spinUntil(const std::function<bool()>& done, double timeoutMs) {
     const double end = nowMs() + timeoutMs;
     while (!done()) {
@@ -144,6 +171,12 @@ Screen firstScreen(PaintWatchApp& app, const std::string& dir) {
     app.onPainted({});
     // Let the next screen's work finish before the view goes, as a user's would.
     spinUntil([&] { return thumbs->idle(); }, 60000);
+    if (std::getenv("KV_BENCH_TRACE")) {
+        QWidget* viewport = static_cast<QAbstractScrollArea*>(view.currentView())->viewport();
+        const double p0 = nowMs();
+        for (int i = 0; i < 10; ++i) viewport->repaint();
+        std::fprintf(stderr, "a full repaint of the icon view: %.1f ms\n", (nowMs() - p0) / 10);
+    }
     return s;
 }
 
@@ -158,6 +191,24 @@ double decodeFloor(const std::string& dir, int count) {
     return nowMs() - t0;
 }
 
+// One thread making the screen's thumbnails as a worker does (decode, write to the cache, fit), against
+// decoding alone: what the cache's writing costs.
+double makeOnOneThread(const std::string& dir, int count, const std::string& cache) {
+    kv::ThumbnailMaker::Options o;
+    o.cacheRoot = QString::fromStdString(cache + "/one-thread");
+    const kv::ThumbnailMaker maker(o);
+    const double t0 = nowMs();
+    for (int i = 0; i < count; ++i) {
+        const QByteArray path = QByteArray::fromStdString(dir) + QByteArray("/IMG_") +
+                                QByteArray::number(i).rightJustified(4, '0') + ".jpg";
+        if (maker.thumbnail(path, QStringLiteral("image/jpeg"), 64).isNull())
+            std::fprintf(stderr, "no thumbnail\n");
+    }
+    const double t = nowMs() - t0;
+    removeTree(cache + "/one-thread");
+    return t;
+}
+
 std::string ms(double v) {
     return fmt("%.1f ms", v);
 }
@@ -166,7 +217,7 @@ std::string ms(double v) {
 
 int main(int argc, char** argv) {
     if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    PaintWatchApp app(argc, argv);
+    TracingApp app(argc, argv);
     const char* roundsEnv = std::getenv("KV_BENCH_ROUNDS");
     const int rounds = roundsEnv ? std::max(1, std::atoi(roundsEnv)) : 5;
 
@@ -175,6 +226,12 @@ int main(int argc, char** argv) {
     qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(cache));
     makePhotos(dir);
 
+    if (std::getenv("KV_BENCH_TRACE")) {
+        StallProbe idle;
+        idle.start();
+        settle(2000);
+        std::fprintf(stderr, "longest gap of an idle event loop over 2 s: %.1f ms\n", idle.stop());
+    }
     std::vector<double> cold, warm, coldStall, warmStall, floor;
     int rows = 0;
     for (int k = 0; k < rounds; ++k) {
@@ -187,6 +244,9 @@ int main(int argc, char** argv) {
         warmStall.push_back(w.stall);
         rows = c.rows;
         floor.push_back(decodeFloor(dir, rows));
+        if (std::getenv("KV_BENCH_TRACE"))
+            std::fprintf(stderr, "one thread: decode %.1f ms, make and write %.1f ms\n", floor.back(),
+                         makeOnOneThread(dir, rows, cache));
         std::fprintf(
             stderr,
             "round %d: %d rows in sight, empty cache %.1f ms (stall %.1f), filled %.1f ms (stall %.1f)\n", k,

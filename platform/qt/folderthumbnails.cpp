@@ -237,10 +237,14 @@ void FolderThumbnails::startWorkers() {
                     queue->running.insert(job.key);
                 }
                 const auto m = maker ? maker : defaultMaker();
-                QImage image = m->canMake(job.mime) ? m->thumbnail(job.path, job.mime, job.px) : QImage();
+                std::function<void()> writeBack;
+                QImage image =
+                    m->canMake(job.mime) ? m->thumbnail(job.path, job.mime, job.px, &writeBack) : QImage();
                 // self is only touched on the UI thread, and only while it exists.
                 receiver.post(
                     [self, job = std::move(job), image = std::move(image)] { self->delivered(job, image); });
+                // Shown first, then shared with the desktop.
+                if (writeBack) writeBack();
             }
         });
     }

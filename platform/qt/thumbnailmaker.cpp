@@ -35,7 +35,8 @@ bool ThumbnailMaker::canMake(const QString& mime) const {
     return readableByQt(mime) || m_thumbnailers.handles(mime);
 }
 
-QImage ThumbnailMaker::thumbnail(const QByteArray& path, const QString& mime, int px) const {
+QImage ThumbnailMaker::thumbnail(const QByteArray& path, const QString& mime, int px,
+                                 std::function<void()>* writeBack) const {
     struct stat st {};
     if (::stat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
     // The cache's own files would get thumbnails of thumbnails.
@@ -46,15 +47,22 @@ QImage ThumbnailMaker::thumbnail(const QByteArray& path, const QString& mime, in
     QImage image = m_store.load(source, size);
     if (image.isNull()) {
         if (m_store.hasFailed(source)) return {};
-        bool failed = false;
-        image = make(path, source, size, &failed);
+        bool failed = false, fresh = false;
+        image = make(path, source, size, &failed, &fresh);
         if (failed) m_store.recordFailure(source);
+        if (fresh) {
+            auto save = [store = m_store, image, source, size] { store.save(image, source, size); };
+            if (writeBack)
+                *writeBack = std::move(save);
+            else
+                save();
+        }
     }
     return fitted(image, px);
 }
 
 QImage ThumbnailMaker::make(const QByteArray& path, const ThumbnailStore::Source& source,
-                            ThumbnailPaths::Size size, bool* failed) const {
+                            ThumbnailPaths::Size size, bool* failed, bool* fresh) const {
     QImage image;
     if (readableByQt(source.mime)) {
         bool small = false;
@@ -70,7 +78,7 @@ QImage ThumbnailMaker::make(const QByteArray& path, const ThumbnailStore::Source
         *failed = true;
         return {};
     }
-    m_store.save(image, source, size);
+    *fresh = true;
     return image;
 }
 

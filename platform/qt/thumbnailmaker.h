@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <functional>
 #include <memory>
 
 #include "platform/fs/thumbnailers.h"
@@ -31,14 +32,16 @@ class ThumbnailMaker {
     bool canMake(const QString& mime) const;
 
     // The file's thumbnail fitted into px × px (never enlarged); null when it has none. mime is the
-    // type the file's name says.
-    QImage thumbnail(const QByteArray& path, const QString& mime, int px) const;
+    // type the file's name says. With writeBack, a thumbnail just made is not written to the cache
+    // yet: writeBack is set to do it, so the caller can show the picture first.
+    QImage thumbnail(const QByteArray& path, const QString& mime, int px,
+                     std::function<void()>* writeBack = nullptr) const;
 
     const ThumbnailStore& store() const { return m_store; }
 
   private:
     QImage make(const QByteArray& path, const ThumbnailStore::Source& source, ThumbnailPaths::Size size,
-                bool* failed) const;
+                bool* failed, bool* fresh) const;
     QImage decode(const QByteArray& path, int edge, bool* small) const;
     QImage runThumbnailer(const QByteArray& path, const ThumbnailStore::Source& source, int edge) const;
 
