@@ -264,7 +264,10 @@ void FolderThumbnails::delivered(const Job& job, const QImage& image) {
         QPixmap pixmap = QPixmap::fromImage(image);
         pixmap.setDevicePixelRatio(m_view->devicePixelRatioF());
         const int cost = std::max(1, static_cast<int>(image.sizeInBytes() / 1024));
-        m_icons.insert(job.key, new QIcon(pixmap), cost);
+        auto* icon = new QIcon(pixmap);
+        // A photo keeps its colours when selected; the item's background shows the selection.
+        icon->addPixmap(pixmap, QIcon::Selected);
+        m_icons.insert(job.key, icon, cost);
         // The row it was asked for, unless the rows moved meanwhile.
         if (job.row < m_model->rowCount() && m_model->pathAt(job.row) == job.path)
             m_view->viewport()->update(m_view->visualRect(m_model->index(job.row, 0)));
