@@ -247,6 +247,8 @@ int main(int argc, char** argv) {
         if (std::getenv("KV_BENCH_TRACE"))
             std::fprintf(stderr, "one thread: decode %.1f ms, make and write %.1f ms\n", floor.back(),
                          makeOnOneThread(dir, rows, cache));
+        if (std::getenv("KV_BENCH_TRACE"))
+            std::fprintf(stderr, "listed and painted: %.1f ms, %.1f ms\n", c.listed, w.listed);
         std::fprintf(
             stderr,
             "round %d: %d rows in sight, empty cache %.1f ms (stall %.1f), filled %.1f ms (stall %.1f)\n", k,
