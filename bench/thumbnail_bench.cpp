@@ -140,7 +140,8 @@ void settle(double ms = 100) {
 struct Screen {
     double painted = -1;  // showFolder to the frame with every preview in sight
     double stall = 0;
-    int rows = 0;  // rows in sight
+    double listed = -1;  // the first frame with the whole listing in it
+    int rows = 0;        // rows in sight
 };
 
 Screen firstScreen(PaintWatchApp& app, const std::string& dir) {
@@ -155,6 +156,7 @@ Screen firstScreen(PaintWatchApp& app, const std::string& dir) {
     double t0 = 0;
     app.onPainted([&](QWidget* w) {
         if (s.painted >= 0 || w != view.window() || view.model()->isLoading()) return;
+        if (s.listed < 0) s.listed = nowMs() - t0;
         const auto [first, last] = thumbs->visibleRows();
         if (last < first) return;
         for (int r = first; r <= last; ++r)
