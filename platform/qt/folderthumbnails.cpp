@@ -1,5 +1,6 @@
 #include "platform/qt/folderthumbnails.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QListView>
 #include <QPixmap>
@@ -26,6 +27,9 @@ QThreadPool& thumbnailPool() {
     static QThreadPool* pool = [] {
         auto* p = new QThreadPool;
         p->setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
+        // A decode under way when the program ends would run into Qt's image plugins being unloaded:
+        // it gets a moment to finish (a decode takes milliseconds), but a hung program does not.
+        qAddPostRoutine([] { thumbnailPool().waitForDone(500); });
         return p;
     }();
     return *pool;
