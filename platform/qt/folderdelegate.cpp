@@ -10,6 +10,7 @@
 
 #include "platform/fs/siblingname.h"
 #include "platform/qt/foldermodel.h"
+#include "platform/qt/folderthumbnails.h"
 
 namespace kv {
 
@@ -75,6 +76,12 @@ qsizetype FolderDelegate::selectedStemLength(const QString& name, bool isDir) {
         paths::stemLength(std::u16string_view(reinterpret_cast<const char16_t*>(name.utf16()),
                                               static_cast<size_t>(name.size())),
                           isDir));
+}
+
+void FolderDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (!m_thumbnails || !(option->features & QStyleOptionViewItem::HasDecoration)) return;
+    if (const QIcon preview = m_thumbnails->iconFor(index.row()); !preview.isNull()) option->icon = preview;
 }
 
 void FolderDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {

@@ -5,6 +5,8 @@
 
 namespace kv {
 
+class FolderThumbnails;
+
 // Paints the cells of the details view as the style's own item delegate does (background,
 // selection, icon, one line of elided text), but lays each text out once: a cell's text is kept
 // shaped for its width, so painting a window of rows again only draws glyphs. Shaping and laying
@@ -17,6 +19,8 @@ class FolderDelegate : public QStyledItemDelegate {
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
+    // An icon view's previews, drawn in place of the type's icon where one is ready.
+    void setThumbnails(const FolderThumbnails* thumbnails) { m_thumbnails = thumbnails; }
     // The rename editor starts with the name's stem selected (FolderDelegate::selectedStemLength).
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;
 
@@ -31,12 +35,17 @@ class FolderDelegate : public QStyledItemDelegate {
         return laidOut(text, font, width, elide).text();
     }
 
+  protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+
   private:
     void paintCell(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const;
     // Shared by every folder pane (all on the UI thread): a new pane's columns mostly show texts
     // that the other panes' columns of the same width already laid out.
     static const QStaticText& laidOut(const QString& text, const QFont& font, int width,
                                       Qt::TextElideMode elide);
+
+    const FolderThumbnails* m_thumbnails = nullptr;
 };
 
 }  // namespace kv

@@ -10,6 +10,9 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QVBoxLayout>
+#include <QWheelEvent>
+#include <algorithm>
+#include <iterator>
 
 #include "platform/fs/background.h"
 #include "platform/qt/clipboardformat.h"
@@ -21,6 +24,7 @@
 #include "platform/qt/folderdragdrop.h"
 #include "platform/qt/folderfind.h"
 #include "platform/qt/foldernote.h"
+#include "platform/qt/folderthumbnails.h"
 #include "platform/qt/panefinder.h"
 #include "platform/qt/panehighlight.h"
 #include "platform/qt/panemenu.h"
@@ -139,13 +143,20 @@ QListView* FolderView::iconsView() {
         m_icons = new QListView;
         m_icons->setModel(m_model);
         m_icons->setSelectionModel(m_details->selectionModel());
-        m_icons->setItemDelegate(new FolderDelegate(m_icons));
+        auto* delegate = new FolderDelegate(m_icons);
+        m_icons->setItemDelegate(delegate);
         m_icons->setSelectionMode(QAbstractItemView::ExtendedSelection);
         m_icons->setUniformItemSizes(true);
         m_icons->setResizeMode(QListView::Adjust);
         m_icons->setMovement(QListView::Static);
         m_stack->addWidget(m_icons);
         setUpView(m_icons);
+        m_thumbs = new FolderThumbnails(m_icons, m_model);
+        m_thumbs->setEnabled(m_previews, m_previewsOnSlowVolumes);
+        m_thumbs->setIconSize(m_iconSize);
+        if (!folder().isEmpty()) m_thumbs->folderShown(folder());
+        delegate->setThumbnails(m_thumbs);
+        m_icons->viewport()->installEventFilter(this);  // Ctrl+wheel zooms
     }
     return m_icons;
 }
@@ -165,12 +176,18 @@ QAbstractItemView* FolderView::currentView() const {
 void FolderView::setMode(Mode mode) {
     m_mode = mode;
     if (mode == Mode::Details) {
+        if (m_thumbs) m_thumbs->setActive(false);
         m_stack->setCurrentWidget(m_details);
         return;
     }
     iconsView()->setViewMode(mode == Mode::Icons ? QListView::IconMode : QListView::ListMode);
-    m_icons->setIconSize(mode == Mode::Icons ? QSize(48, 48) : QSize(16, 16));
-    m_icons->setGridSize(mode == Mode::Icons ? QSize(96, 80) : QSize());
+    m_thumbs->setActive(mode == Mode::Icons);
+    if (mode == Mode::Icons) {
+        setIconSize(m_iconSize);
+    } else {
+        m_icons->setIconSize(QSize(16, 16));
+        m_icons->setGridSize(QSize());
+    }
     m_icons->setWrapping(true);
     m_icons->setFlow(mode == Mode::Icons ? QListView::LeftToRight : QListView::TopToBottom);
     // Icon mode switches the list to free movement; the folder's order is the model's.
@@ -179,7 +196,39 @@ void FolderView::setMode(Mode mode) {
     m_stack->setCurrentWidget(m_icons);
 }
 
+void FolderView::setIconSize(int px) {
+    m_iconSize = std::clamp(px, kMinIconSize, kMaxIconSize);
+    if (!m_icons || m_mode != Mode::Icons) return;
+    m_icons->setIconSize(QSize(m_iconSize, m_iconSize));
+    // Room for a name of two short lines under the icon, and a margin beside it.
+    m_icons->setGridSize(QSize(std::max(80, m_iconSize + 48), m_iconSize + 32));
+    m_thumbs->setIconSize(m_iconSize);
+}
+
+void FolderView::zoom(int steps) {
+    const int* begin = std::begin(kIconSizes);
+    const int* end = std::end(kIconSizes);
+    const int count = static_cast<int>(std::size(kIconSizes));
+    // A size between two steps moves to the neighbouring step, up or down.
+    int i = static_cast<int>(std::lower_bound(begin, end, m_iconSize) - begin);
+    if (steps > 0 && (i == count || kIconSizes[i] != m_iconSize)) --i;
+    i = std::clamp(i + steps, 0, count - 1);
+    setIconSize(kIconSizes[i]);
+}
+
+bool FolderView::previewsShown() const {
+    return m_previews && (!m_thumbs || !m_thumbs->onSlowVolume() || m_previewsOnSlowVolumes);
+}
+
+void FolderView::setShowPreviews(bool show) {
+    m_previews = show;
+    // Turned on where they were off for the volume's sake: the user asked for them there.
+    if (show && m_thumbs && m_thumbs->onSlowVolume()) m_previewsOnSlowVolumes = true;
+    if (m_thumbs) m_thumbs->setEnabled(m_previews, m_previewsOnSlowVolumes);
+}
+
 void FolderView::showFolder(const QByteArray& path) {
+    if (m_thumbs) m_thumbs->folderShown(path);
     m_find->folderShown(path);
     m_note->hide();
     m_banner->hide();
@@ -591,6 +640,18 @@ void FolderView::contextMenuAt(QAbstractItemView* view, const QPoint& pos) {
 }
 
 bool FolderView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel && m_icons && watched == m_icons->viewport() &&
+        m_mode == Mode::Icons) {
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        if (!(wheel->modifiers() & Qt::ControlModifier)) return false;
+        // A notch is 120; touchpads send it in small pieces.
+        m_wheelZoom += wheel->angleDelta().y();
+        if (const int steps = m_wheelZoom / 120) {
+            m_wheelZoom -= steps * 120;
+            zoom(steps);
+        }
+        return true;
+    }
     if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress) return false;
     // Keys the name editor did not take come up to the view; Return there ends the edit and must not
     // open the file as well.

@@ -14,10 +14,12 @@
 namespace kv {
 
 class FilterBar;
+class FolderDelegate;
 class FolderDragDrop;
 class FolderFind;
 class SearchBar;
 class FolderNote;
+class FolderThumbnails;
 class PaneHighlight;
 class StatusLine;
 class TrashPlace;
@@ -48,6 +50,19 @@ class FolderView : public QWidget {
     QAbstractItemView* currentView() const;
     void setMode(Mode mode);
     Mode mode() const { return m_mode; }
+    // The icon view's icon edge, from kMinIconSize to kMaxIconSize; zoomIn/zoomOut step through
+    // kIconSizes (Ctrl+wheel, Ctrl+Plus, Ctrl+Minus). The grid follows, and the previews' size.
+    static constexpr int kIconSizes[] = {32, 48, 64, 96, 128, 160, 192, 256};
+    static constexpr int kMinIconSize = 32;
+    static constexpr int kMaxIconSize = 256;
+    int iconSize() const { return m_iconSize; }
+    void setIconSize(int px);
+    void zoom(int steps);
+    // The icon view's previews ("Show Previews"): on by default, except on network shares and
+    // removable drives, where they come only when the user turns them on there.
+    bool previewsShown() const;
+    void setShowPreviews(bool show);
+    FolderThumbnails* thumbnails() const { return m_thumbs; }
     // The selected rows, and the selected items' paths (raw bytes), in display order.
     QList<int> selectedRows() const;
     bool hasSelection() const;
@@ -147,7 +162,12 @@ class FolderView : public QWidget {
     FolderModel* m_model;
     QStackedWidget* m_stack;
     QTreeView* m_details;
-    QListView* m_icons = nullptr;  // see iconsView()
+    QListView* m_icons = nullptr;          // see iconsView()
+    FolderThumbnails* m_thumbs = nullptr;  // made with m_icons
+    int m_iconSize = 64;
+    int m_wheelZoom = 0;  // Ctrl+wheel turned by less than a notch
+    bool m_previews = true;
+    bool m_previewsOnSlowVolumes = false;
     FolderNote* m_note;
     QLabel* m_banner;
     StatusLine* m_status;

@@ -193,6 +193,9 @@ TEST_F(FolderViewActions, BothMenusListTheirEntriesInOrder) {
                                      "viewIcons|Icons|Ctrl+1 [ ]",
                                      "viewList|List|Ctrl+2 [ ]",
                                      "viewDetails|Details|Ctrl+3 [x]",
+                                     "-",
+                                     "!zoomIn|Zoom In|Ctrl++",
+                                     "!zoomOut|Zoom Out|Ctrl+-",
                                      "<",
                                      "Sort by>",
                                      "sortName|Name| [x]",
@@ -203,6 +206,7 @@ TEST_F(FolderViewActions, BothMenusListTheirEntriesInOrder) {
                                      "sortDescending|Descending| [ ]",
                                      "<",
                                      "showHidden|Show Hidden Files|Ctrl+H [ ]",
+                                     "!showPreviews|Show Previews| [x]",
                                      "refresh|Refresh|F5",
                                      "copyPath|Copy Path|Ctrl+Alt+C",
                                      "-",
@@ -315,6 +319,15 @@ TEST_F(FolderViewActions, EveryCommandReachesItsHandler) {
     auto mode = [&](FolderView::Mode m) { return f.view->mode() == m; };
     const QByteArray sub = dir + "/sub";
 
+    auto toIcons = [&] {
+        f.view->setMode(FolderView::Mode::Icons);
+        f.view->setIconSize(64);
+    };
+    auto iconsBack = [&](int size) {
+        const bool zoomed = f.view->iconSize() == size;
+        f.view->setMode(FolderView::Mode::Details);
+        return zoomed;
+    };
     const std::vector<CommandCase> cases = {
         {"viewIcons", Qt::CTRL | Qt::Key_1, nullptr, [&] { return mode(FolderView::Mode::Icons); }},
         {"viewList", Qt::CTRL | Qt::Key_2, nullptr, [&] { return mode(FolderView::Mode::List); }},
@@ -327,6 +340,19 @@ TEST_F(FolderViewActions, EveryCommandReachesItsHandler) {
         {"sortName", {}, nullptr, [&] { return sortedBy(SortColumn::Name, Qt::AscendingOrder); }},
         {"showHidden", Qt::CTRL | Qt::Key_H, nullptr, [&] { return f.view->model()->showHidden(); }},
         {"showHidden", Qt::CTRL | Qt::Key_H, nullptr, [&] { return !f.view->model()->showHidden(); }},
+        // The icon view's own: zoom and previews (the view goes back to details after each).
+        {"zoomIn", Qt::CTRL | Qt::Key_Plus, nullptr, [&] { return iconsBack(96); }, toIcons},
+        {"zoomOut", Qt::CTRL | Qt::Key_Minus, nullptr, [&] { return iconsBack(48); }, toIcons},
+        {"showPreviews",
+         {},
+         nullptr,
+         [&] {
+             const bool off = !f.view->previewsShown();
+             f.view->setShowPreviews(true);
+             f.view->setMode(FolderView::Mode::Details);
+             return off;
+         },
+         toIcons},
         {"refresh", Qt::Key_F5, nullptr,
          [&] { return waitFor([&] { return refreshed > refreshedBefore; }); }},
         {"refresh", Qt::CTRL | Qt::Key_R, nullptr,
