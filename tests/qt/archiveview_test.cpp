@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QHBoxLayout>
 #include <QLineEdit>
 
 #include "filemanager_support.h"
@@ -128,6 +129,33 @@ TEST_F(ArchiveView, ExtractHereAndCompressFromTheMenus) {
     ASSERT_TRUE(waitFor([&] { return exists(f.dir / "top.tar.zst"); }));
     ASSERT_TRUE(f.idle());
     EXPECT_TRUE(f.listed("top.tar.zst"));
+}
+
+// Two panes of one window: the archive's items go to the other pane's folder, from outside the
+// archive (Extract to Pane…) and from inside it (Copy to Pane…).
+TEST_F(ArchiveView, ExtractToPaneAndCopyToPaneFromInside) {
+    TempDir there;
+    QWidget window;
+    auto* row = new QHBoxLayout(&window);
+    auto* left = new FolderView(*f.ops);
+    auto* right = new FolderView(*f.ops);
+    row->addWidget(left);
+    row->addWidget(right);
+    window.resize(900, 400);
+    window.show();
+    ASSERT_TRUE(ViewFixture::show(*left, f.dir.path()));
+    ASSERT_TRUE(ViewFixture::show(*right, there.path()));
+    ASSERT_TRUE(left->selectName("pack.zip"));
+    left->archivePlace()->extractToPane();
+    ASSERT_TRUE(waitFor([&] { return readFile(there / "top/sub/b.txt") == "beta"; }));
+    ASSERT_TRUE(f.idle());
+
+    ASSERT_TRUE(ViewFixture::show(*left, ArchiveLocation::make(zip, "top")));
+    ASSERT_TRUE(left->selectName("a.txt"));
+    left->transferToPane(false);
+    ASSERT_TRUE(waitFor([&] { return readFile(there / "a.txt") == "alpha"; }));
+    ASSERT_TRUE(f.idle());
+    EXPECT_TRUE(f.reports.isEmpty()) << f.reports.join('\n').toStdString();
 }
 
 }  // namespace
