@@ -1,5 +1,6 @@
 #include "platform/fs/archivelistingsource.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/fs/background.h"
@@ -30,6 +31,9 @@ void ArchiveListingSource::cancel() {
 std::string ArchiveListingSource::problemText(const ArchiveIndex& index) {
     if (index.error() == EILSEQ) return "It is not an archive, or one of a kind that cannot be read.";
     if (index.error() != 0) return errorText(index.error());
+    if (index.damaged() && index.items().empty() && index.damage().find("assphrase") != std::string::npos)
+        return "The archive is encrypted, the names of its items too: it cannot be shown without its "
+               "password.";
     if (index.damaged())
         return "The archive is damaged; only what could be read before the damage is shown (" +
                index.damage() + ").";

@@ -8,10 +8,14 @@ namespace kv {
 
 namespace {
 
+// The path inside: no leading, trailing or repeated slashes.
 std::string trimmed(std::string_view inner) {
-    while (inner.starts_with('/')) inner.remove_prefix(1);
-    while (inner.ends_with('/')) inner.remove_suffix(1);
-    return std::string(inner);
+    std::string out;
+    out.reserve(inner.size());
+    for (char c : inner)
+        if (c != '/' || (!out.empty() && out.back() != '/')) out += c;
+    if (!out.empty() && out.back() == '/') out.pop_back();
+    return out;
 }
 
 // Repeated slashes inside the archive's own path would be taken for the separator.

@@ -21,8 +21,10 @@ Location Location::classify(const QString& text) {
     }
     if (ArchiveLocation::is(text.toStdString())) {
         // Looked at by the listing, which says when the archive or the folder in it is not there.
-        where.folder = ArchiveLocation::parse(text.toStdString()).has_value();
-        where.path = text.toUtf8();
+        // In its one spelling ("archive:/a.zip" is "archive:/a.zip//"), which the rows' paths build on.
+        const std::optional<ArchiveLocation> archive = ArchiveLocation::parse(text.toStdString());
+        where.folder = archive.has_value();
+        if (archive) where.path = QByteArray::fromStdString(archive->text());
     } else if (text.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
         const QUrl url(text);
         where.folder = url.isLocalFile() && !url.toLocalFile().isEmpty();

@@ -31,6 +31,7 @@ CompressDialog::CompressDialog(const QString& suggestedName, QWidget* parent)
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_name, &QLineEdit::textChanged, this, &CompressDialog::validate);
+    setMinimumWidth(420);
     m_name->selectAll();
     validate();
 }

@@ -7,6 +7,7 @@
 #include "filemanager_support.h"
 #include "platform/fs/archivelocation.h"
 #include "platform/fs/compressjob.h"
+#include "platform/fs/location.h"
 #include "platform/qt/archiveplace.h"
 #include "platform/qt/compressdialog.h"
 #include "platform/qt/folderactions.h"
@@ -129,6 +130,22 @@ TEST_F(ArchiveView, ExtractHereAndCompressFromTheMenus) {
     ASSERT_TRUE(waitFor([&] { return exists(f.dir / "top.tar.zst"); }));
     ASSERT_TRUE(f.idle());
     EXPECT_TRUE(f.listed("top.tar.zst"));
+}
+
+// A typed archive location opens in its one spelling, on which the rows' paths build.
+TEST(ArchiveLocationTyped, IsAFolderInItsOneSpelling) {
+    struct Row {
+        const char* typed;
+        bool folder;
+        const char* path;
+    } rows[] = {{"archive:/h/a.zip", true, "archive:/h/a.zip//"},
+                {"archive:/h/a.zip//docs//img/", true, "archive:/h/a.zip//docs/img"},
+                {"archive:a.zip", false, ""}};
+    for (const Row& r : rows) {
+        const Location where = Location::classify(r.typed);
+        EXPECT_EQ(where.folder, r.folder) << r.typed;
+        EXPECT_EQ(where.path.toStdString(), r.path) << r.typed;
+    }
 }
 
 // Two panes of one window: the archive's items go to the other pane's folder, from outside the
