@@ -33,6 +33,15 @@ std::uint64_t freeBytes(const std::string& dir) {
     return static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
 }
 
+// What libarchive's writer refused: the system's errno, or its own words when it refused by itself
+// (a path through a link, say).
+JobReport diskFailure(JobAction action, const std::string& path, struct archive* disk) {
+    const int e = archive_errno(disk);
+    if (e > 0) return {action, path, e};
+    const char* text = archive_error_string(disk);
+    return {action, path, 0, JobProblem::Internal, text ? text : "refused"};
+}
+
 struct WriterFree {
     void operator()(struct archive* a) const { archive_write_free(a); }
 };
@@ -262,7 +271,7 @@ class Extraction {
             archive_entry_set_pathname(entry, out.c_str());
             archive_entry_set_perm(entry, archive_entry_perm(entry) | 0700);  // it must take its contents
             if (archive_write_header(disk, entry) < ARCHIVE_WARN) {
-                m_ctx.noteSkipped({JobAction::CreateFolder, out, archive_errno(disk)});
+                m_ctx.noteSkipped(diskFailure(JobAction::CreateFolder, out, disk));
                 return false;
             }
             archive_write_finish_entry(disk);
@@ -309,13 +318,13 @@ class Extraction {
         partial.setTemporaryName(tmp);
         archive_entry_set_pathname(entry, tmp.c_str());
         if (archive_write_header(disk, entry) < ARCHIVE_WARN) {
-            m_ctx.noteSkipped({JobAction::Create, final, archive_errno(disk)});
+            m_ctx.noteSkipped(diskFailure(JobAction::Create, final, disk));
             return false;
         }
         if (type == AE_IFREG && !archive_entry_hardlink(entry) && !copyData(reader, disk, final))
             return false;
         if (archive_write_finish_entry(disk) < ARCHIVE_WARN) {
-            m_ctx.noteSkipped({JobAction::Write, final, archive_errno(disk)});
+            m_ctx.noteSkipped(diskFailure(JobAction::Write, final, disk));
             return false;
         }
         if (const int e = ops.rename(tmp, final, !replace); e != 0) {
