@@ -46,6 +46,12 @@ enum class JobProblem {
     Internal,        // other: what went wrong inside
     AttributesLost,  // copied, but the target could not hold its extended attributes or ACLs
     NotAnswering,    // the job was stopped while a call on this item never returned (a dead mount)
+    // Archives. path: the entry; other: why ("absolute", "dotdot", "link:TARGET", "hardlink:TARGET",
+    // "type": a device, fifo or socket).
+    Unsafe,
+    Damaged,        // path: the archive (or the entry being read); other: libarchive's words
+    WrongPassword,  // path: the archive
+    NoSpace,        // path: the target folder; other: how many bytes are missing (decimal)
 };
 
 // One thing that went wrong in a job, for the front end to put into words: the engine says what and

@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <QUrl>
 
+#include "platform/fs/archivelocation.h"
 #include "platform/fs/mounts.h"
 #include "platform/fs/trashlistingsource.h"
 
@@ -18,7 +19,13 @@ Location Location::classify(const QString& text) {
                                 static_cast<qsizetype>(TrashListingSource::kLocation.size()));
         return where;
     }
-    if (text.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
+    if (ArchiveLocation::is(text.toStdString())) {
+        // Looked at by the listing, which says when the archive or the folder in it is not there.
+        // In its one spelling ("archive:/a.zip" is "archive:/a.zip//"), which the rows' paths build on.
+        const std::optional<ArchiveLocation> archive = ArchiveLocation::parse(text.toStdString());
+        where.folder = archive.has_value();
+        if (archive) where.path = QByteArray::fromStdString(archive->text());
+    } else if (text.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
         const QUrl url(text);
         where.folder = url.isLocalFile() && !url.toLocalFile().isEmpty();
         where.path = url.toLocalFile().toUtf8();

@@ -32,10 +32,13 @@ QList<QByteArray> pathsOf(const QList<QByteArray>& uris) {
 }  // namespace
 
 QByteArray ClipboardFormat::uriOf(const QByteArray& path) {
+    // An item inside an archive keeps its own scheme: pasted here, it is extracted.
+    if (path.startsWith("archive:")) return "archive:" + path.mid(8).toPercentEncoding("/");
     return "file://" + path.toPercentEncoding("/");
 }
 
 QByteArray ClipboardFormat::pathOf(const QByteArray& uri) {
+    if (uri.startsWith("archive:/")) return "archive:" + QByteArray::fromPercentEncoding(uri.mid(8));
     if (!uri.startsWith("file:")) return {};
     QByteArray rest = uri.mid(5);
     if (rest.startsWith("//")) {

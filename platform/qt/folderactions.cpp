@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <map>
 
+#include "platform/qt/archiveplace.h"
 #include "platform/qt/clipboardformat.h"
 #include "platform/qt/fileoperations.h"
 #include "platform/qt/foldercommands.h"
@@ -27,6 +28,7 @@ constexpr unsigned kItems = FolderActions::Items;
 constexpr unsigned kBoth = kEmpty | kItems;
 constexpr unsigned kFolders = FolderActions::InFolders;
 constexpr unsigned kTrash = FolderActions::InTrash;
+constexpr unsigned kArchive = FolderActions::InArchive;
 
 Key key(QKeyCombination combination) {
     return {combination, QKeySequence::UnknownKey};
@@ -188,7 +190,7 @@ std::vector<FolderActions::Command> makeCommands() {
          .keys = {key(Qt::Key_Return), key(Qt::Key_Enter)},
          .menus = kItems,
          .run = [](FolderView& v) { v.openSelected(); },
-         .places = kFolders},
+         .places = kFolders | kArchive},
         {.id = "openExternally",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Open with the Default Application"),
          .keys = {},
@@ -265,6 +267,34 @@ std::vector<FolderActions::Command> makeCommands() {
          .tip = QT_TRANSLATE_NOOP("kv::FolderView", "Move the selected items to the folder of another pane"),
          .run = [](FolderView& v) { v.transferToPane(true); },
          .enabled = canTransferToPane,
+         .places = kFolders},
+        {.id = "extractHere",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Extract Here"),
+         .keys = {},
+         .menus = kItems,
+         .separatorBefore = kItems,
+         .tip = QT_TRANSLATE_NOOP("kv::FolderView", "Extract the selected archives into this folder"),
+         .run = [](FolderView& v) { v.archivePlace()->extractHere(); },
+         .shown = [](const FolderView& v) { return v.archivePlace()->selectionIsArchives(); },
+         .places = kFolders},
+        {.id = "extractToPane",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Extract to Pane…"),
+         .keys = {},
+         .menus = kItems,
+         .tip = QT_TRANSLATE_NOOP("kv::FolderView",
+                                  "Extract the selected archives into the folder of another pane"),
+         .run = [](FolderView& v) { v.archivePlace()->extractToPane(); },
+         .enabled = canTransferToPane,
+         .shown = [](const FolderView& v) { return v.archivePlace()->selectionIsArchives(); },
+         .places = kFolders},
+        {.id = "compress",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Compress…"),
+         .keys = {},
+         .menus = kItems,
+         .tip = QT_TRANSLATE_NOOP("kv::FolderView",
+                                  "Make an archive (zip, tar.gz, tar.xz, tar.zst) of the selected items"),
+         .run = [](FolderView& v) { v.archivePlace()->compress(); },
+         .enabled = [](const FolderView& v) { return v.hasSelection(); },
          .places = kFolders},
         {.id = "duplicate",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Duplicate"),
@@ -370,12 +400,13 @@ std::vector<FolderActions::Command> makeCommands() {
          .separatorBefore = kBoth,
          .run = [](FolderView& v) { v.showProperties(); },
          // The trash itself is no folder to show the properties of.
-         .shown = [](const FolderView& v) { return !v.model()->isTrash() || !v.selectedRows().isEmpty(); }},
+         .shown = [](const FolderView& v) { return !v.model()->isTrash() || !v.selectedRows().isEmpty(); },
+         .places = kFolders | kTrash},
         {.id = "up",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Up"),
          .keys = {key(Qt::Key_Backspace), key(Qt::ALT | Qt::Key_Up)},
          .run = [](FolderView& v) { v.goUp(); },
-         .places = kFolders},
+         .places = kFolders | kArchive},
         {.id = "selectAll",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Select All"),
          .keys = {standard(QKeySequence::SelectAll)},
@@ -430,7 +461,9 @@ const FolderActions::Command* FolderActions::find(const QString& id) {
 }
 
 bool FolderActions::existsIn(const Command& command, const FolderView& view) {
-    return command.places & (view.model()->isTrash() ? InTrash : InFolders);
+    return command.places & (view.model()->isTrash()     ? InTrash
+                             : view.model()->isArchive() ? InArchive
+                                                         : InFolders);
 }
 
 const FolderActions::Command* FolderActions::commandFor(const QKeyEvent* event, const FolderView& view) {

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "platform/fs/archivelistingsource.h"
+#include "platform/fs/archivelocation.h"
 #include "platform/fs/background.h"
 #include "platform/fs/folderlistingsource.h"
 #include "platform/fs/paths.h"
@@ -25,6 +27,8 @@ FolderModel::FolderModel(QObject* parent, ListingSourceFactory sources, std::sha
               const std::string& location) -> std::unique_ptr<ListingSource> {
               if (TrashListingSource::isLocation(location))
                   return std::make_unique<TrashListingSource>(m_trashDirs, m_trash);
+              if (ArchiveLocation::is(location))
+                  return std::make_unique<ArchiveListingSource>(location, m_archives);
               return folders(location);
           }) {
     connect(&m_listing, &FolderListing::listed, this, &FolderModel::listed);
@@ -119,6 +123,10 @@ void FolderModel::setFolder(const QByteArray& path) {
 bool FolderModel::isTrash() const {
     return TrashListingSource::isLocation(
         std::string_view(m_path.constData(), static_cast<size_t>(m_path.size())));
+}
+
+bool FolderModel::isArchive() const {
+    return ArchiveLocation::is(std::string_view(m_path.constData(), static_cast<size_t>(m_path.size())));
 }
 
 std::optional<TrashRecord> FolderModel::trashRecordAt(int row) const {
@@ -273,7 +281,7 @@ QMimeData* FolderModel::mimeData(const QModelIndexList& indexes) const {
 
 Qt::DropActions FolderModel::supportedDragActions() const {
     // Moved out, a trashed item would leave its .trashinfo behind: restoring is how it leaves.
-    if (isTrash()) return Qt::CopyAction;
+    if (isTrash() || isArchive()) return Qt::CopyAction;  // an archive's items are extracted, never moved out
     return Qt::CopyAction | Qt::MoveAction;
 }
 
@@ -298,7 +306,7 @@ Qt::ItemFlags FolderModel::flags(const QModelIndex& index) const {
     // A flat list: telling the tree view so spares it a hasChildren() call per row.
     Qt::ItemFlags f =
         Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
-    if (isTrash()) return f;  // nothing in the trash is edited in place
+    if (isTrash() || isArchive()) return f;  // nothing in the trash or an archive is edited in place
     if (index.column() == NameColumn) f |= Qt::ItemIsEditable;
     if (m_store.flagsAt(index.row()) & RowStore::kDirFlag) f |= Qt::ItemIsDropEnabled;
     return f;
@@ -309,7 +317,8 @@ QVariant FolderModel::data(const QModelIndex& index, int role) const {
     const DirEntry& e = entryAt(index.row());
     switch (role) {
         case Qt::EditRole:
-            return index.column() == NameColumn && !isTrash() ? baseDisplayName(e.name) : QVariant();
+            return index.column() == NameColumn && !isTrash() && !isArchive() ? baseDisplayName(e.name)
+                                                                              : QVariant();
         case Qt::DisplayRole:
             switch (index.column()) {
                 case NameColumn:

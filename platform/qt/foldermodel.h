@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fs/archiveindexcache.h"
 #include "platform/fs/direntry.h"
 #include "platform/fs/entrysorter.h"
 #include "platform/fs/listingsource.h"
@@ -93,6 +94,10 @@ class FolderModel : public QAbstractTableModel {
     // Lists the trash from these trash folders (default: the user's and every volume's).
     void setTrashDirs(TrashDirs dirs) { m_trashDirs = std::move(dirs); }
     bool isTrash() const;
+    // A folder inside an archive ("archive:..."): read-only, its items are taken out by extracting.
+    bool isArchive() const;
+    // The indexes of the archives this model listed lately (moving between their folders reads none).
+    const std::shared_ptr<ArchiveIndexCache>& archiveIndexes() const { return m_archives; }
     // What the trash knows about a row of it; nothing outside the trash.
     std::optional<TrashRecord> trashRecordAt(int row) const;
     // The trash folders' files/ folders the last trash listing read.
@@ -147,6 +152,7 @@ class FolderModel : public QAbstractTableModel {
     QByteArray m_path;
     TrashDirs m_trashDirs;
     std::shared_ptr<TrashCatalog> m_trash = std::make_shared<TrashCatalog>();
+    std::shared_ptr<ArchiveIndexCache> m_archives = std::make_shared<ArchiveIndexCache>();
     RowStore m_store;
     FolderListing m_listing;
     QSet<QByteArray> m_cutPaths;

@@ -15,6 +15,7 @@
 #include <iterator>
 
 #include "platform/fs/background.h"
+#include "platform/qt/archiveplace.h"
 #include "platform/qt/clipboardformat.h"
 #include "platform/qt/cutmarks.h"
 #include "platform/qt/fileopener.h"
@@ -97,6 +98,7 @@ FolderView::FolderView(FileOperations& ops, QWidget* parent)
     m_stack->addWidget(m_details);
     setUpView(m_details);
     m_trashPlace = new TrashPlace(*this, m_details);
+    m_archivePlace = new ArchivePlace(*this);
 
     m_note = new FolderNote(this);
     new CutMarks(m_model);
@@ -166,7 +168,11 @@ FolderView::~FolderView() {
     // otherwise recolour it, and the counts would read a model already gone.
     delete m_highlight;
     delete m_status;
-    if (!m_watched.isEmpty() && !TrashPlace::isTrash(m_watched)) m_ops.unwatch(m_watched);
+    if (!m_watched.isEmpty() && watched(m_watched)) m_ops.unwatch(m_watched);
+}
+
+bool FolderView::watched(const QByteArray& location) {
+    return !TrashPlace::isTrash(location) && !ArchivePlace::isArchive(location);
 }
 
 QAbstractItemView* FolderView::currentView() const {
@@ -235,9 +241,9 @@ void FolderView::showFolder(const QByteArray& path) {
     m_pendingSelect.clear();
     if (path != m_watched) {
         // The trash is no folder: TrashPlace watches the folders it is made of.
-        if (!m_watched.isEmpty() && !TrashPlace::isTrash(m_watched)) m_ops.unwatch(m_watched);
+        if (!m_watched.isEmpty() && watched(m_watched)) m_ops.unwatch(m_watched);
         m_watched = path;
-        if (!TrashPlace::isTrash(path)) m_ops.watch(path);
+        if (watched(path)) m_ops.watch(path);
     }
     m_trashPlace->aboutToShow(path);
     m_model->setFolder(path);
@@ -282,6 +288,10 @@ void FolderView::activate(const QModelIndex& index) {
     const QByteArray path = m_model->pathAt(index.row());
     if (e.isDir) {
         emit folderRequested(path);
+    } else if (ArchivePlace::opensAsFolder(path, e.isDir)) {
+        emit folderRequested(ArchivePlace::locationOf(path));
+    } else if (m_model->isArchive()) {
+        m_archivePlace->openItem(path);
     } else {
         FileOpener::open({path}, this);
     }
@@ -297,10 +307,14 @@ void FolderView::openSelected() {
     QByteArray firstFolder;
     QList<QByteArray> files;
     for (const QModelIndex& i : rows) {
-        if (m_model->entryAt(i.row()).isDir) {
-            if (firstFolder.isEmpty()) firstFolder = m_model->pathAt(i.row());
+        const QByteArray path = m_model->pathAt(i.row());
+        const bool isDir = m_model->entryAt(i.row()).isDir;
+        if (isDir || ArchivePlace::opensAsFolder(path, isDir)) {
+            if (firstFolder.isEmpty()) firstFolder = isDir ? path : ArchivePlace::locationOf(path);
+        } else if (m_model->isArchive()) {
+            m_archivePlace->openItem(path);
         } else {
-            files << m_model->pathAt(i.row());
+            files << path;
         }
     }
     FileOpener::open(files, this);
@@ -313,8 +327,11 @@ void FolderView::openSelectedExternally() {
 
 void FolderView::goUp() {
     if (folder() == "/") return;
-    const QByteArray child = baseName(folder());
-    const QByteArray parent = parentOf(folder());
+    QByteArray child, parent;
+    if (!ArchivePlace::upFrom(folder(), parent, child)) {
+        child = baseName(folder());
+        parent = parentOf(folder());
+    }
     emit folderRequested(parent);
     // The folder left is made current, so Enter goes straight back in.
     if (folder() == parent) selectWhenListed(child);
@@ -383,7 +400,9 @@ void FolderView::setSearchColumns(bool search) {
 }
 
 void FolderView::listed(int error, const QString& message) {
-    if (error == 0) {
+    // A damaged archive shows what could be read, and says above it why there may be more.
+    if (error != 0 && m_model->isArchive() && m_model->rowCount() > 0) showBanner(message);
+    if (error == 0 || (m_model->isArchive() && m_model->rowCount() > 0)) {
         updateEmptyNote();
         applyPendingSelection();
         return;
@@ -539,6 +558,16 @@ void FolderView::pasteInto(const QByteArray& dir) {
 
 void FolderView::transfer(const QList<QByteArray>& sources, const QByteArray& targetDir, bool move,
                           FileOperations::Done andThen) {
+    if (ArchivePlace::isArchive(targetDir)) {
+        showBanner(
+            tr("Archives are read-only here: extract the items, change them, and compress them again."));
+        return;
+    }
+    if (!sources.isEmpty() && ArchivePlace::isArchive(sources.front())) {
+        // Items of an archive are extracted; the archive keeps them, so a cut is a copy.
+        m_archivePlace->extract(sources, targetDir, whenDone(std::move(andThen)));
+        return;
+    }
     if (move)
         m_ops.move(sources, targetDir, this, whenDone(std::move(andThen)));
     else

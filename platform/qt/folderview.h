@@ -13,6 +13,7 @@
 
 namespace kv {
 
+class ArchivePlace;
 class FilterBar;
 class FolderDelegate;
 class FolderDragDrop;
@@ -47,6 +48,8 @@ class FolderView : public QWidget {
     FolderDragDrop* dragDrop() const { return m_dragDrop; }
     // What the view does while it shows the trash ("trash:/"), and the trash's commands.
     TrashPlace* trashPlace() const { return m_trashPlace; }
+    // Archives opened like folders, extracting and compressing.
+    ArchivePlace* archivePlace() const { return m_archivePlace; }
     QAbstractItemView* currentView() const;
     void setMode(Mode mode);
     Mode mode() const { return m_mode; }
@@ -152,6 +155,8 @@ class FolderView : public QWidget {
     void folderChanged(const DirChange& change);
     void folderVanished();
     void volumeRemoved();
+    // Whether the view follows the location with the folder watcher (the trash and archives: not).
+    static bool watched(const QByteArray& location);
     void showBanner(const QString& text);
     void contextMenuAt(QAbstractItemView* view, const QPoint& pos);
     void applyPendingSelection();
@@ -174,6 +179,7 @@ class FolderView : public QWidget {
     PaneHighlight* m_highlight;
     FolderDragDrop* m_dragDrop;
     TrashPlace* m_trashPlace;
+    ArchivePlace* m_archivePlace;
     FolderFind* m_find = nullptr;
     TypeAhead m_typeAhead;
     Mode m_mode = Mode::Details;

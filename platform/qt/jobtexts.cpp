@@ -1,9 +1,11 @@
 #include "platform/qt/jobtexts.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/fs/paths.h"
 #include "platform/qt/foldermodel.h"
+#include "platform/qt/sizetext.h"
 
 namespace kv {
 
@@ -87,6 +89,22 @@ QString failed(JobAction action) {
     return JobTexts::tr("Cannot run “%1”: %2");
 }
 
+// Why an archive's entry was not written, in words.
+QString unsafeEntry(const QString& entry, const std::string& why) {
+    if (why == "absolute")
+        return JobTexts::tr("Refused “%1”: its absolute path would put it outside the target folder.")
+            .arg(entry);
+    if (why == "dotdot")
+        return JobTexts::tr("Refused “%1”: its “..” would put it outside the target folder.").arg(entry);
+    if (why.starts_with("link:"))
+        return JobTexts::tr("Refused the link “%1”: it points outside the target folder (to “%2”).")
+            .arg(entry, raw(why.substr(5)));
+    if (why.starts_with("hardlink:"))
+        return JobTexts::tr("Refused the link “%1”: what it links to (“%2”) is not extracted with it.")
+            .arg(entry, raw(why.substr(9)));
+    return JobTexts::tr("Refused “%1”: devices, pipes and sockets are not extracted.").arg(entry);
+}
+
 QString nameOf(const std::string& path) {
     return FolderModel::displayName(paths::baseName(path));
 }
@@ -156,6 +174,16 @@ QString JobTexts::sentence(const JobReport& r) {
             return tr("Stopped while “%1” did not answer: its volume may be gone. What was being done to "
                       "it may be incomplete; the rest was not done.")
                 .arg(path);
+        case JobProblem::Unsafe:
+            return unsafeEntry(path, r.other);
+        case JobProblem::Damaged:
+            return tr("“%1” is damaged: %2. What came before the damage was extracted.")
+                .arg(path, raw(r.other));
+        case JobProblem::WrongPassword:
+            return tr("The password for “%1” is wrong, or none was given.").arg(path);
+        case JobProblem::NoSpace:
+            return tr("There is not enough free space in “%1”: %2 more are needed.")
+                .arg(path, sizeText(std::strtoull(r.other.c_str(), nullptr, 10)));
     }
     return path;
 }

@@ -236,6 +236,7 @@ TEST_F(FolderViewActions, BothMenusListTheirEntriesInOrder) {
                                      "!pasteInto|Paste into Folder|",
                                      "!copyToPane|Copy to Pane…|Ctrl+Shift+C",  // no other pane here
                                      "!moveToPane|Move to Pane…|Ctrl+Shift+M",
+                                     "compress|Compress…|",
                                      "duplicate|Duplicate|Ctrl+Shift+D",
                                      "createLink|Create Link|",
                                      "-",
@@ -496,9 +497,10 @@ TEST_F(FolderViewActions, EveryCommandReachesItsHandler) {
     // Every command of a folder has a row, but the one that starts the desktop's applications, those
     // that need a window of several panes (panes_test.cpp) and Open With, which reads the desktop's
     // records that its own tests point at a folder of theirs (applications_test.cpp); the trash's
-    // commands have theirs in trashview_test.
-    const std::set<QString> elsewhere = {"openExternally", "openWith",   "nextPane",
-                                         "previousPane",   "copyToPane", "moveToPane"};
+    // commands have theirs in trashview_test, the archives' in archiveview_test.
+    const std::set<QString> elsewhere = {"openExternally", "openWith",      "nextPane",
+                                         "previousPane",   "copyToPane",    "moveToPane",
+                                         "extractHere",    "extractToPane", "compress"};
     qunsetenv("TERMINAL");
     for (const FolderActions::Command& c : FolderActions::commands())
         if (!elsewhere.count(c.id) && (c.places & FolderActions::InFolders)) {

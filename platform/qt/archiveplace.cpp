@@ -1,0 +1,219 @@
+#include "platform/qt/archiveplace.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <cstdlib>
+#include <map>
+
+#include "platform/fs/archiveindexcache.h"
+#include "platform/fs/archivelocation.h"
+#include "platform/fs/background.h"
+#include "platform/fs/compressjob.h"
+#include "platform/fs/extractjob.h"
+#include "platform/fs/paths.h"
+#include "platform/qt/compressdialog.h"
+#include "platform/qt/fileopener.h"
+#include "platform/qt/foldermodel.h"
+#include "platform/qt/folderview.h"
+#include "platform/qt/panefinder.h"
+#include "platform/qt/panemenu.h"
+
+namespace kv {
+
+namespace {
+
+std::string bytes(const QByteArray& b) {
+    return b.toStdString();
+}
+
+QString shown(const std::string& path) {
+    return FolderModel::displayName(paths::baseName(path));
+}
+
+}  // namespace
+
+ArchivePlace::ArchivePlace(FolderView& view) : QObject(&view), m_view(view) {}
+
+bool ArchivePlace::isArchive(const QByteArray& location) {
+    return ArchiveLocation::is(std::string_view(location.constData(), static_cast<size_t>(location.size())));
+}
+
+bool ArchivePlace::opensAsFolder(const QByteArray& path, bool isDir) {
+    return !isDir && !isArchive(path) && path.startsWith('/') &&
+           ArchiveLocation::isArchiveName(paths::baseName(bytes(path)));
+}
+
+QByteArray ArchivePlace::locationOf(const QByteArray& archivePath) {
+    return QByteArray::fromStdString(ArchiveLocation::make(bytes(archivePath)));
+}
+
+bool ArchivePlace::upFrom(const QByteArray& location, QByteArray& parent, QByteArray& child) {
+    const std::optional<ArchiveLocation> where = ArchiveLocation::parse(bytes(location));
+    if (!where) return false;
+    if (const std::optional<ArchiveLocation> up = where->parent()) {
+        parent = QByteArray::fromStdString(up->text());
+        child = QByteArray::fromStdString(paths::baseName(where->inner));
+    } else {
+        // Out of the archive: to the folder holding it, the archive selected.
+        parent = QByteArray::fromStdString(paths::parentOf(where->archive));
+        child = QByteArray::fromStdString(paths::baseName(where->archive));
+    }
+    return true;
+}
+
+void ArchivePlace::withPassword(const QByteArray& archive, Go go) {
+    runInBackground(
+        this,
+        [cache = m_view.model()->archiveIndexes(), archive = bytes(archive)] {
+            return cache->get(archive)->encrypted();
+        },
+        [this, archive, go = std::move(go)](bool encrypted) {
+            if (!encrypted) {
+                go({});
+                return;
+            }
+            auto* ask = new QInputDialog(m_view.window());
+            ask->setObjectName("archivePassword");
+            ask->setAttribute(Qt::WA_DeleteOnClose);
+            ask->setWindowTitle(tr("Password"));
+            ask->setLabelText(tr("“%1” is encrypted. Its password:").arg(shown(bytes(archive))));
+            ask->setTextEchoMode(QLineEdit::Password);
+            connect(ask, &QInputDialog::textValueSelected, this,
+                    [go](const QString& text) { go(text.toUtf8().toStdString()); });
+            ask->open();
+        });
+}
+
+void ArchivePlace::runExtract(const std::string& archive, const std::string& folder,
+                              std::vector<std::string> names, const QByteArray& targetDir, bool ownFolder,
+                              bool undoable, FileOperations::Done done) {
+    const QString what = names.size() == 1 ? tr("“%1”").arg(FolderModel::displayName(names.front()))
+                         : names.empty()   ? tr("“%1”").arg(shown(archive))
+                                           : tr("%n items", nullptr, static_cast<int>(names.size()));
+    const QString title = tr("Extracting %1 to “%2”").arg(what, shown(bytes(targetDir)));
+    withPassword(QByteArray::fromStdString(archive), [=, this](const std::string& passphrase) {
+        ExtractRequest r{archive, folder, names, bytes(targetDir), passphrase, ownFolder};
+        m_view.fileOperations().run(std::make_unique<ExtractJob>(std::move(r)), title, &m_view, undoable,
+                                    done);
+    });
+}
+
+void ArchivePlace::extract(const QList<QByteArray>& items, const QByteArray& targetDir,
+                           FileOperations::Done done) {
+    // Items of one folder of one archive go in one job (a view's selection is always such).
+    std::map<std::pair<std::string, std::string>, std::vector<std::string>> groups;
+    for (const QByteArray& item : items) {
+        const std::optional<ArchiveLocation> where = ArchiveLocation::parse(bytes(item));
+        if (!where) continue;
+        const std::optional<ArchiveLocation> folder = where->parent();
+        if (!folder) {
+            groups[{where->archive, ""}];  // the whole archive
+            continue;
+        }
+        groups[{where->archive, folder->inner}].push_back(paths::baseName(where->inner));
+    }
+    for (auto& [key, names] : groups)
+        runExtract(key.first, key.second, std::move(names), targetDir, false, true, done);
+}
+
+void ArchivePlace::extractArchives(const QList<QByteArray>& archives, const QByteArray& targetDir,
+                                   bool ownFolder, FileOperations::Done done) {
+    for (const QByteArray& a : archives) runExtract(bytes(a), {}, {}, targetDir, ownFolder, true, done);
+}
+
+bool ArchivePlace::selectionIsArchives() const {
+    if (m_view.model()->isArchive() || m_view.model()->isTrash()) return false;
+    const QList<int> rows = m_view.selectedRows();
+    if (rows.isEmpty()) return false;
+    for (const int row : rows)
+        if (!opensAsFolder(m_view.model()->pathAt(row), m_view.model()->entryAt(row).isDir)) return false;
+    return true;
+}
+
+void ArchivePlace::extractHere() {
+    if (!selectionIsArchives()) {
+        QApplication::beep();
+        return;
+    }
+    extractArchives(m_view.selectedPaths(), m_view.folder(), true, m_view.whenDone());
+}
+
+void ArchivePlace::extractToPane() {
+    const QList<FolderView*> panes = PaneFinder::others(m_view);
+    if (!selectionIsArchives() || panes.isEmpty()) {
+        QApplication::beep();
+        return;
+    }
+    const QList<QByteArray> archives = m_view.selectedPaths();
+    auto into = [this, archives](FolderView* pane) {
+        extractArchives(archives, pane->folder(), true, [pane, guard = Receiver(pane)](const JobResult&) {
+            if (guard.alive()) pane->refresh();
+        });
+    };
+    if (panes.size() == 1) {
+        into(panes.front());
+        return;
+    }
+    auto* menu = new PaneMenu(tr("Extract to"), panes, &m_view);
+    connect(menu, &PaneMenu::chosen, this, into);
+    menu->popupOver(m_view.currentView());
+}
+
+void ArchivePlace::compress() {
+    const QList<QByteArray> sources = m_view.selectedPaths();
+    if (sources.isEmpty() || m_view.model()->isArchive() || m_view.model()->isTrash()) {
+        QApplication::beep();
+        return;
+    }
+    const QString suggested = sources.size() == 1
+                                  ? FolderModel::displayName(paths::baseName(bytes(sources.front())))
+                                  : FolderModel::displayName(paths::baseName(bytes(m_view.folder())));
+    auto* dialog = new CompressDialog(suggested.isEmpty() ? tr("Archive") : suggested, m_view.window());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    const QByteArray folder = m_view.folder();
+    connect(dialog, &QDialog::accepted, this, [this, dialog, sources, folder] {
+        const QByteArray name = dialog->fileName().toUtf8();
+        std::vector<std::string> items;
+        for (const QByteArray& s : sources) items.push_back(bytes(s));
+        const std::string target = paths::join(bytes(folder), bytes(name));
+        m_view.fileOperations().run(
+            std::make_unique<CompressJob>(std::move(items), target, dialog->format()),
+            tr("Compressing into “%1”").arg(FolderModel::displayName(bytes(name))), &m_view, true,
+            m_view.whenDone([this, name](const JobResult& r) {
+                if (!r.undo.created.empty())
+                    m_view.selectWhenListed(
+                        QByteArray::fromStdString(paths::baseName(r.undo.created.front())), false);
+            }));
+    });
+    dialog->open();
+}
+
+void ArchivePlace::openItem(const QByteArray& location) {
+    const std::optional<ArchiveLocation> where = ArchiveLocation::parse(bytes(location));
+    if (!where || !where->parent()) return;
+    // A folder of its own for each opening: two files of one name never meet, and the application
+    // opened keeps its file however long it likes.
+    runInBackground(
+        this,
+        [] {
+            std::string dir = QDir::tempPath().toStdString() + "/kestrovan-open-XXXXXX";
+            return ::mkdtemp(dir.data()) ? dir : std::string();
+        },
+        [this, where = *where](const std::string& dir) {
+            if (dir.empty()) {
+                QApplication::beep();
+                return;
+            }
+            const std::string name = paths::baseName(where.inner);
+            runExtract(where.archive, where.parent()->inner, {name}, QByteArray::fromStdString(dir), false,
+                       false,
+                       [this, guard = Receiver(&m_view), path = paths::join(dir, name)](const JobResult& r) {
+                           if (guard.alive() && r.ok())
+                               FileOpener::open({QByteArray::fromStdString(path)}, &m_view);
+                       });
+        });
+}
+
+}  // namespace kv

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <functional>
+#include <string>
+
+#include "platform/qt/fileoperations.h"
+
+namespace kv {
+
+class FolderView;
+
+// What a folder view does with archives: an archive file opens like a folder ("archive:..."
+// locations, listed by ArchiveListingSource); items taken out of one (copied, dragged, opened, sent to
+// another pane) are extracted by a job; "Extract Here", "Extract to Pane…" and "Compress…" on the items
+// of a folder. An encrypted archive asks for its password first. Archives are read-only: nothing is
+// pasted or dropped into one.
+class ArchivePlace : public QObject {
+    Q_OBJECT
+  public:
+    explicit ArchivePlace(FolderView& view);
+
+    static bool isArchive(const QByteArray& location);
+    // A file whose name says it is an archive this program opens.
+    static bool opensAsFolder(const QByteArray& path, bool isDir);
+    static QByteArray locationOf(const QByteArray& archivePath);
+    // Where Up leads from a location inside an archive, and the item there to select; false outside
+    // archives.
+    static bool upFrom(const QByteArray& location, QByteArray& parent, QByteArray& child);
+
+    // Items of an archive (their locations) extracted into a folder, as a paste or a drop of them.
+    void extract(const QList<QByteArray>& items, const QByteArray& targetDir, FileOperations::Done done);
+    // The selected archive files, each into the folder shown (several items at an archive's top get a
+    // folder of their own).
+    void extractHere();
+    // The selected archive files into another pane's folder (chosen from a menu when there are several).
+    void extractToPane();
+    // Asks for a name and format, then makes an archive of the selection in the folder shown.
+    void compress();
+    // A file inside an archive: extracted into a temporary folder and opened with its application.
+    void openItem(const QByteArray& location);
+
+    // The selection is made of archive files only.
+    bool selectionIsArchives() const;
+
+  private:
+    using Go = std::function<void(const std::string& passphrase)>;
+    // Reads the archive's index off the UI thread; when it is encrypted asks for the password, then go.
+    void withPassword(const QByteArray& archive, Go go);
+    void extractArchives(const QList<QByteArray>& archives, const QByteArray& targetDir, bool ownFolder,
+                         FileOperations::Done done);
+    void runExtract(const std::string& archive, const std::string& folder, std::vector<std::string> names,
+                    const QByteArray& targetDir, bool ownFolder, bool undoable, FileOperations::Done done);
+
+    FolderView& m_view;
+};
+
+}  // namespace kv
