@@ -21,12 +21,13 @@ using namespace std::chrono_literals;
 // The partial file until it has its name: removed on every other way out, the engine stopped first.
 class Unplaced {
   public:
-    Unplaced(FsOps& ops, std::string path, DownloadFeed* feed)
-        : m_ops(ops), m_path(std::move(path)), m_feed(feed) {}
+    Unplaced(FsOps& ops, std::string path, std::string engineFile, DownloadFeed* feed)
+        : m_ops(ops), m_path(std::move(path)), m_engineFile(std::move(engineFile)), m_feed(feed) {}
     ~Unplaced() {
         if (m_placed) return;
         if (m_feed) m_feed->send(DownloadFeed::Command::Cancel);
         m_ops.unlink(m_path);
+        if (!m_engineFile.empty()) m_ops.unlink(m_engineFile);
     }
     Unplaced(const Unplaced&) = delete;
     Unplaced& operator=(const Unplaced&) = delete;
@@ -35,6 +36,7 @@ class Unplaced {
   private:
     FsOps& m_ops;
     std::string m_path;
+    std::string m_engineFile;
     DownloadFeed* m_feed;
     bool m_placed = false;
 };
@@ -113,7 +115,7 @@ bool write(JobContext& ctx, const std::string& path, const std::string& folder, 
 void save(JobContext& ctx, const DownloadTarget& t, DownloadFeed* feed, const std::string* bytes) {
     FsOps& ops = ctx.ops();
     const std::string partial = t.partial.empty() ? DownloadJob::partialIn(t.folder) : t.partial;
-    Unplaced unplaced(ops, partial, feed);
+    Unplaced unplaced(ops, partial, t.engineFile, feed);
     const std::int64_t size = bytes ? static_cast<std::int64_t>(bytes->size()) : t.size;
     TransferTarget dest;
     dest.path = paths::join(t.folder, DownloadName::safe(t.name));

@@ -15,6 +15,9 @@ struct DownloadTarget {
     std::string folder;
     std::string name;     // its name there: made safe (DownloadName::safe) by the job
     std::string partial;  // where the engine writes it meanwhile (a path in folder); see partialIn()
+    // Where the engine keeps it before it gives it the partial name, if elsewhere: an engine that
+    // fails keeps it there (to resume), and it goes with the partial file.
+    std::string engineFile;
     std::string originUrl;
     std::string referrerUrl;
     std::int64_t size = -1;  // as announced; -1 unknown

@@ -15,7 +15,11 @@ void ReferrerInterceptor::interceptRequest(QWebEngineUrlRequestInfo& info) {
     const auto it = m_expected.constFind(info.requestUrl());
     if (it == m_expected.cend()) return;
     if (!it->isEmpty()) info.setHttpHeader("Referer", *it);
-    m_expected.erase(it);
+}
+
+void ReferrerInterceptor::forget(const QUrl& url) {
+    QMutexLocker lock(&m_mutex);
+    m_expected.remove(url);
 }
 
 QByteArray ReferrerInterceptor::referrerFor(const QUrl& page, const QUrl& target) {

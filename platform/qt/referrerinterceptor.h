@@ -17,6 +17,7 @@ class ReferrerInterceptor : public QWebEngineUrlRequestInterceptor {
     using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
 
     void expect(const QUrl& url, const QByteArray& referrer);
+    void forget(const QUrl& url);
     void interceptRequest(QWebEngineUrlRequestInfo& info) override;
 
     // What a page at `page` sends as referrer for a request of `target` under the default policy

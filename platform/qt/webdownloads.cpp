@@ -100,7 +100,12 @@ void WebDownloads::saveInto(QWebEnginePage* page, const QUrl& url, const QByteAr
 }
 
 bool WebDownloads::takePending(QWebEnginePage* page, const QUrl& url, Pending& out) {
-    std::erase_if(m_pending, [](const Pending& p) { return !p.page || p.since.hasExpired(kPendingMs); });
+    std::erase_if(m_pending, [](const Pending& p) {
+        if (p.page && p.since.hasExpired(kPendingMs))
+            if (auto* i = p.page->findChild<ReferrerInterceptor*>(QString(), Qt::FindDirectChildrenOnly))
+                i->forget(p.url);
+        return !p.page || p.since.hasExpired(kPendingMs);
+    });
     auto it = std::find_if(m_pending.begin(), m_pending.end(),
                            [&](const Pending& p) { return p.page == page && p.url == url; });
     // Redirected, the download names where it ended: it is the page's oldest that waits.
@@ -110,6 +115,8 @@ bool WebDownloads::takePending(QWebEnginePage* page, const QUrl& url, Pending& o
     if (it == m_pending.end()) return false;
     out = std::move(*it);
     m_pending.erase(it);
+    if (auto* interceptor = page->findChild<ReferrerInterceptor*>(QString(), Qt::FindDirectChildrenOnly))
+        interceptor->forget(out.url);
     return true;
 }
 
@@ -157,6 +164,7 @@ void WebDownloads::start(QWebEngineDownloadRequest* request, FileOperations& ops
     t.folder = folder.toStdString();
     t.name = DownloadName::safe(name.toStdString());
     t.partial = DownloadJob::partialIn(t.folder);
+    t.engineFile = t.partial + ".download";  // the engine's name for it until complete
     t.originUrl = recorded(request->url());
     t.referrerUrl = referrer.toStdString();
     t.size = request->totalBytes();

@@ -56,6 +56,7 @@ class FileServer : public QObject {
 
     QByteArray binary, png;
     int refusedImages = 0;
+    QByteArray lastRefused;
 
   private:
     void answer(QTcpSocket* s) {
@@ -71,6 +72,7 @@ class FileServer : public QObject {
             const bool known = request.contains("\r\nCookie: k=v") &&
                                request.contains("\r\nReferer: " + url("/page").toLatin1() + "\r\n");
             if (!known) ++refusedImages;
+            if (!known) lastRefused = request;
             head = known ? head + "Content-Type: image/png\r\n"
                          : "HTTP/1.1 403 Forbidden\r\nConnection: close\r\n";
             body = known ? png : QByteArray("no");
@@ -128,11 +130,16 @@ class WebDownloadTest : public QtProgramTest {
         QDir().mkpath(folder);
         hard->openFolder(QFile::encodeName(folder));
         ops().setReportsShown(false);
+        QObject::connect(&ops(), &FileOperations::reported, [this](const QString& text) { reports << text; });
         ops().setHomeTrash(QFile::encodeName(home() + "/trash"));
     }
     FileOperations& ops() { return hard->folderView()->fileOperations(); }
     QWebEnginePage* page() { return xtra->webView()->page(); }
-    QStringList names() { return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System); }
+    QStringList names() {
+        QStringList found = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+        found.sort();
+        return found;
+    }
     // Waits for the folder to hold exactly these names, and for the jobs to end.
     bool waitForNames(const QStringList& expected) {
         return QTest::qWaitFor([&] { return names() == expected && ops().runningJobs() == 0; }, 30000);
@@ -148,6 +155,7 @@ class WebDownloadTest : public QtProgramTest {
     BrowserView* xtra = nullptr;
     BrowserView* hard = nullptr;
     QString folder;
+    QStringList reports;  // what the jobs told the user
 };
 
 TEST_F(WebDownloadTest, ADownloadGoesIntoTheFolderBesideAsSentAndUndoTrashesIt) {
@@ -210,9 +218,16 @@ TEST_F(WebDownloadTest, ACancelledDownloadLeavesNoFile) {
             return progress != nullptr && !names().isEmpty();  // the partial file is being written
         },
         30000));
-    EXPECT_TRUE(names().front().endsWith(".part")) << names().front().toStdString();
+    EXPECT_TRUE(names().front().startsWith(".kv-")) << names().front().toStdString();
     QTest::mouseClick(progress->findChild<QPushButton*>("cancel"), Qt::LeftButton);
     EXPECT_TRUE(waitForNames({})) << names().join(", ").toStdString();
+}
+
+TEST_F(WebDownloadTest, AFailedDownloadSaysWhyAndLeavesNoFile) {
+    page()->download(QUrl(server.url("/missing")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !reports.isEmpty() && ops().runningJobs() == 0; }, 30000));
+    EXPECT_TRUE(reports.front().contains(server.url("/missing"))) << reports.front().toStdString();
+    EXPECT_TRUE(names().isEmpty()) << names().join(", ").toStdString();
 }
 
 TEST_F(WebDownloadTest, SaveLinkAsAsksWhereOnceThenTheFolderBesideAgain) {
@@ -240,10 +255,15 @@ TEST_F(WebDownloadTest, ADroppedImageIsTheServersFileFetchedWithThePagesCookieAn
     data.setUrls({QUrl::fromLocalFile(home() + "/engine-copy.png")});
     data.setImageData(QImage(40, 30, QImage::Format_ARGB32));  // a re-encoded stand-in: not what is saved
     dropOnHard(data);
-    ASSERT_TRUE(waitForNames({"pic.png"})) << names().join(", ").toStdString();
+    ASSERT_TRUE(waitForNames({"pic.png"}))
+        << names().join(", ").toStdString() << reports.join("\n").toStdString()
+        << server.lastRefused.toStdString();
     EXPECT_EQ(server.refusedImages, 0);
     EXPECT_EQ(sha(fileBytes(folder + "/pic.png")), sha(server.png));
-    EXPECT_EQ(hard->folderView()->selectedPaths(), QList<QByteArray>{QFile::encodeName(folder + "/pic.png")});
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return hard->folderView()->selectedPaths() ==
+               QList<QByteArray>{QFile::encodeName(folder + "/pic.png")};
+    }));
 }
 
 TEST_F(WebDownloadTest, DroppedLinksAndTextsAreSavedAsWhatTheyAre) {
@@ -255,7 +275,8 @@ TEST_F(WebDownloadTest, DroppedLinksAndTextsAreSavedAsWhatTheyAre) {
     EXPECT_EQ(sha(fileBytes(folder + "/bin")), sha(server.binary));
 
     dropOnHard(link, Qt::AltModifier);
-    ASSERT_TRUE(waitForNames({"Binary.desktop", "bin"}));
+    ASSERT_TRUE(waitForNames({"Binary.desktop", "bin"}))
+        << names().join(", ").toStdString() << reports.join("\n").toStdString();
     EXPECT_EQ(fileBytes(folder + "/Binary.desktop"), "[Desktop Entry]\nType=Link\nName=Binary\nURL=" +
                                                          server.url("/bin").toUtf8() + "\nIcon=text-html\n");
 
@@ -263,7 +284,7 @@ TEST_F(WebDownloadTest, DroppedLinksAndTextsAreSavedAsWhatTheyAre) {
     text.setText("Selected words\nfrom the page");
     text.setHtml("<b>Selected words</b><br>from the page<img src='/pic.png'>");  // no address: a text
     dropOnHard(text);
-    ASSERT_TRUE(waitForNames({"Binary.desktop", "bin", "Selected words from the page.txt"}));
+    ASSERT_TRUE(waitForNames({"Binary.desktop", "Selected words from the page.txt", "bin"}));
     EXPECT_EQ(fileBytes(folder + "/Selected words from the page.txt"), "Selected words\nfrom the page");
 }
 
