@@ -47,21 +47,22 @@ void SourcePage::offer(QMenu& menu, FolderView& view) {
     const QList<int> rows = view.selectedRows();
     if (rows.size() != 1 || view.model()->isTrash() || view.model()->entryAt(rows.front()).isDir) return;
     const QByteArray path = view.model()->pathAt(rows.front());
-    auto* action = new QAction(FolderView::tr("Open Source Page"), &menu);
-    action->setObjectName("openSourcePage");
-    action->setVisible(false);
-    QAction* before = menu.findChild<QAction*>("properties");
-    menu.insertAction(before && menu.actions().contains(before) ? before : nullptr, action);
+    // Added only once found, so a menu without it is the menu as it always was.
     runInBackground(
         &menu,
         [path] {
             const QUrl referrer = webAddress(attribute(path, "user.xdg.referrer.url"));
             return referrer.isEmpty() ? webAddress(attribute(path, "user.xdg.origin.url")) : referrer;
         },
-        [action, from = &view](const QUrl& page) {
+        [menu = &menu, from = &view](const QUrl& page) {
             if (page.isEmpty()) return;
-            action->setVisible(true);
+            auto* action = new QAction(FolderView::tr("Open Source Page"), menu);
+            action->setObjectName("openSourcePage");
             action->setToolTip(page.toDisplayString());
+            QAction* before = nullptr;
+            for (QAction* a : menu->actions())
+                if (a->objectName() == QLatin1String("properties")) before = a;
+            menu->insertAction(before, action);
             QObject::connect(action, &QAction::triggered, from,
                              [page, from] { SourcePage::open(page, from); });
         });
