@@ -157,6 +157,10 @@ int FsOps::copyAttributes(int in, int out) {
     return lost;
 }
 
+int FsOps::setAttribute(const std::string& path, const char* name, const std::string& value) {
+    return result(::lsetxattr(path.c_str(), name, value.data(), value.size(), 0));
+}
+
 int FsOps::fsync(int fd) {
     return result(::fsync(fd));
 }

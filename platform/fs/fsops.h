@@ -41,6 +41,8 @@ class FsOps {
     // 0 when all were kept, -ENOTSUP when the target holds none or not all of them; attributes that
     // only a privileged process may set are left out silently, as cp does.
     virtual int copyAttributes(int in, int out);
+    // One extended attribute of the item at path (a final symlink not followed).
+    virtual int setAttribute(const std::string& path, const char* name, const std::string& value);
     virtual int fsync(int fd);
     virtual int fsyncPath(const std::string& path);  // a folder's entries reach the disk
     virtual int close(int fd);

@@ -52,6 +52,11 @@ class JobContext : public std::enable_shared_from_this<JobContext> {
     void cancel();
     void setPaused(bool paused);
     bool isCancelled() const { return m_cancelled; }
+    // A job whose work goes on elsewhere (a download the web engine writes) passes a pause on.
+    bool isPaused() const {
+        std::lock_guard lock(m_mutex);
+        return m_paused;
+    }
     bool isFinished() const;
     void wait();
     // False when the job has not finished within the time.

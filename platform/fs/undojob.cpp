@@ -59,6 +59,7 @@ void undo(JobContext& ctx, const UndoInfo& info, const std::string& homeTrash) {
         }
         case UndoInfo::Kind::Copy:
         case UndoInfo::Kind::NewFile:
+        case UndoInfo::Kind::Download:
         case UndoInfo::Kind::Link: {
             std::vector<std::string> present;
             for (const std::string& p : info.created) {

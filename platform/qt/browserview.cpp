@@ -9,16 +9,13 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileDialog>
 #include <QMouseEvent>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
 #include <QShortcut>
 #include <QStackedWidget>
-#include <QStandardPaths>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <QWebEngineDownloadRequest>
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -28,11 +25,13 @@
 #include "platform/fs/background.h"
 #include "platform/fs/bookmarks.h"
 #include "platform/qt/fileoperations.h"
+#include "platform/qt/folderbeside.h"
 #include "platform/qt/foldermodel.h"
 #include "platform/qt/folderview.h"
 #include "platform/qt/locationbar.h"
 #include "platform/qt/placesmenu.h"
 #include "platform/qt/recentfolders.h"
+#include "platform/qt/webdownloads.h"
 
 namespace kv {
 
@@ -52,20 +51,6 @@ class WebPage : public QWebEnginePage {
     QWebEnginePage* createWindow(WebWindowType) override { return this; }
 };
 
-void askWhereToSave(QWebEngineDownloadRequest* download) {
-    const QString suggested = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation) + "/" +
-                              download->downloadFileName();
-    const QString target = QFileDialog::getSaveFileName(nullptr, QObject::tr("Save download as"), suggested);
-    if (target.isEmpty()) {
-        download->cancel();
-        return;
-    }
-    const QFileInfo info(target);
-    download->setDownloadDirectory(info.absolutePath());
-    download->setDownloadFileName(info.fileName());
-    download->accept();
-}
-
 void prepareProfile(QWebEngineProfile* profile) {
     static bool done = false;
     if (done) return;
@@ -73,7 +58,7 @@ void prepareProfile(QWebEngineProfile* profile) {
     QWebEngineSettings* s = profile->settings();
     s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
     s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
-    QObject::connect(profile, &QWebEngineProfile::downloadRequested, profile, askWhereToSave);
+    WebDownloads::of(profile);  // downloads go into the folder beside
 }
 
 // A graphics processor shows up as a DRM render node.
@@ -169,6 +154,7 @@ BrowserView::BrowserView(FileOperations& ops, QWidget* parent)
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
         // Another application taking the focus leaves the mark where it was.
         if (now) m_bar->setActive(now == this || isAncestorOf(now));
+        if (now && m_folder->isAncestorOf(now)) FolderBeside::used(*m_folder);
     });
 }
 

@@ -3,10 +3,12 @@
 #include <QAbstractItemView>
 #include <QCoreApplication>
 #include <QDropEvent>
+#include <QWebEngineView>
 
 #include "platform/fs/mounts.h"
 #include "platform/qt/clipboardformat.h"
 #include "platform/qt/folderview.h"
+#include "platform/qt/webdrop.h"
 
 namespace kv {
 
@@ -86,6 +88,25 @@ Qt::DropAction FolderDragDrop::drop(const QMimeData* data, const QPoint& viewpor
     return decided.action;
 }
 
+bool FolderDragDrop::webDragEvent(QObject* viewport, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) return false;
+    auto* e = static_cast<QDropEvent*>(event);
+    QWebEngineView* page = WebDrop::sourceOf(e);
+    if (!page) return false;
+    // What a page's drag holds is saved from the web (WebDrop), never copied as the files it may name.
+    forwardToView(viewport, event);
+    const QByteArray folder = targetAt(e->position().toPoint());
+    if (type == QEvent::Drop) {
+        answerDrop(e, WebDrop::drop(*page, e->mimeData(), folder, e->modifiers(), m_view));
+        return true;
+    }
+    const bool saves = folder.startsWith('/') && !m_view.model()->isTrash() &&
+                       WebDrop::canSave(WebDrop::contentOf(e->mimeData(), page->url()), e->modifiers());
+    answerDrop(e, saves ? Qt::CopyAction : Qt::IgnoreAction);
+    return true;
+}
+
 void FolderDragDrop::forwardToView(QObject* viewport, QEvent* event) {
     m_forwarding = true;
     QCoreApplication::sendEvent(viewport, event);
@@ -94,6 +115,7 @@ void FolderDragDrop::forwardToView(QObject* viewport, QEvent* event) {
 
 bool FolderDragDrop::eventFilter(QObject* watched, QEvent* event) {
     if (m_forwarding) return false;
+    if (webDragEvent(watched, event)) return true;
     switch (event->type()) {
         case QEvent::DragEnter:
         case QEvent::DragMove: {

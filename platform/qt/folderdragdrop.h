@@ -9,6 +9,7 @@
 #include "platform/qt/dropdecision.h"
 
 class QAbstractItemView;
+class QEvent;
 class QMimeData;
 
 namespace kv {
@@ -40,6 +41,8 @@ class FolderDragDrop : public QObject {
 
   private:
     void forwardToView(QObject* viewport, QEvent* event);
+    // A drag out of one of the program's web pages: handled here when it is one.
+    bool webDragEvent(QObject* viewport, QEvent* event);
 
     FolderView& m_view;
     QHash<QByteArray, dev_t> m_devices;  // a number for each mount point seen during one drag

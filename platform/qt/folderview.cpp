@@ -31,6 +31,7 @@
 #include "platform/qt/panemenu.h"
 #include "platform/qt/propertiesdialog.h"
 #include "platform/qt/searchbar.h"
+#include "platform/qt/sourcepage.h"
 #include "platform/qt/statusline.h"
 #include "platform/qt/trashplace.h"
 
@@ -650,7 +651,9 @@ void FolderView::typeAhead(const QString& text) {
 }
 
 QMenu* FolderView::createContextMenu(bool onItems) {
-    return FolderActions::createMenu(*this, onItems);
+    QMenu* menu = FolderActions::createMenu(*this, onItems);
+    if (onItems) SourcePage::offer(*menu, *this);
+    return menu;
 }
 
 void FolderView::contextMenuAt(QAbstractItemView* view, const QPoint& pos) {

@@ -18,6 +18,8 @@ QString UndoStack::describe(const UndoInfo& info) {
             return tr("New Folder");
         case UndoInfo::Kind::NewFile:
             return tr("New File");
+        case UndoInfo::Kind::Download:
+            return tr("Download of %1").arg(what);
         case UndoInfo::Kind::Link:
             return n == 1 ? tr("Link") : tr("%1 Links").arg(n);
         case UndoInfo::Kind::Trash:

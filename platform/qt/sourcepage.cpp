@@ -1,0 +1,79 @@
+#include "platform/qt/sourcepage.h"
+
+#include <sys/xattr.h>
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QMenu>
+
+#include "platform/fs/background.h"
+#include "platform/qt/browserview.h"
+#include "platform/qt/foldermodel.h"
+#include "platform/qt/folderview.h"
+
+namespace kv {
+
+namespace {
+
+QByteArray attribute(const QByteArray& path, const char* name) {
+    QByteArray value(4096, Qt::Uninitialized);
+    const ssize_t n = ::lgetxattr(path.constData(), name, value.data(), static_cast<size_t>(value.size()));
+    return n > 0 ? value.left(n) : QByteArray();
+}
+
+// Only addresses on the web open: a recorded file: or javascript: address is not followed.
+QUrl webAddress(const QByteArray& text) {
+    const QUrl url = QUrl::fromEncoded(text, QUrl::StrictMode);
+    const QString s = url.scheme();
+    return url.isValid() &&
+                   (s == QLatin1String("http") || s == QLatin1String("https") || s == QLatin1String("ftp"))
+               ? url
+               : QUrl();
+}
+
+BrowserView* webPaneOf(QWidget* window) {
+    if (!window) return nullptr;
+    const QList<BrowserView*> views = window->findChildren<BrowserView*>();
+    for (BrowserView* v : views)
+        if (v->showsWeb() && v->isVisible()) return v;
+    for (BrowserView* v : views)
+        if (v->objectName() == QLatin1String("xtra")) return v;
+    return nullptr;
+}
+
+}  // namespace
+
+void SourcePage::offer(QMenu& menu, FolderView& view) {
+    const QList<int> rows = view.selectedRows();
+    if (rows.size() != 1 || view.model()->isTrash() || view.model()->entryAt(rows.front()).isDir) return;
+    const QByteArray path = view.model()->pathAt(rows.front());
+    // Added only once found, so a menu without it is the menu as it always was.
+    runInBackground(
+        &menu,
+        [path] {
+            const QUrl referrer = webAddress(attribute(path, "user.xdg.referrer.url"));
+            return referrer.isEmpty() ? webAddress(attribute(path, "user.xdg.origin.url")) : referrer;
+        },
+        [menu = &menu, from = &view](const QUrl& page) {
+            if (page.isEmpty()) return;
+            auto* action = new QAction(FolderView::tr("Open Source Page"), menu);
+            action->setObjectName("openSourcePage");
+            action->setToolTip(page.toDisplayString());
+            QAction* before = nullptr;
+            for (QAction* a : menu->actions())
+                if (a->objectName() == QLatin1String("properties")) before = a;
+            menu->insertAction(before, action);
+            QObject::connect(action, &QAction::triggered, from,
+                             [page, from] { SourcePage::open(page, from); });
+        });
+}
+
+void SourcePage::open(const QUrl& page, QWidget* from) {
+    if (BrowserView* web = webPaneOf(from ? from->window() : nullptr)) {
+        web->navigate(page.toString(QUrl::FullyEncoded));
+        return;
+    }
+    QDesktopServices::openUrl(page);
+}
+
+}  // namespace kv

@@ -1,0 +1,222 @@
+#include "platform/qt/webdownloads.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QWebEngineDownloadRequest>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+#include <memory>
+
+#include "platform/fs/background.h"
+#include "platform/fs/downloadfeed.h"
+#include "platform/fs/downloadjob.h"
+#include "platform/fs/downloadname.h"
+#include "platform/fs/paths.h"
+#include "platform/qt/browserview.h"
+#include "platform/qt/fileoperations.h"
+#include "platform/qt/folderbeside.h"
+#include "platform/qt/foldermodel.h"
+#include "platform/qt/folderview.h"
+#include "platform/qt/referrerinterceptor.h"
+
+namespace kv {
+
+namespace {
+
+constexpr char kAskWhere[] = "kvAskWhere";
+constexpr qint64 kPendingMs = 60000;  // a drop's download that has not begun by then never will
+
+QString askWithDialog(QWidget* parent, const QString& suggested) {
+    return QFileDialog::getSaveFileName(parent, WebDownloads::tr("Save Download As"), suggested);
+}
+
+BrowserView* browserOf(QWidget* view) {
+    for (QObject* o = view; o; o = o->parent())
+        if (auto* b = qobject_cast<BrowserView*>(o)) return b;
+    return nullptr;
+}
+
+// How an address is recorded on the file: as text, without a password.
+std::string recorded(const QUrl& url) {
+    return url.adjusted(QUrl::RemoveUserInfo).toString(QUrl::FullyEncoded).toStdString();
+}
+
+QString titleFor(const std::string& name, const QByteArray& folder) {
+    return WebDownloads::tr("Downloading “%1” to “%2”")
+        .arg(FolderModel::displayName(name), FolderModel::displayName(paths::baseName(folder.toStdString())));
+}
+
+// After a drop the new file is selected in the pane it was dropped on.
+FileOperations::Done selectInPane(QWidget* origin) {
+    auto* pane = qobject_cast<FolderView*>(origin);
+    if (!pane) return {};
+    return pane->whenDone([pane, shown = pane->folder()](const JobResult& r) {
+        if (r.undo.created.empty() || pane->folder() != shown) return;
+        pane->selectWhenListed(QByteArray::fromStdString(paths::baseName(r.undo.created.front())));
+    });
+}
+
+DownloadFeed::State stateOf(const QWebEngineDownloadRequest* r) {
+    switch (r->state()) {
+        case QWebEngineDownloadRequest::DownloadCompleted:
+            return DownloadFeed::State::Completed;
+        case QWebEngineDownloadRequest::DownloadCancelled:
+            return DownloadFeed::State::Cancelled;
+        case QWebEngineDownloadRequest::DownloadInterrupted:
+            return DownloadFeed::State::Failed;
+        case QWebEngineDownloadRequest::DownloadRequested:
+        case QWebEngineDownloadRequest::DownloadInProgress:
+            break;
+    }
+    return DownloadFeed::State::Running;
+}
+
+}  // namespace
+
+WebDownloads& WebDownloads::of(QWebEngineProfile* profile) {
+    if (auto* d = profile->findChild<WebDownloads*>(QString(), Qt::FindDirectChildrenOnly)) return *d;
+    return *new WebDownloads(profile);
+}
+
+WebDownloads::WebDownloads(QWebEngineProfile* profile) : QObject(profile), m_askWhere(askWithDialog) {
+    connect(profile, &QWebEngineProfile::downloadRequested, this, &WebDownloads::requested);
+}
+
+void WebDownloads::saveInto(QWebEnginePage* page, const QUrl& url, const QByteArray& folder,
+                            QWidget* origin) {
+    Pending p{page, url, folder, ReferrerInterceptor::referrerFor(page->url(), url), origin, {}};
+    p.since.start();
+    auto* interceptor = page->findChild<ReferrerInterceptor*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!interceptor) {
+        interceptor = new ReferrerInterceptor(page);
+        page->setUrlRequestInterceptor(interceptor);
+    }
+    interceptor->expect(url, p.referrer);
+    m_pending.push_back(std::move(p));
+    page->download(url);
+}
+
+bool WebDownloads::takePending(QWebEnginePage* page, const QUrl& url, Pending& out) {
+    std::erase_if(m_pending, [](const Pending& p) {
+        if (p.page && p.since.hasExpired(kPendingMs))
+            if (auto* i = p.page->findChild<ReferrerInterceptor*>(QString(), Qt::FindDirectChildrenOnly))
+                i->forget(p.url);
+        return !p.page || p.since.hasExpired(kPendingMs);
+    });
+    auto it = std::find_if(m_pending.begin(), m_pending.end(),
+                           [&](const Pending& p) { return p.page == page && p.url == url; });
+    // Redirected, the download names where it ended: it is the page's oldest that waits.
+    if (it == m_pending.end())
+        it = std::find_if(m_pending.begin(), m_pending.end(),
+                          [&](const Pending& p) { return p.page == page; });
+    if (it == m_pending.end()) return false;
+    out = std::move(*it);
+    m_pending.erase(it);
+    if (auto* interceptor = page->findChild<ReferrerInterceptor*>(QString(), Qt::FindDirectChildrenOnly))
+        interceptor->forget(out.url);
+    return true;
+}
+
+void WebDownloads::requested(QWebEngineDownloadRequest* request) {
+    QWebEnginePage* page = request->page();
+    QWebEngineView* view = page ? QWebEngineView::forPage(page) : nullptr;
+    BrowserView* browser = browserOf(view);
+    const QString offered =
+        request->suggestedFileName().isEmpty() ? request->downloadFileName() : request->suggestedFileName();
+    if (!browser) {
+        // Not one of the program's views (nothing here makes such a page): the engine saves it itself.
+        const QString target = m_askWhere(
+            nullptr, QStandardPaths::writableLocation(QStandardPaths::DownloadLocation) + '/' + offered);
+        if (target.isEmpty()) return request->cancel();
+        request->setDownloadDirectory(QFileInfo(target).absolutePath());
+        request->setDownloadFileName(QFileInfo(target).fileName());
+        return request->accept();
+    }
+    FileOperations& ops = browser->folderView()->fileOperations();
+    Pending dropped;
+    if (takePending(page, request->url(), dropped))
+        return start(request, ops, dropped.folder, offered, false, dropped.referrer,
+                     dropped.origin ? dropped.origin.data() : view);
+
+    const QByteArray referrer = ReferrerInterceptor::referrerFor(page->url(), request->url());
+    const bool ask = page->property(kAskWhere).toBool();
+    if (ask) page->setProperty(kAskWhere, QVariant());
+    FolderView* beside = FolderBeside::of(view->window());
+    if (beside && !ask) return start(request, ops, beside->folder(), offered, false, referrer, view);
+
+    const QString suggestedFolder = beside
+                                        ? QFile::decodeName(beside->folder())
+                                        : QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    const QString target =
+        m_askWhere(view, suggestedFolder + '/' + DownloadName::safe(offered.toStdString()).c_str());
+    if (target.isEmpty()) return request->cancel();
+    // The dialog has asked about a file of that name already.
+    const QFileInfo chosen(target);
+    start(request, ops, QFile::encodeName(chosen.absolutePath()), chosen.fileName(), true, referrer, view);
+}
+
+void WebDownloads::start(QWebEngineDownloadRequest* request, FileOperations& ops, const QByteArray& folder,
+                         const QString& name, bool replace, const QByteArray& referrer, QWidget* origin) {
+    DownloadTarget t;
+    t.folder = folder.toStdString();
+    t.name = DownloadName::safe(name.toStdString());
+    t.partial = DownloadJob::partialIn(t.folder);
+    t.engineFile = t.partial + ".download";  // the engine's name for it until complete
+    t.originUrl = recorded(request->url());
+    t.referrerUrl = referrer.toStdString();
+    t.size = request->totalBytes();
+    t.replace = replace;
+    const std::string partialName = paths::baseName(t.partial);
+    request->setDownloadDirectory(QFile::decodeName(folder));
+    request->setDownloadFileName(QFile::decodeName(QByteArray::fromStdString(partialName)));
+
+    // The job asks from its thread; the request is reached on this one, while it exists.
+    auto feed =
+        std::make_shared<DownloadFeed>([receiver = Receiver(request), request](DownloadFeed::Command c) {
+            receiver.post([request, c] {
+                switch (c) {
+                    case DownloadFeed::Command::Pause:
+                        request->pause();
+                        break;
+                    case DownloadFeed::Command::Resume:
+                        request->resume();
+                        break;
+                    case DownloadFeed::Command::Cancel:
+                        request->cancel();
+                        break;
+                }
+            });
+        });
+    const auto progressed = [feed, request] {
+        feed->progressed(static_cast<std::uint64_t>(request->receivedBytes()), request->totalBytes());
+    };
+    connect(request, &QWebEngineDownloadRequest::receivedBytesChanged, this, progressed);
+    connect(request, &QWebEngineDownloadRequest::totalBytesChanged, this, progressed);
+    connect(request, &QWebEngineDownloadRequest::isFinishedChanged, this, [feed, request, progressed] {
+        if (!request->isFinished()) return;
+        progressed();
+        feed->ended(stateOf(request), request->interruptReasonString().toStdString());
+    });
+    request->accept();
+    const std::string shownName = t.name;
+    ops.run(std::make_unique<DownloadJob>(std::move(t), feed), titleFor(shownName, folder), origin, true,
+            selectInPane(origin));
+}
+
+void WebDownloads::saveData(FileOperations& ops, const QByteArray& folder, const QString& name,
+                            QByteArray bytes, const QUrl& origin, const QUrl& referrer, QWidget* from) {
+    DownloadTarget t;
+    t.folder = folder.toStdString();
+    t.name = DownloadName::safe(name.toStdString());
+    // A data: address is its own content: nothing to record about where it came from.
+    if (origin.scheme() != QLatin1String("data")) t.originUrl = recorded(origin);
+    t.referrerUrl = recorded(referrer);
+    const std::string shownName = t.name;
+    ops.run(std::make_unique<DownloadJob>(std::move(t), bytes.toStdString()), titleFor(shownName, folder),
+            from, true, selectInPane(from));
+}
+
+}  // namespace kv

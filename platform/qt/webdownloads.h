@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+#include <functional>
+#include <vector>
+
+class QWebEngineDownloadRequest;
+class QWebEnginePage;
+class QWebEngineProfile;
+class QWidget;
+
+namespace kv {
+
+class FileOperations;
+class ReferrerInterceptor;
+
+// Where the downloads of a web profile go, and how: each is a download job of the file operations
+// (progress window, pause, cancel, name clash, undo) that saves into the folder of the pane beside
+// the page (FolderBeside), without asking. A page whose "kvAskWhere" property is true (Save Link
+// As…) asks where instead, once; so does a page in a window without a folder pane. A page's things
+// dropped on a folder pane go to that pane's folder (saveInto).
+class WebDownloads : public QObject {
+    Q_OBJECT
+  public:
+    // The one of a profile, made (and connected to its downloads) the first time it is asked for.
+    static WebDownloads& of(QWebEngineProfile* profile);
+
+    // Downloads url through the page's own session (its cookies, the page as referrer) into folder,
+    // as a job started from origin (its window holds the questions).
+    void saveInto(QWebEnginePage* page, const QUrl& url, const QByteArray& folder, QWidget* origin);
+    // Saves bytes that are here already (a text, a link file) as a download job.
+    static void saveData(FileOperations& ops, const QByteArray& folder, const QString& name, QByteArray bytes,
+                         const QUrl& origin, const QUrl& referrer, QWidget* from);
+
+    // Asks for a path to save to (suggested: a path with the offered name); empty when refused.
+    using AskWhere = std::function<QString(QWidget* parent, const QString& suggested)>;
+    // Tests answer for the user here.
+    void setAskWhere(AskWhere ask) { m_askWhere = std::move(ask); }
+
+  private:
+    struct Pending {
+        QPointer<QWebEnginePage> page;
+        QUrl url;
+        QByteArray folder;
+        QByteArray referrer;
+        QPointer<QWidget> origin;
+        QElapsedTimer since;
+    };
+
+    explicit WebDownloads(QWebEngineProfile* profile);
+    void requested(QWebEngineDownloadRequest* request);
+    bool takePending(QWebEnginePage* page, const QUrl& url, Pending& out);
+    void start(QWebEngineDownloadRequest* request, FileOperations& ops, const QByteArray& folder,
+               const QString& name, bool replace, const QByteArray& referrer, QWidget* origin);
+
+    std::vector<Pending> m_pending;
+    AskWhere m_askWhere;
+};
+
+}  // namespace kv

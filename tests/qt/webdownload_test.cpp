@@ -1,0 +1,309 @@
+#include <sys/xattr.h>
+
+#include <QAction>
+#include <QBuffer>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QHostAddress>
+#include <QImage>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+
+#include "platform/qt/browserview.h"
+#include "platform/qt/fileoperations.h"
+#include "platform/qt/folderview.h"
+#include "platform/qt/progresswindow.h"
+#include "platform/qt/undostack.h"
+#include "platform/qt/webdownloads.h"
+#include "platform/qt/webdrop.h"
+#include "qtprogram.h"
+
+namespace kv::test {
+namespace {
+
+// A loopback server for the downloads: /page sets a cookie and shows /pic.png, which it serves only
+// with that cookie and the page as referrer; /bin is 1 MiB of noise; /named gives a non-ASCII name
+// in its Content-Disposition; /stall announces 8 MiB and sends 64 KiB of it.
+class FileServer : public QObject {
+  public:
+    FileServer() {
+        QRandomGenerator noise(17);
+        binary.resize(1 << 20);
+        noise.fillRange(reinterpret_cast<quint32*>(binary.data()), binary.size() / 4);
+        QImage image(40, 30, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        m_server.listen(QHostAddress::LocalHost, 0);
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* s = m_server.nextPendingConnection())
+                connect(s, &QTcpSocket::readyRead, s, [this, s] { answer(s); });
+        });
+    }
+    QString url(const char* path) const {
+        return QString("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path);
+    }
+
+    QByteArray binary, png;
+    int refusedImages = 0;
+    QByteArray lastRefused;
+
+  private:
+    void answer(QTcpSocket* s) {
+        const QByteArray request = s->readAll();
+        const QByteArray path = request.split(' ').value(1);
+        QByteArray head = "HTTP/1.1 200 OK\r\nConnection: close\r\n", body;
+        if (path == "/page") {
+            head += "Content-Type: text/html\r\nSet-Cookie: k=v; Path=/\r\n";
+            body =
+                "<html><head><title>Files</title></head><body><img src='/pic.png'>"
+                "<a href='/bin'>Binary</a></body></html>";
+        } else if (path == "/pic.png") {
+            const bool known = request.contains("\r\nCookie: k=v") &&
+                               request.contains("\r\nReferer: " + url("/page").toLatin1() + "\r\n");
+            if (!known) ++refusedImages;
+            if (!known) lastRefused = request;
+            head = known ? head + "Content-Type: image/png\r\n"
+                         : "HTTP/1.1 403 Forbidden\r\nConnection: close\r\n";
+            body = known ? png : QByteArray("no");
+        } else if (path == "/bin") {
+            head += "Content-Type: application/octet-stream\r\n";
+            body = binary;
+        } else if (path == "/named") {
+            head +=
+                "Content-Type: application/octet-stream\r\n"
+                "Content-Disposition: attachment; filename*=UTF-8''%C3%A9t%C3%A9%20%E2%82%AC.bin\r\n";
+            body = "named";
+        } else if (path == "/stall") {
+            s->write(
+                "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: "
+                "8388608\r\n\r\n" +
+                QByteArray(65536, 's'));
+            return;  // the rest never comes
+        } else {
+            head = "HTTP/1.1 404 Not Found\r\nConnection: close\r\n";
+        }
+        s->write(head + "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+        s->disconnectFromHost();
+    }
+
+    QTcpServer m_server;
+};
+
+QByteArray sha(const QByteArray& data) {
+    return QCryptographicHash::hash(data, QCryptographicHash::Sha256);
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray attribute(const QString& path, const char* name) {
+    char value[1024];
+    const ssize_t n = ::getxattr(QFile::encodeName(path).constData(), name, value, sizeof value);
+    return n < 0 ? QByteArray() : QByteArray(value, static_cast<int>(n));
+}
+
+class WebDownloadTest : public QtProgramTest {
+  protected:
+    void SetUp() override {
+        if (qgetenv("QT_QPA_PLATFORM") == "offscreen") GTEST_SKIP() << "the web engine needs a display";
+        QtProgramTest::SetUp();
+        setStartPage(server.url("/page").toStdString());
+        program().start();
+        xtra = widget<BrowserView>("Form1", "xtra");
+        hard = widget<BrowserView>("Form1", "Hard");
+        ASSERT_TRUE(xtra && hard);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return xtra->locationName() == "Files"; }, 30000));
+        folder = home() + "/into";
+        QDir().mkpath(folder);
+        hard->openFolder(QFile::encodeName(folder));
+        ops().setReportsShown(false);
+        QObject::connect(&ops(), &FileOperations::reported, [this](const QString& text) { reports << text; });
+        ops().setHomeTrash(QFile::encodeName(home() + "/trash"));
+    }
+    FileOperations& ops() { return hard->folderView()->fileOperations(); }
+    QWebEnginePage* page() { return xtra->webView()->page(); }
+    QStringList names() {
+        QStringList found = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+        found.sort();
+        return found;
+    }
+    // Waits for the folder to hold exactly these names, and for the jobs to end.
+    bool waitForNames(const QStringList& expected) {
+        return QTest::qWaitFor([&] { return names() == expected && ops().runningJobs() == 0; }, 30000);
+    }
+    // A drag out of the page, as the engine makes one.
+    void dropOnHard(QMimeData& data, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        EXPECT_EQ(
+            WebDrop::drop(*xtra->webView(), &data, QFile::encodeName(folder), modifiers, *hard->folderView()),
+            Qt::CopyAction);
+    }
+
+    FileServer server;
+    BrowserView* xtra = nullptr;
+    BrowserView* hard = nullptr;
+    QString folder;
+    QStringList reports;  // what the jobs told the user
+};
+
+TEST_F(WebDownloadTest, ADownloadGoesIntoTheFolderBesideAsSentAndUndoTrashesIt) {
+    page()->download(QUrl(server.url("/bin")));
+    ASSERT_TRUE(waitForNames({"bin"})) << names().join(", ").toStdString();
+    const QString saved = folder + "/bin";
+    EXPECT_EQ(sha(fileBytes(saved)), sha(server.binary));
+    if (!attribute(saved, "user.xdg.origin.url").isEmpty()) {
+        EXPECT_EQ(attribute(saved, "user.xdg.origin.url"), server.url("/bin").toLatin1());
+        EXPECT_EQ(attribute(saved, "user.xdg.referrer.url"), server.url("/page").toLatin1());
+    }
+    ASSERT_TRUE(ops().undoStack()->canUndo());
+    EXPECT_EQ(ops().undoStack()->nextDescription(), "Download of 1 item");
+    ops().undo(hard);
+    ASSERT_TRUE(waitForNames({}));
+    EXPECT_TRUE(QFile::exists(home() + "/trash/files/bin"));
+}
+
+TEST_F(WebDownloadTest, TheServersNameIsKeptNonAsciiAndAll) {
+    page()->download(QUrl(server.url("/named")));
+    ASSERT_TRUE(waitForNames({"été €.bin"})) << names().join(", ").toStdString();
+    EXPECT_EQ(fileBytes(folder + "/été €.bin"), "named");
+}
+
+TEST_F(WebDownloadTest, ATakenNameAsksAndKeepBothKeepsBoth) {
+    QFile old(folder + "/bin");
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("old");
+    old.close();
+    int asked = 0;
+    ops().setResolverFactory([&asked] {
+        struct KeepBoth : JobResolver {
+            int& asked;
+            explicit KeepBoth(int& a) : asked(a) {}
+            void resolveClash(const ClashRequest&, ClashReply reply) override {
+                ++asked;
+                reply({ClashChoice::KeepBoth, false});
+            }
+            void resolveError(const ErrorRequest&, ErrorReply reply) override {
+                reply({ErrorChoice::Skip, false});
+            }
+        };
+        return std::make_shared<KeepBoth>(asked);
+    });
+    page()->download(QUrl(server.url("/bin")));
+    ASSERT_TRUE(waitForNames({"bin", "bin (2)"})) << names().join(", ").toStdString();
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(fileBytes(folder + "/bin"), "old");
+    EXPECT_EQ(sha(fileBytes(folder + "/bin (2)")), sha(server.binary));
+}
+
+TEST_F(WebDownloadTest, ACancelledDownloadLeavesNoFile) {
+    ops().setProgressDelay(0);
+    page()->download(QUrl(server.url("/stall")));
+    ProgressWindow* progress = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* p = qobject_cast<ProgressWindow*>(w); p && p->isVisible()) progress = p;
+            return progress != nullptr && !names().isEmpty();  // the partial file is being written
+        },
+        30000));
+    EXPECT_TRUE(names().front().startsWith(".kv-")) << names().front().toStdString();
+    QTest::mouseClick(progress->findChild<QPushButton*>("cancel"), Qt::LeftButton);
+    EXPECT_TRUE(waitForNames({})) << names().join(", ").toStdString();
+}
+
+TEST_F(WebDownloadTest, AFailedDownloadSaysWhyAndLeavesNoFile) {
+    page()->download(QUrl(server.url("/missing")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !reports.isEmpty() && ops().runningJobs() == 0; }, 30000));
+    EXPECT_TRUE(reports.front().contains(server.url("/missing"))) << reports.front().toStdString();
+    EXPECT_TRUE(names().isEmpty()) << names().join(", ").toStdString();
+}
+
+TEST_F(WebDownloadTest, SaveLinkAsAsksWhereOnceThenTheFolderBesideAgain) {
+    const QString elsewhere = home() + "/chosen";
+    QDir().mkpath(elsewhere);
+    QString suggested;
+    WebDownloads::of(page()->profile()).setAskWhere([&](QWidget*, const QString& offered) {
+        suggested = offered;
+        return elsewhere + "/picked.bin";
+    });
+    page()->setProperty("kvAskWhere", true);
+    page()->download(QUrl(server.url("/bin")));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return QFile::exists(elsewhere + "/picked.bin") && ops().runningJobs() == 0; }, 30000));
+    EXPECT_EQ(suggested, folder + "/bin");  // offered beside, under the server's name
+    EXPECT_FALSE(page()->property("kvAskWhere").toBool());
+    EXPECT_EQ(sha(fileBytes(elsewhere + "/picked.bin")), sha(server.binary));
+    page()->download(QUrl(server.url("/named")));
+    EXPECT_TRUE(waitForNames({"été €.bin"}));
+}
+
+TEST_F(WebDownloadTest, ADroppedImageIsTheServersFileFetchedWithThePagesCookieAndReferrer) {
+    QMimeData data;
+    data.setHtml("<img src=\"" + server.url("/pic.png") + "\">");
+    data.setUrls({QUrl::fromLocalFile(home() + "/engine-copy.png")});
+    data.setImageData(QImage(40, 30, QImage::Format_ARGB32));  // a re-encoded stand-in: not what is saved
+    dropOnHard(data);
+    ASSERT_TRUE(waitForNames({"pic.png"}))
+        << names().join(", ").toStdString() << reports.join("\n").toStdString()
+        << server.lastRefused.toStdString();
+    EXPECT_EQ(server.refusedImages, 0);
+    EXPECT_EQ(sha(fileBytes(folder + "/pic.png")), sha(server.png));
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return hard->folderView()->selectedPaths() ==
+               QList<QByteArray>{QFile::encodeName(folder + "/pic.png")};
+    }));
+}
+
+TEST_F(WebDownloadTest, DroppedLinksAndTextsAreSavedAsWhatTheyAre) {
+    QMimeData link;
+    link.setUrls({QUrl(server.url("/bin"))});
+    link.setText("Binary");
+    dropOnHard(link);
+    ASSERT_TRUE(waitForNames({"bin"}));
+    EXPECT_EQ(sha(fileBytes(folder + "/bin")), sha(server.binary));
+
+    dropOnHard(link, Qt::AltModifier);
+    ASSERT_TRUE(waitForNames({"Binary.desktop", "bin"}))
+        << names().join(", ").toStdString() << reports.join("\n").toStdString();
+    EXPECT_EQ(fileBytes(folder + "/Binary.desktop"), "[Desktop Entry]\nType=Link\nName=Binary\nURL=" +
+                                                         server.url("/bin").toUtf8() + "\nIcon=text-html\n");
+
+    QMimeData text;
+    text.setText("Selected words\nfrom the page");
+    text.setHtml("<b>Selected words</b><br>from the page<img src='/pic.png'>");  // no address: a text
+    dropOnHard(text);
+    ASSERT_TRUE(waitForNames({"Binary.desktop", "Selected words from the page.txt", "bin"}));
+    EXPECT_EQ(fileBytes(folder + "/Selected words from the page.txt"), "Selected words\nfrom the page");
+}
+
+TEST_F(WebDownloadTest, TheItemMenuOpensTheSourcePageInTheWebPane) {
+    page()->download(QUrl(server.url("/bin")));
+    ASSERT_TRUE(waitForNames({"bin"}));
+    if (attribute(folder + "/bin", "user.xdg.referrer.url").isEmpty())
+        GTEST_SKIP() << "no user attributes here";
+    xtra->navigate("about:blank");
+    FolderView* pane = hard->folderView();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pane->model()->rowOfName("bin") >= 0; }, 10000));
+    pane->selectWhenListed("bin");
+    std::unique_ptr<QMenu> menu(pane->createContextMenu(true));
+    QAction* open = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return (open = menu->findChild<QAction*>("openSourcePage")) && open->isVisible(); }, 10000));
+    open->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return xtra->locationName() == "Files"; }, 30000));
+}
+
+}  // namespace
+}  // namespace kv::test
