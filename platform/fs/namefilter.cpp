@@ -1,7 +1,6 @@
 #include "platform/fs/namefilter.h"
 
 #include "platform/fs/namematcher.h"
-#include "platform/fs/sortkey.h"
 
 namespace kv {
 
@@ -15,8 +14,8 @@ NameFilter::Folded NameFilter::foldNames(const std::vector<DirEntry>& entries) {
     Folded out;
     for (const DirEntry& e : entries) {
         const std::string_view base = baseName(e.name);
-        // The form a case-insensitive matcher prepares (SortKey::fold), which is what the filter is.
-        if (!NameMatcher::isAscii(base)) out.emplace_back(std::string(base), SortKey::fold(base));
+        // The form a case-insensitive matcher prepares, which is what the filter is.
+        if (!NameMatcher::isAscii(base)) out.emplace_back(std::string(base), NameMatcher::fold(base));
     }
     return out;
 }

@@ -49,17 +49,13 @@ std::string joined(const std::string& folder, std::string_view name) {
 struct SearchWalk::Private {
     explicit Private(const SearchQuery& q) : query(q), name(q.name, nameMode(q), q.caseSensitive) {
         if (!q.content.empty()) content.emplace(q.content, q.contentRegex, q.caseSensitive, q.maxContentSize);
-        if (q.modifiedWithinDays > 0) {
-            const auto now = std::chrono::system_clock::now().time_since_epoch();
-            const auto since = now - std::chrono::hours(24) * q.modifiedWithinDays;
-            newerThanNs = std::chrono::duration_cast<std::chrono::nanoseconds>(since).count();
-        }
     }
 
     // What the folder listing already knows (the name and whether it is a folder).
     bool nameFits(std::string_view base, bool isDir) const {
         if (!query.includeHidden && base.front() == '.') return false;
-        if (isDir && (query.kind == SearchQuery::Kind::FilesOnly || content)) return false;
+        if (isDir && (query.kind == SearchQuery::Kind::FilesOnly || content || query.sizeBounded()))
+            return false;
         if (!isDir && query.kind == SearchQuery::Kind::FoldersOnly) return false;
         return name.matches(base);
     }
@@ -67,7 +63,7 @@ struct SearchWalk::Private {
     // The rest, once the entry is stat'ed (dirFd/base name it for a content read).
     bool entryFits(const DirEntry& e, int dirFd, const char* base) {
         if (!e.isDir && (e.size < query.minSize || e.size > query.maxSize)) return false;
-        if (newerThanNs && e.mtimeNs < *newerThanNs) return false;
+        if (e.mtimeNs < query.modifiedSinceNs) return false;
         // An empty file holds no text, a file over the limit is not read: neither is opened.
         if (content)
             return !e.isDir && !e.isSymlink && e.size > 0 && e.size <= query.maxContentSize &&
@@ -78,7 +74,6 @@ struct SearchWalk::Private {
     const SearchQuery& query;
     NameMatcher name;
     std::optional<ContentMatcher> content;
-    std::optional<std::int64_t> newerThanNs;
 };
 
 std::string SearchWalk::check(const SearchQuery& query) {
