@@ -132,8 +132,14 @@ void SearchFilters::set(const SearchQuery& query) {
     m_kind->setCurrentIndex(query.kind == SearchQuery::Kind::FilesOnly && query.content.empty() ? 1
                             : query.kind == SearchQuery::Kind::FoldersOnly                      ? 2
                                                                                                 : 0);
-    m_minSize->setText(query.minSize > 0 ? sizeField(query.minSize) : QString());
-    m_maxSize->setText(query.maxSize < UINT64_MAX ? sizeField(query.maxSize) : QString());
+    // A size typed as "1 MiB" stays as typed; a query from elsewhere (the history) is written out.
+    const auto show = [](QLineEdit* field, std::optional<quint64> size) {
+        const auto typed = sizeFromText(field->text());
+        const bool unreadable = !typed && !field->text().trimmed().isEmpty();
+        if (unreadable || typed != size) field->setText(size ? sizeField(*size) : QString());
+    };
+    show(m_minSize, query.minSize > 0 ? std::optional<quint64>(query.minSize) : std::nullopt);
+    show(m_maxSize, query.maxSize < UINT64_MAX ? std::optional<quint64>(query.maxSize) : std::nullopt);
     // A moment back from now: the nearest span that holds it (a search run again a day later).
     int choice = AnyTime;
     if (query.modifiedSinceNs > 0) {
