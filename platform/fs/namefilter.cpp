@@ -1,22 +1,21 @@
 #include "platform/fs/namefilter.h"
 
 #include "platform/fs/namematcher.h"
-#include "platform/fs/sortkey.h"
 
 namespace kv {
 
-NameFilter::NameFilter() : m_folded(std::make_shared<std::unordered_map<std::string, std::string>>()) {}
+NameFilter::NameFilter() : m_folded(std::make_shared<FoldedMap>()) {}
 
 void NameFilter::forgetNames() {
-    m_folded = std::make_shared<std::unordered_map<std::string, std::string>>();
+    m_folded = std::make_shared<FoldedMap>();
 }
 
 NameFilter::Folded NameFilter::foldNames(const std::vector<DirEntry>& entries) {
     Folded out;
     for (const DirEntry& e : entries) {
         const std::string_view base = baseName(e.name);
-        // The form a case-insensitive matcher prepares (SortKey::fold), which is what the filter is.
-        if (!NameMatcher::isAscii(base)) out.emplace_back(std::string(base), SortKey::fold(base));
+        // The form a case-insensitive matcher prepares, which is what the filter is.
+        if (!NameMatcher::isAscii(base)) out.emplace_back(std::string(base), NameMatcher::fold(base));
     }
     return out;
 }
@@ -31,7 +30,7 @@ RowStore::Filter NameFilter::predicate(const std::string& text) {
     return [matcher, folded = m_folded](const DirEntry& e) {
         const std::string_view base = baseName(e.name);
         if (!matcher->needsPrepared(base)) return matcher->matches(base);
-        auto it = folded->find(std::string(base));
+        auto it = folded->find(base);
         if (it == folded->end()) it = folded->emplace(std::string(base), matcher->prepared(base)).first;
         return matcher->matchesPrepared(it->second);
     };

@@ -34,9 +34,17 @@ class NameFilter {
         return slash == std::string_view::npos ? name : name.substr(slash + 1);
     }
 
+    // Looked up by a name's view: a keystroke tests every accented name, and a key made for each would
+    // cost an allocation apiece.
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    using FoldedMap = std::unordered_map<std::string, std::string, NameHash, std::equal_to<>>;
+
   private:
     // Shared with the predicates made, which may outlive a forgetNames(); UI thread only.
-    std::shared_ptr<std::unordered_map<std::string, std::string>> m_folded;
+    std::shared_ptr<FoldedMap> m_folded;
 };
 
 }  // namespace kv

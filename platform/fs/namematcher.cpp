@@ -25,16 +25,37 @@ bool isValidUtf8(std::string_view s) {
            QByteArray(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-// Decomposed with its marks dropped, case kept: the case-sensitive form of a UTF-8 name.
-std::string withoutAccents(std::string_view name) {
-    if (NameMatcher::isAscii(name) || !isValidUtf8(name)) return std::string(name);
+// Decomposed (compatibility forms too: a ligature is its letters) with its accents dropped. Qt's case
+// folding is the simple one, a character for a character; the full one's few extra folds that
+// decomposition does not already give are made here: "ß" and "ẞ" are "ss", and the Greek iota
+// subscript, a mark, is the iota it stands for rather than an accent.
+QString withoutAccents(std::string_view name) {
     const QString decomposed = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()))
                                    .normalized(QString::NormalizationForm_KD);
     QString bare;
-    bare.reserve(decomposed.size());
-    for (QChar ch : decomposed)
-        if (!ch.isMark()) bare.append(ch);
-    return bare.toStdString();
+    bare.reserve(decomposed.size() + 2);
+    for (QChar ch : decomposed) {
+        switch (ch.unicode()) {
+            case 0x00DF:  // ß
+                bare.append(QLatin1String("ss"));
+                break;
+            case 0x1E9E:  // ẞ
+                bare.append(QLatin1String("SS"));
+                break;
+            case 0x0345:  // the iota subscript
+                bare.append(QChar(0x03B9));
+                break;
+            default:
+                if (!ch.isMark()) bare.append(ch);
+        }
+    }
+    return bare;
+}
+
+// The case-sensitive form of a name: accents dropped from UTF-8, other bytes as they are.
+std::string caseKept(std::string_view name) {
+    if (NameMatcher::isAscii(name) || !isValidUtf8(name)) return std::string(name);
+    return withoutAccents(name).toStdString();
 }
 
 // A whole-name pattern: * any run (also empty), ? one character.
@@ -65,6 +86,11 @@ bool globMatch(std::string_view s, std::string_view p, bool lowerSubject) {
 
 }  // namespace
 
+std::string NameMatcher::fold(std::string_view name) {
+    if (isAscii(name) || !isValidUtf8(name)) return SortKey::fold(name);  // ASCII letters lowered
+    return withoutAccents(name).toCaseFolded().toStdString();
+}
+
 bool NameMatcher::isAscii(std::string_view s) {
     for (unsigned char c : s)
         if (c >= 0x80) return false;
@@ -88,12 +114,12 @@ NameMatcher::NameMatcher(std::string_view pattern, Mode mode, bool caseSensitive
         if (!m_regex->isValid()) m_error = m_regex->errorString().toStdString();
         return;
     }
-    m_pattern = caseSensitive ? withoutAccents(pattern) : SortKey::fold(pattern);
+    m_pattern = caseSensitive ? caseKept(pattern) : fold(pattern);
 }
 
 std::string NameMatcher::prepared(std::string_view name) const {
-    if (m_mode == Mode::Regex || m_caseSensitive) return withoutAccents(name);
-    return SortKey::fold(name);
+    if (m_mode == Mode::Regex || m_caseSensitive) return caseKept(name);
+    return fold(name);
 }
 
 bool NameMatcher::matchBytes(std::string_view s, bool lowerSubject) const {

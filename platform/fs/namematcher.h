@@ -8,8 +8,9 @@
 namespace kv {
 
 // A compiled test of a file name (raw bytes, the base name only): a substring, a whole-name pattern
-// with * and ?, or a regular expression. Accents never count ("é" matches "e"); case does only when
-// asked. A name that is not UTF-8 is compared byte by byte (ASCII letters still ignore case).
+// with * and ?, or a regular expression. Accents never count ("é" matches "e", "ß" matches "ss");
+// case does only when asked. A name that is not UTF-8 is compared byte by byte (ASCII letters still ignore
+// case).
 //
 // ASCII names, nearly all of them, are compared in place; any other name is first brought to its
 // folded form (prepared()), which a caller that tests the same names again and again may keep.
@@ -25,6 +26,8 @@ class NameMatcher {
 
     // Substring, or Wildcard when the text holds * or ?.
     static Mode autoMode(std::string_view pattern);
+    // A name as a case-insensitive matcher compares it: accents dropped, case folded, "ß" as "ss".
+    static std::string fold(std::string_view name);
     static bool isAscii(std::string_view s);
 
     bool matchesAll() const { return m_matchesAll; }

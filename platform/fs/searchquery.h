@@ -24,9 +24,14 @@ struct SearchQuery {
     std::uint64_t maxContentSize = 64ull << 20;
 
     Kind kind = Kind::Any;
+    // Bounds on a file's size; a folder has no size of its own, so bounds leave folders out.
     std::uint64_t minSize = 0;
     std::uint64_t maxSize = UINT64_MAX;
-    int modifiedWithinDays = 0;  // 0: any time
+    // Modified at or after this time (nanoseconds since the epoch); 0: any time. A moment rather than a
+    // span, so "today" can start at midnight.
+    std::int64_t modifiedSinceNs = 0;
+
+    bool sizeBounded() const { return minSize > 0 || maxSize < UINT64_MAX; }
 
     bool includeHidden = false;     // names with a leading dot, and what is below such folders
     bool crossFilesystems = false;  // otherwise mount points are not entered

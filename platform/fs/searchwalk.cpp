@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
@@ -21,6 +22,7 @@ namespace {
 constexpr std::size_t kBufferSize = 128 * 1024;
 constexpr std::size_t kBatch = 256;
 constexpr auto kBatchDelay = std::chrono::milliseconds(30);
+constexpr int kWalkerNice = 10;
 
 NameMatcher::Mode nameMode(const SearchQuery& q) {
     switch (q.nameMode) {
@@ -49,17 +51,13 @@ std::string joined(const std::string& folder, std::string_view name) {
 struct SearchWalk::Private {
     explicit Private(const SearchQuery& q) : query(q), name(q.name, nameMode(q), q.caseSensitive) {
         if (!q.content.empty()) content.emplace(q.content, q.contentRegex, q.caseSensitive, q.maxContentSize);
-        if (q.modifiedWithinDays > 0) {
-            const auto now = std::chrono::system_clock::now().time_since_epoch();
-            const auto since = now - std::chrono::hours(24) * q.modifiedWithinDays;
-            newerThanNs = std::chrono::duration_cast<std::chrono::nanoseconds>(since).count();
-        }
     }
 
     // What the folder listing already knows (the name and whether it is a folder).
     bool nameFits(std::string_view base, bool isDir) const {
         if (!query.includeHidden && base.front() == '.') return false;
-        if (isDir && (query.kind == SearchQuery::Kind::FilesOnly || content)) return false;
+        if (isDir && (query.kind == SearchQuery::Kind::FilesOnly || content || query.sizeBounded()))
+            return false;
         if (!isDir && query.kind == SearchQuery::Kind::FoldersOnly) return false;
         return name.matches(base);
     }
@@ -67,7 +65,7 @@ struct SearchWalk::Private {
     // The rest, once the entry is stat'ed (dirFd/base name it for a content read).
     bool entryFits(const DirEntry& e, int dirFd, const char* base) {
         if (!e.isDir && (e.size < query.minSize || e.size > query.maxSize)) return false;
-        if (newerThanNs && e.mtimeNs < *newerThanNs) return false;
+        if (e.mtimeNs < query.modifiedSinceNs) return false;
         // An empty file holds no text, a file over the limit is not read: neither is opened.
         if (content)
             return !e.isDir && !e.isSymlink && e.size > 0 && e.size <= query.maxContentSize &&
@@ -78,7 +76,6 @@ struct SearchWalk::Private {
     const SearchQuery& query;
     NameMatcher name;
     std::optional<ContentMatcher> content;
-    std::optional<std::int64_t> newerThanNs;
 };
 
 std::string SearchWalk::check(const SearchQuery& query) {
@@ -165,6 +162,10 @@ bool SearchWalk::flush(std::vector<DirEntry>& batch) {
 }
 
 void SearchWalk::work() {
+    // Below the window's own thread: on a busy machine a search's walkers (as many as there are cores)
+    // would otherwise take turns with it and leave it waiting a whole time slice at a time. Linux gives
+    // each thread its own nice value.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kWalkerNice);
     Private p(m_query);
     std::vector<DirEntry> batch;
     std::vector<std::string> subfolders;

@@ -119,6 +119,8 @@ BrowserView::BrowserView(FileOperations& ops, QWidget* parent)
     layout->addWidget(m_stack, 1);
     m_stack->addWidget(m_folder);
     connect(m_folder, &FolderView::folderRequested, this, &BrowserView::openFolder);
+    connect(m_folder, &FolderView::searchStarted, this, &BrowserView::searchStarted);
+    connect(m_folder, &FolderView::searchClosed, this, &BrowserView::searchClosed);
 
     connect(m_bar, &LocationBar::backRequested, this, &BrowserView::goBack);
     connect(m_bar, &LocationBar::forwardRequested, this, &BrowserView::goForward);
@@ -209,7 +211,7 @@ void BrowserView::push(const Location& where) {
     if (where.folder && m_position >= 0 && showsFolder()) {
         const Location& here = m_history[static_cast<size_t>(m_position)].where;
         // The folder shown again is shown afresh, not one more step to go back through.
-        if (here.folder && here.path == where.path) {
+        if (here.folder && here.path == where.path && !m_history[static_cast<size_t>(m_position)].search) {
             showEntry();
             return;
         }
@@ -219,6 +221,41 @@ void BrowserView::push(const Location& where) {
     if (m_webEntry > m_position) m_webEntry = -1;
     m_history.push_back(Entry{where, 0, {}});
     m_position = static_cast<int>(m_history.size()) - 1;
+    showEntry();
+}
+
+void BrowserView::searchStarted(const SearchQuery& query) {
+    if (m_position < 0 || !showsFolder()) return;
+    Entry& here = m_history[static_cast<size_t>(m_position)];
+    // A search from the results refines them: one step back still leads to the folder.
+    if (here.search) {
+        here.search = query;
+        updateBar();
+        return;
+    }
+    leave();
+    Entry results{here.where, 0, {}, query};
+    results.where.path = m_folder->folder();
+    m_history.resize(static_cast<size_t>(m_position + 1));
+    if (m_webEntry > m_position) m_webEntry = -1;
+    m_history.push_back(std::move(results));
+    m_position = static_cast<int>(m_history.size()) - 1;
+    updateBar();
+    emit locationChanged();
+}
+
+void BrowserView::searchClosed() {
+    if (m_position < 0 || !m_history[static_cast<size_t>(m_position)].search) return;
+    const Entry& here = m_history[static_cast<size_t>(m_position)];
+    if (m_position > 0) {
+        const Entry& before = m_history[static_cast<size_t>(m_position - 1)];
+        if (!before.search && before.where.folder && before.where.path == here.where.path) {
+            goBack();
+            return;
+        }
+    }
+    // No folder step before the results (they were all that was left): this step becomes the folder.
+    m_history[static_cast<size_t>(m_position)].search.reset();
     showEntry();
 }
 
@@ -242,6 +279,7 @@ void BrowserView::showEntry() {
     // A page loaded now comes after the engine's current one, which drops the engine's forward steps.
     const int floor = m_web && m_web->history()->count() > 0 ? m_web->history()->currentItemIndex() + 1 : 0;
     show(e.where);
+    if (e.search && showsFolder()) m_folder->startSearch(*e.search);
     if (showsWeb()) {
         e.webFloor = floor;
         m_webEntry = m_position;
@@ -302,7 +340,10 @@ void BrowserView::goForward() {
 }
 
 void BrowserView::updateBar() {
-    if (showsFolder() && !m_folder->folder().startsWith('/')) {
+    const Entry* here = m_position >= 0 ? &m_history[static_cast<size_t>(m_position)] : nullptr;
+    if (showsFolder() && here && here->search && m_folder->isSearching()) {
+        m_bar->showSearch(m_folder->folder(), *here->search);
+    } else if (showsFolder() && !m_folder->folder().startsWith('/')) {
         m_bar->showAddress(QString::fromUtf8(m_folder->folder()), false);  // a place such as the trash
     } else if (showsFolder()) {
         m_bar->showFolder(m_folder->folder());

@@ -3,9 +3,11 @@
 #include <QByteArray>
 #include <QString>
 #include <QWidget>
+#include <optional>
 #include <vector>
 
 #include "platform/fs/location.h"
+#include "platform/fs/searchquery.h"
 
 class QStackedWidget;
 class QWebEngineView;
@@ -22,7 +24,8 @@ class RecentFolders;
 // the folder view; anything else
 // is a web address. The web engine is created the first time this view needs it. A location bar
 // on top shows where the view is and moves it (Back, Forward, breadcrumbs, a typed location, places).
-// Back and Forward step through the page's own history before they leave the page.
+// Back and Forward step through the page's own history before they leave the page. A search's results
+// are a step of their own: Back returns to the folder searched, Forward runs the search again.
 class BrowserView : public QWidget {
     Q_OBJECT
   public:
@@ -76,7 +79,8 @@ class BrowserView : public QWidget {
     struct Entry {
         Location where;
         int webFloor = 0;
-        QByteArray current;  // folders: the item that was current when the view left it
+        QByteArray current;                   // folders: the item that was current when the view left it
+        std::optional<SearchQuery> search{};  // the results of this search below the folder
     };
     static bool s_glIntegrationSet;
     void show(const Location& where);
@@ -87,6 +91,8 @@ class BrowserView : public QWidget {
     void updateBar();
     void enterLocation(const QString& text);
     void focusContent();
+    void searchStarted(const SearchQuery& query);
+    void searchClosed();
 
     LocationBar* m_bar;
     QStackedWidget* m_stack;

@@ -71,6 +71,7 @@ void FolderFind::startSearch(const SearchQuery& query) {
     m_view.setSearchColumns(true);
     m_status->setSearch(m_stats);
     m_view.focusItems();
+    emit m_view.searchStarted(query);
 }
 
 void FolderFind::stopSearch() {
@@ -81,6 +82,8 @@ void FolderFind::stopSearch() {
 
 void FolderFind::endSearch() {
     m_searchBar->hide();
+    // The history steps back to the folder; without one (a view on its own) the folder is shown here.
+    if (m_model->isSearch()) emit m_view.searchClosed();
     if (m_model->isSearch()) m_view.showFolder(m_model->folder());
     m_view.focusItems();
 }

@@ -142,6 +142,10 @@ class FolderView : public QWidget {
   signals:
     // The user opened a folder inside the view, or asked for the parent folder.
     void folderRequested(const QByteArray& path);
+    // A search below the folder began (the results replace the rows), and the user closed one: the
+    // browser view keeps the results as a step of its history.
+    void searchStarted(const SearchQuery& query);
+    void searchClosed();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

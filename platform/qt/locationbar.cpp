@@ -8,6 +8,7 @@
 #include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QStringListModel>
@@ -20,6 +21,7 @@
 #include "platform/fs/mounts.h"
 #include "platform/fs/subfolders.h"
 #include "platform/qt/breadcrumbbar.h"
+#include "platform/qt/elidedlabel.h"
 #include "platform/qt/foldermodel.h"
 #include "platform/qt/placesmenu.h"
 #include "platform/qt/standardicons.h"
@@ -80,6 +82,12 @@ LocationBar::LocationBar(RecentFolders& recent, QWidget* parent) : QWidget(paren
 
     m_crumbs = new BreadcrumbBar(this);
     layout->addWidget(m_crumbs, 1);
+    m_searchNote = new ElidedLabel({}, this);
+    m_searchNote->setObjectName("searchNote");
+    m_searchNote->setTextFormat(Qt::PlainText);
+    m_searchNote->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    m_searchNote->hide();
+    layout->addWidget(m_searchNote);
     m_editor = new QLineEdit(this);
     m_editor->setObjectName("locationEditor");
     m_editor->setClearButtonEnabled(true);
@@ -181,6 +189,7 @@ void LocationBar::showFolder(const QByteArray& path) {
     m_reload->hide();
     m_filter->show();
     m_search->show();
+    hideSearch();
     if (fresh) {
         m_message.clear();
         QToolTip::hideText();
@@ -191,8 +200,36 @@ void LocationBar::showFolder(const QByteArray& path) {
     readRoots();
 }
 
+void LocationBar::showSearch(const QByteArray& folder, const SearchQuery& query) {
+    showFolder(folder);
+    const QString what = QString::fromStdString(query.content.empty() ? query.name : query.content);
+    const QString text = query.content.empty() ? tr("Search for “%1”").arg(what)
+                                               : tr("Search for “%1” in the files").arg(what);
+    m_searchNote->setText(text);
+    m_searchNote->setToolTip(text);
+    m_searchNote->show();
+    // The note follows the last crumb and takes the room the crumbs leave.
+    auto* row = static_cast<QHBoxLayout*>(layout());
+    row->setStretchFactor(m_crumbs, 0);
+    row->setStretchFactor(m_searchNote, 1);
+}
+
+void LocationBar::hideSearch() {
+    if (m_searchNote->isHidden()) return;
+    m_searchNote->hide();
+    m_searchNote->clear();
+    auto* row = static_cast<QHBoxLayout*>(layout());
+    row->setStretchFactor(m_searchNote, 0);
+    row->setStretchFactor(m_crumbs, 1);
+}
+
+QString LocationBar::searchText() const {
+    return m_searchNote->isHidden() ? QString() : m_searchNote->text();
+}
+
 void LocationBar::showAddress(const QString& address, bool web) {
     m_folder.clear();
+    hideSearch();
     m_places->setCurrentFolder({});
     m_reload->setVisible(web);
     m_filter->setVisible(!web);  // the trash's rows can be filtered, not searched below

@@ -7,7 +7,10 @@
 #include <QWidget>
 #include <vector>
 
+#include "platform/fs/searchquery.h"
+
 class QCompleter;
+class QLabel;
 class QLineEdit;
 class QStringListModel;
 class QToolButton;
@@ -28,6 +31,10 @@ class LocationBar : public QWidget {
     LocationBar(RecentFolders& recent, QWidget* parent = nullptr);
 
     void showFolder(const QByteArray& path);
+    // A search's results: the folder searched as breadcrumbs, then "Search for “…”".
+    void showSearch(const QByteArray& folder, const SearchQuery& query);
+    // What the bar says of the search shown; empty when it shows none.
+    QString searchText() const;
     void showAddress(const QString& address, bool web);
     void setHistory(bool canGoBack, bool canGoForward);
     void setLoading(bool loading);
@@ -77,6 +84,7 @@ class LocationBar : public QWidget {
     };
     void readRoots();
     void showCrumbs();
+    void hideSearch();
     void complete(const QString& text);
 
     QToolButton* m_placesButton;
@@ -87,6 +95,7 @@ class LocationBar : public QWidget {
     QToolButton* m_filter;
     QToolButton* m_search;
     BreadcrumbBar* m_crumbs;
+    QLabel* m_searchNote;
     QLineEdit* m_editor;
     QCompleter* m_completer;
     QStringListModel* m_completions;

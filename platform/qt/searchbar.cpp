@@ -2,21 +2,29 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QToolButton>
+#include <QToolTip>
+#include <QVBoxLayout>
+
+#include "platform/qt/searchfilters.h"
 
 namespace kv {
 
 SearchBar::SearchBar(QWidget* parent)
     : QWidget(parent), m_field(new QLineEdit(this)), m_contents(new QCheckBox(tr("Contents"), this)) {
     setObjectName("searchBar");
-    auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(4, 2, 4, 2);
+    auto* rows = new QVBoxLayout(this);
+    rows->setContentsMargins(4, 2, 4, 2);
+    rows->setSpacing(2);
+    auto* layout = new QHBoxLayout;
     layout->setSpacing(4);
+    rows->addLayout(layout);
     auto* label = new QLabel(tr("Find:"), this);
     label->setBuddy(m_field);
     m_field->setObjectName("searchField");
@@ -52,13 +60,40 @@ SearchBar::SearchBar(QWidget* parent)
     close->setToolTip(tr("Close the search and show the folder"));
     connect(close, &QToolButton::clicked, this, &SearchBar::closeRequested);
 
+    // The filters take a row of their own, out of sight until asked for; the button says how many
+    // narrow the search while the row is closed.
+    m_filtersButton = new QToolButton(this);
+    m_filtersButton->setObjectName("searchFiltersButton");
+    m_filtersButton->setCheckable(true);
+    m_filtersButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_filtersButton->setArrowType(Qt::DownArrow);
+    m_filtersButton->setToolTip(tr("Files or folders only, when modified, size"));
+    m_filters = new SearchFilters(this);
+    m_filters->hide();
+    connect(m_filtersButton, &QToolButton::toggled, this, [this](bool open) {
+        m_filters->setVisible(open);
+        m_filtersButton->setArrowType(open ? Qt::UpArrow : Qt::DownArrow);
+        if (open) m_filters->kindBox()->setFocus(Qt::OtherFocusReason);
+    });
+    connect(m_filters, &SearchFilters::changed, this, &SearchBar::updateFiltersButton);
+    for (QLineEdit* field : {m_filters->minSizeField(), m_filters->maxSizeField()})
+        field->installEventFilter(this);
+    updateFiltersButton();
+
     layout->addWidget(label);
     layout->addWidget(m_field, 1);
     layout->addWidget(m_contents);
+    layout->addWidget(m_filtersButton);
     layout->addWidget(options);
     layout->addWidget(m_unreadable);
     layout->addWidget(close);
+    rows->addWidget(m_filters);
     hide();
+}
+
+void SearchBar::updateFiltersButton() {
+    const int count = m_filters->activeCount();
+    m_filtersButton->setText(count == 0 ? tr("Filters") : tr("Filters (%1)").arg(count));
 }
 
 void SearchBar::open() {
@@ -69,6 +104,12 @@ void SearchBar::open() {
 
 SearchQuery SearchBar::query() const {
     SearchQuery q;
+    makeQuery(q);
+    return q;
+}
+
+bool SearchBar::makeQuery(SearchQuery& q, QString* problem) const {
+    q = {};
     const std::string text = m_field->text().toStdString();
     q.caseSensitive = m_case->isChecked();
     if (m_contents->isChecked()) {
@@ -79,7 +120,22 @@ SearchQuery SearchBar::query() const {
         q.name = text;
         if (m_regex->isChecked()) q.nameMode = SearchQuery::NameMode::Regex;
     }
-    return q;
+    return m_filters->apply(q, problem);
+}
+
+void SearchBar::submit() {
+    if (m_field->text().isEmpty() && m_filters->activeCount() == 0) return;
+    SearchQuery q;
+    QString problem;
+    if (!makeQuery(q, &problem)) {
+        QWidget* at =
+            m_filters->invalidField() ? static_cast<QWidget*>(m_filters->invalidField()) : m_filters;
+        if (!m_filters->isVisible()) m_filtersButton->setChecked(true);
+        at->setFocus(Qt::OtherFocusReason);
+        QToolTip::showText(at->mapToGlobal(QPoint(0, at->height())), problem, at, {}, 6000);
+        return;
+    }
+    emit searchRequested(q);
 }
 
 void SearchBar::setQuery(const SearchQuery& q) {
@@ -88,6 +144,8 @@ void SearchBar::setQuery(const SearchQuery& q) {
     m_field->setText(QString::fromStdString(contents ? q.content : q.name));
     m_regex->setChecked(contents ? q.contentRegex : q.nameMode == SearchQuery::NameMode::Regex);
     m_case->setChecked(q.caseSensitive);
+    m_filters->set(q);
+    updateFiltersButton();
 }
 
 void SearchBar::setRunning(bool running) {
@@ -103,7 +161,8 @@ void SearchBar::setUnreadable(quint64 count) {
 }
 
 bool SearchBar::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != m_field ||
+    const bool sizeField = watched == m_filters->minSizeField() || watched == m_filters->maxSizeField();
+    if ((watched != m_field && !sizeField) ||
         (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride))
         return false;
     const int key = static_cast<QKeyEvent*>(event)->key();
@@ -113,7 +172,7 @@ bool SearchBar::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     if (key != Qt::Key_Escape) {
-        if (!m_field->text().isEmpty()) emit searchRequested(query());
+        submit();
     } else if (m_running) {
         emit stopRequested();
     } else {

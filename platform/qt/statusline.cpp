@@ -68,8 +68,11 @@ void StatusLine::updateTexts() {
     const StatusCounts::Totals& t = m_tally->totals();
     const bool filtered = !m_model->nameFilter().isEmpty();
     if (m_search) {
-        const QString folders =
+        QString folders =
             countText(static_cast<qint64>(m_search->folders.load()), tr("1 folder"), tr("%1 folders"));
+        // Which they were, the search bar lists on request.
+        if (const auto unreadable = static_cast<qint64>(m_search->unreadable.load()); unreadable > 0)
+            folders += tr(" (%1 not readable)").arg(QLocale().toString(unreadable));
         if (m_model->isLoading()) {
             m_counts->setText(
                 tr("Searching… %1 found in %2")

@@ -47,6 +47,35 @@ TEST(NameMatcher, MatchesByModeCaseAndAccents) {
         {"e", Mode::Substring, true, "\xC3\x89", false},
         {"E", Mode::Substring, true, "\xC3\x89", true},
         {"file", Mode::Substring, false, "\xEF\xAC\x81le", true},  // a ligature is its letters
+        // Full case folding: "ß" and "ẞ" are "ss" either way round; a Greek final sigma is a sigma, and
+        // an iota subscript an iota.
+        {"strasse", Mode::Substring, false,
+         "Stra\xC3\x9F"
+         "e.txt",
+         true},
+        {"stra\xC3\x9F"
+         "e",
+         Mode::Substring, false, "STRASSE", true},
+        {"strasse", Mode::Substring, false,
+         "STRA\xE1\xBA\x9E"
+         "E",
+         true},
+        {"Strasse", Mode::Substring, true,
+         "Stra\xC3\x9F"
+         "e",
+         true},
+        {"STRASSE", Mode::Substring, true,
+         "Stra\xC3\x9F"
+         "e",
+         false},
+        {"stra*e.txt", Mode::Wildcard, false,
+         "Stra\xC3\x9F"
+         "e.txt",
+         true},
+        {"\xCE\xA3\xCE\x9F\xCE\xA6\xCE\x9F\xCE\xA3", Mode::Substring, false,
+         "\xCF\x83\xCE\xBF\xCF\x86\xCE\xBF\xCF\x82", true},
+        {"\xCE\xB1\xCE\xB9", Mode::Substring, false, "\xE1\xBE\xB3", true},
+        {"naive", Mode::Substring, false, "Na\xC3\xAFve", true},
         // Whole-name patterns.
         {"*.TXT", Mode::Wildcard, false, "a.txt", true},
         {"*.txt", Mode::Wildcard, false, "a.txt.bak", false},
@@ -68,6 +97,14 @@ TEST(NameMatcher, MatchesByModeCaseAndAccents) {
         // Names that are not UTF-8 are compared byte for byte.
         {"caf", Mode::Substring, false, "CAF\xE9.txt", true},
         {"caf\xC3\xA9", Mode::Substring, false, "caf\xE9", false},
+        {"\xDF", Mode::Substring, false,
+         "STRA\xDF"
+         "E",
+         true},
+        {"strasse", Mode::Substring, false,
+         "stra\xDF"
+         "e",
+         false},
         {"*.txt", Mode::Wildcard, false, "\xFF\xFE.txt", true},
         {"?.txt", Mode::Wildcard, false, "\xFF.txt", true},
         {"", Mode::Substring, false, "whatever", true},
@@ -99,6 +136,10 @@ TEST(NameFilter, TestsTheBaseNameAndKeepsFoldedNames) {
         EXPECT_EQ(f(e), expected) << name;
         EXPECT_EQ(f(e), expected) << name << " (again, from the kept form)";
     }
+    e.name =
+        "docs/Stra\xC3\x9F"
+        "e.txt";
+    EXPECT_TRUE(filter.predicate("STRASSE")(e));
     e.name = "a/b.txt";
     EXPECT_TRUE(filter.predicate("*.txt")(e));
     EXPECT_FALSE(filter.predicate("a*")(e));
@@ -140,6 +181,10 @@ class SearchTree : public ::testing::Test {
 
 TEST_F(SearchTree, FindsByNameContentKindSizeAndAge) {
     using Set = std::set<std::string>;
+    const std::int64_t twoDaysAgo =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(
+            (std::chrono::system_clock::now() - std::chrono::hours(48)).time_since_epoch())
+            .count();
     struct Row {
         const char* what;
         SearchQuery query;
@@ -162,7 +207,13 @@ TEST_F(SearchTree, FindsByNameContentKindSizeAndAge) {
         {"content and name", {.name = "*.md", .content = "hello"}, {"sub/deep/\xC3\x85lpha.md"}},
         {"folders", {.kind = SearchQuery::Kind::FoldersOnly}, {"sub", "sub/deep", "loop", "sub/link"}},
         {"files by size", {.kind = SearchQuery::Kind::FilesOnly, .minSize = 1000}, {"big.txt"}},
-        {"recent", {.name = "alpha", .modifiedWithinDays = 2}, {"Alpha.txt", "sub/deep/\xC3\x85lpha.md"}},
+        // A size range leaves folders out: they have no size of their own.
+        {"size range",
+         {.name = "a", .minSize = 14, .maxSize = 100},
+         {"Alpha.txt", "sub/deep/\xC3\x85lpha.md"}},
+        {"recent",
+         {.name = "alpha", .modifiedSinceNs = twoDaysAgo},
+         {"Alpha.txt", "sub/deep/\xC3\x85lpha.md"}},
     };
     for (const Row& r : rows) EXPECT_EQ(run(r.query), r.expected) << r.what;
 

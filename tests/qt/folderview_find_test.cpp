@@ -1,10 +1,15 @@
+#include <sys/time.h>
+
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
+#include <QToolButton>
 #include <QTreeView>
 
 #include "filemanager_support.h"
 #include "platform/qt/filterbar.h"
 #include "platform/qt/searchbar.h"
+#include "platform/qt/searchfilters.h"
 #include "platform/qt/statusline.h"
 
 namespace kv::test {
@@ -122,6 +127,110 @@ TEST(FolderViewFind, ASearchShowsResultsThatCommandsActOn) {
     EXPECT_EQ(shownNames(*m), (QStringList{"a", "c", "needle-dir"}));
     EXPECT_TRUE(details->isColumnHidden(FolderModel::FolderColumn));
     EXPECT_FALSE(f.view->searchBar()->isVisible());
+}
+
+TEST(SearchFilters, ReadSizesAsTheProgramWritesThem) {
+    const std::string huge(5000, '9');
+    const std::pair<const char*, std::optional<quint64>> rows[] = {
+        {"", std::nullopt},
+        {"0", 0},
+        {"512", 512},
+        {"512 B", 512},
+        {"1k", 1024},
+        {"1 KiB", 1024},
+        {"2.5 MB", 2621440},
+        {"2,5M", 2621440},
+        {" 1 gib ", 1073741824},
+        {"3 TB", 3ull << 40},
+        {"15 EiB", 15ull << 60},
+        {"16 EiB", std::nullopt},  // past what 64 bits hold
+        {"-1", std::nullopt},
+        {"12 zz", std::nullopt},
+        {"1 KiBB", std::nullopt},
+        {"MB", std::nullopt},
+        {huge.c_str(), std::nullopt},
+    };
+    for (const auto& [text, expected] : rows)
+        EXPECT_EQ(SearchFilters::sizeFromText(QString::fromLatin1(text)), expected) << text;
+}
+
+TEST(FolderViewFind, TheFiltersRowNarrowsBySizeKindAndAgeAndRefusesABadSize) {
+    ViewFixture f;
+    ::mkdir((f.dir / "logs").c_str(), 0755);
+    writeFile(f.dir / "logs/small.log", "x");
+    writeFile(f.dir / "logs/big.log", std::string(4096, 'x'));
+    writeFile(f.dir / "old.log", std::string(4096, 'x'));
+    const timeval old[2] = {{time(nullptr) - 40 * 86400, 0}, {time(nullptr) - 40 * 86400, 0}};
+    ::utimes((f.dir / "old.log").c_str(), old);
+    ASSERT_TRUE(f.show(f.dir.path()));
+    FolderModel* m = f.view->model();
+    SearchBar* bar = f.view->searchBar();
+    SearchFilters* filters = bar->filters();
+    f.view->showSearchBar();
+    EXPECT_FALSE(filters->isVisible()) << "the row opens on request";
+    bar->filtersButton()->click();
+    ASSERT_TRUE(filters->isVisible());
+
+    struct Row {
+        const char* what;
+        const char* name;
+        int kind;
+        int modified;
+        const char* min;
+        const char* max;
+        QStringList expected;
+        const char* button;
+    };
+    const Row rows[] = {
+        {"no filter", "l", 0, 0, "", "", {"logs", "logs/big.log", "logs/small.log", "old.log"}, "Filters"},
+        {"folders", "l", 2, 0, "", "", {"logs"}, "Filters (1)"},
+        {"files from 1 KiB", "l", 0, 0, "1 KiB", "", {"logs/big.log", "old.log"}, "Filters (1)"},
+        {"up to 1 KiB, files only", "l", 1, 0, "", "1k", {"logs/small.log"}, "Filters (2)"},
+        {"modified this month", "l", 1, 3, "", "", {"logs/big.log", "logs/small.log"}, "Filters (2)"},
+        {"today and big, no name", "", 0, 1, "4096", "4096", {"logs/big.log"}, "Filters (2)"},
+    };
+    for (const Row& r : rows) {
+        bar->field()->setText(QString::fromLatin1(r.name));
+        filters->kindBox()->setCurrentIndex(r.kind);
+        filters->modifiedBox()->setCurrentIndex(r.modified);
+        filters->minSizeField()->setText(QString::fromLatin1(r.min));
+        filters->maxSizeField()->setText(QString::fromLatin1(r.max));
+        EXPECT_EQ(bar->filtersButton()->text(), r.button) << r.what;
+        QTest::keyClick(filters->minSizeField(), Qt::Key_Return);  // Enter in a size starts it too
+        ASSERT_TRUE(f.view->isSearching()) << r.what;
+        ASSERT_TRUE(waitFor([&] { return !m->isLoading(); })) << r.what;
+        EXPECT_EQ(shownNames(*m), r.expected) << r.what;
+    }
+
+    // A size that is no size starts nothing and says so at the field.
+    f.view->escape();
+    ASSERT_FALSE(f.view->isSearching());
+    f.view->showSearchBar();
+    bar->field()->setText("l");
+    filters->minSizeField()->setText("12 zz");
+    QTest::keyClick(bar->field(), Qt::Key_Return);
+    EXPECT_FALSE(f.view->isSearching());
+    EXPECT_EQ(filters->invalidField(), filters->minSizeField());
+    SearchQuery q;
+    QString problem;
+    EXPECT_FALSE(bar->makeQuery(q, &problem));
+    EXPECT_EQ(problem, "“12 zz” is not a size. Type one such as 500 KiB, 2.5 MB or 1G.");
+    filters->minSizeField()->setText("2k");
+    filters->maxSizeField()->setText("1k");
+    EXPECT_FALSE(bar->makeQuery(q, &problem));
+    EXPECT_EQ(problem, "The smallest size is larger than the largest.");
+
+    // The bar shows a query's filters again (a search run again from the history).
+    SearchQuery today;
+    filters->clear();
+    filters->modifiedBox()->setCurrentIndex(1);
+    filters->minSizeField()->setText("2.5 MiB");
+    ASSERT_TRUE(bar->makeQuery(today));
+    filters->clear();
+    bar->setQuery(today);
+    EXPECT_EQ(filters->modifiedBox()->currentIndex(), 1);
+    EXPECT_EQ(filters->minSizeField()->text(), "2.5 MiB");
+    EXPECT_EQ(bar->filtersButton()->text(), "Filters (2)");
 }
 
 }  // namespace

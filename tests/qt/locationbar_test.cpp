@@ -15,6 +15,7 @@
 #include "platform/qt/locationbar.h"
 #include "platform/qt/placesmenu.h"
 #include "platform/qt/searchbar.h"
+#include "platform/qt/statusline.h"
 
 namespace kv::test {
 namespace {
@@ -443,6 +444,61 @@ TEST_F(LocationBarTest, TheTrashCanBeTypedAsAPlace) {
     EXPECT_TRUE(waitFor([&] { return view->folderView()->model()->isTrash(); }));
     EXPECT_TRUE(bar()->message().isEmpty()) << bar()->message().toStdString();
     EXPECT_EQ(bar()->editor()->text(), "trash:/") << "the place is named as typed, not as crumbs";
+}
+
+}  // namespace
+}  // namespace kv::test
+
+namespace kv::test {
+namespace {
+
+TEST_F(LocationBarTest, ASearchIsAStepThatBackLeavesForTheFolder) {
+    makeDirs(dir / "a/b");
+    writeFile(dir / "a/b/needle.txt", "x");
+    writeFile(dir / "a/other.txt", "x");
+    ASSERT_TRUE(open(dir.path()));
+    FolderView* fv = view->folderView();
+    auto found = [&] { return listed() && fv->isSearching() && fv->model()->rowCount() == 1; };
+
+    fv->startSearch({.name = "needle"});
+    ASSERT_TRUE(found());
+    EXPECT_EQ(bar()->searchText(), "Search for “needle”");
+    EXPECT_EQ(crumbs()->path(), bytes(dir.path())) << "the folder searched stays in the bar";
+    EXPECT_EQ(fv->statusLine()->countsText(), "1 found in 3 folders");
+    // A new search from the results refines them: still one step from the folder.
+    fv->startSearch({.content = "x"});
+    ASSERT_TRUE(listed());
+    EXPECT_EQ(bar()->searchText(), "Search for “x” in the files");
+
+    bar()->backButton()->click();
+    EXPECT_FALSE(fv->isSearching());
+    EXPECT_EQ(folder(), bytes(dir.path()));
+    EXPECT_TRUE(bar()->searchText().isEmpty());
+    EXPECT_FALSE(view->canGoBack());
+
+    // Forward runs it again; closing the results (Escape twice: stop, leave) is Back too.
+    view->goForward();
+    EXPECT_TRUE(fv->isSearching());
+    ASSERT_TRUE(listed());
+    EXPECT_EQ(fv->model()->rowCount(), 2);
+    EXPECT_EQ(bar()->searchText(), "Search for “x” in the files");
+    fv->endSearch();
+    EXPECT_FALSE(fv->isSearching());
+    EXPECT_FALSE(view->canGoBack());
+    EXPECT_TRUE(view->canGoForward());
+
+    // A folder opened from the results comes after them: Back returns to the results.
+    fv->startSearch({.name = "b"});
+    ASSERT_TRUE(found());
+    ASSERT_TRUE(open(dir / "a/b"));
+    EXPECT_TRUE(bar()->searchText().isEmpty());
+    view->goBack();
+    EXPECT_TRUE(fv->isSearching());
+    ASSERT_TRUE(found());
+    EXPECT_EQ(bar()->searchText(), "Search for “b”");
+    view->goBack();
+    EXPECT_EQ(folder(), bytes(dir.path()));
+    EXPECT_FALSE(fv->isSearching());
 }
 
 }  // namespace
