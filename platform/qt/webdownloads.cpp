@@ -1,13 +1,17 @@
 #include "platform/qt/webdownloads.h"
 
+#include <QApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QStandardPaths>
 #include <QWebEngineDownloadRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
+#include <algorithm>
 #include <memory>
 
 #include "platform/fs/background.h"
@@ -27,6 +31,12 @@ namespace kv {
 namespace {
 
 constexpr char kAskWhere[] = "kvAskWhere";
+// On a page: when the user last clicked or typed in it (ms since the epoch); how many downloads that
+// no click started run; whether the user let it download several files at once (unset: not asked).
+constexpr char kGestureAt[] = "kvGestureAt";
+constexpr char kUnprompted[] = "kvUnprompted";
+constexpr char kSeveralAllowed[] = "kvSeveralAllowed";
+constexpr qint64 kGestureMs = 2000;   // a download asked for this soon after a click is the click's
 constexpr qint64 kPendingMs = 60000;  // a drop's download that has not begun by then never will
 
 QString askWithDialog(QWidget* parent, const QString& suggested) {
@@ -83,6 +93,8 @@ WebDownloads& WebDownloads::of(QWebEngineProfile* profile) {
 
 WebDownloads::WebDownloads(QWebEngineProfile* profile) : QObject(profile), m_askWhere(askWithDialog) {
     connect(profile, &QWebEngineProfile::downloadRequested, this, &WebDownloads::requested);
+    // Clicks and keys in pages tell the downloads a user asked for from those a page started alone.
+    if (qApp) qApp->installEventFilter(this);
 }
 
 void WebDownloads::saveInto(QWebEnginePage* page, const QUrl& url, const QByteArray& folder,
@@ -143,6 +155,7 @@ void WebDownloads::requested(QWebEngineDownloadRequest* request) {
 
     const QByteArray referrer = ReferrerInterceptor::referrerFor(page->url(), request->url());
     const bool ask = page->property(kAskWhere).toBool();
+    if (!ask && !allowedUnprompted(page, view, request)) return request->cancel();
     if (ask) page->setProperty(kAskWhere, QVariant());
     FolderView* beside = FolderBeside::of(view->window());
     if (beside && !ask) return start(request, ops, beside->folder(), offered, false, referrer, view);
@@ -156,6 +169,46 @@ void WebDownloads::requested(QWebEngineDownloadRequest* request) {
     // The dialog has asked about a file of that name already.
     const QFileInfo chosen(target);
     start(request, ops, QFile::encodeName(chosen.absolutePath()), chosen.fileName(), true, referrer, view);
+}
+
+bool WebDownloads::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type t = event->type();
+    if ((t == QEvent::MouseButtonPress || t == QEvent::KeyPress) && watched->isWidgetType()) {
+        for (QObject* o = watched; o; o = o->parent())
+            if (auto* view = qobject_cast<QWebEngineView*>(o)) {
+                if (view->page()) view->page()->setProperty(kGestureAt, QDateTime::currentMSecsSinceEpoch());
+                break;
+            }
+    }
+    return false;
+}
+
+bool WebDownloads::allowedUnprompted(QWebEnginePage* page, QWidget* view,
+                                     QWebEngineDownloadRequest* request) {
+    const qint64 gesture = page->property(kGestureAt).toLongLong();
+    if (gesture > 0 && QDateTime::currentMSecsSinceEpoch() - gesture <= kGestureMs) return true;
+    // No click started it: a page may run one such download at a time; for more it asks, once.
+    const int running = page->property(kUnprompted).toInt();
+    if (running > 0) {
+        const QVariant allowed = page->property(kSeveralAllowed);
+        if (!allowed.isValid()) {
+            const QString site = page->url().host().isEmpty() ? page->url().toString() : page->url().host();
+            const auto answer = QMessageBox::question(
+                view ? view->window() : nullptr, tr("Downloads"),
+                tr("“%1” wants to download several files without being asked. Allow it for this page?")
+                    .arg(site),
+                QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+            page->setProperty(kSeveralAllowed, answer == QMessageBox::Yes);
+        }
+        if (!page->property(kSeveralAllowed).toBool()) return false;
+    }
+    page->setProperty(kUnprompted, running + 1);
+    QPointer<QWebEnginePage> guarded(page);
+    connect(request, &QWebEngineDownloadRequest::isFinishedChanged, this, [guarded, request] {
+        if (request->isFinished() && guarded)
+            guarded->setProperty(kUnprompted, std::max(0, guarded->property(kUnprompted).toInt() - 1));
+    });
+    return true;
 }
 
 void WebDownloads::start(QWebEngineDownloadRequest* request, FileOperations& ops, const QByteArray& folder,

@@ -53,7 +53,11 @@ class WebDownloads : public QObject {
     };
 
     explicit WebDownloads(QWebEngineProfile* profile);
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void requested(QWebEngineDownloadRequest* request);
+    // A download that no click or key started: one at a time per page, more only if the user allows
+    // it once for the page. False: refused.
+    bool allowedUnprompted(QWebEnginePage* page, QWidget* view, QWebEngineDownloadRequest* request);
     bool takePending(QWebEnginePage* page, const QUrl& url, Pending& out);
     void start(QWebEngineDownloadRequest* request, FileOperations& ops, const QByteArray& folder,
                const QString& name, bool replace, const QByteArray& referrer, QWidget* origin);
