@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <vector>
 
 #include "platform/fs/location.h"
@@ -61,6 +62,8 @@ class BrowserView : public QWidget {
     bool showsFolder() const;
     bool showsWeb() const;
     LocationBar* locationBar() const { return m_bar; }
+    // Where the file chooser a page opens starts (by default the home folder).
+    void setChooserFolder(std::function<QString()> folder) { m_chooserFolder = std::move(folder); }
     // What takes the keyboard focus when the focus moves into this view: its list or its page.
     QWidget* focusTarget() const;
 
@@ -96,6 +99,7 @@ class BrowserView : public QWidget {
     std::vector<Entry> m_history;
     int m_position = -1;
     int m_webEntry = -1;  // the entry whose page the web engine holds
+    std::function<QString()> m_chooserFolder;
 };
 
 }  // namespace kv
