@@ -53,18 +53,20 @@ std::shared_ptr<int> owned(int fd) {
 
 }  // namespace
 
-QString PreviewContent::decode(const QByteArray& bytes, QString* encoding) {
+QString PreviewContent::decode(const QByteArray& bytes, QString* encoding, bool cut) {
     if (const auto bom = QStringConverter::encodingForData(bytes)) {
         QStringDecoder decoder(*bom);
         if (encoding) *encoding = QString::fromLatin1(QStringConverter::nameForEncoding(*bom));
         return decoder.decode(bytes);
     }
-    QStringDecoder utf8(QStringConverter::Utf8);
-    QString text = utf8.decode(bytes);
-    // A multi-byte character cut at the end of what was read is still UTF-8.
-    if (!utf8.hasError()) {
-        if (encoding) *encoding = QStringLiteral("UTF-8");
-        return text;
+    // Stateless: a sequence left incomplete at the end is an error, unless the text was cut there.
+    for (qsizetype drop = 0; drop <= (cut ? 3 : 0) && drop <= bytes.size(); ++drop) {
+        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        QString text = utf8.decode(QByteArrayView(bytes).chopped(drop));
+        if (!utf8.hasError()) {
+            if (encoding) *encoding = QStringLiteral("UTF-8");
+            return text;
+        }
     }
     QStringDecoder legacy("windows-1252");
     if (legacy.isValid()) {
@@ -77,7 +79,7 @@ QString PreviewContent::decode(const QByteArray& bytes, QString* encoding) {
 
 QByteArray PreviewContent::textPage(const QByteArray& bytes, const QString& name, bool cut) {
     QString encoding;
-    const QString text = decode(bytes, &encoding);
+    const QString text = decode(bytes, &encoding, cut);
     QString note = tr("Text, shown as %1").arg(encoding);
     if (cut) note += tr("; only the first %1 are shown").arg(sizeText(kTextBytes));
     return QByteArray(kHead) + "<title>" + name.toHtmlEscaped().toUtf8() +

@@ -19,8 +19,9 @@ class PreviewContent {
     static QByteArray textPage(const QByteArray& bytes, const QString& name, bool cut);
     // The text in bytes, decoded by the encoding guessed, which is named in encoding: a byte order
     // mark, else UTF-8 when the bytes are valid UTF-8, else Windows-1252 (whose every byte is a
-    // character, so any text reads).
-    static QString decode(const QByteArray& bytes, QString* encoding);
+    // character, so any text reads). cut: the bytes are the start of a longer text, so a character
+    // may be cut short at their end.
+    static QString decode(const QByteArray& bytes, QString* encoding, bool cut = false);
     // A page with a heading and a line of explanation.
     static QByteArray messagePage(const QString& title, const QString& message);
 

@@ -4,15 +4,30 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QShortcut>
+#include <QTimer>
 #include <QToolButton>
 #include <QWebEngineFindTextResult>
 #include <QWebEngineView>
 
 namespace kv {
 
+namespace {
+constexpr int kTypingPause = 250;  // ms
+// The engine (Qt 6.4) goes on answering a new search for a while after its first answer (it counts
+// the matches), and a next search started meanwhile gets those late answers (none found, or the
+// match before): going to the next match waits that long after a new search.
+constexpr int kSettle = 1000;  // ms
+}  // namespace
+
 WebFindBar::WebFindBar(QWebEngineView* view)
-    : QWidget(view), m_view(view), m_field(new QLineEdit(this)), m_result(new QLabel(this)) {
+    : QWidget(view),
+      m_view(view),
+      m_field(new QLineEdit(this)),
+      m_result(new QLabel(this)),
+      m_typing(new QTimer(this)),
+      m_later(new QTimer(this)) {
     setObjectName("webFindBar");
     setAutoFillBackground(true);
     m_field->setObjectName("findField");
@@ -41,8 +56,13 @@ WebFindBar::WebFindBar(QWebEngineView* view)
     connect(previous, &QToolButton::clicked, this, [this] { find(true); });
     connect(next, &QToolButton::clicked, this, [this] { find(false); });
     connect(done, &QToolButton::clicked, this, &WebFindBar::close);
-    connect(m_field, &QLineEdit::textEdited, this, [this] { find(false); });
-    connect(m_view->page(), &QWebEnginePage::findTextFinished, this, &WebFindBar::found);
+    // Find as you type, once the typing pauses.
+    m_typing->setSingleShot(true);
+    m_typing->setInterval(kTypingPause);
+    connect(m_typing, &QTimer::timeout, this, [this] { find(false); });
+    m_later->setSingleShot(true);
+    connect(m_later, &QTimer::timeout, this, [this] { find(m_laterBackward); });
+    connect(m_field, &QLineEdit::textEdited, m_typing, qOverload<>(&QTimer::start));
     hide();
 }
 
@@ -64,18 +84,36 @@ void WebFindBar::open() {
 void WebFindBar::close() {
     hide();
     m_result->clear();
+    m_searched.clear();
     m_view->page()->findText(QString());  // no more highlights
     m_view->setFocus(Qt::OtherFocusReason);
 }
 
 void WebFindBar::find(bool backward) {
+    m_typing->stop();
+    m_later->stop();
+    if (m_answered.isValid() && m_answered.elapsed() < kSettle) {
+        m_laterBackward = backward;
+        m_later->start(static_cast<int>(kSettle - m_answered.elapsed()));
+        return;
+    }
     const QString text = m_field->text();
+    const int request = ++m_request;
     if (text.isEmpty()) {
         m_result->clear();
         m_view->page()->findText(QString());
         return;
     }
-    m_view->page()->findText(text, backward ? QWebEnginePage::FindBackward : QWebEnginePage::FindFlags());
+    const bool fresh = text != m_searched;
+    m_searched = text;
+    QPointer<WebFindBar> self(this);
+    m_view->page()->findText(text, backward ? QWebEnginePage::FindBackward : QWebEnginePage::FindFlags(),
+                             [self, request, fresh](const QWebEngineFindTextResult& result) {
+                                 // Answers to searches that a later one replaced are left out.
+                                 if (!self || request != self->m_request) return;
+                                 if (fresh) self->m_answered.start();
+                                 self->found(result);
+                             });
 }
 
 void WebFindBar::found(const QWebEngineFindTextResult& result) {

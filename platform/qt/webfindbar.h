@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 class QLabel;
 class QLineEdit;
+class QTimer;
 class QWebEngineFindTextResult;
 class QWebEngineView;
 
@@ -36,6 +38,12 @@ class WebFindBar : public QWidget {
     QWebEngineView* m_view;
     QLineEdit* m_field;
     QLabel* m_result;
+    QTimer* m_typing;
+    QTimer* m_later;  // a search asked for before the one before has settled
+    bool m_laterBackward = false;
+    QElapsedTimer m_answered;  // since a new search was first answered
+    QString m_searched;        // the text of the last search
+    int m_request = 0;         // the search whose answer is shown
 };
 
 }  // namespace kv
