@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -11,6 +12,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QWebEngineHistory>
 
 #include "filemanager_support.h"
@@ -174,6 +176,36 @@ TEST_F(WebGuardTest, PastingFilesIntoAPageAsksTheSame) {
     QTest::keyClick(content(), Qt::Key_V, Qt::ControlModifier);
     EXPECT_TRUE(waitFor([&] { return server.received("/report/paste", "plain words"); }, 10000));
     EXPECT_EQ(findTopLevel<QMessageBox>(), nullptr);
+}
+
+TEST_F(WebGuardTest, APageChoosesFilesInTheProgramsOwnDialog) {
+    server.page("/chooser", R"(<html><head><title>chooser</title></head><body style="margin:0">
+<input type="file" style="position:absolute;left:0;top:0;width:300px;height:100px"><script>
+document.querySelector('input').addEventListener('change', e => {
+  for (const f of e.target.files)
+    f.text().then(t => fetch('/report/file', {method: 'POST', body: f.name + ':' + t}));
+});</script></body></html>)");
+    const QUrl chosen = file("chosen.txt", "chosen content");
+    const QString folder = QString::fromStdString(fixture.dir.path());
+    web->setChooserFolder([folder] { return folder; });
+    ASSERT_TRUE(open("/chooser", "chooser"));
+
+    // The dialog runs its own event loop while the engine waits: it is answered from a timer.
+    QString startedIn;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* dialog = qobject_cast<QFileDialog*>(w);
+                dialog && dialog->isVisible() && dialog->objectName() == "webFileChooser") {
+                startedIn = dialog->directory().absolutePath();
+                dialog->selectFile(chosen.toLocalFile());
+                QMetaObject::invokeMethod(dialog, "accept");
+            }
+    });
+    answer.start(100);
+    QTest::mouseClick(content(), Qt::LeftButton, {}, QPoint(50, 50));
+    EXPECT_TRUE(waitFor([&] { return server.received("/report/file", "chosen.txt:chosen content"); }, 20000));
+    EXPECT_EQ(startedIn, folder);
 }
 
 // The names of a menu's entries, its submenus' entries after their own.
