@@ -192,20 +192,23 @@ document.querySelector('input').addEventListener('change', e => {
 
     // The dialog runs its own event loop while the engine waits: it is answered from a timer.
     QString startedIn;
+    QStringList seen;
     QTimer answer;
     QObject::connect(&answer, &QTimer::timeout, [&] {
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* dialog = qobject_cast<QFileDialog*>(w);
-                dialog && dialog->isVisible() && dialog->objectName() == "webFileChooser") {
+            if (auto* dialog = qobject_cast<QFileDialog*>(w); dialog && dialog->isVisible()) {
+                answer.stop();
+                seen << dialog->objectName();
                 startedIn = dialog->directory().absolutePath();
                 dialog->selectFile(chosen.toLocalFile());
-                QMetaObject::invokeMethod(dialog, "accept");
+                static_cast<QDialog*>(dialog)->done(QDialog::Accepted);  // as the Open button does
             }
     });
     answer.start(100);
     QTest::mouseClick(content(), Qt::LeftButton, {}, QPoint(50, 50));
     EXPECT_TRUE(waitFor([&] { return server.received("/report/file", "chosen.txt:chosen content"); }, 20000));
     EXPECT_EQ(startedIn, folder);
+    EXPECT_EQ(seen.value(0), "webFileChooser");
 }
 
 // The names of a menu's entries, its submenus' entries after their own.
