@@ -8,6 +8,7 @@
 
 #include "app/program.h"
 #include "platform/qt/browserview.h"
+#include "platform/qt/previewschemehandler.h"
 #include "platform/qt/qtfrontend.h"
 #include "platform/registry/registryapi.h"
 
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kestrovan: running as root, so the web pages' sandbox is off.\n");
     }
     kv::BrowserView::chooseRendering();
+    kv::PreviewSchemeHandler::registerScheme();
     QApplication app(argc, argv);
     kv::BrowserView::applicationMade();
     QApplication::setApplicationName(QStringLiteral("kestrovan"));

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QMouseEvent>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
@@ -32,24 +33,12 @@
 #include "platform/qt/placesmenu.h"
 #include "platform/qt/recentfolders.h"
 #include "platform/qt/webdownloads.h"
+#include "platform/qt/webpage.h"
+#include "platform/qt/webview.h"
 
 namespace kv {
 
 namespace {
-
-// Web pages stay web pages: they cannot open local files or folders, and a page's request for a new
-// window opens in the same view rather than somewhere the user did not ask for.
-class WebPage : public QWebEnginePage {
-  public:
-    using QWebEnginePage::QWebEnginePage;
-
-  protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
-        if (url.isLocalFile() && type != NavigationTypeTyped) return false;
-        return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
-    }
-    QWebEnginePage* createWindow(WebWindowType) override { return this; }
-};
 
 void prepareProfile(QWebEngineProfile* profile) {
     static bool done = false;
@@ -179,10 +168,17 @@ void BrowserView::focusContent() {
 
 void BrowserView::ensureWeb() {
     if (m_web) return;
-    m_web = new QWebEngineView(m_stack);
-    auto* page = new WebPage(m_web);
+    auto* web = new WebView(m_stack);
+    auto* page = new WebPage(web);
+    // A page's file chooser starts where its downloads go: the folder of the pane beside.
+    page->setChooserFolder([this] {
+        if (m_chooserFolder) return m_chooserFolder();
+        const FolderView* beside = FolderBeside::of(window());
+        return beside ? QFile::decodeName(beside->folder()) : QString();
+    });
     prepareProfile(page->profile());
-    m_web->setPage(page);
+    web->setPage(page);
+    m_web = web;
     m_stack->addWidget(m_web);
     connect(m_web, &QWebEngineView::titleChanged, this, &BrowserView::locationChanged);
     connect(m_web, &QWebEngineView::urlChanged, this, &BrowserView::updateBar);

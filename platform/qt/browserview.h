@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -64,6 +65,8 @@ class BrowserView : public QWidget {
     bool showsFolder() const;
     bool showsWeb() const;
     LocationBar* locationBar() const { return m_bar; }
+    // Where the file chooser a page opens starts (by default the home folder).
+    void setChooserFolder(std::function<QString()> folder) { m_chooserFolder = std::move(folder); }
     // What takes the keyboard focus when the focus moves into this view: its list or its page.
     QWidget* focusTarget() const;
 
@@ -102,6 +105,7 @@ class BrowserView : public QWidget {
     std::vector<Entry> m_history;
     int m_position = -1;
     int m_webEntry = -1;  // the entry whose page the web engine holds
+    std::function<QString()> m_chooserFolder;
 };
 
 }  // namespace kv

@@ -14,6 +14,7 @@
 #include "platform/qt/foldercommands.h"
 #include "platform/qt/folderview.h"
 #include "platform/qt/panefinder.h"
+#include "platform/qt/quicklook.h"
 #include "platform/qt/trashplace.h"
 #include "platform/qt/undostack.h"
 
@@ -218,6 +219,14 @@ std::vector<FolderActions::Command> makeCommands() {
          .run = FolderCommands::openWith,
          .enabled = [](const FolderView& v) { return v.hasSelection(); },
          .places = kFolders},
+        {.id = "quickLook",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Quick Look"),
+         .keys = {key(Qt::Key_Space)},
+         .menus = kItems,
+         .tip = QT_TRANSLATE_NOOP("kv::FolderView",
+                                  "Show the current file in a preview window; Space or Escape closes it"),
+         .run = QuickLook::toggle,
+         .enabled = [](const FolderView& v) { return v.currentView()->currentIndex().isValid(); }},
         {.id = "cut",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Cut"),
          .keys = {standard(QKeySequence::Cut)},
@@ -429,11 +438,14 @@ std::vector<FolderActions::Command> makeCommands() {
          .keys = {key(Qt::CTRL | Qt::Key_F)},
          .run = [](FolderView& v) { v.showSearchBar(); },
          .places = kFolders},
-        // Closes the filter, stops a search or leaves its results; nothing otherwise.
+        // Closes the quick look, the filter, stops a search or leaves its results; nothing otherwise.
         {.id = "escape",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Close Filter or Search"),
          .keys = {key(Qt::Key_Escape)},
-         .run = [](FolderView& v) { v.escape(); }},
+         .run =
+             [](FolderView& v) {
+                 if (!QuickLook::closeFor(v)) v.escape();
+             }},
     };
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include "platform/qt/browserview.h"
+#include "platform/qt/previewschemehandler.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // The web engine's Chromium frees with a size its allocator shim does not match, and the system libraries
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
     setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
     setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --no-sandbox", 0);
     kv::BrowserView::chooseRendering();
+    kv::PreviewSchemeHandler::registerScheme();
     QApplication app(argc, argv);
     kv::BrowserView::applicationMade();
     QApplication::setQuitOnLastWindowClosed(false);

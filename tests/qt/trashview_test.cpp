@@ -100,7 +100,8 @@ TEST_F(TrashView, ShowsOriginsAndDeletionDatesAndNoEditingCommands) {
 
     ASSERT_TRUE(select("report.txt"));
     std::unique_ptr<QMenu> items(f.view->createContextMenu(true));
-    EXPECT_EQ(entries(items.get()), "restore deleteFromTrash copy copyPath !copyToPane undo properties");
+    EXPECT_EQ(entries(items.get()),
+              "restore deleteFromTrash quickLook copy copyPath !copyToPane undo properties");
     f.view->currentView()->clearSelection();
     std::unique_ptr<QMenu> empty(f.view->createContextMenu(false));
     EXPECT_EQ(entries(empty.get()),

@@ -1,0 +1,17 @@
+#include "platform/qt/previewpage.h"
+
+#include "platform/qt/previewinterceptor.h"
+#include "platform/qt/previewschemehandler.h"
+
+namespace kv {
+
+PreviewPage::PreviewPage(QWebEngineProfile* profile, const PreviewSchemeHandler& files, QObject* parent)
+    : QWebEnginePage(profile, parent), m_files(files) {}
+
+bool PreviewPage::acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) {
+    if (isMainFrame) return m_files.isAllowed(url);
+    // Frames inside the page load by the interceptor's rules; a local file never.
+    return !url.isLocalFile();
+}
+
+}  // namespace kv

@@ -1,0 +1,190 @@
+#include "platform/qt/quicklook.h"
+
+#include <QChildEvent>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+#include <algorithm>
+
+#include "platform/qt/folderview.h"
+#include "platform/qt/previewinterceptor.h"
+#include "platform/qt/previewpage.h"
+#include "platform/qt/previewschemehandler.h"
+
+namespace kv {
+
+QuickLook* QuickLook::of(const FolderView& view) {
+    return view.findChild<QuickLook*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+void QuickLook::toggle(FolderView& view) {
+    if (closeFor(view)) return;
+    QuickLook* look = of(view);
+    if (!look) look = new QuickLook(view);
+    look->follow();
+    if (look->m_path.isEmpty()) return;  // nothing current to show
+    look->place();
+    look->show();
+    look->raise();
+}
+
+bool QuickLook::closeFor(FolderView& view) {
+    QuickLook* look = of(view);
+    if (!look || !look->isVisible()) return false;
+    look->hide();
+    // Nothing keeps playing or running behind a closed preview.
+    look->m_page->setUrl(QUrl(QStringLiteral("about:blank")));
+    look->m_path.clear();
+    return true;
+}
+
+QuickLook::QuickLook(FolderView& view)
+    : QWidget(&view, Qt::Tool),
+      m_view(view),
+      m_profile(new QWebEngineProfile(this)),  // no storage name: off the record
+      m_files(new PreviewSchemeHandler(this)),
+      m_interceptor(new PreviewInterceptor(this)),
+      m_page(new PreviewPage(m_profile, *m_files, this)),
+      m_bar(new QWidget(this)),
+      m_barText(new QLabel(tr("Remote content blocked"), m_bar)),
+      m_web(new QWebEngineView(this)) {
+    setObjectName("quickLook");
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    m_profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+    m_profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+    m_profile->installUrlSchemeHandler(PreviewSchemeHandler::scheme(), m_files);
+    m_profile->setUrlRequestInterceptor(m_interceptor);
+    QWebEngineSettings* s = m_profile->settings();
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    s->setAttribute(QWebEngineSettings::LocalStorageEnabled, false);
+    s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    s->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
+    s->setAttribute(QWebEngineSettings::PluginsEnabled, true);  // the PDF viewer
+    s->setAttribute(QWebEngineSettings::PdfViewerEnabled, true);
+    s->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
+    s->setAttribute(QWebEngineSettings::AllowRunningInsecureContent, false);
+    s->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, true);
+    m_web->setPage(m_page);
+    m_web->setContextMenuPolicy(Qt::NoContextMenu);
+    m_web->setAcceptDrops(false);
+
+    m_bar->setObjectName("remoteContentBar");
+    m_bar->setAutoFillBackground(true);
+    QPalette palette = m_bar->palette();
+    palette.setColor(QPalette::Window, QColor(0xff, 0xf4, 0xc4));
+    palette.setColor(QPalette::WindowText, Qt::black);
+    m_bar->setPalette(palette);
+    auto* allow = new QPushButton(tr("Allow for this page"), m_bar);
+    allow->setObjectName("allowRemote");
+    allow->setFocusPolicy(Qt::NoFocus);
+    auto* barRow = new QHBoxLayout(m_bar);
+    barRow->setContentsMargins(8, 4, 8, 4);
+    barRow->addWidget(m_barText, 1);
+    barRow->addWidget(allow);
+    m_bar->hide();
+    connect(allow, &QPushButton::clicked, this, &QuickLook::allowRemote);
+    connect(m_interceptor, &PreviewInterceptor::blocked, this, &QuickLook::blocked, Qt::QueuedConnection);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(m_bar);
+    column->addWidget(m_web, 1);
+    watch(this);
+
+    // The preview moves with the pane's current item; both of the pane's views share one selection.
+    connect(view.currentView()->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
+        if (isVisible()) follow();
+    });
+}
+
+QuickLook::~QuickLook() {
+    // A page must go before its profile, and its view before it.
+    delete m_web;
+    delete m_page;
+}
+
+QUrl QuickLook::shownUrl() const {
+    return m_files->allowedUrl();
+}
+
+void QuickLook::follow() {
+    const QModelIndex current = m_view.currentView()->currentIndex();
+    if (!current.isValid()) {
+        if (isVisible()) closeFor(m_view);
+        return;
+    }
+    const QByteArray path = m_view.model()->pathAt(current.row());
+    if (path == m_path) return;
+    showPath(path);
+}
+
+void QuickLook::showPath(const QByteArray& path) {
+    m_path = path;
+    m_bar->hide();
+    const QUrl url = m_files->allow(path);
+    setWindowTitle(tr("%1 — Quick Look").arg(url.path().mid(1)));
+    m_page->setUrl(url);
+}
+
+void QuickLook::blocked(const QUrl& firstParty) {
+    if (firstParty.host() != shownUrl().host() || m_interceptor->remoteAllowed(firstParty)) return;
+    m_bar->show();
+}
+
+void QuickLook::allowRemote() {
+    m_interceptor->allowRemote(shownUrl());
+    m_bar->hide();
+    m_page->triggerAction(QWebEnginePage::Reload);
+}
+
+void QuickLook::place() {
+    if (isVisible()) return;
+    const QWidget* anchor = m_view.window();
+    const QScreen* screen = anchor->screen() ? anchor->screen() : QGuiApplication::primaryScreen();
+    const QRect area = screen->availableGeometry();
+    const QSize size(area.width() * 11 / 20, area.height() * 3 / 4);
+    QRect frame(QPoint(0, 0), size);
+    frame.moveCenter(anchor->frameGeometry().center());
+    // Kept on the screen.
+    frame.moveLeft(std::clamp(frame.left(), area.left(), std::max(area.left(), area.right() - size.width())));
+    frame.moveTop(std::clamp(frame.top(), area.top(), std::max(area.top(), area.bottom() - size.height())));
+    setGeometry(frame);
+}
+
+void QuickLook::watch(QObject* object) {
+    object->installEventFilter(this);
+    for (QObject* child : object->children())
+        if (child->isWidgetType()) watch(child);
+}
+
+bool QuickLook::eventFilter(QObject*, QEvent* event) {
+    if (event->type() == QEvent::ChildAdded) {
+        // The web view draws through a child widget of its own, made later, which takes the keys.
+        if (QObject* child = static_cast<QChildEvent*>(event)->child(); child->isWidgetType()) watch(child);
+        return false;
+    }
+    // Space and Escape close the preview also when it has the focus, before the page sees them.
+    if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress) return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if ((key->key() != Qt::Key_Space && key->key() != Qt::Key_Escape) || key->modifiers() != Qt::NoModifier)
+        return false;
+    if (event->type() == QEvent::KeyPress) {
+        closeFor(m_view);
+        m_view.window()->activateWindow();
+        m_view.focusItems();
+    }
+    event->accept();
+    return true;
+}
+
+}  // namespace kv

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QUrl>
+#include <QWidget>
+
+class QLabel;
+class QWebEngineProfile;
+class QWebEngineView;
+
+namespace kv {
+
+class FolderView;
+class PreviewInterceptor;
+class PreviewPage;
+class PreviewSchemeHandler;
+
+// A quick look at the current file of a folder pane (Space): a window of its own beside the pane's
+// window, showing the file read-only in a web view: web pages, PDF, images, SVG, audio and video as
+// the engine shows them, text with its encoding guessed. Moving in the pane moves the preview along;
+// Space or Escape closes it, in the pane or in the preview. The window opens without taking the
+// focus, so the pane keeps the keys.
+//
+// The preview may read only that file: its page lives in a profile of its own that keeps nothing
+// (no disk cache, no cookies), is served by a scheme handler that gives out the one file and refuses
+// every other address, and loads nothing from the network or from other local files. A page that
+// tried shows a bar ("Remote content blocked"), whose button lets that one page reach the network.
+class QuickLook : public QWidget {
+    Q_OBJECT
+  public:
+    // Opens the preview of the pane's current item, or closes it when it is open.
+    static void toggle(FolderView& view);
+    // Closes the pane's preview; false when none was open.
+    static bool closeFor(FolderView& view);
+    // The pane's preview window, or null when it never opened.
+    static QuickLook* of(const FolderView& view);
+
+    ~QuickLook() override;
+
+    QWebEngineView* webView() const { return m_web; }
+    // The address of the file shown.
+    QUrl shownUrl() const;
+    QWidget* remoteBar() const { return m_bar; }
+    // The bar's button: the page shown may reach the network, and is loaded again.
+    void allowRemote();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    explicit QuickLook(FolderView& view);
+    void follow();
+    void showPath(const QByteArray& path);
+    void blocked(const QUrl& firstParty);
+    void place();
+    void watch(QObject* object);
+
+    FolderView& m_view;
+    QWebEngineProfile* m_profile;
+    PreviewSchemeHandler* m_files;
+    PreviewInterceptor* m_interceptor;
+    PreviewPage* m_page;
+    QWidget* m_bar;
+    QLabel* m_barText;
+    QWebEngineView* m_web;
+    QByteArray m_path;
+};
+
+}  // namespace kv

@@ -1,0 +1,65 @@
+#include "platform/qt/webview.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QShortcut>
+
+#include "platform/qt/browserview.h"
+#include "platform/qt/webdropguard.h"
+#include "platform/qt/webfindbar.h"
+#include "platform/qt/webmenu.h"
+#include "platform/qt/webpage.h"
+
+namespace kv {
+
+WebView::WebView(QWidget* parent) : QWebEngineView(parent), m_guard(new WebDropGuard(this)) {
+    setObjectName("webView");
+    const std::pair<QKeySequence, std::function<void()>> keys[] = {
+        {QKeySequence(Qt::Key_F5), [this] { reload(); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_R), [this] { reload(); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_F), [this] { showFind(); }},
+        {QKeySequence(Qt::Key_F3),
+         [this] {
+             showFind();
+             m_find->find(false);
+         }},
+        {QKeySequence(Qt::SHIFT | Qt::Key_F3),
+         [this] {
+             showFind();
+             m_find->find(true);
+         }},
+    };
+    for (const auto& [sequence, run] : keys) {
+        auto* shortcut = new QShortcut(sequence, this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, run);
+    }
+}
+
+WebPage* WebView::webPage() const {
+    return qobject_cast<WebPage*>(page());
+}
+
+BrowserView* WebView::browserView() const {
+    for (QWidget* w = parentWidget(); w; w = w->parentWidget())
+        if (auto* view = qobject_cast<BrowserView*>(w)) return view;
+    return nullptr;
+}
+
+void WebView::showFind() {
+    if (!m_find) m_find = new WebFindBar(this);
+    m_find->open();
+}
+
+void WebView::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu* menu = WebMenu::create(*this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+}
+
+void WebView::resizeEvent(QResizeEvent* event) {
+    QWebEngineView::resizeEvent(event);
+    if (m_find && m_find->isVisible()) m_find->place();
+}
+
+}  // namespace kv

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QWebEngineView>
+#include <functional>
+
+namespace kv {
+
+class BrowserView;
+class WebDropGuard;
+class WebFindBar;
+class WebPage;
+
+// The web pane's page view: the engine's view with the program's own menu (WebMenu), the browser's
+// keys (F5 and Ctrl+R reload, Ctrl+F finds in the page, F3 finds again; Alt+Left and Alt+Right are
+// the browser view's), a find bar (WebFindBar), and a guard that hands no file to a page unasked
+// (WebDropGuard).
+class WebView : public QWebEngineView {
+    Q_OBJECT
+  public:
+    explicit WebView(QWidget* parent = nullptr);
+
+    WebPage* webPage() const;
+    // The browser view this page view is part of, or null.
+    BrowserView* browserView() const;
+    WebDropGuard* dropGuard() const { return m_guard; }
+    // Opens the find bar (made the first time).
+    void showFind();
+    WebFindBar* findBar() const { return m_find; }
+
+  protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    WebDropGuard* m_guard;
+    WebFindBar* m_find = nullptr;
+};
+
+}  // namespace kv

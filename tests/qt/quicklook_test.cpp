@@ -1,0 +1,206 @@
+// Quick look: what it makes of a file, what its pages may load, and the window that follows a pane.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTest>
+#include <QWebEngineView>
+
+#include "filemanager_support.h"
+#include "loopbackserver.h"
+#include "platform/qt/previewcontent.h"
+#include "platform/qt/previewinterceptor.h"
+#include "platform/qt/quicklook.h"
+
+namespace kv::test {
+namespace {
+
+TEST(PreviewText, GuessesTheEncoding) {
+    struct Case {
+        QByteArray bytes;
+        QString text;
+        QString encoding;
+    };
+    const Case cases[] = {
+        {"plain ascii", "plain ascii", "UTF-8"},
+        {"caf\xc3\xa9", "café", "UTF-8"},
+        {"\xef\xbb\xbf"
+         "bom",
+         "bom", "UTF-8"},
+        {QByteArray("\xff\xfeh\0i\0", 6), "hi", "UTF-16LE"},
+        {"caf\xe9 \x80", "café €", "Windows-1252"},
+        {"", "", "UTF-8"},
+        {"caf\xc3", "caf\u00c3", "Windows-1252"},  // a whole text that ends inside a character
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes.toHex().toStdString());
+        QString encoding;
+        EXPECT_EQ(PreviewContent::decode(c.bytes, &encoding), c.text);
+        EXPECT_EQ(encoding, c.encoding);
+    }
+    // The start of a longer text may end inside a character.
+    QString encoding;
+    EXPECT_EQ(PreviewContent::decode("caf\xc3", &encoding, true), "caf");
+    EXPECT_EQ(encoding, "UTF-8");
+}
+
+TEST(PreviewText, IsEscapedAndRunsNothing) {
+    const QByteArray page = PreviewContent::textPage("<script>alert(1)</script> & co", "a<b>.txt", false);
+    EXPECT_TRUE(page.contains("&lt;script&gt;alert(1)&lt;/script&gt; &amp; co"));
+    EXPECT_TRUE(page.contains("<title>a&lt;b&gt;.txt</title>"));
+    EXPECT_FALSE(page.contains("<script>"));
+    EXPECT_TRUE(page.contains("default-src 'none'"));
+}
+
+TEST(PreviewContentOfFiles, ShowsWhatTheEngineShowsAndMakesPagesForTheRest) {
+    TempDir dir;
+    writeFile(dir / "page.html", "<html><body>hi</body></html>");
+    writeFile(dir / "doc.pdf", "%PDF-1.4\n%\xe2\xe3\xcf\xd3\n");
+    writeFile(dir / "notes.txt", "caf\xe9");
+    writeFile(dir / "code.cpp", "int main() { return 0; }\n");
+    writeFile(dir / "pic.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\"/>");
+    writeFile(dir / "blob.bin", std::string("\x01\x02\0\x03", 4));
+    writeFile(dir / "locked.txt", "secret");
+    ::chmod((dir / "locked.txt").c_str(), 0);
+    ::mkdir((dir / "folder").c_str(), 0755);
+    struct Case {
+        const char* name;
+        QByteArray type;
+        bool file;  // the file itself, else a page made for it
+        QByteArray pageHolds;
+    };
+    const Case cases[] = {
+        {"page.html", "text/html", true, {}},
+        {"doc.pdf", "application/pdf", true, {}},
+        {"pic.svg", "image/svg+xml", true, {}},
+        {"notes.txt", "text/html", false, "café"},
+        {"code.cpp", "text/html", false, "int main() { return 0; }"},
+        {"blob.bin", "text/html", false, "no preview for this type"},
+        {"folder", "text/html", false, "A folder."},
+        {"missing", "text/html", false, "cannot be read"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const PreviewContent content = PreviewContent::make(QByteArray::fromStdString(dir / c.name));
+        EXPECT_EQ(content.mimeType, c.type);
+        EXPECT_EQ(content.fd != nullptr, c.file);
+        EXPECT_TRUE(content.page.contains(c.pageHolds));
+    }
+    if (::geteuid() != 0) {
+        const PreviewContent locked = PreviewContent::make(QByteArray::fromStdString(dir / "locked.txt"));
+        EXPECT_TRUE(locked.page.contains("cannot be read"));
+    }
+}
+
+TEST(PreviewRequests, LoadOnlyTheFileUnlessThePageMayReachTheNetwork) {
+    const QUrl page("kv-preview://p3/page.html");
+    struct Case {
+        const char* url;
+        const char* remoteFor;
+        bool allowed;
+    };
+    const Case cases[] = {
+        {"kv-preview://p3/page.html", "", true},
+        {"data:text/plain,x", "", true},
+        {"blob:kv-preview://p3/1234", "", true},
+        {"chrome-extension://mhjfbmdgcfjbbpaeojofohoefgiehjai/index.html", "", true},
+        {"http://127.0.0.1:8000/leak", "", false},
+        {"https://example.org/", "", false},
+        {"wss://example.org/", "", false},
+        {"file:///etc/passwd", "", false},
+        {"ftp://example.org/x", "", false},
+        {"http://127.0.0.1:8000/leak", "p3", true},
+        {"wss://example.org/", "p3", true},
+        {"http://127.0.0.1:8000/leak", "p2", false},
+        {"file:///etc/passwd", "p3", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.url) + " " + c.remoteFor);
+        EXPECT_EQ(PreviewInterceptor::allows(QUrl(c.url), page, c.remoteFor), c.allowed);
+    }
+}
+
+class QuickLookTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (qgetenv("QT_QPA_PLATFORM") == "offscreen") GTEST_SKIP() << "the web engine needs a display";
+        writeFile(f.dir / "a-probe.html", probe().toStdString());
+        writeFile(f.dir / "b-notes.txt", "caf\xe9 au lait");
+        writeFile(f.dir / "c-other.txt", "other file's secret");
+        ASSERT_TRUE(ViewFixture::show(*f.view, f.dir.path()));
+        ASSERT_TRUE(f.view->selectName("a-probe.html"));
+        f.view->focusItems();
+    }
+    void TearDown() override {
+        if (QuickLook* look = QuickLook::of(*f.view)) look->hide();
+    }
+    // A page that tries the network and another local file, and says in its title what it got.
+    QByteArray probe() const {
+        const QByteArray other =
+            QUrl::fromLocalFile(QString::fromStdString(f.dir / "c-other.txt")).toEncoded();
+        return "<html><head><title>probing</title></head><body>probe<script>"
+               "const tryit = u => fetch(u).then(r => r.text()).then(() => 'read', () => 'blocked');"
+               "Promise.all([tryit('" +
+               server.url("/leak").toUtf8() + "'), tryit('" + other +
+               "')]).then(([net, file]) => { document.title = 'net:' + net + ' file:' + file; });"
+               "</script></body></html>";
+    }
+    QString title(QuickLook* look) { return look->webView()->title(); }
+    void key(int k) { QTest::keyClick(f.view->currentView(), static_cast<Qt::Key>(k)); }
+
+    LoopbackServer server;
+    ViewFixture f;
+};
+
+TEST_F(QuickLookTest, APreviewedPageReachesNeitherTheNetworkNorOtherFiles) {
+    key(Qt::Key_Space);
+    QuickLook* look = QuickLook::of(*f.view);
+    ASSERT_NE(look, nullptr);
+    ASSERT_TRUE(look->isVisible());
+    // The pane keeps the keys.
+    EXPECT_FALSE(look->isAncestorOf(QApplication::focusWidget()));
+    ASSERT_TRUE(waitFor([&] { return title(look) == "net:blocked file:blocked"; }, 20000))
+        << title(look).toStdString();
+    EXPECT_FALSE(server.received("/leak"));
+    EXPECT_TRUE(waitFor([&] { return look->remoteBar()->isVisible(); }));
+
+    // Allowed for this page: the network, never the other file.
+    look->remoteBar()->findChild<QPushButton*>("allowRemote")->click();
+    EXPECT_TRUE(waitFor([&] { return title(look) == "net:read file:blocked"; }, 20000))
+        << title(look).toStdString();
+    EXPECT_TRUE(server.received("/leak"));
+}
+
+TEST_F(QuickLookTest, FollowsThePaneAndClosesWithSpaceOrEscape) {
+    key(Qt::Key_Space);
+    QuickLook* look = QuickLook::of(*f.view);
+    ASSERT_NE(look, nullptr);
+    ASSERT_TRUE(waitFor([&] { return look->webView()->title().startsWith("net:"); }, 20000));
+
+    key(Qt::Key_Down);
+    EXPECT_EQ(look->shownUrl().path(), "/b-notes.txt");
+    EXPECT_TRUE(waitFor([&] { return look->webView()->title() == "b-notes.txt"; }, 20000));
+    QString text;
+    look->webView()->page()->toPlainText([&](const QString& t) { text = t; });
+    EXPECT_TRUE(waitFor([&] { return text.contains("café au lait"); })) << text.toStdString();
+    EXPECT_TRUE(text.contains("Windows-1252"));
+
+    key(Qt::Key_Escape);
+    EXPECT_FALSE(look->isVisible());
+    key(Qt::Key_Space);
+    EXPECT_TRUE(look->isVisible());
+    key(Qt::Key_Space);
+    EXPECT_FALSE(look->isVisible());
+
+    // Space in the preview window closes it too.
+    key(Qt::Key_Space);
+    ASSERT_TRUE(look->isVisible());
+    ASSERT_TRUE(waitFor([&] { return look->webView()->focusProxy() != nullptr; }));
+    QTest::keyClick(look->webView()->focusProxy(), Qt::Key_Space);
+    EXPECT_FALSE(look->isVisible());
+}
+
+}  // namespace
+}  // namespace kv::test
