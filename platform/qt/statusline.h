@@ -24,6 +24,9 @@ class StatusLine : public QWidget {
   public:
     StatusLine(FolderModel* model, QItemSelectionModel* selection, FileOperations& ops, QWidget* parent);
 
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
     // The model was given a new folder: "Listing…", and its volume's free space.
     void folderShown();
     // Asks for the shown folder's free space again.
@@ -39,7 +42,13 @@ class StatusLine : public QWidget {
     QString freeText() const { return m_free->text(); }
     StatusCounts* counts() const { return m_tally; }
 
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
   private:
+    static constexpr int kMarginV = 1;
+    static constexpr int kSpacing = 12;
+
     void updateTexts();
     void freeSpaceKnown(const QByteArray& path, qint64 bytes);
 
