@@ -8,12 +8,14 @@
 #include <QHostAddress>
 #include <QImage>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
@@ -221,6 +223,32 @@ TEST_F(WebDownloadTest, ACancelledDownloadLeavesNoFile) {
     EXPECT_TRUE(names().front().startsWith(".kv-")) << names().front().toStdString();
     QTest::mouseClick(progress->findChild<QPushButton*>("cancel"), Qt::LeftButton);
     EXPECT_TRUE(waitForNames({})) << names().join(", ").toStdString();
+}
+
+// A page that starts downloads by itself (no click, no key) runs one at a time; for a second one the
+// page is asked about once, and a No holds for the page's later ones too.
+TEST_F(WebDownloadTest, DownloadsNoClickStartedRunOneAtATimeAndAskOnce) {
+    page()->download(QUrl(server.url("/stall")));  // stays running
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !names().isEmpty(); }, 30000));
+    int asked = 0;
+    auto answerNo = [&asked] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+                ++asked;
+                box->button(QMessageBox::No)->click();
+            }
+    };
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, answerNo);
+    poll.start(50);
+    page()->download(QUrl(server.url("/bin")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return asked == 1; }, 30000));
+    page()->download(QUrl(server.url("/named")));
+    QTest::qWait(1500);
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(names().contains("bin"));
+    EXPECT_FALSE(names().contains("été €.bin"));
+    ops().stopAll(std::chrono::milliseconds(2000));
 }
 
 TEST_F(WebDownloadTest, AFailedDownloadSaysWhyAndLeavesNoFile) {
