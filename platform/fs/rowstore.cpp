@@ -148,7 +148,12 @@ RowChanges RowStore::merge(std::vector<std::vector<DirEntry>>&& batches, bool ru
     const auto firstNew = static_cast<std::uint32_t>(entries.size());
     std::vector<std::size_t> bounds{0};  // the runs within the new entries
     for (auto& b : batches) {
-        entries.insert(entries.end(), std::make_move_iterator(b.begin()), std::make_move_iterator(b.end()));
+        if (entries.empty() && b.capacity() > b.size()) {
+            entries = std::move(b);  // the lister made room in the first batch for the whole folder
+        } else {
+            entries.insert(entries.end(), std::make_move_iterator(b.begin()),
+                           std::make_move_iterator(b.end()));
+        }
         bounds.push_back(entries.size() - firstNew);
     }
     if (entries.size() == firstNew) return finish({});
