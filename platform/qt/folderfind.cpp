@@ -13,40 +13,51 @@
 
 namespace kv {
 
-FolderFind::FolderFind(FolderView& view, FolderModel* model, StatusLine* status)
-    : QObject(&view),
-      m_view(view),
-      m_model(model),
-      m_status(status),
-      m_filterBar(new FilterBar(&view)),
-      m_searchBar(new SearchBar(&view)) {
+FolderFind::FolderFind(FolderView& view, FolderModel* model, StatusLine* status,
+                       std::function<void(QWidget*)> place)
+    : QObject(&view), m_view(view), m_model(model), m_status(status), m_place(std::move(place)) {}
+
+FilterBar* FolderFind::filterBar() {
+    if (m_filterBar) return m_filterBar;
+    m_filterBar = new FilterBar(&m_view);
+    m_filterBar->hide();
+    m_place(m_filterBar);
     connect(m_filterBar, &FilterBar::textChanged, this, [this](const QString& text) {
         m_model->setNameFilter(text);
         m_status->showCounts();
     });
     connect(m_filterBar, &FilterBar::dismissed, this, [this] { m_view.focusItems(); });
     connect(m_filterBar, &FilterBar::leave, this, [this] { m_view.focusItems(); });
+    return m_filterBar;
+}
+
+SearchBar* FolderFind::searchBar() {
+    if (m_searchBar) return m_searchBar;
+    m_searchBar = new SearchBar(&m_view);
+    m_searchBar->hide();
+    m_place(m_searchBar);
     connect(m_searchBar, &SearchBar::searchRequested, this, &FolderFind::startSearch);
     connect(m_searchBar, &SearchBar::stopRequested, this, &FolderFind::stopSearch);
     connect(m_searchBar, &SearchBar::closeRequested, this, &FolderFind::endSearch);
     connect(m_searchBar, &SearchBar::unreadableRequested, this, &FolderFind::showUnreadable);
+    return m_searchBar;
 }
 
 FolderFind::~FolderFind() = default;
 
 void FolderFind::showFilter() {
-    if (!m_filterBar->isVisible()) m_model->prepareNameFilter();
+    if (!filterBar()->isVisible()) m_model->prepareNameFilter();
     m_filterBar->open();
 }
 
 void FolderFind::closeFilter() {
-    m_filterBar->dismiss();
+    if (m_filterBar) m_filterBar->dismiss();
     m_model->setNameFilter({});
     m_status->showCounts();
 }
 
 void FolderFind::showSearchBar() {
-    m_searchBar->open();
+    searchBar()->open();
 }
 
 void FolderFind::startSearch(const SearchQuery& query) {
@@ -58,7 +69,7 @@ void FolderFind::startSearch(const SearchQuery& query) {
         return;
     }
     if (m_model->folder().isEmpty()) return;
-    m_searchBar->setQuery(query);
+    searchBar()->setQuery(query);
     m_searchBar->show();
     m_searchBar->setUnreadable(0);
     m_searchBar->setRunning(true);
@@ -77,11 +88,11 @@ void FolderFind::startSearch(const SearchQuery& query) {
 void FolderFind::stopSearch() {
     if (!m_model->isSearch()) return;
     m_model->stopSearch();
-    m_searchBar->setRunning(false);
+    if (m_searchBar) m_searchBar->setRunning(false);
 }
 
 void FolderFind::endSearch() {
-    m_searchBar->hide();
+    if (m_searchBar) m_searchBar->hide();
     // The history steps back to the folder; without one (a view on its own) the folder is shown here.
     if (m_model->isSearch()) emit m_view.searchClosed();
     if (m_model->isSearch()) m_view.showFolder(m_model->folder());
@@ -93,11 +104,11 @@ bool FolderFind::escape() {
         stopSearch();
         return true;
     }
-    if (m_filterBar->isVisible()) {
+    if (m_filterBar && m_filterBar->isVisible()) {
         closeFilter();
         return true;
     }
-    if (m_model->isSearch() || m_searchBar->isVisible()) {
+    if (m_model->isSearch() || (m_searchBar && m_searchBar->isVisible())) {
         endSearch();
         return true;
     }
@@ -106,19 +117,21 @@ bool FolderFind::escape() {
 
 void FolderFind::folderShown(const QByteArray& path) {
     if (path != m_model->folder() || m_model->isSearch()) {
-        if (m_filterBar->isVisible() || !m_model->nameFilter().isEmpty()) closeFilter();
+        if ((m_filterBar && m_filterBar->isVisible()) || !m_model->nameFilter().isEmpty()) closeFilter();
     }
     if (m_model->isSearch()) {
         m_view.setSearchColumns(false);
         m_status->setSearch(nullptr);
         m_stats.reset();
     }
-    m_searchBar->hide();
-    m_searchBar->setRunning(false);
+    if (m_searchBar) {
+        m_searchBar->hide();
+        m_searchBar->setRunning(false);
+    }
 }
 
 void FolderFind::listed() {
-    if (!m_model->isSearch() || !m_stats) return;
+    if (!m_model->isSearch() || !m_stats || !m_searchBar) return;
     m_searchBar->setRunning(false);
     m_searchBar->setUnreadable(m_stats->unreadable);
 }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,11 +25,13 @@ class StatusLine;
 class FolderFind : public QObject {
     Q_OBJECT
   public:
-    FolderFind(FolderView& view, FolderModel* model, StatusLine* status);
+    // place puts a bar into the view when it is first needed: a window of panes opens faster without
+    // two bars (a dozen widgets) in each pane that most panes never show.
+    FolderFind(FolderView& view, FolderModel* model, StatusLine* status, std::function<void(QWidget*)> place);
     ~FolderFind() override;
 
-    FilterBar* filterBar() const { return m_filterBar; }
-    SearchBar* searchBar() const { return m_searchBar; }
+    FilterBar* filterBar();
+    SearchBar* searchBar();
 
     void showFilter();
     void closeFilter();
@@ -52,8 +55,9 @@ class FolderFind : public QObject {
     FolderView& m_view;
     FolderModel* m_model;
     StatusLine* m_status;
-    FilterBar* m_filterBar;
-    SearchBar* m_searchBar;
+    std::function<void(QWidget*)> m_place;
+    FilterBar* m_filterBar = nullptr;
+    SearchBar* m_searchBar = nullptr;
     std::shared_ptr<SearchStats> m_stats;
 };
 

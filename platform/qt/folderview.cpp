@@ -91,9 +91,9 @@ FolderView::FolderView(FileOperations& ops, QWidget* parent)
     m_status = new StatusLine(m_model, m_details->selectionModel(), m_ops, this);
     layout->addWidget(m_status);
     m_highlight = new PaneHighlight(this);
-    m_find = new FolderFind(*this, m_model, m_status);
-    layout->insertWidget(layout->indexOf(m_stack), m_find->filterBar());
-    layout->insertWidget(layout->indexOf(m_stack), m_find->searchBar());
+    m_find = new FolderFind(*this, m_model, m_status, [layout, this](QWidget* bar) {
+        layout->insertWidget(layout->indexOf(m_stack), bar);
+    });
     m_details->setColumnHidden(FolderModel::FolderColumn, true);
 
     m_stack->addWidget(m_details);
