@@ -228,6 +228,7 @@ TEST_F(WebDownloadTest, ACancelledDownloadLeavesNoFile) {
 // A page that starts downloads by itself (no click, no key) runs one at a time; for a second one the
 // page is asked about once, and a No holds for the page's later ones too.
 TEST_F(WebDownloadTest, DownloadsNoClickStartedRunOneAtATimeAndAskOnce) {
+    ops().setProgressDelay(0);
     page()->download(QUrl(server.url("/stall")));  // stays running
     ASSERT_TRUE(QTest::qWaitFor([&] { return !names().isEmpty(); }, 30000));
     int asked = 0;
@@ -248,7 +249,18 @@ TEST_F(WebDownloadTest, DownloadsNoClickStartedRunOneAtATimeAndAskOnce) {
     EXPECT_EQ(asked, 1);
     EXPECT_FALSE(names().contains("bin"));
     EXPECT_FALSE(names().contains("été €.bin"));
-    ops().stopAll(std::chrono::milliseconds(2000));
+    poll.stop();
+    // The first one is cancelled as a person would, so nothing of it is left running.
+    ProgressWindow* progress = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* p = qobject_cast<ProgressWindow*>(w); p && p->isVisible()) progress = p;
+            return progress != nullptr;
+        },
+        30000));
+    QTest::mouseClick(progress->findChild<QPushButton*>("cancel"), Qt::LeftButton);
+    EXPECT_TRUE(waitForNames({})) << names().join(", ").toStdString();
 }
 
 TEST_F(WebDownloadTest, AFailedDownloadSaysWhyAndLeavesNoFile) {
