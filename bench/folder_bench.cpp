@@ -19,6 +19,7 @@
 #include <memory>
 
 #include "bench/benchutil.h"
+#include "bench/stallprobe.h"
 #include "platform/fs/background.h"
 #include "platform/fs/dirwatcher.h"
 #include "platform/fs/entrysorter.h"
@@ -72,45 +73,16 @@ struct EventLog {
     }
 };
 
-// Watches the UI thread while something runs: the longest gap between two ticks of a 1 ms timer is
-// the longest time the thread could not answer the user.
-class StallProbe {
-  public:
-    StallProbe() {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(1);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
+// The probe's longest gap; with KV_BENCH_TRACE set, the events inside it too.
+double stopTraced(StallProbe& probe) {
+    const double longest = probe.stop();
+    if (std::getenv("KV_BENCH_TRACE")) {
+        std::fprintf(stderr, "longest stall %.1f ms, its events:\n", longest);
+        EventLog::dumpBetween(probe.longestFrom(), probe.longestFrom() + longest);
     }
-    void start() {
-        m_last = nowMs();
-        m_max = 0;
-        m_timer.start();
-    }
-    double stop() {
-        tick();
-        m_timer.stop();
-        if (std::getenv("KV_BENCH_TRACE")) {
-            std::fprintf(stderr, "longest stall %.1f ms, its events:\n", m_max);
-            EventLog::dumpBetween(m_maxFrom, m_maxFrom + m_max);
-        }
-        EventLog::items.clear();
-        return m_max;
-    }
-
-  private:
-    void tick() {
-        const double t = nowMs();
-        if (t - m_last > m_max) {
-            m_max = t - m_last;
-            m_maxFrom = m_last;
-        }
-        m_last = t;
-    }
-    double m_maxFrom = 0;
-    QTimer m_timer;
-    double m_last = 0;
-    double m_max = 0;
-};
+    EventLog::items.clear();
+    return longest;
+}
 
 // Calls back on every paint of a widget.
 class PaintProbe : public QObject {
@@ -191,7 +163,7 @@ Listing oursOnce(const std::string& dir, int count) {
     if (std::getenv("KV_BENCH_TRACE")) std::fprintf(stderr, "%.1f: listing starts\n", t0);
     view.showFolder(QByteArray::fromStdString(dir));
     if (!spinUntil([&] { return paintedAt >= 0; }, 60000)) std::fprintf(stderr, "listing timed out\n");
-    r.stall = stall.stop();
+    r.stall = stopTraced(stall);
     if (std::getenv("KV_BENCH_TRACE")) std::fprintf(stderr, "%.1f: listing painted\n", nowMs());
     r.total = paintedAt - t0;
     r.firstRows = firstAt - t0;
@@ -232,7 +204,7 @@ Listing qfsmOnce(const std::string& dir, int count) {
             return paintedAt >= 0;
         },
         120000);
-    r.stall = stall.stop();
+    r.stall = stopTraced(stall);
     r.total = paintedAt - t0;
     r.firstRows = firstAt - t0;
     return r;
@@ -260,7 +232,7 @@ Resort resortOnce(const std::string& dir) {
     spinUntil([&] { return changed; }, 60000);
     Resort r;
     r.total = nowMs() - t0;
-    r.stall = stall.stop();
+    r.stall = stopTraced(stall);
     return r;
 }
 

@@ -15,6 +15,7 @@
 
 #include "bench/benchutil.h"
 #include "bench/paintwatchapp.h"
+#include "bench/stallprobe.h"
 #include "platform/fs/searchwalk.h"
 #include "platform/qt/fileoperations.h"
 #include "platform/qt/filterbar.h"
@@ -160,37 +161,6 @@ void compare(const std::string& measure, const std::string& root, const kv::Sear
     row(measure + " (" + std::to_string(found) + " found)", ms(median(ours)),
         ms(median(theirs)) + " " + toolName, fmt("%.2f×", r), fmt("≤ %.1f×", target), r <= target);
 }
-
-// Watches the UI thread while something runs: the longest gap between two ticks of a 1 ms timer is
-// the longest time the thread could not answer the user.
-class StallProbe {
-  public:
-    StallProbe() {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(1);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
-    }
-    void start() {
-        m_last = nowMs();
-        m_max = 0;
-        m_timer.start();
-    }
-    double stop() {
-        tick();
-        m_timer.stop();
-        return m_max;
-    }
-
-  private:
-    void tick() {
-        const double t = nowMs();
-        m_max = std::max(m_max, t - m_last);
-        m_last = t;
-    }
-    QTimer m_timer;
-    double m_last = 0;
-    double m_max = 0;
-};
 
 double cpuMs() {
     timespec ts{};

@@ -16,6 +16,7 @@
 
 #include "bench/benchutil.h"
 #include "bench/paintwatchapp.h"
+#include "bench/stallprobe.h"
 #include "platform/qt/fileoperations.h"
 #include "platform/qt/folderthumbnails.h"
 #include "platform/qt/folderview.h"
@@ -68,35 +69,6 @@ void makePhotos(const std::string& dir) {
     std::fprintf(stderr, "photos: %d of %lld KiB each\n", kPhotos,
                  static_cast<long long>(variants.front().size() / 1024));
 }
-
-class StallProbe {
-  public:
-    StallProbe() {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(1);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
-    }
-    void start() {
-        m_last = nowMs();
-        m_max = 0;
-        m_timer.start();
-    }
-    double stop() {
-        tick();
-        m_timer.stop();
-        return m_max;
-    }
-
-  private:
-    void tick() {
-        const double t = nowMs();
-        m_max = std::max(m_max, t - m_last);
-        m_last = t;
-    }
-    QTimer m_timer;
-    double m_last = 0;
-    double m_max = 0;
-};
 
 // With KV_BENCH_TRACE set, each event that takes longer than 15 ms is reported: where a stall is.
 class TracingApp : public PaintWatchApp {

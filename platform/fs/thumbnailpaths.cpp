@@ -79,7 +79,7 @@ QString ThumbnailPaths::folderName(Size size) {
 }
 
 QString ThumbnailPaths::defaultRoot() {
-    // The base directory specification ignores a relative value.
+    // A relative XDG_CACHE_HOME is ignored, as the desktop's other programs ignore it.
     QString cache = QString::fromLocal8Bit(qgetenv("XDG_CACHE_HOME"));
     if (cache.isEmpty() || !QDir::isAbsolutePath(cache)) cache = QDir::homePath() + QStringLiteral("/.cache");
     return cache + QStringLiteral("/thumbnails");
