@@ -81,9 +81,15 @@ bool Receiver::alive() const {
 namespace background {
 
 void runOnPool(std::function<void()> fn) {
+    runOnPool(*QThreadPool::globalInstance(), std::move(fn));
+}
+
+void runOnPool(QThreadPool& pool, std::function<void()> fn) {
+    // The pool's own locks are invisible to the thread checker; this mutex is the edge it sees
+    // between the caller's writes and the pool thread's reads.
     auto shared = std::make_shared<std::function<void()>>(std::move(fn));
     std::lock_guard lock(appMutex());
-    QThreadPool::globalInstance()->start([shared] {
+    pool.start([shared] {
         { std::lock_guard sync(appMutex()); }
         (*shared)();
     });

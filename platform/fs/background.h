@@ -7,6 +7,8 @@
 #include <type_traits>
 #include <utility>
 
+class QThreadPool;
+
 namespace kv {
 
 // The one way work leaves the UI thread and its result comes back.
@@ -41,6 +43,8 @@ namespace background {
 
 // Runs fn on a pool thread. For work that touches no filesystem.
 void runOnPool(std::function<void()> fn);
+// Runs fn on a thread of the given pool.
+void runOnPool(QThreadPool& pool, std::function<void()> fn);
 // Runs fn on a detached thread of its own.
 void runDetached(std::function<void()> fn);
 

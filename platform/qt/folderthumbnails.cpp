@@ -227,30 +227,32 @@ void FolderThumbnails::startWorkers() {
         m_queue->workers += start;
     }
     for (int i = 0; i < start; ++i) {
-        thumbnailPool().start([queue = m_queue, maker = m_maker, receiver = Receiver(this), self = this] {
-            for (;;) {
-                Job job;
-                {
-                    std::lock_guard lock(queue->mutex);
-                    if (queue->jobs.empty()) {
-                        --queue->workers;
-                        return;
+        background::runOnPool(
+            thumbnailPool(), [queue = m_queue, maker = m_maker, receiver = Receiver(this), self = this] {
+                for (;;) {
+                    Job job;
+                    {
+                        std::lock_guard lock(queue->mutex);
+                        if (queue->jobs.empty()) {
+                            --queue->workers;
+                            return;
+                        }
+                        job = std::move(queue->jobs.front());
+                        queue->jobs.pop_front();
+                        queue->running.insert(job.key);
                     }
-                    job = std::move(queue->jobs.front());
-                    queue->jobs.pop_front();
-                    queue->running.insert(job.key);
+                    const auto m = maker ? maker : defaultMaker();
+                    std::function<void()> writeBack;
+                    QImage image = m->canMake(job.mime) ? m->thumbnail(job.path, job.mime, job.px, &writeBack)
+                                                        : QImage();
+                    // self is only touched on the UI thread, and only while it exists.
+                    receiver.post([self, job = std::move(job), image = std::move(image)] {
+                        self->delivered(job, image);
+                    });
+                    // Shown first, then shared with the desktop.
+                    if (writeBack) writeBack();
                 }
-                const auto m = maker ? maker : defaultMaker();
-                std::function<void()> writeBack;
-                QImage image =
-                    m->canMake(job.mime) ? m->thumbnail(job.path, job.mime, job.px, &writeBack) : QImage();
-                // self is only touched on the UI thread, and only while it exists.
-                receiver.post(
-                    [self, job = std::move(job), image = std::move(image)] { self->delivered(job, image); });
-                // Shown first, then shared with the desktop.
-                if (writeBack) writeBack();
-            }
-        });
+            });
     }
 }
 
