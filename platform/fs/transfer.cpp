@@ -222,7 +222,7 @@ bool Transfer::copyItem(const std::string& src, const std::string& target, const
         return copyDir(src, dest, st);
     }
     if (S_ISREG(st.st_mode)) {
-        if (st.st_nlink > 1) {
+        if (st.st_nlink > 1 || copiedLink(st)) {
             // Names of one file inside the tree stay names of one file: the first is copied (here,
             // not on a worker, so it is in place before the next name links to it), the others link.
             return linkToCopy(src, dest, st) ||
@@ -339,7 +339,8 @@ bool Transfer::settleFile(const std::string& src, TransferTarget& dest, const st
             case Outcome::Placed:
                 m_targets.removeReplaced(dest);
                 if (st.st_nlink > 1) {
-                    m_copiedLinks.emplace(std::make_pair(st.st_dev, st.st_ino), dest.path);
+                    m_copiedLinks.emplace(std::make_pair(st.st_dev, st.st_ino),
+                                          CopiedLink{dest.path, st.st_size, st.st_mtim});
                 }
                 finishItem(src, dest, false);
                 return true;
@@ -368,9 +369,18 @@ bool Transfer::settleFile(const std::string& src, TransferTarget& dest, const st
     }
 }
 
-bool Transfer::linkToCopy(const std::string& src, TransferTarget& dest, const struct stat& st) {
+const Transfer::CopiedLink* Transfer::copiedLink(const struct stat& st) const {
     const auto it = m_copiedLinks.find({st.st_dev, st.st_ino});
-    if (it == m_copiedLinks.end() || dest.replace || m_ctx.ops().link(it->second, dest.path) != 0) {
+    if (it == m_copiedLinks.end() || it->second.size != st.st_size ||
+        it->second.mtime.tv_sec != st.st_mtim.tv_sec || it->second.mtime.tv_nsec != st.st_mtim.tv_nsec) {
+        return nullptr;
+    }
+    return &it->second;
+}
+
+bool Transfer::linkToCopy(const std::string& src, TransferTarget& dest, const struct stat& st) {
+    const CopiedLink* copy = copiedLink(st);
+    if (!copy || dest.replace || m_ctx.ops().link(copy->path, dest.path) != 0) {
         return false;  // copied as a file of its own
     }
     m_ctx.addBytes(st.st_size);

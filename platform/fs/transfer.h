@@ -84,8 +84,17 @@ class Transfer {
     std::shared_ptr<bool> m_batch;
     std::string m_deviceDir;  // the folder deviceOf last asked about, and its answer
     std::optional<dev_t> m_device;
-    // The copy made of each file with several names, by the source's (device, inode).
-    std::map<std::pair<dev_t, ino_t>, std::string> m_copiedLinks;
+    // Each file with several names whose first name is copied, by the source's (device, inode): where
+    // the copy is, and what the file was
+    // then. A move may have removed the other source names by the time the last one comes, so the
+    // link count alone can't say the file was met; the size and time check the inode was not reused.
+    struct CopiedLink {
+        std::string path;
+        off_t size;
+        timespec mtime;
+    };
+    const CopiedLink* copiedLink(const struct stat& st) const;
+    std::map<std::pair<dev_t, ino_t>, CopiedLink> m_copiedLinks;
     CopyWorkers m_workers;  // last: its threads use the members above
 };
 
