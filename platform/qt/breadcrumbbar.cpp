@@ -6,7 +6,9 @@
 #include <QStyle>
 #include <QToolButton>
 #include <cstring>
+#include <optional>
 
+#include "platform/fs/archivelocation.h"
 #include "platform/fs/background.h"
 #include "platform/fs/subfolders.h"
 #include "platform/qt/foldermodel.h"
@@ -65,16 +67,23 @@ void BreadcrumbBar::clear() {
 }
 
 void BreadcrumbBar::setPath(const QByteArray& root, const QString& rootTitle, const QByteArray& path) {
-    const QByteArray p = trimmed(path);
+    QByteArray p = trimmed(path);
+    // Inside an archive: the folders down to the archive file, whose crumb is the archive's top, then
+    // the folders inside it.
+    const std::optional<ArchiveLocation> inArchive =
+        ArchiveLocation::parse(std::string_view(p.constData(), static_cast<size_t>(p.size())));
+    if (inArchive) p = QByteArray::fromStdString(inArchive->archive);
     QByteArray r = trimmed(root);
     const bool under = r == "/" ? p.startsWith('/') : (p == r || p.startsWith(r + '/'));
     if (!under) r = p.startsWith('/') ? QByteArray("/") : p;
-    if (p == m_path && !m_crumbs.empty() && m_crumbs.front().folder == r &&
+    const QByteArray shown = inArchive ? trimmed(path) : p;
+    if (shown == m_path && !m_crumbs.empty() && m_crumbs.front().folder == r &&
         m_crumbs.front().title == (rootTitle.isEmpty() ? titleOf(r) : rootTitle))
         return;
     clear();
-    m_path = p;
+    m_path = shown;
     std::vector<QByteArray> folders{r};
+    std::vector<QString> titles;
     // at: the slash before the next name.
     qsizetype at = r == "/" ? 0 : r.size();
     while (at < p.size()) {
@@ -83,14 +92,32 @@ void BreadcrumbBar::setPath(const QByteArray& root, const QString& rootTitle, co
         if (next > at + 1) folders.push_back(p.left(next));
         at = next;
     }
+    for (const QByteArray& f : folders) titles.push_back(titleOf(f));
+    size_t firstInArchive = folders.size();
+    if (inArchive) {
+        folders.back() = QByteArray::fromStdString(ArchiveLocation::make(inArchive->archive));
+        firstInArchive = folders.size() - 1;
+        std::vector<ArchiveLocation> inner;
+        for (std::optional<ArchiveLocation> at = inArchive; at && !at->inner.empty(); at = at->parent())
+            inner.push_back(*at);
+        for (auto it = inner.rbegin(); it != inner.rend(); ++it) {
+            folders.push_back(QByteArray::fromStdString(it->text()));
+            const size_t slash = it->inner.rfind('/');
+            titles.push_back(FolderModel::displayName(
+                slash == std::string::npos ? it->inner : it->inner.substr(slash + 1)));
+        }
+    }
+    if (!rootTitle.isEmpty()) titles.front() = rootTitle;
     for (size_t i = 0; i < folders.size(); ++i) {
         Crumb c;
         c.folder = folders[i];
-        c.title = i == 0 && !rootTitle.isEmpty() ? rootTitle : titleOf(folders[i]);
+        c.title = titles[i];
         c.button = makeButton(this);
         c.button->setObjectName("crumb");
         c.button->setText(c.title);
-        c.button->setToolTip(FolderModel::displayName(c.folder.toStdString()));
+        c.button->setToolTip(FolderModel::displayName(
+            i >= firstInArchive ? ArchiveLocation::parse(c.folder.toStdString())->shown()
+                                : c.folder.toStdString()));
         c.button->setCursor(Qt::ArrowCursor);
         c.arrow = makeButton(this);
         c.arrow->setObjectName("crumbArrow");
@@ -98,6 +125,8 @@ void BreadcrumbBar::setPath(const QByteArray& root, const QString& rootTitle, co
         c.arrow->setArrowType(Qt::RightArrow);
         c.arrow->setToolTip(tr("Folders in %1").arg(c.title));
         c.arrow->setCursor(Qt::ArrowCursor);
+        // An archive's folders are not on disk to be read: its arrows only separate.
+        c.arrow->setEnabled(i < firstInArchive);
         const QByteArray folder = c.folder;
         const QByteArray next = i + 1 < folders.size() ? folders[i + 1] : QByteArray();
         connect(c.button, &QToolButton::clicked, this, [this, folder] { emit folderClicked(folder); });

@@ -23,6 +23,7 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
+#include "platform/fs/archivelocation.h"
 #include "platform/fs/background.h"
 #include "platform/fs/bookmarks.h"
 #include "platform/qt/fileoperations.h"
@@ -339,7 +340,8 @@ void BrowserView::updateBar() {
     const Entry* here = m_position >= 0 ? &m_history[static_cast<size_t>(m_position)] : nullptr;
     if (showsFolder() && here && here->search && m_folder->isSearching()) {
         m_bar->showSearch(m_folder->folder(), *here->search);
-    } else if (showsFolder() && !m_folder->folder().startsWith('/')) {
+    } else if (showsFolder() && !m_folder->folder().startsWith('/') &&
+               !ArchiveLocation::is(m_folder->folder().toStdString())) {
         m_bar->showAddress(QString::fromUtf8(m_folder->folder()), false);  // a place such as the trash
     } else if (showsFolder()) {
         m_bar->showFolder(m_folder->folder());

@@ -17,6 +17,7 @@
 #include <QToolTip>
 #include <algorithm>
 
+#include "platform/fs/archivelocation.h"
 #include "platform/fs/background.h"
 #include "platform/fs/mounts.h"
 #include "platform/fs/subfolders.h"
@@ -177,7 +178,10 @@ void LocationBar::readRoots() {
 
 void LocationBar::showCrumbs() {
     QString title;
-    const QByteArray root = rootFor(m_folder, &title);
+    // Inside an archive the crumbs start from the volume that holds the archive file.
+    const auto inArchive = ArchiveLocation::parse(m_folder.toStdString());
+    const QByteArray root =
+        rootFor(inArchive ? QByteArray::fromStdString(inArchive->archive) : m_folder, &title);
     m_crumbs->setPath(root, title, m_folder);
 }
 

@@ -8,7 +8,9 @@
 #include <QWebEngineView>
 
 #include "filemanager_support.h"
+#include "platform/fs/archivelocation.h"
 #include "platform/fs/bookmarks.h"
+#include "platform/fs/compressjob.h"
 #include "platform/qt/breadcrumbbar.h"
 #include "platform/qt/browserview.h"
 #include "platform/qt/filterbar.h"
@@ -126,6 +128,36 @@ TEST_F(LocationBarTest, BreadcrumbsLeadFromARootToTheFolderAndOpenTheirBytes) {
     // The name that is not UTF-8 shows with a replacement character.
     ASSERT_TRUE(open(odd));
     EXPECT_EQ(crumbs()->buttonOf(bytes(odd))->text(), QString::fromUtf8("caf\xef\xbf\xbd"));
+}
+
+TEST_F(LocationBarTest, InsideAnArchiveTheCrumbsGoThroughTheArchiveFile) {
+    makeDirs(dir / "made/top/sub");
+    writeFile(dir / "made/top/sub/b.txt", "beta");
+    const std::string zip = dir / "pack.zip";
+    CompressJob job({dir / "made/top"}, zip, ArchiveFormat::Zip);
+    job.start();
+    job.wait();
+    ASSERT_TRUE(job.result().ok());
+    const QByteArray top = bytes(ArchiveLocation::make(zip)),
+                     inner = bytes(ArchiveLocation::make(zip, "top"));
+    ASSERT_TRUE(open(ArchiveLocation::make(zip, "top/sub")));
+
+    const QList<QByteArray> shown = crumbs()->shownFolders();
+    ASSERT_GE(shown.size(), 4);
+    EXPECT_EQ(shown.mid(shown.size() - 4), (QList<QByteArray>{bytes(dir.path()), top, inner,
+                                                              bytes(ArchiveLocation::make(zip, "top/sub"))}));
+    EXPECT_EQ(crumbs()->buttonOf(top)->text(), "pack.zip");
+    EXPECT_EQ(crumbs()->buttonOf(inner)->text(), "top");
+    // The folders inside are not on disk: their arrows only separate.
+    EXPECT_TRUE(crumbs()->buttonOf(bytes(dir.path()), true)->isEnabled());
+    EXPECT_FALSE(crumbs()->buttonOf(inner, true)->isEnabled());
+
+    crumbs()->buttonOf(inner)->click();
+    ASSERT_TRUE(listed());
+    EXPECT_EQ(folder(), inner);
+    crumbs()->buttonOf(bytes(dir.path()))->click();
+    ASSERT_TRUE(listed());
+    EXPECT_EQ(folder(), bytes(dir.path()));
 }
 
 TEST_F(LocationBarTest, ANarrowBarKeepsTheRootAndTheFolderAndOffersTheRest) {
