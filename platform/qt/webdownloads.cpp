@@ -222,6 +222,7 @@ void WebDownloads::start(QWebEngineDownloadRequest* request, FileOperations& ops
     t.referrerUrl = referrer.toStdString();
     t.size = request->totalBytes();
     t.replace = replace;
+    t.replacedTrash = ops.homeTrash();
     const std::string partialName = paths::baseName(t.partial);
     request->setDownloadDirectory(QFile::decodeName(folder));
     request->setDownloadFileName(QFile::decodeName(QByteArray::fromStdString(partialName)));
@@ -267,6 +268,7 @@ void WebDownloads::saveData(FileOperations& ops, const QByteArray& folder, const
     // A data: address is its own content: nothing to record about where it came from.
     if (origin.scheme() != QLatin1String("data")) t.originUrl = recorded(origin);
     t.referrerUrl = recorded(referrer);
+    t.replacedTrash = ops.homeTrash();
     const std::string shownName = t.name;
     ops.run(std::make_unique<DownloadJob>(std::move(t), bytes.toStdString()), titleFor(shownName, folder),
             from, true, selectInPane(from));
