@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QWebEngineView>
+#include <functional>
 
 #include "filemanager_support.h"
 #include "loopbackserver.h"
@@ -200,6 +201,49 @@ TEST_F(QuickLookTest, FollowsThePaneAndClosesWithSpaceOrEscape) {
     ASSERT_TRUE(waitFor([&] { return look->webView()->focusProxy() != nullptr; }));
     QTest::keyClick(look->webView()->focusProxy(), Qt::Key_Space);
     EXPECT_FALSE(look->isVisible());
+}
+
+// When the pane shows another folder, the preview shows the new current item if it is a file and
+// closes otherwise (no current item, or the folder Up came from).
+TEST_F(QuickLookTest, FollowsThePaneIntoAnotherFolder) {
+    ::mkdir((f.dir / "sub").c_str(), 0755);
+    writeFile(f.dir / "sub/inner.txt", "inside");
+    QObject::connect(f.view.get(), &FolderView::folderRequested, f.view.get(),
+                     [&](const QByteArray& path) { f.view->showFolder(path); });
+    const QByteArray sub = QByteArray::fromStdString(f.dir / "sub");
+    struct Step {
+        const char* what;
+        std::function<void()> go;
+        const char* shown;  // the file previewed afterwards; empty: closed
+    };
+    const Step steps[] = {
+        {"into a folder, a file made current",
+         [&] {
+             f.view->showFolder(sub);
+             f.view->selectWhenListed("inner.txt");
+         },
+         "/inner.txt"},
+        {"Up: the folder left is current", [&] { f.view->goUp(); }, ""},
+        {"into a folder with nothing current", [&] { f.view->showFolder(sub); }, ""},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        ASSERT_TRUE(ViewFixture::show(*f.view, f.dir.path()));
+        ASSERT_TRUE(f.view->selectName("b-notes.txt"));
+        if (QuickLook* open = QuickLook::of(*f.view); !open || !open->isVisible()) key(Qt::Key_Space);
+        QuickLook* look = QuickLook::of(*f.view);
+        ASSERT_TRUE(look && look->isVisible());
+        ASSERT_EQ(look->shownUrl().path(), "/b-notes.txt");
+        step.go();
+        ASSERT_TRUE(waitFor([&] { return !f.view->model()->isLoading(); }));
+        QApplication::processEvents();
+        if (*step.shown) {
+            EXPECT_TRUE(look->isVisible());
+            EXPECT_EQ(look->shownUrl().path(), step.shown);
+        } else {
+            EXPECT_FALSE(look->isVisible());
+        }
+    }
 }
 
 }  // namespace
