@@ -131,6 +131,14 @@ void save(JobContext& ctx, const DownloadTarget& t, DownloadFeed* feed, const st
         return;
     }
     if (feed ? !follow(ctx, *feed, t) : !write(ctx, partial, t.folder, *bytes)) return;
+    // What is replaced goes to the trash only now that its successor is whole: a failed download
+    // leaves it where it was.
+    if (t.replacedTrash) {
+        targets.keepReplacedIn(*t.replacedTrash);
+        targets.putAsideReplaced(dest);
+        // Should the name still not be had, an undo brings back what went aside.
+        ctx.undo().kind = UndoInfo::Kind::Download;
+    }
 
     // Where the filesystem cannot hold them, the file is whole without them.
     if (!t.originUrl.empty()) ops.setAttribute(partial, "user.xdg.origin.url", t.originUrl);

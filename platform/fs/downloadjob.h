@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/fs/filejob.h"
@@ -22,13 +23,17 @@ struct DownloadTarget {
     std::string referrerUrl;
     std::int64_t size = -1;  // as announced; -1 unknown
     bool replace = false;    // the user has agreed to replace what has the name (a save dialog asked)
+    // Where what a Replace replaces is put aside, as a copy's is (see TransferTargets::keepReplacedIn);
+    // none: replaced outright.
+    std::optional<std::string> replacedTrash;
 };
 
 // Saves one thing from the web into a folder as a job of its own: its progress, pause and cancel are
 // those of the download; it is written under a partial name that nobody else uses and takes its real
 // name only once complete; a taken name asks as a copy's does (Replace, Keep Both, Skip); the file
 // records its origin and referrer as extended attributes (user.xdg.origin.url and
-// user.xdg.referrer.url) where the filesystem holds them; undoing it moves it to the trash. Every
+// user.xdg.referrer.url) where the filesystem holds them; undoing it moves it to the trash and brings
+// back what it replaced. Every
 // way out before it has its name removes the partial file and stops the engine.
 class DownloadJob : public FileJob {
   public:

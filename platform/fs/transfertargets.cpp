@@ -107,6 +107,19 @@ bool TransferTargets::putAside(const std::string& existing) {
     return true;
 }
 
+void TransferTargets::putAsideReplaced(TransferTarget& dest) {
+    if (!dest.replace || dest.merge) return;
+    const std::string existing = dest.existing.empty() ? dest.path : dest.existing;
+    struct stat st {};
+    if (m_ctx.ops().lstat(existing, st) != 0) return;  // gone meanwhile: nothing to keep
+    if (putAside(existing)) {
+        dest.replace = false;
+        dest.existing.clear();
+    } else if (m_replacedTrash) {
+        m_ctx.undo().unrestorable.push_back(existing);
+    }
+}
+
 void TransferTargets::removeReplaced(const TransferTarget& dest) {
     if (dest.existing.empty()) {
         return;

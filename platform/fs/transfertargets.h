@@ -30,6 +30,9 @@ class TransferTargets {
     // What a Replace answer replaces goes to the trash first (the home trash given, or the desktop's
     // when empty), so an undo brings it back. Without this it is replaced outright.
     void keepReplacedIn(std::string homeTrash) { m_replacedTrash = std::move(homeTrash); }
+    // For a target whose Replace was answered before keepReplacedIn (a download asks at once but
+    // replaces only once complete): puts what it replaces aside now, freeing the name.
+    void putAsideReplaced(TransferTarget& dest);
 
     void noteCreated(const std::string& path, bool isDir);
     void noteRemoved(const std::string& path);

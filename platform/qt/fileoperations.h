@@ -76,6 +76,8 @@ class FileOperations : public QObject {
     // For tests and tools: a trash folder of their own, the delay before a progress window shows, a
     // resolver that answers instead of the dialogs, and whether reports pop up or are only signalled.
     void setHomeTrash(const QByteArray& dir) { m_homeTrash = dir.toStdString(); }
+    // Where jobs put what a Replace answer replaces (empty: the desktop's home trash).
+    const std::string& homeTrash() const { return m_homeTrash; }
     // The volumes whose trash folders the trash shows and empties (default: every mounted one).
     void setTrashVolumes(TrashDirs::TopDirsFn topDirs) { m_trashVolumes = std::move(topDirs); }
     // Where trashed items are: the home trash above, and the volumes' trash folders.

@@ -8,6 +8,7 @@
 #include "platform/fs/mounts.h"
 #include "platform/qt/clipboardformat.h"
 #include "platform/qt/folderview.h"
+#include "platform/qt/foreigndrop.h"
 #include "platform/qt/webdrop.h"
 
 namespace kv {
@@ -88,6 +89,23 @@ Qt::DropAction FolderDragDrop::drop(const QMimeData* data, const QPoint& viewpor
     return decided.action;
 }
 
+bool FolderDragDrop::foreignDragEvent(QObject* viewport, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) return false;
+    auto* e = static_cast<QDropEvent*>(event);
+    if (ForeignDrop::webUrlsOf(e->mimeData()).isEmpty()) return false;
+    forwardToView(viewport, event);
+    const QByteArray folder = targetAt(e->position().toPoint());
+    const bool saves = folder.startsWith('/') && !m_view.model()->isTrash();
+    if (type == QEvent::Drop) {
+        answerDrop(e, saves && ForeignDrop::of(m_view).drop(e->mimeData(), folder) ? Qt::CopyAction
+                                                                                   : Qt::IgnoreAction);
+        return true;
+    }
+    answerDrop(e, saves ? Qt::CopyAction : Qt::IgnoreAction);
+    return true;
+}
+
 bool FolderDragDrop::webDragEvent(QObject* viewport, QEvent* event) {
     const QEvent::Type type = event->type();
     if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) return false;
@@ -115,7 +133,7 @@ void FolderDragDrop::forwardToView(QObject* viewport, QEvent* event) {
 
 bool FolderDragDrop::eventFilter(QObject* watched, QEvent* event) {
     if (m_forwarding) return false;
-    if (webDragEvent(watched, event)) return true;
+    if (webDragEvent(watched, event) || foreignDragEvent(watched, event)) return true;
     switch (event->type()) {
         case QEvent::DragEnter:
         case QEvent::DragMove: {

@@ -43,6 +43,8 @@ class FolderDragDrop : public QObject {
     void forwardToView(QObject* viewport, QEvent* event);
     // A drag out of one of the program's web pages: handled here when it is one.
     bool webDragEvent(QObject* viewport, QEvent* event);
+    // Web addresses dragged from another program (a browser's link or page): downloaded (ForeignDrop).
+    bool foreignDragEvent(QObject* viewport, QEvent* event);
 
     FolderView& m_view;
     QHash<QByteArray, dev_t> m_devices;  // a number for each mount point seen during one drag

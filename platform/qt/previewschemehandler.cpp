@@ -50,7 +50,8 @@ void PreviewSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
         [job](PreviewContent content) {
             QIODevice* device = nullptr;
             if (content.fd) {
-                // A descriptor of its own for the engine, which reads it as the page needs.
+                // A descriptor of its own for the engine, which reads it as the page needs. A file, not
+                // a stream: the engine answers a byte range (a media seek) by seeking it.
                 auto* file = new QFile(job);
                 if (!file->open(::dup(*content.fd), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
                     job->fail(QWebEngineUrlRequestJob::RequestFailed);

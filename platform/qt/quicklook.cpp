@@ -13,6 +13,7 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <algorithm>
+#include <utility>
 
 #include "platform/qt/folderview.h"
 #include "platform/qt/previewinterceptor.h"
@@ -43,6 +44,7 @@ bool QuickLook::closeFor(FolderView& view) {
     // Nothing keeps playing or running behind a closed preview.
     look->m_page->setUrl(QUrl(QStringLiteral("about:blank")));
     look->m_path.clear();
+    look->m_rowsReplaced = false;
     return true;
 }
 
@@ -105,6 +107,9 @@ QuickLook::QuickLook(FolderView& view)
     connect(view.currentView()->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
         if (isVisible()) follow();
     });
+    // Another folder resets the rows, which drops the current item without a word.
+    connect(view.model(), &QAbstractItemModel::modelReset, this, &QuickLook::rowsReplaced);
+    connect(view.model(), &FolderModel::listed, this, &QuickLook::listed);
 }
 
 QuickLook::~QuickLook() {
@@ -124,8 +129,23 @@ void QuickLook::follow() {
         return;
     }
     const QByteArray path = m_view.model()->pathAt(current.row());
+    if (std::exchange(m_rowsReplaced, false) && current.data(FolderModel::IsDirRole).toBool()) {
+        // In a folder just opened, a folder current (the one Up came from) is no file to look at.
+        closeFor(m_view);
+        return;
+    }
     if (path == m_path) return;
     showPath(path);
+}
+
+void QuickLook::rowsReplaced() {
+    if (isVisible()) m_rowsReplaced = true;
+}
+
+void QuickLook::listed() {
+    // The pane's own selection after a listing (Up's folder, Back's item) came before this: with
+    // none, the preview closes.
+    if (m_rowsReplaced) follow();
 }
 
 void QuickLook::showPath(const QByteArray& path) {

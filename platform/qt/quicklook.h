@@ -17,8 +17,9 @@ class PreviewSchemeHandler;
 // A quick look at the current file of a folder pane (Space): a window of its own beside the pane's
 // window, showing the file read-only in a web view: web pages, PDF, images, SVG, audio and video as
 // the engine shows them, text with its encoding guessed. Moving in the pane moves the preview along;
-// Space or Escape closes it, in the pane or in the preview. The window opens without taking the
-// focus, so the pane keeps the keys.
+// when the pane shows another folder (navigation, Back, Up), the preview shows the new current item
+// if it is a file and closes otherwise. Space or Escape closes it, in the pane or in the preview. The window
+// opens without taking the focus, so the pane keeps the keys.
 //
 // The preview may read only that file: its page lives in a profile of its own that keeps nothing
 // (no disk cache, no cookies), is served by a scheme handler that gives out the one file and refuses
@@ -49,6 +50,8 @@ class QuickLook : public QWidget {
   private:
     explicit QuickLook(FolderView& view);
     void follow();
+    void rowsReplaced();
+    void listed();
     void showPath(const QByteArray& path);
     void blocked(const QUrl& firstParty);
     void place();
@@ -63,6 +66,9 @@ class QuickLook : public QWidget {
     QLabel* m_barText;
     QWebEngineView* m_web;
     QByteArray m_path;
+    // The pane's rows were replaced (another folder): the next current item decides whether the
+    // preview stays.
+    bool m_rowsReplaced = false;
 };
 
 }  // namespace kv

@@ -138,6 +138,17 @@ void WebDownloads::requested(QWebEngineDownloadRequest* request) {
     BrowserView* browser = browserOf(view);
     const QString offered =
         request->suggestedFileName().isEmpty() ? request->downloadFileName() : request->suggestedFileName();
+    // A drop's download starts from a page of the profile, maybe one no view shows (ForeignDrop):
+    // it goes where it was dropped.
+    Pending dropped;
+    if (page && takePending(page, request->url(), dropped)) {
+        FolderView* pane = qobject_cast<FolderView*>(dropped.origin.data());
+        if (!pane && browser) pane = browser->folderView();
+        if (!pane) return request->cancel();  // the pane went meanwhile
+        QWidget* origin = dropped.origin ? dropped.origin.data() : view;
+        return start(request, pane->fileOperations(), dropped.folder, offered, false, dropped.referrer,
+                     origin);
+    }
     if (!browser) {
         // Not one of the program's views (nothing here makes such a page): the engine saves it itself.
         const QString target = m_askWhere(
@@ -148,11 +159,6 @@ void WebDownloads::requested(QWebEngineDownloadRequest* request) {
         return request->accept();
     }
     FileOperations& ops = browser->folderView()->fileOperations();
-    Pending dropped;
-    if (takePending(page, request->url(), dropped))
-        return start(request, ops, dropped.folder, offered, false, dropped.referrer,
-                     dropped.origin ? dropped.origin.data() : view);
-
     const QByteArray referrer = ReferrerInterceptor::referrerFor(page->url(), request->url());
     const bool ask = page->property(kAskWhere).toBool();
     if (!ask && !allowedUnprompted(page, view, request)) return request->cancel();
@@ -222,6 +228,7 @@ void WebDownloads::start(QWebEngineDownloadRequest* request, FileOperations& ops
     t.referrerUrl = referrer.toStdString();
     t.size = request->totalBytes();
     t.replace = replace;
+    t.replacedTrash = ops.homeTrash();
     const std::string partialName = paths::baseName(t.partial);
     request->setDownloadDirectory(QFile::decodeName(folder));
     request->setDownloadFileName(QFile::decodeName(QByteArray::fromStdString(partialName)));
@@ -267,6 +274,7 @@ void WebDownloads::saveData(FileOperations& ops, const QByteArray& folder, const
     // A data: address is its own content: nothing to record about where it came from.
     if (origin.scheme() != QLatin1String("data")) t.originUrl = recorded(origin);
     t.referrerUrl = recorded(referrer);
+    t.replacedTrash = ops.homeTrash();
     const std::string shownName = t.name;
     ops.run(std::make_unique<DownloadJob>(std::move(t), bytes.toStdString()), titleFor(shownName, folder),
             from, true, selectInPane(from));

@@ -23,7 +23,7 @@ class ReferrerInterceptor;
 // (progress window, pause, cancel, name clash, undo) that saves into the folder of the pane beside
 // the page (FolderBeside), without asking. A page whose "kvAskWhere" property is true (Save Link
 // As…) asks where instead, once; so does a page in a window without a folder pane. A page's things
-// dropped on a folder pane go to that pane's folder (saveInto).
+// dropped on a folder pane go to that pane's folder (saveInto), also from a page no view shows.
 class WebDownloads : public QObject {
     Q_OBJECT
   public:

@@ -13,6 +13,7 @@
 #include "platform/fs/downloadfeed.h"
 #include "platform/fs/downloadjob.h"
 #include "platform/fs/downloadname.h"
+#include "platform/fs/undojob.h"
 
 namespace kv {
 namespace {
@@ -144,6 +145,59 @@ TEST(DownloadJob, AClashIsAskedAtOnceAndAnsweredAsForACopy) {
         const bool cancelled =
             !engine.commands().empty() && engine.commands().back() == DownloadFeed::Command::Cancel;
         EXPECT_EQ(cancelled, !row.downloadGoesOn) << int(row.choice);
+    }
+}
+
+// A Replace puts the old file in the trash, and only once the new one is whole: undoing the download
+// brings the old bytes back, and a download that fails leaves the old file where it was.
+TEST(DownloadJob, AReplacedFileGoesToTheTrashAndUndoBringsItBack) {
+    struct Row {
+        const char* name;
+        bool bytesAtHand;
+        bool askedInADialog;  // Save As: the dialog asked, the job does not
+        DownloadFeed::State end;
+    } rows[] = {
+        {"engine", false, false, DownloadFeed::State::Completed},
+        {"bytes", true, false, DownloadFeed::State::Completed},
+        {"save as", false, true, DownloadFeed::State::Completed},
+        {"failed", false, false, DownloadFeed::State::Failed},
+    };
+    for (const Row& row : rows) {
+        TempDir dir;
+        writeFile(dir / "a.txt", "old bytes");
+        FakeEngine engine;
+        auto resolver = std::make_shared<test::ScriptedResolver>();
+        resolver->onClash = [](const ClashRequest&) { return ClashDecision{ClashChoice::Replace, false}; };
+        DownloadTarget t = targetIn(dir, "a.txt");
+        t.replace = row.askedInADialog;
+        t.replacedTrash = dir / "Trash";
+        std::unique_ptr<DownloadJob> job = row.bytesAtHand
+                                               ? std::make_unique<DownloadJob>(t, std::string("new"))
+                                               : std::make_unique<DownloadJob>(t, engine.feed);
+        job->setResolver(resolver);
+        job->start();
+        if (!row.bytesAtHand) {
+            engine.write(t.partial, "new");
+            ASSERT_TRUE(waitUntil([&] { return !resolver->clashes.empty() || row.askedInADialog; }));
+            EXPECT_EQ(readFile(dir / "a.txt"), "old bytes") << row.name;  // still there while it comes
+            engine.feed->ended(row.end);
+        }
+        job->wait();
+        const JobResult r = job->result();
+        EXPECT_EQ(resolver->clashes.size(), row.askedInADialog ? 0u : 1u) << row.name;
+        if (row.end == DownloadFeed::State::Failed) {
+            EXPECT_EQ(readFile(dir / "a.txt"), "old bytes") << row.name;
+            EXPECT_TRUE(r.undo.replaced.empty()) << row.name;
+            continue;
+        }
+        EXPECT_EQ(readFile(dir / "a.txt"), "new") << row.name;
+        ASSERT_EQ(r.undo.replaced.size(), 1u) << row.name;
+        EXPECT_TRUE(r.undo.unrestorable.empty()) << row.name;
+        UndoJob undo(r.undo, dir / "Trash");
+        undo.start();
+        undo.wait();
+        EXPECT_TRUE(undo.result().ok()) << row.name;
+        EXPECT_EQ(readFile(dir / "a.txt"), "old bytes") << row.name;
     }
 }
 

@@ -1,9 +1,11 @@
 #include <sys/xattr.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QBuffer>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QHostAddress>
 #include <QImage>
@@ -326,6 +328,63 @@ TEST_F(WebDownloadTest, DroppedLinksAndTextsAreSavedAsWhatTheyAre) {
     dropOnHard(text);
     ASSERT_TRUE(waitForNames({"Binary.desktop", "Selected words from the page.txt", "bin"}));
     EXPECT_EQ(fileBytes(folder + "/Selected words from the page.txt"), "Selected words\nfrom the page");
+}
+
+// A link dragged from another program's browser onto a pane is downloaded into the pane's folder, in
+// each of the forms browsers send; a Replace keeps the old file in the trash, and undo brings it back.
+TEST_F(WebDownloadTest, AddressesDroppedFromOtherBrowsersAreDownloaded) {
+    QWidget* viewport = hard->folderView()->currentView()->viewport();
+    const QPoint at(5, 5);
+    auto dropOnPane = [&](const QMimeData& data) {
+        QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        EXPECT_EQ(enter.dropAction(), Qt::CopyAction);
+        QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &drop);
+        EXPECT_TRUE(drop.isAccepted());
+    };
+    auto utf16 = [](const QString& text) {
+        return QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    };
+
+    QMimeData list;
+    list.setData("text/uri-list", server.url("/bin").toUtf8() + "\r\n");
+    dropOnPane(list);
+    ASSERT_TRUE(waitForNames({"bin"})) << names().join(", ").toStdString();
+    EXPECT_EQ(sha(fileBytes(folder + "/bin")), sha(server.binary));
+
+    QMimeData moz;
+    moz.setData("text/x-moz-url", utf16(server.url("/named") + "\nA named file"));
+    dropOnPane(moz);
+    ASSERT_TRUE(waitForNames({"bin", "été €.bin"})) << names().join(", ").toStdString();
+
+    QFile old(folder + "/bin");
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    old.write("old bytes");
+    old.close();
+    ops().setResolverFactory([] {
+        struct Replace : JobResolver {
+            void resolveClash(const ClashRequest&, ClashReply reply) override {
+                reply({ClashChoice::Replace, false});
+            }
+            void resolveError(const ErrorRequest&, ErrorReply reply) override {
+                reply({ErrorChoice::Skip, false});
+            }
+        };
+        return std::make_shared<Replace>();
+    });
+    QMimeData netscape;
+    netscape.setData("_NETSCAPE_URL", server.url("/bin").toUtf8() + "\nBinary");
+    dropOnPane(netscape);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return sha(fileBytes(folder + "/bin")) == sha(server.binary); }, 30000));
+    ASSERT_TRUE(waitForNames({"bin", "été €.bin"}));
+    EXPECT_EQ(ops().undoStack()->nextDescription(), "Download of 1 item");
+    ops().undo(hard);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fileBytes(folder + "/bin") == "old bytes"; }, 10000));
+    EXPECT_TRUE(waitForNames({"bin", "été €.bin"}));
+    EXPECT_TRUE(reports.isEmpty()) << reports.join("\n").toStdString();
 }
 
 TEST_F(WebDownloadTest, TheItemMenuOpensTheSourcePageInTheWebPane) {
