@@ -7,8 +7,10 @@
 //
 //   bench_folder              the listing and re-sort rows (runs --memory in child processes)
 //   bench_folder --memory N   prints the resident bytes per entry of an N-entry folder
+//   bench_folder --churn      only the row of a 200,000-entry folder listed while files are created
 #include <malloc.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 
 #include <QApplication>
 #include <QFileSystemModel>
@@ -343,6 +345,112 @@ std::vector<Touch> touchRounds(const std::string& dir, int rounds, bool wholeFol
     return out;
 }
 
+std::string ms(double v) {
+    return fmt("%.1f ms", v);
+}
+std::string ratio(double a, double b) {
+    return fmt("%.2f×", a / b);
+}
+
+struct Churn {
+    double stall = 0;  // the longest UI-thread gap from showFolder until the last new row is painted
+    double total = 0;  // showFolder to that paint
+};
+
+// The real folder view lists a big folder while another process creates files in it: half of them
+// at a steady pace while the listing runs, the rest in a quick burst right after it is done, as a
+// download or an unpacking in another program would. The names fall all over the sorted order.
+Churn churnOnce(const std::string& dir, int count, int created) {
+    std::vector<std::string> names;
+    for (int i = 0; i < created; ++i)
+        names.push_back(dir + "/file" + std::to_string((i * 7919) % count) + "-new" + std::to_string(i) +
+                        (i % 2 ? ".txt" : ".log"));
+    int go[2];
+    if (pipe2(go, O_CLOEXEC) != 0) return {};
+    const pid_t child = fork();
+    if (child == 0) {
+        // Only system calls here: the parent's other threads may hold locks this copy never releases.
+        close(go[1]);
+        char b;
+        const auto make = [&](int from, int to, long gapNs) {
+            for (int i = from; i < to; ++i) {
+                close(open(names[static_cast<size_t>(i)].c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+                const timespec gap{0, gapNs};
+                nanosleep(&gap, nullptr);
+            }
+        };
+        if (read(go[0], &b, 1) != 1) _exit(1);  // the listing starts
+        make(0, created / 2, 2000000);
+        if (read(go[0], &b, 1) != 1) _exit(1);  // the listing is done
+        make(created / 2, created, 200000);
+        _exit(0);
+    }
+    close(go[0]);
+    Churn r;
+    {
+        kv::FileOperations ops;
+        kv::FolderView view(ops);
+        view.resize(900, 700);
+        view.show();
+        settle();
+        QTreeView* tree = detailsOf(view);
+        const int want = count + created;
+        double paintedAt = -1;
+        PaintProbe probe(tree->viewport(), [&] {
+            if (paintedAt < 0 && view.model()->rowCount() == want && !view.model()->isLoading())
+                paintedAt = nowMs();
+        });
+        bool told = false;
+        QObject::connect(view.model(), &kv::FolderModel::listed, [&] {
+            if (!told) (void)!write(go[1], "l", 1);
+            told = true;
+            tree->viewport()->update();
+        });
+        // Every change to the rows asks for a paint, as the view would when the new rows are in sight.
+        QObject::connect(view.model(), &QAbstractItemModel::rowsInserted,
+                         [&] { tree->viewport()->update(); });
+        QObject::connect(view.model(), &QAbstractItemModel::layoutChanged,
+                         [&] { tree->viewport()->update(); });
+        QObject::connect(view.model(), &kv::FolderModel::refreshed, [&] { tree->viewport()->update(); });
+        StallProbe stall;
+        stall.start();
+        const double t0 = nowMs();
+        view.showFolder(QByteArray::fromStdString(dir));
+        (void)!write(go[1], "g", 1);
+        if (!spinUntil([&] { return paintedAt >= 0; }, 120000))
+            std::fprintf(stderr, "churn: %d of %d rows\n", view.model()->rowCount(), want);
+        // Whatever the watcher still reports comes within its longest delay.
+        spinUntil([] { return false; }, 700);
+        r.stall = stopTraced(stall);
+        r.total = paintedAt - t0;
+        if (!told) (void)!write(go[1], "l", 1);
+    }
+    close(go[1]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    for (const std::string& n : names) unlink(n.c_str());
+    return r;
+}
+
+void churnRows(int rounds) {
+    const int count = 200000, created = 500;
+    const std::string dir = makeTempDir("churn");
+    fillFolder(dir, count);
+    floorListing(dir);
+    std::vector<double> stall, total;
+    for (int k = 0; k < rounds; ++k) {
+        const Churn c = churnOnce(dir, count, created);
+        stall.push_back(c.stall);
+        total.push_back(c.total);
+        if (std::getenv("KV_BENCH_TRACE")) std::fprintf(stderr, "churn round %d: %.1f ms\n", k, c.stall);
+    }
+    row("200,000 entries listed while 500 are created: longest UI stall", ms(median(stall)), "—", "—",
+        "≤ 50 ms", median(stall) <= 50);
+    row("200,000 entries listed while 500 are created: until the last row is painted", ms(median(total)), "—",
+        "—", "—", true);
+    removeTree(dir);
+}
+
 double syncSortMs(const std::string& dir) {
     std::vector<kv::DirEntry> entries;
     kv::FolderLister::listNow(dir, entries);
@@ -389,13 +497,6 @@ double memoryPerEntry(const char* self, int count) {
         pclose(p);
     }
     return v;
-}
-
-std::string ms(double v) {
-    return fmt("%.1f ms", v);
-}
-std::string ratio(double a, double b) {
-    return fmt("%.2f×", a / b);
 }
 
 }  // namespace
@@ -458,6 +559,10 @@ int main(int argc, char** argv) {
 
     const char* roundsEnv = std::getenv("KV_BENCH_ROUNDS");
     const int rounds = roundsEnv ? std::max(1, std::atoi(roundsEnv)) : 5;
+    if (argc == 2 && std::string(argv[1]) == "--churn") {
+        churnRows(rounds);
+        return 0;
+    }
     // KV_BENCH_SIZES=100000 runs one size only (for profiling).
     std::vector<int> sizes{10000, 100000};
     if (const char* only = std::getenv("KV_BENCH_SIZES")) sizes = {std::atoi(only)};
@@ -527,6 +632,7 @@ int main(int argc, char** argv) {
         removeTree(dir);
     }
     if (std::getenv("KV_BENCH_SIZES")) return 0;
+    churnRows(std::min(rounds, 3));
     std::vector<double> mem;
     for (int k = 0; k < 3; ++k) mem.push_back(memoryPerEntry(argv[0], 100000));
     const double m = median(mem);
