@@ -7,8 +7,12 @@
 //
 //   bench_folder              the listing and re-sort rows (runs --memory in child processes)
 //   bench_folder --memory N   prints the resident bytes per entry of an N-entry folder
+//   bench_folder --churn      only the row of a 200,000-entry folder listed while files are created
+//   bench_folder --create DIR COUNT CREATED   the process that creates them (started by --churn)
 #include <malloc.h>
+#include <spawn.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 
 #include <QApplication>
 #include <QFileSystemModel>
@@ -343,6 +347,133 @@ std::vector<Touch> touchRounds(const std::string& dir, int rounds, bool wholeFol
     return out;
 }
 
+std::string ms(double v) {
+    return fmt("%.1f ms", v);
+}
+std::string ratio(double a, double b) {
+    return fmt("%.2f×", a / b);
+}
+
+struct Churn {
+    double stall = 0;  // the longest UI-thread gap from showFolder until the last new row is painted
+    double total = 0;  // showFolder to that paint
+};
+
+// The names the other process creates: all over the sorted order.
+std::vector<std::string> churnNames(const std::string& dir, int count, int created) {
+    std::vector<std::string> names;
+    for (int i = 0; i < created; ++i)
+        names.push_back(dir + "/file" + std::to_string((i * 7919) % count) + "-new" + std::to_string(i) +
+                        (i % 2 ? ".txt" : ".log"));
+    return names;
+}
+
+// bench_folder --create DIR COUNT CREATED: the other process. It reads a byte when the listing starts
+// and makes half of the files at a steady pace, then a byte when the listing is done and makes the
+// rest in a quick burst. A process of its own (spawned, not forked: a forked copy would share the
+// bench's pages, and every page the bench then writes would be copied on the UI thread's time).
+int createMode(const std::string& dir, int count, int created) {
+    const std::vector<std::string> names = churnNames(dir, count, created);
+    const auto make = [&](int from, int to, long gapNs) {
+        for (int i = from; i < to; ++i) {
+            close(open(names[static_cast<size_t>(i)].c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+            const timespec gap{0, gapNs};
+            nanosleep(&gap, nullptr);
+        }
+    };
+    char b;
+    if (read(0, &b, 1) != 1) return 1;
+    make(0, created / 2, 2000000);
+    if (read(0, &b, 1) != 1) return 1;
+    make(created / 2, created, 200000);
+    return 0;
+}
+
+// The real folder view lists a big folder while another process creates files in it: half of them
+// at a steady pace while the listing runs, the rest in a quick burst right after it is done, as a
+// download or an unpacking in another program would. The names fall all over the sorted order.
+Churn churnOnce(const char* self, const std::string& dir, int count, int created) {
+    const std::vector<std::string> names = churnNames(dir, count, created);
+    int go[2];
+    if (pipe2(go, O_CLOEXEC) != 0) return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, go[0], 0);
+    const std::string countText = std::to_string(count), createdText = std::to_string(created);
+    const char* args[] = {self, "--create", dir.c_str(), countText.c_str(), createdText.c_str(), nullptr};
+    pid_t child = -1;
+    const int spawned = posix_spawn(&child, self, &actions, nullptr, const_cast<char* const*>(args), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        std::fprintf(stderr, "could not start the creating process\n");
+        return {};
+    }
+    close(go[0]);
+    Churn r;
+    {
+        kv::FileOperations ops;
+        kv::FolderView view(ops);
+        view.resize(900, 700);
+        view.show();
+        settle();
+        QTreeView* tree = detailsOf(view);
+        const int want = count + created;
+        double paintedAt = -1;
+        PaintProbe probe(tree->viewport(), [&] {
+            if (paintedAt < 0 && view.model()->rowCount() == want && !view.model()->isLoading())
+                paintedAt = nowMs();
+        });
+        bool told = false;
+        QObject::connect(view.model(), &kv::FolderModel::listed, [&] {
+            if (!told) (void)!write(go[1], "l", 1);
+            told = true;
+            tree->viewport()->update();
+        });
+        // Every change to the rows asks for a paint, as the view would when the new rows are in sight.
+        QObject::connect(view.model(), &QAbstractItemModel::rowsInserted,
+                         [&] { tree->viewport()->update(); });
+        QObject::connect(view.model(), &QAbstractItemModel::layoutChanged,
+                         [&] { tree->viewport()->update(); });
+        QObject::connect(view.model(), &kv::FolderModel::refreshed, [&] { tree->viewport()->update(); });
+        StallProbe stall;
+        stall.start();
+        const double t0 = nowMs();
+        view.showFolder(QByteArray::fromStdString(dir));
+        (void)!write(go[1], "g", 1);
+        if (!spinUntil([&] { return paintedAt >= 0; }, 120000))
+            std::fprintf(stderr, "churn: %d of %d rows\n", view.model()->rowCount(), want);
+        // Whatever the watcher still reports comes within its longest delay.
+        spinUntil([] { return false; }, 700);
+        r.stall = stopTraced(stall);
+        r.total = paintedAt - t0;
+        if (!told) (void)!write(go[1], "l", 1);
+    }
+    close(go[1]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    for (const std::string& n : names) unlink(n.c_str());
+    return r;
+}
+
+void churnRows(const char* self, int rounds) {
+    const int count = 200000, created = 500;
+    const std::string dir = makeTempDir("churn");
+    fillFolder(dir, count);
+    floorListing(dir);
+    std::vector<double> stall, total;
+    for (int k = 0; k < rounds; ++k) {
+        const Churn c = churnOnce(self, dir, count, created);
+        stall.push_back(c.stall);
+        total.push_back(c.total);
+        if (std::getenv("KV_BENCH_TRACE")) std::fprintf(stderr, "churn round %d: %.1f ms\n", k, c.stall);
+    }
+    row("200,000 entries listed while 500 are created: longest UI stall", ms(median(stall)), "—", "—",
+        "≤ 50 ms", median(stall) <= 50);
+    row("200,000 entries listed while 500 are created: until the last row is painted", ms(median(total)), "—",
+        "—", "—", true);
+    removeTree(dir);
+}
+
 double syncSortMs(const std::string& dir) {
     std::vector<kv::DirEntry> entries;
     kv::FolderLister::listNow(dir, entries);
@@ -389,13 +520,6 @@ double memoryPerEntry(const char* self, int count) {
         pclose(p);
     }
     return v;
-}
-
-std::string ms(double v) {
-    return fmt("%.1f ms", v);
-}
-std::string ratio(double a, double b) {
-    return fmt("%.2f×", a / b);
 }
 
 }  // namespace
@@ -452,12 +576,18 @@ class TracingApp : public QApplication {
 };
 
 int main(int argc, char** argv) {
+    if (argc == 5 && std::string(argv[1]) == "--create")
+        return createMode(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
     if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     TracingApp app(argc, argv);
     if (argc == 3 && std::string(argv[1]) == "--memory") return memoryMode(std::atoi(argv[2]));
 
     const char* roundsEnv = std::getenv("KV_BENCH_ROUNDS");
     const int rounds = roundsEnv ? std::max(1, std::atoi(roundsEnv)) : 5;
+    if (argc == 2 && std::string(argv[1]) == "--churn") {
+        churnRows(argv[0], rounds);
+        return 0;
+    }
     // KV_BENCH_SIZES=100000 runs one size only (for profiling).
     std::vector<int> sizes{10000, 100000};
     if (const char* only = std::getenv("KV_BENCH_SIZES")) sizes = {std::atoi(only)};
@@ -527,6 +657,7 @@ int main(int argc, char** argv) {
         removeTree(dir);
     }
     if (std::getenv("KV_BENCH_SIZES")) return 0;
+    churnRows(argv[0], std::min(rounds, 3));
     std::vector<double> mem;
     for (int k = 0; k < 3; ++k) mem.push_back(memoryPerEntry(argv[0], 100000));
     const double m = median(mem);

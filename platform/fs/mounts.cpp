@@ -208,7 +208,12 @@ std::vector<MountEntry> Mounts::entriesFrom(std::string_view mountInfo) const {
         e.fsType = type;
         e.source = source;
         if (!source.empty() && source[0] == '/') {
-            if (auto it = labelByDevice.find(resolved(source)); it != labelByDevice.end()) {
+            // Only a device node is resolved (/dev/mapper/x is a link to /dev/dm-0): a FUSE volume's
+            // source may name a file on another volume (the image it shows), and following that path
+            // would wait for that volume, for ever if it hangs.
+            auto it = labelByDevice.find(source);
+            if (it == labelByDevice.end() && under(source, "/dev")) it = labelByDevice.find(resolved(source));
+            if (it != labelByDevice.end()) {
                 e.label = it->second;
             }
         }

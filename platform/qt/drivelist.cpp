@@ -2,12 +2,21 @@
 
 #include <QWheelEvent>
 
+#include "platform/fs/background.h"
 #include "platform/fs/mounts.h"
 
 namespace kv {
 
 DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
     setFocusPolicy(Qt::StrongFocus);  // not by the wheel
+    // The home folder's entry is there at once (a new list selects it); the volumes follow from a
+    // worker, as every later reading of them does.
+    MountEntry home;
+    home.root = Mounts().homeDir();
+    home.label = "Home";
+    home.isHome = true;
+    addItem(QString::fromStdString(home.text()));
+    m_last = currentText();
     refill();
     connect(this, &QComboBox::activated, this, [this](int) {
         if (currentText() == m_last) return;
@@ -32,9 +41,23 @@ void DriveList::wheelEvent(QWheelEvent* event) {
 }
 
 void DriveList::refill() {
+    // Reading the mount table and the labels touches the filesystem (the kernel's tables, the device
+    // links): never on the UI thread. A reading that comes back after a newer one was asked for is old.
+    const int generation = ++m_generation;
+    runInBackground(
+        this,
+        [] {
+            QStringList texts;
+            for (const auto& e : Mounts().entries()) texts << QString::fromStdString(e.text());
+            return texts;
+        },
+        [this, generation](const QStringList& texts) {
+            if (generation == m_generation) showDrives(texts);
+        });
+}
+
+void DriveList::showDrives(const QStringList& texts) {
     const QString keep = currentText();
-    QStringList texts;
-    for (const auto& e : Mounts().entries()) texts << QString::fromStdString(e.text());
     QStringList now;
     for (int i = 0; i < count(); ++i) now << itemText(i);
     if (texts == now) return;

@@ -29,10 +29,12 @@ class DriveList : public QComboBox {
 
   private:
     void refill();
+    void showDrives(const QStringList& texts);
 
     std::unique_ptr<MountWatcher> m_watcher;
     QSocketNotifier* m_notifier = nullptr;
     QString m_last;
+    int m_generation = 0;
 };
 
 }  // namespace kv

@@ -11,6 +11,9 @@ namespace {
 constexpr int kApplyIntervalMs = 16;
 // ... plus a millisecond for every this many rows already shown.
 constexpr std::size_t kRowsPerExtraMs = 1000;
+// At most this many listed entries are merged into the rows at once: placing them costs a few
+// milliseconds, and the views' relayout of a big folder as much again.
+constexpr std::size_t kMaxMergeEntries = 4096;
 // Below this many entries a re-sort takes a few milliseconds and runs at once; above it, on a worker.
 constexpr std::size_t kSyncSortLimit = 20000;
 
@@ -108,15 +111,33 @@ void FolderListing::applyPending() {
     m_applyTimer.stop();
     if (m_pending.empty() || sortWaiting()) return;
     m_sinceApply.start();
+    // A merge costs the UI thread in proportion to the entries it places: a folder streaming tens of
+    // thousands of entries between two merges is merged a chunk at a time, the next chunk a frame
+    // later, so input and painting get their turn in between.
     bool presorted = true;
     std::vector<std::vector<DirEntry>> runs;
-    runs.reserve(m_pending.size());
-    for (Batch& b : m_pending) {
+    std::size_t taken = 0, count = 0;
+    for (; taken < m_pending.size() && count < kMaxMergeEntries; ++taken) {
+        Batch& b = m_pending[taken];
         presorted = presorted && b.sortedBy == m_store.sorter();
+        const std::size_t room = kMaxMergeEntries - count;
+        if (b.entries.size() > room) {
+            // The front of a sorted batch is sorted too: it goes now, the rest with the next chunk.
+            const auto split = b.entries.begin() + static_cast<std::ptrdiff_t>(room);
+            runs.emplace_back(std::make_move_iterator(b.entries.begin()), std::make_move_iterator(split));
+            b.entries.erase(b.entries.begin(), split);
+            count += room;
+            break;
+        }
+        count += b.entries.size();
         runs.push_back(std::move(b.entries));
     }
-    m_pending.clear();
+    m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<std::ptrdiff_t>(taken));
     m_play(m_store.merge(std::move(runs), presorted));
+    if (!m_pending.empty())
+        m_applyTimer.start(kApplyIntervalMs);
+    else
+        maybeFinish();
 }
 
 void FolderListing::listingDone(int error, const QString& message) {
@@ -128,7 +149,11 @@ void FolderListing::listingDone(int error, const QString& message) {
 
 void FolderListing::maybeFinish() {
     if (m_state != State::Draining || *m_batchesSorting > 0 || sortWaiting()) return;
-    applyPending();
+    // What is left is merged chunk by chunk; the last chunk finishes the listing.
+    if (!m_pending.empty()) {
+        if (!m_applyTimer.isActive()) applyPending();
+        return;
+    }
     m_state = State::Idle;
     m_store.shrinkToFit();
     emit listed(m_endError, m_endMessage);

@@ -116,6 +116,7 @@ void FolderModel::setFolder(const QByteArray& path) {
     if (path != m_path || m_search) m_filter.forgetNames();
     m_path = path;
     m_search = false;
+    m_readOnly = isTrash() || isArchive();
     m_listing.setFolder(path.toStdString());
     if (wasTrash != isTrash()) emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
 }
@@ -155,6 +156,7 @@ void FolderModel::showSearch(const QByteArray& root, std::unique_ptr<ListingSour
     m_filter.forgetNames();
     m_path = root;
     m_search = true;
+    m_readOnly = isTrash() || isArchive();
     m_listing.setSource(std::move(source));
 }
 
@@ -293,6 +295,14 @@ bool FolderModel::dropMimeData(const QMimeData*, Qt::DropAction, int, int, const
     return false;  // the view runs the job; the rows follow the disk
 }
 
+QModelIndex FolderModel::index(int row, int column, const QModelIndex& parent) const {
+    // The base class asks rowCount() and columnCount() first, two virtual calls for every row a view
+    // lays out; a flat table can tell by itself.
+    if (parent.isValid() || row < 0 || column < 0 || row >= m_store.rowCount() || column >= ColumnCount)
+        return {};
+    return createIndex(row, column);
+}
+
 int FolderModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : m_store.rowCount();
 }
@@ -306,7 +316,7 @@ Qt::ItemFlags FolderModel::flags(const QModelIndex& index) const {
     // A flat list: telling the tree view so spares it a hasChildren() call per row.
     Qt::ItemFlags f =
         Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
-    if (isTrash() || isArchive()) return f;  // nothing in the trash or an archive is edited in place
+    if (m_readOnly) return f;  // nothing in the trash or an archive is edited in place
     if (index.column() == NameColumn) f |= Qt::ItemIsEditable;
     if (m_store.flagsAt(index.row()) & RowStore::kDirFlag) f |= Qt::ItemIsDropEnabled;
     return f;

@@ -108,6 +108,7 @@ class FolderModel : public QAbstractTableModel {
     SortColumn sortColumn() const { return m_listing.sorter().column(); }
     Qt::SortOrder sortOrder() const;
 
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -159,6 +160,8 @@ class FolderModel : public QAbstractTableModel {
     NameFilter m_filter;
     QString m_filterText;
     bool m_search = false;
+    // The trash or an archive: asked by flags(), which a view calls for every row when it lays out.
+    bool m_readOnly = false;
 };
 
 }  // namespace kv

@@ -69,6 +69,25 @@ TEST(Mounts, ListsUserVolumesOnly) {
     EXPECT_EQ(texts, expected);
 }
 
+// A source outside /dev is taken as written, never followed: a FUSE volume may name a file on another
+// volume as its source, and that volume may hang. Here a link to the labelled device stands for it.
+TEST(Mounts, FollowsNoSourceOutsideDev) {
+    TempDir dir;
+    mkdir((dir / "labels").c_str(), 0755);
+    writeFile(dir / "sdb2", "");
+    ASSERT_EQ(symlink((dir / "sdb2").c_str(), (dir / "labels/Backup").c_str()), 0);
+    ASSERT_EQ(symlink((dir / "sdb2").c_str(), (dir / "image").c_str()), 0);
+    Mounts mounts("/home/me", "/nonexistent", dir / "labels");
+    const std::string table = "40 27 0:50 / /media/direct rw - ext4 " + (dir / "sdb2") +
+                              " rw\n"
+                              "41 27 0:51 / /media/viafile rw - fuse " +
+                              (dir / "image") + " rw\n";
+    std::vector<std::string> texts;
+    for (const auto& e : mounts.entriesFrom(table)) texts.push_back(e.text());
+    EXPECT_EQ(texts, (std::vector<std::string>{"/home/me [Home]", "/media/direct [Backup]",
+                                               "/media/viafile [viafile]"}));
+}
+
 TEST(Mounts, ReadsThisMachine) {
     const auto entries = Mounts().entries();
     ASSERT_FALSE(entries.empty());

@@ -288,6 +288,117 @@ TEST(RowStore, BatchesSortedElsewhereAreMergedInOrder) {
     EXPECT_EQ(shownNames(s), (Names{"a", "b", "c", "m", "n", "x", "y"}));
 }
 
+// New entries among many find their places by search, not by a merge: each table row merges runs into
+// a store and checks the steps, the order, and that nothing is lost or doubled.
+TEST(RowStore, MergedEntriesLandInTheirPlacesWithTheirSteps) {
+    struct Row {
+        const char* what;
+        Names before;
+        std::vector<Names> runs;
+        bool runsSorted;
+        bool showHidden;
+        Names after;  // shown
+        RowChanges steps;
+    } rows[] = {
+        {"into nothing", {}, {{"b", "a"}}, false, false, {"a", "b"}, {{Kind::Inserted, 0, 1}}},
+        {"before all", {"m", "n"}, {{"a", "b"}}, true, false, {"a", "b", "m", "n"}, {{Kind::Inserted, 0, 1}}},
+        {"after all", {"a", "b"}, {{"y", "z"}}, true, false, {"a", "b", "y", "z"}, {{Kind::Inserted, 2, 3}}},
+        {"between, two runs",
+         {"a", "c", "e"},
+         {{"b"}, {"d", "f"}},
+         true,
+         false,
+         {"a", "b", "c", "d", "e", "f"},
+         {{Kind::Inserted, 1, 1}, {Kind::Inserted, 3, 3}, {Kind::Inserted, 5, 5}}},
+        {"unsorted runs",
+         {"c"},
+         {{"d", "a"}, {"b"}},
+         false,
+         false,
+         {"a", "b", "c", "d"},
+         {{Kind::Inserted, 0, 1}, {Kind::Inserted, 3, 3}}},
+        {"hidden ones take no row",
+         {".h", "b"},
+         {{".a", "a", "c"}},
+         true,
+         false,
+         {"a", "b", "c"},
+         {{Kind::Inserted, 0, 0}, {Kind::Inserted, 2, 2}}},
+        {"hidden ones shown",
+         {".h", "b"},
+         {{".a", "c"}},
+         true,
+         true,
+         {".a", ".h", "b", "c"},
+         {{Kind::Inserted, 0, 0}, {Kind::Inserted, 3, 3}}},
+        {"only hidden", {"b"}, {{".a"}}, true, false, {"b"}, {}},
+        {"folders first", {"a", "z"}, {{"m/"}}, true, false, {"m", "a", "z"}, {{Kind::Inserted, 0, 0}}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        RowStore s = storeWith(r.before);
+        replayAndCheck(s, s.setShowHidden(r.showHidden));
+        std::vector<std::vector<DirEntry>> runs;
+        for (const Names& run : r.runs) runs.push_back(entries(run));
+        const RowChanges steps = s.merge(std::move(runs), r.runsSorted);
+        EXPECT_EQ(steps, r.steps);
+        replayAndCheck(s, steps);
+        EXPECT_EQ(shownNames(s), r.after);
+    }
+}
+
+// A big store and scattered new entries in chunks, as a listing of a huge folder merges them: every
+// entry is there once, in the sorter's order, whichever order the store keeps.
+TEST(RowStore, ChunksMergedIntoABigStoreKeepEveryEntryInOrder) {
+    std::mt19937 rng(11);
+    for (const EntrySorter& sorter : {EntrySorter(), EntrySorter(SortColumn::Size, SortOrder::Descending)}) {
+        Names first;
+        for (int k = 0; k < 3000; k += 3) first.push_back("f" + std::to_string(k));
+        RowStore s = storeWith(first, sorter);
+        Names rest;
+        for (int k = 0; k < 3000; ++k)
+            if (k % 3) rest.push_back("f" + std::to_string(k) + (k % 50 == 0 ? "/" : ""));
+        std::shuffle(rest.begin(), rest.end(), rng);
+        for (std::size_t from = 0; from < rest.size(); from += 250) {
+            std::vector<DirEntry> chunk;
+            for (std::size_t k = from; k < std::min(rest.size(), from + 250); ++k)
+                chunk.push_back(entry(rest[k], rng() % 7));
+            std::sort(chunk.begin(), chunk.end(),
+                      [&](const DirEntry& a, const DirEntry& b) { return sorter.less(a, b); });
+            std::vector<std::vector<DirEntry>> runs;
+            runs.push_back(std::move(chunk));
+            replayAndCheck(s, s.merge(std::move(runs), true));
+            if (HasFatalFailure()) return;
+        }
+        Names shown = shownNames(s);
+        EXPECT_EQ(shown.size(), 3000u);
+        std::sort(shown.begin(), shown.end());
+        EXPECT_EQ(std::adjacent_find(shown.begin(), shown.end()), shown.end()) << "a name twice";
+    }
+}
+
+// The watcher's names are matched against many entries through a sieve: every name it holds is found.
+TEST(RowStore, ManyNamesAmongManyEntriesAreAllFound) {
+    Names all;
+    for (int k = 0; k < 5000; ++k) all.push_back("file" + std::to_string(k) + (k % 2 ? ".txt" : ".dat"));
+    RowStore s = storeWith(all);
+    std::vector<DirEntry> fresh;
+    Names gone;
+    for (int k = 0; k < 5000; k += 17) {
+        fresh.push_back(entry(all[static_cast<std::size_t>(k)], 42));
+        if (k % 2) gone.push_back(all[static_cast<std::size_t>(k) + 1]);
+    }
+    const std::size_t asked = fresh.size();
+    replayAndCheck(s, s.update(fresh));
+    EXPECT_TRUE(fresh.empty()) << fresh.size() << " of " << asked << " names not found";
+    int changed = 0;
+    for (int row = 0; row < s.rowCount(); ++row) changed += s.entryAt(row).size == 42;
+    EXPECT_EQ(changed, static_cast<int>(asked));
+    replayAndCheck(s, s.remove(gone));
+    EXPECT_EQ(s.rowCount(), static_cast<int>(all.size() - gone.size()));
+    for (const std::string& n : gone) EXPECT_LT(s.rowOfName(n), 0) << n;
+}
+
 TEST(RowStore, AnOrderFromChangedEntriesIsRefused) {
     RowStore s = storeWith({"a", "b", "c"});
     const EntrySorter descending(SortColumn::Name, SortOrder::Descending);

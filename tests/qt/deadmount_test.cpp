@@ -1,18 +1,28 @@
 // A volume that stops answering (a FUSE mount whose calls never return, as a dead network share's
-// do) must not freeze the window: listing it, its Properties and a copy from it run off the UI
-// thread, and Cancel lets go of the copy. The mount is tests/support/stallfs.py; without FUSE (no
-// /dev/fuse, no fusepy, not allowed to mount) the test is skipped.
+// do) must not freeze the window: listing it, its Properties, a copy from it, a drop onto its folder
+// and the drive list run off the UI thread, and Cancel lets go of the copy. The mount is
+// tests/support/stallfs.py; without FUSE (no /dev/fuse, no fusepy, not allowed to mount) the test is
+// skipped. A hung volume is always let go: by TearDown, and by a watchdog should the UI thread block
+// in spite of all this (the test then fails instead of hanging).
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QDropEvent>
 #include <QElapsedTimer>
+#include <QMimeData>
 #include <QTimer>
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <thread>
 
 #include "filemanager_support.h"
+#include "platform/qt/clipboardformat.h"
+#include "platform/qt/drivelist.h"
 #include "platform/qt/propertiesdialog.h"
 
 namespace kv::test {
@@ -42,40 +52,35 @@ double longestGap(int ms) {
     return static_cast<double>(std::max(longest, clock.elapsed() - last));
 }
 
-class DeadMount : public ::testing::Test {
-  protected:
-    ViewFixture f;
-    std::string backing, mountPoint;
+// Mounts stallfs.py over a folder; the mount goes (lazily) and its server ends with the object.
+struct StallMount {
+    std::string mountPoint;
     pid_t server = -1;
 
-    void SetUp() override {
-        const int fuse = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
-        if (fuse < 0) GTEST_SKIP() << "no FUSE here";
-        ::close(fuse);
-        if (std::system("/usr/bin/python3 -c 'import fusepy' 2>/dev/null") != 0) GTEST_SKIP() << "no fusepy";
-        backing = f.dir / "backing";
-        mountPoint = f.dir / "mnt";
-        std::filesystem::create_directories(backing + "/folder/inner");
-        std::filesystem::create_directories(mountPoint);
-        std::filesystem::create_directories(f.dir / "dest");
-        writeFile(backing + "/folder/file.txt", std::string(64 * 1024, 'x'));
+    // False when this machine does not let us mount it.
+    bool start(const std::string& backing, const std::string& where, const std::string& source = {}) {
+        mountPoint = where;
+        std::filesystem::create_directories(where);
         const std::string script = KV_TEST_SUPPORT_DIR "/stallfs.py";
         server = ::fork();
         if (server == 0) {
-            ::execl("/usr/bin/python3", "python3", script.c_str(), backing.c_str(), mountPoint.c_str(),
-                    static_cast<char*>(nullptr));
+            if (source.empty())
+                ::execl("/usr/bin/python3", "python3", script.c_str(), backing.c_str(), where.c_str(),
+                        static_cast<char*>(nullptr));
+            else
+                ::execl("/usr/bin/python3", "python3", script.c_str(), backing.c_str(), where.c_str(),
+                        source.c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }
-        if (!waitFor([&] { return mounted(mountPoint) || ::waitpid(server, nullptr, WNOHANG) == server; },
+        if (!waitFor([&] { return mounted(where) || ::waitpid(server, nullptr, WNOHANG) == server; },
                      10000) ||
-            !mounted(mountPoint)) {
+            !mounted(where)) {
             server = -1;
-            GTEST_SKIP() << "FUSE mount not allowed here";
+            return false;
         }
+        return true;
     }
-
-    void TearDown() override {
-        release();
+    ~StallMount() {
         if (!mountPoint.empty() && mounted(mountPoint))
             (void)!std::system(("umount -l '" + mountPoint + "' 2>/dev/null || fusermount3 -uz '" +
                                 mountPoint + "' 2>/dev/null")
@@ -85,10 +90,61 @@ class DeadMount : public ::testing::Test {
             ::waitpid(server, nullptr, 0);
         }
     }
+};
 
-    void hang() { writeFile(backing + ".hang", ""); }
+class DeadMount : public ::testing::Test {
+  protected:
+    ViewFixture f;
+    std::string backing, mountPoint;
+    std::unique_ptr<StallMount> mount;
+    std::thread watchdog;
+    std::mutex watchdogMutex;
+    std::condition_variable watchdogWake;
+    bool released = true;
+
+    void SetUp() override {
+        const int fuse = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
+        if (fuse < 0) GTEST_SKIP() << "no FUSE here";
+        ::close(fuse);
+        if (std::system("/usr/bin/python3 -c 'import fusepy' 2>/dev/null") != 0) GTEST_SKIP() << "no fusepy";
+        backing = f.dir / "backing";
+        mountPoint = f.dir / "mnt";
+        std::filesystem::create_directories(backing + "/folder/inner");
+        std::filesystem::create_directories(f.dir / "dest");
+        writeFile(backing + "/folder/file.txt", std::string(64 * 1024, 'x'));
+        mount = std::make_unique<StallMount>();
+        if (!mount->start(backing, mountPoint)) GTEST_SKIP() << "FUSE mount not allowed here";
+    }
+
+    void TearDown() override {
+        release();
+        mount.reset();
+    }
+
+    // Hangs the volume; it is let go by release(), at the latest after 10 seconds.
+    void hang() {
+        release();
+        writeFile(backing + ".hang", "");
+        released = false;
+        watchdog =
+            std::thread(
+                [this] {
+                    std::unique_lock lock(watchdogMutex);
+                    if (!watchdogWake.wait_for(lock, std::chrono::seconds(10), [this] { return released; })) {
+                        std::filesystem::remove(backing + ".hang");
+                        ADD_FAILURE()
+                            << "the volume was still hung after 10 s: a call on the UI thread waited for it";
+                    }
+                });
+    }
     void release() {
         if (!backing.empty()) std::filesystem::remove(backing + ".hang");
+        {
+            std::lock_guard lock(watchdogMutex);
+            released = true;
+        }
+        watchdogWake.notify_all();
+        if (watchdog.joinable()) watchdog.join();
     }
 };
 
@@ -126,6 +182,69 @@ TEST_F(DeadMount, TheWindowKeepsAnsweringAndCancelLetsGoOfACopy) {
     EXPECT_FALSE(std::filesystem::exists(f.dir / "dest/file.txt") &&
                  std::filesystem::file_size(f.dir / "dest/file.txt") != 64 * 1024);
     closeAll<PropertiesDialog>();
+}
+
+// Files dropped onto a pane that shows a folder of the dead volume: whether they move or copy is told
+// by the mount table, and the copy is a job that waits for the volume, not the window.
+TEST_F(DeadMount, ADropOntoItsFolderKeepsTheWindowAnswering) {
+    writeFile(f.dir / "local.txt", "here");
+    ASSERT_TRUE(f.show(mountPoint + "/folder"));
+    EXPECT_TRUE(f.listed("file.txt"));
+    hang();
+    std::unique_ptr<QMimeData> data(
+        ClipboardFormat::toMimeData({QByteArray::fromStdString(f.dir / "local.txt")}, false));
+    QWidget* viewport = f.view->currentView()->viewport();
+    const QPoint at = viewport->rect().bottomRight() - QPoint(5, 5);
+    QElapsedTimer took;
+    took.start();
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &enter);
+    QDragMoveEvent move(at, Qt::CopyAction | Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &move);
+    QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &drop);
+    EXPECT_LT(took.elapsed(), 500);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_EQ(drop.dropAction(), Qt::CopyAction) << "another volume: a copy";
+    EXPECT_LT(longestGap(800), 500);
+
+    // The job still waits for the volume; stopped and let go, it leaves the source as it was.
+    f.ops->stopAll(std::chrono::milliseconds(0));
+    release();
+    EXPECT_TRUE(f.idle());
+    EXPECT_EQ(readFile(f.dir / "local.txt"), "here");
+}
+
+// The drive list while a volume hangs: a new list (a window opening) and a volume mounted meanwhile
+// whose source is a file on the dead volume (as a program showing an image names it). Neither may
+// make the window wait for the dead volume, and the new volume still shows up in the list.
+TEST_F(DeadMount, TheDriveListFollowsMountsWhileAVolumeHangs) {
+    hang();
+    QElapsedTimer took;
+    took.start();
+    DriveList list;
+    list.show();
+    EXPECT_LT(took.elapsed(), 500);
+    EXPECT_TRUE(list.drive().endsWith("[Home]")) << "a new list selects the home folder";
+    EXPECT_LT(longestGap(600), 500);
+
+    const std::string otherBacking = f.dir / "other";
+    std::filesystem::create_directories(otherBacking);
+    StallMount other;
+    ASSERT_TRUE(other.start(otherBacking, f.dir / "image", mountPoint + "/folder/file.txt"));
+    const QString entry = QString::fromStdString(other.mountPoint + " [image]");
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0, longest = 0;
+    QTimer ping;
+    QObject::connect(&ping, &QTimer::timeout, [&] {
+        longest = std::max(longest, clock.elapsed() - last);
+        last = clock.elapsed();
+    });
+    ping.start(10);
+    EXPECT_TRUE(waitFor([&] { return list.findText(entry) >= 0; }, 5000)) << entry.toStdString();
+    EXPECT_LT(std::max(longest, clock.elapsed() - last), 500);
+    EXPECT_TRUE(list.drive().endsWith("[Home]")) << "the selection stays";
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "filemanager_support.h"
 #include "platform/fs/folderlistingsource.h"
+#include "platform/fs/sortkey.h"
 #include "platform/qt/foldermodel.h"
 
 namespace kv::test {
@@ -224,6 +225,30 @@ TEST(FolderModel, NamesReportedDuringAListingAreNotLost) {
     EXPECT_EQ(f.model->rowCount(), 20000);
     EXPECT_EQ(f.log->listingCount(), 1);
     ASSERT_EQ(f.log->names().size(), 1u) << "both at once";
+}
+
+// A big folder reaches the views a bounded chunk at a time (each merge is a relayout of every row for
+// them), and the listing ends only once the last chunk is in: nothing held back, nothing twice.
+TEST(FolderModel, ABigListingArrivesInBoundedChunksAndEndsWhole) {
+    ModelFixture f;
+    for (int k = 0; k < 20000; ++k) touch(f.dir / ("f" + std::to_string(k)), "");
+    int last = 0, biggest = 0, steps = 0, atListed = -1;
+    auto grew = [&] {
+        biggest = std::max(biggest, f.model->rowCount() - last);
+        last = f.model->rowCount();
+        ++steps;
+    };
+    QObject::connect(f.model.get(), &QAbstractItemModel::rowsInserted, grew);
+    QObject::connect(f.model.get(), &QAbstractItemModel::layoutChanged, grew);
+    QObject::connect(f.model.get(), &FolderModel::listed, [&] { atListed = f.model->rowCount(); });
+    f.model->setFolder(QByteArray::fromStdString(f.dir.path()));
+    ASSERT_TRUE(waitFor([&] { return atListed >= 0; }, 20000));
+    EXPECT_EQ(atListed, 20000);
+    EXPECT_LE(biggest, 4096);
+    EXPECT_GE(steps, 5);
+    for (int row = 1; row < f.model->rowCount(); ++row)
+        ASSERT_LT(SortKey::make(f.model->entryAt(row - 1).name), SortKey::make(f.model->entryAt(row).name))
+            << row;
 }
 
 // A model may go at any moment: nothing its workers bring back afterwards may touch it.

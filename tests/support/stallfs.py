@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """A filesystem that mirrors a folder and answers, answers slowly or never answers, on demand.
 
-    stallfs.py BACKING MOUNTPOINT
+    stallfs.py BACKING MOUNTPOINT [SOURCE]
 
 Each call looks at two files beside BACKING (BACKING.hang, BACKING.slow): while BACKING.hang
 exists no call returns; BACKING.slow holds a delay in seconds added to every call. Runs in the
-foreground until unmounted or killed."""
+foreground until unmounted or killed. SOURCE is what the mount table names as the volume's source
+(as a program showing an image file names that file)."""
 
 import errno
 import os
@@ -73,5 +74,6 @@ class StallFs(Operations):
 
 
 if __name__ == "__main__":
+    options = {"fsname": sys.argv[3]} if len(sys.argv) > 3 else {}
     FUSE(StallFs(os.path.abspath(sys.argv[1])), sys.argv[2], foreground=True, nothreads=False,
-         ro=True, allow_other=False)
+         ro=True, allow_other=False, **options)
