@@ -9,15 +9,11 @@ namespace kv {
 
 DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
     setFocusPolicy(Qt::StrongFocus);  // not by the wheel
-    // The home folder's entry is there at once (a new list selects it); the volumes follow from a
-    // worker, as every later reading of them does.
-    MountEntry home;
-    home.root = Mounts().homeDir();
-    home.label = "Home";
-    home.isHome = true;
-    addItem(QString::fromStdString(home.text()));
-    m_last = currentText();
-    refill();
+    // A new list offers every drive at once, as its window expects when it navigates the pane to the
+    // list's drive. Only the kernel's mount table and the device links under /dev are read (a volume's
+    // source elsewhere is never followed), which no dead volume can hold up; later readings, on each
+    // mount change, still go to a worker.
+    showDrives(drives());
     connect(this, &QComboBox::activated, this, [this](int) {
         if (currentText() == m_last) return;
         m_last = currentText();
@@ -40,17 +36,17 @@ void DriveList::wheelEvent(QWheelEvent* event) {
     QComboBox::wheelEvent(event);
 }
 
+QStringList DriveList::drives() {
+    QStringList texts;
+    for (const auto& e : Mounts().entries()) texts << QString::fromStdString(e.text());
+    return texts;
+}
+
 void DriveList::refill() {
-    // Reading the mount table and the labels touches the filesystem (the kernel's tables, the device
-    // links): never on the UI thread. A reading that comes back after a newer one was asked for is old.
+    // A reading that comes back after a newer one was asked for is old.
     const int generation = ++m_generation;
     runInBackground(
-        this,
-        [] {
-            QStringList texts;
-            for (const auto& e : Mounts().entries()) texts << QString::fromStdString(e.text());
-            return texts;
-        },
+        this, [] { return drives(); },
         [this, generation](const QStringList& texts) {
             if (generation == m_generation) showDrives(texts);
         });

@@ -28,6 +28,7 @@ class DriveList : public QComboBox {
     void wheelEvent(QWheelEvent* event) override;
 
   private:
+    static QStringList drives();
     void refill();
     void showDrives(const QStringList& texts);
 

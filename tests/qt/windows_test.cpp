@@ -101,8 +101,7 @@ TEST_F(QtProgramTest, DrivePaneListsTheDriveAndGoBackReturnsToItsTop) {
     // The other pane was never touched.
     EXPECT_EQ(widget<BrowserView>("Form1", "floppy")->folderView()->folder(), home().toUtf8());
 
-    // Picking another drive lists it (the volumes join the home folder's entry from a worker).
-    (void)QTest::qWaitFor([&] { return list->count() > 1; }, 3000);
+    // Picking another drive lists it.
     if (list->count() > 1) {
         list->setCurrentIndex(1);
         emit list->activated(1);
