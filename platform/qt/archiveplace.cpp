@@ -1,9 +1,12 @@
 #include "platform/qt/archiveplace.h"
 
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QPointer>
 #include <cstdlib>
 #include <map>
 
@@ -191,27 +194,41 @@ void ArchivePlace::compress() {
 }
 
 void ArchivePlace::openItem(const QByteArray& location) {
+    copyOut(location, false, &m_view, [this](const QByteArray& copy) {
+        if (!copy.isEmpty()) FileOpener::open({copy}, &m_view);
+    });
+}
+
+void ArchivePlace::copyOut(const QByteArray& location, bool isDir, QObject* context,
+                           std::function<void(const QByteArray&)> done) {
     const std::optional<ArchiveLocation> where = ArchiveLocation::parse(bytes(location));
     if (!where || !where->parent()) return;
-    // A folder of its own for each opening: two files of one name never meet, and the application
-    // opened keeps its file however long it likes.
+    const std::string name = paths::baseName(where->inner);
+    // A folder of its own for each copy: two files of one name never meet, and the application
+    // opened keeps its file however long it likes. A folder is made empty: its contents stay in the
+    // archive, however much they are.
     runInBackground(
         this,
-        [] {
+        [isDir, name] {
             std::string dir = QDir::tempPath().toStdString() + "/kestrovan-open-XXXXXX";
-            return ::mkdtemp(dir.data()) ? dir : std::string();
+            if (!::mkdtemp(dir.data())) return std::string();
+            if (isDir && ::mkdir(paths::join(dir, name).c_str(), 0700) != 0) return std::string();
+            return dir;
         },
-        [this, where = *where](const std::string& dir) {
+        [this, where = *where, name, isDir, guard = QPointer<QObject>(context),
+         done = std::move(done)](const std::string& dir) {
             if (dir.empty()) {
                 QApplication::beep();
                 return;
             }
-            const std::string name = paths::baseName(where.inner);
+            const QByteArray copy = QByteArray::fromStdString(paths::join(dir, name));
+            if (isDir) {
+                if (guard) done(copy);
+                return;
+            }
             runExtract(where.archive, where.parent()->inner, {name}, QByteArray::fromStdString(dir), false,
-                       false,
-                       [this, guard = Receiver(&m_view), path = paths::join(dir, name)](const JobResult& r) {
-                           if (guard.alive() && r.ok())
-                               FileOpener::open({QByteArray::fromStdString(path)}, &m_view);
+                       false, [guard, done, copy](const JobResult& r) {
+                           if (guard) done(r.ok() ? copy : QByteArray());
                        });
         });
 }

@@ -41,6 +41,11 @@ class ArchivePlace : public QObject {
     void compress();
     // A file inside an archive: extracted into a temporary folder and opened with its application.
     void openItem(const QByteArray& location);
+    // A copy of an item of an archive in a temporary folder of its own, made off the UI thread: a file
+    // extracted, a folder made empty. done gets the copy's path (empty when the extraction failed, which
+    // the job reports), unless context is gone by then.
+    void copyOut(const QByteArray& location, bool isDir, QObject* context,
+                 std::function<void(const QByteArray&)> done);
 
     // The selection is made of archive files only.
     bool selectionIsArchives() const;

@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/qt/archiveplace.h"
+#include "platform/qt/foldermodel.h"
 #include "platform/qt/folderview.h"
 #include "platform/qt/previewinterceptor.h"
 #include "platform/qt/previewpage.h"
@@ -135,7 +137,7 @@ void QuickLook::follow() {
         return;
     }
     if (path == m_path) return;
-    showPath(path);
+    showPath(path, current.data(FolderModel::IsDirRole).toBool());
 }
 
 void QuickLook::rowsReplaced() {
@@ -148,9 +150,21 @@ void QuickLook::listed() {
     if (m_rowsReplaced) follow();
 }
 
-void QuickLook::showPath(const QByteArray& path) {
+void QuickLook::showPath(const QByteArray& path, bool isDir) {
     m_path = path;
     m_bar->hide();
+    if (ArchivePlace::isArchive(path)) {
+        // An item of an archive is shown from a copy taken out of it.
+        m_page->setUrl(QUrl(QStringLiteral("about:blank")));
+        m_view.archivePlace()->copyOut(path, isDir, this, [this, path](const QByteArray& copy) {
+            if (m_path == path && !copy.isEmpty() && isVisible()) showFile(copy);
+        });
+        return;
+    }
+    showFile(path);
+}
+
+void QuickLook::showFile(const QByteArray& path) {
     const QUrl url = m_files->allow(path);
     setWindowTitle(tr("%1 — Quick Look").arg(url.path().mid(1)));
     m_page->setUrl(url);

@@ -52,7 +52,8 @@ class QuickLook : public QWidget {
     void follow();
     void rowsReplaced();
     void listed();
-    void showPath(const QByteArray& path);
+    void showPath(const QByteArray& path, bool isDir);
+    void showFile(const QByteArray& path);
     void blocked(const QUrl& firstParty);
     void place();
     void watch(QObject* object);

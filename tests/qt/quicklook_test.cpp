@@ -8,9 +8,12 @@
 #include <QTest>
 #include <QWebEngineView>
 #include <functional>
+#include <memory>
 
 #include "filemanager_support.h"
 #include "loopbackserver.h"
+#include "platform/fs/archivelocation.h"
+#include "platform/fs/compressjob.h"
 #include "platform/qt/previewcontent.h"
 #include "platform/qt/previewinterceptor.h"
 #include "platform/qt/quicklook.h"
@@ -201,6 +204,35 @@ TEST_F(QuickLookTest, FollowsThePaneAndClosesWithSpaceOrEscape) {
     ASSERT_TRUE(waitFor([&] { return look->webView()->focusProxy() != nullptr; }));
     QTest::keyClick(look->webView()->focusProxy(), Qt::Key_Space);
     EXPECT_FALSE(look->isVisible());
+}
+
+// An item of an archive is shown from a copy taken out of it; a folder in it is not extracted.
+TEST_F(QuickLookTest, AnItemOfAnArchiveIsShownFromACopy) {
+    ::mkdir((f.dir / "made").c_str(), 0755);
+    ::mkdir((f.dir / "made/inner").c_str(), 0755);
+    writeFile(f.dir / "made/inner/big.txt", "not to be taken out");
+    writeFile(f.dir / "made/note.txt", "packed note");
+    CompressJob job({f.dir / "made/note.txt", f.dir / "made/inner"}, f.dir / "pack.zip", ArchiveFormat::Zip);
+    job.start();
+    job.wait();
+    ASSERT_TRUE(job.result().ok());
+    ASSERT_TRUE(ViewFixture::show(*f.view, ArchiveLocation::make(f.dir / "pack.zip")));
+    ASSERT_TRUE(f.view->selectName("note.txt"));
+    key(Qt::Key_Space);
+    QuickLook* look = QuickLook::of(*f.view);
+    ASSERT_TRUE(look && look->isVisible());
+    ASSERT_TRUE(waitFor([&] { return look->shownUrl().path().endsWith("note.txt"); }, 20000));
+    EXPECT_TRUE(waitFor([&] { return look->webView()->title() == "note.txt"; }, 20000));
+    // The answer may come after the test.
+    auto text = std::make_shared<QString>();
+    look->webView()->page()->toPlainText([text](const QString& t) { *text = t; });
+    EXPECT_TRUE(waitFor([&] { return text->contains("packed note"); })) << text->toStdString();
+    const QString copy = look->shownUrl().path();
+    EXPECT_TRUE(copy.endsWith("note.txt")) << copy.toStdString();
+
+    ASSERT_TRUE(f.view->selectName("inner"));
+    EXPECT_TRUE(waitFor([&] { return look->shownUrl().path() != copy; }, 20000));
+    EXPECT_TRUE(look->shownUrl().path().endsWith("inner")) << look->shownUrl().path().toStdString();
 }
 
 // Media seek by asking for byte ranges: a long sound previewed is seekable all along, and a seek
