@@ -42,6 +42,11 @@ class ScriptedResolver : public JobResolver {
 
     std::vector<ClashRequest> clashes;
     std::vector<ErrorRequest> errors;
+    // For a test thread waiting while the job still runs.
+    size_t clashCount() const {
+        std::lock_guard lock(m_mutex);
+        return clashes.size();
+    }
 
   private:
     void answer(std::function<void()> fn) {
@@ -54,7 +59,7 @@ class ScriptedResolver : public JobResolver {
             fn();
         }).detach();
     }
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
 };
 
 }  // namespace kv::test

@@ -266,10 +266,11 @@ TEST_F(IconPreviews, PhotosInSightGetPreviewsOthersKeepTheirIcons) {
     EXPECT_TRUE(near(centre(p.toImage()), Qt::red));
     ASSERT_TRUE(waitFor([&] { return thumbs()->idle(); }));
     EXPECT_TRUE(iconOf("notes.txt").isNull());
-    // Shared with the desktop: the photo's thumbnail is in the cache.
-    EXPECT_TRUE(QFile::exists(
+    // Shared with the desktop: the photo's thumbnail is in the cache (written just after it is shown).
+    const QString cached =
         QString::fromStdString(cache / "thumbnails/normal/") +
-        ThumbnailPaths::fileNameFor(ThumbnailPaths::uriFor(QByteArray::fromStdString(f->dir / "a.jpg")))));
+        ThumbnailPaths::fileNameFor(ThumbnailPaths::uriFor(QByteArray::fromStdString(f->dir / "a.jpg")));
+    EXPECT_TRUE(waitFor([&] { return QFile::exists(cached); }));
 
     // Show Previews, from the empty area's menu, turns them off for this view, and on again.
     std::unique_ptr<QMenu> menu(f->view->createContextMenu(false));
@@ -370,7 +371,7 @@ TEST_F(IconPreviews, ZoomStepsWithKeysAndTheWheelWithinItsBounds) {
     f->view->setIconSize(256);
     ASSERT_TRUE(waitFor([&] { return !iconOf("a.jpg").isNull(); }));
     EXPECT_EQ(iconOf("a.jpg").pixmap(QSize(256, 256)).size(), QSize(256, 192));
-    EXPECT_TRUE(QDir(QString::fromStdString(cache / "thumbnails/large")).exists());
+    EXPECT_TRUE(waitFor([&] { return QDir(QString::fromStdString(cache / "thumbnails/large")).exists(); }));
 
     // Zoom belongs to the icon view: the menu's entries are off elsewhere, and the wheel scrolls.
     f->view->setMode(FolderView::Mode::Details);
