@@ -91,7 +91,13 @@ FolderThumbnails::~FolderThumbnails() {
 }
 
 bool FolderThumbnails::eventFilter(QObject*, QEvent* event) {
-    if (event->type() == QEvent::Resize || event->type() == QEvent::Show) scheduleSoon();
+    if (event->type() == QEvent::Resize || event->type() == QEvent::Show) {
+        scheduleSoon();
+    } else if (event->type() == QEvent::Paint && visibleRows() != m_scheduledRows) {
+        // The view lays its items out after the rows arrive, a few at a time: rows that came into
+        // sight that way are painted without any signal of their own.
+        scheduleSoon();
+    }
     return false;
 }
 
@@ -177,6 +183,7 @@ std::pair<int, int> FolderThumbnails::visibleRows() const {
 }
 
 bool FolderThumbnails::idle() const {
+    if (m_timer.isActive()) return false;  // work is about to be chosen
     std::lock_guard lock(m_queue->mutex);
     return m_queue->jobs.empty() && m_queue->running.isEmpty();
 }
@@ -187,11 +194,12 @@ void FolderThumbnails::clearQueue() {
 }
 
 void FolderThumbnails::schedule() {
+    const auto [first, last] = visibleRows();
+    m_scheduledRows = {first, last};
     if (!shown() || !m_view->isVisible()) {
         clearQueue();
         return;
     }
-    const auto [first, last] = visibleRows();
     const int n = m_model->rowCount();
     const qreal dpr = m_view->devicePixelRatioF();
     std::deque<Job> jobs;

@@ -78,6 +78,7 @@ class FolderThumbnails : public QObject {
     QSet<QByteArray> m_none;  // rows known to have no preview (key as in m_icons)
     QTimer m_timer;
     QByteArray m_folder;
+    std::pair<int, int> m_scheduledRows{-1, -1};  // the rows in sight when work was last chosen
     int m_px = 64;
     bool m_enabled = true;
     bool m_onSlowVolumes = false;
