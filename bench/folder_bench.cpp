@@ -456,21 +456,25 @@ Churn churnOnce(const char* self, const std::string& dir, int count, int created
 }
 
 void churnRows(const char* self, int rounds) {
-    const int count = 200000, created = 500;
+    const int count = 200000;
     const std::string dir = makeTempDir("churn");
     fillFolder(dir, count);
     floorListing(dir);
-    std::vector<double> stall, total;
-    for (int k = 0; k < rounds; ++k) {
-        const Churn c = churnOnce(self, dir, count, created);
-        stall.push_back(c.stall);
-        total.push_back(c.total);
-        if (std::getenv("KV_BENCH_TRACE")) std::fprintf(stderr, "churn round %d: %.1f ms\n", k, c.stall);
+    // 500 names come as the watcher's reports; 2,000 overflow them, and the whole folder is listed
+    // again and compared.
+    for (const int created : {500, 2000}) {
+        std::vector<double> stall, total;
+        for (int k = 0; k < rounds; ++k) {
+            const Churn c = churnOnce(self, dir, count, created);
+            stall.push_back(c.stall);
+            total.push_back(c.total);
+            if (std::getenv("KV_BENCH_TRACE")) std::fprintf(stderr, "churn round %d: %.1f ms\n", k, c.stall);
+        }
+        const std::string what =
+            "200,000 entries listed while " + std::string(created == 500 ? "500" : "2,000") + " are created";
+        row(what + ": longest UI stall", ms(median(stall)), "—", "—", "≤ 50 ms", median(stall) <= 50);
+        row(what + ": until the last row is painted", ms(median(total)), "—", "—", "—", true);
     }
-    row("200,000 entries listed while 500 are created: longest UI stall", ms(median(stall)), "—", "—",
-        "≤ 50 ms", median(stall) <= 50);
-    row("200,000 entries listed while 500 are created: until the last row is painted", ms(median(total)), "—",
-        "—", "—", true);
     removeTree(dir);
 }
 

@@ -332,16 +332,25 @@ RowChanges RowStore::remove(const std::vector<std::string>& names) {
     return finish(diff());
 }
 
-std::vector<std::string> RowStore::namesMissingFrom(const std::vector<DirEntry>& fresh) const {
-    std::unordered_set<std::string_view> present;
-    present.reserve(fresh.size());
-    for (const DirEntry& e : fresh) present.insert(e.name);
-    std::vector<std::string> missing;
-    for (std::size_t id = 0; id < m_entries->size(); ++id) {
-        const std::string& name = (*m_entries)[id].name;
-        if (!(m_flags[id] & kGoneFlag) && !present.count(name)) missing.push_back(name);
+RowStore::ListingDiff RowStore::diffListing(const std::vector<DirEntry>& held,
+                                            std::vector<DirEntry>&& fresh) {
+    ListingDiff out;
+    std::unordered_map<std::string_view, std::size_t> heldAt;
+    heldAt.reserve(held.size());
+    for (std::size_t i = 0; i < held.size(); ++i) heldAt.emplace(held[i].name, i);
+    std::vector<std::uint8_t> present(held.size(), 0);
+    for (DirEntry& e : fresh) {
+        const auto it = heldAt.find(e.name);
+        if (it == heldAt.end()) {
+            out.added.push_back(std::move(e));
+            continue;
+        }
+        present[it->second] = 1;
+        if (!sameData(held[it->second], e)) out.changed.push_back(std::move(e));
     }
-    return missing;
+    for (std::size_t i = 0; i < held.size(); ++i)
+        if (!present[i]) out.gone.push_back(held[i].name);
+    return out;
 }
 
 RowChanges RowStore::update(std::vector<DirEntry>& fresh) {

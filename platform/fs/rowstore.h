@@ -62,8 +62,15 @@ class RowStore {
     // others move. The entries taken are removed from `entries`: what is left are names it did not hold.
     // The names in `entries` are distinct.
     RowChanges update(std::vector<DirEntry>& entries);
-    // The names the store holds that `fresh` does not (a new listing's gone entries).
-    std::vector<std::string> namesMissingFrom(const std::vector<DirEntry>& fresh) const;
+    // What a new listing of the whole folder changes in the entries held (a snapshot's): the names
+    // gone, the entries whose data changed and the new ones. Safe on any thread; the UI thread then
+    // applies the three parts (remove, update, insert), which cost what changed, not the whole folder.
+    struct ListingDiff {
+        std::vector<std::string> gone;
+        std::vector<DirEntry> changed;
+        std::vector<DirEntry> added;
+    };
+    static ListingDiff diffListing(const std::vector<DirEntry>& held, std::vector<DirEntry>&& fresh);
     RowChanges setShowHidden(bool show);
     RowChanges setFilter(Filter filter);
     // Sorts at once, on the caller's thread.

@@ -68,7 +68,8 @@ class FolderListing : public QObject {
     void maybeFinish();
     // Goes on with what waited for the listing or the re-sort: batches, the end, queued refreshes.
     void resume();
-    void applyRefresh(std::vector<DirEntry>&& fresh, int error, const QString& message);
+    void compareRefresh(std::vector<DirEntry>&& fresh, int error, const QString& message);
+    void applyRefresh(RowStore::ListingDiff&& diff, std::uint64_t version);
     void startNames();
     void applyNames(int error, std::vector<DirEntry>&& found, std::vector<std::string>&& gone);
     void startSort();

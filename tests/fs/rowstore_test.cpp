@@ -268,7 +268,24 @@ TEST(RowStore, UpdateLeavesTheNamesItDoesNotHold) {
     ASSERT_EQ(fresh.size(), 1u);
     EXPECT_EQ(fresh[0].name, "new");
     EXPECT_EQ(s.entryAt(0).size, 5u);
-    EXPECT_EQ(s.namesMissingFrom(entries({"b", "zz"})), Names{"a"});
+}
+
+TEST(RowStore, ANewListingIsSplitIntoGoneChangedAndAdded) {
+    RowStore s = storeWith({"a", "b", "c"});
+    std::vector<DirEntry> fresh = {entry("zz"), entry("c", 7), entry("b")};
+    RowStore::ListingDiff d = RowStore::diffListing(*s.snapshot(), std::move(fresh));
+    EXPECT_EQ(d.gone, Names{"a"});
+    ASSERT_EQ(d.changed.size(), 1u);
+    EXPECT_EQ(d.changed[0].name, "c");
+    ASSERT_EQ(d.added.size(), 1u);
+    EXPECT_EQ(d.added[0].name, "zz");
+    // Applied in its three parts, the store holds what the new listing holds.
+    replayAndCheck(s, s.remove(d.gone));
+    replayAndCheck(s, s.update(d.changed));
+    EXPECT_TRUE(d.changed.empty());
+    replayAndCheck(s, s.insert(std::move(d.added)));
+    EXPECT_EQ(shownNames(s), (Names{"b", "c", "zz"}));
+    EXPECT_EQ(s.entryAt(1).size, 7u);
 }
 
 TEST(RowStore, ManyScatteredRowsBecomeOneRelayout) {
