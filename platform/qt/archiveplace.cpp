@@ -66,6 +66,11 @@ bool ArchivePlace::upFrom(const QByteArray& location, QByteArray& parent, QByteA
     return true;
 }
 
+std::map<std::string, std::string>& ArchivePlace::passwords() {
+    // Shared by every pane: the one that extracts is not always the one the items are dragged from.
+    return m_view.fileOperations().archivePasswords();
+}
+
 void ArchivePlace::withPassword(const QByteArray& archive, Go go) {
     runInBackground(
         this,
@@ -77,7 +82,7 @@ void ArchivePlace::withPassword(const QByteArray& archive, Go go) {
                 go({});
                 return;
             }
-            if (const auto known = m_passwords.find(bytes(archive)); known != m_passwords.end()) {
+            if (const auto known = passwords().find(bytes(archive)); known != passwords().end()) {
                 go(known->second);
                 return;
             }
@@ -89,7 +94,7 @@ void ArchivePlace::withPassword(const QByteArray& archive, Go go) {
             ask->setTextEchoMode(QLineEdit::Password);
             connect(ask, &QInputDialog::textValueSelected, this, [this, archive, go](const QString& text) {
                 const std::string passphrase = text.toUtf8().toStdString();
-                m_passwords[bytes(archive)] = passphrase;
+                passwords()[bytes(archive)] = passphrase;
                 go(passphrase);
             });
             ask->open();
@@ -110,7 +115,7 @@ void ArchivePlace::runExtract(const std::string& archive, const std::string& fol
             [this, guard = Receiver(this), archive, passphrase, done](const JobResult& result) {
                 // A wrong password is asked for again next time.
                 if (guard.alive() && !result.ok() && !result.cancelled && !passphrase.empty())
-                    m_passwords.erase(archive);
+                    passwords().erase(archive);
                 if (done) done(result);
             });
     });
@@ -216,7 +221,7 @@ void ArchivePlace::openItem(const QByteArray& location) {
 }
 
 QMimeData* ArchivePlace::mimeData(const QList<QByteArray>& items) {
-    return new ArchiveMimeData(items, m_view.model()->archiveIndexes(), m_passwords,
+    return new ArchiveMimeData(items, m_view.model()->archiveIndexes(), passwords(),
                                m_view.fileOperations().tempCopies(), {});
 }
 

@@ -61,17 +61,17 @@ class ArchivePlace : public QObject {
 
   private:
     using Go = std::function<void(const std::string& passphrase)>;
-    // Reads the archive's index off the UI thread; when it is encrypted asks for the password, then go.
+    // Reads the archive's index off the UI thread; when it is encrypted asks for the password (unless
+    // it was given in this run), then go.
     void withPassword(const QByteArray& archive, Go go);
     void extractArchives(const QList<QByteArray>& archives, const QByteArray& targetDir, bool ownFolder,
                          FileOperations::Done done);
     void runExtract(const std::string& archive, const std::string& folder, std::vector<std::string> names,
                     const QByteArray& targetDir, bool ownFolder, bool undoable, FileOperations::Done done);
 
+    std::map<std::string, std::string>& passwords();
+
     FolderView& m_view;
-    // The passwords given for encrypted archives in this view, so that a drag or another copy of
-    // their items does not ask again. One that fails an extraction is forgotten.
-    std::map<std::string, std::string> m_passwords;
 };
 
 }  // namespace kv

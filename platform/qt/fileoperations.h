@@ -44,6 +44,9 @@ class FileOperations : public QObject {
     // the run). Shared with the workers that make them.
     const std::shared_ptr<TempCopies>& tempCopies() const { return m_tempCopies; }
     void setTempCopies(std::shared_ptr<TempCopies> copies) { m_tempCopies = std::move(copies); }
+    // The passwords given for encrypted archives in this run (archive -> password), in memory only:
+    // whichever pane extracts, a later copy or drag of their items asks again for none. UI thread.
+    std::map<std::string, std::string>& archivePasswords() { return m_archivePasswords; }
 
     // Counted like DirWatcher: every watch() is matched by one unwatch().
     void watch(const QByteArray& dir);
@@ -130,6 +133,7 @@ class FileOperations : public QObject {
     ResolverFactory m_resolverFactory;
     bool m_showReports = true;
     std::shared_ptr<TempCopies> m_tempCopies = std::make_shared<TempCopies>();
+    std::map<std::string, std::string> m_archivePasswords;
 };
 
 }  // namespace kv

@@ -1,7 +1,11 @@
+#include <archive.h>
+#include <archive_entry.h>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <algorithm>
 #include <filesystem>
@@ -212,6 +216,53 @@ TEST_F(ArchiveView, ASelectionTooLargeGivesOtherProgramsNoFiles) {
         EXPECT_EQ(data.withoutCopies(), r.files == 0);
         EXPECT_EQ(ClipboardFormat::fromMimeData(&data).paths, items) << "our panes still get the items";
     }
+}
+
+// An encrypted archive's items go to other programs once its password was given (in any pane: a drag
+// never stops to ask for it).
+TEST_F(ArchiveView, AnEncryptedArchivesCopiesUseThePasswordGivenInThisRun) {
+    const std::string secret = f.dir / "secret.zip";
+    struct archive* a = archive_write_new();
+    archive_write_set_format_zip(a);
+    archive_write_set_options(a, "zip:encryption=zipcrypt");
+    archive_write_set_passphrase(a, "opensesame");
+    ASSERT_EQ(archive_write_open_filename(a, secret.c_str()), ARCHIVE_OK);
+    archive_entry* e = archive_entry_new();
+    archive_entry_set_pathname(e, "plans.txt");
+    archive_entry_set_filetype(e, AE_IFREG);
+    archive_entry_set_perm(e, 0644);
+    archive_entry_set_size(e, 9);
+    archive_write_header(a, e);
+    archive_write_data(a, "the plans", 9);
+    archive_entry_free(e);
+    archive_write_close(a);
+    archive_write_free(a);
+
+    ASSERT_TRUE(ViewFixture::show(*f.view, ArchiveLocation::make(secret)));
+    ASSERT_TRUE(f.view->selectName("plans.txt"));
+    auto copiedFiles = [&] {
+        f.view->copySelection(false);
+        bool allFiles = false;
+        return filePaths(QGuiApplication::clipboard()->mimeData()->data(ClipboardFormat::kUriList), allFiles);
+    };
+    EXPECT_TRUE(copiedFiles().isEmpty()) << "no password given yet";
+    EXPECT_FALSE(findTopLevel<QInputDialog>()) << "nothing asked";
+
+    TempDir into;
+    auto other = f.makeView();
+    ASSERT_TRUE(ViewFixture::show(*other, into.path()));
+    other->paste();
+    QInputDialog* ask = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (ask = findTopLevel<QInputDialog>()) != nullptr; }));
+    ask->setTextValue("opensesame");
+    ask->accept();
+    ASSERT_TRUE(waitFor([&] { return readFile(into / "plans.txt") == "the plans"; }));
+    ASSERT_TRUE(f.idle());
+
+    EXPECT_TRUE(f.reports.isEmpty()) << f.reports.join(QLatin1Char(10)).toStdString();
+    const QList<QByteArray> files = copiedFiles();
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_EQ(readFile(files.front().toStdString()), "the plans");
 }
 
 TEST_F(ArchiveView, ExtractHereAndCompressFromTheMenus) {
