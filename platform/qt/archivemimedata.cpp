@@ -178,7 +178,7 @@ QList<QByteArray> ArchiveMimeData::giveOut() const {
 QVariant ArchiveMimeData::retrieveData(const QString& mimeType, QMetaType type) const {
     if (!isFileFormat(mimeType)) return QMimeData::retrieveData(mimeType, type);
     // Only another program (or a widget that reads files, like a web page) asks for these: our panes
-    // read our own format. setFileFormats also writes text/plain, which is ours (set above).
+    // read our own format.
     if (!waitForCopies()) return {};
     const QList<QByteArray> copies = giveOut();
     QMimeData files;
