@@ -3,11 +3,9 @@
 #include <sys/stat.h>
 
 #include <QApplication>
-#include <QDir>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QPointer>
-#include <cstdlib>
 #include <map>
 
 #include "platform/fs/archiveindexcache.h"
@@ -16,6 +14,8 @@
 #include "platform/fs/compressjob.h"
 #include "platform/fs/extractjob.h"
 #include "platform/fs/paths.h"
+#include "platform/fs/tempcopies.h"
+#include "platform/qt/archivemimedata.h"
 #include "platform/qt/compressdialog.h"
 #include "platform/qt/fileopener.h"
 #include "platform/qt/foldermodel.h"
@@ -66,6 +66,11 @@ bool ArchivePlace::upFrom(const QByteArray& location, QByteArray& parent, QByteA
     return true;
 }
 
+std::map<std::string, std::string>& ArchivePlace::passwords() {
+    // Shared by every pane: the one that extracts is not always the one the items are dragged from.
+    return m_view.fileOperations().archivePasswords();
+}
+
 void ArchivePlace::withPassword(const QByteArray& archive, Go go) {
     runInBackground(
         this,
@@ -77,14 +82,21 @@ void ArchivePlace::withPassword(const QByteArray& archive, Go go) {
                 go({});
                 return;
             }
+            if (const auto known = passwords().find(bytes(archive)); known != passwords().end()) {
+                go(known->second);
+                return;
+            }
             auto* ask = new QInputDialog(m_view.window());
             ask->setObjectName("archivePassword");
             ask->setAttribute(Qt::WA_DeleteOnClose);
             ask->setWindowTitle(tr("Password"));
             ask->setLabelText(tr("“%1” is encrypted. Its password:").arg(shown(bytes(archive))));
             ask->setTextEchoMode(QLineEdit::Password);
-            connect(ask, &QInputDialog::textValueSelected, this,
-                    [go](const QString& text) { go(text.toUtf8().toStdString()); });
+            connect(ask, &QInputDialog::textValueSelected, this, [this, archive, go](const QString& text) {
+                const std::string passphrase = text.toUtf8().toStdString();
+                passwords()[bytes(archive)] = passphrase;
+                go(passphrase);
+            });
             ask->open();
         });
 }
@@ -98,8 +110,14 @@ void ArchivePlace::runExtract(const std::string& archive, const std::string& fol
     const QString title = tr("Extracting %1 to “%2”").arg(what, shown(bytes(targetDir)));
     withPassword(QByteArray::fromStdString(archive), [=, this](const std::string& passphrase) {
         ExtractRequest r{archive, folder, names, bytes(targetDir), passphrase, ownFolder};
-        m_view.fileOperations().run(std::make_unique<ExtractJob>(std::move(r)), title, &m_view, undoable,
-                                    done);
+        m_view.fileOperations().run(
+            std::make_unique<ExtractJob>(std::move(r)), title, &m_view, undoable,
+            [this, guard = Receiver(this), archive, passphrase, done](const JobResult& result) {
+                // A wrong password is asked for again next time.
+                if (guard.alive() && !result.ok() && !result.cancelled && !passphrase.empty())
+                    passwords().erase(archive);
+                if (done) done(result);
+            });
     });
 }
 
@@ -194,13 +212,27 @@ void ArchivePlace::compress() {
 }
 
 void ArchivePlace::openItem(const QByteArray& location) {
-    copyOut(location, false, &m_view, [this](const QByteArray& copy) {
-        if (!copy.isEmpty()) FileOpener::open({copy}, &m_view);
-    });
+    copyOut(
+        location, false, &m_view,
+        [this](const QByteArray& copy) {
+            if (!copy.isEmpty()) FileOpener::open({copy}, &m_view);
+        },
+        true);
+}
+
+QMimeData* ArchivePlace::mimeData(const QList<QByteArray>& items) {
+    return new ArchiveMimeData(items, m_view.model()->archiveIndexes(), passwords(),
+                               m_view.fileOperations().tempCopies(), {});
+}
+
+void ArchivePlace::dropCopy(const QByteArray& copy) {
+    if (copy.isEmpty()) return;
+    background::runDetached([copies = m_view.fileOperations().tempCopies(),
+                             dir = paths::parentOf(bytes(copy))] { copies->remove(dir); });
 }
 
 void ArchivePlace::copyOut(const QByteArray& location, bool isDir, QObject* context,
-                           std::function<void(const QByteArray&)> done) {
+                           std::function<void(const QByteArray&)> done, bool givenAway) {
     const std::optional<ArchiveLocation> where = ArchiveLocation::parse(bytes(location));
     if (!where || !where->parent()) return;
     const std::string name = paths::baseName(where->inner);
@@ -209,10 +241,13 @@ void ArchivePlace::copyOut(const QByteArray& location, bool isDir, QObject* cont
     // archive, however much they are.
     runInBackground(
         this,
-        [isDir, name] {
-            std::string dir = QDir::tempPath().toStdString() + "/kestrovan-open-XXXXXX";
-            if (!::mkdtemp(dir.data())) return std::string();
-            if (isDir && ::mkdir(paths::join(dir, name).c_str(), 0700) != 0) return std::string();
+        [isDir, name, givenAway, copies = m_view.fileOperations().tempCopies()] {
+            std::string dir = copies->make(givenAway);
+            if (dir.empty()) return dir;
+            if (isDir && ::mkdir(paths::join(dir, name).c_str(), 0700) != 0) {
+                copies->remove(dir);
+                return std::string();
+            }
             return dir;
         },
         [this, where = *where, name, isDir, guard = QPointer<QObject>(context),

@@ -4,9 +4,12 @@
 #include <QList>
 #include <QObject>
 #include <functional>
+#include <map>
 #include <string>
 
 #include "platform/qt/fileoperations.h"
+
+class QMimeData;
 
 namespace kv {
 
@@ -41,23 +44,32 @@ class ArchivePlace : public QObject {
     void compress();
     // A file inside an archive: extracted into a temporary folder and opened with its application.
     void openItem(const QByteArray& location);
-    // A copy of an item of an archive in a temporary folder of its own, made off the UI thread: a file
-    // extracted, a folder made empty. done gets the copy's path (empty when the extraction failed, which
-    // the job reports), unless context is gone by then.
+    // A copy of an item of an archive in a temporary folder of its own (TempCopies), made off the UI
+    // thread: a file extracted, a folder made empty. done gets the copy's path (empty when the
+    // extraction failed, which the job reports), unless context is gone by then. givenAway: another
+    // program gets it, and may use it after this one ends.
     void copyOut(const QByteArray& location, bool isDir, QObject* context,
-                 std::function<void(const QByteArray&)> done);
+                 std::function<void(const QByteArray&)> done, bool givenAway = false);
+    // A copy copyOut made is not needed any more.
+    void dropCopy(const QByteArray& copy);
+    // What copying or dragging items of an archive puts on the clipboard or in the drag: the items
+    // for our panes, copies of them for other programs (ArchiveMimeData).
+    QMimeData* mimeData(const QList<QByteArray>& items);
 
     // The selection is made of archive files only.
     bool selectionIsArchives() const;
 
   private:
     using Go = std::function<void(const std::string& passphrase)>;
-    // Reads the archive's index off the UI thread; when it is encrypted asks for the password, then go.
+    // Reads the archive's index off the UI thread; when it is encrypted asks for the password (unless
+    // it was given in this run), then go.
     void withPassword(const QByteArray& archive, Go go);
     void extractArchives(const QList<QByteArray>& archives, const QByteArray& targetDir, bool ownFolder,
                          FileOperations::Done done);
     void runExtract(const std::string& archive, const std::string& folder, std::vector<std::string> names,
                     const QByteArray& targetDir, bool ownFolder, bool undoable, FileOperations::Done done);
+
+    std::map<std::string, std::string>& passwords();
 
     FolderView& m_view;
 };

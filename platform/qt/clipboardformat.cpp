@@ -7,8 +7,6 @@ namespace kv {
 
 namespace {
 
-const char kUriList[] = "text/uri-list";
-const char kGnome[] = "x-special/gnome-copied-files";
 const char kKdeCut[] = "application/x-kde-cutselection";
 
 QList<QByteArray> uriLines(const QByteArray& text) {
@@ -53,8 +51,22 @@ QByteArray ClipboardFormat::pathOf(const QByteArray& uri) {
     return QByteArray::fromPercentEncoding(rest);
 }
 
+QByteArray ClipboardFormat::archiveItems(const QList<QByteArray>& locations) {
+    QByteArray out;
+    for (const QByteArray& l : locations) out += uriOf(l) + "\r\n";
+    return out;
+}
+
 QMimeData* ClipboardFormat::toMimeData(const QList<QByteArray>& paths, bool cut) {
     auto* data = new QMimeData;
+    QList<QByteArray> files, inArchives;
+    for (const QByteArray& p : paths) (p.startsWith("archive:") ? inArchives : files) << p;
+    if (!inArchives.isEmpty()) data->setData(kArchiveItems, archiveItems(inArchives));
+    if (!files.isEmpty() || inArchives.isEmpty()) setFileFormats(data, files, cut);
+    return data;
+}
+
+void ClipboardFormat::setFileFormats(QMimeData* data, const QList<QByteArray>& paths, bool cut) {
     QByteArray uriList, gnome = cut ? "cut" : "copy", text;
     for (const QByteArray& p : paths) {
         const QByteArray uri = uriOf(p);
@@ -69,12 +81,16 @@ QMimeData* ClipboardFormat::toMimeData(const QList<QByteArray>& paths, bool cut)
     // Pasted into a text field the paths read as paths; lossy for names that are not UTF-8, which is
     // why the URI formats above come first.
     data->setText(QString::fromUtf8(text));
-    return data;
 }
 
 ClipboardFormat::Content ClipboardFormat::fromMimeData(const QMimeData* data) {
     Content c;
     if (!data) return c;
+    // Ours first: asking for the others makes the copies for other programs wait to be ready.
+    if (data->hasFormat(kArchiveItems)) {
+        c.paths = pathsOf(uriLines(data->data(kArchiveItems)));
+        if (!c.paths.isEmpty()) return c;
+    }
     if (data->hasFormat(kGnome)) {
         QList<QByteArray> lines = uriLines(data->data(kGnome));
         if (!lines.isEmpty() && (lines.front() == "cut" || lines.front() == "copy")) {
@@ -92,7 +108,7 @@ ClipboardFormat::Content ClipboardFormat::fromMimeData(const QMimeData* data) {
 }
 
 bool ClipboardFormat::hasFiles(const QMimeData* data) {
-    return data && (data->hasFormat(kGnome) || data->hasFormat(kUriList)) &&
+    return data && (data->hasFormat(kArchiveItems) || data->hasFormat(kGnome) || data->hasFormat(kUriList)) &&
            !fromMimeData(data).paths.isEmpty();
 }
 

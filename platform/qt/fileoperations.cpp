@@ -65,6 +65,8 @@ FileOperations::~FileOperations() {
     // Dropping the handles cancels the jobs; each thread cleans up its partial file and ends alone.
     m_jobs.clear();
     m_watcher.reset();
+    // Only copies this run made and gave nobody else (see TempCopies); on a temporary folder, a moment.
+    m_tempCopies->removeThisRun();
 }
 
 void FileOperations::watch(const QByteArray& dir) {

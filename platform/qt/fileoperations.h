@@ -13,6 +13,7 @@
 #include "platform/fs/dirchange.h"
 #include "platform/fs/filejob.h"
 #include "platform/fs/jobresolver.h"
+#include "platform/fs/tempcopies.h"
 #include "platform/fs/trashdirs.h"
 
 class QDialog;
@@ -39,6 +40,13 @@ class FileOperations : public QObject {
     ~FileOperations() override;
 
     UndoStack* undoStack() const { return m_undo; }
+    // Where copies taken out of archives go; what is left of them goes with this object (the end of
+    // the run). Shared with the workers that make them.
+    const std::shared_ptr<TempCopies>& tempCopies() const { return m_tempCopies; }
+    void setTempCopies(std::shared_ptr<TempCopies> copies) { m_tempCopies = std::move(copies); }
+    // The passwords given for encrypted archives in this run (archive -> password), in memory only:
+    // whichever pane extracts, a later copy or drag of their items asks again for none. UI thread.
+    std::map<std::string, std::string>& archivePasswords() { return m_archivePasswords; }
 
     // Counted like DirWatcher: every watch() is matched by one unwatch().
     void watch(const QByteArray& dir);
@@ -124,6 +132,8 @@ class FileOperations : public QObject {
     int m_abandonAfter = 1000;
     ResolverFactory m_resolverFactory;
     bool m_showReports = true;
+    std::shared_ptr<TempCopies> m_tempCopies = std::make_shared<TempCopies>();
+    std::map<std::string, std::string> m_archivePasswords;
 };
 
 }  // namespace kv

@@ -278,7 +278,7 @@ QMimeData* FolderModel::mimeData(const QModelIndexList& indexes) const {
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     QList<QByteArray> paths;
     for (int row : rows) paths << pathAt(row);
-    return ClipboardFormat::toMimeData(paths, false);
+    return m_mimeDataMaker ? m_mimeDataMaker(paths) : ClipboardFormat::toMimeData(paths, false);
 }
 
 Qt::DropActions FolderModel::supportedDragActions() const {

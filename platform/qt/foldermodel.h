@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QByteArray>
 #include <QSet>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -118,7 +119,10 @@ class FolderModel : public QAbstractTableModel {
     // Editing a name asks for a rename (renameRequested); the row changes once the disk has.
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
-    // Drags carry the items as text/uri-list; what a drop does is the view's decision.
+    // Drags carry the items as text/uri-list (or what maker makes of their paths: items of an
+    // archive); what a drop does is the view's decision.
+    using MimeDataMaker = std::function<QMimeData*(const QList<QByteArray>& paths)>;
+    void setMimeDataMaker(MimeDataMaker maker) { m_mimeDataMaker = std::move(maker); }
     QStringList mimeTypes() const override;
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
     Qt::DropActions supportedDragActions() const override;
@@ -154,6 +158,7 @@ class FolderModel : public QAbstractTableModel {
     TrashDirs m_trashDirs;
     std::shared_ptr<TrashCatalog> m_trash = std::make_shared<TrashCatalog>();
     std::shared_ptr<ArchiveIndexCache> m_archives = std::make_shared<ArchiveIndexCache>();
+    MimeDataMaker m_mimeDataMaker;
     RowStore m_store;
     FolderListing m_listing;
     QSet<QByteArray> m_cutPaths;

@@ -100,6 +100,8 @@ FolderView::FolderView(FileOperations& ops, QWidget* parent)
     setUpView(m_details);
     m_trashPlace = new TrashPlace(*this, m_details);
     m_archivePlace = new ArchivePlace(*this);
+    // A drag starts the copies other programs may ask for (items of an archive).
+    m_model->setMimeDataMaker([this](const QList<QByteArray>& paths) { return mimeDataOf(paths, false); });
 
     m_note = new FolderNote(this);
     new CutMarks(m_model);
@@ -532,10 +534,15 @@ void FolderView::applyPendingSelection() {
     }
 }
 
+QMimeData* FolderView::mimeDataOf(const QList<QByteArray>& paths, bool cut) {
+    if (!paths.isEmpty() && ArchivePlace::isArchive(paths.front())) return m_archivePlace->mimeData(paths);
+    return ClipboardFormat::toMimeData(paths, cut);
+}
+
 void FolderView::copySelection(bool cut) {
     const QList<QByteArray> paths = selectedPaths();
     if (paths.isEmpty()) return;
-    QGuiApplication::clipboard()->setMimeData(ClipboardFormat::toMimeData(paths, cut));
+    QGuiApplication::clipboard()->setMimeData(mimeDataOf(paths, cut));
 }
 
 void FolderView::paste() {

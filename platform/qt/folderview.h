@@ -79,6 +79,8 @@ class FolderView : public QWidget {
     void openSelected();
     void openSelectedExternally();
     void copySelection(bool cut);
+    // What a copy or a drag of these items carries (ClipboardFormat; ArchivePlace for an archive's).
+    QMimeData* mimeDataOf(const QList<QByteArray>& paths, bool cut);
     void paste();
     void pasteInto(const QByteArray& dir);
     void renameCurrent();

@@ -27,6 +27,7 @@
 #include "platform/forms/form.h"
 #include "platform/forms/forms.h"
 #include "platform/forms/twips.h"
+#include "platform/fs/background.h"
 #include "platform/qt/browserview.h"
 #include "platform/qt/clickablelabel.h"
 #include "platform/qt/drivelist.h"
@@ -114,6 +115,8 @@ QString displayText(const std::string& text) {
 
 QtFrontend::QtFrontend() : m_fileOps(std::make_unique<FileOperations>()) {
     registerPictures();
+    // What earlier runs left in the temporary folder (copies other programs were given).
+    background::runDetached([copies = m_fileOps->tempCopies()] { copies->removeLeftovers(); });
 #ifndef QT_NO_SESSIONMANAGER
     // Logging off or shutting down is a close request like any other.
     if (qGuiApp)

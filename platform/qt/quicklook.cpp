@@ -45,6 +45,7 @@ bool QuickLook::closeFor(FolderView& view) {
     look->hide();
     // Nothing keeps playing or running behind a closed preview.
     look->m_page->setUrl(QUrl(QStringLiteral("about:blank")));
+    look->dropCopy();
     look->m_path.clear();
     look->m_rowsReplaced = false;
     return true;
@@ -154,14 +155,26 @@ void QuickLook::showPath(const QByteArray& path, bool isDir) {
     m_path = path;
     m_bar->hide();
     if (ArchivePlace::isArchive(path)) {
-        // An item of an archive is shown from a copy taken out of it.
+        // An item of an archive is shown from a copy taken out of it, kept while it shows.
         m_page->setUrl(QUrl(QStringLiteral("about:blank")));
+        dropCopy();
         m_view.archivePlace()->copyOut(path, isDir, this, [this, path](const QByteArray& copy) {
-            if (m_path == path && !copy.isEmpty() && isVisible()) showFile(copy);
+            if (m_path != path || !isVisible()) {
+                m_view.archivePlace()->dropCopy(copy);
+                return;
+            }
+            m_copy = copy;
+            if (!copy.isEmpty()) showFile(copy);
         });
         return;
     }
+    dropCopy();
     showFile(path);
+}
+
+void QuickLook::dropCopy() {
+    m_view.archivePlace()->dropCopy(m_copy);
+    m_copy.clear();
 }
 
 void QuickLook::showFile(const QByteArray& path) {

@@ -54,6 +54,8 @@ class QuickLook : public QWidget {
     void listed();
     void showPath(const QByteArray& path, bool isDir);
     void showFile(const QByteArray& path);
+    // The copy of an archive's item shown is not needed any more.
+    void dropCopy();
     void blocked(const QUrl& firstParty);
     void place();
     void watch(QObject* object);
@@ -67,6 +69,7 @@ class QuickLook : public QWidget {
     QLabel* m_barText;
     QWebEngineView* m_web;
     QByteArray m_path;
+    QByteArray m_copy;  // of the item of an archive shown
     // The pane's rows were replaced (another folder): the next current item decides whether the
     // preview stays.
     bool m_rowsReplaced = false;

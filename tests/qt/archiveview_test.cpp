@@ -1,14 +1,23 @@
+#include <archive.h>
+#include <archive_entry.h>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLineEdit>
+#include <algorithm>
+#include <filesystem>
 
 #include "filemanager_support.h"
 #include "platform/fs/archivelocation.h"
 #include "platform/fs/compressjob.h"
 #include "platform/fs/location.h"
+#include "platform/fs/tempcopies.h"
+#include "platform/qt/archivemimedata.h"
 #include "platform/qt/archiveplace.h"
+#include "platform/qt/clipboardformat.h"
 #include "platform/qt/compressdialog.h"
 #include "platform/qt/folderactions.h"
 #include "platform/qt/undostack.h"
@@ -22,9 +31,12 @@ class ArchiveView : public ::testing::Test {
   protected:
     ViewFixture f;
     TempDir made;
+    TempDir copiesBase;
+    std::shared_ptr<TempCopies> copies = std::make_shared<TempCopies>(copiesBase.path());
     std::string zip;
 
     void SetUp() override {
+        f.ops->setTempCopies(copies);
         ::mkdir((made / "top").c_str(), 0755);
         ::mkdir((made / "top/sub").c_str(), 0755);
         writeFile(made / "top/a.txt", "alpha");
@@ -49,6 +61,22 @@ class ArchiveView : public ::testing::Test {
         return waitFor([&] {
             return f.view->folder() == QByteArray::fromStdString(location) && !f.view->model()->isLoading();
         });
+    }
+    QByteArray item(const std::string& inner) const {
+        return QByteArray::fromStdString(ArchiveLocation::make(zip, inner));
+    }
+    // The paths of the file: URIs of a list, and whether every line was one.
+    static QList<QByteArray> filePaths(const QByteArray& list, bool& allFiles) {
+        QList<QByteArray> out;
+        allFiles = true;
+        for (const QByteArray& line : list.split('\n')) {
+            const QByteArray uri = line.trimmed();
+            if (uri.isEmpty() || uri == "copy") continue;
+            const QByteArray path = ClipboardFormat::pathOf(uri);
+            allFiles = allFiles && uri.startsWith("file://") && !path.isEmpty();
+            out << path;
+        }
+        return out;
     }
     void enter(const char* name) {
         ASSERT_TRUE(f.view->selectName(name));
@@ -107,6 +135,134 @@ TEST_F(ArchiveView, CopiedOutItemsAreExtractedAndUndoTrashesThem) {
     other->undo();
     ASSERT_TRUE(f.idle());
     EXPECT_FALSE(exists(into / "sub"));
+}
+
+// Other programs get copies they can read; our panes still get the items and extract them with a job.
+TEST_F(ArchiveView, CopiedItemsGiveOtherProgramsFilesAndOurPanesTheItems) {
+    ASSERT_TRUE(ViewFixture::show(*f.view, ArchiveLocation::make(zip, "top")));
+    f.view->selectAll();
+    f.view->copySelection(false);
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    ASSERT_TRUE(data);
+    EXPECT_TRUE(data->hasFormat(ClipboardFormat::kArchiveItems));
+    QList<QByteArray> ours = ClipboardFormat::fromMimeData(data).paths;
+    std::sort(ours.begin(), ours.end());
+    EXPECT_EQ(ours, (QList<QByteArray>{item("top/a.txt"), item("top/sub")}));
+
+    bool allFiles = false;
+    QList<QByteArray> files = filePaths(data->data(ClipboardFormat::kUriList), allFiles);
+    EXPECT_TRUE(allFiles) << data->data(ClipboardFormat::kUriList).toStdString();
+    ASSERT_EQ(files.size(), 2);
+    std::sort(files.begin(), files.end());
+    EXPECT_TRUE(files[0].startsWith(QByteArray::fromStdString(copies->runFolder() + "/")));
+    EXPECT_EQ(readFile(files[0].toStdString()), "alpha");
+    EXPECT_EQ(readFile(files[1].toStdString() + "/b.txt"), "beta");
+    const QByteArray gnome = data->data(ClipboardFormat::kGnome);
+    EXPECT_TRUE(gnome.startsWith("copy\n")) << gnome.toStdString();
+    EXPECT_EQ(filePaths(gnome, allFiles).size(), 2);
+    EXPECT_TRUE(allFiles);
+    QStringList shown = data->text().split('\n');
+    shown.sort();
+    EXPECT_EQ(shown, (QStringList{QString::fromStdString(zip + "/top/a.txt"),
+                                  QString::fromStdString(zip + "/top/sub")}));
+
+    // Pasted into a pane, the same data is extracted by a job (undone like one), not copied from the
+    // temporary copies.
+    TempDir into;
+    auto other = f.makeView();
+    ASSERT_TRUE(ViewFixture::show(*other, into.path()));
+    other->paste();
+    ASSERT_TRUE(waitFor([&] { return readFile(into / "sub/b.txt") == "beta" && exists(into / "a.txt"); }));
+    ASSERT_TRUE(f.idle());
+    EXPECT_TRUE(f.reports.isEmpty()) << f.reports.join('\n').toStdString();
+    other->undo();
+    ASSERT_TRUE(f.idle());
+    EXPECT_FALSE(exists(into / "a.txt"));
+
+    // Given to another program, the copies outlive the clipboard's data and the run's end.
+    QGuiApplication::clipboard()->clear();
+    QTest::qWait(50);
+    copies->removeThisRun();
+    EXPECT_EQ(readFile(files[0].toStdString()), "alpha");
+}
+
+// A drag starts the copies at once; data nobody else asked for takes its copies away with it.
+TEST_F(ArchiveView, ADragsCopiesNobodyAskedForGoWithIt) {
+    ASSERT_TRUE(ViewFixture::show(*f.view, ArchiveLocation::make(zip, "top")));
+    const int row = f.view->model()->rowOfName("a.txt");
+    std::unique_ptr<QMimeData> dragged(f.view->model()->mimeData({f.view->model()->index(row, 0)}));
+    auto* data = qobject_cast<ArchiveMimeData*>(dragged.get());
+    ASSERT_TRUE(data);
+    ASSERT_TRUE(waitFor([&] { return data->settled(); }));
+    std::vector<std::string> made;
+    for (const auto& e : std::filesystem::directory_iterator(copies->runFolder())) made.push_back(e.path());
+    ASSERT_EQ(made.size(), 1u);
+    EXPECT_EQ(readFile(made[0] + "/a.txt"), "alpha");
+    dragged.reset();
+    EXPECT_TRUE(waitFor([&] { return !exists(made[0]); }));
+}
+
+TEST_F(ArchiveView, ASelectionTooLargeGivesOtherProgramsNoFiles) {
+    ASSERT_TRUE(ViewFixture::show(*f.view, ArchiveLocation::make(zip, "top")));
+    const QList<QByteArray> items{item("top/a.txt"), item("top/sub")};
+    struct Row {
+        std::uint64_t limit;
+        int files;
+    } rows[] = {{9, 2}, {8, 0}};  // "alpha" and "beta": 9 bytes
+    for (const Row& r : rows) {
+        ArchiveMimeData data(items, f.view->model()->archiveIndexes(), {}, copies, {r.limit, 4000});
+        bool allFiles = false;
+        EXPECT_EQ(filePaths(data.data(ClipboardFormat::kUriList), allFiles).size(), r.files) << r.limit;
+        EXPECT_EQ(data.withoutCopies(), r.files == 0);
+        EXPECT_EQ(ClipboardFormat::fromMimeData(&data).paths, items) << "our panes still get the items";
+    }
+}
+
+// An encrypted archive's items go to other programs once its password was given (in any pane: a drag
+// never stops to ask for it).
+TEST_F(ArchiveView, AnEncryptedArchivesCopiesUseThePasswordGivenInThisRun) {
+    const std::string secret = f.dir / "secret.zip";
+    struct archive* a = archive_write_new();
+    archive_write_set_format_zip(a);
+    archive_write_set_options(a, "zip:encryption=zipcrypt");
+    archive_write_set_passphrase(a, "opensesame");
+    ASSERT_EQ(archive_write_open_filename(a, secret.c_str()), ARCHIVE_OK);
+    archive_entry* e = archive_entry_new();
+    archive_entry_set_pathname(e, "plans.txt");
+    archive_entry_set_filetype(e, AE_IFREG);
+    archive_entry_set_perm(e, 0644);
+    archive_entry_set_size(e, 9);
+    archive_write_header(a, e);
+    archive_write_data(a, "the plans", 9);
+    archive_entry_free(e);
+    archive_write_close(a);
+    archive_write_free(a);
+
+    ASSERT_TRUE(ViewFixture::show(*f.view, ArchiveLocation::make(secret)));
+    ASSERT_TRUE(f.view->selectName("plans.txt"));
+    auto copiedFiles = [&] {
+        f.view->copySelection(false);
+        bool allFiles = false;
+        return filePaths(QGuiApplication::clipboard()->mimeData()->data(ClipboardFormat::kUriList), allFiles);
+    };
+    EXPECT_TRUE(copiedFiles().isEmpty()) << "no password given yet";
+    EXPECT_FALSE(findTopLevel<QInputDialog>()) << "nothing asked";
+
+    TempDir into;
+    auto other = f.makeView();
+    ASSERT_TRUE(ViewFixture::show(*other, into.path()));
+    other->paste();
+    QInputDialog* ask = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (ask = findTopLevel<QInputDialog>()) != nullptr; }));
+    ask->setTextValue("opensesame");
+    ask->accept();
+    ASSERT_TRUE(waitFor([&] { return readFile(into / "plans.txt") == "the plans"; }));
+    ASSERT_TRUE(f.idle());
+
+    EXPECT_TRUE(f.reports.isEmpty()) << f.reports.join(QLatin1Char(10)).toStdString();
+    const QList<QByteArray> files = copiedFiles();
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_EQ(readFile(files.front().toStdString()), "the plans");
 }
 
 TEST_F(ArchiveView, ExtractHereAndCompressFromTheMenus) {
