@@ -149,6 +149,9 @@ QListView* FolderView::iconsView() {
         auto* delegate = new FolderDelegate(m_icons);
         m_icons->setItemDelegate(delegate);
         m_icons->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        // The selection is shared with the details view and read as whole rows: a click, a key or the
+        // rubber band here must select rows too, or the commands would see nothing selected.
+        m_icons->setSelectionBehavior(QAbstractItemView::SelectRows);
         m_icons->setUniformItemSizes(true);
         m_icons->setResizeMode(QListView::Adjust);
         m_icons->setMovement(QListView::Static);
