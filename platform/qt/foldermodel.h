@@ -83,6 +83,8 @@ class FolderModel : public QAbstractTableModel {
 
     void setShowHidden(bool show);
     bool showHidden() const { return m_store.showHidden(); }
+    // Every entry listed, hidden ones and those the name filter leaves out included.
+    int entryCount() const { return static_cast<int>(m_store.sorted().size()); }
 
     const DirEntry& entryAt(int row) const { return m_store.entryAt(row); }
     // RowStore's flag byte: a pass over every row reads these instead of the entries.

@@ -353,7 +353,9 @@ void FolderView::updateEmptyNote() {
     if (const QString why = m_find->emptyText(); !why.isEmpty() && m_model->rowCount() == 0)
         m_note->showText(why);
     else
-        m_note->showRows(m_model->rowCount(), m_model->showHidden());
+        m_note->showRows(m_model->rowCount(),
+                         m_model->showHidden() ? 0 : m_model->entryCount() - m_model->rowCount(),
+                         m_model->isTrash());
 }
 
 FilterBar* FolderView::filterBar() const {

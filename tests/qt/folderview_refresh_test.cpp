@@ -10,6 +10,7 @@
 #include "filemanager_support.h"
 #include "platform/qt/drivelist.h"
 #include "platform/qt/folderdelegate.h"
+#include "platform/qt/foldernote.h"
 
 namespace kv::test {
 namespace {
@@ -40,6 +41,27 @@ TEST(FolderViewRefresh, FollowsTheDiskAndKeepsTheSelection) {
 
 // The batches of a listing are sorted on pool threads and may come back in any order: the listing
 // ends only once every one of them is in, and the rows are in order whichever came first.
+// What an empty view says follows what the folder holds: hidden files are mentioned only when there are
+// some, with the key that shows them.
+TEST(FolderViewRefresh, TheEmptyNoteSaysWhyNothingIsShown) {
+    ViewFixture f;
+    const auto* note = f.view->findChild<FolderNote*>();
+    ASSERT_TRUE(f.show(f.dir.path()));
+    ASSERT_TRUE(waitFor([&] { return note->isVisible(); }));
+    EXPECT_EQ(note->text(), "This folder is empty.");
+    writeFile(f.dir / ".one", "x");
+    f.refreshAndWait();
+    EXPECT_EQ(note->text(), "Nothing to show: 1 hidden item is not shown.\nCtrl+H shows hidden files.");
+    writeFile(f.dir / ".two", "x");
+    f.refreshAndWait();
+    EXPECT_TRUE(note->text().startsWith("Nothing to show: 2 hidden items are not shown."))
+        << note->text().toStdString();
+    f.view->setShowHidden(true);
+    ASSERT_TRUE(waitFor([&] { return note->isHidden(); }));
+    f.view->setShowHidden(false);
+    ASSERT_TRUE(waitFor([&] { return note->isVisible(); }));
+}
+
 TEST(FolderViewRefresh, AListingEndsWithEveryBatchInAndInOrder) {
     ViewFixture f;
     const int kFiles = 20000;  // several of the lister's batches
