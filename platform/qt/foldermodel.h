@@ -133,7 +133,8 @@ class FolderModel : public QAbstractTableModel {
     void setCutPaths(QSet<QByteArray> paths);
     // A row's base name (a search result's name is a relative path) and the folder part before it.
     static QString baseDisplayName(const std::string& rawName);
-    static QString folderDisplayName(const std::string& rawName);
+    // A result right in the searched folder gets that folder's name rather than nothing.
+    QString folderDisplayName(const std::string& rawName) const;
 
   signals:
     // The listing finished: error 0, or errno with its text.

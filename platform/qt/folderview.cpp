@@ -126,6 +126,11 @@ FolderView::FolderView(FileOperations& ops, QWidget* parent)
                              }));
             });
     connect(&m_ops, &FileOperations::folderChanged, this, &FolderView::folderChanged);
+    connect(&m_ops, &FileOperations::jobFinished, this, [this] {
+        // Search results are not watched: a job started elsewhere (a drop into another pane that moved
+        // a found file away, a rename there) may have changed them.
+        if (m_model->isSearch() && !m_model->isLoading()) m_model->refresh();
+    });
 }
 
 void FolderView::setUpView(QAbstractItemView* v) {
