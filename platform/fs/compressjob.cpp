@@ -117,6 +117,7 @@ class Compression {
         q.targetSize = static_cast<std::uint64_t>(t.st_size);
         q.targetMtimeNs = t.st_mtim.tv_sec * 1000000000LL + t.st_mtim.tv_nsec;
         q.canReplace = !q.targetIsDir;
+        q.sourceIsNewArchive = true;
         auto taken = [&](const std::string& n) { return names.taken(dir, n); };
         q.suggestedName = paths::freeName(paths::baseName(final), false, taken);
         const ClashDecision d = m_ctx.askClash(q);
