@@ -35,7 +35,7 @@ class Compression {
         : m_ctx(ctx), m_sources(sources), m_target(target), m_format(format), m_walk(ctx) {}
 
     void run() {
-        m_ctx.undo().kind = UndoInfo::Kind::Copy;
+        m_ctx.undo().kind = UndoInfo::Kind::Compress;
         std::uint64_t bytes = 0, items = 0;
         for (const std::string& s : m_sources) {
             struct stat st {};
