@@ -28,6 +28,9 @@ struct ClashRequest {
     std::int64_t sourceMtimeNs = 0, targetMtimeNs = 0;
     bool sourceIsDir = false, targetIsDir = false;
     bool caseOnly = false;  // the names differ only in letter case ("A.txt" against "a.txt")
+    // The new item is an archive the job is about to write: nothing of it exists to describe yet, and
+    // it is the job's only clash.
+    bool sourceIsNewArchive = false;
     // False when Replace is not possible (a folder against a file): the prompt should not offer it,
     // and a Replace answer is taken as Skip.
     bool canReplace = true;

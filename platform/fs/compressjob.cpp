@@ -35,7 +35,7 @@ class Compression {
         : m_ctx(ctx), m_sources(sources), m_target(target), m_format(format), m_walk(ctx) {}
 
     void run() {
-        m_ctx.undo().kind = UndoInfo::Kind::Copy;
+        m_ctx.undo().kind = UndoInfo::Kind::Compress;
         std::uint64_t bytes = 0, items = 0;
         for (const std::string& s : m_sources) {
             struct stat st {};
@@ -117,6 +117,7 @@ class Compression {
         q.targetSize = static_cast<std::uint64_t>(t.st_size);
         q.targetMtimeNs = t.st_mtim.tv_sec * 1000000000LL + t.st_mtim.tv_nsec;
         q.canReplace = !q.targetIsDir;
+        q.sourceIsNewArchive = true;
         auto taken = [&](const std::string& n) { return names.taken(dir, n); };
         q.suggestedName = paths::freeName(paths::baseName(final), false, taken);
         const ClashDecision d = m_ctx.askClash(q);

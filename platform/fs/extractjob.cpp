@@ -53,7 +53,7 @@ class Extraction {
     Extraction(JobContext& ctx, const ExtractRequest& r) : m_ctx(ctx), m_r(r), m_names(ctx.ops()) {}
 
     void run() {
-        m_ctx.undo().kind = UndoInfo::Kind::Copy;
+        m_ctx.undo().kind = UndoInfo::Kind::Extract;
         if (!prepareTarget()) return;
         m_index = ArchiveIndex::read(m_r.archive);
         if (m_index->error() != 0) {

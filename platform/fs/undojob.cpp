@@ -58,6 +58,8 @@ void undo(JobContext& ctx, const UndoInfo& info, const std::string& homeTrash) {
             return;
         }
         case UndoInfo::Kind::Copy:
+        case UndoInfo::Kind::Extract:
+        case UndoInfo::Kind::Compress:
         case UndoInfo::Kind::NewFile:
         case UndoInfo::Kind::Download:
         case UndoInfo::Kind::Link: {

@@ -37,8 +37,13 @@ ClashDialog::ClashDialog(const ClashRequest& r, QWidget* parent) : QDialog(paren
     auto* existing = new QLabel(describeItem(r.targetIsDir, r.targetSize, r.targetMtimeNs));
     existing->setObjectName("existing");
     grid->addWidget(existing, 0, 1);
-    grid->addWidget(new QLabel(tr("New, from “%1”:").arg(JobTexts::folderName(r.source))), 1, 0);
-    auto* incoming = new QLabel(describeItem(r.sourceIsDir, r.sourceSize, r.sourceMtimeNs));
+    grid->addWidget(
+        new QLabel(r.sourceIsNewArchive ? tr("New:")
+                                        : tr("New, from “%1”:").arg(JobTexts::folderName(r.source))),
+        1, 0);
+    auto* incoming =
+        new QLabel(r.sourceIsNewArchive ? tr("the archive about to be made")
+                                        : describeItem(r.sourceIsDir, r.sourceSize, r.sourceMtimeNs));
     incoming->setObjectName("incoming");
     grid->addWidget(incoming, 1, 1);
     layout->addLayout(grid);
@@ -46,6 +51,7 @@ ClashDialog::ClashDialog(const ClashRequest& r, QWidget* parent) : QDialog(paren
     m_applyToAll = new QCheckBox(tr("Do the same for all further conflicts"));
     m_applyToAll->setObjectName("applyToAll");
     layout->addWidget(m_applyToAll);
+    m_applyToAll->setVisible(!r.sourceIsNewArchive);  // there are no further conflicts to answer
 
     auto* buttons = new QDialogButtonBox;
     auto add = [&](const QString& text, const char* name, ClashChoice choice,

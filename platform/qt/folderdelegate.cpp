@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QListView>
 #include <QPainter>
 #include <QStyle>
 #include <QTimer>
@@ -120,6 +121,14 @@ void FolderDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     }
     paintCell(painter, option, index);
     if (cut) painter->restore();
+}
+
+QSize FolderDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    const QSize hint = QStyledItemDelegate::sizeHint(option, index);
+    const auto* list = qobject_cast<const QListView*>(option.widget);
+    if (!list || list->viewMode() != QListView::IconMode || !list->gridSize().isValid()) return hint;
+    // A little narrower than the grid, so selections next to each other stay apart.
+    return {std::max(1, list->gridSize().width() - 6), hint.height()};
 }
 
 void FolderDelegate::paintCell(QPainter* painter, const QStyleOptionViewItem& option,

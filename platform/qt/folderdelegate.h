@@ -19,6 +19,9 @@ class FolderDelegate : public QStyledItemDelegate {
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
+    // In the icon view every cell is as wide as the grid: the view takes one item's size for all
+    // (uniform item sizes), which was the first name's, so longer names were elided in cells with room.
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     // An icon view's previews, drawn in place of the type's icon where one is ready.
     void setThumbnails(const FolderThumbnails* thumbnails) { m_thumbnails = thumbnails; }
     // The rename editor starts with the name's stem selected (FolderDelegate::selectedStemLength).

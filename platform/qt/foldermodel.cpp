@@ -106,9 +106,11 @@ QString FolderModel::baseDisplayName(const std::string& rawName) {
     return displayName(std::string(NameFilter::baseName(rawName)));
 }
 
-QString FolderModel::folderDisplayName(const std::string& rawName) {
-    const std::size_t slash = rawName.rfind('/');
-    return slash == std::string::npos ? QString() : displayName(rawName.substr(0, slash));
+QString FolderModel::folderDisplayName(const std::string& rawName) const {
+    if (const std::size_t slash = rawName.rfind('/'); slash != std::string::npos)
+        return displayName(rawName.substr(0, slash));
+    const std::string root = m_path.toStdString();
+    return root == "/" ? QStringLiteral("/") : displayName(paths::baseName(root));
 }
 
 void FolderModel::setFolder(const QByteArray& path) {

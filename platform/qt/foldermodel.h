@@ -84,6 +84,8 @@ class FolderModel : public QAbstractTableModel {
 
     void setShowHidden(bool show);
     bool showHidden() const { return m_store.showHidden(); }
+    // Every entry listed, hidden ones and those the name filter leaves out included.
+    int entryCount() const { return static_cast<int>(m_store.sorted().size()); }
 
     const DirEntry& entryAt(int row) const { return m_store.entryAt(row); }
     // RowStore's flag byte: a pass over every row reads these instead of the entries.
@@ -135,7 +137,8 @@ class FolderModel : public QAbstractTableModel {
     void setCutPaths(QSet<QByteArray> paths);
     // A row's base name (a search result's name is a relative path) and the folder part before it.
     static QString baseDisplayName(const std::string& rawName);
-    static QString folderDisplayName(const std::string& rawName);
+    // A result right in the searched folder gets that folder's name rather than nothing.
+    QString folderDisplayName(const std::string& rawName) const;
 
   signals:
     // The listing finished: error 0, or errno with its text.

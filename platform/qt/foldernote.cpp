@@ -12,13 +12,23 @@ FolderNote::FolderNote(QWidget* parent) : QLabel(parent) {
     parent->installEventFilter(this);
 }
 
-void FolderNote::showRows(int rows, bool hiddenShown) {
+void FolderNote::showRows(int rows, int hiddenRows, bool trash) {
     if (rows > 0) {
         if (testAttribute(Qt::WA_TransparentForMouseEvents)) hide();
         return;
     }
-    cover(hiddenShown ? tr("This folder is empty.") : tr("No items to show (hidden items are not shown)."),
-          false);
+    cover(emptyText(hiddenRows, trash), false);
+}
+
+QString FolderNote::emptyText(int hiddenRows, bool trash) {
+    if (trash) return tr("The Trash is empty.");
+    // Saying that hidden items exist only when they do: an empty folder is just empty.
+    if (hiddenRows == 1)
+        return tr("Nothing to show: 1 hidden item is not shown.\nCtrl+H shows hidden files.");
+    if (hiddenRows > 1)
+        return tr("Nothing to show: %1 hidden items are not shown.\nCtrl+H shows hidden files.")
+            .arg(hiddenRows);
+    return tr("This folder is empty.");
 }
 
 void FolderNote::showText(const QString& text) {

@@ -13,7 +13,10 @@ class FolderNote : public QLabel {
     explicit FolderNote(QWidget* parent);
 
     // After a listing or a refresh: the empty note when there are no rows, else none. An error stays.
-    void showRows(int rows, bool hiddenShown);
+    // hiddenRows: the entries listed but not shown because hidden files are not.
+    void showRows(int rows, int hiddenRows, bool trash);
+    // What the empty note says: why nothing is shown, and how to see what is there.
+    static QString emptyText(int hiddenRows, bool trash);
     void showError(const QString& text);
     // A note of another kind over rows that are missing for a reason (nothing found, all filtered).
     void showText(const QString& text);

@@ -128,6 +128,11 @@ FolderView::FolderView(FileOperations& ops, QWidget* parent)
                              }));
             });
     connect(&m_ops, &FileOperations::folderChanged, this, &FolderView::folderChanged);
+    connect(&m_ops, &FileOperations::jobFinished, this, [this] {
+        // Search results are not watched: a job started elsewhere (a drop into another pane that moved
+        // a found file away, a rename there) may have changed them.
+        if (m_model->isSearch() && !m_model->isLoading()) m_model->refresh();
+    });
 }
 
 void FolderView::setUpView(QAbstractItemView* v) {
@@ -151,6 +156,9 @@ QListView* FolderView::iconsView() {
         auto* delegate = new FolderDelegate(m_icons);
         m_icons->setItemDelegate(delegate);
         m_icons->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        // The selection is shared with the details view and read as whole rows: a click, a key or the
+        // rubber band here must select rows too, or the commands would see nothing selected.
+        m_icons->setSelectionBehavior(QAbstractItemView::SelectRows);
         m_icons->setUniformItemSizes(true);
         m_icons->setResizeMode(QListView::Adjust);
         m_icons->setMovement(QListView::Static);
@@ -352,7 +360,9 @@ void FolderView::updateEmptyNote() {
     if (const QString why = m_find->emptyText(); !why.isEmpty() && m_model->rowCount() == 0)
         m_note->showText(why);
     else
-        m_note->showRows(m_model->rowCount(), m_model->showHidden());
+        m_note->showRows(m_model->rowCount(),
+                         m_model->showHidden() ? 0 : m_model->entryCount() - m_model->rowCount(),
+                         m_model->isTrash());
 }
 
 FilterBar* FolderView::filterBar() const {

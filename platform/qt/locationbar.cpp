@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCompleter>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFocusEvent>
@@ -10,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPainter>
 #include <QStringListModel>
 #include <QStyle>
@@ -25,6 +27,7 @@
 #include "platform/qt/elidedlabel.h"
 #include "platform/qt/foldermodel.h"
 #include "platform/qt/placesmenu.h"
+#include "platform/qt/sizetext.h"
 #include "platform/qt/standardicons.h"
 
 namespace kv {
@@ -206,9 +209,7 @@ void LocationBar::showFolder(const QByteArray& path) {
 
 void LocationBar::showSearch(const QByteArray& folder, const SearchQuery& query) {
     showFolder(folder);
-    const QString what = QString::fromStdString(query.content.empty() ? query.name : query.content);
-    const QString text = query.content.empty() ? tr("Search for “%1”").arg(what)
-                                               : tr("Search for “%1” in the files").arg(what);
+    const QString text = searchTitle(query);
     m_searchNote->setText(text);
     m_searchNote->setToolTip(text);
     m_searchNote->show();
@@ -216,6 +217,41 @@ void LocationBar::showSearch(const QByteArray& folder, const SearchQuery& query)
     auto* row = static_cast<QHBoxLayout*>(layout());
     row->setStretchFactor(m_crumbs, 0);
     row->setStretchFactor(m_searchNote, 1);
+}
+
+QString LocationBar::searchTitle(const SearchQuery& query) {
+    const QString name = QString::fromStdString(query.name);
+    const QString content = QString::fromStdString(query.content);
+    QString text;
+    if (!name.isEmpty() && !content.isEmpty())
+        text = tr("Search for “%1” containing “%2”").arg(name, content);
+    else if (!name.isEmpty())
+        text = tr("Search for “%1”").arg(name);
+    else if (!content.isEmpty())
+        text = tr("Search for “%1” in the files").arg(content);
+    else if (query.kind == SearchQuery::Kind::FoldersOnly)
+        text = tr("Search for all folders");
+    else if (query.kind == SearchQuery::Kind::FilesOnly || query.sizeBounded())
+        text = tr("Search for all files");
+    else
+        text = tr("Search for everything");
+
+    QStringList narrowed;
+    // The kind is said above when nothing else names what is looked for.
+    if (!name.isEmpty() && query.kind == SearchQuery::Kind::FilesOnly) narrowed << tr("files only");
+    if (!name.isEmpty() && query.kind == SearchQuery::Kind::FoldersOnly) narrowed << tr("folders only");
+    const bool hasMax = query.maxSize != UINT64_MAX;
+    if (query.minSize > 0 && hasMax)
+        narrowed << tr("%1 to %2").arg(sizeText(query.minSize), sizeText(query.maxSize));
+    else if (query.minSize > 0)
+        narrowed << tr("at least %1").arg(sizeText(query.minSize));
+    else if (hasMax)
+        narrowed << tr("at most %1").arg(sizeText(query.maxSize));
+    if (query.modifiedSinceNs > 0) {
+        const QDate since = QDateTime::fromMSecsSinceEpoch(query.modifiedSinceNs / 1000000).date();
+        narrowed << tr("modified since %1").arg(QLocale().toString(since, QLocale::ShortFormat));
+    }
+    return narrowed.isEmpty() ? text : tr("%1 (%2)").arg(text, narrowed.join(", "));
 }
 
 void LocationBar::hideSearch() {

@@ -35,6 +35,9 @@ class LocationBar : public QWidget {
     void showSearch(const QByteArray& folder, const SearchQuery& query);
     // What the bar says of the search shown; empty when it shows none.
     QString searchText() const;
+    // A search in words: the name and the text looked for, then the filters that narrow it, so a
+    // search by filters alone still says what it is.
+    static QString searchTitle(const SearchQuery& query);
     void showAddress(const QString& address, bool web);
     void setHistory(bool canGoBack, bool canGoForward);
     void setLoading(bool loading);

@@ -1,6 +1,8 @@
 #include "platform/qt/panemenu.h"
 
 #include <QAbstractItemView>
+#include <algorithm>
+#include <utility>
 
 #include "platform/fs/background.h"
 #include "platform/qt/folderview.h"
@@ -11,13 +13,68 @@ PaneMenu::PaneMenu(const QString& heading, const QList<FolderView*>& panes, QWid
     setObjectName("paneChooser");
     setAttribute(Qt::WA_DeleteOnClose);
     addSection(heading);
+    // Placed by where they are in the window, the menu's own pane among them.
+    const QWidget* window = parent ? parent->window() : nullptr;
+    auto rectOf = [window](const QWidget* w) {
+        return window ? QRect(w->mapTo(window, QPoint(0, 0)), w->size()) : w->geometry();
+    };
+    QList<QRect> all;
+    for (const FolderView* pane : panes) all << rectOf(pane);
+    if (parent) all << rectOf(parent);
+    int number = 0;
     for (FolderView* pane : panes) {
-        QAction* a = addAction(FolderModel::displayName(pane->folder().toStdString()));
+        ++number;
+        QString text = tr("%1: %2").arg(placeName(rectOf(pane), all),
+                                        FolderModel::displayName(pane->folder().toStdString()));
+        text.replace('&', "&&");
+        if (number <= 9) text = QStringLiteral("&%1  %2").arg(number).arg(text);
+        QAction* a = addAction(text);
         connect(a, &QAction::triggered, this, [this, pane, guard = Receiver(pane)] {
             if (guard.alive()) emit chosen(pane);
         });
         if (!activeAction()) setActiveAction(a);
     }
+}
+
+namespace {
+
+// Which of the distinct positions (rows or columns) a centre is in, and how many there are; centres
+// closer than `slack` are one position.
+std::pair<int, int> rankOf(int centre, QList<int> centres, int slack) {
+    std::sort(centres.begin(), centres.end());
+    QList<int> distinct;
+    for (const int c : centres)
+        if (distinct.isEmpty() || c - distinct.back() > slack) distinct << c;
+    int rank = 0;
+    while (rank + 1 < distinct.size() && centre - distinct[rank] > slack) ++rank;
+    return {rank, static_cast<int>(distinct.size())};
+}
+
+}  // namespace
+
+QString PaneMenu::placeName(const QRect& pane, const QList<QRect>& all) {
+    QList<int> xs, ys;
+    int slackX = pane.width() / 2, slackY = pane.height() / 2;
+    for (const QRect& r : all) {
+        xs << r.center().x();
+        ys << r.center().y();
+        slackX = std::min(slackX, r.width() / 2);
+        slackY = std::min(slackY, r.height() / 2);
+    }
+    const auto [column, columns] = rankOf(pane.center().x(), xs, slackX);
+    const auto [row, rows] = rankOf(pane.center().y(), ys, slackY);
+    auto word = [](int at, int of, const QString& first, const QString& last) -> QString {
+        if (of < 2) return {};
+        if (at == 0) return first;
+        if (at == of - 1) return last;
+        return of == 3 ? tr("middle") : tr("number %1").arg(at + 1);
+    };
+    const QString across = word(column, columns, tr("left"), tr("right"));
+    const QString down = word(row, rows, tr("top"), tr("bottom"));
+    QString place = down.isEmpty() ? across : across.isEmpty() ? down : tr("%1 %2").arg(down, across);
+    if (place.isEmpty()) return tr("Pane");
+    place[0] = place[0].toUpper();
+    return tr("%1 pane").arg(place);
 }
 
 void PaneMenu::popupOver(QAbstractItemView* view) {

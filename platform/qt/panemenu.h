@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QMenu>
+#include <QRect>
 
 class QAbstractItemView;
 
@@ -9,8 +10,10 @@ namespace kv {
 
 class FolderView;
 
-// Which of several panes: a small menu of their folders under a heading ("Copy to"), shown over the
-// current item of a view with its first entry active, so the arrow keys and Return choose.
+// Which of several panes: a small menu of them under a heading ("Copy to"), each named by where it is
+// in the window and by its folder ("1  Top right pane: /home/me"; panes often show the same folder), shown
+// over the current item of a view with its first entry active, so the arrow keys, a digit or Return
+// choose.
 class PaneMenu : public QMenu {
     Q_OBJECT
   public:
@@ -18,6 +21,10 @@ class PaneMenu : public QMenu {
 
     // Shows the menu below the view's current item, or in the middle of the view without one.
     void popupOver(QAbstractItemView* view);
+
+    // Where `pane` is among `all` (the window's panes, it included, in one coordinate system):
+    // "Left pane", "Bottom right pane", "Middle pane"; "Pane" when nothing tells them apart.
+    static QString placeName(const QRect& pane, const QList<QRect>& all);
 
   signals:
     // Only for a pane that still exists.

@@ -20,6 +20,10 @@ QString UndoStack::describe(const UndoInfo& info) {
             return tr("New File");
         case UndoInfo::Kind::Download:
             return tr("Download of %1").arg(what);
+        case UndoInfo::Kind::Extract:
+            return tr("Extraction of %1").arg(what);
+        case UndoInfo::Kind::Compress:
+            return tr("New Archive");
         case UndoInfo::Kind::Link:
             return n == 1 ? tr("Link") : tr("%1 Links").arg(n);
         case UndoInfo::Kind::Trash:

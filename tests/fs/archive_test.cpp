@@ -210,6 +210,7 @@ TEST(ArchiveRoundTrip, EachFormatKeepsContentsModesAndTimes) {
         const JobResult made = runJob(compress);
         ASSERT_TRUE(made.ok()) << ext << " " << (made.reports.empty() ? "" : made.reports[0].path);
         EXPECT_EQ(made.undo.created, std::vector<std::string>{file}) << ext;
+        EXPECT_EQ(made.undo.kind, UndoInfo::Kind::Compress) << ext;
 
         const auto index = ArchiveIndex::read(file);
         ASSERT_EQ(index->error(), 0) << ext;
@@ -224,6 +225,7 @@ TEST(ArchiveRoundTrip, EachFormatKeepsContentsModesAndTimes) {
         const JobResult out = runJob(extract);
         EXPECT_TRUE(out.ok()) << ext;
         EXPECT_EQ(out.undo.created, std::vector<std::string>{dir / "out/src"}) << ext;
+        EXPECT_EQ(out.undo.kind, UndoInfo::Kind::Extract) << ext;
         EXPECT_EQ(tree(dir / "out/src"), tree(dir / "src")) << ext;
         EXPECT_FALSE(leftoverParts(dir / "out")) << ext;
     }

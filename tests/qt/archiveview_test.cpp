@@ -271,6 +271,8 @@ TEST_F(ArchiveView, ExtractHereAndCompressFromTheMenus) {
     f.view->archivePlace()->extractHere();
     ASSERT_TRUE(waitFor([&] { return readFile(f.dir / "top/sub/b.txt") == "beta"; }));
     ASSERT_TRUE(f.idle());
+    // The undo offer names what it undoes, not a copy.
+    EXPECT_EQ(f.ops->undoStack()->nextDescription(), "Extraction of 1 item");
 
     ASSERT_TRUE(f.listed("top"));
     ASSERT_TRUE(f.view->selectName("top"));
@@ -286,6 +288,11 @@ TEST_F(ArchiveView, ExtractHereAndCompressFromTheMenus) {
     ASSERT_TRUE(waitFor([&] { return exists(f.dir / "top.tar.zst"); }));
     ASSERT_TRUE(f.idle());
     EXPECT_TRUE(f.listed("top.tar.zst"));
+    EXPECT_EQ(f.ops->undoStack()->nextDescription(), "New Archive");
+    f.view->undo();
+    ASSERT_TRUE(f.idle());
+    EXPECT_TRUE(waitFor([&] { return !exists(f.dir / "top.tar.zst"); })) << "undo takes the new archive away";
+    EXPECT_TRUE(exists(f.dir / "top/sub/b.txt"));
 }
 
 // A typed archive location opens in its one spelling, on which the rows' paths build.

@@ -538,3 +538,39 @@ TEST_F(FolderViewActions, PropertiesCountAFolderInTheBackground) {
 
 }  // namespace
 }  // namespace kv::test
+
+namespace kv::test {
+namespace {
+
+// A click, a key or the rubber band in the icon and list views selects what the commands act on (the
+// selection is shared with the details view, which reads whole rows).
+TEST_F(FolderViewActions, IconAndListSelectionsAreWhatCommandsActOn) {
+    const QByteArray alpha = QByteArray::fromStdString(f.dir / "alpha.txt");
+    const QByteArray beta = QByteArray::fromStdString(f.dir / "beta.txt");
+    for (const FolderView::Mode mode : {FolderView::Mode::Icons, FolderView::Mode::List}) {
+        f.view->setMode(mode);
+        auto* view = qobject_cast<QAbstractItemView*>(v());
+        ASSERT_NE(view, nullptr);
+        view->clearSelection();
+        const int row = f.view->model()->rowOfName("alpha.txt");
+        const QRect r = view->visualRect(f.view->model()->index(row, FolderModel::NameColumn));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, r.center());
+        EXPECT_EQ(f.view->selectedPaths(), QList<QByteArray>{alpha}) << "a click, mode " << int(mode);
+        QTest::keyClick(view, Qt::Key_End, Qt::ShiftModifier);
+        EXPECT_EQ(f.view->selectedPaths(), (QList<QByteArray>{alpha, beta}))
+            << "Shift+End, mode " << int(mode);
+    }
+    // And Delete moves what was clicked to the trash.
+    auto* view = qobject_cast<QAbstractItemView*>(v());
+    const QRect r = view->visualRect(f.view->model()->index(f.view->model()->rowOfName("beta.txt"), 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, r.center());
+    QTest::keyClick(view, Qt::Key_Delete);
+    ASSERT_TRUE(waitFor([&] { return !exists(f.dir / "beta.txt"); }));
+    ASSERT_TRUE(f.idle());
+    EXPECT_TRUE(exists(f.dir / "alpha.txt"));
+    undoAndWait();
+    EXPECT_TRUE(exists(f.dir / "beta.txt"));
+}
+
+}  // namespace
+}  // namespace kv::test

@@ -7,6 +7,7 @@
 #include <QTreeView>
 
 #include "filemanager_support.h"
+#include "platform/fs/paths.h"
 #include "platform/qt/filterbar.h"
 #include "platform/qt/searchbar.h"
 #include "platform/qt/searchfilters.h"
@@ -94,6 +95,9 @@ TEST(FolderViewFind, ASearchShowsResultsThatCommandsActOn) {
     const int row = m->rowOfName("a/b/Needle2.txt");
     EXPECT_EQ(m->data(m->index(row, FolderModel::NameColumn), Qt::DisplayRole).toString(), "Needle2.txt");
     EXPECT_EQ(m->data(m->index(row, FolderModel::FolderColumn), Qt::DisplayRole).toString(), "a/b");
+    EXPECT_EQ(m->data(m->index(m->rowOfName("needle-dir"), FolderModel::FolderColumn), Qt::DisplayRole),
+              FolderModel::displayName(paths::baseName(f.dir.path())))
+        << "a result in the searched folder names it";
     EXPECT_EQ(f.view->statusLine()->countsText(), "3 found in 5 folders");
 
     // Commands get the results' own paths.
@@ -114,6 +118,15 @@ TEST(FolderViewFind, ASearchShowsResultsThatCommandsActOn) {
     EXPECT_TRUE(waitFor([&] { return m->rowOfName("a/needle1.txt") < 0; }));
     EXPECT_EQ(f.view->selectedPaths(),
               QList<QByteArray>{QByteArray::fromStdString(f.dir / "a/needle-renamed.txt")});
+
+    // Another pane moves a result away (as a drop there would): the results follow, though unwatched.
+    std::unique_ptr<FolderView> other = f.makeView();
+    ASSERT_TRUE(f.show(*other, f.dir / "c"));
+    f.ops->move({QByteArray::fromStdString(f.dir / "a/needle-renamed.txt")},
+                QByteArray::fromStdString(f.dir / "c"), other.get(), {});
+    ASSERT_TRUE(f.idle());
+    EXPECT_TRUE(waitFor([&] { return m->rowOfName("a/needle-renamed.txt") < 0; }))
+        << "a result moved away by another pane's job goes";
 
     // By content, from the same start.
     f.view->startSearch({.content = "needle inside"});

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QListView>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include "filemanager_support.h"
 #include "platform/qt/drivelist.h"
 #include "platform/qt/folderdelegate.h"
+#include "platform/qt/foldernote.h"
 
 namespace kv::test {
 namespace {
@@ -40,6 +42,27 @@ TEST(FolderViewRefresh, FollowsTheDiskAndKeepsTheSelection) {
 
 // The batches of a listing are sorted on pool threads and may come back in any order: the listing
 // ends only once every one of them is in, and the rows are in order whichever came first.
+// What an empty view says follows what the folder holds: hidden files are mentioned only when there are
+// some, with the key that shows them.
+TEST(FolderViewRefresh, TheEmptyNoteSaysWhyNothingIsShown) {
+    ViewFixture f;
+    const auto* note = f.view->findChild<FolderNote*>();
+    ASSERT_TRUE(f.show(f.dir.path()));
+    ASSERT_TRUE(waitFor([&] { return note->isVisible(); }));
+    EXPECT_EQ(note->text(), "This folder is empty.");
+    writeFile(f.dir / ".one", "x");
+    f.refreshAndWait();
+    EXPECT_EQ(note->text(), "Nothing to show: 1 hidden item is not shown.\nCtrl+H shows hidden files.");
+    writeFile(f.dir / ".two", "x");
+    f.refreshAndWait();
+    EXPECT_TRUE(note->text().startsWith("Nothing to show: 2 hidden items are not shown."))
+        << note->text().toStdString();
+    f.view->setShowHidden(true);
+    ASSERT_TRUE(waitFor([&] { return note->isHidden(); }));
+    f.view->setShowHidden(false);
+    ASSERT_TRUE(waitFor([&] { return note->isVisible(); }));
+}
+
 TEST(FolderViewRefresh, AListingEndsWithEveryBatchInAndInOrder) {
     ViewFixture f;
     const int kFiles = 20000;  // several of the lister's batches
@@ -149,6 +172,30 @@ TEST(FolderDelegate, ElidesForEachWidthAndFont) {
     const QString inBig = FolderDelegate::shownText(name, big, full + 10, Qt::ElideRight);
     EXPECT_TRUE(inBig.endsWith(QChar(0x2026)));
     EXPECT_EQ(FolderDelegate::shownText(name, font, full + 10, Qt::ElideRight), name);
+}
+
+// In the icon view a name has its grid cell's width whatever the first name's was ("Desktop" before
+// "Documents" elided the latter in a cell with room for it).
+TEST(FolderDelegate, IconCellsAreAsWideAsTheGrid) {
+    ViewFixture f;
+    ::mkdir((f.dir / "a").c_str(), 0755);
+    ASSERT_TRUE(f.show(f.dir.path()));
+    f.view->setMode(FolderView::Mode::Icons);
+    auto* icons = qobject_cast<QListView*>(f.view->currentView());
+    ASSERT_NE(icons, nullptr);
+    // A name nearly as wide as the grid, far wider than the icon and "a" under it.
+    const QFontMetrics metrics(icons->font());
+    QString name = "Downloads";
+    while (metrics.horizontalAdvance(name + "x") < icons->gridSize().width() - 14) name += "x";
+    ::mkdir((f.dir / "sub").c_str(), 0755);
+    ::mkdir((f.dir / ("sub/" + name.toStdString())).c_str(), 0755);
+    ::mkdir((f.dir / "sub/A").c_str(), 0755);
+    ASSERT_TRUE(f.show(f.dir / "sub"));  // as the user goes from folder to folder in the icon view
+    QApplication::processEvents();
+    const QModelIndex longer = f.view->model()->index(f.view->model()->rowOfName(name.toUtf8()), 0);
+    ASSERT_TRUE(longer.isValid());
+    EXPECT_GE(icons->visualRect(longer).width(), metrics.horizontalAdvance(name));
+    EXPECT_LE(icons->visualRect(longer).width(), icons->gridSize().width());
 }
 
 }  // namespace

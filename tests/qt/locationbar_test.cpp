@@ -2,7 +2,9 @@
 
 #include <QAbstractItemView>
 #include <QCompleter>
+#include <QDateTime>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QToolButton>
 #include <QWebEngineView>
@@ -17,6 +19,7 @@
 #include "platform/qt/locationbar.h"
 #include "platform/qt/placesmenu.h"
 #include "platform/qt/searchbar.h"
+#include "platform/qt/sizetext.h"
 #include "platform/qt/statusline.h"
 
 namespace kv::test {
@@ -531,6 +534,42 @@ TEST_F(LocationBarTest, ASearchIsAStepThatBackLeavesForTheFolder) {
     view->goBack();
     EXPECT_EQ(folder(), bytes(dir.path()));
     EXPECT_FALSE(fv->isSearching());
+}
+
+}  // namespace
+}  // namespace kv::test
+
+namespace kv::test {
+namespace {
+
+// One row per search: what the bar says of it, filters included, so no search reads as "“”".
+TEST(LocationBarSearchTitle, SaysWhatIsLookedForAndWhatNarrowsIt) {
+    const std::int64_t dec2 = QDateTime(QDate(2026, 12, 2), QTime(0, 0)).toMSecsSinceEpoch() * 1000000;
+    const QString since = QLocale().toString(QDate(2026, 12, 2), QLocale::ShortFormat);
+    const QString k500 = sizeText(500 * 1024), g1 = sizeText(1ull << 30);
+    struct Case {
+        SearchQuery query;
+        QString title;
+    };
+    const Case cases[] = {
+        {{.name = "needle"}, "Search for “needle”"},
+        {{.content = "x"}, "Search for “x” in the files"},
+        {{.name = "report", .content = "budget"}, "Search for “report” containing “budget”"},
+        {{}, "Search for everything"},
+        {{.kind = SearchQuery::Kind::FoldersOnly}, "Search for all folders"},
+        {{.kind = SearchQuery::Kind::FilesOnly, .minSize = 500 * 1024},
+         "Search for all files (at least " + k500 + ")"},
+        {{.maxSize = 1ull << 30}, "Search for all files (at most " + g1 + ")"},
+        {{.name = "a",
+          .kind = SearchQuery::Kind::FilesOnly,
+          .minSize = 500 * 1024,
+          .maxSize = 1ull << 30,
+          .modifiedSinceNs = dec2},
+         "Search for “a” (files only, " + k500 + " to " + g1 + ", modified since " + since + ")"},
+        {{.content = "x", .modifiedSinceNs = dec2},
+         "Search for “x” in the files (modified since " + since + ")"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(LocationBar::searchTitle(c.query), c.title);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "platform/qt/folderactions.h"
 #include "platform/qt/panefinder.h"
 #include "platform/qt/panehighlight.h"
+#include "platform/qt/panemenu.h"
 
 namespace kv::test {
 namespace {
@@ -167,8 +168,10 @@ TEST(Panes, WithSeveralOtherPanesAMenuOfTheirFoldersAsks) {
     QStringList entries;
     for (QAction* a : chooser->actions())
         if (!a->isSeparator()) entries << a->text();
-    EXPECT_EQ(entries, (QStringList{QString::fromStdString(w.dir(0)), QString::fromStdString(w.dir(1)),
-                                    QString::fromStdString(w.dir(2))}));
+    // Named by place as well as folder: panes often show the same one.
+    EXPECT_EQ(entries, (QStringList{"&1  Top left pane: " + QString::fromStdString(w.dir(0)),
+                                    "&2  Top right pane: " + QString::fromStdString(w.dir(1)),
+                                    "&3  Bottom left pane: " + QString::fromStdString(w.dir(2))}));
     // The keys choose: the first entry is active, Down goes to the second.
     QTest::keyClick(chooser, Qt::Key_Down);
     QTest::keyClick(chooser, Qt::Key_Return);
@@ -177,6 +180,26 @@ TEST(Panes, WithSeveralOtherPanesAMenuOfTheirFoldersAsks) {
     EXPECT_TRUE(exists(w.dir(1) + "/item"));
     EXPECT_FALSE(exists(w.dir(2) + "/item"));
     EXPECT_TRUE(exists(w.dir(3) + "/item"));
+}
+
+// One row per layout: the panes' rectangles, and what each is called in a "Copy to" menu.
+TEST(Panes, APaneIsNamedByWhereItIsInTheWindow) {
+    struct Row {
+        QList<QRect> panes;
+        QStringList names;
+    } rows[] = {
+        {{QRect(0, 0, 400, 300)}, {"Pane"}},
+        {{QRect(0, 300, 400, 300), QRect(400, 300, 400, 300)}, {"Left pane", "Right pane"}},
+        {{QRect(0, 0, 300, 600), QRect(300, 0, 300, 600), QRect(600, 0, 300, 600)},
+         {"Left pane", "Middle pane", "Right pane"}},
+        {{QRect(0, 0, 450, 350), QRect(450, 0, 450, 350), QRect(0, 350, 450, 350), QRect(450, 350, 450, 350)},
+         {"Top left pane", "Top right pane", "Bottom left pane", "Bottom right pane"}},
+        // Slightly uneven sizes are still one row.
+        {{QRect(0, 10, 300, 500), QRect(301, 12, 299, 498)}, {"Left pane", "Right pane"}},
+    };
+    for (const Row& r : rows)
+        for (qsizetype k = 0; k < r.panes.size(); ++k)
+            EXPECT_EQ(PaneMenu::placeName(r.panes[k], r.panes), r.names[k]) << k;
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Every size the program writes is one text: powers of 1024 with IEC names, from the size column to
 // the dialogs.
 
+#include <QCheckBox>
+#include <QLabel>
 #include <QLocale>
 #include <limits>
 
@@ -55,6 +57,31 @@ TEST_F(SizeTexts, TheSizeColumnAndTheDialogsUseIt) {
     EXPECT_EQ(m->index(m->rowOfName("half"), FolderModel::SizeColumn).data().toString(), "1.5 KiB");
     EXPECT_EQ(m->index(m->rowOfName("folder"), FolderModel::SizeColumn).data().toString(), "");
     EXPECT_TRUE(ClashDialog::describeItem(false, 1536, 0).startsWith("1.5 KiB, modified"));
+}
+
+}  // namespace
+}  // namespace kv::test
+
+namespace kv::test {
+namespace {
+
+// A clash with an archive not yet written describes it as such, not as an empty file from 1970, and
+// asks no "all further conflicts" of a job that has only this one.
+TEST(ClashDialogText, ANewArchiveIsNotDescribedAsAFileOnDisk) {
+    for (const bool newArchive : {false, true}) {
+        ClashRequest r;
+        r.source = "/a/b/x.zip";
+        r.target = "/a/c/x.zip";
+        r.sourceSize = 1536;
+        r.sourceIsNewArchive = newArchive;
+        auto* d = new ClashDialog(r);
+        d->show();
+        const QString incoming = d->findChild<QLabel*>("incoming")->text();
+        EXPECT_EQ(incoming.startsWith("1.5 KiB, modified"), !newArchive) << incoming.toStdString();
+        EXPECT_EQ(incoming == "the archive about to be made", newArchive);
+        EXPECT_EQ(d->findChild<QCheckBox*>("applyToAll")->isVisible(), !newArchive);
+        d->close();
+    }
 }
 
 }  // namespace

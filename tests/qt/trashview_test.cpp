@@ -15,6 +15,7 @@
 #include "platform/qt/clipboardformat.h"
 #include "platform/qt/folderactions.h"
 #include "platform/qt/folderdragdrop.h"
+#include "platform/qt/foldernote.h"
 #include "platform/qt/trashplace.h"
 
 namespace kv::test {
@@ -175,6 +176,9 @@ TEST_F(TrashView, DeleteAndEmptyAskFirstThenRemoveItemAndInfo) {
     EXPECT_FALSE(exists(trash() + "/info/mine.txt.trashinfo"));
     menu.reset(f.view->createContextMenu(false));
     EXPECT_FALSE(findAction(menu.get(), "emptyTrash")->isEnabled()) << "nothing left to empty";
+    const auto* note = f.view->findChild<FolderNote*>();
+    ASSERT_TRUE(waitFor([&] { return note->isVisible(); }));
+    EXPECT_EQ(note->text(), "The Trash is empty.") << "not a word about hidden files";
 }
 
 TEST_F(TrashView, FilesDroppedOnItAreTrashed) {
