@@ -226,7 +226,9 @@ void FolderListing::compareRefresh(std::vector<DirEntry>&& fresh, int error, con
             return std::make_pair(std::move(diff), std::move(held));
         },
         [this, generation, version](std::pair<RowStore::ListingDiff, Snapshot>&& done) {
-            const Snapshot release = std::move(done.second);
+            // Let go before the rows change: while it is held, the row store copies every entry
+            // before writing one.
+            done.second.reset();
             if (generation == m_generation) applyRefresh(std::move(done.first), version);
         },
         false);
