@@ -11,7 +11,7 @@ namespace kv {
 
 namespace {
 
-std::string_view parentOf(std::string_view path) {
+std::string_view parentPart(std::string_view path) {
     const std::size_t slash = path.rfind('/');
     return slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
 }
@@ -97,12 +97,12 @@ void ArchiveIndex::add(Item item) {
     addImpliedParents(item.path);
     const auto id = static_cast<std::uint32_t>(m_items.size());
     m_byPath.emplace(item.path, id);
-    m_children[std::string(parentOf(item.path))].push_back(id);
+    m_children[std::string(parentPart(item.path))].push_back(id);
     m_items.push_back(std::move(item));
 }
 
 void ArchiveIndex::addImpliedParents(const std::string& path) {
-    const std::string_view parent = parentOf(path);
+    const std::string_view parent = parentPart(path);
     if (parent.empty() || m_byPath.count(std::string(parent))) return;
     addImpliedParents(std::string(parent));
     Item dir;
@@ -113,7 +113,7 @@ void ArchiveIndex::addImpliedParents(const std::string& path) {
     dir.mtimeNs = m_archiveMtimeNs;
     const auto id = static_cast<std::uint32_t>(m_items.size());
     m_byPath.emplace(dir.path, id);
-    m_children[std::string(parentOf(dir.path))].push_back(id);
+    m_children[std::string(parentPart(dir.path))].push_back(id);
     m_items.push_back(std::move(dir));
 }
 

@@ -9,7 +9,7 @@ namespace kv {
 namespace {
 
 // The path inside: no leading, trailing or repeated slashes.
-std::string trimmed(std::string_view inner) {
+std::string withSingleSlashes(std::string_view inner) {
     std::string out;
     out.reserve(inner.size());
     for (char c : inner)
@@ -37,7 +37,7 @@ std::optional<ArchiveLocation> ArchiveLocation::parse(std::string_view location)
     const std::size_t split = rest.find("//");
     ArchiveLocation where;
     where.archive = normalised(rest.substr(0, split));
-    if (split != std::string_view::npos) where.inner = trimmed(rest.substr(split + 2));
+    if (split != std::string_view::npos) where.inner = withSingleSlashes(rest.substr(split + 2));
     if (where.archive == "/") return std::nullopt;
     return where;
 }
@@ -46,7 +46,7 @@ std::string ArchiveLocation::make(std::string_view archive, std::string_view inn
     std::string text(kScheme);
     text += normalised(archive);
     text += "//";
-    text += trimmed(inner);
+    text += withSingleSlashes(inner);
     return text;
 }
 

@@ -15,7 +15,7 @@ namespace {
 constexpr std::size_t kReadSize = 1 << 20;
 constexpr std::size_t kBinaryProbe = 4096;
 
-inline char lowered(char c) {
+inline char lowerAsciiChar(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
@@ -46,7 +46,7 @@ ContentMatcher::ContentMatcher(const std::string& text, bool regex, bool caseSen
         m_ignoreCase = !caseSensitive;
         m_needle = text;
         if (m_ignoreCase)
-            for (char& c : m_needle) c = lowered(c);
+            for (char& c : m_needle) c = lowerAsciiChar(c);
         return;
     }
     const QString pattern = QString::fromStdString(text);
@@ -122,7 +122,7 @@ bool ContentMatcher::matchesText(const char* data, std::size_t size) {
     if (m_needle.empty()) return true;
     if (!m_ignoreCase) return ::memmem(data, size, m_needle.data(), m_needle.size()) != nullptr;
     if (m_lowered.size() < size) m_lowered.resize(size);
-    for (std::size_t i = 0; i < size; ++i) m_lowered[i] = lowered(data[i]);
+    for (std::size_t i = 0; i < size; ++i) m_lowered[i] = lowerAsciiChar(data[i]);
     return ::memmem(m_lowered.data(), size, m_needle.data(), m_needle.size()) != nullptr;
 }
 

@@ -8,7 +8,7 @@ namespace kv {
 
 namespace {
 
-constexpr std::size_t kNameMax = 255;
+constexpr std::size_t kDownloadNameMax = 255;
 
 bool isSpace(unsigned char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
@@ -85,11 +85,11 @@ std::string DownloadName::safe(std::string_view offered, std::string_view fallba
         if (c != '.') break;
         c = '_';
     }
-    if (name.size() > kNameMax) {
+    if (name.size() > kDownloadNameMax) {
         const std::size_t stem = paths::stemLength(std::string_view(name), false);
         std::string ext = name.substr(stem);
-        if (ext.size() > kNameMax / 2) ext.clear();  // no real extension is that long
-        name = cutAt(name.substr(0, stem), kNameMax - ext.size()) + ext;
+        if (ext.size() > kDownloadNameMax / 2) ext.clear();  // no real extension is that long
+        name = cutAt(name.substr(0, stem), kDownloadNameMax - ext.size()) + ext;
     }
     if (name.empty()) return fallback.empty() ? std::string("download") : safe(fallback, {});
     return name;

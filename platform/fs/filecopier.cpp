@@ -15,7 +15,7 @@ namespace kv {
 
 namespace {
 
-constexpr size_t kBufferSize = 1 << 20;
+constexpr size_t kCopyBuffer = 1 << 20;
 constexpr size_t kRangeChunk = 8 << 20;
 // Files up to this size are made under their own name (see chooseWay).
 constexpr off_t kDirectMax = 256 << 10;
@@ -322,10 +322,10 @@ int FileCopier::copyData(int in, int out, const struct stat& st, std::uint64_t& 
         }
     }
     if (!buffer) {
-        buffer.reset(new char[kBufferSize]);
+        buffer.reset(new char[kCopyBuffer]);
     }
     for (;;) {
-        const ssize_t n = ops.read(in, buffer.get(), kBufferSize);
+        const ssize_t n = ops.read(in, buffer.get(), kCopyBuffer);
         if (n == 0) {
             const std::uint64_t now = sizeNow(in);
             return now == copied || (pseudo && now == 0) ? 0 : kChanged;
@@ -362,7 +362,7 @@ int FileCopier::copySparse(int in, int out, const struct stat& st, std::uint64_t
     off_t pos = 0;
     copied = 0;
     if (!buffer) {
-        buffer.reset(new char[kBufferSize]);
+        buffer.reset(new char[kCopyBuffer]);
     }
     while (pos < size) {
         off_t data = ops.seek(in, pos, SEEK_DATA);
@@ -387,7 +387,7 @@ int FileCopier::copySparse(int in, int out, const struct stat& st, std::uint64_t
             return static_cast<int>(r);
         }
         for (off_t at = data; at < hole;) {
-            const auto want = static_cast<size_t>(std::min<off_t>(hole - at, kBufferSize));
+            const auto want = static_cast<size_t>(std::min<off_t>(hole - at, kCopyBuffer));
             const ssize_t n = ops.read(in, buffer.get(), want);
             if (n == -EINTR) {
                 continue;

@@ -16,7 +16,7 @@ namespace kv {
 
 namespace {
 
-constexpr size_t kBufferSize = 256 * 1024;
+constexpr size_t kListBuffer = 256 * 1024;
 constexpr size_t kFirstBatch = 200;
 constexpr size_t kMaxBatch = 8192;
 constexpr size_t kMaxReserve = 4'000'000;
@@ -63,7 +63,7 @@ int FolderLister::list(const std::string& path, const EmitFn& emit) {
     if (fd < 0) {
         return errno;
     }
-    std::unique_ptr<char[]> buf(new char[kBufferSize]);
+    std::unique_ptr<char[]> buf(new char[kListBuffer]);
     std::vector<DirEntry> batch;
     // The first batch becomes the row store's entries (see RowStore::merge): made room for the whole
     // folder here, on this thread, the entries are not moved again on the UI thread each time they
@@ -76,7 +76,7 @@ int FolderLister::list(const std::string& path, const EmitFn& emit) {
     auto lastEmit = std::chrono::steady_clock::now();
     int error = 0;
     for (;;) {
-        const ssize_t n = getdents64(fd, buf.get(), kBufferSize);
+        const ssize_t n = getdents64(fd, buf.get(), kListBuffer);
         if (n < 0) {
             error = errno;
             break;

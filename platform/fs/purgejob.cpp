@@ -10,7 +10,7 @@ namespace kv {
 
 namespace {
 
-const std::string kInfoSuffix = ".trashinfo";
+const std::string kPurgeInfoSuffix = ".trashinfo";
 
 bool looksTrashed(const TrashedItem& item) {
     // A slip of the caller must not delete anything outside a trash's files/ folder.
@@ -43,15 +43,15 @@ void PurgeJob::collect(FsOps& ops, const TrashDirs& dirs, std::vector<TrashedIte
         ops.listNames(files, names);
         std::set<std::string> listed;
         for (const std::string& n : names) {
-            items.push_back({{}, paths::join(files, n), paths::join(info, n + kInfoSuffix)});
-            listed.insert(n + kInfoSuffix);
+            items.push_back({{}, paths::join(files, n), paths::join(info, n + kPurgeInfoSuffix)});
+            listed.insert(n + kPurgeInfoSuffix);
         }
         std::vector<std::string> infos;
         ops.listNames(info, infos);
         for (const std::string& n : infos) {
             const bool isInfo =
-                n.size() > kInfoSuffix.size() &&
-                n.compare(n.size() - kInfoSuffix.size(), kInfoSuffix.size(), kInfoSuffix) == 0;
+                n.size() > kPurgeInfoSuffix.size() &&
+                n.compare(n.size() - kPurgeInfoSuffix.size(), kPurgeInfoSuffix.size(), kPurgeInfoSuffix) == 0;
             if (isInfo && !listed.count(n)) orphanInfos.push_back(paths::join(info, n));
         }
     }

@@ -19,7 +19,7 @@ namespace kv {
 
 namespace {
 
-constexpr std::size_t kBufferSize = 128 * 1024;
+constexpr std::size_t kWalkBuffer = 128 * 1024;
 constexpr std::size_t kBatch = 256;
 constexpr auto kBatchDelay = std::chrono::milliseconds(30);
 constexpr int kWalkerNice = 10;
@@ -243,10 +243,10 @@ void SearchWalk::listFolder(const std::string& rel, Private& p, std::vector<DirE
         }
     }
     ++m_stats->folders;
-    std::unique_ptr<char[]> buf(new char[kBufferSize]);
+    std::unique_ptr<char[]> buf(new char[kWalkBuffer]);
     std::size_t seen = 0;
     for (;;) {
-        const ssize_t n = ::getdents64(fd, buf.get(), kBufferSize);
+        const ssize_t n = ::getdents64(fd, buf.get(), kWalkBuffer);
         if (n < 0 && !isRoot) m_stats->addUnreadable(rel);
         if (n <= 0) break;
         for (ssize_t off = 0; off < n;) {

@@ -3,7 +3,7 @@
 namespace kv::paths {
 
 namespace {
-constexpr std::size_t kNameMax = 255;
+constexpr std::size_t kSiblingNameMax = 255;
 }
 
 std::string siblingName(std::string_view name, bool isDir, std::string_view word,
@@ -16,9 +16,10 @@ std::string siblingName(std::string_view name, bool isDir, std::string_view word
         if (n > 1) suffix += " " + std::to_string(n);
         suffix += ")";
         std::string_view s = stem;
-        if (s.size() + suffix.size() + ext.size() > kNameMax)
-            s = s.substr(0,
-                         kNameMax > suffix.size() + ext.size() ? kNameMax - suffix.size() - ext.size() : 0);
+        if (s.size() + suffix.size() + ext.size() > kSiblingNameMax)
+            s = s.substr(0, kSiblingNameMax > suffix.size() + ext.size()
+                                ? kSiblingNameMax - suffix.size() - ext.size()
+                                : 0);
         std::string candidate = std::string(s) + suffix + std::string(ext);
         if (!taken(candidate)) return candidate;
     }

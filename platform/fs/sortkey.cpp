@@ -15,7 +15,7 @@ bool isAscii(std::string_view s) {
     return true;
 }
 
-bool isValidUtf8(std::string_view s) {
+bool isUtf8Key(std::string_view s) {
     size_t i = 0;
     while (i < s.size()) {
         auto c = static_cast<unsigned char>(s[i]);
@@ -36,7 +36,7 @@ bool isValidUtf8(std::string_view s) {
 }  // namespace
 
 std::string SortKey::fold(std::string_view name) {
-    if (isAscii(name) || !isValidUtf8(name)) {
+    if (isAscii(name) || !isUtf8Key(name)) {
         // Bytes that are not UTF-8 keep their value: the order among them is arbitrary but stable.
         std::string out(name);
         for (char& c : out) {

@@ -10,7 +10,7 @@ namespace kv {
 
 namespace {
 
-constexpr size_t kNameMax = 255;
+constexpr size_t kTrashNameMax = 255;
 const std::string kInfoSuffix = ".trashinfo";
 
 bool unreserved(unsigned char c) {
@@ -24,7 +24,7 @@ bool unreserved(unsigned char c) {
 std::string trashName(const std::string& base, int n) {
     std::string suffix = n == 1 ? std::string() : "." + std::to_string(n);
     std::string stem = base;
-    const size_t limit = kNameMax - kInfoSuffix.size() - suffix.size();
+    const size_t limit = kTrashNameMax - kInfoSuffix.size() - suffix.size();
     if (stem.size() > limit) {
         stem.resize(limit);
     }

@@ -28,7 +28,7 @@ bool readSmallFile(const std::string& path, std::string& out) {
     return n == 0;
 }
 
-std::string_view trimmed(std::string_view s) {
+std::string_view trimmedField(std::string_view s) {
     while (!s.empty() && (s.back() == '\r' || s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
     return s;
@@ -59,7 +59,7 @@ bool TrashReader::parseInfo(std::string_view text, const std::string& topDir, st
     deletedNs = 0;
     while (!text.empty()) {
         const size_t eol = text.find('\n');
-        const std::string_view line = trimmed(text.substr(0, eol));
+        const std::string_view line = trimmedField(text.substr(0, eol));
         text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
         if (line.empty() || line.front() == '#') continue;
         if (line.front() == '[') {
@@ -69,8 +69,8 @@ bool TrashReader::parseInfo(std::string_view text, const std::string& topDir, st
         if (!inGroup) continue;
         const size_t eq = line.find('=');
         if (eq == std::string_view::npos) continue;
-        const std::string_view key = trimmed(line.substr(0, eq));
-        const std::string_view value = trimmed(line.substr(eq + 1));
+        const std::string_view key = trimmedField(line.substr(0, eq));
+        const std::string_view value = trimmedField(line.substr(eq + 1));
         if (key == "Path" && !havePath && !value.empty()) {
             const std::string path = Trash::decodePath(value);
             if (path.front() == '/') {

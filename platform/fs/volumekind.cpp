@@ -11,12 +11,12 @@ namespace kv {
 
 namespace {
 
-bool under(std::string_view path, std::string_view prefix) {
+bool isUnderMount(std::string_view path, std::string_view prefix) {
     return path.size() > prefix.size() && path.substr(0, prefix.size()) == prefix &&
            path[prefix.size()] == '/';
 }
 
-std::string unescapeOctal(std::string_view s) {
+std::string unescapeMountField(std::string_view s) {
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {
         if (s[i] == '\\' && i + 3 < s.size()) {
@@ -63,19 +63,20 @@ VolumeKind VolumeKind::of(std::string_view path, std::string_view mountInfo, con
         std::istringstream fields(line);
         std::string id, parent, devno, fsRoot, mp, options, tok;
         if (!(fields >> id >> parent >> devno >> fsRoot >> mp >> options)) continue;
-        if (unescapeOctal(mp) != point) continue;
+        if (unescapeMountField(mp) != point) continue;
         while (fields >> tok && tok != "-") {
         }
         std::string t, s;
         if (tok == "-" && fields >> t >> s) {
             type = t;
-            source = unescapeOctal(s);
+            source = unescapeMountField(s);
         }
     }
     VolumeKind k;
     k.remote = isRemoteType(type) || source.rfind("//", 0) == 0;
     // Desktops mount what the user plugs in under these.
-    k.removable = under(point, "/media") || under(point, "/run/media") || removableDevice(source, sysBlock);
+    k.removable = isUnderMount(point, "/media") || isUnderMount(point, "/run/media") ||
+                  removableDevice(source, sysBlock);
     return k;
 }
 

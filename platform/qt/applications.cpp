@@ -1,6 +1,10 @@
-// GLib's headers use `signals` as a name, which Qt defines as a keyword: they come first.
+// GLib's headers use `signals` as a name, which Qt defines as a keyword (the precompiled Qt headers
+// and the other sources of a unity batch come before this file).
+#pragma push_macro("signals")
+#undef signals
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
+#pragma pop_macro("signals")
 
 #include "platform/qt/applications.h"
 

@@ -1,4 +1,5 @@
 #include "platform/qt/fileopener.h"
+#include "platform/qt/pathtext.h"
 
 #include <QMessageBox>
 #include <QMimeDatabase>
@@ -21,9 +22,7 @@ struct Outcome {
     QStringList failures;  // "“name”: why"
 };
 
-QString nameOf(const QByteArray& path) {
-    return FolderModel::displayName(paths::baseName(path.toStdString()));
-}
+using pathtext::nameOf;
 
 QString typeText(const QString& mimeType) {
     const QMimeType t = QMimeDatabase().mimeTypeForName(mimeType);

@@ -19,6 +19,7 @@
 #include "platform/qt/errordialog.h"
 #include "platform/qt/foldermodel.h"
 #include "platform/qt/jobtexts.h"
+#include "platform/qt/pathtext.h"
 #include "platform/qt/progresswindow.h"
 #include "platform/qt/undostack.h"
 
@@ -39,23 +40,9 @@ struct FileOperations::Job {
 
 namespace {
 
-std::vector<std::string> toStd(const QList<QByteArray>& list) {
-    std::vector<std::string> out;
-    out.reserve(static_cast<size_t>(list.size()));
-    for (const QByteArray& p : list) out.push_back(p.toStdString());
-    return out;
-}
-
-QString nameOf(const QByteArray& path) {
-    QByteArray p = path;
-    while (p.size() > 1 && p.endsWith('/')) p.chop(1);
-    return FolderModel::displayName(p.mid(p.lastIndexOf('/') + 1).toStdString());
-}
-
-QString countText(const QList<QByteArray>& paths) {
-    return paths.size() == 1 ? QObject::tr("“%1”").arg(nameOf(paths.front()))
-                             : QObject::tr("%1 items").arg(paths.size());
-}
+using pathtext::countText;
+using pathtext::nameOf;
+using pathtext::toStd;
 
 }  // namespace
 

@@ -17,25 +17,15 @@
 #include "platform/qt/fileopener.h"
 #include "platform/qt/foldermodel.h"
 #include "platform/qt/folderview.h"
+#include "platform/qt/pathtext.h"
 
 namespace kv {
 
 namespace {
 
-std::vector<std::string> toStd(const QList<QByteArray>& list) {
-    std::vector<std::string> out;
-    for (const QByteArray& p : list) out.push_back(p.toStdString());
-    return out;
-}
-
-QString nameOf(const QByteArray& path) {
-    return FolderModel::displayName(paths::baseName(path.toStdString()));
-}
-
-QString countText(const QList<QByteArray>& paths) {
-    return paths.size() == 1 ? QObject::tr("“%1”").arg(nameOf(paths.front()))
-                             : QObject::tr("%1 items").arg(paths.size());
-}
+using pathtext::countText;
+using pathtext::nameOf;
+using pathtext::toStd;
 
 // The new items' names, selected once the folder lists them: the first one current.
 FileOperations::Done selectCreated(FolderView& view, bool edit) {

@@ -20,18 +20,18 @@ namespace {
 // Enough for every visible cell of several panes; past it the cache starts over.
 constexpr qsizetype kMaxTexts = 8192;
 
-struct Key {
+struct TextKey {
     QString text;
     int width;
     int elide;
-    bool operator==(const Key& o) const { return width == o.width && elide == o.elide && text == o.text; }
+    bool operator==(const TextKey& o) const { return width == o.width && elide == o.elide && text == o.text; }
 };
-size_t qHash(const Key& k, size_t seed) {
+size_t qHash(const TextKey& k, size_t seed) {
     return qHashMulti(seed, k.text, k.width, k.elide);
 }
 
 struct TextCache {
-    QHash<Key, QStaticText> texts;
+    QHash<TextKey, QStaticText> texts;
     QFont font;  // what the texts were laid out with
 };
 
@@ -102,7 +102,7 @@ const QStaticText& FolderDelegate::laidOut(const QString& text, const QFont& fon
         c.texts.clear();
         c.font = font;
     }
-    Key key{text, width, static_cast<int>(elide)};
+    TextKey key{text, width, static_cast<int>(elide)};
     if (auto it = c.texts.constFind(key); it != c.texts.constEnd()) return *it;
     if (c.texts.size() >= kMaxTexts) c.texts.clear();
     QStaticText laid = plain(text, font);

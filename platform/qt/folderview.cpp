@@ -1,4 +1,5 @@
 #include "platform/qt/folderview.h"
+#include "platform/qt/pathtext.h"
 
 #include <sys/stat.h>
 #include <QApplication>
@@ -49,10 +50,7 @@ QByteArray baseName(const QByteArray& path) {
     return p.mid(p.lastIndexOf('/') + 1);
 }
 
-bool isDirectory(const QByteArray& path) {
-    struct stat st {};
-    return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
-}
+using pathtext::isDirectory;
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 
 #include "platform/fs/paths.h"
 #include "platform/qt/foldermodel.h"
+#include "platform/qt/pathtext.h"
 #include "platform/qt/sizetext.h"
 
 namespace kv {
@@ -105,9 +106,7 @@ QString unsafeEntry(const QString& entry, const std::string& why) {
     return JobTexts::tr("Refused “%1”: devices, pipes and sockets are not extracted.").arg(entry);
 }
 
-QString nameOf(const std::string& path) {
-    return FolderModel::displayName(paths::baseName(path));
-}
+using pathtext::nameOf;
 
 }  // namespace
 

@@ -1,4 +1,5 @@
 #include "platform/qt/placesmenu.h"
+#include "platform/qt/pathtext.h"
 
 #include <sys/stat.h>
 
@@ -16,10 +17,7 @@ namespace kv {
 
 namespace {
 
-bool isDirectory(const QByteArray& path) {
-    struct stat st {};
-    return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
-}
+using pathtext::isDirectory;
 
 struct Read {
     std::vector<PlacesMenu::Place> places;

@@ -9,7 +9,7 @@ namespace kv {
 
 namespace {
 
-char lowerAscii(char c) {
+char lowerAsciiByte(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
@@ -41,7 +41,7 @@ const SipKey& sipKey() {
 std::uint64_t foldedWord(std::string_view s, std::size_t at, std::size_t count) {
     std::uint64_t word = 0;
     for (std::size_t b = 0; b < count; ++b) {
-        word |= std::uint64_t{static_cast<unsigned char>(lowerAscii(s[at + b]))} << (8 * b);
+        word |= std::uint64_t{static_cast<unsigned char>(lowerAsciiByte(s[at + b]))} << (8 * b);
     }
     return word;
 }
@@ -91,8 +91,9 @@ std::uint32_t NameIndex::hashFolded(std::string_view s) {
 }
 
 bool NameIndex::sameFolded(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return lowerAsciiByte(x) == lowerAsciiByte(y);
+           });
 }
 
 void NameIndex::add(std::uint32_t hash, std::size_t position) {

@@ -21,18 +21,7 @@
 namespace kv {
 namespace {
 
-const std::string kKey = "Software\\Kestrovan1.1";
-
-std::string readFile(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void writeFile(const std::filesystem::path& p, const std::string& text) {
-    std::ofstream(p, std::ios::binary) << text;
-}
+const std::string& kKey = kSettingsKey;
 
 class HiveFile : public testing::Test {
   protected:

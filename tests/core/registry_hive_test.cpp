@@ -8,14 +8,15 @@
 
 #include "platform/registry/hive.h"
 #include "platform/registry/registryapi.h"
+#include "registrytempdir.h"
 
 namespace kv {
 namespace {
 
 using namespace std::string_literals;
 
-const std::vector<std::string> kKey = {"HKEY_CURRENT_USER", "Software", "Kestrovan1.1"};
-const std::string kHeader = "Windows Registry Editor Version 5.00\n";
+const std::vector<std::string> kKeyPath = {"HKEY_CURRENT_USER", "Software", "Kestrovan1.1"};
+const std::string kHiveHeader = "Windows Registry Editor Version 5.00\n";
 
 struct ParseCase {
     const char* what;
@@ -28,31 +29,31 @@ struct ParseCase {
 TEST(Hive, ReadsWhatTheRegistryExportWrites) {
     const ParseCase cases[] = {
         {"plain string",
-         kHeader + "\n[HKEY_CURRENT_USER\\Software\\Kestrovan1.1]\n\"StartPage\"=\"a\\\"b\\\\c\"\n",
+         kHiveHeader + "\n[HKEY_CURRENT_USER\\Software\\Kestrovan1.1]\n\"StartPage\"=\"a\\\"b\\\\c\"\n",
          "startpage", kRegSz, "a\"b\\c"},
         {"CRLF, BOM, comments, spacing",
-         "\xEF\xBB\xBF" + kHeader +
+         "\xEF\xBB\xBF" + kHiveHeader +
              "\r\n; note\r\n[HKEY_CURRENT_USER\\Software\\Kestrovan1.1]\r\n  \"A\" = \"x\"  \r\n",
          "a", kRegSz, "x"},
-        {"unnamed value", kHeader + "[hkey_current_user\\software\\kestrovan1.1]\n@=\"d\"\n", "", kRegSz,
+        {"unnamed value", kHiveHeader + "[hkey_current_user\\software\\kestrovan1.1]\n@=\"d\"\n", "", kRegSz,
          "d"},
-        {"dword", kHeader + "[HKEY_CURRENT_USER\\Software\\Kestrovan1.1]\n\"N\"=dword:0000012A\n", "N",
+        {"dword", kHiveHeader + "[HKEY_CURRENT_USER\\Software\\Kestrovan1.1]\n\"N\"=dword:0000012A\n", "N",
          kRegDword, "\x2A\x01\0\0"s},
         {"typed bytes over continued lines",
-         kHeader + "[HKEY_CURRENT_USER\\Software\\Kestrovan1.1]\n\"E\"=hex(2):25,00,\\\n  41,\\\n  0\n", "E",
-         kRegExpandSz, "%\0A\0"s},
-        {"empty binary", kHeader + "[HKEY_CURRENT_USER\\Software\\Kestrovan1.1]\n\"B\"=hex:\n", "B",
+         kHiveHeader + "[HKEY_CURRENT_USER\\Software\\Kestrovan1.1]\n\"E\"=hex(2):25,00,\\\n  41,\\\n  0\n",
+         "E", kRegExpandSz, "%\0A\0"s},
+        {"empty binary", kHiveHeader + "[HKEY_CURRENT_USER\\Software\\Kestrovan1.1]\n\"B\"=hex:\n", "B",
          kRegBinary, ""},
         {"later line of a repeated section wins",
-         kHeader + "[HKEY_CURRENT_USER\\Software\\Kestrovan1.1]\n\"V\"=\"1\"\n[HKEY_CURRENT_"
-                   "USER\\SOFTWARE\\Kestrovan1.1]\n\"v\"=\"2\"\n",
+         kHiveHeader + "[HKEY_CURRENT_USER\\Software\\Kestrovan1.1]\n\"V\"=\"1\"\n[HKEY_CURRENT_"
+                       "USER\\SOFTWARE\\Kestrovan1.1]\n\"v\"=\"2\"\n",
          "V", kRegSz, "2"},
     };
     for (const ParseCase& c : cases) {
         SCOPED_TRACE(c.what);
         const auto hive = Hive::parse(c.text);
         ASSERT_TRUE(hive.has_value());
-        const Hive::Value* v = hive->findValue(kKey, c.name);
+        const Hive::Value* v = hive->findValue(kKeyPath, c.name);
         ASSERT_NE(v, nullptr);
         EXPECT_EQ(v->type, c.type);
         EXPECT_EQ(v->data, c.data);
@@ -64,20 +65,20 @@ TEST(Hive, RefusesTextItCannotReadExactly) {
     const std::string cases[] = {
         "garbage\n",
         "REGEDIT4\n" + section,
-        kHeader + "\"A\"=\"value before any section\"\n",
-        kHeader + "[HKEY_NOWHERE\\Software]\n",
-        kHeader + "[-HKEY_CURRENT_USER\\Software]\n",
-        kHeader + "[HKEY_CURRENT_USER\\\\Software]\n",
-        kHeader + section + "\"A\"=-\n",
-        kHeader + section + "\"A\"=\"unknown escape \\n\"\n",
-        kHeader + section + "\"A\"=\"unterminated\n",
-        kHeader + section + "\"A\"=\"text\" trailing\n",
-        kHeader + section + "\"A\"=\"\xFF not UTF-8\"\n",
-        kHeader + section + "\"A\"=hex:0g\n",
-        kHeader + section + "\"A\"=hex:01,,02\n",
-        kHeader + section + "\"A\"=hex:01,\\\n",
-        kHeader + section + "\"A\"=dword:123456789\n",
-        kHeader + section + "A=\"unquoted name\"\n",
+        kHiveHeader + "\"A\"=\"value before any section\"\n",
+        kHiveHeader + "[HKEY_NOWHERE\\Software]\n",
+        kHiveHeader + "[-HKEY_CURRENT_USER\\Software]\n",
+        kHiveHeader + "[HKEY_CURRENT_USER\\\\Software]\n",
+        kHiveHeader + section + "\"A\"=-\n",
+        kHiveHeader + section + "\"A\"=\"unknown escape \\n\"\n",
+        kHiveHeader + section + "\"A\"=\"unterminated\n",
+        kHiveHeader + section + "\"A\"=\"text\" trailing\n",
+        kHiveHeader + section + "\"A\"=\"\xFF not UTF-8\"\n",
+        kHiveHeader + section + "\"A\"=hex:0g\n",
+        kHiveHeader + section + "\"A\"=hex:01,,02\n",
+        kHiveHeader + section + "\"A\"=hex:01,\\\n",
+        kHiveHeader + section + "\"A\"=dword:123456789\n",
+        kHiveHeader + section + "A=\"unquoted name\"\n",
     };
     for (const std::string& text : cases) {
         EXPECT_FALSE(Hive::parse(text).has_value()) << text;
@@ -106,17 +107,17 @@ TEST(Hive, FormatsPlainStringsAsTextAndEverythingElseExactly) {
     };
     for (const Row& row : rows) {
         Hive hive;
-        hive.createKey(kKey);
-        hive.setValue(kKey, "V", row.type, row.data);
+        hive.createKey(kKeyPath);
+        hive.setValue(kKeyPath, "V", row.type, row.data);
         const std::string text = hive.format();
         EXPECT_NE(text.find("\n[HKEY_CURRENT_USER\\Software\\Kestrovan1.1]\n" + row.line + "\n"),
                   std::string::npos)
             << text;
         const auto back = Hive::parse(text);
         ASSERT_TRUE(back.has_value()) << text;
-        ASSERT_NE(back->findValue(kKey, "V"), nullptr);
-        EXPECT_EQ(back->findValue(kKey, "V")->type, row.type);
-        EXPECT_EQ(back->findValue(kKey, "V")->data, row.data);
+        ASSERT_NE(back->findValue(kKeyPath, "V"), nullptr);
+        EXPECT_EQ(back->findValue(kKeyPath, "V")->type, row.type);
+        EXPECT_EQ(back->findValue(kKeyPath, "V")->data, row.data);
     }
 }
 
@@ -165,7 +166,7 @@ TEST(Hive, NestingIsBoundedAsTheRegistryBoundsIt) {
     const Row rows[] = {{2, true}, {512, true}, {513, false}, {1000000, false}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.depth);
-        const auto hive = Hive::parse(kHeader + deepSection(row.depth) + "\"V\"=\"x\"\n");
+        const auto hive = Hive::parse(kHiveHeader + deepSection(row.depth) + "\"V\"=\"x\"\n");
         EXPECT_EQ(hive.has_value(), row.parses);
 
         // Nothing written can be deeper than what reads back.
@@ -177,30 +178,22 @@ TEST(Hive, NestingIsBoundedAsTheRegistryBoundsIt) {
     }
 }
 
-// Seconds taken by `run`, for the checks that work grows in step with the text and not faster.
-template <typename F>
-double secondsFor(F&& run) {
-    const auto start = std::chrono::steady_clock::now();
-    run();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 TEST(Hive, WritingIsLinearInTheTextThatDescribesTheTree) {
     struct Row {
         const char* what;
         std::string text;
     };
-    std::string wide = kHeader;
+    std::string wide = kHiveHeader;
     for (int i = 0; i < 2000; ++i) {
         wide += deepSection(3).substr(0, deepSection(3).size() - 2) + "\\w" + std::to_string(i) + "]\n";
     }
-    std::string everyLevel = kHeader;
+    std::string everyLevel = kHiveHeader;
     for (std::size_t depth = 2; depth <= 512; depth += 1) {
         everyLevel += deepSection(depth) + "@=\"" + std::to_string(depth) + "\"\n";
     }
     const Row rows[] = {
-        {"one deep key", kHeader + deepSection(512) + "\"V\"=\"x\"\n"},
-        {"one deep empty key", kHeader + deepSection(512)},
+        {"one deep key", kHiveHeader + deepSection(512) + "\"V\"=\"x\"\n"},
+        {"one deep empty key", kHiveHeader + deepSection(512)},
         {"many siblings", wide},
         {"a value on every level", everyLevel},
     };
@@ -215,7 +208,7 @@ TEST(Hive, WritingIsLinearInTheTextThatDescribesTheTree) {
         ASSERT_TRUE(back.has_value());
         EXPECT_EQ(back->format(), out);
     }
-    const auto deep = Hive::parse(kHeader + deepSection(512) + "\"V\"=\"x\"\n");
+    const auto deep = Hive::parse(kHiveHeader + deepSection(512) + "\"V\"=\"x\"\n");
     std::vector<std::string> above = {"HKEY_CURRENT_USER"};
     while (above.size() < 512) {
         above.push_back("K");
@@ -225,8 +218,8 @@ TEST(Hive, WritingIsLinearInTheTextThatDescribesTheTree) {
 
 TEST(Hive, ParsingIsLinearInManySiblings) {
     constexpr int kCount = 100000;
-    std::string keys = kHeader;
-    std::string values = kHeader + "[HKEY_CURRENT_USER\\Software]\n";
+    std::string keys = kHiveHeader;
+    std::string values = kHiveHeader + "[HKEY_CURRENT_USER\\Software]\n";
     for (int i = 0; i < kCount; ++i) {
         keys += "[HKEY_CURRENT_USER\\Software\\Key" + std::to_string(i) + "]\n";
         values += "\"Value" + std::to_string(i) + "\"=\"x\"\n";

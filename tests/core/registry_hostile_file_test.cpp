@@ -27,27 +27,8 @@
 namespace kv {
 namespace {
 
-const std::string kKey = "Software\\Kestrovan1.1";
 const std::string kHeader = "Windows Registry Editor Version 5.00\n";
 constexpr std::size_t kSizeLimit = 16u << 20;
-
-std::string readFile(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void writeFile(const std::filesystem::path& p, const std::string& text) {
-    std::ofstream(p, std::ios::binary) << text;
-}
-
-template <typename F>
-double secondsFor(F&& run) {
-    const auto start = std::chrono::steady_clock::now();
-    run();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 std::string deepHive(std::size_t depth) {
     std::string text = kHeader + "\n[HKEY_CURRENT_USER";
@@ -107,12 +88,12 @@ TEST(HostileFileContent, AFileThatCannotBeReadExactlyReadsEmptyAndIsKeptByteIden
         FileRegistry api(path.string());
         RegModule reg(api);
 
-        EXPECT_EQ(reg.ReadRegString(kHkeyCurrentUser, kKey, "StartPage"), "");
+        EXPECT_EQ(reg.ReadRegString(kHkeyCurrentUser, kSettingsKey, "StartPage"), "");
         EXPECT_FALSE(reg.KeyExists(kHkeyCurrentUser, "Software"));
         EXPECT_TRUE(readFile(path) == c.text);
 
-        reg.WriteRegString(kHkeyCurrentUser, kKey, "StartPage", "https://new.example/");
-        EXPECT_EQ(reg.ReadRegString(kHkeyCurrentUser, kKey, "StartPage"), "https://new.example/");
+        reg.WriteRegString(kHkeyCurrentUser, kSettingsKey, "StartPage", "https://new.example/");
+        EXPECT_EQ(reg.ReadRegString(kHkeyCurrentUser, kSettingsKey, "StartPage"), "https://new.example/");
         int kept = 0;
         for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
             if (entry.path().filename().string().rfind("settings.reg.corrupt-", 0) == 0) {
@@ -125,19 +106,19 @@ TEST(HostileFileContent, AFileThatCannotBeReadExactlyReadsEmptyAndIsKeptByteIden
 }
 
 TEST_F(HostileFile, AWriteThatWouldNotReadBackDoesNothing) {
-    m_reg.WriteRegString(kHkeyCurrentUser, kKey, "StartPage", "before");
+    m_reg.WriteRegString(kHkeyCurrentUser, kSettingsKey, "StartPage", "before");
     const std::string before = readFile(hivePath());
 
-    std::string deepKey = kKey;
+    std::string deepKey = kSettingsKey;
     for (int i = 0; i < 600; ++i) {
         deepKey += "\\k";
     }
     m_reg.WriteRegString(kHkeyCurrentUser, deepKey, "StartPage", "too deep");
     EXPECT_FALSE(m_reg.KeyExists(kHkeyCurrentUser, deepKey));
-    m_reg.WriteRegString(kHkeyCurrentUser, kKey, "StartPage", std::string(kSizeLimit, 'x'));
+    m_reg.WriteRegString(kHkeyCurrentUser, kSettingsKey, "StartPage", std::string(kSizeLimit, 'x'));
 
     // Compared as a whole: a failure must not print megabytes.
-    EXPECT_TRUE(m_reg.ReadRegString(kHkeyCurrentUser, kKey, "StartPage") == "before");
+    EXPECT_TRUE(m_reg.ReadRegString(kHkeyCurrentUser, kSettingsKey, "StartPage") == "before");
     EXPECT_TRUE(readFile(hivePath()) == before);
     EXPECT_TRUE(keptAside().empty());
 }
@@ -150,12 +131,13 @@ TEST_F(HostileFile, ReadsReuseTheParseOfAnUnchangedFileButSeeEveryChange) {
     writeFile(hivePath(), text);
 
     std::string first;
-    const double once = secondsFor([&] { first = m_reg.ReadRegString(kHkeyCurrentUser, kKey, "StartPage"); });
+    const double once =
+        secondsFor([&] { first = m_reg.ReadRegString(kHkeyCurrentUser, kSettingsKey, "StartPage"); });
     EXPECT_EQ(first, "one");
     // Ten more reads of the unchanged file cost less than the one parse they would repeat.
     const double tenMore = secondsFor([&] {
         for (int i = 0; i < 10; ++i) {
-            EXPECT_EQ(m_reg.ReadRegString(kHkeyCurrentUser, kKey, "Value299999"), "299999");
+            EXPECT_EQ(m_reg.ReadRegString(kHkeyCurrentUser, kSettingsKey, "Value299999"), "299999");
         }
     });
     EXPECT_LT(tenMore, once);
@@ -164,16 +146,16 @@ TEST_F(HostileFile, ReadsReuseTheParseOfAnUnchangedFileButSeeEveryChange) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     text.replace(text.find("\"one\""), 5, "\"two\"");
     writeFile(hivePath(), text);
-    EXPECT_EQ(m_reg.ReadRegString(kHkeyCurrentUser, kKey, "StartPage"), "two");
-    m_reg.WriteRegString(kHkeyCurrentUser, kKey, "StartPage", "three");
-    EXPECT_EQ(m_reg.ReadRegString(kHkeyCurrentUser, kKey, "StartPage"), "three");
-    EXPECT_EQ(m_reg.ReadRegString(kHkeyCurrentUser, kKey, "Value7"), "7");
+    EXPECT_EQ(m_reg.ReadRegString(kHkeyCurrentUser, kSettingsKey, "StartPage"), "two");
+    m_reg.WriteRegString(kHkeyCurrentUser, kSettingsKey, "StartPage", "three");
+    EXPECT_EQ(m_reg.ReadRegString(kHkeyCurrentUser, kSettingsKey, "StartPage"), "three");
+    EXPECT_EQ(m_reg.ReadRegString(kHkeyCurrentUser, kSettingsKey, "Value7"), "7");
 }
 
 #ifndef _WIN32
 
 TEST_F(HostileFile, AHeldLockMakesAWriteGiveUpAfterABoundedWait) {
-    m_reg.WriteRegString(kHkeyCurrentUser, kKey, "StartPage", "before");
+    m_reg.WriteRegString(kHkeyCurrentUser, kSettingsKey, "StartPage", "before");
 
     // Another program holds the lock for six seconds.
     int ready[2];
@@ -192,20 +174,21 @@ TEST_F(HostileFile, AHeldLockMakesAWriteGiveUpAfterABoundedWait) {
     ASSERT_EQ(::read(ready[0], &c, 1), 1);
 
     const double waited =
-        secondsFor([&] { m_reg.WriteRegString(kHkeyCurrentUser, kKey, "StartPage", "during"); });
+        secondsFor([&] { m_reg.WriteRegString(kHkeyCurrentUser, kSettingsKey, "StartPage", "during"); });
     EXPECT_GE(waited, 1.5);
     EXPECT_LT(waited, 4.0);
     // Reading needs no lock: the file is only ever replaced whole.
-    EXPECT_LT(
-        secondsFor([&] { EXPECT_EQ(m_reg.ReadRegString(kHkeyCurrentUser, kKey, "StartPage"), "before"); }),
-        1.0);
+    EXPECT_LT(secondsFor([&] {
+                  EXPECT_EQ(m_reg.ReadRegString(kHkeyCurrentUser, kSettingsKey, "StartPage"), "before");
+              }),
+              1.0);
 
     ::kill(holder, SIGKILL);
     ::waitpid(holder, nullptr, 0);
     ::close(ready[0]);
     ::close(ready[1]);
-    m_reg.WriteRegString(kHkeyCurrentUser, kKey, "StartPage", "after");
-    EXPECT_EQ(m_reg.ReadRegString(kHkeyCurrentUser, kKey, "StartPage"), "after");
+    m_reg.WriteRegString(kHkeyCurrentUser, kSettingsKey, "StartPage", "after");
+    EXPECT_EQ(m_reg.ReadRegString(kHkeyCurrentUser, kSettingsKey, "StartPage"), "after");
 }
 
 struct SpecialCase {
@@ -233,9 +216,10 @@ TEST_F(HostileFile, AnythingButARegularFileReadsEmptyAndIsLeftAlone) {
             std::filesystem::is_symlink(status) ? std::filesystem::read_symlink(hivePath()).string() : "";
 
         EXPECT_LT(secondsFor([&] {
-                      EXPECT_EQ(m_reg.ReadRegString(kHkeyCurrentUser, kKey, "StartPage"), "");
-                      EXPECT_FALSE(m_reg.KeyExists(kHkeyCurrentUser, kKey));
-                      m_reg.WriteRegString(kHkeyCurrentUser, kKey, "StartPage", "https://new.example/");
+                      EXPECT_EQ(m_reg.ReadRegString(kHkeyCurrentUser, kSettingsKey, "StartPage"), "");
+                      EXPECT_FALSE(m_reg.KeyExists(kHkeyCurrentUser, kSettingsKey));
+                      m_reg.WriteRegString(kHkeyCurrentUser, kSettingsKey, "StartPage",
+                                           "https://new.example/");
                   }),
                   1.0);
 
@@ -254,9 +238,9 @@ TEST_F(HostileFile, ALinkToARegularFileIsWrittenThroughAndStaysALink) {
     writeFile(target, "garbage\n");
     std::filesystem::create_symlink(target, hivePath());
 
-    EXPECT_EQ(m_reg.ReadRegString(kHkeyCurrentUser, kKey, "StartPage"), "");
-    m_reg.WriteRegString(kHkeyCurrentUser, kKey, "StartPage", "https://new.example/");
-    EXPECT_EQ(m_reg.ReadRegString(kHkeyCurrentUser, kKey, "StartPage"), "https://new.example/");
+    EXPECT_EQ(m_reg.ReadRegString(kHkeyCurrentUser, kSettingsKey, "StartPage"), "");
+    m_reg.WriteRegString(kHkeyCurrentUser, kSettingsKey, "StartPage", "https://new.example/");
+    EXPECT_EQ(m_reg.ReadRegString(kHkeyCurrentUser, kSettingsKey, "StartPage"), "https://new.example/");
     EXPECT_TRUE(std::filesystem::is_symlink(hivePath()));
     EXPECT_EQ(std::filesystem::read_symlink(hivePath()), target);
     EXPECT_NE(readFile(target).find("https://new.example/"), std::string::npos);
@@ -287,7 +271,7 @@ TEST_F(HostileFile, AWriteRemovesTheTemporariesOfDeadWritersOnly) {
     ASSERT_GE(live, 0);
     ASSERT_EQ(::flock(live, LOCK_EX), 0);
 
-    m_reg.WriteRegString(kHkeyCurrentUser, kKey, "StartPage", "https://new.example/");
+    m_reg.WriteRegString(kHkeyCurrentUser, kSettingsKey, "StartPage", "https://new.example/");
     ::close(live);
 
     std::set<std::string> expected = {"settings.reg", "settings.reg.lock"};
@@ -299,7 +283,7 @@ TEST_F(HostileFile, AWriteRemovesTheTemporariesOfDeadWritersOnly) {
 }
 
 TEST_F(HostileFile, WritersKilledMidWriteLeaveNothingBehind) {
-    m_reg.WriteRegString(kHkeyCurrentUser, kKey, "StartPage", "start");
+    m_reg.WriteRegString(kHkeyCurrentUser, kSettingsKey, "StartPage", "start");
     const auto temporaries = [this] {
         std::set<std::string> out;
         for (const std::string& name : names()) {
@@ -317,7 +301,7 @@ TEST_F(HostileFile, WritersKilledMidWriteLeaveNothingBehind) {
             FileRegistry api(hivePath().string());
             RegModule reg(api);
             for (int i = 0;; ++i) {
-                reg.WriteRegString(kHkeyCurrentUser, kKey, "Big",
+                reg.WriteRegString(kHkeyCurrentUser, kSettingsKey, "Big",
                                    std::string(1 << 20, static_cast<char>('a' + i % 26)));
             }
         }
@@ -330,9 +314,9 @@ TEST_F(HostileFile, WritersKilledMidWriteLeaveNothingBehind) {
         ::kill(writer, SIGKILL);
         ::waitpid(writer, nullptr, 0);
     }
-    m_reg.WriteRegString(kHkeyCurrentUser, kKey, "StartPage", "end");
-    EXPECT_EQ(m_reg.ReadRegString(kHkeyCurrentUser, kKey, "StartPage"), "end");
-    const std::size_t big = m_reg.ReadRegString(kHkeyCurrentUser, kKey, "Big").size();
+    m_reg.WriteRegString(kHkeyCurrentUser, kSettingsKey, "StartPage", "end");
+    EXPECT_EQ(m_reg.ReadRegString(kHkeyCurrentUser, kSettingsKey, "StartPage"), "end");
+    const std::size_t big = m_reg.ReadRegString(kHkeyCurrentUser, kSettingsKey, "Big").size();
     EXPECT_TRUE(big == 0 || big == 1u << 20) << big;
     EXPECT_EQ(names(), (std::set<std::string>{"settings.reg", "settings.reg.lock"}));
 }

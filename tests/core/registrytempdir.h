@@ -1,11 +1,35 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <system_error>
 
+#include "settings/settingskeys.h"
+
 namespace kv {
+
+inline std::string readFile(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+inline void writeFile(const std::filesystem::path& p, const std::string& text) {
+    std::ofstream(p, std::ios::binary) << text;
+}
+
+// Seconds taken by `run`, for the checks that work grows in step with the text and not faster.
+template <typename F>
+double secondsFor(F&& run) {
+    const auto start = std::chrono::steady_clock::now();
+    run();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
 
 // A fresh folder for one test's hive file, removed with everything in it afterwards.
 class RegistryTempDir {

@@ -5,7 +5,7 @@
 namespace kv::test {
 namespace {
 
-using Lines = std::vector<std::string>;
+using SwitchLines = std::vector<std::string>;
 
 struct TwoPanelRow {
     float source;
@@ -36,15 +36,15 @@ TEST_F(ProgramTest, FirstTwoPanelSwitchNavigatesRightThenLeftBeforeAnyWidth) {
     ui.drives["dublpanl.ritbox"] = "/media/usb [USB]";
     started();
     click("Form1", "Label6");
-    const Lines expected = {"hide Form1",
-                            "build dublpanl",
-                            "nav dublpanl.rit /media/usb [USB]",
-                            "nav dublpanl.lft /home/user [Home]",
-                            "set dublpanl.lft.Width 7680",
-                            "set dublpanl.rit.Width 7680",
-                            "set dublpanl.lftbox.Width 7680",
-                            "set dublpanl.ritbox.Width 7680",
-                            "show dublpanl"};
+    const SwitchLines expected = {"hide Form1",
+                                  "build dublpanl",
+                                  "nav dublpanl.rit /media/usb [USB]",
+                                  "nav dublpanl.lft /home/user [Home]",
+                                  "set dublpanl.lft.Width 7680",
+                                  "set dublpanl.rit.Width 7680",
+                                  "set dublpanl.lftbox.Width 7680",
+                                  "set dublpanl.ritbox.Width 7680",
+                                  "show dublpanl"};
     EXPECT_EQ(ui.log, expected);
 
     // Back to the main window and in again: no new navigation, the new source's widths.
@@ -64,7 +64,7 @@ TEST_F(ProgramTest, TwoPanelSwitchFromMultiPanelUnloadsIt) {
     ui.clear();
     click("Form3", "Label3");
     EXPECT_FALSE(forms().exists("Form3"));
-    EXPECT_EQ(ui.lines({"unload", "show"}), (Lines{"unload Form3", "show dublpanl"}));
+    EXPECT_EQ(ui.lines({"unload", "show"}), (SwitchLines{"unload Form3", "show dublpanl"}));
     // The next switch into it builds four fresh panes.
     click("dublpanl", "Image3");
     click("Form1", "Label8");
@@ -76,7 +76,7 @@ TEST_F(ProgramTest, TwoPanelSwitchFromMultiPanelUnloadsIt) {
 
 struct ThreePanelRow {
     float s, f;
-    Lines lefts;  // Fst Scd Thd Image1 Label2 Image2 Label5 Label10 Label3
+    SwitchLines lefts;  // Fst Scd Thd Image1 Label2 Image2 Label5 Label10 Label3
     std::string width;
 };
 
@@ -89,7 +89,7 @@ TEST_P(ThreePanel, ArrangesThreeColumnsFromTheSourceAndTwoLabelsFromItself) {
     started();
     click("Form1", "Label9");
     Form& three = forms()["Form3"];
-    Lines lefts;
+    SwitchLines lefts;
     for (const char* c : {"Fst", "Scd", "Thd", "Image1", "Label2", "Image2", "Label5", "Label10", "Label3"})
         lefts.push_back(fmt(three[c].Left()));
     EXPECT_EQ(lefts, r.lefts);
@@ -127,26 +127,26 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ProgramTest, ThreePanelStepOrderDependsOnTheSource) {
     started();
     click("Form1", "Label9");
-    Lines head(ui.log.begin(), ui.log.begin() + 12);
-    const Lines fromMain = {"hide Form1",
-                            "build Form3",
-                            "nav Form3.Fst /home/user [Home]",
-                            "nav Form3.Scd /home/user [Home]",
-                            "nav Form3.Thd /home/user [Home]",
-                            "nav Form3.Fth /home/user [Home]",
-                            "show Form3",
-                            "set Form3.Label9.Visible 0",
-                            "set Form3.Fth.Visible 0",
-                            "set Form3.Fth.Enabled 0",
-                            "set Form3.Image4.Visible 0",
-                            "set Form3.Label6.Visible 0"};
+    SwitchLines head(ui.log.begin(), ui.log.begin() + 12);
+    const SwitchLines fromMain = {"hide Form1",
+                                  "build Form3",
+                                  "nav Form3.Fst /home/user [Home]",
+                                  "nav Form3.Scd /home/user [Home]",
+                                  "nav Form3.Thd /home/user [Home]",
+                                  "nav Form3.Fth /home/user [Home]",
+                                  "show Form3",
+                                  "set Form3.Label9.Visible 0",
+                                  "set Form3.Fth.Visible 0",
+                                  "set Form3.Fth.Enabled 0",
+                                  "set Form3.Image4.Visible 0",
+                                  "set Form3.Label6.Visible 0"};
     EXPECT_EQ(head, fromMain);
     EXPECT_EQ(ui.log.back(), "set Form3.Label3.Left 11804.76");  // 15360 * 0.666 + 1575 comes last
 
     ui.clear();
     click("Form3", "Label9");
-    const Lines fromItself = {"hide Form3", "set Form3.Label9.Visible 0", "show Form3"};
-    EXPECT_EQ(Lines(ui.log.begin(), ui.log.begin() + 3), fromItself);
+    const SwitchLines fromItself = {"hide Form3", "set Form3.Label9.Visible 0", "show Form3"};
+    EXPECT_EQ(SwitchLines(ui.log.begin(), ui.log.begin() + 3), fromItself);
     EXPECT_EQ(ui.log.back(), "set Form3.Label10.Left 6990");
     EXPECT_TRUE(ui.lines({"nav ", "build "}).empty());
 }
@@ -160,7 +160,7 @@ TEST_F(ProgramTest, MultiPanelLifecycleKeepsOrRebuildsItsPanes) {
     EXPECT_TRUE(forms().exists("Form3"));
     ui.clear();
     click("Form1", "Label8");  // four-pane switch shows it as it is
-    EXPECT_EQ(ui.log, (Lines{"hide Form1", "show Form3"}));
+    EXPECT_EQ(ui.log, (SwitchLines{"hide Form1", "show Form3"}));
     EXPECT_FALSE(forms()["Form3"]["Fth"].Visible());
     EXPECT_EQ(ui.locationOf("Form3.Scd"), "/mnt/data/photos");
 
@@ -169,7 +169,7 @@ TEST_F(ProgramTest, MultiPanelLifecycleKeepsOrRebuildsItsPanes) {
     click("Big", "Label8");
     ui.clear();
     click("Form3", "Label1");  // Back to Main: hidden and unloaded
-    EXPECT_EQ(ui.log, (Lines{"hide Form3", "unload Form3", "show Form1"}));
+    EXPECT_EQ(ui.log, (SwitchLines{"hide Form3", "unload Form3", "show Form1"}));
     EXPECT_FALSE(forms().exists("Form3"));
     click("Form1", "Label8");
     EXPECT_TRUE(forms()["Form3"]["Fth"].Visible());
@@ -182,19 +182,19 @@ TEST_F(ProgramTest, SinglePanelLoadsOnceAndOnlyTheMainWindowSizesIt) {
     ui.scaleWidths["Form1"] = 15240;
     started();
     click("Form1", "Label10");
-    const Lines expected = {"hide Form1",
-                            "build Big",
-                            "form Big.Left 0",
-                            "nav Big.WebBrowser1 /home/user [Home]",
-                            "form Big.Width 19200",
-                            "set Big.WebBrowser1.Width 19100",
-                            "set Big.Drive1.Width 19100",
-                            "set Big.WebBrowser1.Left 50",
-                            "set Big.Drive1.Left 50",
-                            "set Big.WebBrowser1.Height 10095",
-                            "set Big.Drive1.Width 15140",
-                            "set Big.WebBrowser1.Width 15140",
-                            "show Big"};
+    const SwitchLines expected = {"hide Form1",
+                                  "build Big",
+                                  "form Big.Left 0",
+                                  "nav Big.WebBrowser1 /home/user [Home]",
+                                  "form Big.Width 19200",
+                                  "set Big.WebBrowser1.Width 19100",
+                                  "set Big.Drive1.Width 19100",
+                                  "set Big.WebBrowser1.Left 50",
+                                  "set Big.Drive1.Left 50",
+                                  "set Big.WebBrowser1.Height 10095",
+                                  "set Big.Drive1.Width 15140",
+                                  "set Big.WebBrowser1.Width 15140",
+                                  "show Big"};
     EXPECT_EQ(ui.log, expected);
 
     // Out, widen the main window, in again from the multi-panel window: no sizing, no navigation.
@@ -203,7 +203,7 @@ TEST_F(ProgramTest, SinglePanelLoadsOnceAndOnlyTheMainWindowSizesIt) {
     click("Form1", "Label8");
     ui.clear();
     click("Form3", "Label10");
-    EXPECT_EQ(ui.log, (Lines{"hide Form3", "show Big"}));
+    EXPECT_EQ(ui.log, (SwitchLines{"hide Form3", "show Big"}));
     EXPECT_EQ(forms()["Big"]["WebBrowser1"].Width(), 15140);
     EXPECT_EQ(forms()["Big"]["WebBrowser1"].Height(), 10095);
 }

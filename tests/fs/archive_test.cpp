@@ -88,7 +88,7 @@ void makeSource(const std::string& root) {
     setMtime(root, 1600000400);
 }
 
-JobResult runJob(FileJob& job, std::shared_ptr<test::ScriptedResolver> resolver = {}) {
+JobResult runArchiveJob(FileJob& job, std::shared_ptr<test::ScriptedResolver> resolver = {}) {
     if (resolver) job.setResolver(resolver);
     job.start();
     job.wait();
@@ -207,7 +207,7 @@ TEST(ArchiveRoundTrip, EachFormatKeepsContentsModesAndTimes) {
         makeSource(dir / "src");
         const std::string file = dir / ("made" + ext);
         CompressJob compress({dir / "src"}, file, format);
-        const JobResult made = runJob(compress);
+        const JobResult made = runArchiveJob(compress);
         ASSERT_TRUE(made.ok()) << ext << " " << (made.reports.empty() ? "" : made.reports[0].path);
         EXPECT_EQ(made.undo.created, std::vector<std::string>{file}) << ext;
         EXPECT_EQ(made.undo.kind, UndoInfo::Kind::Compress) << ext;
@@ -222,7 +222,7 @@ TEST(ArchiveRoundTrip, EachFormatKeepsContentsModesAndTimes) {
 
         mkdir((dir / "out").c_str(), 0755);
         ExtractJob extract({file, "", {}, dir / "out", "", false});
-        const JobResult out = runJob(extract);
+        const JobResult out = runArchiveJob(extract);
         EXPECT_TRUE(out.ok()) << ext;
         EXPECT_EQ(out.undo.created, std::vector<std::string>{dir / "out/src"}) << ext;
         EXPECT_EQ(out.undo.kind, UndoInfo::Kind::Extract) << ext;
@@ -258,7 +258,7 @@ TEST(ArchiveRoundTrip, ReadOnlyKindsListAndExtract) {
         EXPECT_EQ(namesOf(index->list("top/sub", &found)), std::vector<std::string>{"b.txt"}) << k.name;
         EXPECT_TRUE(found) << k.name;
         ExtractJob extract({dir / k.name, "top", {"sub"}, dir.path(), "", false});
-        EXPECT_TRUE(runJob(extract).ok()) << k.name;
+        EXPECT_TRUE(runArchiveJob(extract).ok()) << k.name;
         EXPECT_EQ(readFile(dir / "sub/b.txt"), "beta") << k.name;
         EXPECT_FALSE(test::exists(dir / "a.txt")) << k.name;
     }
@@ -291,7 +291,7 @@ TEST(ArchiveSafety, HostileEntriesAreRefusedAndNothingLandsOutside) {
                          : std::function<void(struct archive*)>());
             TempDir target;
             ExtractJob extract({file, "", {}, target.path(), "", false});
-            const JobResult r = runJob(extract);
+            const JobResult r = runArchiveJob(extract);
             EXPECT_EQ(readFile(target / "ok.txt"), "fine") << row.what;
             EXPECT_TRUE(tree(outside).empty()) << row.what << (zip ? " zip" : " tar");
             ASSERT_FALSE(r.reports.empty()) << row.what;
@@ -326,7 +326,7 @@ TEST(ArchiveExtract, EncryptedZipNeedsItsPassword) {
     for (const Row& row : rows) {
         TempDir out;
         ExtractJob extract({file, "", {}, out.path(), row.passphrase, false});
-        const JobResult r = runJob(extract);
+        const JobResult r = runArchiveJob(extract);
         EXPECT_EQ(r.ok(), row.ok) << row.passphrase;
         if (row.ok) {
             EXPECT_EQ(readFile(out / "plans.txt"), "the plans");
@@ -381,7 +381,7 @@ TEST(ArchiveExtract, TruncatedArchiveGivesWhatCanBeReadAndSaysSo) {
 
     TempDir out;
     ExtractJob extract({file, "", {}, out.path(), "", false});
-    const JobResult r = runJob(extract);
+    const JobResult r = runArchiveJob(extract);
     EXPECT_TRUE(hasReport(r, JobProblem::Damaged));
     EXPECT_EQ(readFile(out / "f0"), std::string(20000, 'a'));
     EXPECT_FALSE(leftoverParts(out.path()));
@@ -403,7 +403,7 @@ TEST(ArchiveExtract, CancelledMidFileLeavesNoPartialFile) {
         else
             std::this_thread::sleep_for(std::chrono::milliseconds(210));
     });
-    const JobResult r = runJob(extract);
+    const JobResult r = runArchiveJob(extract);
     EXPECT_TRUE(r.cancelled);
     EXPECT_FALSE(test::exists(out / "huge.bin"));
     EXPECT_FALSE(leftoverParts(out.path()));
@@ -432,7 +432,7 @@ TEST(ArchiveExtract, TakenNamesAreAskedAboutFirst) {
         auto resolver = std::make_shared<test::ScriptedResolver>();
         resolver->onClash = [&](const ClashRequest&) { return ClashDecision{row.choice, false}; };
         ExtractJob extract({file, "", {}, out.path(), "", false});
-        const JobResult r = runJob(extract, resolver);
+        const JobResult r = runArchiveJob(extract, resolver);
         EXPECT_TRUE(r.reports.empty());
         EXPECT_EQ(readFile(out / "a.txt"), row.a);
         EXPECT_EQ(readFile(out / "b.txt"), "new b");
@@ -451,10 +451,10 @@ TEST(ArchiveExtract, HereMakesAFolderForSeveralItemsAtTheTop) {
     writeRaw(dir / "one.tar", {{"only/x", AE_IFREG, "3"}});
     mkdir((dir / "many").c_str(), 0755);  // taken: the new folder gets another name
     ExtractJob many({dir / "many.tar.gz", "", {}, dir.path(), "", true});
-    EXPECT_EQ(runJob(many).undo.created, std::vector<std::string>{dir / "many (2)"});
+    EXPECT_EQ(runArchiveJob(many).undo.created, std::vector<std::string>{dir / "many (2)"});
     EXPECT_EQ(readFile(dir / "many (2)/b"), "2");
     ExtractJob one({dir / "one.tar", "", {}, dir.path(), "", true});
-    EXPECT_EQ(runJob(one).undo.created, std::vector<std::string>{dir / "only"});
+    EXPECT_EQ(runArchiveJob(one).undo.created, std::vector<std::string>{dir / "only"});
     EXPECT_EQ(readFile(dir / "only/x"), "3");
 }
 

@@ -1,5 +1,5 @@
 // A copy, and a move to another filesystem, keep what `cp -a` keeps. One tree holds every kind of
-// metadata; `cp -a` and the transfer engine each take a copy, and the two are compared through the
+// metadata; `cp -a` and the transferLikeCp engine each take a copy, and the two are compared through the
 // tools people would use to check by hand: stat, getfattr, getfacl and du.
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -115,7 +115,7 @@ Views viewsOf(const std::string& parent) {
     return v;
 }
 
-JobResult transfer(TransferMode mode, const std::string& source, const std::string& target) {
+JobResult transferLikeCp(TransferMode mode, const std::string& source, const std::string& target) {
     TransferJob job(mode, {source}, target);
     job.start();
     job.wait();
@@ -147,7 +147,7 @@ TEST_P(CopyLikeCp, KeepsWhatCpAKeeps) {
                 std::string::npos);
 
     setTreeTimes(src / "t");  // cp -a's reading moved the access times
-    const JobResult r = transfer(GetParam(), src / "t", ours.path());
+    const JobResult r = transferLikeCp(GetParam(), src / "t", ours.path());
     ASSERT_TRUE(r.ok()) << (r.reports.empty() ? "" : r.reports[0].path);
     if (move) {
         EXPECT_FALSE(test::exists(src / "t"));

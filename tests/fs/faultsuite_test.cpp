@@ -40,7 +40,8 @@ struct Tree {
     std::vector<std::string> dirs;
 };
 
-void makeTree(std::mt19937& rng, const std::string& root, const std::string& rel, int depth, Tree& tree) {
+void makeRandomTree(std::mt19937& rng, const std::string& root, const std::string& rel, int depth,
+                    Tree& tree) {
     mkdir((root + "/" + rel).c_str(), 0755);
     tree.dirs.push_back(rel);
     const int n = 2 + static_cast<int>(rng() % 5);
@@ -50,7 +51,7 @@ void makeTree(std::mt19937& rng, const std::string& root, const std::string& rel
             name += "\xE9\xFF";  // not UTF-8
         }
         if (depth < 2 && rng() % 4 == 0) {
-            makeTree(rng, root, rel + "/d" + std::to_string(i), depth + 1, tree);
+            makeRandomTree(rng, root, rel + "/d" + std::to_string(i), depth + 1, tree);
             continue;
         }
         const size_t size = rng() % 3 == 0 ? 100000 + rng() % 300000 : rng() % 5000;
@@ -93,7 +94,7 @@ TEST(FaultSuite, NoSourceByteIsEverLost) {
         TempDir src;
         TempDir dst(crossFs ? "/dev/shm" : "/tmp");
         Tree tree;
-        makeTree(rng, src.path(), "root", 0, tree);
+        makeRandomTree(rng, src.path(), "root", 0, tree);
         std::vector<std::string> fileList;
         for (const auto& [rel, data] : tree.files) {
             fileList.push_back(rel);

@@ -19,7 +19,7 @@ using test::readFile;
 using test::TempDir;
 using test::writeFile;
 
-JobResult runJob(FileJob& job) {
+JobResult runSiblingJob(FileJob& job) {
     job.start();
     job.wait();
     return job.result();
@@ -66,14 +66,14 @@ TEST(SiblingJobs, NewFileIsEmptyTakesAFreeNameAndUndoTrashesIt) {
     TempDir dir;
     writeFile(dir / "New File", "kept");
     NewFileJob job(dir.path());
-    const JobResult r = runJob(job);
+    const JobResult r = runSiblingJob(job);
     ASSERT_TRUE(r.ok());
     ASSERT_EQ(r.undo.created, std::vector<std::string>{dir / "New File (2)"});
     EXPECT_EQ(r.undo.kind, UndoInfo::Kind::NewFile);
     EXPECT_EQ(readFile(dir / "New File (2)"), "");
     EXPECT_EQ(readFile(dir / "New File"), "kept");
     UndoJob undo(r.undo, dir / "Trash");
-    EXPECT_TRUE(runJob(undo).ok());
+    EXPECT_TRUE(runSiblingJob(undo).ok());
     EXPECT_FALSE(exists(dir / "New File (2)"));
     EXPECT_TRUE(exists(dir / "Trash/files/New File (2)"));
 }
@@ -84,7 +84,7 @@ TEST(SiblingJobs, LinksPointAtTheItemByNameAndAClashCountsOn) {
     mkdir((dir / "sub").c_str(), 0755);
     writeFile(dir / "a (link).txt", "in the way");
     LinkJob job({dir / "a.txt", dir / "sub"});
-    const JobResult r = runJob(job);
+    const JobResult r = runSiblingJob(job);
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r.undo.created, (std::vector<std::string>{dir / "a (link 2).txt", dir / "sub (link)"}));
     EXPECT_EQ(readLink(dir / "a (link 2).txt"), "a.txt");
@@ -99,7 +99,7 @@ TEST(SiblingJobs, DuplicatesCopyFilesAndFoldersBesideThemselves) {
     mkdir((dir / "tree").c_str(), 0755);
     writeFile(dir / "tree/inner", "I");
     DuplicateJob job({dir / "a.txt", dir / "tree"});
-    const JobResult r = runJob(job);
+    const JobResult r = runSiblingJob(job);
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(readFile(dir / "a (copy 2).txt"), "A");
     EXPECT_EQ(readFile(dir / "a (copy).txt"), "older copy");
@@ -108,7 +108,7 @@ TEST(SiblingJobs, DuplicatesCopyFilesAndFoldersBesideThemselves) {
     EXPECT_EQ(r.undo.created.size(), 2u);
 
     DuplicateJob gone({dir / "missing"});
-    EXPECT_FALSE(runJob(gone).ok()) << "a vanished item is reported, not skipped silently";
+    EXPECT_FALSE(runSiblingJob(gone).ok()) << "a vanished item is reported, not skipped silently";
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 namespace kv {
 namespace {
 
-DirEntry entry(std::string name, bool dir = false, std::uint64_t size = 0, std::int64_t mtime = 0) {
+DirEntry sortEntry(std::string name, bool dir = false, std::uint64_t size = 0, std::int64_t mtime = 0) {
     DirEntry e;
     e.name = std::move(name);
     e.sortKey = SortKey::make(e.name);
@@ -43,7 +43,7 @@ TEST(SortKey, NameOrder) {
     for (const auto& row : rows) {
         std::vector<DirEntry> entries;
         for (auto it = row.rbegin(); it != row.rend(); ++it) {
-            entries.push_back(entry(*it));
+            entries.push_back(sortEntry(*it));
         }
         EXPECT_EQ(sortedNames(entries, EntrySorter()), row);
     }
@@ -57,9 +57,9 @@ TEST(SortKey, NonUtf8NamesGetAKey) {
 }
 
 TEST(EntrySorter, ColumnsOrdersAndFoldersFirst) {
-    std::vector<DirEntry> e = {entry("b.txt", false, 30, 3), entry("a.png", false, 10, 2),
-                               entry("Zdir", true, 0, 1),    entry("c.jpg", false, 20, 5),
-                               entry("adir", true, 0, 9),    entry("README", false, 5, 4)};
+    std::vector<DirEntry> e = {sortEntry("b.txt", false, 30, 3), sortEntry("a.png", false, 10, 2),
+                               sortEntry("Zdir", true, 0, 1),    sortEntry("c.jpg", false, 20, 5),
+                               sortEntry("adir", true, 0, 9),    sortEntry("README", false, 5, 4)};
     struct Row {
         SortColumn col;
         SortOrder order;
@@ -92,7 +92,7 @@ TEST(EntrySorter, MergingBatchesEqualsSortingAll) {
                 std::string name = "f" + std::string(rng() % 2, '0') + std::to_string(rng() % 1000) +
                                    (rng() % 2 ? "x" : "X");
                 if (taken.insert(name).second) {
-                    entries.push_back(entry(name, rng() % 5 == 0, rng() % 100));
+                    entries.push_back(sortEntry(name, rng() % 5 == 0, rng() % 100));
                 }
             }
             sorter.merge(entries, order, first);

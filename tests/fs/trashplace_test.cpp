@@ -72,7 +72,7 @@ Listing listAll(TrashListingSource& source) {
     return out;
 }
 
-JobResult runJob(FileJob& job, std::shared_ptr<JobResolver> resolver = nullptr) {
+JobResult runTrashJob(FileJob& job, std::shared_ptr<JobResolver> resolver = nullptr) {
     job.setResolver(std::move(resolver));
     job.start();
     job.wait();
@@ -262,7 +262,7 @@ TEST_F(TrashPlace, RestoreRecreatesParentsAndForgetsTheItem) {
 
     RestoreJob job({{place / "gone/deeper/album", home() + "/files/album", home() + "/info/album.trashinfo"},
                     {"", home() + "/files/no-origin", home() + "/info/no-origin.trashinfo"}});
-    const JobResult r = runJob(job);
+    const JobResult r = runTrashJob(job);
     EXPECT_EQ(readFile(place / "gone/deeper/album/one.jpg"), "1");
     EXPECT_FALSE(exists(home() + "/files/album"));
     EXPECT_FALSE(exists(home() + "/info/album.trashinfo"));
@@ -302,7 +302,7 @@ TEST_F(TrashPlace, RestoreAsksWhenTheNameIsTaken) {
         resolver->async = true;
         resolver->onClash = [&](const ClashRequest&) { return ClashDecision{row.choice, false}; };
         RestoreJob job({item});
-        runJob(job, resolver);
+        runTrashJob(job, resolver);
         ASSERT_EQ(resolver->clashes.size(), 1u);
         EXPECT_EQ(resolver->clashes[0].target, d / "doc.txt");
         EXPECT_EQ(resolver->clashes[0].suggestedName, "doc (2).txt");
@@ -331,7 +331,7 @@ TEST_F(TrashPlace, RestoringAFolderOntoAFolderMergesAndEmptiesTheTrashEntry) {
         return ClashDecision{r.merge() ? ClashChoice::Replace : ClashChoice::Skip, false};
     };
     RestoreJob job({item});
-    EXPECT_TRUE(runJob(job, resolver).ok());
+    EXPECT_TRUE(runTrashJob(job, resolver).ok());
     EXPECT_EQ(readFile(place / "album/one.jpg"), "1");
     EXPECT_EQ(readFile(place / "album/two.jpg"), "2");
     EXPECT_FALSE(exists(item.trashedPath));
@@ -358,7 +358,7 @@ TEST_F(TrashPlace, DeletePermanentlyRemovesTheInfoOnlyAfterItsItem) {
     ops->refused = home() + "/files/tree/stuck";
     PurgeJob job({item("a.txt"), item("tree"), {"", place / "not-in-a-trash", place / "x.trashinfo"}});
     job.setOps(ops);
-    const JobResult r = runJob(job);  // no resolver: the error is skipped
+    const JobResult r = runTrashJob(job);  // no resolver: the error is skipped
     EXPECT_FALSE(exists(home() + "/files/a.txt"));
     EXPECT_FALSE(exists(home() + "/info/a.txt.trashinfo"));
     EXPECT_TRUE(exists(home() + "/files/tree/stuck"));
@@ -378,7 +378,7 @@ TEST_F(TrashPlace, EmptyRemovesEveryTrashFoldersItemsAndStrayInfo) {
     writeFile(place / "untouched", "u");
 
     PurgeJob job(dirs());
-    const JobResult r = runJob(job);
+    const JobResult r = runTrashJob(job);
     EXPECT_TRUE(r.ok());
     for (const std::string& t : {home(), ownVolumeTrash()}) {
         SCOPED_TRACE(t);
@@ -397,7 +397,7 @@ TEST_F(TrashPlace, EmptyRemovesEveryTrashFoldersItemsAndStrayInfo) {
 TEST_F(TrashPlace, WhatWeTrashListsAndRestoresThroughTheSameCode) {
     writeFile(place / "with space %.txt", "w");
     TrashJob trash({place / "with space %.txt"}, home());
-    ASSERT_TRUE(runJob(trash).ok());
+    ASSERT_TRUE(runTrashJob(trash).ok());
     auto catalog = std::make_shared<TrashCatalog>();
     TrashListingSource source(dirs(), catalog);
     Listing l = listAll(source);
@@ -407,7 +407,7 @@ TEST_F(TrashPlace, WhatWeTrashListsAndRestoresThroughTheSameCode) {
     EXPECT_EQ(rec->item.originalPath, place / "with space %.txt");
     EXPECT_NEAR(static_cast<double>(rec->deletedNs) / 1e9, static_cast<double>(std::time(nullptr)), 5.0);
     RestoreJob restore({rec->item});
-    EXPECT_TRUE(runJob(restore).ok());
+    EXPECT_TRUE(runTrashJob(restore).ok());
     EXPECT_EQ(readFile(place / "with space %.txt"), "w");
     l = listAll(source);
     EXPECT_TRUE(l.rows.empty());

@@ -14,7 +14,7 @@
 namespace kv::test {
 namespace {
 
-QByteArray raw(const std::string& s) {
+QByteArray rawPath(const std::string& s) {
     return QByteArray::fromStdString(s);
 }
 
@@ -27,7 +27,7 @@ struct PaneWindow {
     std::vector<FolderView*> panes;
 
     explicit PaneWindow(int n) {
-        ops->setHomeTrash(raw(trash / "Trash"));
+        ops->setHomeTrash(rawPath(trash / "Trash"));
         ops->setReportsShown(false);
         auto* grid = new QGridLayout(window.get());
         for (int k = 0; k < n; ++k) {

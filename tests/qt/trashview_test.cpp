@@ -29,7 +29,7 @@ std::string entries(QMenu* menu) {
     return out.join(' ').toStdString();
 }
 
-QAction* findAction(QMenu* menu, const char* name) {
+QAction* trashAction(QMenu* menu, const char* name) {
     for (QAction* a : menu->findChildren<QAction*>(name)) return a;
     return nullptr;
 }
@@ -107,7 +107,7 @@ TEST_F(TrashView, ShowsOriginsAndDeletionDatesAndNoEditingCommands) {
     std::unique_ptr<QMenu> empty(f.view->createContextMenu(false));
     EXPECT_EQ(entries(empty.get()),
               "showHidden !showPreviews refresh copyPath emptyTrash selectByPattern invertSelection undo");
-    EXPECT_EQ(findAction(empty.get(), "sortModified")->text(), "Deleted");
+    EXPECT_EQ(trashAction(empty.get(), "sortModified")->text(), "Deleted");
 
     // Keys of the folder commands do nothing here: no name editor, no new folder, no opening.
     QTest::keyClick(v(), Qt::Key_F2);
@@ -129,7 +129,7 @@ TEST_F(TrashView, ShowsOriginsAndDeletionDatesAndNoEditingCommands) {
 TEST_F(TrashView, RestoreFromTheMenuRecreatesTheFolderAndAsksOnAClash) {
     ASSERT_TRUE(select("report.txt"));
     std::unique_ptr<QMenu> menu(f.view->createContextMenu(true));
-    findAction(menu.get(), "restore")->trigger();
+    trashAction(menu.get(), "restore")->trigger();
     ASSERT_TRUE(f.idle());
     EXPECT_EQ(readFile(f.dir / "sub dir/report.txt"), "R");
     EXPECT_FALSE(exists(trash() + "/info/report.txt.trashinfo"));
@@ -139,7 +139,7 @@ TEST_F(TrashView, RestoreFromTheMenuRecreatesTheFolderAndAsksOnAClash) {
     writeFile(f.dir / "mine.txt", "newcomer");
     ASSERT_TRUE(select("mine.txt"));
     menu.reset(f.view->createContextMenu(true));
-    findAction(menu.get(), "restore")->trigger();
+    trashAction(menu.get(), "restore")->trigger();
     ClashDialog* clash = nullptr;
     ASSERT_TRUE(waitFor([&] { return (clash = findTopLevel<ClashDialog>()) != nullptr; }));
     clash->findChild<QPushButton*>("keepBoth")->click();
@@ -166,7 +166,7 @@ TEST_F(TrashView, DeleteAndEmptyAskFirstThenRemoveItemAndInfo) {
     ASSERT_TRUE(waitFor([&] { return model()->rowCount() == 1; }));
 
     std::unique_ptr<QMenu> menu(f.view->createContextMenu(false));
-    findAction(menu.get(), "emptyTrash")->trigger();
+    trashAction(menu.get(), "emptyTrash")->trigger();
     QMessageBox* box = question("confirmEmptyTrash");
     ASSERT_TRUE(box);
     box->button(QMessageBox::Yes)->click();
@@ -175,7 +175,7 @@ TEST_F(TrashView, DeleteAndEmptyAskFirstThenRemoveItemAndInfo) {
     EXPECT_FALSE(exists(trash() + "/files/mine.txt"));
     EXPECT_FALSE(exists(trash() + "/info/mine.txt.trashinfo"));
     menu.reset(f.view->createContextMenu(false));
-    EXPECT_FALSE(findAction(menu.get(), "emptyTrash")->isEnabled()) << "nothing left to empty";
+    EXPECT_FALSE(trashAction(menu.get(), "emptyTrash")->isEnabled()) << "nothing left to empty";
     const auto* note = f.view->findChild<FolderNote*>();
     ASSERT_TRUE(waitFor([&] { return note->isVisible(); }));
     EXPECT_EQ(note->text(), "The Trash is empty.") << "not a word about hidden files";

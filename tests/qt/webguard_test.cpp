@@ -215,14 +215,14 @@ document.querySelector('input').addEventListener('change', e => {
     EXPECT_EQ(seen, QStringList{"webFileChooser:" + chosen.toLocalFile()});
 }
 
-// The names of a menu's entries, its submenus' entries after their own.
-QStringList entries(const QMenu* menu) {
+// The names of a menu's menuEntries, its submenus' menuEntries after their own.
+QStringList menuEntries(const QMenu* menu) {
     QStringList names;
     for (const QAction* a : menu->actions()) {
         if (a->isSeparator()) continue;
         names << (a->menu() ? a->menu()->objectName() : a->objectName());
         if (a->menu())
-            for (const QString& n : entries(a->menu())) names << a->menu()->objectName() + "/" + n;
+            for (const QString& n : menuEntries(a->menu())) names << a->menu()->objectName() + "/" + n;
     }
     return names;
 }
@@ -233,9 +233,9 @@ TEST_F(WebGuardTest, TheMenuOfALinkOffersWhatWorksAndOpensItInAPane) {
     QTest::mouseClick(content(), Qt::RightButton, {}, QPoint(40, 40));
     QMenu* menu = nullptr;
     ASSERT_TRUE(waitFor([&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())); }));
-    EXPECT_EQ(entries(menu), (QStringList{"back", "forward", "reload", "copyLink", "saveLink", "saveLinkAs",
-                                          "openLinkInPane", "openLinkInPane/openInPane",
-                                          "openLinkInPane/openInPane", "selectAll", "find"}));
+    EXPECT_EQ(menuEntries(menu), (QStringList{"back", "forward", "reload", "copyLink", "saveLink",
+                                              "saveLinkAs", "openLinkInPane", "openLinkInPane/openInPane",
+                                              "openLinkInPane/openInPane", "selectAll", "find"}));
     for (const QAction* a : menu->findChildren<QAction*>()) {
         EXPECT_FALSE(a->text().contains("Inspect")) << a->text().toStdString();
         EXPECT_FALSE(a->text().contains("New", Qt::CaseInsensitive)) << a->text().toStdString();

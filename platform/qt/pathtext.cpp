@@ -1,0 +1,37 @@
+#include "platform/qt/pathtext.h"
+
+#include <sys/stat.h>
+
+#include <QObject>
+
+#include "platform/fs/paths.h"
+#include "platform/qt/nametext.h"
+
+namespace kv::pathtext {
+
+QString nameOf(const QByteArray& path) {
+    return nameOf(std::string_view(path.constData(), static_cast<size_t>(path.size())));
+}
+
+QString nameOf(std::string_view path) {
+    return NameText::shown(paths::baseName(path));
+}
+
+QString countText(const QList<QByteArray>& paths) {
+    return paths.size() == 1 ? QObject::tr("“%1”").arg(nameOf(paths.front()))
+                             : QObject::tr("%1 items").arg(paths.size());
+}
+
+std::vector<std::string> toStd(const QList<QByteArray>& paths) {
+    std::vector<std::string> out;
+    out.reserve(static_cast<size_t>(paths.size()));
+    for (const QByteArray& p : paths) out.push_back(p.toStdString());
+    return out;
+}
+
+bool isDirectory(const QByteArray& path) {
+    struct stat st {};
+    return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace kv::pathtext

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// What the jobs, menus and windows say of paths, said the same way everywhere.
+namespace kv::pathtext {
+
+// The last component of a path ("/a/b/" gives "b"), shown on one line as names are.
+QString nameOf(const QByteArray& path);
+QString nameOf(std::string_view path);
+// “name” for one path, "N items" for more.
+QString countText(const QList<QByteArray>& paths);
+// The paths in the file engine's form.
+std::vector<std::string> toStd(const QList<QByteArray>& paths);
+// Whether the path is a folder, through links.
+bool isDirectory(const QByteArray& path);
+
+}  // namespace kv::pathtext
