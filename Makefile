@@ -96,10 +96,12 @@ build-windows:
 	  -DKV_WITH_QT=OFF -DGTest_DIR=$(CURDIR)/$(WIN_BUILD)/googletest-install/lib/cmake/GTest
 	cmake --build $(WIN_BUILD)/core -j$(JOBS)
 
+# Side by side: run one after another, each test under Wine waited for Wine's server to start anew
+# (about 3 s a test, 230 s in all); overlapping, the server stays up (30 s).
 test-windows: build-windows
 	$(WIN_WINE) /usr/lib/wine/wineserver -k 2>/dev/null || true
 	rm -rf $(WIN_BUILD)/wineprefix
-	$(WIN_WINE) ctest --test-dir $(WIN_BUILD)/core --output-on-failure; rc=$$?; \
+	$(WIN_WINE) ctest --test-dir $(WIN_BUILD)/core --output-on-failure -j$(JOBS); rc=$$?; \
 	$(WIN_WINE) /usr/lib/wine/wineserver -k 2>/dev/null; exit $$rc
 
 # `make fuzz`: the libFuzzer targets (clang, AddressSanitizer + UndefinedBehaviorSanitizer), each run for
