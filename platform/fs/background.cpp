@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QThreadPool>
+#include <atomic>
 #include <mutex>
 #include <thread>
 
@@ -19,6 +20,7 @@ std::mutex& appMutex() {
 }
 QCoreApplication* g_app = nullptr;
 bool g_hooked = false;
+std::atomic<int> g_inFlight{0};
 
 void appGone() {
     std::lock_guard lock(appMutex());
@@ -43,9 +45,13 @@ struct Posted {
     std::function<void()> fn;
     std::function<void()> dropped;
     bool ran = false;
+    Posted() { ++g_inFlight; }
     ~Posted() {
         if (!ran && dropped) dropped();
+        --g_inFlight;
     }
+    Posted(const Posted&) = delete;
+    Posted& operator=(const Posted&) = delete;
 };
 
 }  // namespace
@@ -89,14 +95,24 @@ void runOnPool(QThreadPool& pool, std::function<void()> fn) {
     // between the caller's writes and the pool thread's reads.
     auto shared = std::make_shared<std::function<void()>>(std::move(fn));
     std::lock_guard lock(appMutex());
+    ++g_inFlight;
     pool.start([shared] {
         { std::lock_guard sync(appMutex()); }
         (*shared)();
+        --g_inFlight;
     });
 }
 
 void runDetached(std::function<void()> fn) {
-    std::thread(std::move(fn)).detach();
+    ++g_inFlight;
+    std::thread([fn = std::move(fn)] {
+        fn();
+        --g_inFlight;
+    }).detach();
+}
+
+int inFlight() {
+    return g_inFlight;
 }
 
 }  // namespace background

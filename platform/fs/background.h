@@ -47,6 +47,10 @@ void runOnPool(std::function<void()> fn);
 void runOnPool(QThreadPool& pool, std::function<void()> fn);
 // Runs fn on a detached thread of its own.
 void runDetached(std::function<void()> fn);
+// How many functions given to the above have not returned yet, plus how many posted to a Receiver
+// have neither run nor been dropped yet. Zero: all work started so far is done and what it brought
+// back has been delivered or dropped. Tests wait for that instead of sleeping a guessed while.
+int inFlight();
 
 }  // namespace background
 

@@ -9,8 +9,8 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <thread>
 
-#include "platform/fs/background.h"
 #include "platform/fs/callbackslot.h"
 
 namespace kv {
@@ -32,8 +32,9 @@ struct DirWatcher::State {
     std::chrono::milliseconds quiet;
     std::chrono::milliseconds maxDelay;
 
-    std::mutex mutex;                                   // guards commands
+    std::mutex mutex;                                   // guards commands and inPlace
     std::deque<std::pair<bool, std::string>> commands;  // (add?, path)
+    std::set<std::string> inPlace;                      // the paths with an inotify watch
     // Detached by the destructor, which also ends the thread: once it returns, no change is reported.
     std::shared_ptr<CallbackSlot<const DirChange&>> onChange;
 
@@ -50,6 +51,14 @@ struct DirWatcher::State {
     std::map<int, std::string> pathByWd;
 
     void report(const DirChange& change) { onChange->call(change); }
+
+    void setInPlace(const std::string& path, bool on) {
+        std::lock_guard lock(mutex);
+        if (on)
+            inPlace.insert(path);
+        else
+            inPlace.erase(path);
+    }
 
     void flush(const std::string& path, Watched& w) {
         if (!w.pending) {
@@ -77,6 +86,7 @@ struct DirWatcher::State {
             }
             // The entry stays with wd -1 so unwatch() counts still balance; a later watch() retries.
             it->second.wd = -1;
+            setInPlace(path, false);
         }
         DirChange c;
         c.path = path;
@@ -107,6 +117,7 @@ struct DirWatcher::State {
                 // Two paths naming one folder (a symlink) share a watch descriptor: the later wins.
                 w.wd = wd;
                 pathByWd[wd] = path;
+                setInPlace(path, true);
             } else {
                 auto it = watched.find(path);
                 if (it == watched.end() || --it->second.users > 0) {
@@ -116,6 +127,7 @@ struct DirWatcher::State {
                     pathByWd.erase(it->second.wd);
                     inotify_rm_watch(inotifyFd, it->second.wd);
                 }
+                setInPlace(path, false);
                 watched.erase(it);
             }
         }
@@ -230,7 +242,8 @@ DirWatcher::DirWatcher(ChangeFn onChange, std::chrono::milliseconds quiet, std::
     m_state->onChange = CallbackSlot<const DirChange&>::make(std::move(onChange));
     m_state->inotifyFd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     m_state->wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    background::runDetached([s = m_state] { s->run(); });
+    // A thread for the watcher's whole life, not work that ends: not counted by background::inFlight.
+    std::thread([s = m_state] { s->run(); }).detach();
 }
 
 DirWatcher::~DirWatcher() {
@@ -244,6 +257,11 @@ void DirWatcher::watch(const std::string& path) {
         m_state->commands.emplace_back(true, path);
     }
     m_state->wake();
+}
+
+bool DirWatcher::isWatching(const std::string& path) const {
+    std::lock_guard lock(m_state->mutex);
+    return m_state->inPlace.contains(path);
 }
 
 void DirWatcher::unwatch(const std::string& path) {

@@ -30,6 +30,9 @@ class DirWatcher {
     // Counted: two panes on one folder call watch() twice and unwatch() twice.
     void watch(const std::string& path);
     void unwatch(const std::string& path);
+    // Whether the watch of path is in place: watch() adds it later, on the watcher's thread, and only
+    // changes after that are reported. Tests wait for this rather than for a guessed moment.
+    bool isWatching(const std::string& path) const;
 
     struct State;
 

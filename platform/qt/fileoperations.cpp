@@ -69,6 +69,10 @@ void FileOperations::unwatch(const QByteArray& dir) {
     if (m_watcher) m_watcher->unwatch(dir.toStdString());
 }
 
+bool FileOperations::isWatching(const QByteArray& dir) const {
+    return m_watcher && m_watcher->isWatching(dir.toStdString());
+}
+
 quint64 FileOperations::transfer(bool move, const QList<QByteArray>& sources, const QByteArray& targetDir,
                                  QWidget* origin, Done done) {
     const QString title = (move ? tr("Moving %1 to “%2”") : tr("Copying %1 to “%2”"))

@@ -51,6 +51,8 @@ class FileOperations : public QObject {
     // Counted like DirWatcher: every watch() is matched by one unwatch().
     void watch(const QByteArray& dir);
     void unwatch(const QByteArray& dir);
+    // Whether dir's watch is in place, so that its changes are reported (see DirWatcher).
+    bool isWatching(const QByteArray& dir) const;
 
     // Each returns the job's id. origin is the widget the user acted in: dialogs open over its window.
     quint64 copy(const QList<QByteArray>& sources, const QByteArray& targetDir, QWidget* origin,

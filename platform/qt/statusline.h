@@ -40,6 +40,8 @@ class StatusLine : public QWidget {
     QString countsText() const { return m_counts->text(); }
     QString selectionText() const { return m_selection->text(); }
     QString freeText() const { return m_free->text(); }
+    // Whether the free space is being asked for (off this thread): tests wait for the answer.
+    bool askingFreeSpace() const { return !m_asking.isEmpty(); }
     StatusCounts* counts() const { return m_tally; }
 
   protected:

@@ -1,10 +1,12 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "fs/tempdir.h"
 #include "platform/fs/dirwatcher.h"
@@ -28,18 +30,36 @@ struct Log {
             cv.notify_all();
         };
     }
-    bool waitFor(size_t n, std::chrono::milliseconds timeout = 5000ms) {
+    bool waitFor(size_t n, std::chrono::milliseconds timeout = 15000ms) {
         std::unique_lock lock(mutex);
         return cv.wait_for(lock, timeout, [&] { return changes.size() >= n; });
     }
+    // Waits for a change of path to be reported.
+    bool waitForPath(const std::string& path) {
+        std::unique_lock lock(mutex);
+        return cv.wait_for(lock, 15000ms, [&] {
+            return std::any_of(changes.begin(), changes.end(),
+                               [&](const DirChange& c) { return c.path == path; });
+        });
+    }
 };
+
+// Watches path and waits until the watch is in place, which happens on the watcher's thread.
+bool watchNow(DirWatcher& watcher, const std::string& path) {
+    watcher.watch(path);
+    const auto deadline = std::chrono::steady_clock::now() + 15s;
+    while (!watcher.isWatching(path)) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(1ms);  // a poll of the condition
+    }
+    return true;
+}
 
 TEST(DirWatcher, ReportsNamesOfAQuietChange) {
     TempDir dir;
     Log log;
     DirWatcher watcher(log.fn(), 50ms, 300ms);
-    watcher.watch(dir.path());
-    usleep(100 * 1000);  // the watch is added on the watcher's thread
+    ASSERT_TRUE(watchNow(watcher, dir.path()));
     writeFile(dir / "new.txt", "x");
     ASSERT_TRUE(log.waitFor(1));
     std::lock_guard lock(log.mutex);
@@ -50,20 +70,27 @@ TEST(DirWatcher, ReportsNamesOfAQuietChange) {
 
 TEST(DirWatcher, CoalescesABurst) {
     TempDir dir;
+    mkdir((dir / "burst").c_str(), 0755);
+    mkdir((dir / "sentinel").c_str(), 0755);
     Log log;
     DirWatcher watcher(log.fn(), 100ms, 2000ms);
-    watcher.watch(dir.path());
-    usleep(100 * 1000);
+    ASSERT_TRUE(watchNow(watcher, dir / "burst"));
+    ASSERT_TRUE(watchNow(watcher, dir / "sentinel"));
     for (int i = 0; i < 10000; ++i) {
-        ::close(::creat((dir / ("f" + std::to_string(i))).c_str(), 0644));
+        ::close(::creat((dir / ("burst/f" + std::to_string(i))).c_str(), 0644));
     }
-    ASSERT_TRUE(log.waitFor(1));
-    usleep(400 * 1000);
+    // A change after the burst, in a folder that sorts after it: once it is reported, so is the
+    // whole burst (its last events came first, and are flushed first).
+    writeFile(dir / "sentinel/after", "x");
+    ASSERT_TRUE(log.waitForPath(dir / "sentinel"));
     std::lock_guard lock(log.mutex);
     // A burst that takes a few seconds to write (longer on a loaded machine) may be cut by the
     // latest-delay rule a few times; what matters is that 10,000 changes become a handful, and that a
     // change too big to list names asks for a full reload.
-    EXPECT_LE(log.changes.size(), 50u);
+    const auto burst = std::count_if(log.changes.begin(), log.changes.end(),
+                                     [&](const DirChange& c) { return c.path == dir / "burst"; });
+    EXPECT_GE(burst, 1);
+    EXPECT_LE(burst, 50);
     bool reload = false;
     for (const auto& c : log.changes) reload = reload || c.reloadAll;
     EXPECT_TRUE(reload);
@@ -73,15 +100,20 @@ TEST(DirWatcher, ReportsVanishedFolderAndNonRecursive) {
     TempDir dir;
     mkdir((dir / "shown").c_str(), 0755);
     mkdir((dir / "shown/sub").c_str(), 0755);
+    mkdir((dir / "zz-sentinel").c_str(), 0755);
     Log log;
     DirWatcher watcher(log.fn(), 30ms, 200ms);
-    watcher.watch(dir / "shown");
-    usleep(100 * 1000);
+    ASSERT_TRUE(watchNow(watcher, dir / "shown"));
+    ASSERT_TRUE(watchNow(watcher, dir / "zz-sentinel"));
     writeFile(dir / "shown/sub/deep", "");  // below the shown folder: not reported
-    usleep(150 * 1000);
+    // Reported once a change below the shown folder would have been: it came later, and sorts after.
+    writeFile(dir / "zz-sentinel/after", "x");
+    ASSERT_TRUE(log.waitForPath(dir / "zz-sentinel"));
     {
         std::lock_guard lock(log.mutex);
-        EXPECT_TRUE(log.changes.empty());
+        ASSERT_EQ(log.changes.size(), 1u);
+        EXPECT_EQ(log.changes[0].path, dir / "zz-sentinel");
+        log.changes.clear();
     }
     rename((dir / "shown").c_str(), (dir / "elsewhere").c_str());
     ASSERT_TRUE(log.waitFor(1));
@@ -114,15 +146,27 @@ TEST(DirWatcher, NoReportOnceDestroyed) {
             inside = false;
         },
         10ms, 50ms);
-    watcher->watch(dir.path());
-    usleep(100 * 1000);
-    writeFile(dir / "one", "x");
-    for (int k = 0; k < 500 && started == 0; ++k) usleep(10 * 1000);
+    ASSERT_TRUE(watchNow(*watcher, dir.path()));
+    // Another watcher on the folder, slower to report: once it has reported the second change, the
+    // first watcher would have started reporting it too, were it still there.
+    Log later;
+    DirWatcher sentinel(later.fn(), 100ms, 500ms);
+    ASSERT_TRUE(watchNow(sentinel, dir.path()));
+    // Each file arrives whole, in one event, so that each is one report.
+    TempDir outside;
+    const auto arrive = [&](const std::string& name) {
+        writeFile(outside / name, "x");
+        ::rename((outside / name).c_str(), (dir / name).c_str());
+    };
+    arrive("one");
+    const auto deadline = std::chrono::steady_clock::now() + 15s;
+    while (started == 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
     ASSERT_EQ(started, 1);
     watcher.reset();
     EXPECT_FALSE(inside) << "the destructor waited for the report under way";
-    writeFile(dir / "two", "x");
-    usleep(300 * 1000);
+    ASSERT_TRUE(later.waitFor(1));  // "one"
+    arrive("two");
+    ASSERT_TRUE(later.waitFor(2));
     EXPECT_EQ(started, 1);
 }
 

@@ -37,7 +37,9 @@ std::vector<std::string> namesIn(const std::string& dir) {
 }
 
 bool waitUntil(const std::function<bool()>& done) {
-    for (int k = 0; k < 500 && !done(); ++k) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (!done() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return done();
 }
 

@@ -44,11 +44,15 @@ TEST(JobCallbacks, NoneRunsOnceTheHandleIsGone) {
             if (gone) calledAfter = true;
         });
         job.start();
-        while (writes < 20) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+        while (writes < 20 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_GE(writes, 20);
     }
     gone = true;
     // The job's thread holds the ops until it ends.
-    for (int i = 0; i < 5000 && ops.use_count() > 1; ++i)
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (ops.use_count() > 1 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_EQ(ops.use_count(), 1) << "the job's thread ended";
     EXPECT_GT(progress.load(), 0);

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "fs/faultyfsops.h"
 #include "fs/scriptedresolver.h"
@@ -219,16 +222,23 @@ TEST(TransferJob, CancelWhileAskingAndPauseResume) {
     writeFile(src / "f", "new");
     writeFile(dst / "f", "old");
     struct Silent : JobResolver {
-        void resolveClash(const ClashRequest&, ClashReply reply) override { kept = reply; }
+        void resolveClash(const ClashRequest&, ClashReply reply) override {
+            kept = reply;
+            asked = true;
+        }
         void resolveError(const ErrorRequest&, ErrorReply) override {}
         ClashReply kept;
+        std::atomic<bool> asked{false};
     };
     auto resolver = std::make_shared<Silent>();
     {
         TransferJob job(TransferMode::Move, {src / "f"}, dst.path());
         job.setResolver(resolver);
         job.start();
-        usleep(50 * 1000);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+        while (!resolver->asked && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_TRUE(resolver->asked);
         EXPECT_FALSE(job.isFinished());  // waiting for the prompt
         job.cancel();
         job.wait();

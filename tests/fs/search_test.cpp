@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "fs/tempdir.h"
+#include "fs/threadcount.h"
 #include "platform/fs/contentmatcher.h"
 #include "platform/fs/namefilter.h"
 #include "platform/fs/namematcher.h"
@@ -279,15 +280,6 @@ TEST(ContentMatcher, FindsTextAcrossReadsAndSkipsBinaries) {
     close(fd);
 }
 
-int threadCount() {
-    int n = 0;
-    if (DIR* d = opendir("/proc/self/task")) {
-        while (readdir(d)) ++n;
-        closedir(d);
-    }
-    return n - 2;
-}
-
 TEST(SearchListingSource, CancelStopsCallbacksAndLeavesNoThread) {
     TempDir dir;
     for (int f = 0; f < 400; ++f) {
@@ -295,10 +287,10 @@ TEST(SearchListingSource, CancelStopsCallbacksAndLeavesNoThread) {
         mkdir(folder.c_str(), 0755);
         for (int i = 0; i < 20; ++i) writeFile(folder + "/match" + std::to_string(i), "x");
     }
-    // A sanitizer's runtime starts a thread of its own with the first thread made: made here first.
+    // A sanitizer's runtime starts a thread of its own with the first thread made (before that call
+    // returns): made here first.
     std::thread([] {}).join();
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    const int before = threadCount();
+    const int before = test::threadCount();
     for (int round = 0; round < 20; ++round) {
         std::atomic<bool> gone{false};
         std::atomic<int> late{0};
@@ -319,13 +311,11 @@ TEST(SearchListingSource, CancelStopsCallbacksAndLeavesNoThread) {
             source.cancel();
         }
         gone = true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        // Once the walk's threads have ended, anything late would have been called.
+        EXPECT_TRUE(test::waitForThreads(before));
         EXPECT_EQ(late, 0);
     }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (threadCount() > before && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_LE(threadCount(), before);
+    EXPECT_LE(test::threadCount(), before);
 }
 
 TEST_F(SearchTree, StreamsAndLooksAtResultsAgain) {

@@ -130,7 +130,7 @@ TEST(ThumbnailerProcess, AProgramThatHangsIsKilledWithWhatItStarted) {
     ASSERT_FALSE(pid.empty());
     // The child is gone (or a zombie about to be reaped by init) shortly after.
     bool gone = false;
-    for (int i = 0; i < 100 && !gone; ++i) {
+    for (int i = 0; i < 750 && !gone; ++i) {  // up to 15 s
         const std::string stat = kv::test::readFile("/proc/" + std::to_string(std::stoi(pid)) + "/stat");
         gone = stat.empty() || stat.find(") Z") != std::string::npos;
         if (!gone) usleep(20000);

@@ -238,8 +238,9 @@ TEST_F(TrashPlace, ACancelledListingCallsNothingMore) {
     for (int i = 0; i < 200; ++i)
         putItem(home(), "f" + std::to_string(i), "x", info("/x/f" + std::to_string(i)));
     std::atomic<int> calls{0};
+    auto catalog = std::make_shared<TrashCatalog>();
     {
-        TrashListingSource source(dirs(), std::make_shared<TrashCatalog>());
+        TrashListingSource source(dirs(), catalog);
         for (int round = 0; round < 20; ++round) {
             source.start([&](std::vector<DirEntry>&&) { ++calls; },
                          [&](int, const std::string&) { ++calls; });
@@ -247,7 +248,11 @@ TEST_F(TrashPlace, ACancelledListingCallsNothingMore) {
         }
     }
     const int after = calls;
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // The listings' threads hold the catalog until they end: once they all have, nothing more comes.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (catalog.use_count() > 1 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(catalog.use_count(), 1) << "the listings' threads ended";
     EXPECT_EQ(calls, after);
 }
 

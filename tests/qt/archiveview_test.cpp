@@ -180,8 +180,11 @@ TEST_F(ArchiveView, CopiedItemsGiveOtherProgramsFilesAndOurPanesTheItems) {
     EXPECT_FALSE(exists(into / "a.txt"));
 
     // Given to another program, the copies outlive the clipboard's data and the run's end.
+    const QPointer<const QMimeData> given(data);
+    const long held = copies.use_count();
     QGuiApplication::clipboard()->clear();
-    QTest::qWait(50);
+    // The data goes, and so does any removal of copies it starts: a thread that holds the copies.
+    ASSERT_TRUE(waitFor([&] { return !given && copies.use_count() < held; }));
     copies->removeThisRun();
     EXPECT_EQ(readFile(files[0].toStdString()), "alpha");
 }

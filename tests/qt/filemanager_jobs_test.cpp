@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <atomic>
 
 #include "filemanager_support.h"
@@ -17,9 +18,10 @@ namespace {
 
 class FileManagerJobs : public ::testing::Test {
   protected:
+    static constexpr int kProgressDelay = 50;
     ViewFixture f;
     void SetUp() override {
-        f.ops->setProgressDelay(50);
+        f.ops->setProgressDelay(kProgressDelay);
         ::mkdir((f.dir / "src").c_str(), 0755);
         ::mkdir((f.dir / "dest").c_str(), 0755);
     }
@@ -33,6 +35,13 @@ class FileManagerJobs : public ::testing::Test {
         T* d = nullptr;
         EXPECT_TRUE(waitFor([&] { return (d = findTopLevel<T>()) != nullptr; }));
         return d;
+    }
+    // Waits until a job started before now is past the moment its progress window would come up: a
+    // timer started now with twice the delay fires after the job's own.
+    bool pastProgressDelay() {
+        bool fired = false;
+        QTimer::singleShot(2 * kProgressDelay, Qt::PreciseTimer, [&] { fired = true; });
+        return waitFor([&] { return fired; });
     }
     static void click(QWidget* dialog, const char* name) {
         auto* b = dialog->findChild<QPushButton*>(name);
@@ -52,7 +61,7 @@ TEST_F(FileManagerJobs, AClashIsAskedWithBothFilesAndTheJobWaitsWithoutBlocking)
     EXPECT_TRUE(d->findChild<QLabel*>("incoming")->text().contains("5 B,"));
     // The UI thread runs on while the job waits, but no progress window comes up to cover the question;
     // it comes once the question is answered, if the job still runs by then.
-    QTest::qWait(200);
+    ASSERT_TRUE(pastProgressDelay());
     EXPECT_EQ(f.ops->progressWindow(job), nullptr);
     EXPECT_TRUE(d->isVisible());
     click(d, "keepBoth");
@@ -96,19 +105,24 @@ TEST_F(FileManagerJobs, CancelInTheQuestionEndsTheJobKeepsTheSourceAndSaysNothin
 TEST_F(FileManagerJobs, AQuestionAskedWhileTheProgressWindowShowsIsInFrontOfIt) {
     writeFile(f.dir / "src/flaky", "data");
     auto ops = std::make_shared<FaultyFsOps>();
-    ops->hook = [&](const std::string& op, const std::string& path) {
+    auto windowShown = std::make_shared<std::atomic<bool>>(false);
+    ops->hook = [windowShown](const std::string& op, const std::string& path) {
         if (op != "openRead" || path.find("flaky") == std::string::npos) return 0;
-        ::usleep(400'000);  // long enough for the progress window to show first
+        // Slow until the progress window shows (or for 15 s at most).
+        for (int k = 0; k < 15'000 && !*windowShown; ++k) ::usleep(1'000);
         return -EIO;
     };
     auto job = std::make_unique<TransferJob>(TransferMode::Copy,
                                              std::vector<std::string>{f.dir / "src/flaky"}, f.dir / "dest");
     job->setOps(ops);
     const quint64 id = f.ops->run(std::move(job), "copy", f.view.get(), true, {});
+    const bool shown = waitFor([&] { return f.ops->progressWindow(id) != nullptr; });
+    *windowShown = true;
+    ASSERT_TRUE(shown) << "the job ran long enough for its window";
     ErrorDialog* d = waitDialog<ErrorDialog>();
     ASSERT_TRUE(d);
     ProgressWindow* w = f.ops->progressWindow(id);
-    ASSERT_TRUE(w) << "the job ran long enough for its window";
+    ASSERT_TRUE(w);
     EXPECT_EQ(d->parentWidget(), w) << "a question is a child of the progress window, so it stays in front";
     EXPECT_TRUE(w->findChild<QLabel*>("waiting")->isVisible());
     click(d, "cancel");
@@ -126,7 +140,9 @@ TEST_F(FileManagerJobs, CancelLetsGoOfAJobStuckInACallThatNeverReturns) {
     auto entered = std::make_shared<std::atomic<bool>>(false);
     ops->hook = [released, entered](const std::string& op, const std::string& path) {
         if (op != "openRead" || path.find("stuck") == std::string::npos) return 0;
-        *entered = true;
+        // Posted after the job's report of what it works on, so it arrives after that report.
+        QMetaObject::invokeMethod(
+            qApp, [entered] { *entered = true; }, Qt::QueuedConnection);
         while (!*released) ::usleep(2'000);
         return 0;
     };
@@ -141,7 +157,6 @@ TEST_F(FileManagerJobs, CancelLetsGoOfAJobStuckInACallThatNeverReturns) {
         result = r;
     });
     ASSERT_TRUE(waitFor([&] { return entered->load(); }));
-    QTest::qWait(100);  // the job reports what it works on
     f.ops->cancel(id);
     ASSERT_TRUE(waitFor([&] { return done; }));
     EXPECT_TRUE(result.cancelled);
@@ -150,7 +165,13 @@ TEST_F(FileManagerJobs, CancelLetsGoOfAJobStuckInACallThatNeverReturns) {
     EXPECT_EQ(f.ops->progressWindow(id), nullptr);
     ASSERT_EQ(f.reports.size(), 1);
     *released = true;  // the call returns at last: the job ends quietly, leaving no partial file
-    QTest::qWait(200);
+    // Its thread holds the ops until it ends; whatever it posted before then has run once a later post
+    // has.
+    ASSERT_TRUE(waitFor([&] { return ops.use_count() == 1; }));
+    bool flushed = false;
+    QMetaObject::invokeMethod(
+        qApp, [&] { flushed = true; }, Qt::QueuedConnection);
+    ASSERT_TRUE(waitFor([&] { return flushed; }));
     EXPECT_EQ(f.reports.size(), 1);
     EXPECT_FALSE(exists(f.dir / "dest/stuck"));
 }
@@ -180,7 +201,10 @@ TEST_F(FileManagerJobs, ARenameThatWaitsForAnAnswerShowsNoProgressWindow) {
     writeFile(f.dir / "src/a", "1");
     writeFile(f.dir / "src/b", "2");
     const quint64 id = f.ops->rename(raw(f.dir / "src/a"), "b", f.view.get());
-    QTest::qWait(300);
+    ASSERT_TRUE(waitFor([&] {
+        return findTopLevel<ClashDialog>() || findTopLevel<ErrorDialog>() || f.ops->runningJobs() == 0;
+    }));
+    ASSERT_TRUE(pastProgressDelay());
     EXPECT_EQ(f.ops->progressWindow(id), nullptr);
     if (auto* d = findTopLevel<ClashDialog>()) click(d, "skip");
     if (auto* d = findTopLevel<ErrorDialog>()) click(d, "skip");

@@ -16,7 +16,7 @@
 
 namespace kv::test {
 
-inline bool waitFor(const std::function<bool()>& condition, int ms = 5000) {
+inline bool waitFor(const std::function<bool()>& condition, int ms = 15000) {
     return QTest::qWaitFor(condition, ms);
 }
 

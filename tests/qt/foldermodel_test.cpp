@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "filemanager_support.h"
+#include "platform/fs/background.h"
 #include "platform/fs/folderlistingsource.h"
 #include "platform/fs/sortkey.h"
 #include "platform/qt/foldermodel.h"
@@ -255,12 +256,8 @@ TEST(FolderModel, ABigListingArrivesInBoundedChunksAndEndsWhole) {
 TEST(FolderModel, DroppedWhileItsWorkIsInFlight) {
     TempDir big;
     for (int k = 0; k < 25000; ++k) touch(big / ("f" + std::to_string(k)), "");
-    auto drainEvents = [] {
-        for (int k = 0; k < 20; ++k) {
-            QApplication::processEvents();
-            ::usleep(10000);
-        }
-    };
+    // Until the workers are done and what they brought back has been delivered or dropped.
+    auto drainEvents = [] { EXPECT_TRUE(waitFor([] { return background::inFlight() == 0; }, 20000)); };
     {
         // Listing, batches on the pool.
         FolderModel model;

@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTimer>
 
 #include "filemanager_support.h"
 #include "platform/qt/clipboardformat.h"
@@ -40,8 +41,12 @@ class FolderNames : public ::testing::Test {
         EXPECT_TRUE(f.view->selectName(QByteArray::fromStdString(name)));
         QTest::keyClick(v(), Qt::Key_F2);
         QLineEdit* editor = nullptr;
-        waitFor([&] { return (editor = openEditor()) != nullptr; });
-        QTest::qWait(20);  // the selection is made once the view has made its own
+        if (!waitFor([&] { return (editor = openEditor()) != nullptr; })) return nullptr;
+        // The selection is made once the view has made its own, from a zero timer started with the
+        // editor: one started now runs after it.
+        bool selected = false;
+        QTimer::singleShot(0, editor, [&] { selected = true; });
+        waitFor([&] { return selected; });
         return openEditor();
     }
 };

@@ -3,8 +3,10 @@
 // report back is dropped; nothing calls into the view that is gone (run these under ASan too).
 
 #include <QTest>
+#include <QTimer>
 
 #include "filemanager_support.h"
+#include "platform/fs/background.h"
 #include "platform/qt/progresswindow.h"
 #include "platform/qt/propertiesdialog.h"
 
@@ -15,9 +17,9 @@ QByteArray raw(const std::string& s) {
     return QByteArray::fromStdString(s);
 }
 
-// Lets the threads finish and their posts arrive: anything aimed at a dead view would land now.
+// Waits for the threads to finish and their posts to arrive: anything aimed at a dead view lands now.
 void drain() {
-    QTest::qWait(300);
+    EXPECT_TRUE(waitFor([] { return background::inFlight() == 0; }));
 }
 
 TEST(FolderViewLifetime, GoesWhileItsFolderIsListed) {
@@ -105,7 +107,10 @@ TEST(FileManagerProgress, AJobShorterThanTheDelayShowsNoWindow) {
     qApp->installEventFilter(&shown);
     f.ops->copy({raw(f.dir / "a.txt")}, raw(f.dir / "dest"), f.view.get());
     ASSERT_TRUE(f.idle());
-    QTest::qWait(700);
+    // Started after the job's own timer and twice as long, this one fires after it.
+    bool past = false;
+    QTimer::singleShot(1000, Qt::PreciseTimer, [&] { past = true; });
+    ASSERT_TRUE(waitFor([&] { return past; }));
     qApp->removeEventFilter(&shown);
     EXPECT_EQ(shown.count, 0);
     EXPECT_EQ(readFile(f.dir / "dest/a.txt"), "A");

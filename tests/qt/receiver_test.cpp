@@ -18,7 +18,7 @@ TEST(Receiver, RunsAPostOnTheUiThreadLater) {
     Qt::HANDLE ranOn = nullptr;
     std::thread([&] { EXPECT_TRUE(receiver.post([&] { ranOn = QThread::currentThreadId(); })); }).join();
     EXPECT_EQ(ranOn, nullptr) << "queued, not run on the posting thread";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ranOn != nullptr; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ranOn != nullptr; }, 15000));
     EXPECT_EQ(ranOn, ui);
 }
 
@@ -32,8 +32,11 @@ TEST(Receiver, DropsWhatIsPostedToAnObjectThatIsGone) {
     EXPECT_FALSE(receiver.alive());
     std::thread([&] { receiver.post([&] { ran = true; }, [&] { ++dropped; }); }).join();  // and after
     receiver.post([&] { ran = true; });  // nothing to say when dropped
-    EXPECT_TRUE(QTest::qWaitFor([&] { return dropped == 2; }));
-    QTest::qWait(20);
+    // Posts run in order: once a later one to an object that stays has run, the others were dropped.
+    QObject stays;
+    bool later = false;
+    Receiver(&stays).post([&] { later = true; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dropped == 2 && later; }, 15000));
     EXPECT_FALSE(ran);
     EXPECT_EQ(dropped, 2);
 }
@@ -43,15 +46,16 @@ TEST(Receiver, RunInBackgroundDeliversOnlyToAReceiverThatExists) {
     auto goes = std::make_unique<QObject>();
     int delivered = 0;
     bool wrong = false;
+    // Held by what would deliver to the receiver that goes, until it has been run or dropped.
+    const auto pending = std::make_shared<int>();
     for (const bool mayBlock : {true, false}) {
         runInBackground(
             &stays, [] { return 21; }, [&](int v) { delivered += v; }, mayBlock);
         runInBackground(
-            goes.get(), [] { return 1; }, [&](int) { wrong = true; }, mayBlock);
+            goes.get(), [] { return 1; }, [&, pending](int) { wrong = true; }, mayBlock);
     }
     goes.reset();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return delivered == 42; }));
-    QTest::qWait(20);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delivered == 42 && pending.use_count() == 1; }, 15000));
     EXPECT_FALSE(wrong);
 }
 

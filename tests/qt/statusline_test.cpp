@@ -173,7 +173,7 @@ TEST_F(StatusLineTest, TotalsKeptByStepsMatchCountingEveryRow) {
         }
         // The totals are right whenever they are asked, and once the event loop ran.
         expectTotals(counts->totals(), counted(), "step " + std::to_string(step) + ": " + what);
-        QTest::qWait(1);
+        QCoreApplication::processEvents();
         expectTotals(counts->totals(), counted(), "after step " + std::to_string(step));
     }
 }
@@ -186,7 +186,7 @@ TEST_F(StatusLineTest, TheFreeSpaceOfTheFoldersVolume) {
     // A folder that cannot be asked shows none, rather than the last folder's.
     f.view->showFolder(QByteArray::fromStdString(f.dir / "gone"));
     EXPECT_EQ(status()->freeText(), "");
-    QTest::qWait(100);
+    ASSERT_TRUE(waitFor([&] { return !status()->askingFreeSpace(); }));
     EXPECT_EQ(status()->freeText(), "");
 }
 

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include <QDateTime>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -197,8 +199,13 @@ TEST_F(TrashView, FilesDroppedOnItAreTrashed) {
 
 TEST_F(TrashView, FollowsWhatOtherProgramsPutIntoTheTrash) {
     // The watches start on the watcher's own thread, a moment after the listing: only what comes after
-    // that is followed (a slow build takes longer to get there).
-    QTest::qWait(500);
+    // that is followed.
+    ASSERT_TRUE(waitFor([&] {
+        const std::vector<std::string> dirs = model()->trashFolders();
+        return !dirs.empty() && std::all_of(dirs.begin(), dirs.end(), [&](const std::string& d) {
+            return f.ops->isWatching(QByteArray::fromStdString(d));
+        });
+    }));
     writeFile(trash() + "/info/late.txt.trashinfo", "[Trash Info]\nPath=/elsewhere/late.txt\n");
     writeFile(trash() + "/files/late.txt", "L");
     ASSERT_TRUE(waitFor([&] { return rowShowing("late.txt") >= 0; })) << "the trash folder is watched";

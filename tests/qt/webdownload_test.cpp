@@ -18,6 +18,7 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
+#include <QWebEngineDownloadRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
@@ -246,8 +247,14 @@ TEST_F(WebDownloadTest, DownloadsNoClickStartedRunOneAtATimeAndAskOnce) {
     poll.start(50);
     page()->download(QUrl(server.url("/bin")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return asked == 1; }, 30000));
+    // Connected after the downloads' own handler, this runs once that has decided about the request.
+    bool decided = false;
+    const auto c =
+        QObject::connect(page()->profile(), &QWebEngineProfile::downloadRequested,
+                         [&](QWebEngineDownloadRequest* r) { decided |= r->url() == server.url("/named"); });
     page()->download(QUrl(server.url("/named")));
-    QTest::qWait(1500);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return decided; }, 30000));
+    QObject::disconnect(c);
     EXPECT_EQ(asked, 1);
     EXPECT_FALSE(names().contains("bin"));
     EXPECT_FALSE(names().contains("été €.bin"));
@@ -302,10 +309,12 @@ TEST_F(WebDownloadTest, ADroppedImageIsTheServersFileFetchedWithThePagesCookieAn
         << server.lastRefused.toStdString();
     EXPECT_EQ(server.refusedImages, 0);
     EXPECT_EQ(sha(fileBytes(folder + "/pic.png")), sha(server.png));
-    EXPECT_TRUE(QTest::qWaitFor([&] {
-        return hard->folderView()->selectedPaths() ==
-               QList<QByteArray>{QFile::encodeName(folder + "/pic.png")};
-    }));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return hard->folderView()->selectedPaths() ==
+                   QList<QByteArray>{QFile::encodeName(folder + "/pic.png")};
+        },
+        15000));
 }
 
 TEST_F(WebDownloadTest, DroppedLinksAndTextsAreSavedAsWhatTheyAre) {

@@ -83,7 +83,7 @@ TEST_F(QtProgramTest, DrivePaneListsTheDriveAndGoBackReturnsToItsTop) {
     ASSERT_TRUE(hard && list);
     EXPECT_TRUE(list->drive().startsWith(home() + " ["));  // a new list selects the home folder
     FolderModel* model = hard->folderView()->model();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !model->isLoading(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model->isLoading(); }, 15000));
     QStringList names;
     for (int row = 0; row < model->rowCount(); ++row)
         names << model->data(model->index(row, 0), Qt::DisplayRole).toString();
@@ -115,7 +115,7 @@ TEST_F(QtProgramTest, AFolderThatCannotBeListedSaysSoInTheView) {
     auto* hard = widget<BrowserView>("Form1", "Hard");
     hard->navigate(home() + "/no such folder");
     FolderModel* model = hard->folderView()->model();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !model->isLoading(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model->isLoading(); }, 15000));
     bool shown = false;
     for (QLabel* l : hard->folderView()->findChildren<QLabel*>())
         if (l->isVisible() && l->text().contains("No such file")) shown = true;
@@ -154,7 +154,7 @@ TEST_F(QtProgramTest, WindowsPreparedAheadWorkLikeOnesBuiltOnDemand) {
         return frontend().isPrepared("Big") && frontend().isPrepared("dublpanl") &&
                frontend().isPrepared("Form3");
     };
-    ASSERT_TRUE(QTest::qWaitFor(allPrepared, 5000));
+    ASSERT_TRUE(QTest::qWaitFor(allPrepared, 15000));
     // Made ahead but not yet a form's: not named, not shown, not among the built forms.
     for (QWidget* w : QApplication::topLevelWidgets())
         if (qobject_cast<FormWindow*>(w) && !static_cast<FormWindow*>(w)->form()) {
@@ -186,7 +186,7 @@ TEST_F(QtProgramTest, WindowsPreparedAheadWorkLikeOnesBuiltOnDemand) {
     // Unloaded, the window is prepared again, and the next visit gets a working one.
     click("Form3", "Label1", "Form1");
     EXPECT_FALSE(forms().exists("Form3"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return frontend().isPrepared("Form3"); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frontend().isPrepared("Form3"); }, 15000));
     click("Form1", "Label9", "Form3");
     click("Form3", "Image5", "Form1");
 }

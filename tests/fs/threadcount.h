@@ -1,0 +1,31 @@
+#pragma once
+
+#include <dirent.h>
+
+#include <chrono>
+#include <thread>
+
+namespace kv::test {
+
+// The threads of this process, as the kernel lists them.
+inline int threadCount() {
+    int n = 0;
+    if (DIR* d = opendir("/proc/self/task")) {
+        while (readdir(d)) ++n;
+        closedir(d);
+    }
+    return n - 2;
+}
+
+// Waits until no more than `most` threads are left: the detached threads of work that was cancelled
+// have ended, so whatever they could still have done is done. False when some are left after 15 s.
+inline bool waitForThreads(int most) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (threadCount() > most) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+}  // namespace kv::test
