@@ -19,6 +19,11 @@ constexpr int kTypingPause = 250;  // ms
 // the matches), and a next search started meanwhile gets those late answers (none found, or the
 // match before): going to the next match waits that long after a new search.
 constexpr int kSettle = 1000;  // ms
+// On a busy machine the engine counts for longer than that: a step to the next match answered with
+// none found, or with the match it was on, did nothing, and is asked again this much later, for as
+// long as the new search is this recent.
+constexpr int kRetry = 250;          // ms
+constexpr int kRetryWithin = 15000;  // ms
 }  // namespace
 
 WebFindBar::WebFindBar(QWebEngineView* view)
@@ -85,6 +90,8 @@ void WebFindBar::close() {
     hide();
     m_result->clear();
     m_searched.clear();
+    m_matches = 0;
+    m_active = 0;
     m_view->page()->findText(QString());  // no more highlights
     m_view->setFocus(Qt::OtherFocusReason);
 }
@@ -108,16 +115,25 @@ void WebFindBar::find(bool backward) {
     m_searched = text;
     QPointer<WebFindBar> self(this);
     m_view->page()->findText(text, backward ? QWebEnginePage::FindBackward : QWebEnginePage::FindFlags(),
-                             [self, request, fresh](const QWebEngineFindTextResult& result) {
+                             [self, request, fresh, backward](const QWebEngineFindTextResult& result) {
                                  // Answers to searches that a later one replaced are left out.
                                  if (!self || request != self->m_request) return;
                                  if (fresh) self->m_answered.start();
-                                 self->found(result);
+                                 self->found(result, fresh, backward);
                              });
 }
 
-void WebFindBar::found(const QWebEngineFindTextResult& result) {
+void WebFindBar::found(const QWebEngineFindTextResult& result, bool fresh, bool backward) {
     if (m_field->text().isEmpty()) return;
+    const bool stale =
+        result.numberOfMatches() == 0 || (result.numberOfMatches() > 1 && result.activeMatch() == m_active);
+    if (!fresh && m_matches > 0 && stale && m_answered.isValid() && m_answered.elapsed() < kRetryWithin) {
+        m_laterBackward = backward;
+        m_later->start(kRetry);
+        return;
+    }
+    m_matches = result.numberOfMatches();
+    m_active = result.activeMatch();
     if (result.numberOfMatches() == 0)
         m_result->setText(tr("No matches"));
     else

@@ -33,7 +33,7 @@ class WebFindBar : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void found(const QWebEngineFindTextResult& result);
+    void found(const QWebEngineFindTextResult& result, bool fresh, bool backward);
 
     QWebEngineView* m_view;
     QLineEdit* m_field;
@@ -44,6 +44,8 @@ class WebFindBar : public QWidget {
     QElapsedTimer m_answered;  // since a new search was first answered
     QString m_searched;        // the text of the last search
     int m_request = 0;         // the search whose answer is shown
+    int m_matches = 0;         // what the last answer said
+    int m_active = 0;
 };
 
 }  // namespace kv
