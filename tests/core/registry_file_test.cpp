@@ -7,6 +7,7 @@
 #include <unistd.h>
 #endif
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -100,6 +101,10 @@ TEST_F(HiveFile, TwoProgramsWritingAtOnceLoseNothingAndTheLastWriteWins) {
             reg.WriteRegString(kHkeyCurrentUser, kKey, who + std::to_string(i),
                                who + " " + std::to_string(i));
             reg.WriteRegString(kHkeyCurrentUser, kKey, "Shared", who + " " + std::to_string(i));
+            // Programs change a setting now and then, not in a tight loop: a writer that waits for the
+            // lock (it tries every 10 ms, for 2 s) finds it free between two of the other's writes,
+            // however slow a busy machine makes each write.
+            std::this_thread::sleep_for(std::chrono::milliseconds(15));
         }
     };
 #ifdef _WIN32

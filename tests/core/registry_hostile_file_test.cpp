@@ -131,11 +131,11 @@ TEST_F(HostileFile, ReadsReuseTheParseOfAnUnchangedFileButSeeEveryChange) {
     writeFile(hivePath(), text);
 
     std::string first;
-    const double once =
-        secondsFor([&] { first = m_reg.ReadRegString(kHkeyCurrentUser, kSettingsKey, "StartPage"); });
+    const double once = processorSecondsFor(
+        [&] { first = m_reg.ReadRegString(kHkeyCurrentUser, kSettingsKey, "StartPage"); });
     EXPECT_EQ(first, "one");
     // Ten more reads of the unchanged file cost less than the one parse they would repeat.
-    const double tenMore = secondsFor([&] {
+    const double tenMore = processorSecondsFor([&] {
         for (int i = 0; i < 10; ++i) {
             EXPECT_EQ(m_reg.ReadRegString(kHkeyCurrentUser, kSettingsKey, "Value299999"), "299999");
         }
@@ -176,7 +176,7 @@ TEST_F(HostileFile, AHeldLockMakesAWriteGiveUpAfterABoundedWait) {
     const double waited =
         secondsFor([&] { m_reg.WriteRegString(kHkeyCurrentUser, kSettingsKey, "StartPage", "during"); });
     EXPECT_GE(waited, 1.5);
-    EXPECT_LT(waited, 4.0);
+    EXPECT_LT(waited, 5.0);  // gave up well before the holder (6 s), however busy the machine
     // Reading needs no lock: the file is only ever replaced whole.
     EXPECT_LT(secondsFor([&] {
                   EXPECT_EQ(m_reg.ReadRegString(kHkeyCurrentUser, kSettingsKey, "StartPage"), "before");

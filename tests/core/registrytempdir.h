@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -23,12 +24,22 @@ inline void writeFile(const std::filesystem::path& p, const std::string& text) {
     std::ofstream(p, std::ios::binary) << text;
 }
 
-// Seconds taken by `run`, for the checks that work grows in step with the text and not faster.
+// Seconds taken by `run`, for the checks that something does not wait.
 template <typename F>
 double secondsFor(F&& run) {
     const auto start = std::chrono::steady_clock::now();
     run();
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Seconds of the processor's time that `run` took (on Linux; Windows' clock counts the wall's), for
+// the checks that work grows in step with the text and not faster: another program's load on the
+// machine does not lengthen them.
+template <typename F>
+double processorSecondsFor(F&& run) {
+    const std::clock_t start = std::clock();
+    run();
+    return static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
 }
 
 // A fresh folder for one test's hive file, removed with everything in it afterwards.
