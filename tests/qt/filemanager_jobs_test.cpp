@@ -189,12 +189,20 @@ TEST_F(FileManagerJobs, SkippedErrorsAnsweredOnceAreNotRepeatedButUnaskedOnesAre
     f.ops->run(std::move(job), "copy", f.view.get(), true, {});
     ErrorDialog* d = waitDialog<ErrorDialog>();
     ASSERT_TRUE(d);
+    // The job takes its sources in an order of its own: the one it asked about is the one not reported.
+    QString asked;
+    for (const QLabel* label : d->findChildren<QLabel*>())
+        for (const char* n : {"bad1", "bad2", "bad3"})
+            if (label->text().contains(n)) asked = n;
+    ASSERT_FALSE(asked.isEmpty());
     d->findChild<QCheckBox*>("skipAll")->setChecked(true);
     click(d, "skip");
     ASSERT_TRUE(f.idle());
     ASSERT_EQ(f.reports.size(), 1);
-    EXPECT_FALSE(f.reports[0].contains("bad1")) << f.reports[0].toStdString();
-    EXPECT_TRUE(f.reports[0].contains("bad2") && f.reports[0].contains("bad3")) << f.reports[0].toStdString();
+    for (const char* n : {"bad1", "bad2", "bad3"})
+        EXPECT_EQ(f.reports[0].contains(n), asked != n)
+            << n << " asked about " << asked.toStdString() << ":\n"
+            << f.reports[0].toStdString();
 }
 
 TEST_F(FileManagerJobs, ARenameThatWaitsForAnAnswerShowsNoProgressWindow) {
