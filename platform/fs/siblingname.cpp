@@ -12,8 +12,9 @@ std::string siblingName(std::string_view name, bool isDir, std::string_view word
     const std::string_view stem = name.substr(0, stemEnd);
     const std::string_view ext = name.substr(stemEnd);
     for (int n = 1;; ++n) {
-        std::string suffix = " (" + std::string(word);
-        if (n > 1) suffix += " " + std::to_string(n);
+        std::string suffix = " (";
+        suffix += word;
+        if (n > 1) suffix.append(" ").append(std::to_string(n));
         suffix += ")";
         std::string_view s = stem;
         if (s.size() + suffix.size() + ext.size() > kSiblingNameMax)

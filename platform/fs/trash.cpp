@@ -22,7 +22,8 @@ bool unreserved(unsigned char c) {
 // Candidate names inside files/: "name", "name.2", "name.3", ...; short enough that the info file's
 // name (with ".trashinfo") still fits a folder entry.
 std::string trashName(const std::string& base, int n) {
-    std::string suffix = n == 1 ? std::string() : "." + std::to_string(n);
+    std::string suffix;
+    if (n != 1) suffix.append(".").append(std::to_string(n));
     std::string stem = base;
     const size_t limit = kTrashNameMax - kInfoSuffix.size() - suffix.size();
     if (stem.size() > limit) {
