@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "fs/tempdir.h"
+#include "fs/waituntil.h"
 #include "platform/fs/dirwatcher.h"
 
 namespace kv {
@@ -47,12 +48,7 @@ struct Log {
 // Watches path and waits until the watch is in place, which happens on the watcher's thread.
 bool watchNow(DirWatcher& watcher, const std::string& path) {
     watcher.watch(path);
-    const auto deadline = std::chrono::steady_clock::now() + 15s;
-    while (!watcher.isWatching(path)) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(1ms);  // a poll of the condition
-    }
-    return true;
+    return test::waitUntil([&] { return watcher.isWatching(path); });
 }
 
 TEST(DirWatcher, ReportsNamesOfAQuietChange) {
@@ -159,8 +155,7 @@ TEST(DirWatcher, NoReportOnceDestroyed) {
         ::rename((outside / name).c_str(), (dir / name).c_str());
     };
     arrive("one");
-    const auto deadline = std::chrono::steady_clock::now() + 15s;
-    while (started == 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(test::waitUntil([&] { return started != 0; }));
     ASSERT_EQ(started, 1);
     watcher.reset();
     EXPECT_FALSE(inside) << "the destructor waited for the report under way";

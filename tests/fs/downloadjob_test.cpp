@@ -10,6 +10,7 @@
 
 #include "fs/scriptedresolver.h"
 #include "fs/tempdir.h"
+#include "fs/waituntil.h"
 #include "platform/fs/downloadfeed.h"
 #include "platform/fs/downloadjob.h"
 #include "platform/fs/downloadname.h"
@@ -21,6 +22,7 @@ namespace {
 using test::exists;
 using test::readFile;
 using test::TempDir;
+using test::waitUntil;
 using test::writeFile;
 
 std::string attribute(const std::string& path, const char* name) {
@@ -34,13 +36,6 @@ std::vector<std::string> namesIn(const std::string& dir) {
     FsOps().listNames(dir, names);
     std::sort(names.begin(), names.end());
     return names;
-}
-
-bool waitUntil(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    while (!done() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return done();
 }
 
 // Stands in for the web engine: writes the partial file in steps and reports as it goes, records what

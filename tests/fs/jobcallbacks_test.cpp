@@ -8,6 +8,7 @@
 
 #include "fs/faultyfsops.h"
 #include "fs/tempdir.h"
+#include "fs/waituntil.h"
 #include "platform/fs/transferjob.h"
 
 namespace kv {
@@ -44,17 +45,11 @@ TEST(JobCallbacks, NoneRunsOnceTheHandleIsGone) {
             if (gone) calledAfter = true;
         });
         job.start();
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-        while (writes < 20 && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        ASSERT_GE(writes, 20);
+        ASSERT_TRUE(test::waitUntil([&] { return writes >= 20; }));
     }
     gone = true;
     // The job's thread holds the ops until it ends.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    while (ops.use_count() > 1 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_EQ(ops.use_count(), 1) << "the job's thread ended";
+    EXPECT_TRUE(test::waitUntil([&] { return ops.use_count() == 1; })) << "the job's thread ended";
     EXPECT_GT(progress.load(), 0);
     EXPECT_FALSE(calledAfter);
 }

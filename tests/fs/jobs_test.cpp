@@ -9,6 +9,7 @@
 #include "fs/faultyfsops.h"
 #include "fs/scriptedresolver.h"
 #include "fs/tempdir.h"
+#include "fs/waituntil.h"
 #include "platform/fs/deletejob.h"
 #include "platform/fs/folderlister.h"
 #include "platform/fs/newfolderjob.h"
@@ -235,10 +236,7 @@ TEST(TransferJob, CancelWhileAskingAndPauseResume) {
         TransferJob job(TransferMode::Move, {src / "f"}, dst.path());
         job.setResolver(resolver);
         job.start();
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-        while (!resolver->asked && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        ASSERT_TRUE(resolver->asked);
+        ASSERT_TRUE(test::waitUntil([&] { return bool(resolver->asked); }));
         EXPECT_FALSE(job.isFinished());  // waiting for the prompt
         job.cancel();
         job.wait();

@@ -2,8 +2,7 @@
 
 #include <dirent.h>
 
-#include <chrono>
-#include <thread>
+#include "fs/waituntil.h"
 
 namespace kv::test {
 
@@ -20,12 +19,7 @@ inline int threadCount() {
 // Waits until no more than `most` threads are left: the detached threads of work that was cancelled
 // have ended, so whatever they could still have done is done. False when some are left after 15 s.
 inline bool waitForThreads(int most) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    while (threadCount() > most) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+    return waitUntil([most] { return threadCount() <= most; });
 }
 
 }  // namespace kv::test

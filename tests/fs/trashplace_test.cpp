@@ -14,6 +14,7 @@
 
 #include "fs/scriptedresolver.h"
 #include "fs/tempdir.h"
+#include "fs/waituntil.h"
 #include "platform/fs/purgejob.h"
 #include "platform/fs/restorejob.h"
 #include "platform/fs/trash.h"
@@ -249,10 +250,7 @@ TEST_F(TrashPlace, ACancelledListingCallsNothingMore) {
     }
     const int after = calls;
     // The listings' threads hold the catalog until they end: once they all have, nothing more comes.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (catalog.use_count() > 1 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_EQ(catalog.use_count(), 1) << "the listings' threads ended";
+    EXPECT_TRUE(test::waitUntil([&] { return catalog.use_count() == 1; })) << "the listings' threads ended";
     EXPECT_EQ(calls, after);
 }
 
