@@ -54,29 +54,44 @@ struct Posted {
     Posted& operator=(const Posted&) = delete;
 };
 
+// Holds a posted function inside the queued event. The event may be destroyed unrun on another
+// thread than the one that posted it (the application dropping its queue); taking the lock first
+// gives the thread checker the edge between the poster's writes and that destruction.
+struct PostedRef {
+    std::shared_ptr<Posted> posted;
+    explicit PostedRef(std::shared_ptr<Posted> p) : posted(std::move(p)) {}
+    PostedRef(PostedRef&&) noexcept = default;
+    PostedRef(const PostedRef&) = default;
+    PostedRef& operator=(const PostedRef&) = delete;
+    PostedRef& operator=(PostedRef&&) = delete;
+    ~PostedRef() {
+        if (posted) {
+            std::lock_guard sync(appMutex());
+        }
+    }
+};
+
 }  // namespace
 
 bool Receiver::post(std::function<void()> fn, std::function<void()> dropped) const {
-    std::unique_lock lock(appMutex());
-    QCoreApplication* app = currentApp();
-    if (!app || QCoreApplication::closingDown()) {
-        lock.unlock();
-        if (dropped) dropped();
-        return false;
-    }
     auto posted = std::make_shared<Posted>();
     posted->fn = std::move(fn);
     posted->dropped = std::move(dropped);
-    QMetaObject::invokeMethod(
-        app,
-        [object = m_object, posted = std::move(posted)] {
-            { std::lock_guard sync(appMutex()); }
-            if (object && !QCoreApplication::closingDown()) {
-                posted->ran = true;
-                posted->fn();
-            }
-        },
-        Qt::QueuedConnection);
+    // Made before the lock is taken, so that it and any copy of it are destroyed after the lock is
+    // released: when it is not posted, its destruction runs the dropped function.
+    auto task = [object = m_object, ref = PostedRef(std::move(posted))] {
+        { std::lock_guard sync(appMutex()); }
+        if (object && !QCoreApplication::closingDown()) {
+            ref.posted->ran = true;
+            ref.posted->fn();
+        }
+    };
+    std::unique_lock lock(appMutex());
+    QCoreApplication* app = currentApp();
+    if (!app || QCoreApplication::closingDown()) {
+        return false;
+    }
+    QMetaObject::invokeMethod(app, std::move(task), Qt::QueuedConnection);
     return true;
 }
 
