@@ -7,9 +7,9 @@
 #include <cstdlib>
 
 #include "app/program.h"
-#include "platform/qt/browserview.h"
-#include "platform/qt/previewschemehandler.h"
-#include "platform/qt/qtfrontend.h"
+#include "platform/qt/browser/browserview.h"
+#include "platform/qt/quicklook/previewschemehandler.h"
+#include "platform/qt/forms/qtfrontend.h"
 #include "platform/registry/registryapi.h"
 
 namespace {

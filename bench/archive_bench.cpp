@@ -12,9 +12,9 @@
 #include <cstring>
 
 #include "bench/benchutil.h"
-#include "platform/fs/archiveindex.h"
-#include "platform/fs/compressjob.h"
-#include "platform/fs/extractjob.h"
+#include "platform/fs/archives/archiveindex.h"
+#include "platform/fs/archives/compressjob.h"
+#include "platform/fs/archives/extractjob.h"
 
 extern char** environ;
 

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "bench/benchutil.h"
-#include "platform/fs/transferjob.h"
+#include "platform/fs/operations/transferjob.h"
 
 extern char** environ;
 

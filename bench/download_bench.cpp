@@ -19,9 +19,9 @@
 #include <thread>
 
 #include "bench/benchutil.h"
-#include "platform/qt/browserview.h"
-#include "platform/qt/fileoperations.h"
-#include "platform/qt/folderview.h"
+#include "platform/qt/browser/browserview.h"
+#include "platform/qt/jobs/fileoperations.h"
+#include "platform/qt/folderview/folderview.h"
 
 extern char** environ;
 

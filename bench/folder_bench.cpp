@@ -24,15 +24,15 @@
 
 #include "bench/benchutil.h"
 #include "bench/stallprobe.h"
-#include "platform/fs/background.h"
-#include "platform/fs/dirwatcher.h"
-#include "platform/fs/entrysorter.h"
-#include "platform/fs/folderlister.h"
-#include "platform/qt/fileoperations.h"
-#include "platform/qt/folderdelegate.h"
-#include "platform/qt/foldermodel.h"
-#include "platform/qt/folderview.h"
-#include "platform/qt/statusline.h"
+#include "platform/fs/core/background.h"
+#include "platform/fs/listing/dirwatcher.h"
+#include "platform/fs/listing/entrysorter.h"
+#include "platform/fs/listing/folderlister.h"
+#include "platform/qt/jobs/fileoperations.h"
+#include "platform/qt/listing/folderdelegate.h"
+#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/folderview/folderview.h"
+#include "platform/qt/listing/statusline.h"
 
 using namespace kv::bench;
 

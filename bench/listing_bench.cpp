@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/fs/entrysorter.h"
-#include "platform/fs/folderlister.h"
+#include "platform/fs/listing/entrysorter.h"
+#include "platform/fs/listing/folderlister.h"
 
 namespace {
 

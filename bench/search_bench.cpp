@@ -16,11 +16,11 @@
 #include "bench/benchutil.h"
 #include "bench/paintwatchapp.h"
 #include "bench/stallprobe.h"
-#include "platform/fs/searchwalk.h"
-#include "platform/qt/fileoperations.h"
-#include "platform/qt/filterbar.h"
-#include "platform/qt/folderview.h"
-#include "platform/qt/searchbar.h"
+#include "platform/fs/search/searchwalk.h"
+#include "platform/qt/jobs/fileoperations.h"
+#include "platform/qt/search/filterbar.h"
+#include "platform/qt/folderview/folderview.h"
+#include "platform/qt/search/searchbar.h"
 
 extern char** environ;
 

@@ -9,9 +9,9 @@
 
 #include "app/program.h"
 #include "bench/paintwatchapp.h"
-#include "platform/qt/browserview.h"
-#include "platform/qt/folderview.h"
-#include "platform/qt/qtfrontend.h"
+#include "platform/qt/browser/browserview.h"
+#include "platform/qt/folderview/folderview.h"
+#include "platform/qt/forms/qtfrontend.h"
 #include "platform/registry/registryapi.h"
 #include "settings/settingskeys.h"
 

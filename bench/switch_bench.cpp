@@ -10,9 +10,9 @@
 #include "app/program.h"
 #include "bench/benchutil.h"
 #include "bench/paintwatchapp.h"
-#include "platform/qt/browserview.h"
-#include "platform/qt/formwindow.h"
-#include "platform/qt/qtfrontend.h"
+#include "platform/qt/browser/browserview.h"
+#include "platform/qt/forms/formwindow.h"
+#include "platform/qt/forms/qtfrontend.h"
 #include "platform/registry/fileregistry.h"
 #include "settings/settingskeys.h"
 

@@ -17,10 +17,10 @@
 #include "bench/benchutil.h"
 #include "bench/paintwatchapp.h"
 #include "bench/stallprobe.h"
-#include "platform/qt/fileoperations.h"
-#include "platform/qt/folderthumbnails.h"
-#include "platform/qt/folderview.h"
-#include "platform/qt/thumbnailmaker.h"
+#include "platform/qt/jobs/fileoperations.h"
+#include "platform/qt/thumbnails/folderthumbnails.h"
+#include "platform/qt/folderview/folderview.h"
+#include "platform/qt/thumbnails/thumbnailmaker.h"
 
 using namespace kv::bench;
 

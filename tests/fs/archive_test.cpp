@@ -15,11 +15,11 @@
 
 #include "fs/scriptedresolver.h"
 #include "fs/tempdir.h"
-#include "platform/fs/archiveindex.h"
-#include "platform/fs/archivelistingsource.h"
-#include "platform/fs/archivelocation.h"
-#include "platform/fs/compressjob.h"
-#include "platform/fs/extractjob.h"
+#include "platform/fs/archives/archiveindex.h"
+#include "platform/fs/archives/archivelistingsource.h"
+#include "platform/fs/archives/archivelocation.h"
+#include "platform/fs/archives/compressjob.h"
+#include "platform/fs/archives/extractjob.h"
 
 namespace kv {
 namespace {

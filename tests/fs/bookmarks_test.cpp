@@ -6,8 +6,8 @@
 #include <cstdlib>
 
 #include "fs/tempdir.h"
-#include "platform/fs/bookmarks.h"
-#include "platform/fs/subfolders.h"
+#include "platform/fs/places/bookmarks.h"
+#include "platform/fs/listing/subfolders.h"
 
 namespace kv {
 namespace {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "fs/tempdir.h"
-#include "platform/fs/transferjob.h"
+#include "platform/fs/operations/transferjob.h"
 
 namespace kv {
 namespace {

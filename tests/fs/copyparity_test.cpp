@@ -11,8 +11,8 @@
 #include "fs/faultyfsops.h"
 #include "fs/scriptedresolver.h"
 #include "fs/tempdir.h"
-#include "platform/fs/paths.h"
-#include "platform/fs/transferjob.h"
+#include "platform/fs/core/paths.h"
+#include "platform/fs/operations/transferjob.h"
 
 namespace kv {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "fs/tempdir.h"
 #include "fs/waituntil.h"
-#include "platform/fs/dirwatcher.h"
+#include "platform/fs/listing/dirwatcher.h"
 
 namespace kv {
 namespace {

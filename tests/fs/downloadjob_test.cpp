@@ -11,10 +11,10 @@
 #include "fs/scriptedresolver.h"
 #include "fs/tempdir.h"
 #include "fs/waituntil.h"
-#include "platform/fs/downloadfeed.h"
-#include "platform/fs/downloadjob.h"
-#include "platform/fs/downloadname.h"
-#include "platform/fs/undojob.h"
+#include "platform/fs/downloads/downloadfeed.h"
+#include "platform/fs/downloads/downloadjob.h"
+#include "platform/fs/downloads/downloadname.h"
+#include "platform/fs/operations/undojob.h"
 
 namespace kv {
 namespace {

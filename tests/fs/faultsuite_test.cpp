@@ -12,7 +12,7 @@
 #include "fs/faultyfsops.h"
 #include "fs/scriptedresolver.h"
 #include "fs/tempdir.h"
-#include "platform/fs/transferjob.h"
+#include "platform/fs/operations/transferjob.h"
 
 namespace kv {
 namespace {

@@ -4,7 +4,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/fs/fsops.h"
+#include "platform/fs/core/fsops.h"
 
 namespace kv::test {
 

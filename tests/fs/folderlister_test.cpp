@@ -8,8 +8,8 @@
 
 #include "fs/tempdir.h"
 #include "fs/threadcount.h"
-#include "platform/fs/folderlister.h"
-#include "platform/fs/folderlistingsource.h"
+#include "platform/fs/listing/folderlister.h"
+#include "platform/fs/listing/folderlistingsource.h"
 
 namespace kv {
 namespace {

@@ -9,7 +9,7 @@
 #include "fs/faultyfsops.h"
 #include "fs/tempdir.h"
 #include "fs/waituntil.h"
-#include "platform/fs/transferjob.h"
+#include "platform/fs/operations/transferjob.h"
 
 namespace kv {
 namespace {

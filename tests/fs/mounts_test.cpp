@@ -2,8 +2,8 @@
 #include <unistd.h>
 
 #include "fs/tempdir.h"
-#include "platform/fs/mounts.h"
-#include "platform/fs/mountwatcher.h"
+#include "platform/fs/drives/mounts.h"
+#include "platform/fs/drives/mountwatcher.h"
 
 namespace kv {
 namespace {

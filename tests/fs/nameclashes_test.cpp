@@ -3,9 +3,9 @@
 
 #include "fs/scriptedresolver.h"
 #include "fs/tempdir.h"
-#include "platform/fs/nameclashes.h"
-#include "platform/fs/newfolderjob.h"
-#include "platform/fs/renamejob.h"
+#include "platform/fs/jobs/nameclashes.h"
+#include "platform/fs/operations/newfolderjob.h"
+#include "platform/fs/operations/renamejob.h"
 
 namespace kv {
 namespace {

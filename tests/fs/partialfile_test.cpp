@@ -9,9 +9,9 @@
 #include "fs/faultyfsops.h"
 #include "fs/scriptedresolver.h"
 #include "fs/tempdir.h"
-#include "platform/fs/jobcancelled.h"
-#include "platform/fs/partialfile.h"
-#include "platform/fs/transferjob.h"
+#include "platform/fs/jobs/jobcancelled.h"
+#include "platform/fs/core/partialfile.h"
+#include "platform/fs/operations/transferjob.h"
 
 namespace kv {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/fs/rowstore.h"
+#include "platform/fs/listing/rowstore.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/fs/sortkey.h"
+#include "platform/fs/listing/sortkey.h"
 
 namespace kv {
 namespace {

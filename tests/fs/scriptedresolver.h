@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/fs/jobresolver.h"
+#include "platform/fs/jobs/jobresolver.h"
 
 namespace kv::test {
 

@@ -14,11 +14,11 @@
 
 #include "fs/tempdir.h"
 #include "fs/threadcount.h"
-#include "platform/fs/contentmatcher.h"
-#include "platform/fs/namefilter.h"
-#include "platform/fs/namematcher.h"
-#include "platform/fs/searchlistingsource.h"
-#include "platform/fs/searchwalk.h"
+#include "platform/fs/search/contentmatcher.h"
+#include "platform/fs/listing/namefilter.h"
+#include "platform/fs/search/namematcher.h"
+#include "platform/fs/search/searchlistingsource.h"
+#include "platform/fs/search/searchwalk.h"
 
 namespace kv {
 namespace {

@@ -5,11 +5,11 @@
 #include <set>
 
 #include "fs/tempdir.h"
-#include "platform/fs/duplicatejob.h"
-#include "platform/fs/linkjob.h"
-#include "platform/fs/newfilejob.h"
-#include "platform/fs/siblingname.h"
-#include "platform/fs/undojob.h"
+#include "platform/fs/operations/duplicatejob.h"
+#include "platform/fs/operations/linkjob.h"
+#include "platform/fs/operations/newfilejob.h"
+#include "platform/fs/core/siblingname.h"
+#include "platform/fs/operations/undojob.h"
 
 namespace kv {
 namespace {

@@ -3,8 +3,8 @@
 #include <random>
 #include <set>
 
-#include "platform/fs/entrysorter.h"
-#include "platform/fs/sortkey.h"
+#include "platform/fs/listing/entrysorter.h"
+#include "platform/fs/listing/sortkey.h"
 
 namespace kv {
 namespace {

@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "fs/tempdir.h"
-#include "platform/fs/tempcopies.h"
+#include "platform/fs/archives/tempcopies.h"
 
 namespace kv::test {
 namespace {

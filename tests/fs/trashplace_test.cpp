@@ -15,12 +15,12 @@
 #include "fs/scriptedresolver.h"
 #include "fs/tempdir.h"
 #include "fs/waituntil.h"
-#include "platform/fs/purgejob.h"
-#include "platform/fs/restorejob.h"
-#include "platform/fs/trash.h"
-#include "platform/fs/trashjob.h"
-#include "platform/fs/trashlistingsource.h"
-#include "platform/fs/trashreader.h"
+#include "platform/fs/trash/purgejob.h"
+#include "platform/fs/trash/restorejob.h"
+#include "platform/fs/trash/trash.h"
+#include "platform/fs/trash/trashjob.h"
+#include "platform/fs/trash/trashlistingsource.h"
+#include "platform/fs/trash/trashreader.h"
 
 namespace kv {
 namespace {

@@ -10,9 +10,9 @@
 #include <cstdlib>
 
 #include "filemanager_support.h"
-#include "platform/qt/applications.h"
-#include "platform/qt/fileopener.h"
-#include "platform/qt/openwithdialog.h"
+#include "platform/qt/desktop/applications.h"
+#include "platform/qt/desktop/fileopener.h"
+#include "platform/qt/desktop/openwithdialog.h"
 
 namespace kv::test {
 namespace {

@@ -11,16 +11,16 @@
 #include <filesystem>
 
 #include "filemanager_support.h"
-#include "platform/fs/archivelocation.h"
-#include "platform/fs/compressjob.h"
-#include "platform/fs/location.h"
-#include "platform/fs/tempcopies.h"
-#include "platform/qt/archivemimedata.h"
-#include "platform/qt/archiveplace.h"
-#include "platform/qt/clipboardformat.h"
-#include "platform/qt/compressdialog.h"
-#include "platform/qt/folderactions.h"
-#include "platform/qt/undostack.h"
+#include "platform/fs/archives/archivelocation.h"
+#include "platform/fs/archives/compressjob.h"
+#include "platform/fs/places/location.h"
+#include "platform/fs/archives/tempcopies.h"
+#include "platform/qt/archives/archivemimedata.h"
+#include "platform/qt/archives/archiveplace.h"
+#include "platform/qt/dragdrop/clipboardformat.h"
+#include "platform/qt/archives/compressdialog.h"
+#include "platform/qt/folderview/folderactions.h"
+#include "platform/qt/jobs/undostack.h"
 
 namespace kv::test {
 namespace {

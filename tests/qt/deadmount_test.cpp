@@ -21,9 +21,9 @@
 #include <thread>
 
 #include "filemanager_support.h"
-#include "platform/qt/clipboardformat.h"
-#include "platform/qt/drivelist.h"
-#include "platform/qt/propertiesdialog.h"
+#include "platform/qt/dragdrop/clipboardformat.h"
+#include "platform/qt/forms/drivelist.h"
+#include "platform/qt/properties/propertiesdialog.h"
 
 namespace kv::test {
 namespace {

@@ -2,9 +2,9 @@
 #include <QMimeData>
 
 #include "filemanager_support.h"
-#include "platform/qt/clipboardformat.h"
-#include "platform/qt/dropdecision.h"
-#include "platform/qt/folderdragdrop.h"
+#include "platform/qt/dragdrop/clipboardformat.h"
+#include "platform/qt/dragdrop/dropdecision.h"
+#include "platform/qt/dragdrop/folderdragdrop.h"
 
 namespace kv::test {
 namespace {

@@ -8,10 +8,10 @@
 
 #include "filemanager_support.h"
 #include "fs/faultyfsops.h"
-#include "platform/fs/transferjob.h"
-#include "platform/qt/clashdialog.h"
-#include "platform/qt/errordialog.h"
-#include "platform/qt/progresswindow.h"
+#include "platform/fs/operations/transferjob.h"
+#include "platform/qt/jobs/clashdialog.h"
+#include "platform/qt/common/errordialog.h"
+#include "platform/qt/jobs/progresswindow.h"
 
 namespace kv::test {
 namespace {

@@ -11,8 +11,8 @@
 #include <memory>
 
 #include "fs/tempdir.h"
-#include "platform/qt/fileoperations.h"
-#include "platform/qt/folderview.h"
+#include "platform/qt/jobs/fileoperations.h"
+#include "platform/qt/folderview/folderview.h"
 
 namespace kv::test {
 

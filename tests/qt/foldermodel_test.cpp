@@ -10,10 +10,10 @@
 #include <mutex>
 
 #include "filemanager_support.h"
-#include "platform/fs/background.h"
-#include "platform/fs/folderlistingsource.h"
-#include "platform/fs/sortkey.h"
-#include "platform/qt/foldermodel.h"
+#include "platform/fs/core/background.h"
+#include "platform/fs/listing/folderlistingsource.h"
+#include "platform/fs/listing/sortkey.h"
+#include "platform/qt/listing/foldermodel.h"
 
 namespace kv::test {
 namespace {

@@ -12,12 +12,12 @@
 #include <QTimer>
 
 #include "filemanager_support.h"
-#include "platform/qt/clipboardformat.h"
-#include "platform/qt/folderactions.h"
-#include "platform/qt/foldercommands.h"
-#include "platform/qt/folderdelegate.h"
-#include "platform/qt/nametext.h"
-#include "platform/qt/propertiesdialog.h"
+#include "platform/qt/dragdrop/clipboardformat.h"
+#include "platform/qt/folderview/folderactions.h"
+#include "platform/qt/folderview/foldercommands.h"
+#include "platform/qt/listing/folderdelegate.h"
+#include "platform/qt/common/nametext.h"
+#include "platform/qt/properties/propertiesdialog.h"
 
 namespace kv::test {
 namespace {

@@ -9,12 +9,12 @@
 #include <set>
 
 #include "filemanager_support.h"
-#include "platform/qt/clipboardformat.h"
-#include "platform/qt/filterbar.h"
-#include "platform/qt/folderactions.h"
-#include "platform/qt/propertiesdialog.h"
-#include "platform/qt/searchbar.h"
-#include "platform/qt/undostack.h"
+#include "platform/qt/dragdrop/clipboardformat.h"
+#include "platform/qt/search/filterbar.h"
+#include "platform/qt/folderview/folderactions.h"
+#include "platform/qt/properties/propertiesdialog.h"
+#include "platform/qt/search/searchbar.h"
+#include "platform/qt/jobs/undostack.h"
 
 namespace kv::test {
 namespace {

@@ -7,11 +7,11 @@
 #include <QTreeView>
 
 #include "filemanager_support.h"
-#include "platform/fs/paths.h"
-#include "platform/qt/filterbar.h"
-#include "platform/qt/searchbar.h"
-#include "platform/qt/searchfilters.h"
-#include "platform/qt/statusline.h"
+#include "platform/fs/core/paths.h"
+#include "platform/qt/search/filterbar.h"
+#include "platform/qt/search/searchbar.h"
+#include "platform/qt/search/searchfilters.h"
+#include "platform/qt/listing/statusline.h"
 
 namespace kv::test {
 namespace {

@@ -6,9 +6,9 @@
 #include <QTimer>
 
 #include "filemanager_support.h"
-#include "platform/fs/background.h"
-#include "platform/qt/progresswindow.h"
-#include "platform/qt/propertiesdialog.h"
+#include "platform/fs/core/background.h"
+#include "platform/qt/jobs/progresswindow.h"
+#include "platform/qt/properties/propertiesdialog.h"
 
 namespace kv::test {
 namespace {

@@ -9,9 +9,9 @@
 #include <cstdio>
 
 #include "filemanager_support.h"
-#include "platform/qt/drivelist.h"
-#include "platform/qt/folderdelegate.h"
-#include "platform/qt/foldernote.h"
+#include "platform/qt/forms/drivelist.h"
+#include "platform/qt/listing/folderdelegate.h"
+#include "platform/qt/listing/foldernote.h"
 
 namespace kv::test {
 namespace {

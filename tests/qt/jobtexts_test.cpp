@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "platform/qt/jobtexts.h"
+#include "platform/qt/jobs/jobtexts.h"
 
 namespace kv {
 namespace {

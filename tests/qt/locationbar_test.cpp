@@ -10,17 +10,17 @@
 #include <QWebEngineView>
 
 #include "filemanager_support.h"
-#include "platform/fs/archivelocation.h"
-#include "platform/fs/bookmarks.h"
-#include "platform/fs/compressjob.h"
-#include "platform/qt/breadcrumbbar.h"
-#include "platform/qt/browserview.h"
-#include "platform/qt/filterbar.h"
-#include "platform/qt/locationbar.h"
-#include "platform/qt/placesmenu.h"
-#include "platform/qt/searchbar.h"
-#include "platform/qt/sizetext.h"
-#include "platform/qt/statusline.h"
+#include "platform/fs/archives/archivelocation.h"
+#include "platform/fs/places/bookmarks.h"
+#include "platform/fs/archives/compressjob.h"
+#include "platform/qt/location/breadcrumbbar.h"
+#include "platform/qt/browser/browserview.h"
+#include "platform/qt/search/filterbar.h"
+#include "platform/qt/location/locationbar.h"
+#include "platform/qt/location/placesmenu.h"
+#include "platform/qt/search/searchbar.h"
+#include "platform/qt/common/sizetext.h"
+#include "platform/qt/listing/statusline.h"
 
 namespace kv::test {
 namespace {

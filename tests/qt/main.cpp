@@ -16,8 +16,8 @@
 #include <cstring>
 #include <string>
 
-#include "platform/qt/browserview.h"
-#include "platform/qt/previewschemehandler.h"
+#include "platform/qt/browser/browserview.h"
+#include "platform/qt/quicklook/previewschemehandler.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // The web engine's Chromium frees with a size its allocator shim does not match, and the system libraries

@@ -6,10 +6,10 @@
 #include <QMenu>
 
 #include "filemanager_support.h"
-#include "platform/qt/folderactions.h"
-#include "platform/qt/panefinder.h"
-#include "platform/qt/panehighlight.h"
-#include "platform/qt/panemenu.h"
+#include "platform/qt/folderview/folderactions.h"
+#include "platform/qt/pane/panefinder.h"
+#include "platform/qt/pane/panehighlight.h"
+#include "platform/qt/pane/panemenu.h"
 
 namespace kv::test {
 namespace {

@@ -8,8 +8,8 @@
 #include <memory>
 
 #include "app/program.h"
-#include "platform/qt/formwindow.h"
-#include "platform/qt/qtfrontend.h"
+#include "platform/qt/forms/formwindow.h"
+#include "platform/qt/forms/qtfrontend.h"
 #include "platform/registry/fileregistry.h"
 
 namespace kv::test {

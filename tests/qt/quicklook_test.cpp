@@ -12,11 +12,11 @@
 
 #include "filemanager_support.h"
 #include "loopbackserver.h"
-#include "platform/fs/archivelocation.h"
-#include "platform/fs/compressjob.h"
-#include "platform/qt/previewcontent.h"
-#include "platform/qt/previewinterceptor.h"
-#include "platform/qt/quicklook.h"
+#include "platform/fs/archives/archivelocation.h"
+#include "platform/fs/archives/compressjob.h"
+#include "platform/qt/quicklook/previewcontent.h"
+#include "platform/qt/quicklook/previewinterceptor.h"
+#include "platform/qt/quicklook/quicklook.h"
 
 namespace kv::test {
 namespace {

@@ -6,7 +6,7 @@
 #include <memory>
 #include <thread>
 
-#include "platform/fs/background.h"
+#include "platform/fs/core/background.h"
 
 namespace kv::test {
 namespace {

@@ -9,8 +9,8 @@
 #include <random>
 
 #include "filemanager_support.h"
-#include "platform/qt/statuscounts.h"
-#include "platform/qt/statusline.h"
+#include "platform/qt/listing/statuscounts.h"
+#include "platform/qt/listing/statusline.h"
 
 namespace kv::test {
 namespace {

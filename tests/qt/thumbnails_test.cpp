@@ -11,9 +11,9 @@
 #include <chrono>
 
 #include "filemanager_support.h"
-#include "platform/qt/folderactions.h"
-#include "platform/qt/folderthumbnails.h"
-#include "platform/qt/thumbnailmaker.h"
+#include "platform/qt/folderview/folderactions.h"
+#include "platform/qt/thumbnails/folderthumbnails.h"
+#include "platform/qt/thumbnails/thumbnailmaker.h"
 
 namespace kv::test {
 namespace {

@@ -11,14 +11,14 @@
 #include <QTreeView>
 
 #include "filemanager_support.h"
-#include "platform/fs/trash.h"
-#include "platform/qt/browserview.h"
-#include "platform/qt/clashdialog.h"
-#include "platform/qt/clipboardformat.h"
-#include "platform/qt/folderactions.h"
-#include "platform/qt/folderdragdrop.h"
-#include "platform/qt/foldernote.h"
-#include "platform/qt/trashplace.h"
+#include "platform/fs/trash/trash.h"
+#include "platform/qt/browser/browserview.h"
+#include "platform/qt/jobs/clashdialog.h"
+#include "platform/qt/dragdrop/clipboardformat.h"
+#include "platform/qt/folderview/folderactions.h"
+#include "platform/qt/dragdrop/folderdragdrop.h"
+#include "platform/qt/listing/foldernote.h"
+#include "platform/qt/trash/trashplace.h"
 
 namespace kv::test {
 namespace {

@@ -23,13 +23,13 @@
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
-#include "platform/qt/browserview.h"
-#include "platform/qt/fileoperations.h"
-#include "platform/qt/folderview.h"
-#include "platform/qt/progresswindow.h"
-#include "platform/qt/undostack.h"
-#include "platform/qt/webdownloads.h"
-#include "platform/qt/webdrop.h"
+#include "platform/qt/browser/browserview.h"
+#include "platform/qt/jobs/fileoperations.h"
+#include "platform/qt/folderview/folderview.h"
+#include "platform/qt/jobs/progresswindow.h"
+#include "platform/qt/jobs/undostack.h"
+#include "platform/qt/web/webdownloads.h"
+#include "platform/qt/web/webdrop.h"
 #include "qtprogram.h"
 
 namespace kv::test {

@@ -17,10 +17,10 @@
 
 #include "filemanager_support.h"
 #include "loopbackserver.h"
-#include "platform/qt/browserview.h"
-#include "platform/qt/webdropguard.h"
-#include "platform/qt/webfindbar.h"
-#include "platform/qt/webview.h"
+#include "platform/qt/browser/browserview.h"
+#include "platform/qt/web/webdropguard.h"
+#include "platform/qt/web/webfindbar.h"
+#include "platform/qt/web/webview.h"
 
 namespace kv::test {
 namespace {

@@ -5,7 +5,7 @@
 #include <QTest>
 #include <QWebEngineView>
 
-#include "platform/qt/browserview.h"
+#include "platform/qt/browser/browserview.h"
 #include "qtprogram.h"
 
 namespace kv::test {

@@ -14,10 +14,10 @@
 #include <QTreeView>
 #include <QWebEngineView>
 
-#include "platform/fs/mounts.h"
-#include "platform/qt/browserview.h"
-#include "platform/qt/drivelist.h"
-#include "platform/qt/folderview.h"
+#include "platform/fs/drives/mounts.h"
+#include "platform/qt/browser/browserview.h"
+#include "platform/qt/forms/drivelist.h"
+#include "platform/qt/folderview/folderview.h"
 #include "qtprogram.h"
 #include "resources/windowrecords.h"
 

@@ -1,11 +1,11 @@
-#include "platform/fs/archiveindex.h"
+#include "platform/fs/archives/archiveindex.h"
 
 #include <archive.h>
 #include <archive_entry.h>
 #include <sys/stat.h>
 
-#include "platform/fs/archivereader.h"
-#include "platform/fs/sortkey.h"
+#include "platform/fs/archives/archivereader.h"
+#include "platform/fs/listing/sortkey.h"
 
 namespace kv {
 

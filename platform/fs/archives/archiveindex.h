@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/fs/direntry.h"
+#include "platform/fs/listing/direntry.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "platform/fs/archiveindexcache.h"
+#include "platform/fs/archives/archiveindexcache.h"
 
 #include <sys/stat.h>
 

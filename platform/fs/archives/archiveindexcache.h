@@ -9,7 +9,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/fs/archiveindex.h"
+#include "platform/fs/archives/archiveindex.h"
 
 namespace kv {
 

@@ -1,10 +1,10 @@
-#include "platform/fs/archivelistingsource.h"
+#include "platform/fs/archives/archivelistingsource.h"
 
 #include <algorithm>
 #include <cerrno>
 
-#include "platform/fs/background.h"
-#include "platform/fs/errortext.h"
+#include "platform/fs/core/background.h"
+#include "platform/fs/core/errortext.h"
 
 namespace kv {
 

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/fs/archiveindexcache.h"
-#include "platform/fs/archivelocation.h"
-#include "platform/fs/callbackslot.h"
-#include "platform/fs/listingsource.h"
+#include "platform/fs/archives/archiveindexcache.h"
+#include "platform/fs/archives/archivelocation.h"
+#include "platform/fs/core/callbackslot.h"
+#include "platform/fs/listing/listingsource.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "platform/fs/archivelocation.h"
+#include "platform/fs/archives/archivelocation.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "platform/fs/archivereader.h"
+#include "platform/fs/archives/archivereader.h"
 
 #include <archive.h>
 #include <archive_entry.h>

@@ -1,4 +1,4 @@
-#include "platform/fs/compressjob.h"
+#include "platform/fs/archives/compressjob.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -7,12 +7,12 @@
 
 #include <memory>
 
-#include "platform/fs/filecopier.h"
-#include "platform/fs/jobcontext.h"
-#include "platform/fs/nameclashes.h"
-#include "platform/fs/partialfile.h"
-#include "platform/fs/paths.h"
-#include "platform/fs/treewalk.h"
+#include "platform/fs/operations/filecopier.h"
+#include "platform/fs/jobs/jobcontext.h"
+#include "platform/fs/jobs/nameclashes.h"
+#include "platform/fs/core/partialfile.h"
+#include "platform/fs/core/paths.h"
+#include "platform/fs/jobs/treewalk.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "platform/fs/extractjob.h"
+#include "platform/fs/archives/extractjob.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -10,14 +10,14 @@
 #include <set>
 #include <unordered_map>
 
-#include "platform/fs/archiveindex.h"
-#include "platform/fs/archivelocation.h"
-#include "platform/fs/archivereader.h"
-#include "platform/fs/filecopier.h"
-#include "platform/fs/jobcontext.h"
-#include "platform/fs/nameclashes.h"
-#include "platform/fs/partialfile.h"
-#include "platform/fs/paths.h"
+#include "platform/fs/archives/archiveindex.h"
+#include "platform/fs/archives/archivelocation.h"
+#include "platform/fs/archives/archivereader.h"
+#include "platform/fs/operations/filecopier.h"
+#include "platform/fs/jobs/jobcontext.h"
+#include "platform/fs/jobs/nameclashes.h"
+#include "platform/fs/core/partialfile.h"
+#include "platform/fs/core/paths.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "platform/fs/tempcopies.h"
+#include "platform/fs/archives/tempcopies.h"
 
 #include <dirent.h>
 #include <fcntl.h>

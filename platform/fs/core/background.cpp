@@ -1,4 +1,4 @@
-#include "platform/fs/background.h"
+#include "platform/fs/core/background.h"
 
 #include <QCoreApplication>
 #include <QThreadPool>

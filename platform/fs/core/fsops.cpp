@@ -1,4 +1,4 @@
-#include "platform/fs/fsops.h"
+#include "platform/fs/core/fsops.h"
 
 #include <dirent.h>
 #include <fcntl.h>

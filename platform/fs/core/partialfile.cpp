@@ -1,4 +1,4 @@
-#include "platform/fs/partialfile.h"
+#include "platform/fs/core/partialfile.h"
 
 #include <utility>
 

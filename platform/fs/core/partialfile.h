@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 #include <string>
 
-#include "platform/fs/fsops.h"
+#include "platform/fs/core/fsops.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "platform/fs/paths.h"
+#include "platform/fs/core/paths.h"
 
 namespace kv::paths {
 

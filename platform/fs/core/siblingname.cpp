@@ -1,4 +1,4 @@
-#include "platform/fs/siblingname.h"
+#include "platform/fs/core/siblingname.h"
 
 namespace kv::paths {
 

@@ -1,4 +1,4 @@
-#include "platform/fs/downloadfeed.h"
+#include "platform/fs/downloads/downloadfeed.h"
 
 namespace kv {
 

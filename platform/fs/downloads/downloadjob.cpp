@@ -1,16 +1,16 @@
-#include "platform/fs/downloadjob.h"
+#include "platform/fs/downloads/downloadjob.h"
 
 #include <cerrno>
 #include <chrono>
 #include <ctime>
 
-#include "platform/fs/downloadfeed.h"
-#include "platform/fs/downloadname.h"
-#include "platform/fs/filecopier.h"
-#include "platform/fs/jobcancelled.h"
-#include "platform/fs/jobcontext.h"
-#include "platform/fs/paths.h"
-#include "platform/fs/transfertargets.h"
+#include "platform/fs/downloads/downloadfeed.h"
+#include "platform/fs/downloads/downloadname.h"
+#include "platform/fs/operations/filecopier.h"
+#include "platform/fs/jobs/jobcancelled.h"
+#include "platform/fs/jobs/jobcontext.h"
+#include "platform/fs/core/paths.h"
+#include "platform/fs/operations/transfertargets.h"
 
 namespace kv {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/fs/filejob.h"
+#include "platform/fs/jobs/filejob.h"
 
 namespace kv {
 

@@ -1,8 +1,8 @@
-#include "platform/fs/downloadname.h"
+#include "platform/fs/downloads/downloadname.h"
 
 #include <cstddef>
 
-#include "platform/fs/siblingname.h"
+#include "platform/fs/core/siblingname.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "platform/fs/mounts.h"
+#include "platform/fs/drives/mounts.h"
 
 #include <dirent.h>
 #include <pwd.h>

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/fs/mountentry.h"
+#include "platform/fs/drives/mountentry.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "platform/fs/mountwatcher.h"
+#include "platform/fs/drives/mountwatcher.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,11 +1,11 @@
-#include "platform/fs/volumekind.h"
+#include "platform/fs/drives/volumekind.h"
 
 #include <climits>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
-#include "platform/fs/mounts.h"
+#include "platform/fs/drives/mounts.h"
 
 namespace kv {
 

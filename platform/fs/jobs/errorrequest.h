@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/fs/jobreport.h"
+#include "platform/fs/jobs/jobreport.h"
 
 namespace kv {
 

@@ -1,9 +1,9 @@
-#include "platform/fs/filejob.h"
+#include "platform/fs/jobs/filejob.h"
 
 #include <thread>
 
-#include "platform/fs/jobcancelled.h"
-#include "platform/fs/jobcontext.h"
+#include "platform/fs/jobs/jobcancelled.h"
+#include "platform/fs/jobs/jobcontext.h"
 
 namespace kv {
 

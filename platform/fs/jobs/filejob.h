@@ -4,10 +4,10 @@
 #include <functional>
 #include <memory>
 
-#include "platform/fs/fsops.h"
-#include "platform/fs/jobprogress.h"
-#include "platform/fs/jobresolver.h"
-#include "platform/fs/jobresult.h"
+#include "platform/fs/core/fsops.h"
+#include "platform/fs/jobs/jobprogress.h"
+#include "platform/fs/jobs/jobresolver.h"
+#include "platform/fs/jobs/jobresult.h"
 
 namespace kv {
 

@@ -1,9 +1,9 @@
-#include "platform/fs/jobcontext.h"
+#include "platform/fs/jobs/jobcontext.h"
 
 #include <cerrno>
 #include <utility>
 
-#include "platform/fs/jobcancelled.h"
+#include "platform/fs/jobs/jobcancelled.h"
 
 namespace kv {
 

@@ -8,11 +8,11 @@
 #include <mutex>
 #include <optional>
 
-#include "platform/fs/callbackslot.h"
-#include "platform/fs/fsops.h"
-#include "platform/fs/jobprogress.h"
-#include "platform/fs/jobresolver.h"
-#include "platform/fs/jobresult.h"
+#include "platform/fs/core/callbackslot.h"
+#include "platform/fs/core/fsops.h"
+#include "platform/fs/jobs/jobprogress.h"
+#include "platform/fs/jobs/jobresolver.h"
+#include "platform/fs/jobs/jobresult.h"
 
 namespace kv {
 

@@ -2,8 +2,8 @@
 
 #include <functional>
 
-#include "platform/fs/clashrequest.h"
-#include "platform/fs/errorrequest.h"
+#include "platform/fs/jobs/clashrequest.h"
+#include "platform/fs/jobs/errorrequest.h"
 
 namespace kv {
 

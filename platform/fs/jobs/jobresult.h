@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "platform/fs/jobreport.h"
-#include "platform/fs/undoinfo.h"
+#include "platform/fs/jobs/jobreport.h"
+#include "platform/fs/jobs/undoinfo.h"
 
 namespace kv {
 

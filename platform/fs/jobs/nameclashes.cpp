@@ -1,9 +1,9 @@
-#include "platform/fs/nameclashes.h"
+#include "platform/fs/jobs/nameclashes.h"
 
 #include <vector>
 
-#include "platform/fs/paths.h"
-#include "platform/fs/sortkey.h"
+#include "platform/fs/core/paths.h"
+#include "platform/fs/listing/sortkey.h"
 
 namespace kv {
 

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "platform/fs/fsops.h"
+#include "platform/fs/core/fsops.h"
 
 namespace kv {
 

@@ -1,7 +1,7 @@
-#include "platform/fs/treewalk.h"
+#include "platform/fs/jobs/treewalk.h"
 
-#include "platform/fs/jobcontext.h"
-#include "platform/fs/paths.h"
+#include "platform/fs/jobs/jobcontext.h"
+#include "platform/fs/core/paths.h"
 
 namespace kv {
 

@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/fs/trasheditem.h"
+#include "platform/fs/trash/trasheditem.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "platform/fs/dirwatcher.h"
+#include "platform/fs/listing/dirwatcher.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -11,7 +11,7 @@
 #include <set>
 #include <thread>
 
-#include "platform/fs/callbackslot.h"
+#include "platform/fs/core/callbackslot.h"
 
 namespace kv {
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/fs/dirchange.h"
+#include "platform/fs/listing/dirchange.h"
 
 namespace kv {
 

@@ -1,10 +1,10 @@
-#include "platform/fs/entrysorter.h"
+#include "platform/fs/listing/entrysorter.h"
 
 #include <algorithm>
 #include <numeric>
 #include <string_view>
 
-#include "platform/fs/sortkey.h"
+#include "platform/fs/listing/sortkey.h"
 
 namespace kv {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/fs/direntry.h"
+#include "platform/fs/listing/direntry.h"
 
 namespace kv {
 

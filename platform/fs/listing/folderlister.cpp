@@ -1,4 +1,4 @@
-#include "platform/fs/folderlister.h"
+#include "platform/fs/listing/folderlister.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -10,7 +10,7 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/fs/sortkey.h"
+#include "platform/fs/listing/sortkey.h"
 
 namespace kv {
 

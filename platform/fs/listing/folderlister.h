@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/fs/direntry.h"
+#include "platform/fs/listing/direntry.h"
 
 namespace kv {
 

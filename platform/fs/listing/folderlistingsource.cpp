@@ -1,11 +1,11 @@
-#include "platform/fs/folderlistingsource.h"
+#include "platform/fs/listing/folderlistingsource.h"
 
 #include <cerrno>
 #include <utility>
 
-#include "platform/fs/background.h"
-#include "platform/fs/errortext.h"
-#include "platform/fs/folderlister.h"
+#include "platform/fs/core/background.h"
+#include "platform/fs/core/errortext.h"
+#include "platform/fs/listing/folderlister.h"
 
 namespace kv {
 

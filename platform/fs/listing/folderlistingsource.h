@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/fs/callbackslot.h"
-#include "platform/fs/listingsource.h"
+#include "platform/fs/core/callbackslot.h"
+#include "platform/fs/listing/listingsource.h"
 
 namespace kv {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/fs/callbackslot.h"
-#include "platform/fs/direntry.h"
+#include "platform/fs/core/callbackslot.h"
+#include "platform/fs/listing/direntry.h"
 
 namespace kv {
 

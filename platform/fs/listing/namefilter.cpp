@@ -1,6 +1,6 @@
-#include "platform/fs/namefilter.h"
+#include "platform/fs/listing/namefilter.h"
 
-#include "platform/fs/namematcher.h"
+#include "platform/fs/search/namematcher.h"
 
 namespace kv {
 

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/fs/rowstore.h"
+#include "platform/fs/listing/rowstore.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "platform/fs/rowstore.h"
+#include "platform/fs/listing/rowstore.h"
 
 #include <algorithm>
 #include <numeric>

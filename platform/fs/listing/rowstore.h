@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/fs/direntry.h"
-#include "platform/fs/entrysorter.h"
-#include "platform/fs/rowchange.h"
+#include "platform/fs/listing/direntry.h"
+#include "platform/fs/listing/entrysorter.h"
+#include "platform/fs/listing/rowchange.h"
 
 namespace kv {
 

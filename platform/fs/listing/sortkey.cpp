@@ -1,4 +1,4 @@
-#include "platform/fs/sortkey.h"
+#include "platform/fs/listing/sortkey.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "platform/fs/subfolders.h"
+#include "platform/fs/listing/subfolders.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <string>
 
-#include "platform/fs/sortkey.h"
+#include "platform/fs/listing/sortkey.h"
 
 namespace kv {
 

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/fs/filecopier.h"
-#include "platform/fs/transfertarget.h"
+#include "platform/fs/operations/filecopier.h"
+#include "platform/fs/operations/transfertarget.h"
 
 namespace kv {
 

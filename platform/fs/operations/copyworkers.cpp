@@ -1,10 +1,10 @@
-#include "platform/fs/copyworkers.h"
+#include "platform/fs/operations/copyworkers.h"
 
 #include <algorithm>
 #include <cerrno>
 
-#include "platform/fs/jobcancelled.h"
-#include "platform/fs/jobcontext.h"
+#include "platform/fs/jobs/jobcancelled.h"
+#include "platform/fs/jobs/jobcontext.h"
 
 namespace kv {
 

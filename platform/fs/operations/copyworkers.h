@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/fs/copytask.h"
-#include "platform/fs/filecopier.h"
+#include "platform/fs/operations/copytask.h"
+#include "platform/fs/operations/filecopier.h"
 
 namespace kv {
 

@@ -1,12 +1,12 @@
-#include "platform/fs/duplicatejob.h"
+#include "platform/fs/operations/duplicatejob.h"
 
 #include <sys/stat.h>
 
-#include "platform/fs/jobcontext.h"
-#include "platform/fs/nameclashes.h"
-#include "platform/fs/paths.h"
-#include "platform/fs/siblingname.h"
-#include "platform/fs/transfer.h"
+#include "platform/fs/jobs/jobcontext.h"
+#include "platform/fs/jobs/nameclashes.h"
+#include "platform/fs/core/paths.h"
+#include "platform/fs/core/siblingname.h"
+#include "platform/fs/operations/transfer.h"
 
 namespace kv {
 

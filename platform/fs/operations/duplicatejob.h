@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/fs/filejob.h"
+#include "platform/fs/jobs/filejob.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "platform/fs/filecopier.h"
+#include "platform/fs/operations/filecopier.h"
 
 #include <unistd.h>
 #include <algorithm>
@@ -7,9 +7,9 @@
 #include <random>
 #include <utility>
 
-#include "platform/fs/jobcontext.h"
-#include "platform/fs/partialfile.h"
-#include "platform/fs/paths.h"
+#include "platform/fs/jobs/jobcontext.h"
+#include "platform/fs/core/partialfile.h"
+#include "platform/fs/core/paths.h"
 
 namespace kv {
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/fs/jobreport.h"
+#include "platform/fs/jobs/jobreport.h"
 
 namespace kv {
 

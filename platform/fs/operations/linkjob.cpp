@@ -1,11 +1,11 @@
-#include "platform/fs/linkjob.h"
+#include "platform/fs/operations/linkjob.h"
 
 #include <sys/stat.h>
 
-#include "platform/fs/jobcontext.h"
-#include "platform/fs/nameclashes.h"
-#include "platform/fs/paths.h"
-#include "platform/fs/siblingname.h"
+#include "platform/fs/jobs/jobcontext.h"
+#include "platform/fs/jobs/nameclashes.h"
+#include "platform/fs/core/paths.h"
+#include "platform/fs/core/siblingname.h"
 
 namespace kv {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/fs/filejob.h"
+#include "platform/fs/jobs/filejob.h"
 
 namespace kv {
 

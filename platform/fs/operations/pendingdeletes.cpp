@@ -1,10 +1,10 @@
-#include "platform/fs/pendingdeletes.h"
+#include "platform/fs/operations/pendingdeletes.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <unordered_set>
 
-#include "platform/fs/jobcontext.h"
+#include "platform/fs/jobs/jobcontext.h"
 
 namespace kv {
 

@@ -1,8 +1,8 @@
-#include "platform/fs/renamejob.h"
+#include "platform/fs/operations/renamejob.h"
 
-#include "platform/fs/jobcontext.h"
-#include "platform/fs/nameclashes.h"
-#include "platform/fs/paths.h"
+#include "platform/fs/jobs/jobcontext.h"
+#include "platform/fs/jobs/nameclashes.h"
+#include "platform/fs/core/paths.h"
 
 namespace kv {
 

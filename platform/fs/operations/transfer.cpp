@@ -1,13 +1,13 @@
-#include "platform/fs/transfer.h"
+#include "platform/fs/operations/transfer.h"
 
 #include <unistd.h>
 #include <cerrno>
 #include <utility>
 
-#include "platform/fs/jobcancelled.h"
-#include "platform/fs/jobcontext.h"
-#include "platform/fs/partialfile.h"
-#include "platform/fs/paths.h"
+#include "platform/fs/jobs/jobcancelled.h"
+#include "platform/fs/jobs/jobcontext.h"
+#include "platform/fs/core/partialfile.h"
+#include "platform/fs/core/paths.h"
 
 namespace kv {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/fs/filejob.h"
-#include "platform/fs/transfer.h"
+#include "platform/fs/jobs/filejob.h"
+#include "platform/fs/operations/transfer.h"
 
 namespace kv {
 

@@ -1,8 +1,8 @@
-#include "platform/fs/transfertargets.h"
+#include "platform/fs/operations/transfertargets.h"
 
-#include "platform/fs/jobcontext.h"
-#include "platform/fs/paths.h"
-#include "platform/fs/trash.h"
+#include "platform/fs/jobs/jobcontext.h"
+#include "platform/fs/core/paths.h"
+#include "platform/fs/trash/trash.h"
 
 namespace kv {
 

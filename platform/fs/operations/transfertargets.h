@@ -5,8 +5,8 @@
 #include <string>
 #include <unordered_set>
 
-#include "platform/fs/nameclashes.h"
-#include "platform/fs/transfertarget.h"
+#include "platform/fs/jobs/nameclashes.h"
+#include "platform/fs/operations/transfertarget.h"
 
 namespace kv {
 

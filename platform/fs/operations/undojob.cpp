@@ -1,10 +1,10 @@
-#include "platform/fs/undojob.h"
+#include "platform/fs/operations/undojob.h"
 
-#include "platform/fs/jobcontext.h"
-#include "platform/fs/paths.h"
-#include "platform/fs/transfer.h"
-#include "platform/fs/trash.h"
-#include "platform/fs/trashjob.h"
+#include "platform/fs/jobs/jobcontext.h"
+#include "platform/fs/core/paths.h"
+#include "platform/fs/operations/transfer.h"
+#include "platform/fs/trash/trash.h"
+#include "platform/fs/trash/trashjob.h"
 
 namespace kv {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "platform/fs/filejob.h"
-#include "platform/fs/undoinfo.h"
+#include "platform/fs/jobs/filejob.h"
+#include "platform/fs/jobs/undoinfo.h"
 
 namespace kv {
 

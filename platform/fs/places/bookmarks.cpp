@@ -1,4 +1,4 @@
-#include "platform/fs/bookmarks.h"
+#include "platform/fs/places/bookmarks.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,11 +1,11 @@
-#include "platform/fs/location.h"
+#include "platform/fs/places/location.h"
 
 #include <QStringList>
 #include <QUrl>
 
-#include "platform/fs/archivelocation.h"
-#include "platform/fs/mounts.h"
-#include "platform/fs/trashlistingsource.h"
+#include "platform/fs/archives/archivelocation.h"
+#include "platform/fs/drives/mounts.h"
+#include "platform/fs/trash/trashlistingsource.h"
 
 namespace kv {
 

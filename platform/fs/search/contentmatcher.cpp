@@ -1,4 +1,4 @@
-#include "platform/fs/contentmatcher.h"
+#include "platform/fs/search/contentmatcher.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -6,7 +6,7 @@
 #include <QString>
 #include <cstring>
 
-#include "platform/fs/namematcher.h"
+#include "platform/fs/search/namematcher.h"
 
 namespace kv {
 

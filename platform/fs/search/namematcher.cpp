@@ -1,9 +1,9 @@
-#include "platform/fs/namematcher.h"
+#include "platform/fs/search/namematcher.h"
 
 #include <QString>
 #include <algorithm>
 
-#include "platform/fs/sortkey.h"
+#include "platform/fs/listing/sortkey.h"
 
 namespace kv {
 

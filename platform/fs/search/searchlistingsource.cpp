@@ -1,9 +1,9 @@
-#include "platform/fs/searchlistingsource.h"
+#include "platform/fs/search/searchlistingsource.h"
 
 #include <utility>
 
-#include "platform/fs/background.h"
-#include "platform/fs/searchwalk.h"
+#include "platform/fs/core/background.h"
+#include "platform/fs/search/searchwalk.h"
 
 namespace kv {
 

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/fs/callbackslot.h"
-#include "platform/fs/listingsource.h"
-#include "platform/fs/searchquery.h"
-#include "platform/fs/searchstats.h"
+#include "platform/fs/core/callbackslot.h"
+#include "platform/fs/listing/listingsource.h"
+#include "platform/fs/search/searchquery.h"
+#include "platform/fs/search/searchstats.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "platform/fs/searchwalk.h"
+#include "platform/fs/search/searchwalk.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -9,11 +9,11 @@
 #include <chrono>
 #include <optional>
 
-#include "platform/fs/background.h"
-#include "platform/fs/contentmatcher.h"
-#include "platform/fs/errortext.h"
-#include "platform/fs/folderlister.h"
-#include "platform/fs/namematcher.h"
+#include "platform/fs/core/background.h"
+#include "platform/fs/search/contentmatcher.h"
+#include "platform/fs/core/errortext.h"
+#include "platform/fs/listing/folderlister.h"
+#include "platform/fs/search/namematcher.h"
 
 namespace kv {
 

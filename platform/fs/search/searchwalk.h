@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/fs/direntry.h"
-#include "platform/fs/searchquery.h"
-#include "platform/fs/searchstats.h"
+#include "platform/fs/listing/direntry.h"
+#include "platform/fs/search/searchquery.h"
+#include "platform/fs/search/searchstats.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "platform/fs/thumbnailerprocess.h"
+#include "platform/fs/thumbnails/thumbnailerprocess.h"
 
 #include <fcntl.h>
 #include <signal.h>

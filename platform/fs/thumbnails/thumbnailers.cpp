@@ -1,4 +1,4 @@
-#include "platform/fs/thumbnailers.h"
+#include "platform/fs/thumbnails/thumbnailers.h"
 
 #include <unistd.h>
 #include <QDir>

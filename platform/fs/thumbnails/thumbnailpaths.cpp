@@ -1,4 +1,4 @@
-#include "platform/fs/thumbnailpaths.h"
+#include "platform/fs/thumbnails/thumbnailpaths.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,10 +1,10 @@
-#include "platform/fs/purgejob.h"
+#include "platform/fs/trash/purgejob.h"
 
 #include <set>
 
-#include "platform/fs/deletejob.h"
-#include "platform/fs/jobcontext.h"
-#include "platform/fs/paths.h"
+#include "platform/fs/operations/deletejob.h"
+#include "platform/fs/jobs/jobcontext.h"
+#include "platform/fs/core/paths.h"
 
 namespace kv {
 

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/fs/filejob.h"
-#include "platform/fs/trashdirs.h"
-#include "platform/fs/trasheditem.h"
+#include "platform/fs/jobs/filejob.h"
+#include "platform/fs/trash/trashdirs.h"
+#include "platform/fs/trash/trasheditem.h"
 
 namespace kv {
 

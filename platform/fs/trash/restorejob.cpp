@@ -1,9 +1,9 @@
-#include "platform/fs/restorejob.h"
+#include "platform/fs/trash/restorejob.h"
 
-#include "platform/fs/jobcancelled.h"
-#include "platform/fs/jobcontext.h"
-#include "platform/fs/paths.h"
-#include "platform/fs/transfer.h"
+#include "platform/fs/jobs/jobcancelled.h"
+#include "platform/fs/jobs/jobcontext.h"
+#include "platform/fs/core/paths.h"
+#include "platform/fs/operations/transfer.h"
 
 namespace kv {
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/fs/filejob.h"
-#include "platform/fs/trasheditem.h"
+#include "platform/fs/jobs/filejob.h"
+#include "platform/fs/trash/trasheditem.h"
 
 namespace kv {
 

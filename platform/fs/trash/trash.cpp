@@ -1,10 +1,10 @@
-#include "platform/fs/trash.h"
+#include "platform/fs/trash/trash.h"
 
 #include <unistd.h>
 #include <cerrno>
 #include <cstdlib>
 
-#include "platform/fs/paths.h"
+#include "platform/fs/core/paths.h"
 
 namespace kv {
 

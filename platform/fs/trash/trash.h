@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-#include "platform/fs/fsops.h"
-#include "platform/fs/jobreport.h"
-#include "platform/fs/trasheditem.h"
+#include "platform/fs/core/fsops.h"
+#include "platform/fs/jobs/jobreport.h"
+#include "platform/fs/trash/trasheditem.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "platform/fs/trashcatalog.h"
+#include "platform/fs/trash/trashcatalog.h"
 
 #include <algorithm>
 

@@ -6,7 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/fs/trashrecord.h"
+#include "platform/fs/trash/trashrecord.h"
 
 namespace kv {
 

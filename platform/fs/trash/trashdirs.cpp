@@ -1,12 +1,12 @@
-#include "platform/fs/trashdirs.h"
+#include "platform/fs/trash/trashdirs.h"
 
 #include <unistd.h>
 #include <set>
 #include <utility>
 
-#include "platform/fs/mounts.h"
-#include "platform/fs/paths.h"
-#include "platform/fs/trash.h"
+#include "platform/fs/drives/mounts.h"
+#include "platform/fs/core/paths.h"
+#include "platform/fs/trash/trash.h"
 
 namespace kv {
 

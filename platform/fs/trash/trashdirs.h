@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/fs/fsops.h"
+#include "platform/fs/core/fsops.h"
 
 namespace kv {
 

@@ -1,7 +1,7 @@
-#include "platform/fs/trashjob.h"
+#include "platform/fs/trash/trashjob.h"
 
-#include "platform/fs/jobcontext.h"
-#include "platform/fs/trash.h"
+#include "platform/fs/jobs/jobcontext.h"
+#include "platform/fs/trash/trash.h"
 
 namespace kv {
 

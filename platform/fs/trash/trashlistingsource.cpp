@@ -1,4 +1,4 @@
-#include "platform/fs/trashlistingsource.h"
+#include "platform/fs/trash/trashlistingsource.h"
 
 #include <sys/stat.h>
 
@@ -10,10 +10,10 @@
 #include <set>
 #include <utility>
 
-#include "platform/fs/background.h"
-#include "platform/fs/errortext.h"
-#include "platform/fs/paths.h"
-#include "platform/fs/trashreader.h"
+#include "platform/fs/core/background.h"
+#include "platform/fs/core/errortext.h"
+#include "platform/fs/core/paths.h"
+#include "platform/fs/trash/trashreader.h"
 
 namespace kv {
 

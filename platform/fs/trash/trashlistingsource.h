@@ -5,10 +5,10 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/fs/callbackslot.h"
-#include "platform/fs/listingsource.h"
-#include "platform/fs/trashcatalog.h"
-#include "platform/fs/trashdirs.h"
+#include "platform/fs/core/callbackslot.h"
+#include "platform/fs/listing/listingsource.h"
+#include "platform/fs/trash/trashcatalog.h"
+#include "platform/fs/trash/trashdirs.h"
 
 namespace kv {
 

@@ -1,14 +1,14 @@
-#include "platform/fs/trashreader.h"
+#include "platform/fs/trash/trashreader.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 #include <cstdio>
 #include <ctime>
 
-#include "platform/fs/folderlister.h"
-#include "platform/fs/paths.h"
-#include "platform/fs/sortkey.h"
-#include "platform/fs/trash.h"
+#include "platform/fs/listing/folderlister.h"
+#include "platform/fs/core/paths.h"
+#include "platform/fs/listing/sortkey.h"
+#include "platform/fs/trash/trash.h"
 
 namespace kv {
 

@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/fs/direntry.h"
-#include "platform/fs/trashdirs.h"
-#include "platform/fs/trashrecord.h"
+#include "platform/fs/listing/direntry.h"
+#include "platform/fs/trash/trashdirs.h"
+#include "platform/fs/trash/trashrecord.h"
 
 namespace kv {
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/fs/paths.h"
-#include "platform/fs/trasheditem.h"
+#include "platform/fs/core/paths.h"
+#include "platform/fs/trash/trasheditem.h"
 
 namespace kv {
 

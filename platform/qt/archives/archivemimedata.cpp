@@ -1,4 +1,4 @@
-#include "platform/qt/archivemimedata.h"
+#include "platform/qt/archives/archivemimedata.h"
 
 #include <sys/stat.h>
 
@@ -7,13 +7,13 @@
 #include <QPointer>
 #include <QTimer>
 
-#include "platform/fs/archiveindexcache.h"
-#include "platform/fs/archivelocation.h"
-#include "platform/fs/background.h"
-#include "platform/fs/extractjob.h"
-#include "platform/fs/paths.h"
-#include "platform/fs/tempcopies.h"
-#include "platform/qt/clipboardformat.h"
+#include "platform/fs/archives/archiveindexcache.h"
+#include "platform/fs/archives/archivelocation.h"
+#include "platform/fs/core/background.h"
+#include "platform/fs/archives/extractjob.h"
+#include "platform/fs/core/paths.h"
+#include "platform/fs/archives/tempcopies.h"
+#include "platform/qt/dragdrop/clipboardformat.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/archiveplace.h"
+#include "platform/qt/archives/archiveplace.h"
 
 #include <sys/stat.h>
 
@@ -8,20 +8,20 @@
 #include <QPointer>
 #include <map>
 
-#include "platform/fs/archiveindexcache.h"
-#include "platform/fs/archivelocation.h"
-#include "platform/fs/background.h"
-#include "platform/fs/compressjob.h"
-#include "platform/fs/extractjob.h"
-#include "platform/fs/paths.h"
-#include "platform/fs/tempcopies.h"
-#include "platform/qt/archivemimedata.h"
-#include "platform/qt/compressdialog.h"
-#include "platform/qt/fileopener.h"
-#include "platform/qt/foldermodel.h"
-#include "platform/qt/folderview.h"
-#include "platform/qt/panefinder.h"
-#include "platform/qt/panemenu.h"
+#include "platform/fs/archives/archiveindexcache.h"
+#include "platform/fs/archives/archivelocation.h"
+#include "platform/fs/core/background.h"
+#include "platform/fs/archives/compressjob.h"
+#include "platform/fs/archives/extractjob.h"
+#include "platform/fs/core/paths.h"
+#include "platform/fs/archives/tempcopies.h"
+#include "platform/qt/archives/archivemimedata.h"
+#include "platform/qt/archives/compressdialog.h"
+#include "platform/qt/desktop/fileopener.h"
+#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/folderview/folderview.h"
+#include "platform/qt/pane/panefinder.h"
+#include "platform/qt/pane/panemenu.h"
 
 namespace kv {
 

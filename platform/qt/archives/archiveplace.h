@@ -7,7 +7,7 @@
 #include <map>
 #include <string>
 
-#include "platform/qt/fileoperations.h"
+#include "platform/qt/jobs/fileoperations.h"
 
 class QMimeData;
 

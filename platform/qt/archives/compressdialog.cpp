@@ -1,4 +1,4 @@
-#include "platform/qt/compressdialog.h"
+#include "platform/qt/archives/compressdialog.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

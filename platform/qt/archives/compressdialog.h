@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <QString>
 
-#include "platform/fs/compressjob.h"
+#include "platform/fs/archives/compressjob.h"
 
 class QComboBox;
 class QLineEdit;

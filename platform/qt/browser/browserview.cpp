@@ -1,4 +1,4 @@
-#include "platform/qt/browserview.h"
+#include "platform/qt/browser/browserview.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -23,19 +23,19 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
-#include "platform/fs/archivelocation.h"
-#include "platform/fs/background.h"
-#include "platform/fs/bookmarks.h"
-#include "platform/qt/fileoperations.h"
-#include "platform/qt/folderbeside.h"
-#include "platform/qt/foldermodel.h"
-#include "platform/qt/folderview.h"
-#include "platform/qt/locationbar.h"
-#include "platform/qt/placesmenu.h"
-#include "platform/qt/recentfolders.h"
-#include "platform/qt/webdownloads.h"
-#include "platform/qt/webpage.h"
-#include "platform/qt/webview.h"
+#include "platform/fs/archives/archivelocation.h"
+#include "platform/fs/core/background.h"
+#include "platform/fs/places/bookmarks.h"
+#include "platform/qt/jobs/fileoperations.h"
+#include "platform/qt/pane/folderbeside.h"
+#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/folderview/folderview.h"
+#include "platform/qt/location/locationbar.h"
+#include "platform/qt/location/placesmenu.h"
+#include "platform/qt/location/recentfolders.h"
+#include "platform/qt/web/webdownloads.h"
+#include "platform/qt/web/webpage.h"
+#include "platform/qt/web/webview.h"
 
 namespace kv {
 

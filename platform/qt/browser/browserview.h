@@ -7,8 +7,8 @@
 #include <optional>
 #include <vector>
 
-#include "platform/fs/location.h"
-#include "platform/fs/searchquery.h"
+#include "platform/fs/places/location.h"
+#include "platform/fs/search/searchquery.h"
 
 class QStackedWidget;
 class QWebEngineView;

@@ -1,4 +1,4 @@
-#include "platform/qt/elidedlabel.h"
+#include "platform/qt/common/elidedlabel.h"
 
 #include <QPainter>
 #include <QStyle>

@@ -1,4 +1,4 @@
-#include "platform/qt/errordialog.h"
+#include "platform/qt/common/errordialog.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "platform/qt/jobtexts.h"
+#include "platform/qt/jobs/jobtexts.h"
 
 namespace kv {
 

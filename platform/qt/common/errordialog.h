@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "platform/fs/errorrequest.h"
+#include "platform/fs/jobs/errorrequest.h"
 
 class QCheckBox;
 

@@ -1,10 +1,10 @@
-#include "platform/qt/mimeiconcache.h"
+#include "platform/qt/common/mimeiconcache.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QStyle>
 
-#include "platform/qt/standardicons.h"
+#include "platform/qt/common/standardicons.h"
 
 namespace kv {
 

@@ -6,7 +6,7 @@
 #include <QString>
 #include <memory>
 
-#include "platform/fs/direntry.h"
+#include "platform/fs/listing/direntry.h"
 
 namespace kv {
 

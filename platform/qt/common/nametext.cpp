@@ -1,4 +1,4 @@
-#include "platform/qt/nametext.h"
+#include "platform/qt/common/nametext.h"
 
 #include <vector>
 

@@ -1,11 +1,11 @@
-#include "platform/qt/pathtext.h"
+#include "platform/qt/common/pathtext.h"
 
 #include <sys/stat.h>
 
 #include <QObject>
 
-#include "platform/fs/paths.h"
-#include "platform/qt/nametext.h"
+#include "platform/fs/core/paths.h"
+#include "platform/qt/common/nametext.h"
 
 namespace kv::pathtext {
 

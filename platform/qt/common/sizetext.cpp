@@ -1,4 +1,4 @@
-#include "platform/qt/sizetext.h"
+#include "platform/qt/common/sizetext.h"
 
 #include <QCoreApplication>
 #include <QLocale>

@@ -1,4 +1,4 @@
-#include "platform/qt/standardicons.h"
+#include "platform/qt/common/standardicons.h"
 
 #include <QApplication>
 #include <QHash>

@@ -6,14 +6,14 @@
 #include <gio/gio.h>
 #pragma pop_macro("signals")
 
-#include "platform/qt/applications.h"
+#include "platform/qt/desktop/applications.h"
 
 #include <QFile>
 #include <QMimeDatabase>
 #include <QSet>
 #include <algorithm>
 
-#include "platform/qt/clipboardformat.h"
+#include "platform/qt/dragdrop/clipboardformat.h"
 
 namespace kv {
 

@@ -1,16 +1,16 @@
-#include "platform/qt/fileopener.h"
-#include "platform/qt/pathtext.h"
+#include "platform/qt/desktop/fileopener.h"
+#include "platform/qt/common/pathtext.h"
 
 #include <QMessageBox>
 #include <QMimeDatabase>
 #include <QPushButton>
 #include <map>
 
-#include "platform/fs/background.h"
-#include "platform/fs/paths.h"
-#include "platform/qt/applications.h"
-#include "platform/qt/foldermodel.h"
-#include "platform/qt/openwithdialog.h"
+#include "platform/fs/core/background.h"
+#include "platform/fs/core/paths.h"
+#include "platform/qt/desktop/applications.h"
+#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/desktop/openwithdialog.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/openwithdialog.h"
+#include "platform/qt/desktop/openwithdialog.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -9,9 +9,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "platform/fs/background.h"
-#include "platform/fs/paths.h"
-#include "platform/qt/foldermodel.h"
+#include "platform/fs/core/background.h"
+#include "platform/fs/core/paths.h"
+#include "platform/qt/listing/foldermodel.h"
 
 namespace kv {
 

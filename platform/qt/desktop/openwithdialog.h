@@ -5,7 +5,7 @@
 #include <QList>
 #include <QStringList>
 
-#include "platform/qt/applications.h"
+#include "platform/qt/desktop/applications.h"
 
 class QCheckBox;
 class QLabel;

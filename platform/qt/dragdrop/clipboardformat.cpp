@@ -1,4 +1,4 @@
-#include "platform/qt/clipboardformat.h"
+#include "platform/qt/dragdrop/clipboardformat.h"
 
 #include <QMimeData>
 #include <QSysInfo>

@@ -1,4 +1,4 @@
-#include "platform/qt/dropdecision.h"
+#include "platform/qt/dragdrop/dropdecision.h"
 
 #include <sys/stat.h>
 

@@ -1,15 +1,15 @@
-#include "platform/qt/folderdragdrop.h"
+#include "platform/qt/dragdrop/folderdragdrop.h"
 
 #include <QAbstractItemView>
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QWebEngineView>
 
-#include "platform/fs/mounts.h"
-#include "platform/qt/clipboardformat.h"
-#include "platform/qt/folderview.h"
-#include "platform/qt/foreigndrop.h"
-#include "platform/qt/webdrop.h"
+#include "platform/fs/drives/mounts.h"
+#include "platform/qt/dragdrop/clipboardformat.h"
+#include "platform/qt/folderview/folderview.h"
+#include "platform/qt/dragdrop/foreigndrop.h"
+#include "platform/qt/web/webdrop.h"
 
 namespace kv {
 

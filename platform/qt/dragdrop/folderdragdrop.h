@@ -6,7 +6,7 @@
 #include <QObject>
 #include <string>
 
-#include "platform/qt/dropdecision.h"
+#include "platform/qt/dragdrop/dropdecision.h"
 
 class QAbstractItemView;
 class QEvent;

@@ -1,13 +1,13 @@
-#include "platform/qt/foreigndrop.h"
+#include "platform/qt/dragdrop/foreigndrop.h"
 
 #include <QMimeData>
 #include <QStringDecoder>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 
-#include "platform/qt/clipboardformat.h"
-#include "platform/qt/folderview.h"
-#include "platform/qt/webdownloads.h"
+#include "platform/qt/dragdrop/clipboardformat.h"
+#include "platform/qt/folderview/folderview.h"
+#include "platform/qt/web/webdownloads.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/folderactions.h"
+#include "platform/qt/folderview/folderactions.h"
 
 #include <QActionGroup>
 #include <QClipboard>
@@ -8,15 +8,15 @@
 #include <QMenu>
 #include <map>
 
-#include "platform/qt/archiveplace.h"
-#include "platform/qt/clipboardformat.h"
-#include "platform/qt/fileoperations.h"
-#include "platform/qt/foldercommands.h"
-#include "platform/qt/folderview.h"
-#include "platform/qt/panefinder.h"
-#include "platform/qt/quicklook.h"
-#include "platform/qt/trashplace.h"
-#include "platform/qt/undostack.h"
+#include "platform/qt/archives/archiveplace.h"
+#include "platform/qt/dragdrop/clipboardformat.h"
+#include "platform/qt/jobs/fileoperations.h"
+#include "platform/qt/folderview/foldercommands.h"
+#include "platform/qt/folderview/folderview.h"
+#include "platform/qt/pane/panefinder.h"
+#include "platform/qt/quicklook/quicklook.h"
+#include "platform/qt/trash/trashplace.h"
+#include "platform/qt/jobs/undostack.h"
 
 namespace kv {
 

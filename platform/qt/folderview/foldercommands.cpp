@@ -1,4 +1,4 @@
-#include "platform/qt/foldercommands.h"
+#include "platform/qt/folderview/foldercommands.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -10,14 +10,14 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
-#include "platform/fs/duplicatejob.h"
-#include "platform/fs/linkjob.h"
-#include "platform/fs/newfilejob.h"
-#include "platform/fs/paths.h"
-#include "platform/qt/fileopener.h"
-#include "platform/qt/foldermodel.h"
-#include "platform/qt/folderview.h"
-#include "platform/qt/pathtext.h"
+#include "platform/fs/operations/duplicatejob.h"
+#include "platform/fs/operations/linkjob.h"
+#include "platform/fs/operations/newfilejob.h"
+#include "platform/fs/core/paths.h"
+#include "platform/qt/desktop/fileopener.h"
+#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/folderview/folderview.h"
+#include "platform/qt/common/pathtext.h"
 
 namespace kv {
 

@@ -1,5 +1,5 @@
-#include "platform/qt/folderview.h"
-#include "platform/qt/pathtext.h"
+#include "platform/qt/folderview/folderview.h"
+#include "platform/qt/common/pathtext.h"
 
 #include <sys/stat.h>
 #include <QApplication>
@@ -15,26 +15,26 @@
 #include <algorithm>
 #include <iterator>
 
-#include "platform/fs/background.h"
-#include "platform/qt/archiveplace.h"
-#include "platform/qt/clipboardformat.h"
-#include "platform/qt/cutmarks.h"
-#include "platform/qt/fileopener.h"
-#include "platform/qt/filterbar.h"
-#include "platform/qt/folderactions.h"
-#include "platform/qt/folderdelegate.h"
-#include "platform/qt/folderdragdrop.h"
-#include "platform/qt/folderfind.h"
-#include "platform/qt/foldernote.h"
-#include "platform/qt/folderthumbnails.h"
-#include "platform/qt/panefinder.h"
-#include "platform/qt/panehighlight.h"
-#include "platform/qt/panemenu.h"
-#include "platform/qt/propertiesdialog.h"
-#include "platform/qt/searchbar.h"
-#include "platform/qt/sourcepage.h"
-#include "platform/qt/statusline.h"
-#include "platform/qt/trashplace.h"
+#include "platform/fs/core/background.h"
+#include "platform/qt/archives/archiveplace.h"
+#include "platform/qt/dragdrop/clipboardformat.h"
+#include "platform/qt/listing/cutmarks.h"
+#include "platform/qt/desktop/fileopener.h"
+#include "platform/qt/search/filterbar.h"
+#include "platform/qt/folderview/folderactions.h"
+#include "platform/qt/listing/folderdelegate.h"
+#include "platform/qt/dragdrop/folderdragdrop.h"
+#include "platform/qt/search/folderfind.h"
+#include "platform/qt/listing/foldernote.h"
+#include "platform/qt/thumbnails/folderthumbnails.h"
+#include "platform/qt/pane/panefinder.h"
+#include "platform/qt/pane/panehighlight.h"
+#include "platform/qt/pane/panemenu.h"
+#include "platform/qt/properties/propertiesdialog.h"
+#include "platform/qt/search/searchbar.h"
+#include "platform/qt/web/sourcepage.h"
+#include "platform/qt/listing/statusline.h"
+#include "platform/qt/trash/trashplace.h"
 
 namespace kv {
 

@@ -5,11 +5,11 @@
 #include <QStackedWidget>
 #include <QTreeView>
 
-#include "platform/fs/dirchange.h"
-#include "platform/fs/searchquery.h"
-#include "platform/qt/fileoperations.h"
-#include "platform/qt/foldermodel.h"
-#include "platform/qt/typeahead.h"
+#include "platform/fs/listing/dirchange.h"
+#include "platform/fs/search/searchquery.h"
+#include "platform/qt/jobs/fileoperations.h"
+#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/folderview/typeahead.h"
 
 namespace kv {
 

@@ -1,9 +1,9 @@
-#include "platform/qt/typeahead.h"
+#include "platform/qt/folderview/typeahead.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 
-#include "platform/qt/foldermodel.h"
+#include "platform/qt/listing/foldermodel.h"
 
 namespace kv {
 

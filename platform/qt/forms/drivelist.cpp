@@ -1,9 +1,9 @@
-#include "platform/qt/drivelist.h"
+#include "platform/qt/forms/drivelist.h"
 
 #include <QWheelEvent>
 
-#include "platform/fs/background.h"
-#include "platform/fs/mounts.h"
+#include "platform/fs/core/background.h"
+#include "platform/fs/drives/mounts.h"
 
 namespace kv {
 

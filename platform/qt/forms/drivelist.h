@@ -4,7 +4,7 @@
 #include <QSocketNotifier>
 #include <memory>
 
-#include "platform/fs/mountwatcher.h"
+#include "platform/fs/drives/mountwatcher.h"
 
 namespace kv {
 

@@ -1,9 +1,9 @@
-#include "platform/qt/formwindow.h"
+#include "platform/qt/forms/formwindow.h"
 
 #include <QCloseEvent>
 
 #include "platform/forms/form.h"
-#include "platform/qt/qtfrontend.h"
+#include "platform/qt/forms/qtfrontend.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/qtfrontend.h"
+#include "platform/qt/forms/qtfrontend.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -27,13 +27,13 @@
 #include "platform/forms/form.h"
 #include "platform/forms/forms.h"
 #include "platform/forms/twips.h"
-#include "platform/fs/background.h"
-#include "platform/qt/browserview.h"
-#include "platform/qt/clickablelabel.h"
-#include "platform/qt/drivelist.h"
-#include "platform/qt/fileoperations.h"
-#include "platform/qt/formwindow.h"
-#include "platform/qt/taborder.h"
+#include "platform/fs/core/background.h"
+#include "platform/qt/browser/browserview.h"
+#include "platform/qt/common/clickablelabel.h"
+#include "platform/qt/forms/drivelist.h"
+#include "platform/qt/jobs/fileoperations.h"
+#include "platform/qt/forms/formwindow.h"
+#include "platform/qt/forms/taborder.h"
 
 // The pictures are compiled into this static library; their registration has to be asked for.
 static void registerPictures() {

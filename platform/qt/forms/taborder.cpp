@@ -1,9 +1,9 @@
-#include "platform/qt/taborder.h"
+#include "platform/qt/forms/taborder.h"
 
 #include <QWidget>
 #include <algorithm>
 
-#include "platform/qt/browserview.h"
+#include "platform/qt/browser/browserview.h"
 
 namespace kv {
 

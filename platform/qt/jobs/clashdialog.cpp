@@ -1,4 +1,4 @@
-#include "platform/qt/clashdialog.h"
+#include "platform/qt/jobs/clashdialog.h"
 
 #include <QCheckBox>
 #include <QDateTime>
@@ -9,9 +9,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "platform/qt/foldermodel.h"
-#include "platform/qt/jobtexts.h"
-#include "platform/qt/sizetext.h"
+#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/jobs/jobtexts.h"
+#include "platform/qt/common/sizetext.h"
 
 namespace kv {
 

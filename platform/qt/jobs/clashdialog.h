@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "platform/fs/clashrequest.h"
+#include "platform/fs/jobs/clashrequest.h"
 
 class QCheckBox;
 

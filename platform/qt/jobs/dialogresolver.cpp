@@ -1,6 +1,6 @@
-#include "platform/qt/dialogresolver.h"
+#include "platform/qt/jobs/dialogresolver.h"
 
-#include "platform/qt/fileoperations.h"
+#include "platform/qt/jobs/fileoperations.h"
 
 namespace kv {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/fs/background.h"
-#include "platform/fs/jobresolver.h"
+#include "platform/fs/core/background.h"
+#include "platform/fs/jobs/jobresolver.h"
 
 namespace kv {
 

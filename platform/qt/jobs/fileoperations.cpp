@@ -1,4 +1,4 @@
-#include "platform/qt/fileoperations.h"
+#include "platform/qt/jobs/fileoperations.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -6,22 +6,22 @@
 #include <QVariant>
 #include <algorithm>
 
-#include "platform/fs/background.h"
-#include "platform/fs/deletejob.h"
-#include "platform/fs/dirwatcher.h"
-#include "platform/fs/newfolderjob.h"
-#include "platform/fs/renamejob.h"
-#include "platform/fs/transferjob.h"
-#include "platform/fs/trashjob.h"
-#include "platform/fs/undojob.h"
-#include "platform/qt/clashdialog.h"
-#include "platform/qt/dialogresolver.h"
-#include "platform/qt/errordialog.h"
-#include "platform/qt/foldermodel.h"
-#include "platform/qt/jobtexts.h"
-#include "platform/qt/pathtext.h"
-#include "platform/qt/progresswindow.h"
-#include "platform/qt/undostack.h"
+#include "platform/fs/core/background.h"
+#include "platform/fs/operations/deletejob.h"
+#include "platform/fs/listing/dirwatcher.h"
+#include "platform/fs/operations/newfolderjob.h"
+#include "platform/fs/operations/renamejob.h"
+#include "platform/fs/operations/transferjob.h"
+#include "platform/fs/trash/trashjob.h"
+#include "platform/fs/operations/undojob.h"
+#include "platform/qt/jobs/clashdialog.h"
+#include "platform/qt/jobs/dialogresolver.h"
+#include "platform/qt/common/errordialog.h"
+#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/jobs/jobtexts.h"
+#include "platform/qt/common/pathtext.h"
+#include "platform/qt/jobs/progresswindow.h"
+#include "platform/qt/jobs/undostack.h"
 
 namespace kv {
 

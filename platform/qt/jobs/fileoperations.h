@@ -10,11 +10,11 @@
 #include <map>
 #include <memory>
 
-#include "platform/fs/dirchange.h"
-#include "platform/fs/filejob.h"
-#include "platform/fs/jobresolver.h"
-#include "platform/fs/tempcopies.h"
-#include "platform/fs/trashdirs.h"
+#include "platform/fs/listing/dirchange.h"
+#include "platform/fs/jobs/filejob.h"
+#include "platform/fs/jobs/jobresolver.h"
+#include "platform/fs/archives/tempcopies.h"
+#include "platform/fs/trash/trashdirs.h"
 
 class QDialog;
 class QWidget;

@@ -1,12 +1,12 @@
-#include "platform/qt/jobtexts.h"
+#include "platform/qt/jobs/jobtexts.h"
 
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/fs/paths.h"
-#include "platform/qt/foldermodel.h"
-#include "platform/qt/pathtext.h"
-#include "platform/qt/sizetext.h"
+#include "platform/fs/core/paths.h"
+#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/common/pathtext.h"
+#include "platform/qt/common/sizetext.h"
 
 namespace kv {
 

@@ -3,9 +3,9 @@
 #include <QCoreApplication>
 #include <QString>
 
-#include "platform/fs/clashrequest.h"
-#include "platform/fs/errorrequest.h"
-#include "platform/fs/jobreport.h"
+#include "platform/fs/jobs/clashrequest.h"
+#include "platform/fs/jobs/errorrequest.h"
+#include "platform/fs/jobs/jobreport.h"
 
 namespace kv {
 

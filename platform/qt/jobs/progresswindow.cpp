@@ -1,4 +1,4 @@
-#include "platform/qt/progresswindow.h"
+#include "platform/qt/jobs/progresswindow.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -8,8 +8,8 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "platform/qt/foldermodel.h"
-#include "platform/qt/sizetext.h"
+#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/common/sizetext.h"
 
 namespace kv {
 

@@ -5,7 +5,7 @@
 #include <deque>
 #include <utility>
 
-#include "platform/fs/jobprogress.h"
+#include "platform/fs/jobs/jobprogress.h"
 
 class QLabel;
 class QProgressBar;

@@ -1,4 +1,4 @@
-#include "platform/qt/undostack.h"
+#include "platform/qt/jobs/undostack.h"
 
 namespace kv {
 

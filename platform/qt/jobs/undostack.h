@@ -5,7 +5,7 @@
 #include <deque>
 #include <optional>
 
-#include "platform/fs/undoinfo.h"
+#include "platform/fs/jobs/undoinfo.h"
 
 namespace kv {
 

@@ -1,10 +1,10 @@
-#include "platform/qt/cutmarks.h"
+#include "platform/qt/listing/cutmarks.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 
-#include "platform/qt/clipboardformat.h"
-#include "platform/qt/foldermodel.h"
+#include "platform/qt/dragdrop/clipboardformat.h"
+#include "platform/qt/listing/foldermodel.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/folderdelegate.h"
+#include "platform/qt/listing/folderdelegate.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -9,9 +9,9 @@
 #include <algorithm>
 #include <string_view>
 
-#include "platform/fs/siblingname.h"
-#include "platform/qt/foldermodel.h"
-#include "platform/qt/folderthumbnails.h"
+#include "platform/fs/core/siblingname.h"
+#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/thumbnails/folderthumbnails.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/folderlisting.h"
+#include "platform/qt/listing/folderlisting.h"
 
 #include <algorithm>
 

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/fs/background.h"
-#include "platform/fs/direntry.h"
-#include "platform/fs/entrysorter.h"
-#include "platform/fs/listingsource.h"
-#include "platform/fs/rowstore.h"
+#include "platform/fs/core/background.h"
+#include "platform/fs/listing/direntry.h"
+#include "platform/fs/listing/entrysorter.h"
+#include "platform/fs/listing/listingsource.h"
+#include "platform/fs/listing/rowstore.h"
 
 namespace kv {
 

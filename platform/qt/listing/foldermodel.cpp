@@ -1,4 +1,4 @@
-#include "platform/qt/foldermodel.h"
+#include "platform/qt/listing/foldermodel.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -6,15 +6,15 @@
 #include <algorithm>
 #include <string_view>
 
-#include "platform/fs/archivelistingsource.h"
-#include "platform/fs/archivelocation.h"
-#include "platform/fs/background.h"
-#include "platform/fs/folderlistingsource.h"
-#include "platform/fs/paths.h"
-#include "platform/fs/trashlistingsource.h"
-#include "platform/qt/clipboardformat.h"
-#include "platform/qt/nametext.h"
-#include "platform/qt/sizetext.h"
+#include "platform/fs/archives/archivelistingsource.h"
+#include "platform/fs/archives/archivelocation.h"
+#include "platform/fs/core/background.h"
+#include "platform/fs/listing/folderlistingsource.h"
+#include "platform/fs/core/paths.h"
+#include "platform/fs/trash/trashlistingsource.h"
+#include "platform/qt/dragdrop/clipboardformat.h"
+#include "platform/qt/common/nametext.h"
+#include "platform/qt/common/sizetext.h"
 
 namespace kv {
 

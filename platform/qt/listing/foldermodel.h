@@ -9,16 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "platform/fs/archiveindexcache.h"
-#include "platform/fs/direntry.h"
-#include "platform/fs/entrysorter.h"
-#include "platform/fs/listingsource.h"
-#include "platform/fs/namefilter.h"
-#include "platform/fs/rowstore.h"
-#include "platform/fs/trashcatalog.h"
-#include "platform/fs/trashdirs.h"
-#include "platform/qt/folderlisting.h"
-#include "platform/qt/mimeiconcache.h"
+#include "platform/fs/archives/archiveindexcache.h"
+#include "platform/fs/listing/direntry.h"
+#include "platform/fs/listing/entrysorter.h"
+#include "platform/fs/listing/listingsource.h"
+#include "platform/fs/listing/namefilter.h"
+#include "platform/fs/listing/rowstore.h"
+#include "platform/fs/trash/trashcatalog.h"
+#include "platform/fs/trash/trashdirs.h"
+#include "platform/qt/listing/folderlisting.h"
+#include "platform/qt/common/mimeiconcache.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/foldernote.h"
+#include "platform/qt/listing/foldernote.h"
 
 #include <QEvent>
 

@@ -1,4 +1,4 @@
-#include "platform/qt/sizecounter.h"
+#include "platform/qt/listing/sizecounter.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <set>
 #include <utility>
 
-#include "platform/fs/background.h"
+#include "platform/fs/core/background.h"
 
 namespace kv {
 

@@ -1,8 +1,8 @@
-#include "platform/qt/statuscounts.h"
+#include "platform/qt/listing/statuscounts.h"
 
 #include <QItemSelectionModel>
 
-#include "platform/qt/foldermodel.h"
+#include "platform/qt/listing/foldermodel.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/statusline.h"
+#include "platform/qt/listing/statusline.h"
 
 #include <sys/statvfs.h>
 #include <QFontDatabase>
@@ -6,12 +6,12 @@
 #include <QResizeEvent>
 #include <algorithm>
 
-#include "platform/fs/background.h"
-#include "platform/fs/searchstats.h"
-#include "platform/qt/fileoperations.h"
-#include "platform/qt/foldermodel.h"
-#include "platform/qt/sizetext.h"
-#include "platform/qt/statuscounts.h"
+#include "platform/fs/core/background.h"
+#include "platform/fs/search/searchstats.h"
+#include "platform/qt/jobs/fileoperations.h"
+#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/common/sizetext.h"
+#include "platform/qt/listing/statuscounts.h"
 
 namespace kv {
 

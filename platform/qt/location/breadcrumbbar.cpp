@@ -1,4 +1,4 @@
-#include "platform/qt/breadcrumbbar.h"
+#include "platform/qt/location/breadcrumbbar.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -8,11 +8,11 @@
 #include <cstring>
 #include <optional>
 
-#include "platform/fs/archivelocation.h"
-#include "platform/fs/background.h"
-#include "platform/fs/subfolders.h"
-#include "platform/qt/foldermodel.h"
-#include "platform/qt/standardicons.h"
+#include "platform/fs/archives/archivelocation.h"
+#include "platform/fs/core/background.h"
+#include "platform/fs/listing/subfolders.h"
+#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/common/standardicons.h"
 
 namespace kv {
 

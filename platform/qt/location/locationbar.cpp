@@ -1,4 +1,4 @@
-#include "platform/qt/locationbar.h"
+#include "platform/qt/location/locationbar.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -19,16 +19,16 @@
 #include <QToolTip>
 #include <algorithm>
 
-#include "platform/fs/archivelocation.h"
-#include "platform/fs/background.h"
-#include "platform/fs/mounts.h"
-#include "platform/fs/subfolders.h"
-#include "platform/qt/breadcrumbbar.h"
-#include "platform/qt/elidedlabel.h"
-#include "platform/qt/foldermodel.h"
-#include "platform/qt/placesmenu.h"
-#include "platform/qt/sizetext.h"
-#include "platform/qt/standardicons.h"
+#include "platform/fs/archives/archivelocation.h"
+#include "platform/fs/core/background.h"
+#include "platform/fs/drives/mounts.h"
+#include "platform/fs/listing/subfolders.h"
+#include "platform/qt/location/breadcrumbbar.h"
+#include "platform/qt/common/elidedlabel.h"
+#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/location/placesmenu.h"
+#include "platform/qt/common/sizetext.h"
+#include "platform/qt/common/standardicons.h"
 
 namespace kv {
 

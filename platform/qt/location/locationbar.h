@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <vector>
 
-#include "platform/fs/searchquery.h"
+#include "platform/fs/search/searchquery.h"
 
 class QCompleter;
 class QLabel;

@@ -1,5 +1,5 @@
-#include "platform/qt/placesmenu.h"
-#include "platform/qt/pathtext.h"
+#include "platform/qt/location/placesmenu.h"
+#include "platform/qt/common/pathtext.h"
 
 #include <sys/stat.h>
 
@@ -8,10 +8,10 @@
 #include <QStandardPaths>
 #include <QStyle>
 
-#include "platform/fs/background.h"
-#include "platform/qt/foldermodel.h"
-#include "platform/qt/recentfolders.h"
-#include "platform/qt/standardicons.h"
+#include "platform/fs/core/background.h"
+#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/location/recentfolders.h"
+#include "platform/qt/common/standardicons.h"
 
 namespace kv {
 

@@ -4,7 +4,7 @@
 #include <QMenu>
 #include <vector>
 
-#include "platform/fs/bookmarks.h"
+#include "platform/fs/places/bookmarks.h"
 
 namespace kv {
 

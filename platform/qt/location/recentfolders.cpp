@@ -1,4 +1,4 @@
-#include "platform/qt/recentfolders.h"
+#include "platform/qt/location/recentfolders.h"
 
 namespace kv {
 

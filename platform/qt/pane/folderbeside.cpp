@@ -1,10 +1,10 @@
-#include "platform/qt/folderbeside.h"
+#include "platform/qt/pane/folderbeside.h"
 
 #include <QVariant>
 
-#include "platform/qt/browserview.h"
-#include "platform/qt/folderview.h"
-#include "platform/qt/panefinder.h"
+#include "platform/qt/browser/browserview.h"
+#include "platform/qt/folderview/folderview.h"
+#include "platform/qt/pane/panefinder.h"
 
 namespace kv {
 

@@ -1,8 +1,8 @@
-#include "platform/qt/panefinder.h"
+#include "platform/qt/pane/panefinder.h"
 
 #include <algorithm>
 
-#include "platform/qt/folderview.h"
+#include "platform/qt/folderview/folderview.h"
 
 namespace kv {
 

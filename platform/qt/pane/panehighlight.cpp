@@ -1,4 +1,4 @@
-#include "platform/qt/panehighlight.h"
+#include "platform/qt/pane/panehighlight.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -1,11 +1,11 @@
-#include "platform/qt/panemenu.h"
+#include "platform/qt/pane/panemenu.h"
 
 #include <QAbstractItemView>
 #include <algorithm>
 #include <utility>
 
-#include "platform/fs/background.h"
-#include "platform/qt/folderview.h"
+#include "platform/fs/core/background.h"
+#include "platform/qt/folderview/folderview.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/propertiesdialog.h"
+#include "platform/qt/properties/propertiesdialog.h"
 
 #include <grp.h>
 #include <pwd.h>
@@ -18,12 +18,12 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/fs/background.h"
-#include "platform/qt/dropdecision.h"
-#include "platform/qt/elidedlabel.h"
-#include "platform/qt/foldermodel.h"
-#include "platform/qt/sizecounter.h"
-#include "platform/qt/sizetext.h"
+#include "platform/fs/core/background.h"
+#include "platform/qt/dragdrop/dropdecision.h"
+#include "platform/qt/common/elidedlabel.h"
+#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/listing/sizecounter.h"
+#include "platform/qt/common/sizetext.h"
 
 namespace kv {
 

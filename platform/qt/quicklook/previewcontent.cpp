@@ -1,4 +1,4 @@
-#include "platform/qt/previewcontent.h"
+#include "platform/qt/quicklook/previewcontent.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,7 +12,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/qt/sizetext.h"
+#include "platform/qt/common/sizetext.h"
 
 namespace kv {
 

@@ -1,6 +1,6 @@
-#include "platform/qt/previewinterceptor.h"
+#include "platform/qt/quicklook/previewinterceptor.h"
 
-#include "platform/qt/previewschemehandler.h"
+#include "platform/qt/quicklook/previewschemehandler.h"
 
 namespace kv {
 

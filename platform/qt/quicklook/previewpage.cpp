@@ -1,7 +1,7 @@
-#include "platform/qt/previewpage.h"
+#include "platform/qt/quicklook/previewpage.h"
 
-#include "platform/qt/previewinterceptor.h"
-#include "platform/qt/previewschemehandler.h"
+#include "platform/qt/quicklook/previewinterceptor.h"
+#include "platform/qt/quicklook/previewschemehandler.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/previewschemehandler.h"
+#include "platform/qt/quicklook/previewschemehandler.h"
 
 #include <unistd.h>
 
@@ -7,8 +7,8 @@
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 
-#include "platform/fs/background.h"
-#include "platform/qt/previewcontent.h"
+#include "platform/fs/core/background.h"
+#include "platform/qt/quicklook/previewcontent.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/quicklook.h"
+#include "platform/qt/quicklook/quicklook.h"
 
 #include <QChildEvent>
 #include <QGuiApplication>
@@ -15,12 +15,12 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/qt/archiveplace.h"
-#include "platform/qt/foldermodel.h"
-#include "platform/qt/folderview.h"
-#include "platform/qt/previewinterceptor.h"
-#include "platform/qt/previewpage.h"
-#include "platform/qt/previewschemehandler.h"
+#include "platform/qt/archives/archiveplace.h"
+#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/folderview/folderview.h"
+#include "platform/qt/quicklook/previewinterceptor.h"
+#include "platform/qt/quicklook/previewpage.h"
+#include "platform/qt/quicklook/previewschemehandler.h"
 
 namespace kv {
 

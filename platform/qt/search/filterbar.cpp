@@ -1,4 +1,4 @@
-#include "platform/qt/filterbar.h"
+#include "platform/qt/search/filterbar.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>

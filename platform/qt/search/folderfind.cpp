@@ -1,15 +1,15 @@
-#include "platform/qt/folderfind.h"
+#include "platform/qt/search/folderfind.h"
 
 #include <QLineEdit>
 #include <QMessageBox>
 
-#include "platform/fs/searchlistingsource.h"
-#include "platform/fs/searchwalk.h"
-#include "platform/qt/filterbar.h"
-#include "platform/qt/foldermodel.h"
-#include "platform/qt/folderview.h"
-#include "platform/qt/searchbar.h"
-#include "platform/qt/statusline.h"
+#include "platform/fs/search/searchlistingsource.h"
+#include "platform/fs/search/searchwalk.h"
+#include "platform/qt/search/filterbar.h"
+#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/folderview/folderview.h"
+#include "platform/qt/search/searchbar.h"
+#include "platform/qt/listing/statusline.h"
 
 namespace kv {
 

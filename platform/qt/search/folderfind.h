@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/fs/searchquery.h"
+#include "platform/fs/search/searchquery.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/searchbar.h"
+#include "platform/qt/search/searchbar.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -12,7 +12,7 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
-#include "platform/qt/searchfilters.h"
+#include "platform/qt/search/searchfilters.h"
 
 namespace kv {
 

@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "platform/fs/searchquery.h"
+#include "platform/fs/search/searchquery.h"
 
 class QAction;
 class QCheckBox;

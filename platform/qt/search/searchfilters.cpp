@@ -1,4 +1,4 @@
-#include "platform/qt/searchfilters.h"
+#include "platform/qt/search/searchfilters.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -7,7 +7,7 @@
 #include <QRegularExpression>
 #include <cmath>
 
-#include "platform/qt/sizetext.h"
+#include "platform/qt/common/sizetext.h"
 
 namespace kv {
 

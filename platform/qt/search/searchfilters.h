@@ -4,7 +4,7 @@
 #include <QWidget>
 #include <optional>
 
-#include "platform/fs/searchquery.h"
+#include "platform/fs/search/searchquery.h"
 
 class QComboBox;
 class QLineEdit;

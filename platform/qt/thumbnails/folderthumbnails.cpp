@@ -1,4 +1,4 @@
-#include "platform/qt/folderthumbnails.h"
+#include "platform/qt/thumbnails/folderthumbnails.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -11,12 +11,12 @@
 #include <deque>
 #include <mutex>
 
-#include "platform/fs/background.h"
-#include "platform/fs/mounts.h"
-#include "platform/fs/volumekind.h"
-#include "platform/qt/foldermodel.h"
-#include "platform/qt/mimeiconcache.h"
-#include "platform/qt/thumbnailmaker.h"
+#include "platform/fs/core/background.h"
+#include "platform/fs/drives/mounts.h"
+#include "platform/fs/drives/volumekind.h"
+#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/common/mimeiconcache.h"
+#include "platform/qt/thumbnails/thumbnailmaker.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/thumbnailmaker.h"
+#include "platform/qt/thumbnails/thumbnailmaker.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <QFile>
 #include <QImageReader>
 
-#include "platform/fs/thumbnailerprocess.h"
+#include "platform/fs/thumbnails/thumbnailerprocess.h"
 
 namespace kv {
 

@@ -6,8 +6,8 @@
 #include <functional>
 #include <memory>
 
-#include "platform/fs/thumbnailers.h"
-#include "platform/qt/thumbnailstore.h"
+#include "platform/fs/thumbnails/thumbnailers.h"
+#include "platform/qt/thumbnails/thumbnailstore.h"
 
 namespace kv {
 

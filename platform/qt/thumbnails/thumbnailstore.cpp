@@ -1,4 +1,4 @@
-#include "platform/qt/thumbnailstore.h"
+#include "platform/qt/thumbnails/thumbnailstore.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -5,7 +5,7 @@
 #include <QString>
 #include <cstdint>
 
-#include "platform/fs/thumbnailpaths.h"
+#include "platform/fs/thumbnails/thumbnailpaths.h"
 
 namespace kv {
 

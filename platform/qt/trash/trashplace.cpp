@@ -1,4 +1,4 @@
-#include "platform/qt/trashplace.h"
+#include "platform/qt/trash/trashplace.h"
 
 #include <QHeaderView>
 #include <QMessageBox>
@@ -6,12 +6,12 @@
 #include <QSignalBlocker>
 #include <QTreeView>
 
-#include "platform/fs/paths.h"
-#include "platform/fs/purgejob.h"
-#include "platform/fs/restorejob.h"
-#include "platform/fs/trashlistingsource.h"
-#include "platform/qt/fileoperations.h"
-#include "platform/qt/folderview.h"
+#include "platform/fs/core/paths.h"
+#include "platform/fs/trash/purgejob.h"
+#include "platform/fs/trash/restorejob.h"
+#include "platform/fs/trash/trashlistingsource.h"
+#include "platform/qt/jobs/fileoperations.h"
+#include "platform/qt/folderview/folderview.h"
 
 namespace kv {
 

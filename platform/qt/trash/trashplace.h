@@ -6,8 +6,8 @@
 #include <functional>
 #include <vector>
 
-#include "platform/fs/dirchange.h"
-#include "platform/fs/trasheditem.h"
+#include "platform/fs/listing/dirchange.h"
+#include "platform/fs/trash/trasheditem.h"
 
 class QTreeView;
 

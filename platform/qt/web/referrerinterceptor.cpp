@@ -1,4 +1,4 @@
-#include "platform/qt/referrerinterceptor.h"
+#include "platform/qt/web/referrerinterceptor.h"
 
 #include <QMutexLocker>
 

@@ -1,4 +1,4 @@
-#include "platform/qt/sourcepage.h"
+#include "platform/qt/web/sourcepage.h"
 
 #include <sys/xattr.h>
 
@@ -6,10 +6,10 @@
 #include <QDesktopServices>
 #include <QMenu>
 
-#include "platform/fs/background.h"
-#include "platform/qt/browserview.h"
-#include "platform/qt/foldermodel.h"
-#include "platform/qt/folderview.h"
+#include "platform/fs/core/background.h"
+#include "platform/qt/browser/browserview.h"
+#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/folderview/folderview.h"
 
 namespace kv {
 

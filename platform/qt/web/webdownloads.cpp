@@ -1,4 +1,4 @@
-#include "platform/qt/webdownloads.h"
+#include "platform/qt/web/webdownloads.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -14,17 +14,17 @@
 #include <algorithm>
 #include <memory>
 
-#include "platform/fs/background.h"
-#include "platform/fs/downloadfeed.h"
-#include "platform/fs/downloadjob.h"
-#include "platform/fs/downloadname.h"
-#include "platform/fs/paths.h"
-#include "platform/qt/browserview.h"
-#include "platform/qt/fileoperations.h"
-#include "platform/qt/folderbeside.h"
-#include "platform/qt/foldermodel.h"
-#include "platform/qt/folderview.h"
-#include "platform/qt/referrerinterceptor.h"
+#include "platform/fs/core/background.h"
+#include "platform/fs/downloads/downloadfeed.h"
+#include "platform/fs/downloads/downloadjob.h"
+#include "platform/fs/downloads/downloadname.h"
+#include "platform/fs/core/paths.h"
+#include "platform/qt/browser/browserview.h"
+#include "platform/qt/jobs/fileoperations.h"
+#include "platform/qt/pane/folderbeside.h"
+#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/folderview/folderview.h"
+#include "platform/qt/web/referrerinterceptor.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/webdrop.h"
+#include "platform/qt/web/webdrop.h"
 
 #include <QDropEvent>
 #include <QFile>
@@ -9,11 +9,11 @@
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
-#include "platform/fs/downloadname.h"
-#include "platform/qt/fileoperations.h"
-#include "platform/qt/folderview.h"
-#include "platform/qt/referrerinterceptor.h"
-#include "platform/qt/webdownloads.h"
+#include "platform/fs/downloads/downloadname.h"
+#include "platform/qt/jobs/fileoperations.h"
+#include "platform/qt/folderview/folderview.h"
+#include "platform/qt/web/referrerinterceptor.h"
+#include "platform/qt/web/webdownloads.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/webdropguard.h"
+#include "platform/qt/web/webdropguard.h"
 
 #include <QChildEvent>
 #include <QClipboard>
@@ -11,7 +11,7 @@
 #include <QWebEngineView>
 #include <memory>
 
-#include "platform/qt/webpage.h"
+#include "platform/qt/web/webpage.h"
 
 namespace kv {
 

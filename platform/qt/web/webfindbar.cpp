@@ -1,4 +1,4 @@
-#include "platform/qt/webfindbar.h"
+#include "platform/qt/web/webfindbar.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "platform/qt/webmenu.h"
+#include "platform/qt/web/webmenu.h"
 
 #include <QMenu>
 #include <QWebEngineContextMenuRequest>
@@ -6,10 +6,10 @@
 
 #include <algorithm>
 
-#include "platform/qt/browserview.h"
-#include "platform/qt/folderview.h"
-#include "platform/qt/webdropguard.h"
-#include "platform/qt/webview.h"
+#include "platform/qt/browser/browserview.h"
+#include "platform/qt/folderview/folderview.h"
+#include "platform/qt/web/webdropguard.h"
+#include "platform/qt/web/webview.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/webpage.h"
+#include "platform/qt/web/webpage.h"
 
 #include <QDir>
 #include <QFileDialog>

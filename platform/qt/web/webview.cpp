@@ -1,14 +1,14 @@
-#include "platform/qt/webview.h"
+#include "platform/qt/web/webview.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QShortcut>
 
-#include "platform/qt/browserview.h"
-#include "platform/qt/webdropguard.h"
-#include "platform/qt/webfindbar.h"
-#include "platform/qt/webmenu.h"
-#include "platform/qt/webpage.h"
+#include "platform/qt/browser/browserview.h"
+#include "platform/qt/web/webdropguard.h"
+#include "platform/qt/web/webfindbar.h"
+#include "platform/qt/web/webmenu.h"
+#include "platform/qt/web/webpage.h"
 
 namespace kv {
 
