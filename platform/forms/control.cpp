@@ -1,12 +1,12 @@
 #include "platform/forms/control.h"
 
-#include "platform/forms/form.h"
-#include "platform/forms/forms.h"
+#include "platform/forms/formhost.h"
 
 namespace kv {
 
-Control::Control(Form& form, const ControlRecord& record)
+Control::Control(Form& form, FormHost& host, const ControlRecord& record)
     : m_form(form),
+      m_host(host),
       m_record(record),
       m_left(record.left),
       m_top(record.top),
@@ -17,7 +17,7 @@ Control::Control(Form& form, const ControlRecord& record)
       m_caption(record.caption) {}
 
 Frontend& Control::frontend() const {
-    return m_form.forms().frontend();
+    return m_host.frontend();
 }
 
 void Control::notify(ControlProperty what) {
@@ -82,13 +82,13 @@ std::string Control::Drive() const {
 void Control::click() {
     if (!m_onClick) return;
     auto handler = m_onClick;  // the handler may unload this control's form
-    m_form.forms().dispatch(handler);
+    m_host.dispatch(handler);
 }
 
 void Control::change() {
     if (!m_onChange) return;
     auto handler = m_onChange;
-    m_form.forms().dispatch(handler);
+    m_host.dispatch(handler);
 }
 
 }  // namespace kv

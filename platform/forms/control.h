@@ -10,12 +10,13 @@
 namespace kv {
 
 class Form;
+class FormHost;
 
 // A control of a form: the properties of its record, which the handlers read and set, the platform
-// operations of its kind, and its click and change events.
+// operations of its kind, and its click and change events. `host` is the form's.
 class Control {
   public:
-    Control(Form& form, const ControlRecord& record);
+    Control(Form& form, FormHost& host, const ControlRecord& record);
     Control(const Control&) = delete;
     Control& operator=(const Control&) = delete;
 
@@ -65,6 +66,7 @@ class Control {
     void notify(ControlProperty what);
 
     Form& m_form;
+    FormHost& m_host;
     const ControlRecord& m_record;
     float m_left, m_top, m_width, m_height;
     bool m_visible, m_enabled;

@@ -2,13 +2,15 @@
 
 #include <stdexcept>
 
-#include "platform/forms/forms.h"
+#include "platform/forms/formhost.h"
+#include "platform/forms/frontend.h"
 
 namespace kv {
 
-Form::Form(Forms& forms, const WindowRecord& record) : m_forms(forms), m_record(record) {
+Form::Form(Forms& forms, FormHost& host, const WindowRecord& record)
+    : m_forms(forms), m_host(host), m_record(record) {
     m_controls.reserve(record.controls.size());
-    for (const auto& c : record.controls) m_controls.push_back(std::make_unique<Control>(*this, c));
+    for (const auto& c : record.controls) m_controls.push_back(std::make_unique<Control>(*this, host, c));
     m_width = static_cast<float>(record.clientWidth);
 }
 
@@ -25,37 +27,37 @@ Control& Form::operator[](std::string_view controlName) const {
 
 void Form::Show() {
     m_visible = true;
-    m_forms.frontend().formShown(*this);
+    m_host.frontend().formShown(*this);
 }
 
 void Form::Hide() {
     m_visible = false;
-    m_forms.frontend().formHidden(*this);
+    m_host.frontend().formHidden(*this);
 }
 
 void Form::Unload() {
-    m_forms.unload(*this);
+    m_host.unload(*this);
 }
 
 float Form::ScaleWidth() const {
-    return m_forms.frontend().scaleWidth(*this);
+    return m_host.frontend().scaleWidth(*this);
 }
 
 void Form::setLeft(float v) {
     m_left = v;
-    m_forms.frontend().formChanged(*this, FormProperty::Left);
+    m_host.frontend().formChanged(*this, FormProperty::Left);
 }
 
 void Form::setWidth(float v) {
     m_width = v;
-    m_forms.frontend().formChanged(*this, FormProperty::Width);
+    m_host.frontend().formChanged(*this, FormProperty::Width);
 }
 
 bool Form::closeRequested() {
     if (!m_onCloseRequest) return true;
     bool allow = false;
     auto handler = m_onCloseRequest;
-    m_forms.dispatch([&] { allow = handler(); });
+    m_host.dispatch([&] { allow = handler(); });
     return allow;
 }
 
@@ -67,7 +69,7 @@ void Form::menuChosen(const std::string& itemName) {
     auto it = m_menuHandlers.find(itemName);
     if (it == m_menuHandlers.end()) return;
     auto handler = it->second;
-    m_forms.dispatch(handler);
+    m_host.dispatch(handler);
 }
 
 }  // namespace kv

@@ -12,13 +12,15 @@
 
 namespace kv {
 
+class FormHost;
 class Forms;
 
 // A window built from its record. It exists at most once (Forms sees to that); it is shown modeless,
-// hidden, or unloaded, after which the next use builds a new one from the record.
+// hidden, or unloaded, after which the next use builds a new one from the record. Forms builds it and is
+// both `forms` and `host`.
 class Form {
   public:
-    Form(Forms& forms, const WindowRecord& record);
+    Form(Forms& forms, FormHost& host, const WindowRecord& record);
     Form(const Form&) = delete;
     Form& operator=(const Form&) = delete;
 
@@ -57,6 +59,7 @@ class Form {
 
   private:
     Forms& m_forms;
+    FormHost& m_host;
     const WindowRecord& m_record;
     std::vector<std::unique_ptr<Control>> m_controls;
     bool m_visible = false;

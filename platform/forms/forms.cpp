@@ -20,7 +20,8 @@ Form& Forms::get(const std::string& windowName) {
     if (auto it = m_forms.find(windowName); it != m_forms.end()) return *it->second;
     const WindowRecord* record = m_records.find(windowName);
     if (!record) throw std::out_of_range("no window record " + windowName);
-    auto owned = std::make_unique<Form>(*this, *record);
+    FormHost& host = *this;  // the base is private: converted here, not in make_unique
+    auto owned = std::make_unique<Form>(*this, host, *record);
     Form& form = *owned;
     m_forms.emplace(windowName, std::move(owned));
     m_frontend.formBuilt(form);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/forms/form.h"
+#include "platform/forms/formhost.h"
 #include "platform/forms/frontend.h"
 #include "platform/forms/record.h"
 
@@ -18,7 +19,7 @@ struct ProgramEnded {};
 
 // The program's windows. A form is built from its record the first time code asks for it, then its
 // handlers are attached and its load step runs; it exists at most once until it is unloaded.
-class Forms {
+class Forms final : private FormHost {
   public:
     using Step = std::function<void(Form&)>;
 
@@ -35,12 +36,12 @@ class Forms {
     Form& operator[](const std::string& windowName) { return get(windowName); }
     bool exists(const std::string& windowName) const;
 
-    Frontend& frontend() const { return m_frontend; }
+    Frontend& frontend() const override { return m_frontend; }
 
     // Runs one event handler: a failing step ends the handler (the steps done stay done), an ended
     // program ignores every later event, and a form unloaded by its own handler is destroyed only
     // once the handler has returned.
-    void dispatch(const std::function<void()>& handler);
+    void dispatch(const std::function<void()>& handler) override;
 
     // Let pending window events run.
     void DoEvents();
@@ -55,8 +56,7 @@ class Forms {
     float screenHeightTwips() { return m_frontend.screenHeightTwips(); }
 
   private:
-    friend class Form;
-    void unload(Form& form);
+    void unload(Form& form) override;
 
     struct Behaviour {
         Step wire;
