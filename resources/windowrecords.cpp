@@ -29,6 +29,11 @@ ControlRecord browser(const char* name, std::optional<std::string> tip, int l, i
     return c;
 }
 
+ControlRecord withRole(ControlRecord c, PaneRole role) {
+    c.role = role;
+    return c;
+}
+
 ControlRecord driveList(const char* name, std::optional<FontRecord> font, int l, int t, int w, int h,
                         int tab) {
     ControlRecord c = browser(name, std::nullopt, l, t, w, h, tab);
@@ -104,11 +109,12 @@ WindowRecord form1() {
     const std::string sendBack = "Click here to send browser back";
     const std::string twoPanel = "Click here for 2 panel view";
     w.controls = {
-        browser("xtra", std::nullopt, 0, 360, 15705, 4935, 2),
+        withRole(browser("xtra", std::nullopt, 0, 360, 15705, 4935, 2), PaneRole::Web),
         button("Command1", "Change Start Page", 13560, 0, 1575, 375, 9),
         textBox("Text1", "", "Enter web address here and click Change Start Page", kBold, 9720, 120, 3735,
                 285, false, 1),
-        browser("Hard", "Right mouse click for functions", 0, 5880, 7455, 4500, 5),
+        withRole(browser("Hard", "Right mouse click for functions", 0, 5880, 7455, 4500, 5),
+                 PaneRole::Downloads),
         driveList("FlopBox", std::nullopt, 7440, 5280, 7935, 315, 4),
         driveList("Hardbox", std::nullopt, 0, 5280, 7455, 315, 3),
         browser("floppy", "Right mouse click for functions", 7440, 5880, 7935, 4500, 0),

@@ -43,6 +43,10 @@ inline FontRecord defaultFont() {
     return FontRecord{"MS Sans Serif", 8.25, false};
 }
 
+// What a browser view is to its window beyond its look: its web pane (pages opened from a folder
+// pane go there), or the drive pane that things saved from pages go into until the user uses another.
+enum class PaneRole { None, Web, Downloads };
+
 struct ControlRecord {
     std::string name;
     ControlKind kind = ControlKind::Label;
@@ -58,6 +62,7 @@ struct ControlRecord {
     Colour fore;
     bool multiLine = false;
     bool verticalScrollBar = false;
+    PaneRole role = PaneRole::None;  // browser views only
 };
 
 struct MenuRecord {

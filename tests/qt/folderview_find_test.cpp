@@ -8,17 +8,18 @@
 
 #include "filemanager_support.h"
 #include "platform/fs/core/paths.h"
+#include "platform/qt/common/nametext.h"
+#include "platform/qt/listing/statusline.h"
 #include "platform/qt/search/filterbar.h"
 #include "platform/qt/search/searchbar.h"
 #include "platform/qt/search/searchfilters.h"
-#include "platform/qt/listing/statusline.h"
 
 namespace kv::test {
 namespace {
 
 QStringList shownNames(const FolderModel& m) {
     QStringList names;
-    for (int row = 0; row < m.rowCount(); ++row) names << FolderModel::displayName(m.entryAt(row).name);
+    for (int row = 0; row < m.rowCount(); ++row) names << NameText::shown(m.entryAt(row).name);
     names.sort();
     return names;
 }
@@ -96,7 +97,7 @@ TEST(FolderViewFind, ASearchShowsResultsThatCommandsActOn) {
     EXPECT_EQ(m->data(m->index(row, FolderModel::NameColumn), Qt::DisplayRole).toString(), "Needle2.txt");
     EXPECT_EQ(m->data(m->index(row, FolderModel::FolderColumn), Qt::DisplayRole).toString(), "a/b");
     EXPECT_EQ(m->data(m->index(m->rowOfName("needle-dir"), FolderModel::FolderColumn), Qt::DisplayRole),
-              FolderModel::displayName(paths::baseName(f.dir.path())))
+              NameText::shown(paths::baseName(f.dir.path())))
         << "a result in the searched folder names it";
     EXPECT_EQ(f.view->statusLine()->countsText(), "3 found in 5 folders");
 

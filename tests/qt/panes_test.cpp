@@ -7,9 +7,9 @@
 
 #include "filemanager_support.h"
 #include "platform/qt/folderview/folderactions.h"
-#include "platform/qt/pane/panefinder.h"
 #include "platform/qt/pane/panehighlight.h"
 #include "platform/qt/pane/panemenu.h"
+#include "platform/qt/pane/windowpanes.h"
 
 namespace kv::test {
 namespace {
@@ -60,15 +60,15 @@ bool exists(const std::string& path) {
 
 TEST(Panes, FoundInReadingOrderAndOnlyWhenShown) {
     PaneWindow w(4);
-    const QList<FolderView*> all = PaneFinder::panes(w.window.get());
+    const QList<FolderPane*> all = WindowPanes::panes(w.window.get());
     ASSERT_EQ(all.size(), 4);
     for (int k = 0; k < 4; ++k) EXPECT_EQ(all[k], w.panes[static_cast<size_t>(k)]) << k;
-    EXPECT_EQ(PaneFinder::others(*w.panes[1]), (QList<FolderView*>{w.panes[0], w.panes[2], w.panes[3]}));
+    EXPECT_EQ(WindowPanes::others(*w.panes[1]), (QList<FolderPane*>{w.panes[0], w.panes[2], w.panes[3]}));
     // A hidden view (a browser view showing a web page) is no pane.
     w.panes[2]->hide();
-    EXPECT_EQ(PaneFinder::others(*w.panes[1]), (QList<FolderView*>{w.panes[0], w.panes[3]}));
-    EXPECT_EQ(PaneFinder::next(*w.panes[1], true), w.panes[3]);
-    EXPECT_EQ(PaneFinder::next(*w.panes[0], false), w.panes[3]);
+    EXPECT_EQ(WindowPanes::others(*w.panes[1]), (QList<FolderPane*>{w.panes[0], w.panes[3]}));
+    EXPECT_EQ(WindowPanes::next(*w.panes[1], true), w.panes[3]);
+    EXPECT_EQ(WindowPanes::next(*w.panes[0], false), w.panes[3]);
 }
 
 TEST(Panes, F6MovesTheFocusInReadingOrderAndTheOthersLookInactive) {

@@ -10,18 +10,19 @@
 
 #include "platform/fs/archives/archiveindexcache.h"
 #include "platform/fs/archives/archivelocation.h"
-#include "platform/fs/core/background.h"
 #include "platform/fs/archives/compressjob.h"
 #include "platform/fs/archives/extractjob.h"
-#include "platform/fs/core/paths.h"
 #include "platform/fs/archives/tempcopies.h"
+#include "platform/fs/core/background.h"
+#include "platform/fs/core/paths.h"
 #include "platform/qt/archives/archivemimedata.h"
 #include "platform/qt/archives/compressdialog.h"
+#include "platform/qt/common/nametext.h"
 #include "platform/qt/desktop/fileopener.h"
 #include "platform/qt/listing/foldermodel.h"
-#include "platform/qt/folderview/folderview.h"
-#include "platform/qt/pane/panefinder.h"
+#include "platform/qt/pane/folderpane.h"
 #include "platform/qt/pane/panemenu.h"
+#include "platform/qt/pane/windowpanes.h"
 
 namespace kv {
 
@@ -32,12 +33,12 @@ std::string bytes(const QByteArray& b) {
 }
 
 QString shown(const std::string& path) {
-    return FolderModel::displayName(paths::baseName(path));
+    return NameText::shown(paths::baseName(path));
 }
 
 }  // namespace
 
-ArchivePlace::ArchivePlace(FolderView& view) : QObject(&view), m_view(view) {}
+ArchivePlace::ArchivePlace(FolderPane& view) : QObject(view.paneWidget()), m_view(view) {}
 
 bool ArchivePlace::isArchive(const QByteArray& location) {
     return ArchiveLocation::is(std::string_view(location.constData(), static_cast<size_t>(location.size())));
@@ -86,7 +87,7 @@ void ArchivePlace::withPassword(const QByteArray& archive, Go go) {
                 go(known->second);
                 return;
             }
-            auto* ask = new QInputDialog(m_view.window());
+            auto* ask = new QInputDialog(m_view.paneWidget()->window());
             ask->setObjectName("archivePassword");
             ask->setAttribute(Qt::WA_DeleteOnClose);
             ask->setWindowTitle(tr("Password"));
@@ -104,14 +105,14 @@ void ArchivePlace::withPassword(const QByteArray& archive, Go go) {
 void ArchivePlace::runExtract(const std::string& archive, const std::string& folder,
                               std::vector<std::string> names, const QByteArray& targetDir, bool ownFolder,
                               bool undoable, FileOperations::Done done) {
-    const QString what = names.size() == 1 ? tr("“%1”").arg(FolderModel::displayName(names.front()))
+    const QString what = names.size() == 1 ? tr("“%1”").arg(NameText::shown(names.front()))
                          : names.empty()   ? tr("“%1”").arg(shown(archive))
                                            : tr("%n items", nullptr, static_cast<int>(names.size()));
     const QString title = tr("Extracting %1 to “%2”").arg(what, shown(bytes(targetDir)));
     withPassword(QByteArray::fromStdString(archive), [=, this](const std::string& passphrase) {
         ExtractRequest r{archive, folder, names, bytes(targetDir), passphrase, ownFolder};
         m_view.fileOperations().run(
-            std::make_unique<ExtractJob>(std::move(r)), title, &m_view, undoable,
+            std::make_unique<ExtractJob>(std::move(r)), title, m_view.paneWidget(), undoable,
             [this, guard = Receiver(this), archive, passphrase, done](const JobResult& result) {
                 // A wrong password is asked for again next time.
                 if (guard.alive() && !result.ok() && !result.cancelled && !passphrase.empty())
@@ -162,22 +163,23 @@ void ArchivePlace::extractHere() {
 }
 
 void ArchivePlace::extractToPane() {
-    const QList<FolderView*> panes = PaneFinder::others(m_view);
+    const QList<FolderPane*> panes = WindowPanes::others(m_view);
     if (!selectionIsArchives() || panes.isEmpty()) {
         QApplication::beep();
         return;
     }
     const QList<QByteArray> archives = m_view.selectedPaths();
-    auto into = [this, archives](FolderView* pane) {
-        extractArchives(archives, pane->folder(), true, [pane, guard = Receiver(pane)](const JobResult&) {
-            if (guard.alive()) pane->refresh();
-        });
+    auto into = [this, archives](FolderPane* pane) {
+        extractArchives(archives, pane->folder(), true,
+                        [pane, guard = Receiver(pane->paneWidget())](const JobResult&) {
+                            if (guard.alive()) pane->refresh();
+                        });
     };
     if (panes.size() == 1) {
         into(panes.front());
         return;
     }
-    auto* menu = new PaneMenu(tr("Extract to"), panes, &m_view);
+    auto* menu = new PaneMenu(tr("Extract to"), panes, m_view.paneWidget());
     connect(menu, &PaneMenu::chosen, this, into);
     menu->popupOver(m_view.currentView());
 }
@@ -188,10 +190,10 @@ void ArchivePlace::compress() {
         QApplication::beep();
         return;
     }
-    const QString suggested = sources.size() == 1
-                                  ? FolderModel::displayName(paths::baseName(bytes(sources.front())))
-                                  : FolderModel::displayName(paths::baseName(bytes(m_view.folder())));
-    auto* dialog = new CompressDialog(suggested.isEmpty() ? tr("Archive") : suggested, m_view.window());
+    const QString suggested = sources.size() == 1 ? NameText::shown(paths::baseName(bytes(sources.front())))
+                                                  : NameText::shown(paths::baseName(bytes(m_view.folder())));
+    auto* dialog =
+        new CompressDialog(suggested.isEmpty() ? tr("Archive") : suggested, m_view.paneWidget()->window());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     const QByteArray folder = m_view.folder();
     connect(dialog, &QDialog::accepted, this, [this, dialog, sources, folder] {
@@ -201,7 +203,7 @@ void ArchivePlace::compress() {
         const std::string target = paths::join(bytes(folder), bytes(name));
         m_view.fileOperations().run(
             std::make_unique<CompressJob>(std::move(items), target, dialog->format()),
-            tr("Compressing into “%1”").arg(FolderModel::displayName(bytes(name))), &m_view, true,
+            tr("Compressing into “%1”").arg(NameText::shown(bytes(name))), m_view.paneWidget(), true,
             m_view.whenDone([this, name](const JobResult& r) {
                 if (!r.undo.created.empty())
                     m_view.selectWhenListed(
@@ -213,9 +215,9 @@ void ArchivePlace::compress() {
 
 void ArchivePlace::openItem(const QByteArray& location) {
     copyOut(
-        location, false, &m_view,
+        location, false, m_view.paneWidget(),
         [this](const QByteArray& copy) {
-            if (!copy.isEmpty()) FileOpener::open({copy}, &m_view);
+            if (!copy.isEmpty()) FileOpener::open({copy}, m_view.paneWidget());
         },
         true);
 }

@@ -13,7 +13,7 @@ class QMimeData;
 
 namespace kv {
 
-class FolderView;
+class FolderPane;
 
 // What a folder view does with archives: an archive file opens like a folder ("archive:..."
 // locations, listed by ArchiveListingSource); items taken out of one (copied, dragged, opened, sent to
@@ -23,7 +23,7 @@ class FolderView;
 class ArchivePlace : public QObject {
     Q_OBJECT
   public:
-    explicit ArchivePlace(FolderView& view);
+    explicit ArchivePlace(FolderPane& view);
 
     static bool isArchive(const QByteArray& location);
     // A file whose name says it is an archive this program opens.
@@ -71,7 +71,7 @@ class ArchivePlace : public QObject {
 
     std::map<std::string, std::string>& passwords();
 
-    FolderView& m_view;
+    FolderPane& m_view;
 };
 
 }  // namespace kv

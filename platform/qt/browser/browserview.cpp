@@ -26,13 +26,15 @@
 #include "platform/fs/archives/archivelocation.h"
 #include "platform/fs/core/background.h"
 #include "platform/fs/places/bookmarks.h"
-#include "platform/qt/jobs/fileoperations.h"
-#include "platform/qt/pane/folderbeside.h"
-#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/common/nametext.h"
 #include "platform/qt/folderview/folderview.h"
+#include "platform/qt/jobs/fileoperations.h"
+#include "platform/qt/listing/foldermodel.h"
 #include "platform/qt/location/locationbar.h"
 #include "platform/qt/location/placesmenu.h"
 #include "platform/qt/location/recentfolders.h"
+#include "platform/qt/pane/folderbeside.h"
+#include "platform/qt/pane/windowpanes.h"
 #include "platform/qt/web/webdownloads.h"
 #include "platform/qt/web/webpage.h"
 #include "platform/qt/web/webview.h"
@@ -108,6 +110,7 @@ BrowserView::BrowserView(FileOperations& ops, QWidget* parent)
     layout->addWidget(m_bar);
     layout->addWidget(m_stack, 1);
     m_stack->addWidget(m_folder);
+    WindowPanes::add(*this);
     connect(m_folder, &FolderView::folderRequested, this, &BrowserView::openFolder);
     connect(m_folder, &FolderView::searchStarted, this, &BrowserView::searchStarted);
     connect(m_folder, &FolderView::searchClosed, this, &BrowserView::searchClosed);
@@ -150,6 +153,14 @@ BrowserView::BrowserView(FileOperations& ops, QWidget* parent)
     });
 }
 
+BrowserView::~BrowserView() {
+    WindowPanes::remove(*this);
+}
+
+FolderPane& BrowserView::folderPane() {
+    return *m_folder;
+}
+
 bool BrowserView::showsFolder() const {
     return m_stack->currentWidget() == m_folder;
 }
@@ -174,7 +185,7 @@ void BrowserView::ensureWeb() {
     // A page's file chooser starts where its downloads go: the folder of the pane beside.
     page->setChooserFolder([this] {
         if (m_chooserFolder) return m_chooserFolder();
-        const FolderView* beside = FolderBeside::of(window());
+        const FolderPane* beside = FolderBeside::of(window());
         return beside ? QFile::decodeName(beside->folder()) : QString();
     });
     prepareProfile(page->profile());
@@ -372,7 +383,7 @@ void BrowserView::enterLocation(const QString& text) {
             return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
         },
         [this, text, path](int error) {
-            const QString shown = FolderModel::displayName(path.toStdString());
+            const QString shown = NameText::shown(path.toStdString());
             if (error == ENOENT) {
                 m_bar->showMessage(tr("“%1” does not exist.").arg(shown));
             } else if (error == ENOTDIR) {
@@ -398,7 +409,7 @@ void BrowserView::addBookmark() {
             return ok ? QString() : (error.isEmpty() ? tr("unknown error") : error);
         },
         [this, folder](const QString& error) {
-            const QString shown = FolderModel::displayName(folder.toStdString());
+            const QString shown = NameText::shown(folder.toStdString());
             if (error.isEmpty()) {
                 m_bar->showMessage(tr("“%1” is in the bookmarks.").arg(shown));
                 m_bar->placesMenu()->reload();

@@ -9,6 +9,7 @@
 
 #include "platform/fs/places/location.h"
 #include "platform/fs/search/searchquery.h"
+#include "platform/qt/pane/folderpane.h"
 
 class QStackedWidget;
 class QWebEngineView;
@@ -27,7 +28,7 @@ class RecentFolders;
 // on top shows where the view is and moves it (Back, Forward, breadcrumbs, a typed location, places).
 // Back and Forward step through the page's own history before they leave the page. A search's results
 // are a step of their own: Back returns to the folder searched, Forward runs the search again.
-class BrowserView : public QWidget {
+class BrowserView : public QWidget, public BrowserPane {
     Q_OBJECT
   public:
     using Location = kv::Location;
@@ -43,27 +44,30 @@ class BrowserView : public QWidget {
     // Every view of the program gets the same file operations: one undo stack, one folder watcher.
     // They outlive the view.
     explicit BrowserView(FileOperations& ops, QWidget* parent = nullptr);
+    ~BrowserView() override;
 
     using QWidget::show;  // not hidden by show(Location) below
 
-    void navigate(const QString& text);
+    QWidget* paneWidget() override { return this; }
+    void navigate(const QString& text) override;
     // A folder by its bytes, which a text cannot always carry.
     void openFolder(const QByteArray& path);
     // One step back in the history; nothing when there is no earlier page.
-    void goBack();
-    void goForward();
-    bool canGoBack() const;
-    bool canGoForward() const;
+    void goBack() override;
+    void goForward() override;
+    bool canGoBack() const override;
+    bool canGoForward() const override;
     // Adds the folder shown to the desktop's shared bookmarks.
     void addBookmark();
     void stop();
     // The folder's name, or the page's title (its address while it has none).
-    QString locationName() const;
+    QString locationName() const override;
 
     FolderView* folderView() const { return m_folder; }
     QWebEngineView* webView() const { return m_web; }
-    bool showsFolder() const;
-    bool showsWeb() const;
+    bool showsFolder() const override;
+    bool showsWeb() const override;
+    FolderPane& folderPane() override;
     LocationBar* locationBar() const { return m_bar; }
     // Where the file chooser a page opens starts (by default the home folder).
     void setChooserFolder(std::function<QString()> folder) { m_chooserFolder = std::move(folder); }

@@ -34,4 +34,22 @@ bool isDirectory(const QByteArray& path) {
     return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+QByteArray normalized(const QByteArray& path) {
+    QByteArray p;
+    p.reserve(path.size());
+    for (char c : path) {
+        if (c == '/' && p.endsWith('/')) continue;
+        p += c;
+    }
+    while (p.size() > 1 && p.endsWith('/')) p.chop(1);
+    return p;
+}
+
+QByteArray parentOf(const QByteArray& path) {
+    const QByteArray p = normalized(path);
+    const qsizetype slash = p.lastIndexOf('/');
+    if (slash < 0) return ".";
+    return slash == 0 ? QByteArray("/") : p.left(slash);
+}
+
 }  // namespace kv::pathtext

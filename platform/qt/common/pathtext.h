@@ -17,6 +17,10 @@ QString nameOf(std::string_view path);
 QString countText(const QList<QByteArray>& paths);
 // The paths in the file engine's form.
 std::vector<std::string> toStd(const QList<QByteArray>& paths);
+// The path with runs of slashes made one and no slash at the end ("/" stays).
+QByteArray normalized(const QByteArray& path);
+// The folder a path is in: "/a/b/" gives "/a", "/a" gives "/", "b" gives ".".
+QByteArray parentOf(const QByteArray& path);
 // Whether the path is a folder, through links.
 bool isDirectory(const QByteArray& path);
 

@@ -1,5 +1,4 @@
 #include "platform/qt/desktop/fileopener.h"
-#include "platform/qt/common/pathtext.h"
 
 #include <QMessageBox>
 #include <QMimeDatabase>
@@ -8,9 +7,10 @@
 
 #include "platform/fs/core/background.h"
 #include "platform/fs/core/paths.h"
+#include "platform/qt/common/pathtext.h"
 #include "platform/qt/desktop/applications.h"
-#include "platform/qt/listing/foldermodel.h"
 #include "platform/qt/desktop/openwithdialog.h"
+#include "platform/qt/listing/foldermodel.h"
 
 namespace kv {
 

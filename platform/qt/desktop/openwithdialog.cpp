@@ -11,7 +11,7 @@
 
 #include "platform/fs/core/background.h"
 #include "platform/fs/core/paths.h"
-#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/common/nametext.h"
 
 namespace kv {
 
@@ -30,7 +30,7 @@ OpenWithDialog::OpenWithDialog(const QList<QByteArray>& paths, QWidget* parent)
     : QDialog(parent), m_paths(paths) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName("openWithDialog");
-    const QString first = FolderModel::displayName(paths::baseName(paths.value(0).toStdString()));
+    const QString first = NameText::shown(paths::baseName(paths.value(0).toStdString()));
     setWindowTitle(paths.size() == 1 ? tr("Open “%1” With").arg(first)
                                      : tr("Open %1 Files With").arg(paths.size()));
     setMinimumSize(380, 420);

@@ -1,5 +1,7 @@
 #include "platform/qt/dragdrop/dropdecision.h"
 
+#include "platform/qt/common/pathtext.h"
+
 #include <sys/stat.h>
 
 namespace kv {
@@ -10,31 +12,13 @@ Qt::DropAction DropDecision::decide(bool ctrl, bool shift, bool sameFilesystem) 
     return sameFilesystem ? Qt::MoveAction : Qt::CopyAction;
 }
 
-QByteArray DropDecision::normalized(const QByteArray& path) {
-    QByteArray p;
-    p.reserve(path.size());
-    for (char c : path) {
-        if (c == '/' && p.endsWith('/')) continue;
-        p += c;
-    }
-    while (p.size() > 1 && p.endsWith('/')) p.chop(1);
-    return p;
-}
-
-QByteArray DropDecision::parentOf(const QByteArray& path) {
-    const QByteArray p = normalized(path);
-    const qsizetype slash = p.lastIndexOf('/');
-    if (slash < 0) return ".";
-    return slash == 0 ? QByteArray("/") : p.left(slash);
-}
-
 QList<QByteArray> DropDecision::sourcesToTransfer(const QList<QByteArray>& sources,
                                                   const QByteArray& targetDir, bool duplicate) {
-    const QByteArray target = normalized(targetDir);
+    const QByteArray target = pathtext::normalized(targetDir);
     QList<QByteArray> out;
     for (const QByteArray& s : sources) {
-        const QByteArray n = normalized(s);
-        if (n.isEmpty() || n == target || (!duplicate && parentOf(n) == target)) continue;
+        const QByteArray n = pathtext::normalized(s);
+        if (n.isEmpty() || n == target || (!duplicate && pathtext::parentOf(n) == target)) continue;
         out << s;
     }
     return out;

@@ -35,9 +35,6 @@ class DropDecision {
     // another one, so the drop copies rather than moves.
     static Plan plan(const QList<QByteArray>& sources, const QByteArray& targetDir,
                      Qt::KeyboardModifiers modifiers, const DeviceOf& deviceOf = systemDeviceOf);
-
-    static QByteArray normalized(const QByteArray& path);
-    static QByteArray parentOf(const QByteArray& path);
 };
 
 }  // namespace kv

@@ -7,8 +7,9 @@
 
 #include "platform/fs/drives/mounts.h"
 #include "platform/qt/dragdrop/clipboardformat.h"
-#include "platform/qt/folderview/folderview.h"
 #include "platform/qt/dragdrop/foreigndrop.h"
+#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/pane/folderpane.h"
 #include "platform/qt/web/webdrop.h"
 
 namespace kv {
@@ -27,7 +28,7 @@ void answerDrop(QDropEvent* e, Qt::DropAction action) {
 
 }  // namespace
 
-FolderDragDrop::FolderDragDrop(FolderView& view) : QObject(&view), m_view(view) {}
+FolderDragDrop::FolderDragDrop(FolderPane& view) : QObject(view.paneWidget()), m_view(view) {}
 
 void FolderDragDrop::attach(QAbstractItemView* itemView) {
     itemView->setDragEnabled(true);
@@ -83,7 +84,7 @@ Qt::DropAction FolderDragDrop::drop(const QMimeData* data, const QPoint& viewpor
     m_devices.clear();
     m_mountInfo.clear();
     if (decided.action != Qt::IgnoreAction && m_view.model()->isTrash())
-        m_view.fileOperations().trash(decided.sources, &m_view);
+        m_view.fileOperations().trash(decided.sources, m_view.paneWidget());
     else if (decided.action != Qt::IgnoreAction)
         m_view.transfer(decided.sources, targetAt(viewportPos), decided.action == Qt::MoveAction);
     return decided.action;

@@ -14,7 +14,7 @@ class QMimeData;
 
 namespace kv {
 
-class FolderView;
+class FolderPane;
 
 // Files dragged onto a folder view: while the drag hovers, what dropping would do (the folder item
 // under the cursor, or the folder shown, as the target); on the drop, the copy or move job. It watches
@@ -22,7 +22,7 @@ class FolderView;
 class FolderDragDrop : public QObject {
     Q_OBJECT
   public:
-    explicit FolderDragDrop(FolderView& view);
+    explicit FolderDragDrop(FolderPane& view);
 
     // Takes the drags and drops of this item view (one of the folder view's).
     void attach(QAbstractItemView* itemView);
@@ -46,7 +46,7 @@ class FolderDragDrop : public QObject {
     // Web addresses dragged from another program (a browser's link or page): downloaded (ForeignDrop).
     bool foreignDragEvent(QObject* viewport, QEvent* event);
 
-    FolderView& m_view;
+    FolderPane& m_view;
     QHash<QByteArray, dev_t> m_devices;  // a number for each mount point seen during one drag
     std::string m_mountInfo;             // the mount table, read once per drag
     bool m_forwarding = false;

@@ -6,7 +6,7 @@
 #include <QWebEngineProfile>
 
 #include "platform/qt/dragdrop/clipboardformat.h"
-#include "platform/qt/folderview/folderview.h"
+#include "platform/qt/pane/folderpane.h"
 #include "platform/qt/web/webdownloads.h"
 
 namespace kv {
@@ -50,12 +50,13 @@ QList<QUrl> ForeignDrop::webUrlsOf(const QMimeData* data) {
     return out;
 }
 
-ForeignDrop& ForeignDrop::of(FolderView& view) {
-    if (auto* d = view.findChild<ForeignDrop*>(QString(), Qt::FindDirectChildrenOnly)) return *d;
+ForeignDrop& ForeignDrop::of(FolderPane& view) {
+    if (auto* d = view.paneWidget()->findChild<ForeignDrop*>(QString(), Qt::FindDirectChildrenOnly))
+        return *d;
     return *new ForeignDrop(view);
 }
 
-ForeignDrop::ForeignDrop(FolderView& view) : QObject(&view), m_view(view) {}
+ForeignDrop::ForeignDrop(FolderPane& view) : QObject(view.paneWidget()), m_view(view) {}
 
 ForeignDrop::~ForeignDrop() {
     delete m_page;  // before anything it reports to
@@ -75,7 +76,8 @@ bool ForeignDrop::drop(const QMimeData* data, const QByteArray& folder) {
     const QList<QUrl> urls = webUrlsOf(data);
     if (urls.isEmpty() || !folder.startsWith('/')) return false;
     QWebEnginePage* page = fetcher();
-    for (const QUrl& url : urls) WebDownloads::of(page->profile()).saveInto(page, url, folder, &m_view);
+    for (const QUrl& url : urls)
+        WebDownloads::of(page->profile()).saveInto(page, url, folder, m_view.paneWidget());
     return true;
 }
 

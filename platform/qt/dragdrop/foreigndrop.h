@@ -10,7 +10,7 @@ class QWebEnginePage;
 
 namespace kv {
 
-class FolderView;
+class FolderPane;
 
 // Web addresses dropped on a folder pane from another program's browser: a text/uri-list of http or
 // https addresses, or text/x-moz-url and _NETSCAPE_URL as browsers send a link or a page. Each is
@@ -24,7 +24,7 @@ class ForeignDrop : public QObject {
     // local files.
     static QList<QUrl> webUrlsOf(const QMimeData* data);
     // The pane's, made the first time it is needed.
-    static ForeignDrop& of(FolderView& view);
+    static ForeignDrop& of(FolderPane& view);
 
     // Starts downloading the data's addresses into folder (a folder on disk); false when it holds none.
     bool drop(const QMimeData* data, const QByteArray& folder);
@@ -32,12 +32,12 @@ class ForeignDrop : public QObject {
     ~ForeignDrop() override;
 
   private:
-    explicit ForeignDrop(FolderView& view);
+    explicit ForeignDrop(FolderPane& view);
     // A page of the web pane's profile that is never shown and loads nothing: the downloads are
     // started from it, as the engine starts every download from a page.
     QWebEnginePage* fetcher();
 
-    FolderView& m_view;
+    FolderPane& m_view;
     QWebEnginePage* m_page = nullptr;
 };
 

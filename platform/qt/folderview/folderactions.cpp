@@ -10,13 +10,13 @@
 
 #include "platform/qt/archives/archiveplace.h"
 #include "platform/qt/dragdrop/clipboardformat.h"
-#include "platform/qt/jobs/fileoperations.h"
 #include "platform/qt/folderview/foldercommands.h"
 #include "platform/qt/folderview/folderview.h"
-#include "platform/qt/pane/panefinder.h"
+#include "platform/qt/jobs/fileoperations.h"
+#include "platform/qt/jobs/undostack.h"
+#include "platform/qt/pane/windowpanes.h"
 #include "platform/qt/quicklook/quicklook.h"
 #include "platform/qt/trash/trashplace.h"
-#include "platform/qt/jobs/undostack.h"
 
 namespace kv {
 
@@ -48,7 +48,7 @@ bool canPaste(const FolderView&) {
 
 // Another pane of the window to copy or move the selection to.
 bool canTransferToPane(const FolderView& v) {
-    return v.hasSelection() && !PaneFinder::others(v).isEmpty();
+    return v.hasSelection() && !WindowPanes::others(v).isEmpty();
 }
 
 bool canUndo(const FolderView& v) {
@@ -216,7 +216,7 @@ std::vector<FolderActions::Command> makeCommands() {
          .keys = {},
          .menus = kItems,
          .tip = QT_TRANSLATE_NOOP("kv::FolderView", "Choose the application that opens the selected files"),
-         .run = FolderCommands::openWith,
+         .run = [](FolderView& v) { FolderCommands::openWith(v); },
          .enabled = [](const FolderView& v) { return v.hasSelection(); },
          .places = kFolders},
         {.id = "quickLook",
@@ -225,7 +225,7 @@ std::vector<FolderActions::Command> makeCommands() {
          .menus = kItems,
          .tip = QT_TRANSLATE_NOOP("kv::FolderView",
                                   "Show the current file in a preview window; Space or Escape closes it"),
-         .run = QuickLook::toggle,
+         .run = [](FolderView& v) { QuickLook::toggle(v); },
          .enabled = [](const FolderView& v) { return v.currentView()->currentIndex().isValid(); }},
         {.id = "cut",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Cut"),
@@ -245,7 +245,7 @@ std::vector<FolderActions::Command> makeCommands() {
          .menus = kBoth,
          .tip = QT_TRANSLATE_NOOP("kv::FolderView",
                                   "Copy the paths of the selected items (or of the folder) as text"),
-         .run = FolderCommands::copyPaths},
+         .run = [](FolderView& v) { FolderCommands::copyPaths(v); }},
         {.id = "pasteInto",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Paste into Folder"),
          .keys = {},
@@ -310,7 +310,7 @@ std::vector<FolderActions::Command> makeCommands() {
          .keys = {key(Qt::CTRL | Qt::SHIFT | Qt::Key_D)},
          .menus = kItems,
          .tip = QT_TRANSLATE_NOOP("kv::FolderView", "Copy the selected items beside themselves"),
-         .run = FolderCommands::duplicate,
+         .run = [](FolderView& v) { FolderCommands::duplicate(v); },
          .places = kFolders},
         {.id = "createLink",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Create Link"),
@@ -318,7 +318,7 @@ std::vector<FolderActions::Command> makeCommands() {
          .menus = kItems,
          .tip = QT_TRANSLATE_NOOP("kv::FolderView",
                                   "Make a symbolic link to each selected item, in this folder"),
-         .run = FolderCommands::createLinks,
+         .run = [](FolderView& v) { FolderCommands::createLinks(v); },
          .places = kFolders},
         {.id = "paste",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Paste"),
@@ -347,14 +347,14 @@ std::vector<FolderActions::Command> makeCommands() {
          .keys = {key(Qt::CTRL | Qt::ALT | Qt::Key_N)},
          .menus = kEmpty,
          .tip = QT_TRANSLATE_NOOP("kv::FolderView", "Make an empty file and name it"),
-         .run = FolderCommands::newFile,
+         .run = [](FolderView& v) { FolderCommands::newFile(v); },
          .places = kFolders},
         {.id = "openTerminal",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Open Terminal Here"),
          .keys = {key(Qt::SHIFT | Qt::Key_F4)},
          .menus = kEmpty,
          .tip = QT_TRANSLATE_NOOP("kv::FolderView", "Start a terminal ($TERMINAL) in this folder"),
-         .run = FolderCommands::openTerminal,
+         .run = [](FolderView& v) { FolderCommands::openTerminal(v); },
          .places = kFolders},
         {.id = "selectByPattern",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Select by Pattern…"),
@@ -363,12 +363,12 @@ std::vector<FolderActions::Command> makeCommands() {
          .separatorBefore = kEmpty,
          .tip = QT_TRANSLATE_NOOP("kv::FolderView",
                                   "Select the items whose names match wildcards such as *.jpg"),
-         .run = FolderCommands::selectByPattern},
+         .run = [](FolderView& v) { FolderCommands::selectByPattern(v); }},
         {.id = "invertSelection",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Invert Selection"),
          .keys = {key(Qt::CTRL | Qt::SHIFT | Qt::Key_I)},
          .menus = kEmpty,
-         .run = FolderCommands::invertSelection},
+         .run = [](FolderView& v) { FolderCommands::invertSelection(v); }},
         {.id = "rename",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Rename…"),
          .keys = {key(Qt::Key_F2)},

@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
 #include <QInputDialog>
@@ -10,16 +11,26 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
+#include "platform/fs/core/paths.h"
 #include "platform/fs/operations/duplicatejob.h"
 #include "platform/fs/operations/linkjob.h"
 #include "platform/fs/operations/newfilejob.h"
-#include "platform/fs/core/paths.h"
+#include "platform/qt/common/nametext.h"
+#include "platform/qt/common/pathtext.h"
 #include "platform/qt/desktop/fileopener.h"
 #include "platform/qt/listing/foldermodel.h"
-#include "platform/qt/folderview/folderview.h"
-#include "platform/qt/common/pathtext.h"
+#include "platform/qt/pane/folderpane.h"
 
 namespace kv {
+
+namespace {
+
+// The commands speak as the folder view they act in.
+QString tr(const char* text) {
+    return QCoreApplication::translate("kv::FolderView", text);
+}
+
+}  // namespace
 
 namespace {
 
@@ -28,7 +39,7 @@ using pathtext::nameOf;
 using pathtext::toStd;
 
 // The new items' names, selected once the folder lists them: the first one current.
-FileOperations::Done selectCreated(FolderView& view, bool edit) {
+FileOperations::Done selectCreated(FolderPane& view, bool edit) {
     return view.whenDone([&view, edit](const JobResult& r) {
         if (!r.undo.created.empty())
             view.selectWhenListed(QByteArray::fromStdString(paths::baseName(r.undo.created.front())), edit);
@@ -39,16 +50,16 @@ QString lastPattern = QStringLiteral("*.*");  // the UI thread's: the dialog off
 
 }  // namespace
 
-void FolderCommands::openWith(FolderView& view) {
+void FolderCommands::openWith(FolderPane& view) {
     QList<QByteArray> files;
     const QList<int> rows = view.selectedRows();
     for (const int row : rows)
         if (!view.model()->entryAt(row).isDir) files << view.model()->pathAt(row);
     if (files.isEmpty()) files = view.selectedPaths();
-    FileOpener::openWith(files, &view);
+    FileOpener::openWith(files, view.paneWidget());
 }
 
-void FolderCommands::openTerminal(FolderView& view) {
+void FolderCommands::openTerminal(FolderPane& view) {
     const QString dir = QFile::decodeName(view.folder());
     QString program = QStringLiteral("x-terminal-emulator");
     QStringList args;
@@ -59,12 +70,11 @@ void FolderCommands::openTerminal(FolderView& view) {
         program = args.isEmpty() ? program : args.takeFirst();
     }
     if (QProcess::startDetached(program, args, dir)) return;
-    auto* box = new QMessageBox(
-        QMessageBox::Warning, FolderView::tr("Open Terminal"),
-        FolderView::tr("No terminal could be started (“%1”). Install a terminal that provides "
-                       "x-terminal-emulator, or name yours in the TERMINAL environment variable.")
-            .arg(program),
-        QMessageBox::Close, view.window());
+    auto* box = new QMessageBox(QMessageBox::Warning, tr("Open Terminal"),
+                                tr("No terminal could be started (“%1”). Install a terminal that provides "
+                                   "x-terminal-emulator, or name yours in the TERMINAL environment variable.")
+                                    .arg(program),
+                                QMessageBox::Close, view.paneWidget()->window());
     box->setObjectName("noTerminal");
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
@@ -76,32 +86,32 @@ QString FolderCommands::pathsText(const QList<QByteArray>& paths) {
     return lines.join('\n');
 }
 
-void FolderCommands::copyPaths(FolderView& view) {
+void FolderCommands::copyPaths(FolderPane& view) {
     QList<QByteArray> paths = view.selectedPaths();
     if (paths.isEmpty()) paths << view.folder();
     QGuiApplication::clipboard()->setText(pathsText(paths));
 }
 
-void FolderCommands::createLinks(FolderView& view) {
+void FolderCommands::createLinks(FolderPane& view) {
     const QList<QByteArray> paths = view.selectedPaths();
     if (paths.isEmpty()) return;
     view.fileOperations().run(std::make_unique<LinkJob>(toStd(paths)),
-                              FolderView::tr("Making links to %1").arg(countText(paths)), &view, true,
+                              tr("Making links to %1").arg(countText(paths)), view.paneWidget(), true,
                               selectCreated(view, false), paths.size() < 20);
 }
 
-void FolderCommands::duplicate(FolderView& view) {
+void FolderCommands::duplicate(FolderPane& view) {
     const QList<QByteArray> paths = view.selectedPaths();
     if (paths.isEmpty()) return;
     view.fileOperations().run(std::make_unique<DuplicateJob>(toStd(paths)),
-                              FolderView::tr("Duplicating %1").arg(countText(paths)), &view, true,
+                              tr("Duplicating %1").arg(countText(paths)), view.paneWidget(), true,
                               selectCreated(view, false));
 }
 
-void FolderCommands::newFile(FolderView& view) {
+void FolderCommands::newFile(FolderPane& view) {
     view.fileOperations().run(
-        std::make_unique<NewFileJob>(view.folder().toStdString(), FolderView::tr("New File").toStdString()),
-        FolderView::tr("Creating a file in “%1”").arg(nameOf(view.folder())), &view, true,
+        std::make_unique<NewFileJob>(view.folder().toStdString(), tr("New File").toStdString()),
+        tr("Creating a file in “%1”").arg(nameOf(view.folder())), view.paneWidget(), true,
         selectCreated(view, true), true);
 }
 
@@ -128,7 +138,7 @@ QItemSelection FolderCommands::rowsMatching(const FolderModel& model,
         start = -1;
     };
     for (int row = 0; row < rows; ++row) {
-        const QString name = FolderModel::displayName(model.entryAt(row).name);
+        const QString name = NameText::shown(model.entryAt(row).name);
         bool hit = false;
         for (const QRegularExpression& re : patterns)
             if ((hit = re.match(name).hasMatch())) break;
@@ -139,16 +149,16 @@ QItemSelection FolderCommands::rowsMatching(const FolderModel& model,
     return selection;
 }
 
-void FolderCommands::selectByPattern(FolderView& view) {
-    auto* ask = new QInputDialog(view.window());
+void FolderCommands::selectByPattern(FolderPane& view) {
+    auto* ask = new QInputDialog(view.paneWidget()->window());
     ask->setObjectName("selectByPattern");
     ask->setAttribute(Qt::WA_DeleteOnClose);
-    ask->setWindowTitle(FolderView::tr("Select by Pattern"));
+    ask->setWindowTitle(tr("Select by Pattern"));
     ask->setLabelText(
-        FolderView::tr("Select the items whose names match (wildcards * and ?, several "
-                       "separated by “;”):"));
+        tr("Select the items whose names match (wildcards * and ?, several "
+           "separated by “;”):"));
     ask->setTextValue(lastPattern);
-    QObject::connect(ask, &QInputDialog::textValueSelected, &view, [&view](const QString& text) {
+    QObject::connect(ask, &QInputDialog::textValueSelected, view.paneWidget(), [&view](const QString& text) {
         lastPattern = text;
         const QItemSelection rows = rowsMatching(*view.model(), patterns(text));
         QItemSelectionModel* sel = view.currentView()->selectionModel();
@@ -163,7 +173,7 @@ void FolderCommands::selectByPattern(FolderView& view) {
     ask->open();
 }
 
-void FolderCommands::invertSelection(FolderView& view) {
+void FolderCommands::invertSelection(FolderPane& view) {
     const FolderModel& model = *view.model();
     if (model.rowCount() == 0) return;
     QItemSelectionModel* sel = view.currentView()->selectionModel();

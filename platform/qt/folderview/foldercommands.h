@@ -9,23 +9,23 @@
 namespace kv {
 
 class FolderModel;
-class FolderView;
+class FolderPane;
 
 // The everyday commands of a folder view beyond open, copy and paste: what the FolderActions rows for
 // them run. The file-changing ones are jobs (FileOperations), their result selected once listed.
 class FolderCommands {
   public:
-    static void openWith(FolderView& view);
+    static void openWith(FolderPane& view);
     // $TERMINAL (a command, may hold options) or x-terminal-emulator, started in the folder shown.
-    static void openTerminal(FolderView& view);
+    static void openTerminal(FolderPane& view);
     // The selected items' paths, one a line, as text on the clipboard; the folder's when none is.
-    static void copyPaths(FolderView& view);
-    static void createLinks(FolderView& view);
-    static void duplicate(FolderView& view);
-    static void newFile(FolderView& view);
+    static void copyPaths(FolderPane& view);
+    static void createLinks(FolderPane& view);
+    static void duplicate(FolderPane& view);
+    static void newFile(FolderPane& view);
     // Asks for wildcards ("*.jpg;*.png") and selects the rows whose names match one.
-    static void selectByPattern(FolderView& view);
-    static void invertSelection(FolderView& view);
+    static void selectByPattern(FolderPane& view);
+    static void invertSelection(FolderPane& view);
 
     // The text Copy Path puts on the clipboard.
     static QString pathsText(const QList<QByteArray>& paths);

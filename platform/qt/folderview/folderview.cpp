@@ -1,5 +1,4 @@
 #include "platform/qt/folderview/folderview.h"
-#include "platform/qt/common/pathtext.h"
 
 #include <sys/stat.h>
 #include <QApplication>
@@ -17,24 +16,26 @@
 
 #include "platform/fs/core/background.h"
 #include "platform/qt/archives/archiveplace.h"
-#include "platform/qt/dragdrop/clipboardformat.h"
-#include "platform/qt/listing/cutmarks.h"
+#include "platform/qt/common/nametext.h"
+#include "platform/qt/common/pathtext.h"
 #include "platform/qt/desktop/fileopener.h"
-#include "platform/qt/search/filterbar.h"
-#include "platform/qt/folderview/folderactions.h"
-#include "platform/qt/listing/folderdelegate.h"
+#include "platform/qt/dragdrop/clipboardformat.h"
 #include "platform/qt/dragdrop/folderdragdrop.h"
-#include "platform/qt/search/folderfind.h"
+#include "platform/qt/folderview/folderactions.h"
+#include "platform/qt/listing/cutmarks.h"
+#include "platform/qt/listing/folderdelegate.h"
 #include "platform/qt/listing/foldernote.h"
-#include "platform/qt/thumbnails/folderthumbnails.h"
-#include "platform/qt/pane/panefinder.h"
+#include "platform/qt/listing/statusline.h"
 #include "platform/qt/pane/panehighlight.h"
 #include "platform/qt/pane/panemenu.h"
+#include "platform/qt/pane/windowpanes.h"
 #include "platform/qt/properties/propertiesdialog.h"
+#include "platform/qt/search/filterbar.h"
+#include "platform/qt/search/folderfind.h"
 #include "platform/qt/search/searchbar.h"
-#include "platform/qt/web/sourcepage.h"
-#include "platform/qt/listing/statusline.h"
+#include "platform/qt/thumbnails/folderthumbnails.h"
 #include "platform/qt/trash/trashplace.h"
+#include "platform/qt/web/sourcepage.h"
 
 namespace kv {
 
@@ -42,11 +43,11 @@ namespace {
 
 QByteArray parentOf(const QByteArray& path) {
     if (path == "/" || path.isEmpty()) return "/";
-    return DropDecision::parentOf(path);
+    return pathtext::parentOf(path);
 }
 
 QByteArray baseName(const QByteArray& path) {
-    const QByteArray p = DropDecision::normalized(path);
+    const QByteArray p = pathtext::normalized(path);
     return p.mid(p.lastIndexOf('/') + 1);
 }
 
@@ -56,6 +57,7 @@ using pathtext::isDirectory;
 
 FolderView::FolderView(FileOperations& ops, QWidget* parent)
     : QWidget(parent), m_ops(ops), m_model(new FolderModel(this)), m_dragDrop(new FolderDragDrop(*this)) {
+    WindowPanes::add(*this);
     m_stack = new QStackedWidget(this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -92,6 +94,9 @@ FolderView::FolderView(FileOperations& ops, QWidget* parent)
     m_find = new FolderFind(*this, m_model, m_status, [layout, this](QWidget* bar) {
         layout->insertWidget(layout->indexOf(m_stack), bar);
     });
+    connect(m_find, &FolderFind::searchStarted, this, &FolderView::searchStarted);
+    connect(m_find, &FolderFind::searchClosed, this, &FolderView::searchClosed);
+    connect(m_find, &FolderFind::searchColumnsWanted, this, &FolderView::setSearchColumns);
     m_details->setColumnHidden(FolderModel::FolderColumn, true);
 
     m_stack->addWidget(m_details);
@@ -173,6 +178,7 @@ QListView* FolderView::iconsView() {
 }
 
 FolderView::~FolderView() {
+    WindowPanes::remove(*this);
     // Before the rows and their views go: the focus leaving a view that is being destroyed would
     // otherwise recolour it, and the counts would read a model already gone.
     delete m_highlight;
@@ -418,8 +424,8 @@ void FolderView::listed(int error, const QString& message) {
         applyPendingSelection();
         return;
     }
-    m_note->showError(tr("%1\n\ncannot be shown: %2")
-                          .arg(FolderModel::displayName(m_model->folder().toStdString()), message));
+    m_note->showError(
+        tr("%1\n\ncannot be shown: %2").arg(NameText::shown(m_model->folder().toStdString()), message));
 }
 
 void FolderView::folderChanged(const DirChange& change) {
@@ -458,7 +464,7 @@ void FolderView::folderVanished() {
                 return;
             }
             const QString note = tr("“%1” no longer exists; showing the folder that held it.")
-                                     .arg(FolderModel::displayName(gone.toStdString()));
+                                     .arg(NameText::shown(gone.toStdString()));
             emit folderRequested(p);
             showBanner(note);
         });
@@ -470,7 +476,7 @@ void FolderView::volumeRemoved() {
     const QByteArray gone = m_watched;
     emit folderRequested(QFile::encodeName(QDir::homePath()));
     showBanner(tr("The volume holding “%1” was removed; showing the home folder.")
-                   .arg(FolderModel::displayName(gone.toStdString())));
+                   .arg(NameText::shown(gone.toStdString())));
 }
 
 void FolderView::showBanner(const QString& text) {
@@ -488,7 +494,7 @@ void FolderView::focusItems() {
 }
 
 void FolderView::focusPane(bool forward) {
-    if (FolderView* pane = PaneFinder::next(*this, forward)) pane->focusItems();
+    if (FolderPane* pane = WindowPanes::next(*this, forward)) pane->focusItems();
 }
 
 bool FolderView::isActivePane() const {
@@ -497,7 +503,7 @@ bool FolderView::isActivePane() const {
 
 void FolderView::transferToPane(bool move) {
     const QList<QByteArray> sources = selectedPaths();
-    const QList<FolderView*> panes = PaneFinder::others(*this);
+    const QList<FolderPane*> panes = WindowPanes::others(*this);
     if (sources.isEmpty() || panes.isEmpty()) {
         QApplication::beep();
         return;
@@ -509,13 +515,13 @@ void FolderView::transferToPane(bool move) {
     // Which one: the user picks from a menu of their folders.
     auto* menu = new PaneMenu(move ? tr("Move to") : tr("Copy to"), panes, this);
     connect(menu, &PaneMenu::chosen, this,
-            [this, sources, move](FolderView* pane) { transferToPane(sources, *pane, move); });
+            [this, sources, move](FolderPane* pane) { transferToPane(sources, *pane, move); });
     menu->popupOver(currentView());
 }
 
-void FolderView::transferToPane(const QList<QByteArray>& sources, FolderView& pane, bool move) {
+void FolderView::transferToPane(const QList<QByteArray>& sources, FolderPane& pane, bool move) {
     // The other pane's watcher would tell it too, a moment later.
-    transfer(sources, pane.folder(), move, [&pane, guard = Receiver(&pane)](const JobResult&) {
+    transfer(sources, pane.folder(), move, [&pane, guard = Receiver(pane.paneWidget())](const JobResult&) {
         if (guard.alive()) pane.refresh();
     });
 }
@@ -617,7 +623,7 @@ void FolderView::deleteSelection(bool confirm) {
         return;
     }
     const QString what = paths.size() == 1
-                             ? tr("“%1”").arg(FolderModel::displayName(baseName(paths.front()).toStdString()))
+                             ? tr("“%1”").arg(NameText::shown(baseName(paths.front()).toStdString()))
                              : tr("these %1 items").arg(paths.size());
     auto* box = new QMessageBox(QMessageBox::Warning, tr("Delete permanently"),
                                 tr("Delete %1 permanently? This cannot be undone.").arg(what),

@@ -7,9 +7,10 @@
 
 #include "platform/fs/listing/dirchange.h"
 #include "platform/fs/search/searchquery.h"
+#include "platform/qt/folderview/typeahead.h"
 #include "platform/qt/jobs/fileoperations.h"
 #include "platform/qt/listing/foldermodel.h"
-#include "platform/qt/folderview/typeahead.h"
+#include "platform/qt/pane/folderpane.h"
 
 namespace kv {
 
@@ -30,9 +31,9 @@ class TrashPlace;
 // Shift/Ctrl select several; typing finds a name (TypeAhead). Its commands, their keys and its two
 // right-click menus are one table (FolderActions); files dropped on it are FolderDragDrop's. It
 // follows changes on disk. Listing, watching and every file operation run off the UI thread. Under
-// the rows, a status line counts them; several folder views in one window are panes (PaneFinder): a
+// the rows, a status line counts them; several folder views in one window are panes (WindowPanes): a
 // key moves between them and the selection copies or moves to another.
-class FolderView : public QWidget {
+class FolderView : public QWidget, public FolderPane {
     Q_OBJECT
   public:
     enum class Mode { Icons, List, Details };
@@ -41,16 +42,18 @@ class FolderView : public QWidget {
     explicit FolderView(FileOperations& ops, QWidget* parent = nullptr);
     ~FolderView() override;
 
-    void showFolder(const QByteArray& path);
-    const QByteArray& folder() const { return m_model->folder(); }
-    FolderModel* model() const { return m_model; }
-    FileOperations& fileOperations() const { return m_ops; }
+    using FolderPane::paneWidget;
+    QWidget* paneWidget() override { return this; }
+    void showFolder(const QByteArray& path) override;
+    const QByteArray& folder() const override { return m_model->folder(); }
+    FolderModel* model() const override { return m_model; }
+    FileOperations& fileOperations() const override { return m_ops; }
     FolderDragDrop* dragDrop() const { return m_dragDrop; }
     // What the view does while it shows the trash ("trash:/"), and the trash's commands.
     TrashPlace* trashPlace() const { return m_trashPlace; }
     // Archives opened like folders, extracting and compressing.
-    ArchivePlace* archivePlace() const { return m_archivePlace; }
-    QAbstractItemView* currentView() const;
+    ArchivePlace* archivePlace() const override { return m_archivePlace; }
+    QAbstractItemView* currentView() const override;
     void setMode(Mode mode);
     Mode mode() const { return m_mode; }
     // The icon view's icon edge, from kMinIconSize to kMaxIconSize; zoomIn/zoomOut step through
@@ -67,9 +70,9 @@ class FolderView : public QWidget {
     void setShowPreviews(bool show);
     FolderThumbnails* thumbnails() const { return m_thumbs; }
     // The selected rows, and the selected items' paths (raw bytes), in display order.
-    QList<int> selectedRows() const;
+    QList<int> selectedRows() const override;
     bool hasSelection() const;
-    QList<QByteArray> selectedPaths() const;
+    QList<QByteArray> selectedPaths() const override;
     // Makes the item current and the only one selected; false when it is not listed.
     bool selectName(const QByteArray& name);
     // The same once the listing under way has it (at once when it is complete).
@@ -89,7 +92,7 @@ class FolderView : public QWidget {
     void deleteSelection(bool confirm = true);
     void newFolder();
     void showProperties();
-    void refresh();
+    void refresh() override;
     void undo();
     // Copies or moves the selection into the folder of the window's other pane, or of the one the user
     // picks from a menu of them when there are several.
@@ -97,7 +100,7 @@ class FolderView : public QWidget {
     // Gives the keyboard focus to the next (or previous) pane of the window, in reading order.
     void focusPane(bool forward);
     // Gives the keyboard focus to the rows.
-    void focusItems();
+    void focusItems() override;
     // Whether this pane holds the keyboard focus (its selection shows in the active colours).
     bool isActivePane() const;
     void goUp();
@@ -107,14 +110,14 @@ class FolderView : public QWidget {
     void typeAhead(const QString& text);
     // Copies or moves the items into a folder, as a paste or a drop does.
     void transfer(const QList<QByteArray>& sources, const QByteArray& targetDir, bool move,
-                  FileOperations::Done andThen = {});
+                  FileOperations::Done andThen = {}) override;
 
     // What a job started here does when it ends, while this view exists: andThen, then the folder
     // shown when the job began is listed again if it still is (at once: the watcher would take a
     // moment to tell).
-    FileOperations::Done whenDone(FileOperations::Done andThen = {});
+    FileOperations::Done whenDone(FileOperations::Done andThen = {}) override;
     // Selects the item once a listing shows it (a new item), opening its name for editing when edit.
-    void selectWhenListed(const QByteArray& name, bool edit);
+    void selectWhenListed(const QByteArray& name, bool edit) override;
     // The name filter over the rows (Ctrl+I): shown and focused; Escape in it clears and hides it.
     void showFilter();
     void closeFilter();
@@ -167,7 +170,7 @@ class FolderView : public QWidget {
     void contextMenuAt(QAbstractItemView* view, const QPoint& pos);
     void applyPendingSelection();
 
-    void transferToPane(const QList<QByteArray>& sources, FolderView& pane, bool move);
+    void transferToPane(const QList<QByteArray>& sources, FolderPane& pane, bool move);
 
     FileOperations& m_ops;
     FolderModel* m_model;

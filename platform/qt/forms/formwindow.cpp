@@ -3,11 +3,10 @@
 #include <QCloseEvent>
 
 #include "platform/forms/form.h"
-#include "platform/qt/forms/qtfrontend.h"
 
 namespace kv {
 
-FormWindow::FormWindow(QtFrontend& frontend) : m_frontend(frontend) {}
+FormWindow::FormWindow(FormWindowHost& frontend) : m_frontend(frontend) {}
 
 void FormWindow::closeEvent(QCloseEvent* event) {
     if (m_frontend.ended()) {

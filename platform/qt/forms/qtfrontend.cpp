@@ -31,9 +31,10 @@
 #include "platform/qt/browser/browserview.h"
 #include "platform/qt/common/clickablelabel.h"
 #include "platform/qt/forms/drivelist.h"
-#include "platform/qt/jobs/fileoperations.h"
 #include "platform/qt/forms/formwindow.h"
 #include "platform/qt/forms/taborder.h"
+#include "platform/qt/jobs/fileoperations.h"
+#include "platform/qt/pane/windowpanes.h"
 
 // The pictures are compiled into this static library; their registration has to be asked for.
 static void registerPictures() {
@@ -315,9 +316,12 @@ void QtFrontend::formBuilt(Form& form) {
 QWidget* QtFrontend::createWidget(const ControlRecord& r, const WindowRecord& wr, QWidget* client) {
     QWidget* w = nullptr;
     switch (r.kind) {
-        case ControlKind::BrowserView:
-            w = new BrowserView(*m_fileOps, client);
+        case ControlKind::BrowserView: {
+            auto* view = new BrowserView(*m_fileOps, client);
+            WindowPanes::setRole(*view, r.role);
+            w = view;
             break;
+        }
         case ControlKind::DriveList:
             w = new DriveList(client);
             break;

@@ -12,24 +12,24 @@
 
 #include "platform/forms/frontend.h"
 #include "platform/forms/record.h"
+#include "platform/qt/forms/formwindow.h"
 
 class QAction;
 
 namespace kv {
 
-class FormWindow;
 class BrowserView;
 class FileOperations;
 
 // The program's front end: every form becomes a top-level window with absolutely placed child widgets
 // at twips / 15 logical pixels, following every property the model changes.
-class QtFrontend : public QObject, public Frontend {
+class QtFrontend : public QObject, public Frontend, public FormWindowHost {
     Q_OBJECT
   public:
     QtFrontend();
     ~QtFrontend() override;
 
-    bool ended() const { return m_ended; }
+    bool ended() const override { return m_ended; }
     FormWindow* windowOf(const Form& form) const;
     QWidget* widgetOf(const Control& control) const;
     BrowserView* viewOf(const Control& control) const;
@@ -37,14 +37,14 @@ class QtFrontend : public QObject, public Frontend {
     bool isPrepared(const std::string& windowName) const { return m_shells.count(windowName) != 0; }
     // Moves the keyboard focus from the form's control that holds it to the next (or previous) one in
     // the form's tab order; false when the focus is in none of its controls.
-    bool moveFocus(const Form& form, bool forward);
+    bool moveFocus(const Form& form, bool forward) override;
     // The desktop session is ending: whether it may end. A window that asks before closing asks when
     // the session lets it (mayAsk), and a No keeps the program and the session; without asking, the
     // program ends as on a Yes.
     bool sessionEnding(bool mayAsk);
     // Before a close that may end the program: while file jobs run, the user is told which and
     // chooses to stop them (true: the close goes on to its own question) or to let them finish.
-    bool mayStopJobs(QWidget* parent);
+    bool mayStopJobs(QWidget* parent) override;
 
     void formBuilt(Form& form) override;
     void prepareWindow(const WindowRecord& record) override;

@@ -9,9 +9,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "platform/qt/listing/foldermodel.h"
-#include "platform/qt/jobs/jobtexts.h"
+#include "platform/qt/common/nametext.h"
 #include "platform/qt/common/sizetext.h"
+#include "platform/qt/jobs/jobtexts.h"
 
 namespace kv {
 
@@ -67,7 +67,7 @@ ClashDialog::ClashDialog(const ClashRequest& r, QWidget* parent) : QDialog(paren
     if (r.merge())
         replace->setToolTip(tr("Copy the contents into the existing folder; clashes inside are asked about"));
     QPushButton* keep = add(tr("Keep Both"), "keepBoth", ClashChoice::KeepBoth, QDialogButtonBox::ActionRole);
-    keep->setToolTip(tr("The new one is named “%1”").arg(FolderModel::displayName(r.suggestedName)));
+    keep->setToolTip(tr("The new one is named “%1”").arg(NameText::shown(r.suggestedName)));
     add(tr("Skip"), "skip", ClashChoice::Skip, QDialogButtonBox::ActionRole)->setDefault(true);
     add(tr("Cancel"), "cancel", ClashChoice::Cancel, QDialogButtonBox::RejectRole);
     layout->addWidget(buttons);

@@ -7,21 +7,20 @@
 #include <algorithm>
 
 #include "platform/fs/core/background.h"
-#include "platform/fs/operations/deletejob.h"
 #include "platform/fs/listing/dirwatcher.h"
+#include "platform/fs/operations/deletejob.h"
 #include "platform/fs/operations/newfolderjob.h"
 #include "platform/fs/operations/renamejob.h"
 #include "platform/fs/operations/transferjob.h"
-#include "platform/fs/trash/trashjob.h"
 #include "platform/fs/operations/undojob.h"
-#include "platform/qt/jobs/clashdialog.h"
-#include "platform/qt/jobs/dialogresolver.h"
+#include "platform/fs/trash/trashjob.h"
 #include "platform/qt/common/errordialog.h"
-#include "platform/qt/listing/foldermodel.h"
-#include "platform/qt/jobs/jobtexts.h"
 #include "platform/qt/common/pathtext.h"
+#include "platform/qt/jobs/clashdialog.h"
+#include "platform/qt/jobs/jobtexts.h"
 #include "platform/qt/jobs/progresswindow.h"
 #include "platform/qt/jobs/undostack.h"
+#include "platform/qt/listing/foldermodel.h"
 
 namespace kv {
 
@@ -170,7 +169,7 @@ quint64 FileOperations::run(std::unique_ptr<FileJob> fileJob, const QString& tit
     job->quick = quick;
     job->done = std::move(done);
     job->job->setResolver(m_resolverFactory ? m_resolverFactory()
-                                            : std::make_shared<DialogResolver>(*this, id));
+                                            : std::make_shared<DialogResolver>(this, *this, id));
     // The callbacks run on the job's thread and only post.
     const Receiver receiver(this);
     job->job->onProgress(

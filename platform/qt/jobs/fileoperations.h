@@ -10,11 +10,12 @@
 #include <map>
 #include <memory>
 
-#include "platform/fs/listing/dirchange.h"
+#include "platform/fs/archives/tempcopies.h"
 #include "platform/fs/jobs/filejob.h"
 #include "platform/fs/jobs/jobresolver.h"
-#include "platform/fs/archives/tempcopies.h"
+#include "platform/fs/listing/dirchange.h"
 #include "platform/fs/trash/trashdirs.h"
+#include "platform/qt/jobs/dialogresolver.h"
 
 class QDialog;
 class QWidget;
@@ -30,7 +31,7 @@ class ProgressWindow;
 // puts the jobs' questions (name clash, error) to the user in dialogs that never block the UI thread,
 // keeps the one undo stack, and watches the folders on show with one inotify instance for all panes.
 // The front end owns one and hands it to its views by reference; it outlives them.
-class FileOperations : public QObject {
+class FileOperations : public QObject, public JobQuestions {
     Q_OBJECT
   public:
     using Done = std::function<void(const JobResult&)>;
@@ -99,8 +100,8 @@ class FileOperations : public QObject {
     void setReportsShown(bool shown) { m_showReports = shown; }
 
     // Called on the UI thread for a job's question; reply may be called later, from any thread.
-    void askClash(quint64 job, const ClashRequest& request, JobResolver::ClashReply reply);
-    void askError(quint64 job, const ErrorRequest& request, JobResolver::ErrorReply reply);
+    void askClash(quint64 job, const ClashRequest& request, JobResolver::ClashReply reply) override;
+    void askError(quint64 job, const ErrorRequest& request, JobResolver::ErrorReply reply) override;
 
   signals:
     void folderChanged(const kv::DirChange& change);

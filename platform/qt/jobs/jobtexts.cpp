@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/fs/core/paths.h"
-#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/common/nametext.h"
 #include "platform/qt/common/pathtext.h"
 #include "platform/qt/common/sizetext.h"
 
@@ -112,8 +112,7 @@ using pathtext::nameOf;
 
 QString JobTexts::folderName(const std::string& path) {
     const auto slash = path.rfind('/');
-    return FolderModel::displayName(slash == 0 ? "/"
-                                               : path.substr(0, slash == std::string::npos ? 0 : slash));
+    return NameText::shown(slash == 0 ? "/" : path.substr(0, slash == std::string::npos ? 0 : slash));
 }
 
 QString JobTexts::systemError(int error) {

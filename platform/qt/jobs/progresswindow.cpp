@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/common/nametext.h"
 #include "platform/qt/common/sizetext.h"
 
 namespace kv {
@@ -103,7 +103,7 @@ void ProgressWindow::update(const JobProgress& p) {
     } else {
         m_samples.clear();  // a pause would otherwise read as a slow copy
     }
-    m_current->setText(p.current.empty() ? QString() : FolderModel::displayName(p.current));
+    m_current->setText(p.current.empty() ? QString() : NameText::shown(p.current));
     if (!p.totalsKnown) {
         m_bar->setRange(0, 0);
         m_items->setText(tr("Counting items…"));

@@ -9,12 +9,12 @@
 #include "platform/fs/archives/archivelistingsource.h"
 #include "platform/fs/archives/archivelocation.h"
 #include "platform/fs/core/background.h"
-#include "platform/fs/listing/folderlistingsource.h"
 #include "platform/fs/core/paths.h"
+#include "platform/fs/listing/folderlistingsource.h"
 #include "platform/fs/trash/trashlistingsource.h"
-#include "platform/qt/dragdrop/clipboardformat.h"
 #include "platform/qt/common/nametext.h"
 #include "platform/qt/common/sizetext.h"
+#include "platform/qt/dragdrop/clipboardformat.h"
 
 namespace kv {
 
@@ -36,12 +36,6 @@ FolderModel::FolderModel(QObject* parent, ListingSourceFactory sources, std::sha
 }
 
 FolderModel::~FolderModel() = default;
-
-QString FolderModel::displayName(const std::string& rawName) {
-    // Names are bytes; a name that is not UTF-8 still shows (with replacement characters), one with
-    // control characters on one line, and every operation keeps using its bytes.
-    return NameText::shown(rawName);
-}
 
 void FolderModel::play(const RowChanges& changes) {
     for (const RowChange& c : changes) {
@@ -103,14 +97,14 @@ void FolderModel::relayout(const RowChange& change) {
 }
 
 QString FolderModel::baseDisplayName(const std::string& rawName) {
-    return displayName(std::string(NameFilter::baseName(rawName)));
+    return NameText::shown(std::string(NameFilter::baseName(rawName)));
 }
 
 QString FolderModel::folderDisplayName(const std::string& rawName) const {
     if (const std::size_t slash = rawName.rfind('/'); slash != std::string::npos)
-        return displayName(rawName.substr(0, slash));
+        return NameText::shown(rawName.substr(0, slash));
     const std::string root = m_path.toStdString();
-    return root == "/" ? QStringLiteral("/") : displayName(paths::baseName(root));
+    return root == "/" ? QStringLiteral("/") : NameText::shown(paths::baseName(root));
 }
 
 void FolderModel::setFolder(const QByteArray& path) {
@@ -145,7 +139,7 @@ std::string FolderModel::shownName(int row) const {
 }
 
 QString FolderModel::nameAt(int row) const {
-    return displayName(shownName(row));
+    return NameText::shown(shownName(row));
 }
 
 DirEntry FolderModel::shownEntry(int row) const {
@@ -257,7 +251,7 @@ bool FolderModel::setData(const QModelIndex& index, const QVariant& value, int r
     // matters for a name that is not UTF-8 or holds control characters. A search's result is renamed
     // by its base name.
     const std::string base(NameFilter::baseName(old));
-    if (text.isEmpty() || text == displayName(base)) return false;
+    if (text.isEmpty() || text == NameText::shown(base)) return false;
     emit renameRequested(pathAt(index.row()), NameText::edited(text, base));
     return false;
 }
@@ -350,7 +344,7 @@ QVariant FolderModel::data(const QModelIndex& index, int role) const {
                 case OriginColumn: {
                     const std::optional<TrashRecord> r = trashRecordAt(index.row());
                     if (!r) return QVariant();
-                    return r->originKnown() ? displayName(paths::parentOf(r->item.originalPath))
+                    return r->originKnown() ? NameText::shown(paths::parentOf(r->item.originalPath))
                                             : tr("Unknown");
                 }
             }
@@ -365,7 +359,7 @@ QVariant FolderModel::data(const QModelIndex& index, int role) const {
             if (index.column() == NameColumn) return nameAt(index.row());
             if (index.column() == OriginColumn) {
                 const std::optional<TrashRecord> r = trashRecordAt(index.row());
-                if (r && r->originKnown()) return displayName(r->item.originalPath);
+                if (r && r->originKnown()) return NameText::shown(r->item.originalPath);
             }
             break;
         case IsDirRole:

@@ -17,8 +17,8 @@
 #include "platform/fs/listing/rowstore.h"
 #include "platform/fs/trash/trashcatalog.h"
 #include "platform/fs/trash/trashdirs.h"
-#include "platform/qt/listing/folderlisting.h"
 #include "platform/qt/common/mimeiconcache.h"
+#include "platform/qt/listing/folderlisting.h"
 
 namespace kv {
 
@@ -132,7 +132,6 @@ class FolderModel : public QAbstractTableModel {
     bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
                       const QModelIndex& parent) override;
 
-    static QString displayName(const std::string& rawName);
     // The items cut to the clipboard (full paths), drawn dimmed until pasted or replaced (CutMarks).
     void setCutPaths(QSet<QByteArray> paths);
     // A row's base name (a search result's name is a relative path) and the folder part before it.

@@ -11,7 +11,7 @@
 #include "platform/fs/archives/archivelocation.h"
 #include "platform/fs/core/background.h"
 #include "platform/fs/listing/subfolders.h"
-#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/common/nametext.h"
 #include "platform/qt/common/standardicons.h"
 
 namespace kv {
@@ -27,7 +27,7 @@ QByteArray joined(const QByteArray& folder, const QByteArray& name) {
 
 QString titleOf(const QByteArray& folder) {
     if (folder == "/") return QStringLiteral("/");
-    return FolderModel::displayName(folder.mid(folder.lastIndexOf('/') + 1).toStdString());
+    return NameText::shown(folder.mid(folder.lastIndexOf('/') + 1).toStdString());
 }
 
 QByteArray trimmed(QByteArray path) {
@@ -103,8 +103,8 @@ void BreadcrumbBar::setPath(const QByteArray& root, const QString& rootTitle, co
         for (auto it = inner.rbegin(); it != inner.rend(); ++it) {
             folders.push_back(QByteArray::fromStdString(it->text()));
             const size_t slash = it->inner.rfind('/');
-            titles.push_back(FolderModel::displayName(
-                slash == std::string::npos ? it->inner : it->inner.substr(slash + 1)));
+            titles.push_back(
+                NameText::shown(slash == std::string::npos ? it->inner : it->inner.substr(slash + 1)));
         }
     }
     if (!rootTitle.isEmpty()) titles.front() = rootTitle;
@@ -115,9 +115,9 @@ void BreadcrumbBar::setPath(const QByteArray& root, const QString& rootTitle, co
         c.button = makeButton(this);
         c.button->setObjectName("crumb");
         c.button->setText(c.title);
-        c.button->setToolTip(FolderModel::displayName(
-            i >= firstInArchive ? ArchiveLocation::parse(c.folder.toStdString())->shown()
-                                : c.folder.toStdString()));
+        c.button->setToolTip(NameText::shown(i >= firstInArchive
+                                                 ? ArchiveLocation::parse(c.folder.toStdString())->shown()
+                                                 : c.folder.toStdString()));
         c.button->setCursor(Qt::ArrowCursor);
         c.arrow = makeButton(this);
         c.arrow->setObjectName("crumbArrow");
@@ -271,7 +271,7 @@ void BreadcrumbBar::showSubfolders(const Crumb& crumb, const QByteArray& next) {
                     break;
                 }
                 const QByteArray path = joined(folder, name);
-                QAction* a = menu->addAction(icon, FolderModel::displayName(name.toStdString()));
+                QAction* a = menu->addAction(icon, NameText::shown(name.toStdString()));
                 a->setData(path);
                 if (path == next) {
                     QFont bold = a->font();

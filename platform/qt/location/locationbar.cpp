@@ -23,12 +23,13 @@
 #include "platform/fs/core/background.h"
 #include "platform/fs/drives/mounts.h"
 #include "platform/fs/listing/subfolders.h"
-#include "platform/qt/location/breadcrumbbar.h"
 #include "platform/qt/common/elidedlabel.h"
-#include "platform/qt/listing/foldermodel.h"
-#include "platform/qt/location/placesmenu.h"
+#include "platform/qt/common/nametext.h"
 #include "platform/qt/common/sizetext.h"
 #include "platform/qt/common/standardicons.h"
+#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/location/breadcrumbbar.h"
+#include "platform/qt/location/placesmenu.h"
 
 namespace kv {
 
@@ -304,7 +305,7 @@ void LocationBar::setActive(bool active) {
 
 void LocationBar::startEditing() {
     if (!m_folder.isEmpty()) {
-        m_editStart = FolderModel::displayName(m_folder.toStdString());
+        m_editStart = NameText::shown(m_folder.toStdString());
         m_editor->setText(m_editStart);
         m_crumbs->hide();
         m_editor->show();
@@ -353,7 +354,7 @@ void LocationBar::complete(const QString& typed) {
             QStringList names;
             m_offered.clear();
             for (const QByteArray& name : r.names) {
-                const QString shown = dir + FolderModel::displayName(name.toStdString());
+                const QString shown = dir + NameText::shown(name.toStdString());
                 names << shown + '/';
                 m_offered.insert(shown, real + name);
             }

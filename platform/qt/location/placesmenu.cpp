@@ -1,5 +1,4 @@
 #include "platform/qt/location/placesmenu.h"
-#include "platform/qt/common/pathtext.h"
 
 #include <sys/stat.h>
 
@@ -9,9 +8,10 @@
 #include <QStyle>
 
 #include "platform/fs/core/background.h"
-#include "platform/qt/listing/foldermodel.h"
-#include "platform/qt/location/recentfolders.h"
+#include "platform/qt/common/nametext.h"
+#include "platform/qt/common/pathtext.h"
 #include "platform/qt/common/standardicons.h"
+#include "platform/qt/location/recentfolders.h"
 
 namespace kv {
 
@@ -82,7 +82,7 @@ void PlacesMenu::rebuild() {
     for (const Place& p : m_places) {
         QAction* a =
             addAction(p.home ? StandardIcons::standard(QStyle::SP_DirHomeIcon) : folderIcon, p.title);
-        a->setToolTip(FolderModel::displayName(p.path.toStdString()));
+        a->setToolTip(NameText::shown(p.path.toStdString()));
         a->setData(p.path);
         connect(a, &QAction::triggered, this, [this, path = p.path] { emit folderChosen(path); });
     }
@@ -97,7 +97,7 @@ void PlacesMenu::rebuild() {
             addAction(b.isLocal() ? StandardIcons::standard(QStyle::SP_DirLinkIcon) : QIcon(), b.title());
         a->setData(b.uri);
         if (b.isLocal()) {
-            a->setToolTip(FolderModel::displayName(b.path.toStdString()));
+            a->setToolTip(NameText::shown(b.path.toStdString()));
             connect(a, &QAction::triggered, this, [this, path = b.path] { emit folderChosen(path); });
         } else if (b.uri.startsWith("http://") || b.uri.startsWith("https://")) {
             a->setToolTip(QString::fromUtf8(b.uri));
@@ -120,7 +120,7 @@ void PlacesMenu::rebuild() {
     recent->setObjectName("recentMenu");
     recent->setToolTipsVisible(true);
     for (const QByteArray& folder : m_recent.folders()) {
-        QAction* a = recent->addAction(folderIcon, FolderModel::displayName(folder.toStdString()));
+        QAction* a = recent->addAction(folderIcon, NameText::shown(folder.toStdString()));
         a->setData(folder);
         connect(a, &QAction::triggered, this, [this, folder] { emit folderChosen(folder); });
     }

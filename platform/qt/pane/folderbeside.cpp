@@ -2,9 +2,8 @@
 
 #include <QVariant>
 
-#include "platform/qt/browser/browserview.h"
-#include "platform/qt/folderview/folderview.h"
-#include "platform/qt/pane/panefinder.h"
+#include "platform/qt/pane/folderpane.h"
+#include "platform/qt/pane/windowpanes.h"
 
 namespace kv {
 
@@ -12,33 +11,34 @@ namespace {
 
 constexpr char kMark[] = "kvFolderBeside";
 
-bool holdsFolder(const FolderView* pane) {
+bool holdsFolder(const FolderPane* pane) {
     return pane->folder().startsWith('/');  // not the trash, nor a place without a path
 }
 
-QString paneName(const FolderView* pane) {
-    for (const QObject* o = pane->parent(); o; o = o->parent())
-        if (qobject_cast<const BrowserView*>(o)) return o->objectName();
-    return {};
+// The drive pane the window's record names for downloads, before the user used any.
+bool isDownloadsPane(const FolderPane* pane) {
+    const BrowserPane* browser = WindowPanes::browserOf(*pane);
+    return browser && WindowPanes::role(*browser) == WindowPanes::Role::Downloads;
 }
 
 }  // namespace
 
-void FolderBeside::used(FolderView& pane) {
-    if (QWidget* window = pane.window()) window->setProperty(kMark, QVariant::fromValue<QObject*>(&pane));
+void FolderBeside::used(FolderPane& pane) {
+    if (QWidget* window = pane.paneWidget()->window())
+        window->setProperty(kMark, QVariant::fromValue<QObject*>(pane.paneWidget()));
 }
 
-FolderView* FolderBeside::of(const QWidget* window) {
+FolderPane* FolderBeside::of(const QWidget* window) {
     if (!window) return nullptr;
-    QList<FolderView*> panes = PaneFinder::panes(window);
-    panes.removeIf([](const FolderView* p) { return !holdsFolder(p); });
+    QList<FolderPane*> panes = WindowPanes::panes(window);
+    panes.removeIf([](const FolderPane* p) { return !holdsFolder(p); });
     if (panes.isEmpty()) return nullptr;
     // The mark is only compared with live panes: a pane gone since leaves a pointer that matches none.
     const auto* marked = window->property(kMark).value<QObject*>();
-    for (FolderView* p : panes)
-        if (p == marked) return p;
-    for (FolderView* p : panes)
-        if (paneName(p) == QLatin1String("Hard")) return p;
+    for (FolderPane* p : panes)
+        if (p->paneWidget() == marked) return p;
+    for (FolderPane* p : panes)
+        if (isDownloadsPane(p)) return p;
     return panes.front();
 }
 

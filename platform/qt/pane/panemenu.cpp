@@ -5,11 +5,13 @@
 #include <utility>
 
 #include "platform/fs/core/background.h"
-#include "platform/qt/folderview/folderview.h"
+#include "platform/qt/common/nametext.h"
+#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/pane/folderpane.h"
 
 namespace kv {
 
-PaneMenu::PaneMenu(const QString& heading, const QList<FolderView*>& panes, QWidget* parent) : QMenu(parent) {
+PaneMenu::PaneMenu(const QString& heading, const QList<FolderPane*>& panes, QWidget* parent) : QMenu(parent) {
     setObjectName("paneChooser");
     setAttribute(Qt::WA_DeleteOnClose);
     addSection(heading);
@@ -19,17 +21,17 @@ PaneMenu::PaneMenu(const QString& heading, const QList<FolderView*>& panes, QWid
         return window ? QRect(w->mapTo(window, QPoint(0, 0)), w->size()) : w->geometry();
     };
     QList<QRect> all;
-    for (const FolderView* pane : panes) all << rectOf(pane);
+    for (FolderPane* pane : panes) all << rectOf(pane->paneWidget());
     if (parent) all << rectOf(parent);
     int number = 0;
-    for (FolderView* pane : panes) {
+    for (FolderPane* pane : panes) {
         ++number;
-        QString text = tr("%1: %2").arg(placeName(rectOf(pane), all),
-                                        FolderModel::displayName(pane->folder().toStdString()));
+        QString text = tr("%1: %2").arg(placeName(rectOf(pane->paneWidget()), all),
+                                        NameText::shown(pane->folder().toStdString()));
         text.replace('&', "&&");
         if (number <= 9) text = QStringLiteral("&%1  %2").arg(number).arg(text);
         QAction* a = addAction(text);
-        connect(a, &QAction::triggered, this, [this, pane, guard = Receiver(pane)] {
+        connect(a, &QAction::triggered, this, [this, pane, guard = Receiver(pane->paneWidget())] {
             if (guard.alive()) emit chosen(pane);
         });
         if (!activeAction()) setActiveAction(a);

@@ -8,7 +8,7 @@ class QAbstractItemView;
 
 namespace kv {
 
-class FolderView;
+class FolderPane;
 
 // Which of several panes: a small menu of them under a heading ("Copy to"), each named by where it is
 // in the window and by its folder ("1  Top right pane: /home/me"; panes often show the same folder), shown
@@ -17,7 +17,7 @@ class FolderView;
 class PaneMenu : public QMenu {
     Q_OBJECT
   public:
-    PaneMenu(const QString& heading, const QList<FolderView*>& panes, QWidget* parent);
+    PaneMenu(const QString& heading, const QList<FolderPane*>& panes, QWidget* parent);
 
     // Shows the menu below the view's current item, or in the middle of the view without one.
     void popupOver(QAbstractItemView* view);
@@ -28,7 +28,7 @@ class PaneMenu : public QMenu {
 
   signals:
     // Only for a pane that still exists.
-    void chosen(kv::FolderView* pane);
+    void chosen(kv::FolderPane* pane);
 };
 
 }  // namespace kv

@@ -19,11 +19,11 @@
 #include <cstring>
 
 #include "platform/fs/core/background.h"
-#include "platform/qt/dragdrop/dropdecision.h"
 #include "platform/qt/common/elidedlabel.h"
-#include "platform/qt/listing/foldermodel.h"
-#include "platform/qt/listing/sizecounter.h"
+#include "platform/qt/common/nametext.h"
+#include "platform/qt/common/pathtext.h"
 #include "platform/qt/common/sizetext.h"
+#include "platform/qt/listing/sizecounter.h"
 
 namespace kv {
 
@@ -35,7 +35,7 @@ QString bytes(quint64 n) {
 }
 
 QString display(const QByteArray& raw) {
-    return FolderModel::displayName(raw.toStdString());
+    return NameText::shown(raw.toStdString());
 }
 
 QString ownerText(const struct stat& st) {
@@ -210,14 +210,14 @@ PropertiesDialog::PropertiesDialog(const Facts& facts, QWidget* parent)
     }
     const bool one = paths.size() == 1 && stats.size() == 1;
     const QString name =
-        one ? display(DropDecision::normalized(paths.front())).section('/', -1, -1, QString::SectionSkipEmpty)
+        one ? display(pathtext::normalized(paths.front())).section('/', -1, -1, QString::SectionSkipEmpty)
             : tr("%1 items").arg(paths.size());
     setWindowTitle(tr("Properties of %1").arg(name.isEmpty() ? QStringLiteral("/") : name));
     addRow("name", tr("Name:"), name.isEmpty() ? QStringLiteral("/") : name);
     if (one) addRow("type", tr("Type:"), typeText(paths.front(), stats.front(), facts.linkTarget));
-    QString location = paths.isEmpty() ? QString() : display(DropDecision::parentOf(paths.front()));
+    QString location = paths.isEmpty() ? QString() : display(pathtext::parentOf(paths.front()));
     for (const QByteArray& p : paths)
-        if (display(DropDecision::parentOf(p)) != location) location = tr("(several folders)");
+        if (display(pathtext::parentOf(p)) != location) location = tr("(several folders)");
     auto* where = new ElidedLabel(location);
     where->setObjectName("location");
     where->setTextInteractionFlags(Qt::TextSelectableByMouse);

@@ -17,18 +17,18 @@
 
 #include "platform/qt/archives/archiveplace.h"
 #include "platform/qt/listing/foldermodel.h"
-#include "platform/qt/folderview/folderview.h"
+#include "platform/qt/pane/folderpane.h"
 #include "platform/qt/quicklook/previewinterceptor.h"
 #include "platform/qt/quicklook/previewpage.h"
 #include "platform/qt/quicklook/previewschemehandler.h"
 
 namespace kv {
 
-QuickLook* QuickLook::of(const FolderView& view) {
-    return view.findChild<QuickLook*>(QString(), Qt::FindDirectChildrenOnly);
+QuickLook* QuickLook::of(const FolderPane& view) {
+    return view.paneWidget()->findChild<QuickLook*>(QString(), Qt::FindDirectChildrenOnly);
 }
 
-void QuickLook::toggle(FolderView& view) {
+void QuickLook::toggle(FolderPane& view) {
     if (closeFor(view)) return;
     QuickLook* look = of(view);
     if (!look) look = new QuickLook(view);
@@ -39,7 +39,7 @@ void QuickLook::toggle(FolderView& view) {
     look->raise();
 }
 
-bool QuickLook::closeFor(FolderView& view) {
+bool QuickLook::closeFor(FolderPane& view) {
     QuickLook* look = of(view);
     if (!look || !look->isVisible()) return false;
     look->hide();
@@ -51,8 +51,8 @@ bool QuickLook::closeFor(FolderView& view) {
     return true;
 }
 
-QuickLook::QuickLook(FolderView& view)
-    : QWidget(&view, Qt::Tool),
+QuickLook::QuickLook(FolderPane& view)
+    : QWidget(view.paneWidget(), Qt::Tool),
       m_view(view),
       m_profile(new QWebEngineProfile(this)),  // no storage name: off the record
       m_files(new PreviewSchemeHandler(this)),
@@ -196,7 +196,7 @@ void QuickLook::allowRemote() {
 
 void QuickLook::place() {
     if (isVisible()) return;
-    const QWidget* anchor = m_view.window();
+    const QWidget* anchor = m_view.paneWidget()->window();
     const QScreen* screen = anchor->screen() ? anchor->screen() : QGuiApplication::primaryScreen();
     const QRect area = screen->availableGeometry();
     const QSize size(area.width() * 11 / 20, area.height() * 3 / 4);
@@ -227,7 +227,7 @@ bool QuickLook::eventFilter(QObject*, QEvent* event) {
         return false;
     if (event->type() == QEvent::KeyPress) {
         closeFor(m_view);
-        m_view.window()->activateWindow();
+        m_view.paneWidget()->window()->activateWindow();
         m_view.focusItems();
     }
     event->accept();

@@ -9,7 +9,7 @@ class QWebEngineView;
 
 namespace kv {
 
-class FolderView;
+class FolderPane;
 class PreviewInterceptor;
 class PreviewPage;
 class PreviewSchemeHandler;
@@ -29,11 +29,11 @@ class QuickLook : public QWidget {
     Q_OBJECT
   public:
     // Opens the preview of the pane's current item, or closes it when it is open.
-    static void toggle(FolderView& view);
+    static void toggle(FolderPane& view);
     // Closes the pane's preview; false when none was open.
-    static bool closeFor(FolderView& view);
+    static bool closeFor(FolderPane& view);
     // The pane's preview window, or null when it never opened.
-    static QuickLook* of(const FolderView& view);
+    static QuickLook* of(const FolderPane& view);
 
     ~QuickLook() override;
 
@@ -48,7 +48,7 @@ class QuickLook : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    explicit QuickLook(FolderView& view);
+    explicit QuickLook(FolderPane& view);
     void follow();
     void rowsReplaced();
     void listed();
@@ -60,7 +60,7 @@ class QuickLook : public QWidget {
     void place();
     void watch(QObject* object);
 
-    FolderView& m_view;
+    FolderPane& m_view;
     QWebEngineProfile* m_profile;
     PreviewSchemeHandler* m_files;
     PreviewInterceptor* m_interceptor;

@@ -5,21 +5,22 @@
 
 #include "platform/fs/search/searchlistingsource.h"
 #include "platform/fs/search/searchwalk.h"
-#include "platform/qt/search/filterbar.h"
+#include "platform/qt/common/nametext.h"
 #include "platform/qt/listing/foldermodel.h"
-#include "platform/qt/folderview/folderview.h"
-#include "platform/qt/search/searchbar.h"
 #include "platform/qt/listing/statusline.h"
+#include "platform/qt/pane/folderpane.h"
+#include "platform/qt/search/filterbar.h"
+#include "platform/qt/search/searchbar.h"
 
 namespace kv {
 
-FolderFind::FolderFind(FolderView& view, FolderModel* model, StatusLine* status,
+FolderFind::FolderFind(FolderPane& view, FolderModel* model, StatusLine* status,
                        std::function<void(QWidget*)> place)
-    : QObject(&view), m_view(view), m_model(model), m_status(status), m_place(std::move(place)) {}
+    : QObject(view.paneWidget()), m_view(view), m_model(model), m_status(status), m_place(std::move(place)) {}
 
 FilterBar* FolderFind::filterBar() {
     if (m_filterBar) return m_filterBar;
-    m_filterBar = new FilterBar(&m_view);
+    m_filterBar = new FilterBar(m_view.paneWidget());
     m_filterBar->hide();
     m_place(m_filterBar);
     connect(m_filterBar, &FilterBar::textChanged, this, [this](const QString& text) {
@@ -33,7 +34,7 @@ FilterBar* FolderFind::filterBar() {
 
 SearchBar* FolderFind::searchBar() {
     if (m_searchBar) return m_searchBar;
-    m_searchBar = new SearchBar(&m_view);
+    m_searchBar = new SearchBar(m_view.paneWidget());
     m_searchBar->hide();
     m_place(m_searchBar);
     connect(m_searchBar, &SearchBar::searchRequested, this, &FolderFind::startSearch);
@@ -63,7 +64,7 @@ void FolderFind::showSearchBar() {
 void FolderFind::startSearch(const SearchQuery& query) {
     if (const std::string problem = SearchWalk::check(query); !problem.empty()) {
         auto* box = new QMessageBox(QMessageBox::Warning, tr("Find"), QString::fromStdString(problem),
-                                    QMessageBox::Ok, m_view.window());
+                                    QMessageBox::Ok, m_view.paneWidget()->window());
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();
         return;
@@ -79,10 +80,10 @@ void FolderFind::startSearch(const SearchQuery& query) {
     // The results keep the filter's text: it narrows them as it narrowed the folder.
     m_model->showSearch(m_model->folder(),
                         std::make_unique<SearchListingSource>(m_model->folder().toStdString(), q, m_stats));
-    m_view.setSearchColumns(true);
+    emit searchColumnsWanted(true);
     m_status->setSearch(m_stats);
     m_view.focusItems();
-    emit m_view.searchStarted(query);
+    emit searchStarted(query);
 }
 
 void FolderFind::stopSearch() {
@@ -94,7 +95,7 @@ void FolderFind::stopSearch() {
 void FolderFind::endSearch() {
     if (m_searchBar) m_searchBar->hide();
     // The history steps back to the folder; without one (a view on its own) the folder is shown here.
-    if (m_model->isSearch()) emit m_view.searchClosed();
+    if (m_model->isSearch()) emit searchClosed();
     if (m_model->isSearch()) m_view.showFolder(m_model->folder());
     m_view.focusItems();
 }
@@ -120,7 +121,7 @@ void FolderFind::folderShown(const QByteArray& path) {
         if ((m_filterBar && m_filterBar->isVisible()) || !m_model->nameFilter().isEmpty()) closeFilter();
     }
     if (m_model->isSearch()) {
-        m_view.setSearchColumns(false);
+        emit searchColumnsWanted(false);
         m_status->setSearch(nullptr);
         m_stats.reset();
     }
@@ -148,11 +149,11 @@ QString FolderFind::emptyText() const {
 
 void FolderFind::showUnreadable() {
     QStringList lines;
-    for (const std::string& p : unreadableFolders()) lines << FolderModel::displayName(p);
+    for (const std::string& p : unreadableFolders()) lines << NameText::shown(p);
     auto* box =
         new QMessageBox(QMessageBox::Information, tr("Folders not searched"),
                         tr("These folders could not be read, so the search did not look inside them:"),
-                        QMessageBox::Ok, m_view.window());
+                        QMessageBox::Ok, m_view.paneWidget()->window());
     box->setDetailedText(lines.join('\n'));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();

@@ -13,7 +13,7 @@ namespace kv {
 
 class FilterBar;
 class FolderModel;
-class FolderView;
+class FolderPane;
 class SearchBar;
 class SearchStats;
 class StatusLine;
@@ -27,7 +27,7 @@ class FolderFind : public QObject {
   public:
     // place puts a bar into the view when it is first needed: a window of panes opens faster without
     // two bars (a dozen widgets) in each pane that most panes never show.
-    FolderFind(FolderView& view, FolderModel* model, StatusLine* status, std::function<void(QWidget*)> place);
+    FolderFind(FolderPane& view, FolderModel* model, StatusLine* status, std::function<void(QWidget*)> place);
     ~FolderFind() override;
 
     FilterBar* filterBar();
@@ -49,10 +49,17 @@ class FolderFind : public QObject {
     // What the rows' empty note says when neither the filter nor a search explains it: empty.
     QString emptyText() const;
 
+  signals:
+    // A search below the folder began (its results replace the rows), and the user closed one.
+    void searchStarted(const kv::SearchQuery& query);
+    void searchClosed();
+    // The results' folder column is wanted (a search's results are on show) or not.
+    void searchColumnsWanted(bool search);
+
   private:
     void showUnreadable();
 
-    FolderView& m_view;
+    FolderPane& m_view;
     FolderModel* m_model;
     StatusLine* m_status;
     std::function<void(QWidget*)> m_place;

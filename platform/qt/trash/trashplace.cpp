@@ -11,7 +11,8 @@
 #include "platform/fs/trash/restorejob.h"
 #include "platform/fs/trash/trashlistingsource.h"
 #include "platform/qt/jobs/fileoperations.h"
-#include "platform/qt/folderview/folderview.h"
+#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/pane/folderpane.h"
 
 namespace kv {
 
@@ -32,8 +33,8 @@ QString countText(const FolderModel& model, const QList<int>& rows) {
 
 }  // namespace
 
-TrashPlace::TrashPlace(FolderView& view, QTreeView* details)
-    : QObject(&view), m_view(view), m_ops(view.fileOperations()), m_details(details) {
+TrashPlace::TrashPlace(FolderPane& view, QTreeView* details)
+    : QObject(view.paneWidget()), m_view(view), m_ops(view.fileOperations()), m_details(details) {
     m_details->header()->resizeSection(Column::OriginColumn, 200);
     arrangeColumns(false);
     // The origins are no order the rows can take (the row store sorts by the entries' own fields): a
@@ -123,7 +124,7 @@ std::vector<TrashedItem> TrashPlace::selectedItems() const {
 void TrashPlace::confirm(const QString& objectName, const QString& title, const QString& text,
                          std::function<void()> run) {
     auto* box = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Yes | QMessageBox::Cancel,
-                                m_view.window());
+                                m_view.paneWidget()->window());
     box->setObjectName(objectName);
     box->setDefaultButton(QMessageBox::Cancel);
     box->setAttribute(Qt::WA_DeleteOnClose);
@@ -137,7 +138,7 @@ void TrashPlace::restoreSelection() {
     const QList<int> rows = m_view.selectedRows();
     if (rows.isEmpty()) return;
     m_ops.run(std::make_unique<RestoreJob>(selectedItems()),
-              tr("Restoring %1").arg(countText(*m_view.model(), rows)), &m_view, false, {});
+              tr("Restoring %1").arg(countText(*m_view.model(), rows)), m_view.paneWidget(), false, {});
 }
 
 void TrashPlace::deleteSelection() {
@@ -147,15 +148,16 @@ void TrashPlace::deleteSelection() {
     confirm("confirmDeleteFromTrash", tr("Delete permanently"),
             tr("Delete %1 permanently? This cannot be undone.").arg(what),
             [this, items = selectedItems(), what] {
-                m_ops.run(std::make_unique<PurgeJob>(items), tr("Deleting %1").arg(what), &m_view, false, {});
+                m_ops.run(std::make_unique<PurgeJob>(items), tr("Deleting %1").arg(what), m_view.paneWidget(),
+                          false, {});
             });
 }
 
 void TrashPlace::empty() {
     confirm("confirmEmptyTrash", tr("Empty Trash"),
             tr("Delete everything in the trash permanently? This cannot be undone."), [this] {
-                m_ops.run(std::make_unique<PurgeJob>(m_ops.trashDirs()), tr("Emptying the Trash"), &m_view,
-                          false, {});
+                m_ops.run(std::make_unique<PurgeJob>(m_ops.trashDirs()), tr("Emptying the Trash"),
+                          m_view.paneWidget(), false, {});
             });
 }
 

@@ -14,7 +14,7 @@ class QTreeView;
 namespace kv {
 
 class FileOperations;
-class FolderView;
+class FolderPane;
 
 // What a folder view does while it shows the trash ("trash:/"): the trash's columns (where each item
 // came from, when it was deleted), following the trash folders (watched, and listed again after any
@@ -23,7 +23,7 @@ class FolderView;
 class TrashPlace : public QObject {
     Q_OBJECT
   public:
-    TrashPlace(FolderView& view, QTreeView* details);
+    TrashPlace(FolderPane& view, QTreeView* details);
     ~TrashPlace() override;
 
     static bool isTrash(const QByteArray& location);
@@ -46,7 +46,7 @@ class TrashPlace : public QObject {
     void confirm(const QString& objectName, const QString& title, const QString& text,
                  std::function<void()> run);
 
-    FolderView& m_view;
+    FolderPane& m_view;
     FileOperations& m_ops;  // kept apart: the view is partly gone when this is destroyed
     QTreeView* m_details;
     bool m_arranged = false;

@@ -1,15 +1,16 @@
 #include "platform/qt/web/sourcepage.h"
 
 #include <sys/xattr.h>
+#include <QCoreApplication>
 
 #include <QAction>
 #include <QDesktopServices>
 #include <QMenu>
 
 #include "platform/fs/core/background.h"
-#include "platform/qt/browser/browserview.h"
 #include "platform/qt/listing/foldermodel.h"
-#include "platform/qt/folderview/folderview.h"
+#include "platform/qt/pane/folderpane.h"
+#include "platform/qt/pane/windowpanes.h"
 
 namespace kv {
 
@@ -31,19 +32,17 @@ QUrl webAddress(const QByteArray& text) {
                : QUrl();
 }
 
-BrowserView* webPaneOf(QWidget* window) {
-    if (!window) return nullptr;
-    const QList<BrowserView*> views = window->findChildren<BrowserView*>();
-    for (BrowserView* v : views)
-        if (v->showsWeb() && v->isVisible()) return v;
-    for (BrowserView* v : views)
-        if (v->objectName() == QLatin1String("xtra")) return v;
-    return nullptr;
+// The pane a page opens in: one showing a page, else the window's web pane.
+BrowserPane* webPaneOf(const QWidget* window) {
+    const QList<BrowserPane*> views = WindowPanes::browsers(window);
+    for (BrowserPane* v : views)
+        if (v->showsWeb() && v->paneWidget()->isVisible()) return v;
+    return WindowPanes::withRole(window, WindowPanes::Role::Web);
 }
 
 }  // namespace
 
-void SourcePage::offer(QMenu& menu, FolderView& view) {
+void SourcePage::offer(QMenu& menu, FolderPane& view) {
     const QList<int> rows = view.selectedRows();
     if (rows.size() != 1 || view.model()->isTrash() || view.model()->entryAt(rows.front()).isDir) return;
     const QByteArray path = view.model()->pathAt(rows.front());
@@ -54,9 +53,10 @@ void SourcePage::offer(QMenu& menu, FolderView& view) {
             const QUrl referrer = webAddress(attribute(path, "user.xdg.referrer.url"));
             return referrer.isEmpty() ? webAddress(attribute(path, "user.xdg.origin.url")) : referrer;
         },
-        [menu = &menu, from = &view](const QUrl& page) {
+        [menu = &menu, from = view.paneWidget()](const QUrl& page) {
             if (page.isEmpty()) return;
-            auto* action = new QAction(FolderView::tr("Open Source Page"), menu);
+            auto* action =
+                new QAction(QCoreApplication::translate("kv::FolderView", "Open Source Page"), menu);
             action->setObjectName("openSourcePage");
             action->setToolTip(page.toDisplayString());
             QAction* before = nullptr;
@@ -69,7 +69,7 @@ void SourcePage::offer(QMenu& menu, FolderView& view) {
 }
 
 void SourcePage::open(const QUrl& page, QWidget* from) {
-    if (BrowserView* web = webPaneOf(from ? from->window() : nullptr)) {
+    if (BrowserPane* web = webPaneOf(from ? from->window() : nullptr)) {
         web->navigate(page.toString(QUrl::FullyEncoded));
         return;
     }

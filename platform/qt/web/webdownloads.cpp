@@ -15,15 +15,15 @@
 #include <memory>
 
 #include "platform/fs/core/background.h"
+#include "platform/fs/core/paths.h"
 #include "platform/fs/downloads/downloadfeed.h"
 #include "platform/fs/downloads/downloadjob.h"
 #include "platform/fs/downloads/downloadname.h"
-#include "platform/fs/core/paths.h"
-#include "platform/qt/browser/browserview.h"
+#include "platform/qt/common/nametext.h"
 #include "platform/qt/jobs/fileoperations.h"
 #include "platform/qt/pane/folderbeside.h"
-#include "platform/qt/listing/foldermodel.h"
-#include "platform/qt/folderview/folderview.h"
+#include "platform/qt/pane/folderpane.h"
+#include "platform/qt/pane/windowpanes.h"
 #include "platform/qt/web/referrerinterceptor.h"
 
 namespace kv {
@@ -43,12 +43,6 @@ QString askWithDialog(QWidget* parent, const QString& suggested) {
     return QFileDialog::getSaveFileName(parent, WebDownloads::tr("Save Download As"), suggested);
 }
 
-BrowserView* browserOf(QWidget* view) {
-    for (QObject* o = view; o; o = o->parent())
-        if (auto* b = qobject_cast<BrowserView*>(o)) return b;
-    return nullptr;
-}
-
 // How an address is recorded on the file: as text, without a password.
 std::string recorded(const QUrl& url) {
     return url.adjusted(QUrl::RemoveUserInfo).toString(QUrl::FullyEncoded).toStdString();
@@ -56,16 +50,16 @@ std::string recorded(const QUrl& url) {
 
 QString titleFor(const std::string& name, const QByteArray& folder) {
     return WebDownloads::tr("Downloading “%1” to “%2”")
-        .arg(FolderModel::displayName(name), FolderModel::displayName(paths::baseName(folder.toStdString())));
+        .arg(NameText::shown(name), NameText::shown(paths::baseName(folder.toStdString())));
 }
 
 // After a drop the new file is selected in the pane it was dropped on.
 FileOperations::Done selectInPane(QWidget* origin) {
-    auto* pane = qobject_cast<FolderView*>(origin);
+    FolderPane* pane = WindowPanes::paneOf(origin);
     if (!pane) return {};
     return pane->whenDone([pane, shown = pane->folder()](const JobResult& r) {
         if (r.undo.created.empty() || pane->folder() != shown) return;
-        pane->selectWhenListed(QByteArray::fromStdString(paths::baseName(r.undo.created.front())));
+        pane->selectWhenListed(QByteArray::fromStdString(paths::baseName(r.undo.created.front())), false);
     });
 }
 
@@ -135,15 +129,15 @@ bool WebDownloads::takePending(QWebEnginePage* page, const QUrl& url, Pending& o
 void WebDownloads::requested(QWebEngineDownloadRequest* request) {
     QWebEnginePage* page = request->page();
     QWebEngineView* view = page ? QWebEngineView::forPage(page) : nullptr;
-    BrowserView* browser = browserOf(view);
+    BrowserPane* browser = WindowPanes::browserAround(view);
     const QString offered =
         request->suggestedFileName().isEmpty() ? request->downloadFileName() : request->suggestedFileName();
     // A drop's download starts from a page of the profile, maybe one no view shows (ForeignDrop):
     // it goes where it was dropped.
     Pending dropped;
     if (page && takePending(page, request->url(), dropped)) {
-        FolderView* pane = qobject_cast<FolderView*>(dropped.origin.data());
-        if (!pane && browser) pane = browser->folderView();
+        FolderPane* pane = WindowPanes::paneOf(dropped.origin.data());
+        if (!pane && browser) pane = &browser->folderPane();
         if (!pane) return request->cancel();  // the pane went meanwhile
         QWidget* origin = dropped.origin ? dropped.origin.data() : view;
         return start(request, pane->fileOperations(), dropped.folder, offered, false, dropped.referrer,
@@ -158,12 +152,12 @@ void WebDownloads::requested(QWebEngineDownloadRequest* request) {
         request->setDownloadFileName(QFileInfo(target).fileName());
         return request->accept();
     }
-    FileOperations& ops = browser->folderView()->fileOperations();
+    FileOperations& ops = browser->folderPane().fileOperations();
     const QByteArray referrer = ReferrerInterceptor::referrerFor(page->url(), request->url());
     const bool ask = page->property(kAskWhere).toBool();
     if (!ask && !allowedUnprompted(page, view, request)) return request->cancel();
     if (ask) page->setProperty(kAskWhere, QVariant());
-    FolderView* beside = FolderBeside::of(view->window());
+    FolderPane* beside = FolderBeside::of(view->window());
     if (beside && !ask) return start(request, ops, beside->folder(), offered, false, referrer, view);
 
     const QString suggestedFolder = beside

@@ -11,7 +11,7 @@
 
 #include "platform/fs/downloads/downloadname.h"
 #include "platform/qt/jobs/fileoperations.h"
-#include "platform/qt/folderview/folderview.h"
+#include "platform/qt/pane/folderpane.h"
 #include "platform/qt/web/referrerinterceptor.h"
 #include "platform/qt/web/webdownloads.h"
 
@@ -119,7 +119,7 @@ bool WebDrop::canSave(const Content& c, Qt::KeyboardModifiers modifiers) {
 }
 
 Qt::DropAction WebDrop::drop(QWebEngineView& from, const QMimeData* data, const QByteArray& folder,
-                             Qt::KeyboardModifiers modifiers, FolderView& target) {
+                             Qt::KeyboardModifiers modifiers, FolderPane& target) {
     QWebEnginePage* page = from.page();
     if (!page || !folder.startsWith('/')) return Qt::IgnoreAction;
     const QUrl pageUrl = page->url();
@@ -132,21 +132,21 @@ Qt::DropAction WebDrop::drop(QWebEngineView& from, const QMimeData* data, const 
     if (c.kind == Kind::Text) {
         WebDownloads::saveData(ops, folder,
                                QString::fromStdString(DownloadName::forText(c.text.toStdString())),
-                               c.text.toUtf8(), pageUrl, {}, &target);
+                               c.text.toUtf8(), pageUrl, {}, target.paneWidget());
     } else if (c.kind == Kind::Link && (modifiers & Qt::AltModifier)) {
         const std::string title = (c.text.isEmpty() ? page->title() : c.text).toStdString();
         const std::string url = c.url.toString(QUrl::FullyEncoded).toStdString();
         WebDownloads::saveData(ops, folder, QString::fromStdString(DownloadName::linkFileName(title, url)),
                                QByteArray::fromStdString(DownloadName::linkFile(title, url)), pageUrl, {},
-                               &target);
+                               target.paneWidget());
     } else if (fetchable(c.url)) {
-        WebDownloads::of(page->profile()).saveInto(page, c.url, folder, &target);
+        WebDownloads::of(page->profile()).saveInto(page, c.url, folder, target.paneWidget());
     } else if (decodeData(c.url, c.kind == Kind::Image ? QStringLiteral("image") : QStringLiteral("download"),
                           bytes, name)) {
-        WebDownloads::saveData(ops, folder, name, bytes, c.url, referrer, &target);
+        WebDownloads::saveData(ops, folder, name, bytes, c.url, referrer, target.paneWidget());
     } else {
         // An address only the page can read (blob:): the engine's copy of the image is all there is.
-        ops.copy({QFile::encodeName(c.localCopy)}, folder, &target);
+        ops.copy({QFile::encodeName(c.localCopy)}, folder, target.paneWidget());
     }
     return Qt::CopyAction;
 }

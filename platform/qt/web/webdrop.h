@@ -11,7 +11,7 @@ class QWebEngineView;
 
 namespace kv {
 
-class FolderView;
+class FolderPane;
 
 // What a drag out of one of the program's web pages leaves in a folder pane: the original of what was
 // dragged, never the engine's stand-in for it. An image is fetched again through the page's own
@@ -37,7 +37,7 @@ class WebDrop {
     static bool canSave(const Content& content, Qt::KeyboardModifiers modifiers);
     // Starts saving it into folder; IgnoreAction when there is nothing to save.
     static Qt::DropAction drop(QWebEngineView& from, const QMimeData* data, const QByteArray& folder,
-                               Qt::KeyboardModifiers modifiers, FolderView& target);
+                               Qt::KeyboardModifiers modifiers, FolderPane& target);
 };
 
 }  // namespace kv

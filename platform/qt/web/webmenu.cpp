@@ -1,19 +1,25 @@
 #include "platform/qt/web/webmenu.h"
 
+#include <QCoreApplication>
 #include <QMenu>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineHistory>
+#include <QWebEngineView>
 
 #include <algorithm>
 
-#include "platform/qt/browser/browserview.h"
-#include "platform/qt/folderview/folderview.h"
+#include "platform/qt/pane/folderpane.h"
+#include "platform/qt/pane/windowpanes.h"
 #include "platform/qt/web/webdropguard.h"
-#include "platform/qt/web/webview.h"
 
 namespace kv {
 
 namespace {
+
+// The menu speaks as the page view it belongs to.
+QString tr(const char* text) {
+    return QCoreApplication::translate("kv::WebView", text);
+}
 
 QAction* add(QMenu* menu, const char* id, const QString& text, std::function<void()> run) {
     QAction* a = menu->addAction(text);
@@ -23,51 +29,44 @@ QAction* add(QMenu* menu, const char* id, const QString& text, std::function<voi
 }
 
 // The window's other panes, in reading order: top to bottom, then left to right.
-QList<BrowserView*> otherPanes(const BrowserView* self, const QWidget* window) {
-    QList<BrowserView*> found;
-    for (BrowserView* v : window->findChildren<BrowserView*>())
-        if (v != self && v->window() == window && v->isVisible()) found << v;
-    std::stable_sort(found.begin(), found.end(), [](const BrowserView* a, const BrowserView* b) {
-        const QPoint pa = a->mapToGlobal(QPoint(0, 0));
-        const QPoint pb = b->mapToGlobal(QPoint(0, 0));
-        return pa.y() != pb.y() ? pa.y() < pb.y() : pa.x() < pb.x();
-    });
+QList<BrowserPane*> otherPanes(const BrowserPane* self, const QWidget* window) {
+    QList<BrowserPane*> found = WindowPanes::browsers(window);
+    found.removeIf([self](BrowserPane* v) { return v == self || !v->paneWidget()->isVisible(); });
     return found;
 }
 
-void addLinkEntries(QMenu* menu, WebView& view, const QUrl& link) {
+void addLinkEntries(QMenu* menu, QWebEngineView& view, const QUrl& link) {
     QWebEnginePage* page = view.page();
-    add(menu, "copyLink", WebView::tr("Copy Link"),
+    add(menu, "copyLink", tr("Copy Link"),
         [page] { page->triggerAction(QWebEnginePage::CopyLinkToClipboard); });
-    add(menu, "saveLink", WebView::tr("Save Link into the Folder Beside"),
-        [page, link] { page->download(link); });
-    add(menu, "saveLinkAs", WebView::tr("Save Link As…"), [page, link] {
+    add(menu, "saveLink", tr("Save Link into the Folder Beside"), [page, link] { page->download(link); });
+    add(menu, "saveLinkAs", tr("Save Link As…"), [page, link] {
         // The download handler asks where to save a download the page is marked for.
         page->setProperty("kvAskWhere", true);
         page->download(link);
     });
-    QMenu* panes = menu->addMenu(WebView::tr("Open Link in Pane"));
+    QMenu* panes = menu->addMenu(tr("Open Link in Pane"));
     panes->setObjectName("openLinkInPane");
-    const BrowserView* self = view.browserView();
-    for (BrowserView* pane : otherPanes(self, view.window())) {
+    const BrowserPane* self = WindowPanes::browserAround(&view);
+    for (BrowserPane* pane : otherPanes(self, view.window())) {
         const QString name = pane->locationName();
-        QAction* a = add(panes, "openInPane", name.isEmpty() ? WebView::tr("(empty pane)") : name,
+        QAction* a = add(panes, "openInPane", name.isEmpty() ? tr("(empty pane)") : name,
                          [pane, link] { pane->navigate(link.toString()); });
-        a->setToolTip(pane->showsFolder() ? QString::fromUtf8(pane->folderView()->folder()) : name);
+        a->setToolTip(pane->showsFolder() ? QString::fromUtf8(pane->folderPane().folder()) : name);
     }
     panes->setEnabled(!panes->isEmpty());
 }
 
 }  // namespace
 
-QMenu* WebMenu::create(WebView& view) {
+QMenu* WebMenu::create(QWebEngineView& view, WebDropGuard* guard, std::function<void()> showFind) {
     auto* menu = new QMenu(&view);
     menu->setObjectName("webMenu");
     QWebEnginePage* page = view.page();
     const QWebEngineContextMenuRequest* request = view.lastContextMenuRequest();
-    BrowserView* owner = view.browserView();
+    BrowserPane* owner = WindowPanes::browserAround(&view);
 
-    QAction* back = add(menu, "back", WebView::tr("Back"), [owner, &view] {
+    QAction* back = add(menu, "back", tr("Back"), [owner, &view] {
         if (owner)
             owner->goBack();
         else
@@ -75,7 +74,7 @@ QMenu* WebMenu::create(WebView& view) {
     });
     back->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Left));
     back->setEnabled(owner ? owner->canGoBack() : view.history()->canGoBack());
-    QAction* forward = add(menu, "forward", WebView::tr("Forward"), [owner, &view] {
+    QAction* forward = add(menu, "forward", tr("Forward"), [owner, &view] {
         if (owner)
             owner->goForward();
         else
@@ -83,7 +82,7 @@ QMenu* WebMenu::create(WebView& view) {
     });
     forward->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Right));
     forward->setEnabled(owner ? owner->canGoForward() : view.history()->canGoForward());
-    add(menu, "reload", WebView::tr("Reload"), [&view] { view.reload(); })->setShortcut(Qt::Key_F5);
+    add(menu, "reload", tr("Reload"), [&view] { view.reload(); })->setShortcut(Qt::Key_F5);
     if (!request) return menu;
 
     const QUrl link = request->linkUrl();
@@ -94,9 +93,9 @@ QMenu* WebMenu::create(WebView& view) {
     const QUrl media = request->mediaUrl();
     if (request->mediaType() == QWebEngineContextMenuRequest::MediaTypeImage && media.isValid()) {
         menu->addSeparator();
-        add(menu, "saveImage", WebView::tr("Save Image into the Folder Beside"),
+        add(menu, "saveImage", tr("Save Image into the Folder Beside"),
             [page, media] { page->download(media); });
-        add(menu, "copyImage", WebView::tr("Copy Image"),
+        add(menu, "copyImage", tr("Copy Image"),
             [page] { page->triggerAction(QWebEnginePage::CopyImageToClipboard); });
     }
 
@@ -105,23 +104,21 @@ QMenu* WebMenu::create(WebView& view) {
     const bool selected = !request->selectedText().isEmpty();
     if (editable || selected) menu->addSeparator();
     if (editable && (edit & QWebEngineContextMenuRequest::CanCut))
-        add(menu, "cut", WebView::tr("Cut"), [page] {
+        add(menu, "cut", tr("Cut"), [page] {
             page->triggerAction(QWebEnginePage::Cut);
         })->setShortcut(QKeySequence::Cut);
     if (selected)
-        add(menu, "copy", WebView::tr("Copy"), [page] {
+        add(menu, "copy", tr("Copy"), [page] {
             page->triggerAction(QWebEnginePage::Copy);
         })->setShortcut(QKeySequence::Copy);
     if (editable)
-        add(menu, "paste", WebView::tr("Paste"), [&view] {
-            view.dropGuard()->paste();
-        })->setShortcut(QKeySequence::Paste);
+        add(menu, "paste", tr("Paste"), [guard] { guard->paste(); })->setShortcut(QKeySequence::Paste);
     menu->addSeparator();
-    add(menu, "selectAll", WebView::tr("Select All"), [page] {
+    add(menu, "selectAll", tr("Select All"), [page] {
         page->triggerAction(QWebEnginePage::SelectAll);
     })->setShortcut(QKeySequence::SelectAll);
-    add(menu, "find", WebView::tr("Find in Page…"), [&view] {
-        view.showFind();
+    add(menu, "find", tr("Find in Page…"), [showFind] {
+        showFind();
     })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     return menu;
 }

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <functional>
+
 class QMenu;
+class QWebEngineView;
 
 namespace kv {
 
-class WebView;
+class WebDropGuard;
 
 // The right-click menu of a web page. It offers only what works here: Back, Forward and Reload; for
 // a link Copy Link, Save Link into the Folder Beside, Save Link As… and Open Link in Pane (the
@@ -14,8 +17,8 @@ class WebView;
 class WebMenu {
   public:
     // The menu for the view's last right-click (QWebEngineView::lastContextMenuRequest); the caller
-    // owns it.
-    static QMenu* create(WebView& view);
+    // owns it. guard pastes into the page; showFind opens the view's find bar.
+    static QMenu* create(QWebEngineView& view, WebDropGuard* guard, std::function<void()> showFind);
 };
 
 }  // namespace kv

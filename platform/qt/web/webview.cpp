@@ -4,7 +4,7 @@
 #include <QMenu>
 #include <QShortcut>
 
-#include "platform/qt/browser/browserview.h"
+#include "platform/qt/pane/windowpanes.h"
 #include "platform/qt/web/webdropguard.h"
 #include "platform/qt/web/webfindbar.h"
 #include "platform/qt/web/webmenu.h"
@@ -40,10 +40,8 @@ WebPage* WebView::webPage() const {
     return qobject_cast<WebPage*>(page());
 }
 
-BrowserView* WebView::browserView() const {
-    for (QWidget* w = parentWidget(); w; w = w->parentWidget())
-        if (auto* view = qobject_cast<BrowserView*>(w)) return view;
-    return nullptr;
+BrowserPane* WebView::browserPane() const {
+    return WindowPanes::browserAround(this);
 }
 
 void WebView::showFind() {
@@ -52,7 +50,7 @@ void WebView::showFind() {
 }
 
 void WebView::contextMenuEvent(QContextMenuEvent* event) {
-    QMenu* menu = WebMenu::create(*this);
+    QMenu* menu = WebMenu::create(*this, m_guard, [this] { showFind(); });
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(event->globalPos());
 }

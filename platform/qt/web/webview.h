@@ -5,7 +5,7 @@
 
 namespace kv {
 
-class BrowserView;
+class BrowserPane;
 class WebDropGuard;
 class WebFindBar;
 class WebPage;
@@ -21,7 +21,7 @@ class WebView : public QWebEngineView {
 
     WebPage* webPage() const;
     // The browser view this page view is part of, or null.
-    BrowserView* browserView() const;
+    BrowserPane* browserPane() const;
     WebDropGuard* dropGuard() const { return m_guard; }
     // Opens the find bar (made the first time).
     void showFind();
