@@ -17,9 +17,10 @@
 #include "bench/paintwatchapp.h"
 #include "bench/stallprobe.h"
 #include "platform/fs/search/searchwalk.h"
+#include "platform/qt/folderview/folderview.h"
 #include "platform/qt/jobs/fileoperations.h"
 #include "platform/qt/search/filterbar.h"
-#include "platform/qt/folderview/folderview.h"
+#include "platform/qt/search/folderfind.h"
 #include "platform/qt/search/searchbar.h"
 
 extern char** environ;
@@ -226,8 +227,8 @@ void searchInTheView(EventTimingApp& app, const std::string& root) {
                   {"Content search in the view", true, "needle phrase", {}, {}}};
     for (int round = 0; round < 5; ++round) {
         for (Run& r : runs) {
-            view.showSearchBar();
-            kv::SearchBar* bar = view.searchBar();
+            view.find()->showSearchBar();
+            kv::SearchBar* bar = view.find()->searchBar();
             bar->setQuery(r.contents ? kv::SearchQuery{.content = r.text} : kv::SearchQuery{.name = r.text});
             QTest::qWait(50);
             StallProbe stall;
@@ -243,7 +244,7 @@ void searchInTheView(EventTimingApp& app, const std::string& root) {
                          r.stalls.back(), app.longest, app.what.constData());
             enter = 0;
             if (firstPainted > 0) r.first.push_back(firstPainted);
-            view.endSearch();
+            view.find()->endSearch();
             listed(60000);
         }
     }
@@ -275,10 +276,10 @@ void filterKeystrokes() {
     if (!QTest::qWaitFor([&] { return !view.model()->isLoading(); }, 60000))
         std::fprintf(stderr, "not listed\n");
     QTest::qWait(200);
-    view.showFilter();
+    view.find()->showFilter();
     // A user's first key comes a moment after Ctrl+I: the folding started then is done by it.
     QTest::qWait(300);
-    QLineEdit* field = view.filterBar()->field();
+    QLineEdit* field = view.find()->filterBar()->field();
     std::vector<double> times, wall;
     double first = 0;
     // Typing a name, deleting back to nothing, typing another, a pattern: each change is one keystroke.

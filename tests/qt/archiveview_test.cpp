@@ -13,13 +13,14 @@
 #include "filemanager_support.h"
 #include "platform/fs/archives/archivelocation.h"
 #include "platform/fs/archives/compressjob.h"
-#include "platform/fs/places/location.h"
 #include "platform/fs/archives/tempcopies.h"
+#include "platform/fs/places/location.h"
 #include "platform/qt/archives/archivemimedata.h"
 #include "platform/qt/archives/archiveplace.h"
-#include "platform/qt/dragdrop/clipboardformat.h"
 #include "platform/qt/archives/compressdialog.h"
+#include "platform/qt/dragdrop/clipboardformat.h"
 #include "platform/qt/folderview/folderactions.h"
+#include "platform/qt/folderview/foldercommands.h"
 #include "platform/qt/jobs/undostack.h"
 
 namespace kv::test {
@@ -124,15 +125,15 @@ TEST_F(ArchiveView, CopiedOutItemsAreExtractedAndUndoTrashesThem) {
     f.view->showFolder(QByteArray::fromStdString(ArchiveLocation::make(zip, "top")));
     ASSERT_TRUE(at(ArchiveLocation::make(zip, "top")));
     ASSERT_TRUE(f.view->selectName("sub"));
-    f.view->copySelection(false);
+    FolderCommands::copySelection(*f.view, false);
     TempDir into;
     auto other = f.makeView();
     ASSERT_TRUE(ViewFixture::show(*other, into.path()));
-    other->paste();
+    FolderCommands::paste(*other);
     ASSERT_TRUE(waitFor([&] { return readFile(into / "sub/b.txt") == "beta"; }));
     ASSERT_TRUE(f.idle());
     EXPECT_TRUE(f.reports.isEmpty()) << f.reports.join('\n').toStdString();
-    other->undo();
+    FolderCommands::undo(*other);
     ASSERT_TRUE(f.idle());
     EXPECT_FALSE(exists(into / "sub"));
 }
@@ -141,7 +142,7 @@ TEST_F(ArchiveView, CopiedOutItemsAreExtractedAndUndoTrashesThem) {
 TEST_F(ArchiveView, CopiedItemsGiveOtherProgramsFilesAndOurPanesTheItems) {
     ASSERT_TRUE(ViewFixture::show(*f.view, ArchiveLocation::make(zip, "top")));
     f.view->selectAll();
-    f.view->copySelection(false);
+    FolderCommands::copySelection(*f.view, false);
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
     ASSERT_TRUE(data);
     EXPECT_TRUE(data->hasFormat(ClipboardFormat::kArchiveItems));
@@ -171,11 +172,11 @@ TEST_F(ArchiveView, CopiedItemsGiveOtherProgramsFilesAndOurPanesTheItems) {
     TempDir into;
     auto other = f.makeView();
     ASSERT_TRUE(ViewFixture::show(*other, into.path()));
-    other->paste();
+    FolderCommands::paste(*other);
     ASSERT_TRUE(waitFor([&] { return readFile(into / "sub/b.txt") == "beta" && exists(into / "a.txt"); }));
     ASSERT_TRUE(f.idle());
     EXPECT_TRUE(f.reports.isEmpty()) << f.reports.join('\n').toStdString();
-    other->undo();
+    FolderCommands::undo(*other);
     ASSERT_TRUE(f.idle());
     EXPECT_FALSE(exists(into / "a.txt"));
 
@@ -244,7 +245,7 @@ TEST_F(ArchiveView, AnEncryptedArchivesCopiesUseThePasswordGivenInThisRun) {
     ASSERT_TRUE(ViewFixture::show(*f.view, ArchiveLocation::make(secret)));
     ASSERT_TRUE(f.view->selectName("plans.txt"));
     auto copiedFiles = [&] {
-        f.view->copySelection(false);
+        FolderCommands::copySelection(*f.view, false);
         bool allFiles = false;
         return filePaths(QGuiApplication::clipboard()->mimeData()->data(ClipboardFormat::kUriList), allFiles);
     };
@@ -254,7 +255,7 @@ TEST_F(ArchiveView, AnEncryptedArchivesCopiesUseThePasswordGivenInThisRun) {
     TempDir into;
     auto other = f.makeView();
     ASSERT_TRUE(ViewFixture::show(*other, into.path()));
-    other->paste();
+    FolderCommands::paste(*other);
     QInputDialog* ask = nullptr;
     ASSERT_TRUE(waitFor([&] { return (ask = findTopLevel<QInputDialog>()) != nullptr; }));
     ask->setTextValue("opensesame");
@@ -292,7 +293,7 @@ TEST_F(ArchiveView, ExtractHereAndCompressFromTheMenus) {
     ASSERT_TRUE(f.idle());
     EXPECT_TRUE(f.listed("top.tar.zst"));
     EXPECT_EQ(f.ops->undoStack()->nextDescription(), "New Archive");
-    f.view->undo();
+    FolderCommands::undo(*f.view);
     ASSERT_TRUE(f.idle());
     EXPECT_TRUE(waitFor([&] { return !exists(f.dir / "top.tar.zst"); })) << "undo takes the new archive away";
     EXPECT_TRUE(exists(f.dir / "top/sub/b.txt"));
@@ -335,7 +336,7 @@ TEST_F(ArchiveView, ExtractToPaneAndCopyToPaneFromInside) {
 
     ASSERT_TRUE(ViewFixture::show(*left, ArchiveLocation::make(zip, "top")));
     ASSERT_TRUE(left->selectName("a.txt"));
-    left->transferToPane(false);
+    FolderCommands::transferToPane(*left, false);
     ASSERT_TRUE(waitFor([&] { return readFile(there / "a.txt") == "alpha"; }));
     ASSERT_TRUE(f.idle());
     EXPECT_TRUE(f.reports.isEmpty()) << f.reports.join('\n').toStdString();

@@ -12,11 +12,11 @@
 #include <QTimer>
 
 #include "filemanager_support.h"
+#include "platform/qt/common/nametext.h"
 #include "platform/qt/dragdrop/clipboardformat.h"
 #include "platform/qt/folderview/folderactions.h"
 #include "platform/qt/folderview/foldercommands.h"
 #include "platform/qt/listing/folderdelegate.h"
-#include "platform/qt/common/nametext.h"
 #include "platform/qt/properties/propertiesdialog.h"
 
 namespace kv::test {
@@ -161,7 +161,7 @@ TEST_F(FolderNames, LinksWearAnEmblemAndCutItemsAreDimmedUntilPasted) {
     QTest::keyClick(v(), Qt::Key_X, Qt::ControlModifier);
     EXPECT_TRUE(nameIndex("a.txt").data(FolderModel::IsCutRole).toBool());
     EXPECT_FALSE(nameIndex("b.txt").data(FolderModel::IsCutRole).toBool());
-    f.view->pasteInto(QByteArray::fromStdString(f.dir / "sub"));
+    FolderCommands::pasteInto(*f.view, QByteArray::fromStdString(f.dir / "sub"));
     ASSERT_TRUE(f.idle());
     EXPECT_TRUE(waitFor([&] { return f.view->model()->rowOfName("a.txt") < 0; }));
     ASSERT_TRUE(f.view->selectName("b.txt"));

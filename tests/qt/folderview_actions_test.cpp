@@ -10,11 +10,12 @@
 
 #include "filemanager_support.h"
 #include "platform/qt/dragdrop/clipboardformat.h"
-#include "platform/qt/search/filterbar.h"
 #include "platform/qt/folderview/folderactions.h"
-#include "platform/qt/properties/propertiesdialog.h"
-#include "platform/qt/search/searchbar.h"
 #include "platform/qt/jobs/undostack.h"
+#include "platform/qt/properties/propertiesdialog.h"
+#include "platform/qt/search/filterbar.h"
+#include "platform/qt/search/folderfind.h"
+#include "platform/qt/search/searchbar.h"
 
 namespace kv::test {
 namespace {
@@ -448,21 +449,21 @@ TEST_F(FolderViewActions, EveryCommandReachesItsHandler) {
          }},
         {"filter", Qt::CTRL | Qt::Key_I, nullptr,
          [&] {
-             const bool shown = f.view->filterBar()->isVisible();
+             const bool shown = f.view->find()->filterBar()->isVisible();
              f.view->closeFilter();
              return shown;
          }},
         {"find", Qt::CTRL | Qt::Key_F, nullptr,
          [&] {
-             const bool shown = f.view->searchBar()->isVisible();
-             f.view->endSearch();
+             const bool shown = f.view->find()->searchBar()->isVisible();
+             f.view->find()->endSearch();
              return shown;
          }},
         {"escape", Qt::Key_Escape, nullptr,
-         [&] { return !f.view->filterBar()->isVisible() && f.view->model()->nameFilter().isEmpty(); },
+         [&] { return !f.view->find()->filterBar()->isVisible() && f.view->model()->nameFilter().isEmpty(); },
          [&] {
-             f.view->showFilter();
-             f.view->filterBar()->field()->setText("zzz");
+             f.view->find()->showFilter();
+             f.view->find()->filterBar()->field()->setText("zzz");
          }},
     };
 

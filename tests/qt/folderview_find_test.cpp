@@ -9,8 +9,10 @@
 #include "filemanager_support.h"
 #include "platform/fs/core/paths.h"
 #include "platform/qt/common/nametext.h"
+#include "platform/qt/folderview/foldercommands.h"
 #include "platform/qt/listing/statusline.h"
 #include "platform/qt/search/filterbar.h"
+#include "platform/qt/search/folderfind.h"
 #include "platform/qt/search/searchbar.h"
 #include "platform/qt/search/searchfilters.h"
 
@@ -36,8 +38,8 @@ TEST(FolderViewFind, TheFilterNarrowsTheRowsFollowsTheDiskAndLeavesWithTheFolder
     ASSERT_EQ(f.view->selectedPaths().size(), 6);
 
     QTest::keyClick(f.view->currentView(), Qt::Key_I, Qt::ControlModifier);
-    QLineEdit* field = f.view->filterBar()->field();
-    ASSERT_TRUE(f.view->filterBar()->isVisible());
+    QLineEdit* field = f.view->find()->filterBar()->field();
+    ASSERT_TRUE(f.view->find()->filterBar()->isVisible());
     ASSERT_EQ(f.view->window()->focusWidget(), field);  // the window need not be active
     QTest::keyClicks(field, "RE");
     // Case and accents do not count; only the shown rows stay selected, so no command reaches the others.
@@ -59,16 +61,16 @@ TEST(FolderViewFind, TheFilterNarrowsTheRowsFollowsTheDiskAndLeavesWithTheFolder
     EXPECT_EQ(m->rowCount(), 0);
 
     QTest::keyClick(field, Qt::Key_Escape);
-    EXPECT_FALSE(f.view->filterBar()->isVisible());
+    EXPECT_FALSE(f.view->find()->filterBar()->isVisible());
     EXPECT_TRUE(m->nameFilter().isEmpty());
     EXPECT_EQ(m->rowCount(), 8);
 
     // The filter is the folder's: another folder starts without it.
-    f.view->showFilter();
+    f.view->find()->showFilter();
     field->setText("report");
     EXPECT_EQ(m->rowCount(), 1);
     ASSERT_TRUE(f.show(f.dir / "sub"));
-    EXPECT_FALSE(f.view->filterBar()->isVisible());
+    EXPECT_FALSE(f.view->find()->filterBar()->isVisible());
     EXPECT_TRUE(m->nameFilter().isEmpty());
 }
 
@@ -85,7 +87,7 @@ TEST(FolderViewFind, ASearchShowsResultsThatCommandsActOn) {
 
     // Ctrl+F, the text, Enter.
     QTest::keyClick(f.view->currentView(), Qt::Key_F, Qt::ControlModifier);
-    QLineEdit* field = f.view->searchBar()->field();
+    QLineEdit* field = f.view->find()->searchBar()->field();
     ASSERT_EQ(f.view->window()->focusWidget(), field);  // the window need not be active
     QTest::keyClicks(field, "needle");
     QTest::keyClick(field, Qt::Key_Return);
@@ -105,7 +107,7 @@ TEST(FolderViewFind, ASearchShowsResultsThatCommandsActOn) {
     ASSERT_TRUE(f.view->selectName("a/b/Needle2.txt"));
     EXPECT_EQ(f.view->selectedPaths(),
               QList<QByteArray>{QByteArray::fromStdString(f.dir / "a/b/Needle2.txt")});
-    f.view->deleteSelection(false);
+    FolderCommands::deleteSelection(*f.view, false);
     ASSERT_TRUE(f.idle());
     ASSERT_TRUE(waitFor([&] { return m->rowOfName("a/b/Needle2.txt") < 0; }));
     EXPECT_FALSE(exists(f.dir / "a/b/Needle2.txt"));
@@ -135,12 +137,12 @@ TEST(FolderViewFind, ASearchShowsResultsThatCommandsActOn) {
     EXPECT_EQ(shownNames(*m), QStringList{"c/other.txt"});
 
     // Escape leaves the results for the folder.
-    f.view->escape();
+    f.view->find()->escape();
     EXPECT_FALSE(f.view->isSearching());
     ASSERT_TRUE(waitFor([&] { return !m->isLoading(); }));
     EXPECT_EQ(shownNames(*m), (QStringList{"a", "c", "needle-dir"}));
     EXPECT_TRUE(details->isColumnHidden(FolderModel::FolderColumn));
-    EXPECT_FALSE(f.view->searchBar()->isVisible());
+    EXPECT_FALSE(f.view->find()->searchBar()->isVisible());
 }
 
 TEST(SearchFilters, ReadSizesAsTheProgramWritesThem) {
@@ -178,9 +180,9 @@ TEST(FolderViewFind, TheFiltersRowNarrowsBySizeKindAndAgeAndRefusesABadSize) {
     ::utimes((f.dir / "old.log").c_str(), old);
     ASSERT_TRUE(f.show(f.dir.path()));
     FolderModel* m = f.view->model();
-    SearchBar* bar = f.view->searchBar();
+    SearchBar* bar = f.view->find()->searchBar();
     SearchFilters* filters = bar->filters();
-    f.view->showSearchBar();
+    f.view->find()->showSearchBar();
     EXPECT_FALSE(filters->isVisible()) << "the row opens on request";
     bar->filtersButton()->click();
     ASSERT_TRUE(filters->isVisible());
@@ -217,9 +219,9 @@ TEST(FolderViewFind, TheFiltersRowNarrowsBySizeKindAndAgeAndRefusesABadSize) {
     }
 
     // A size that is no size starts nothing and says so at the field.
-    f.view->escape();
+    f.view->find()->escape();
     ASSERT_FALSE(f.view->isSearching());
-    f.view->showSearchBar();
+    f.view->find()->showSearchBar();
     bar->field()->setText("l");
     filters->minSizeField()->setText("12 zz");
     QTest::keyClick(bar->field(), Qt::Key_Return);

@@ -7,6 +7,7 @@
 
 #include "filemanager_support.h"
 #include "platform/fs/core/background.h"
+#include "platform/qt/folderview/foldercommands.h"
 #include "platform/qt/jobs/progresswindow.h"
 #include "platform/qt/properties/propertiesdialog.h"
 
@@ -78,9 +79,9 @@ TEST(FolderViewLifetime, GoesWhileItsJobsRun) {
     FolderModel* model = f.view->model();
     // As the name editor does: the model asks for the rename, and reports the row unchanged.
     model->setData(model->index(model->rowOfName("a.txt"), FolderModel::NameColumn), "c.txt", Qt::EditRole);
-    f.view->newFolder();
+    FolderCommands::newFolder(*f.view);
     ASSERT_TRUE(f.view->selectName("b.txt"));
-    f.view->trashSelection();
+    FolderCommands::trashSelection(*f.view);
     // The jobs' ends are posted to this thread, which has not looked at its queue yet.
     f.view.reset();
     ASSERT_TRUE(f.idle());

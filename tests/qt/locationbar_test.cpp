@@ -11,16 +11,17 @@
 
 #include "filemanager_support.h"
 #include "platform/fs/archives/archivelocation.h"
-#include "platform/fs/places/bookmarks.h"
 #include "platform/fs/archives/compressjob.h"
-#include "platform/qt/location/breadcrumbbar.h"
+#include "platform/fs/places/bookmarks.h"
 #include "platform/qt/browser/browserview.h"
-#include "platform/qt/search/filterbar.h"
-#include "platform/qt/location/locationbar.h"
-#include "platform/qt/location/placesmenu.h"
-#include "platform/qt/search/searchbar.h"
 #include "platform/qt/common/sizetext.h"
 #include "platform/qt/listing/statusline.h"
+#include "platform/qt/location/breadcrumbbar.h"
+#include "platform/qt/location/locationbar.h"
+#include "platform/qt/location/placesmenu.h"
+#include "platform/qt/search/filterbar.h"
+#include "platform/qt/search/folderfind.h"
+#include "platform/qt/search/searchbar.h"
 
 namespace kv::test {
 namespace {
@@ -468,9 +469,9 @@ TEST_F(LocationBarTest, ItsFilterAndSearchButtonsOpenTheFolderViewsBars) {
     ASSERT_TRUE(filter && search);
     EXPECT_TRUE(filter->isVisible() && search->isVisible());
     filter->click();
-    EXPECT_TRUE(waitFor([&] { return view->folderView()->filterBar()->isVisible(); }));
+    EXPECT_TRUE(waitFor([&] { return view->folderView()->find()->filterBar()->isVisible(); }));
     search->click();
-    EXPECT_TRUE(waitFor([&] { return view->folderView()->searchBar()->isVisible(); }));
+    EXPECT_TRUE(waitFor([&] { return view->folderView()->find()->searchBar()->isVisible(); }));
 }
 
 TEST_F(LocationBarTest, TheTrashCanBeTypedAsAPlace) {
@@ -517,7 +518,7 @@ TEST_F(LocationBarTest, ASearchIsAStepThatBackLeavesForTheFolder) {
     ASSERT_TRUE(listed());
     EXPECT_EQ(fv->model()->rowCount(), 2);
     EXPECT_EQ(bar()->searchText(), "Search for “x” in the files");
-    fv->endSearch();
+    fv->find()->endSearch();
     EXPECT_FALSE(fv->isSearching());
     EXPECT_FALSE(view->canGoBack());
     EXPECT_TRUE(view->canGoForward());

@@ -35,6 +35,7 @@
 #include "platform/qt/location/recentfolders.h"
 #include "platform/qt/pane/folderbeside.h"
 #include "platform/qt/pane/windowpanes.h"
+#include "platform/qt/search/folderfind.h"
 #include "platform/qt/web/webdownloads.h"
 #include "platform/qt/web/webpage.h"
 #include "platform/qt/web/webview.h"
@@ -127,8 +128,8 @@ BrowserView::BrowserView(FileOperations& ops, QWidget* parent)
     });
     connect(m_bar, &LocationBar::locationEntered, this, &BrowserView::enterLocation);
     connect(m_bar, &LocationBar::addBookmarkRequested, this, &BrowserView::addBookmark);
-    connect(m_bar, &LocationBar::filterRequested, m_folder, &FolderView::showFilter);
-    connect(m_bar, &LocationBar::searchRequested, m_folder, &FolderView::showSearchBar);
+    connect(m_bar, &LocationBar::filterRequested, m_folder->find(), &FolderFind::showFilter);
+    connect(m_bar, &LocationBar::searchRequested, m_folder->find(), &FolderFind::showSearchBar);
     connect(m_bar, &LocationBar::editingCancelled, this, &BrowserView::focusContent);
 
     const std::pair<QKeySequence, std::function<void()>> keys[] = {

@@ -52,4 +52,9 @@ QByteArray parentOf(const QByteArray& path) {
     return slash == 0 ? QByteArray("/") : p.left(slash);
 }
 
+QByteArray baseName(const QByteArray& path) {
+    const QByteArray p = normalized(path);
+    return p.mid(p.lastIndexOf('/') + 1);
+}
+
 }  // namespace kv::pathtext

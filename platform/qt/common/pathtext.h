@@ -19,6 +19,8 @@ QString countText(const QList<QByteArray>& paths);
 std::vector<std::string> toStd(const QList<QByteArray>& paths);
 // The path with runs of slashes made one and no slash at the end ("/" stays).
 QByteArray normalized(const QByteArray& path);
+// The last component of a path, as bytes ("/a/b/" gives "b").
+QByteArray baseName(const QByteArray& path);
 // The folder a path is in: "/a/b/" gives "/a", "/a" gives "/", "b" gives ".".
 QByteArray parentOf(const QByteArray& path);
 // Whether the path is a folder, through links.

@@ -1,4 +1,5 @@
 #include "platform/qt/folderview/folderactions.h"
+#include "platform/qt/search/folderfind.h"
 
 #include <QActionGroup>
 #include <QClipboard>
@@ -196,7 +197,7 @@ std::vector<FolderActions::Command> makeCommands() {
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Open with the Default Application"),
          .keys = {},
          .menus = kItems,
-         .run = [](FolderView& v) { v.openSelectedExternally(); },
+         .run = [](FolderView& v) { FolderCommands::openExternally(v); },
          .places = kFolders},
         {.id = "restore",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Restore"),
@@ -232,13 +233,13 @@ std::vector<FolderActions::Command> makeCommands() {
          .keys = {standard(QKeySequence::Cut)},
          .menus = kItems,
          .separatorBefore = kItems,
-         .run = [](FolderView& v) { v.copySelection(true); },
+         .run = [](FolderView& v) { FolderCommands::copySelection(v, true); },
          .places = kFolders},
         {.id = "copy",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Copy"),
          .keys = {standard(QKeySequence::Copy)},
          .menus = kItems,
-         .run = [](FolderView& v) { v.copySelection(false); }},
+         .run = [](FolderView& v) { FolderCommands::copySelection(v, false); }},
         {.id = "copyPath",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Copy Path"),
          .keys = {key(Qt::CTRL | Qt::ALT | Qt::Key_C)},
@@ -253,7 +254,7 @@ std::vector<FolderActions::Command> makeCommands() {
          .run =
              [](FolderView& v) {
                  const QList<QByteArray> paths = v.selectedPaths();
-                 if (paths.size() == 1) v.pasteInto(paths.front());
+                 if (paths.size() == 1) FolderCommands::pasteInto(v, paths.front());
              },
          .enabled =
              [](const FolderView& v) {
@@ -267,14 +268,14 @@ std::vector<FolderActions::Command> makeCommands() {
          .keys = {key(Qt::CTRL | Qt::SHIFT | Qt::Key_C)},
          .menus = kItems,
          .tip = QT_TRANSLATE_NOOP("kv::FolderView", "Copy the selected items to the folder of another pane"),
-         .run = [](FolderView& v) { v.transferToPane(false); },
+         .run = [](FolderView& v) { FolderCommands::transferToPane(v, false); },
          .enabled = canTransferToPane},
         {.id = "moveToPane",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Move to Pane…"),
          .keys = {key(Qt::CTRL | Qt::SHIFT | Qt::Key_M)},
          .menus = kItems,
          .tip = QT_TRANSLATE_NOOP("kv::FolderView", "Move the selected items to the folder of another pane"),
-         .run = [](FolderView& v) { v.transferToPane(true); },
+         .run = [](FolderView& v) { FolderCommands::transferToPane(v, true); },
          .enabled = canTransferToPane,
          .places = kFolders},
         {.id = "extractHere",
@@ -325,14 +326,14 @@ std::vector<FolderActions::Command> makeCommands() {
          .keys = {standard(QKeySequence::Paste)},
          .menus = kEmpty,
          .separatorBefore = kEmpty,
-         .run = [](FolderView& v) { v.paste(); },
+         .run = [](FolderView& v) { FolderCommands::paste(v); },
          .enabled = canPaste,
          .places = kFolders},
         {.id = "newFolder",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "New Folder"),
          .keys = {key(Qt::CTRL | Qt::SHIFT | Qt::Key_N)},
          .menus = kEmpty,
-         .run = [](FolderView& v) { v.newFolder(); },
+         .run = [](FolderView& v) { FolderCommands::newFolder(v); },
          .places = kFolders},
         {.id = "emptyTrash",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Empty Trash…"),
@@ -381,20 +382,20 @@ std::vector<FolderActions::Command> makeCommands() {
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Move to Trash"),
          .keys = {key(Qt::Key_Delete)},
          .menus = kItems,
-         .run = [](FolderView& v) { v.trashSelection(); },
+         .run = [](FolderView& v) { FolderCommands::trashSelection(v); },
          .places = kFolders},
         {.id = "delete",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Delete Permanently…"),
          .keys = {key(Qt::SHIFT | Qt::Key_Delete)},
          .menus = kItems,
-         .run = [](FolderView& v) { v.deleteSelection(true); },
+         .run = [](FolderView& v) { FolderCommands::deleteSelection(v, true); },
          .places = kFolders},
         {.id = "undo",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Undo"),
          .keys = {standard(QKeySequence::Undo)},
          .menus = kBoth,
          .separatorBefore = kBoth,
-         .run = [](FolderView& v) { v.undo(); },
+         .run = [](FolderView& v) { FolderCommands::undo(v); },
          .enabled = canUndo,
          .label =
              [](const FolderView& v) {
@@ -407,7 +408,7 @@ std::vector<FolderActions::Command> makeCommands() {
          .keys = {key(Qt::ALT | Qt::Key_Return), key(Qt::ALT | Qt::Key_Enter)},
          .menus = kBoth,
          .separatorBefore = kBoth,
-         .run = [](FolderView& v) { v.showProperties(); },
+         .run = [](FolderView& v) { FolderCommands::showProperties(v); },
          // The trash itself is no folder to show the properties of.
          .shown = [](const FolderView& v) { return !v.model()->isTrash() || !v.selectedRows().isEmpty(); },
          .places = kFolders | kTrash},
@@ -424,19 +425,19 @@ std::vector<FolderActions::Command> makeCommands() {
         {.id = "nextPane",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Next Pane"),
          .keys = {key(Qt::Key_F6)},
-         .run = [](FolderView& v) { v.focusPane(true); }},
+         .run = [](FolderView& v) { FolderCommands::focusPane(v, true); }},
         {.id = "previousPane",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Previous Pane"),
          .keys = {key(Qt::SHIFT | Qt::Key_F6)},
-         .run = [](FolderView& v) { v.focusPane(false); }},
+         .run = [](FolderView& v) { FolderCommands::focusPane(v, false); }},
         {.id = "filter",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Filter"),
          .keys = {key(Qt::CTRL | Qt::Key_I)},
-         .run = [](FolderView& v) { v.showFilter(); }},
+         .run = [](FolderView& v) { v.find()->showFilter(); }},
         {.id = "find",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Find"),
          .keys = {key(Qt::CTRL | Qt::Key_F)},
-         .run = [](FolderView& v) { v.showSearchBar(); },
+         .run = [](FolderView& v) { v.find()->showSearchBar(); },
          .places = kFolders},
         // Closes the quick look, the filter, stops a search or leaves its results; nothing otherwise.
         {.id = "escape",
@@ -444,7 +445,7 @@ std::vector<FolderActions::Command> makeCommands() {
          .keys = {key(Qt::Key_Escape)},
          .run =
              [](FolderView& v) {
-                 if (!QuickLook::closeFor(v)) v.escape();
+                 if (!QuickLook::closeFor(v)) v.find()->escape();
              }},
     };
 }

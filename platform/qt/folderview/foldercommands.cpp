@@ -8,18 +8,25 @@
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProcess>
 #include <QProcessEnvironment>
 
+#include "platform/fs/core/background.h"
 #include "platform/fs/core/paths.h"
 #include "platform/fs/operations/duplicatejob.h"
 #include "platform/fs/operations/linkjob.h"
 #include "platform/fs/operations/newfilejob.h"
+#include "platform/qt/archives/archiveplace.h"
 #include "platform/qt/common/nametext.h"
 #include "platform/qt/common/pathtext.h"
 #include "platform/qt/desktop/fileopener.h"
+#include "platform/qt/dragdrop/clipboardformat.h"
 #include "platform/qt/listing/foldermodel.h"
 #include "platform/qt/pane/folderpane.h"
+#include "platform/qt/pane/panemenu.h"
+#include "platform/qt/pane/windowpanes.h"
+#include "platform/qt/properties/propertiesdialog.h"
 
 namespace kv {
 
@@ -179,6 +186,127 @@ void FolderCommands::invertSelection(FolderPane& view) {
     QItemSelectionModel* sel = view.currentView()->selectionModel();
     const QItemSelection all(model.index(0, 0), model.index(model.rowCount() - 1, model.columnCount() - 1));
     sel->select(all, QItemSelectionModel::Toggle | QItemSelectionModel::Rows);
+}
+
+void FolderCommands::openExternally(FolderPane& view) {
+    FileOpener::open(view.selectedPaths(), view.paneWidget());
+}
+
+void FolderCommands::focusPane(FolderPane& view, bool forward) {
+    if (FolderPane* pane = WindowPanes::next(view, forward)) pane->focusItems();
+}
+
+namespace {
+
+void transferTo(FolderPane& view, const QList<QByteArray>& sources, FolderPane& pane, bool move) {
+    // The other pane's watcher would tell it too, a moment later.
+    view.transfer(sources, pane.folder(), move,
+                  [&pane, guard = Receiver(pane.paneWidget())](const JobResult&) {
+                      if (guard.alive()) pane.refresh();
+                  });
+}
+
+}  // namespace
+
+void FolderCommands::transferToPane(FolderPane& view, bool move) {
+    const QList<QByteArray> sources = view.selectedPaths();
+    const QList<FolderPane*> panes = WindowPanes::others(view);
+    if (sources.isEmpty() || panes.isEmpty()) {
+        QApplication::beep();
+        return;
+    }
+    if (panes.size() == 1) {
+        transferTo(view, sources, *panes.front(), move);
+        return;
+    }
+    // Which one: the user picks from a menu of their folders.
+    auto* menu = new PaneMenu(move ? tr("Move to") : tr("Copy to"), panes, view.paneWidget());
+    QObject::connect(menu, &PaneMenu::chosen, view.paneWidget(),
+                     [&view, sources, move](FolderPane* pane) { transferTo(view, sources, *pane, move); });
+    menu->popupOver(view.currentView());
+}
+
+QMimeData* FolderCommands::mimeDataOf(FolderPane& view, const QList<QByteArray>& paths, bool cut) {
+    if (!paths.isEmpty() && ArchivePlace::isArchive(paths.front()))
+        return view.archivePlace()->mimeData(paths);
+    return ClipboardFormat::toMimeData(paths, cut);
+}
+
+void FolderCommands::copySelection(FolderPane& view, bool cut) {
+    const QList<QByteArray> paths = view.selectedPaths();
+    if (paths.isEmpty()) return;
+    QGuiApplication::clipboard()->setMimeData(mimeDataOf(view, paths, cut));
+}
+
+void FolderCommands::paste(FolderPane& view) {
+    pasteInto(view, view.folder());
+}
+
+void FolderCommands::pasteInto(FolderPane& view, const QByteArray& dir) {
+    const ClipboardFormat::Content content =
+        ClipboardFormat::fromMimeData(QGuiApplication::clipboard()->mimeData());
+    if (content.paths.isEmpty() || dir.isEmpty()) return;
+    if (!content.cut) {
+        view.transfer(content.paths, dir, false);
+        return;
+    }
+    view.transfer(content.paths, dir, true, [](const JobResult& r) {
+        // Cut items are pasted once: the clipboard would otherwise name files that moved away.
+        QClipboard* c = QGuiApplication::clipboard();
+        if (r.ok() && c->mimeData() && ClipboardFormat::fromMimeData(c->mimeData()).cut) c->clear();
+    });
+}
+
+void FolderCommands::trashSelection(FolderPane& view) {
+    const QList<QByteArray> paths = view.selectedPaths();
+    if (paths.isEmpty()) return;
+    view.fileOperations().trash(paths, view.paneWidget(), view.whenDone());
+}
+
+void FolderCommands::deleteSelection(FolderPane& view, bool confirm) {
+    const QList<QByteArray> paths = view.selectedPaths();
+    if (paths.isEmpty()) return;
+    auto run = [&view, paths] {
+        view.fileOperations().deletePermanently(paths, view.paneWidget(), view.whenDone());
+    };
+    if (!confirm) {
+        run();
+        return;
+    }
+    const QString what =
+        paths.size() == 1 ? tr("“%1”").arg(nameOf(paths.front())) : tr("these %1 items").arg(paths.size());
+    auto* box = new QMessageBox(QMessageBox::Warning, tr("Delete permanently"),
+                                tr("Delete %1 permanently? This cannot be undone.").arg(what),
+                                QMessageBox::Yes | QMessageBox::Cancel, view.paneWidget()->window());
+    box->setObjectName("confirmDelete");
+    box->setDefaultButton(QMessageBox::Cancel);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(box, &QMessageBox::finished, view.paneWidget(), [box, run](int) {
+        if (box->clickedButton() == box->button(QMessageBox::Yes)) run();
+    });
+    box->open();
+}
+
+void FolderCommands::newFolder(FolderPane& view) {
+    view.fileOperations().newFolder(
+        view.folder(), tr("New Folder").toUtf8(), view.paneWidget(),
+        view.whenDone([&view](const JobResult& r) {
+            if (r.undo.created.empty()) return;
+            // The new folder is selected with its name open for editing, the usual next step.
+            view.selectWhenListed(pathtext::baseName(QByteArray::fromStdString(r.undo.created.front())),
+                                  true);
+        }));
+}
+
+void FolderCommands::showProperties(FolderPane& view) {
+    QList<QByteArray> paths = view.selectedPaths();
+    if (paths.isEmpty() && view.model()->isTrash()) return;
+    if (paths.isEmpty()) paths << view.folder();
+    PropertiesDialog::showFor(paths, view.paneWidget()->window());
+}
+
+void FolderCommands::undo(FolderPane& view) {
+    view.fileOperations().undo(view.paneWidget(), view.whenDone());
 }
 
 }  // namespace kv

@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 #include <QString>
 
+class QMimeData;
+
 namespace kv {
 
 class FolderModel;
@@ -15,6 +17,26 @@ class FolderPane;
 // them run. The file-changing ones are jobs (FileOperations), their result selected once listed.
 class FolderCommands {
   public:
+    // The selection: opened with the default applications, on the clipboard (cut marks them to be moved
+    // on paste), to the trash, deleted for good (asked first unless confirm is false).
+    static void openExternally(FolderPane& view);
+    static void copySelection(FolderPane& view, bool cut);
+    static void trashSelection(FolderPane& view);
+    static void deleteSelection(FolderPane& view, bool confirm = true);
+    // What a copy or a drag of these items carries (ClipboardFormat; ArchivePlace for an archive's).
+    static QMimeData* mimeDataOf(FolderPane& view, const QList<QByteArray>& paths, bool cut);
+    // The clipboard's items copied or moved into the folder shown, or into dir.
+    static void paste(FolderPane& view);
+    static void pasteInto(FolderPane& view, const QByteArray& dir);
+    // Copies or moves the selection into the folder of the window's other pane, or of the one the user
+    // picks from a menu of them when there are several.
+    static void transferToPane(FolderPane& view, bool move);
+    // Gives the keyboard focus to the next (or previous) pane of the window, in reading order.
+    static void focusPane(FolderPane& view, bool forward);
+    // A new folder, selected with its name open for editing once listed.
+    static void newFolder(FolderPane& view);
+    static void showProperties(FolderPane& view);
+    static void undo(FolderPane& view);
     static void openWith(FolderPane& view);
     // $TERMINAL (a command, may hold options) or x-terminal-emulator, started in the folder shown.
     static void openTerminal(FolderPane& view);

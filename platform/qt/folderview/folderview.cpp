@@ -2,15 +2,10 @@
 
 #include <sys/stat.h>
 #include <QApplication>
-#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
-#include <QKeyEvent>
-#include <QMenu>
-#include <QMessageBox>
 #include <QVBoxLayout>
-#include <QWheelEvent>
 #include <algorithm>
 #include <iterator>
 
@@ -19,23 +14,19 @@
 #include "platform/qt/common/nametext.h"
 #include "platform/qt/common/pathtext.h"
 #include "platform/qt/desktop/fileopener.h"
-#include "platform/qt/dragdrop/clipboardformat.h"
 #include "platform/qt/dragdrop/folderdragdrop.h"
-#include "platform/qt/folderview/folderactions.h"
+#include "platform/qt/folderview/foldercommands.h"
 #include "platform/qt/listing/cutmarks.h"
 #include "platform/qt/listing/folderdelegate.h"
 #include "platform/qt/listing/foldernote.h"
 #include "platform/qt/listing/statusline.h"
 #include "platform/qt/pane/panehighlight.h"
-#include "platform/qt/pane/panemenu.h"
 #include "platform/qt/pane/windowpanes.h"
-#include "platform/qt/properties/propertiesdialog.h"
 #include "platform/qt/search/filterbar.h"
 #include "platform/qt/search/folderfind.h"
 #include "platform/qt/search/searchbar.h"
 #include "platform/qt/thumbnails/folderthumbnails.h"
 #include "platform/qt/trash/trashplace.h"
-#include "platform/qt/web/sourcepage.h"
 
 namespace kv {
 
@@ -46,11 +37,7 @@ QByteArray parentOf(const QByteArray& path) {
     return pathtext::parentOf(path);
 }
 
-QByteArray baseName(const QByteArray& path) {
-    const QByteArray p = pathtext::normalized(path);
-    return p.mid(p.lastIndexOf('/') + 1);
-}
-
+using pathtext::baseName;
 using pathtext::isDirectory;
 
 }  // namespace
@@ -104,7 +91,8 @@ FolderView::FolderView(FileOperations& ops, QWidget* parent)
     m_trashPlace = new TrashPlace(*this, m_details);
     m_archivePlace = new ArchivePlace(*this);
     // A drag starts the copies other programs may ask for (items of an archive).
-    m_model->setMimeDataMaker([this](const QList<QByteArray>& paths) { return mimeDataOf(paths, false); });
+    m_model->setMimeDataMaker(
+        [this](const QList<QByteArray>& paths) { return FolderCommands::mimeDataOf(*this, paths, false); });
 
     m_note = new FolderNote(this);
     new CutMarks(m_model);
@@ -336,10 +324,6 @@ void FolderView::openSelected() {
     if (!firstFolder.isEmpty()) emit folderRequested(firstFolder);
 }
 
-void FolderView::openSelectedExternally() {
-    FileOpener::open(selectedPaths(), this);
-}
-
 void FolderView::goUp() {
     if (folder() == "/") return;
     QByteArray child, parent;
@@ -369,46 +353,14 @@ void FolderView::updateEmptyNote() {
                          m_model->isTrash());
 }
 
-FilterBar* FolderView::filterBar() const {
-    return m_find->filterBar();
-}
-
-SearchBar* FolderView::searchBar() const {
-    return m_find->searchBar();
-}
-
-void FolderView::showFilter() {
-    m_find->showFilter();
-}
-
 void FolderView::closeFilter() {
     m_find->closeFilter();
     updateEmptyNote();
 }
 
-void FolderView::showSearchBar() {
-    m_find->showSearchBar();
-}
-
 void FolderView::startSearch(const SearchQuery& query) {
     m_note->hide();
     m_find->startSearch(query);
-}
-
-void FolderView::stopSearch() {
-    m_find->stopSearch();
-}
-
-void FolderView::endSearch() {
-    m_find->endSearch();
-}
-
-void FolderView::escape() {
-    m_find->escape();
-}
-
-std::vector<std::string> FolderView::unreadableFolders() const {
-    return m_find->unreadableFolders();
 }
 
 void FolderView::setSearchColumns(bool search) {
@@ -493,37 +445,8 @@ void FolderView::focusItems() {
     currentView()->setFocus(Qt::OtherFocusReason);
 }
 
-void FolderView::focusPane(bool forward) {
-    if (FolderPane* pane = WindowPanes::next(*this, forward)) pane->focusItems();
-}
-
 bool FolderView::isActivePane() const {
     return m_highlight->isActive();
-}
-
-void FolderView::transferToPane(bool move) {
-    const QList<QByteArray> sources = selectedPaths();
-    const QList<FolderPane*> panes = WindowPanes::others(*this);
-    if (sources.isEmpty() || panes.isEmpty()) {
-        QApplication::beep();
-        return;
-    }
-    if (panes.size() == 1) {
-        transferToPane(sources, *panes.front(), move);
-        return;
-    }
-    // Which one: the user picks from a menu of their folders.
-    auto* menu = new PaneMenu(move ? tr("Move to") : tr("Copy to"), panes, this);
-    connect(menu, &PaneMenu::chosen, this,
-            [this, sources, move](FolderPane* pane) { transferToPane(sources, *pane, move); });
-    menu->popupOver(currentView());
-}
-
-void FolderView::transferToPane(const QList<QByteArray>& sources, FolderPane& pane, bool move) {
-    // The other pane's watcher would tell it too, a moment later.
-    transfer(sources, pane.folder(), move, [&pane, guard = Receiver(pane.paneWidget())](const JobResult&) {
-        if (guard.alive()) pane.refresh();
-    });
 }
 
 FileOperations::Done FolderView::whenDone(FileOperations::Done andThen) {
@@ -546,36 +469,6 @@ void FolderView::applyPendingSelection() {
         m_pendingEdit = false;
         renameCurrent();
     }
-}
-
-QMimeData* FolderView::mimeDataOf(const QList<QByteArray>& paths, bool cut) {
-    if (!paths.isEmpty() && ArchivePlace::isArchive(paths.front())) return m_archivePlace->mimeData(paths);
-    return ClipboardFormat::toMimeData(paths, cut);
-}
-
-void FolderView::copySelection(bool cut) {
-    const QList<QByteArray> paths = selectedPaths();
-    if (paths.isEmpty()) return;
-    QGuiApplication::clipboard()->setMimeData(mimeDataOf(paths, cut));
-}
-
-void FolderView::paste() {
-    pasteInto(folder());
-}
-
-void FolderView::pasteInto(const QByteArray& dir) {
-    const ClipboardFormat::Content content =
-        ClipboardFormat::fromMimeData(QGuiApplication::clipboard()->mimeData());
-    if (content.paths.isEmpty() || dir.isEmpty()) return;
-    if (!content.cut) {
-        transfer(content.paths, dir, false);
-        return;
-    }
-    transfer(content.paths, dir, true, [](const JobResult& r) {
-        // Cut items are pasted once: the clipboard would otherwise name files that moved away.
-        QClipboard* c = QGuiApplication::clipboard();
-        if (r.ok() && c->mimeData() && ClipboardFormat::fromMimeData(c->mimeData()).cut) c->clear();
-    });
 }
 
 void FolderView::transfer(const QList<QByteArray>& sources, const QByteArray& targetDir, bool move,
@@ -608,55 +501,6 @@ void FolderView::renameCurrent() {
     v->edit(i);
 }
 
-void FolderView::trashSelection() {
-    const QList<QByteArray> paths = selectedPaths();
-    if (paths.isEmpty()) return;
-    m_ops.trash(paths, this, whenDone());
-}
-
-void FolderView::deleteSelection(bool confirm) {
-    const QList<QByteArray> paths = selectedPaths();
-    if (paths.isEmpty()) return;
-    auto run = [this, paths] { m_ops.deletePermanently(paths, this, whenDone()); };
-    if (!confirm) {
-        run();
-        return;
-    }
-    const QString what = paths.size() == 1
-                             ? tr("“%1”").arg(NameText::shown(baseName(paths.front()).toStdString()))
-                             : tr("these %1 items").arg(paths.size());
-    auto* box = new QMessageBox(QMessageBox::Warning, tr("Delete permanently"),
-                                tr("Delete %1 permanently? This cannot be undone.").arg(what),
-                                QMessageBox::Yes | QMessageBox::Cancel, window());
-    box->setObjectName("confirmDelete");
-    box->setDefaultButton(QMessageBox::Cancel);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    connect(box, &QMessageBox::finished, this, [box, run](int) {
-        if (box->clickedButton() == box->button(QMessageBox::Yes)) run();
-    });
-    box->open();
-}
-
-void FolderView::newFolder() {
-    m_ops.newFolder(folder(), tr("New Folder").toUtf8(), this, whenDone([this](const JobResult& r) {
-                        if (r.undo.created.empty()) return;
-                        // The new folder is selected with its name open for editing, the usual next step.
-                        m_pendingSelect = baseName(QByteArray::fromStdString(r.undo.created.front()));
-                        m_pendingEdit = true;
-                    }));
-}
-
-void FolderView::showProperties() {
-    QList<QByteArray> paths = selectedPaths();
-    if (paths.isEmpty() && m_model->isTrash()) return;
-    if (paths.isEmpty()) paths << folder();
-    PropertiesDialog::showFor(paths, window());
-}
-
-void FolderView::undo() {
-    m_ops.undo(this, whenDone());
-}
-
 void FolderView::setShowHidden(bool show) {
     m_model->setShowHidden(show);
     updateEmptyNote();
@@ -669,62 +513,6 @@ void FolderView::sortBy(int column, Qt::SortOrder order) {
 void FolderView::typeAhead(const QString& text) {
     const int row = m_typeAhead.find(text, currentView()->currentIndex().row(), *m_model);
     if (row >= 0) selectName(QByteArray::fromStdString(m_model->entryAt(row).name));
-}
-
-QMenu* FolderView::createContextMenu(bool onItems) {
-    QMenu* menu = FolderActions::createMenu(*this, onItems);
-    if (onItems) SourcePage::offer(*menu, *this);
-    return menu;
-}
-
-void FolderView::contextMenuAt(QAbstractItemView* view, const QPoint& pos) {
-    const QModelIndex i = view->indexAt(pos);
-    QItemSelectionModel* sel = m_details->selectionModel();
-    if (i.isValid()) {
-        // A right-click on an item outside the selection acts on that item alone.
-        if (!sel->isRowSelected(i.row(), {}))
-            sel->setCurrentIndex(i, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    } else {
-        sel->clearSelection();
-    }
-    QMenu* menu = createContextMenu(i.isValid());
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->popup(view->viewport()->mapToGlobal(pos));
-}
-
-bool FolderView::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Wheel && m_icons && watched == m_icons->viewport() &&
-        m_mode == Mode::Icons) {
-        auto* wheel = static_cast<QWheelEvent*>(event);
-        if (!(wheel->modifiers() & Qt::ControlModifier)) return false;
-        // A notch is 120; touchpads send it in small pieces.
-        m_wheelZoom += wheel->angleDelta().y();
-        if (const int steps = m_wheelZoom / 120) {
-            m_wheelZoom -= steps * 120;
-            zoom(steps);
-        }
-        return true;
-    }
-    if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress) return false;
-    // Keys the name editor did not take come up to the view; Return there ends the edit and must not
-    // open the file as well.
-    const QWidget* focus = QApplication::focusWidget();
-    if (focus && focus != watched && static_cast<QWidget*>(watched)->isAncestorOf(focus)) return false;
-    auto* key = static_cast<QKeyEvent*>(event);
-    const FolderActions::Command* command = FolderActions::commandFor(key, *this);
-    if (event->type() == QEvent::ShortcutOverride) {
-        // Claim our keys before a window's menu shortcut takes them.
-        if (command) event->accept();
-        return command != nullptr;
-    }
-    if (command) {
-        command->run(*this);
-    } else if (TypeAhead::isTyping(key)) {
-        typeAhead(key->text());
-    } else {
-        return false;
-    }
-    return true;
 }
 
 }  // namespace kv

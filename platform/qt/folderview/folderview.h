@@ -80,25 +80,8 @@ class FolderView : public QWidget, public FolderPane {
 
     // What the menus and keys do (FolderActions).
     void openSelected();
-    void openSelectedExternally();
-    void copySelection(bool cut);
-    // What a copy or a drag of these items carries (ClipboardFormat; ArchivePlace for an archive's).
-    QMimeData* mimeDataOf(const QList<QByteArray>& paths, bool cut);
-    void paste();
-    void pasteInto(const QByteArray& dir);
     void renameCurrent();
-    void trashSelection();
-    // Asks first (a non-blocking question) unless confirm is false.
-    void deleteSelection(bool confirm = true);
-    void newFolder();
-    void showProperties();
     void refresh() override;
-    void undo();
-    // Copies or moves the selection into the folder of the window's other pane, or of the one the user
-    // picks from a menu of them when there are several.
-    void transferToPane(bool move);
-    // Gives the keyboard focus to the next (or previous) pane of the window, in reading order.
-    void focusPane(bool forward);
     // Gives the keyboard focus to the rows.
     void focusItems() override;
     // Whether this pane holds the keyboard focus (its selection shows in the active colours).
@@ -118,25 +101,15 @@ class FolderView : public QWidget, public FolderPane {
     FileOperations::Done whenDone(FileOperations::Done andThen = {}) override;
     // Selects the item once a listing shows it (a new item), opening its name for editing when edit.
     void selectWhenListed(const QByteArray& name, bool edit) override;
-    // The name filter over the rows (Ctrl+I): shown and focused; Escape in it clears and hides it.
-    void showFilter();
+    // The name filter and the search below the folder, with their bars (Ctrl+I, Ctrl+F), and what
+    // Escape in the rows does to them.
+    FolderFind* find() const { return m_find; }
+    // Closes the name filter; the rows' empty note follows.
     void closeFilter();
-    FilterBar* filterBar() const;
-    // The search bar (Ctrl+F), focused; a search starts from it with Enter.
-    void showSearchBar();
-    SearchBar* searchBar() const;
     // Searches below the folder shown (or below the one a search started from) and shows the results
     // in place of the folder's rows, until the view shows a folder again. A running search is replaced.
     void startSearch(const SearchQuery& query);
-    // Ends a running search; its results stay.
-    void stopSearch();
-    // Shows the folder the search started from again.
-    void endSearch();
     bool isSearching() const { return m_model->isSearch(); }
-    // What Escape does in the rows: closes the filter, stops a search, or leaves the results.
-    void escape();
-    // The folders the last search could not read, relative to its start.
-    std::vector<std::string> unreadableFolders() const;
     // Shows the column of the results' folders (FolderFind).
     void setSearchColumns(bool search);
 
@@ -169,8 +142,6 @@ class FolderView : public QWidget, public FolderPane {
     void showBanner(const QString& text);
     void contextMenuAt(QAbstractItemView* view, const QPoint& pos);
     void applyPendingSelection();
-
-    void transferToPane(const QList<QByteArray>& sources, FolderPane& pane, bool move);
 
     FileOperations& m_ops;
     FolderModel* m_model;
