@@ -10,14 +10,14 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
+#include "platform/fs/core/paths.h"
 #include "platform/fs/operations/duplicatejob.h"
 #include "platform/fs/operations/linkjob.h"
-#include "platform/fs/operations/newfilejob.h"
-#include "platform/fs/core/paths.h"
-#include "platform/qt/desktop/fileopener.h"
-#include "platform/qt/listing/foldermodel.h"
-#include "platform/qt/folderview/folderview.h"
+#include "platform/fs/operations/newitemjob.h"
 #include "platform/qt/common/pathtext.h"
+#include "platform/qt/desktop/fileopener.h"
+#include "platform/qt/folderview/folderview.h"
+#include "platform/qt/listing/foldermodel.h"
 
 namespace kv {
 

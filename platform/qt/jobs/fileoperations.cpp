@@ -7,21 +7,21 @@
 #include <algorithm>
 
 #include "platform/fs/core/background.h"
-#include "platform/fs/operations/deletejob.h"
 #include "platform/fs/listing/dirwatcher.h"
-#include "platform/fs/operations/newfolderjob.h"
+#include "platform/fs/operations/deletejob.h"
+#include "platform/fs/operations/newitemjob.h"
 #include "platform/fs/operations/renamejob.h"
 #include "platform/fs/operations/transferjob.h"
-#include "platform/fs/trash/trashjob.h"
 #include "platform/fs/operations/undojob.h"
+#include "platform/fs/trash/trashjob.h"
+#include "platform/qt/common/errordialog.h"
+#include "platform/qt/common/pathtext.h"
 #include "platform/qt/jobs/clashdialog.h"
 #include "platform/qt/jobs/dialogresolver.h"
-#include "platform/qt/common/errordialog.h"
-#include "platform/qt/listing/foldermodel.h"
 #include "platform/qt/jobs/jobtexts.h"
-#include "platform/qt/common/pathtext.h"
 #include "platform/qt/jobs/progresswindow.h"
 #include "platform/qt/jobs/undostack.h"
+#include "platform/qt/listing/foldermodel.h"
 
 namespace kv {
 
