@@ -10,13 +10,13 @@
 #include "fs/scriptedresolver.h"
 #include "fs/tempdir.h"
 #include "fs/waituntil.h"
-#include "platform/fs/operations/deletejob.h"
 #include "platform/fs/listing/folderlister.h"
-#include "platform/fs/operations/newfolderjob.h"
+#include "platform/fs/operations/deletejob.h"
+#include "platform/fs/operations/newitemjob.h"
 #include "platform/fs/operations/renamejob.h"
 #include "platform/fs/operations/transferjob.h"
-#include "platform/fs/trash/trashjob.h"
 #include "platform/fs/operations/undojob.h"
+#include "platform/fs/trash/trashjob.h"
 
 namespace kv {
 namespace {

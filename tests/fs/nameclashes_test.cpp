@@ -4,7 +4,7 @@
 #include "fs/scriptedresolver.h"
 #include "fs/tempdir.h"
 #include "platform/fs/jobs/nameclashes.h"
-#include "platform/fs/operations/newfolderjob.h"
+#include "platform/fs/operations/newitemjob.h"
 #include "platform/fs/operations/renamejob.h"
 
 namespace kv {

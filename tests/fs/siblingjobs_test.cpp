@@ -5,10 +5,10 @@
 #include <set>
 
 #include "fs/tempdir.h"
+#include "platform/fs/core/siblingname.h"
 #include "platform/fs/operations/duplicatejob.h"
 #include "platform/fs/operations/linkjob.h"
-#include "platform/fs/operations/newfilejob.h"
-#include "platform/fs/core/siblingname.h"
+#include "platform/fs/operations/newitemjob.h"
 #include "platform/fs/operations/undojob.h"
 
 namespace kv {

@@ -24,8 +24,7 @@ void ArchiveListingSource::stopListing() {
 
 void ArchiveListingSource::cancel() {
     stopListing();
-    for (auto& slot : m_names) slot->detach();
-    m_names.clear();
+    m_names.cancel();
 }
 
 std::string ArchiveListingSource::problemText(const ArchiveIndex& index) {
@@ -69,21 +68,15 @@ void ArchiveListingSource::start(BatchFn onBatch, DoneFn onDone) {
 }
 
 void ArchiveListingSource::refreshNames(std::vector<std::string> names, NamesFn onNames) {
-    std::erase_if(m_names, [](const std::shared_ptr<NamesSlot>& s) { return !s->attached(); });
-    auto slot = NamesSlot::make([onNames = std::move(onNames)](int error, std::vector<DirEntry>* found,
-                                                               std::vector<std::string>* gone) {
-        onNames(error, std::move(*found), std::move(*gone));
-    });
-    m_names.push_back(slot);
-    background::runDetached([slot, cache = m_cache, location = m_location, names = std::move(names)] {
+    m_names.run(std::move(onNames), [cache = m_cache, location = m_location,
+                                     names = std::move(names)](const NameLookups::Reply& reply) {
         std::vector<DirEntry> found;
         std::vector<std::string> gone;
         const std::optional<ArchiveLocation> where = ArchiveLocation::parse(location);
         const std::shared_ptr<const ArchiveIndex> index =
             where ? cache->get(where->archive) : std::shared_ptr<const ArchiveIndex>();
         if (!index || index->error() != 0) {
-            slot->call(index ? index->error() : EINVAL, &found, &gone);
-            slot->detach();
+            reply.send(index ? index->error() : EINVAL, found, gone);
             return;
         }
         const std::vector<DirEntry> all = index->list(where->inner);
@@ -94,8 +87,7 @@ void ArchiveListingSource::refreshNames(std::vector<std::string> names, NamesFn 
             else
                 gone.push_back(name);
         }
-        slot->call(0, &found, &gone);
-        slot->detach();
+        reply.send(0, found, gone);
     });
 }
 

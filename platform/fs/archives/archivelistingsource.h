@@ -7,8 +7,8 @@
 
 #include "platform/fs/archives/archiveindexcache.h"
 #include "platform/fs/archives/archivelocation.h"
-#include "platform/fs/core/callbackslot.h"
 #include "platform/fs/listing/listingsource.h"
+#include "platform/fs/listing/namelookups.h"
 
 namespace kv {
 
@@ -31,14 +31,13 @@ class ArchiveListingSource : public ListingSource {
     static std::string problemText(const ArchiveIndex& index);
 
   private:
-    using NamesSlot = CallbackSlot<int, std::vector<DirEntry>*, std::vector<std::string>*>;
     void stopListing();
 
     std::string m_location;
     std::shared_ptr<ArchiveIndexCache> m_cache;
     std::shared_ptr<ListingSlot> m_listing;
     std::shared_ptr<std::atomic<bool>> m_cancelled;
-    std::vector<std::shared_ptr<NamesSlot>> m_names;
+    NameLookups m_names;
 };
 
 }  // namespace kv

@@ -26,8 +26,7 @@ void FolderListingSource::stopListing() {
 
 void FolderListingSource::cancel() {
     stopListing();
-    for (auto& slot : m_names) slot->detach();
-    m_names.clear();
+    m_names.cancel();
 }
 
 void FolderListingSource::start(BatchFn onBatch, DoneFn onDone) {
@@ -44,24 +43,17 @@ void FolderListingSource::start(BatchFn onBatch, DoneFn onDone) {
 }
 
 void FolderListingSource::refreshNames(std::vector<std::string> names, NamesFn onNames) {
-    std::erase_if(m_names, [](const std::shared_ptr<NamesSlot>& s) { return !s->attached(); });
-    auto slot = NamesSlot::make([onNames = std::move(onNames)](int error, std::vector<DirEntry>* found,
-                                                               std::vector<std::string>* gone) {
-        onNames(error, std::move(*found), std::move(*gone));
-    });
-    m_names.push_back(slot);
-    background::runDetached([slot, path = m_path, names = std::move(names)] {
-        std::vector<DirEntry> found;
-        std::vector<std::string> gone;
-        const int error = FolderLister::statNames(path, names, found, gone);
-        if (error) {
-            found.clear();
-            gone.clear();
-        }
-        // Called once: the slot is then detached so the list above can forget it.
-        slot->call(error, &found, &gone);
-        slot->detach();
-    });
+    m_names.run(std::move(onNames),
+                [path = m_path, names = std::move(names)](const NameLookups::Reply& reply) {
+                    std::vector<DirEntry> found;
+                    std::vector<std::string> gone;
+                    const int error = FolderLister::statNames(path, names, found, gone);
+                    if (error) {
+                        found.clear();
+                        gone.clear();
+                    }
+                    reply.send(error, found, gone);
+                });
 }
 
 }  // namespace kv

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/fs/core/callbackslot.h"
 #include "platform/fs/listing/listingsource.h"
+#include "platform/fs/listing/namelookups.h"
 
 namespace kv {
 
@@ -24,13 +24,11 @@ class FolderListingSource : public ListingSource {
     static ListingSourceFactory factory();
 
   private:
-    using NamesSlot = CallbackSlot<int, std::vector<DirEntry>*, std::vector<std::string>*>;
-
     void stopListing();
 
     std::string m_path;
     std::shared_ptr<ListingSlot> m_listing;
-    std::vector<std::shared_ptr<NamesSlot>> m_names;
+    NameLookups m_names;
 };
 
 }  // namespace kv

@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "platform/fs/core/background.h"
 #include "platform/fs/search/searchwalk.h"
 
 namespace kv {
@@ -28,8 +27,7 @@ void SearchListingSource::stopWalk() {
 
 void SearchListingSource::cancel() {
     stopWalk();
-    for (auto& slot : m_names) slot->detach();
-    m_names.clear();
+    m_names.cancel();
 }
 
 void SearchListingSource::start(BatchFn onBatch, DoneFn onDone) {
@@ -47,26 +45,20 @@ void SearchListingSource::start(BatchFn onBatch, DoneFn onDone) {
 }
 
 void SearchListingSource::refreshNames(std::vector<std::string> names, NamesFn onNames) {
-    std::erase_if(m_names, [](const std::shared_ptr<NamesSlot>& s) { return !s->attached(); });
-    auto slot = NamesSlot::make([onNames = std::move(onNames)](int error, std::vector<DirEntry>* found,
-                                                               std::vector<std::string>* gone) {
-        onNames(error, std::move(*found), std::move(*gone));
-    });
-    m_names.push_back(slot);
-    background::runDetached([slot, root = m_root, query = m_query, names = std::move(names)] {
-        std::vector<DirEntry> found;
-        std::vector<std::string> gone;
-        for (const std::string& name : names) {
-            if (!slot->attached()) return;
-            DirEntry e;
-            if (SearchWalk::test(root, query, name, e))
-                found.push_back(std::move(e));
-            else
-                gone.push_back(name);
-        }
-        slot->call(0, &found, &gone);
-        slot->detach();
-    });
+    m_names.run(std::move(onNames),
+                [root = m_root, query = m_query, names = std::move(names)](const NameLookups::Reply& reply) {
+                    std::vector<DirEntry> found;
+                    std::vector<std::string> gone;
+                    for (const std::string& name : names) {
+                        if (!reply.wanted()) return;
+                        DirEntry e;
+                        if (SearchWalk::test(root, query, name, e))
+                            found.push_back(std::move(e));
+                        else
+                            gone.push_back(name);
+                    }
+                    reply.send(0, found, gone);
+                });
 }
 
 }  // namespace kv

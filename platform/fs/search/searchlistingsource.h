@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/fs/core/callbackslot.h"
 #include "platform/fs/listing/listingsource.h"
+#include "platform/fs/listing/namelookups.h"
 #include "platform/fs/search/searchquery.h"
 #include "platform/fs/search/searchstats.h"
 
@@ -31,8 +31,6 @@ class SearchListingSource : public ListingSource {
     const std::shared_ptr<SearchStats>& stats() const { return m_stats; }
 
   private:
-    using NamesSlot = CallbackSlot<int, std::vector<DirEntry>*, std::vector<std::string>*>;
-
     void stopWalk();
 
     std::string m_root;
@@ -41,7 +39,7 @@ class SearchListingSource : public ListingSource {
     int m_threads;
     std::shared_ptr<ListingSlot> m_listing;
     std::shared_ptr<SearchWalk> m_walk;
-    std::vector<std::shared_ptr<NamesSlot>> m_names;
+    NameLookups m_names;
 };
 
 }  // namespace kv

@@ -80,8 +80,7 @@ void TrashListingSource::stopListing() {
 
 void TrashListingSource::cancel() {
     stopListing();
-    for (auto& slot : m_names) slot->detach();
-    m_names.clear();
+    m_names.cancel();
 }
 
 void TrashListingSource::start(BatchFn onBatch, DoneFn onDone) {
@@ -124,13 +123,8 @@ void TrashListingSource::start(BatchFn onBatch, DoneFn onDone) {
 }
 
 void TrashListingSource::refreshNames(std::vector<std::string> names, NamesFn onNames) {
-    std::erase_if(m_names, [](const std::shared_ptr<NamesSlot>& s) { return !s->attached(); });
-    auto slot = NamesSlot::make([onNames = std::move(onNames)](int error, std::vector<DirEntry>* found,
-                                                               std::vector<std::string>* gone) {
-        onNames(error, std::move(*found), std::move(*gone));
-    });
-    m_names.push_back(slot);
-    background::runDetached([slot, dirs = m_dirs, catalog = m_catalog, names = std::move(names)] {
+    m_names.run(std::move(onNames), [dirs = m_dirs, catalog = m_catalog,
+                                     names = std::move(names)](const NameLookups::Reply& reply) {
         std::vector<DirEntry> found;
         std::vector<std::string> gone;
         std::vector<TrashRecord> records;
@@ -147,8 +141,7 @@ void TrashListingSource::refreshNames(std::vector<std::string> names, NamesFn on
             }
         }
         catalog->add(std::move(records));
-        slot->call(0, &found, &gone);
-        slot->detach();
+        reply.send(0, found, gone);
     });
 }
 

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/fs/core/callbackslot.h"
 #include "platform/fs/listing/listingsource.h"
+#include "platform/fs/listing/namelookups.h"
 #include "platform/fs/trash/trashcatalog.h"
 #include "platform/fs/trash/trashdirs.h"
 
@@ -35,14 +35,12 @@ class TrashListingSource : public ListingSource {
     static constexpr int kStallMs = 10000;
 
   private:
-    using NamesSlot = CallbackSlot<int, std::vector<DirEntry>*, std::vector<std::string>*>;
-
     void stopListing();
 
     TrashDirs m_dirs;
     std::shared_ptr<TrashCatalog> m_catalog;
     std::shared_ptr<ListingSlot> m_listing;
-    std::vector<std::shared_ptr<NamesSlot>> m_names;
+    NameLookups m_names;
 };
 
 }  // namespace kv

@@ -9,7 +9,7 @@
 #include "platform/fs/core/background.h"
 #include "platform/fs/listing/dirwatcher.h"
 #include "platform/fs/operations/deletejob.h"
-#include "platform/fs/operations/newfolderjob.h"
+#include "platform/fs/operations/newitemjob.h"
 #include "platform/fs/operations/renamejob.h"
 #include "platform/fs/operations/transferjob.h"
 #include "platform/fs/operations/undojob.h"
