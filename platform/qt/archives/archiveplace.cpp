@@ -10,16 +10,16 @@
 
 #include "platform/fs/archives/archiveindexcache.h"
 #include "platform/fs/archives/archivelocation.h"
-#include "platform/fs/core/background.h"
 #include "platform/fs/archives/compressjob.h"
 #include "platform/fs/archives/extractjob.h"
-#include "platform/fs/core/paths.h"
 #include "platform/fs/archives/tempcopies.h"
+#include "platform/fs/core/background.h"
+#include "platform/fs/core/paths.h"
 #include "platform/qt/archives/archivemimedata.h"
 #include "platform/qt/archives/compressdialog.h"
 #include "platform/qt/desktop/fileopener.h"
-#include "platform/qt/listing/foldermodel.h"
 #include "platform/qt/folderview/folderview.h"
+#include "platform/qt/listing/foldermodel.h"
 #include "platform/qt/pane/panefinder.h"
 #include "platform/qt/pane/panemenu.h"
 
@@ -50,20 +50,6 @@ bool ArchivePlace::opensAsFolder(const QByteArray& path, bool isDir) {
 
 QByteArray ArchivePlace::locationOf(const QByteArray& archivePath) {
     return QByteArray::fromStdString(ArchiveLocation::make(bytes(archivePath)));
-}
-
-bool ArchivePlace::upFrom(const QByteArray& location, QByteArray& parent, QByteArray& child) {
-    const std::optional<ArchiveLocation> where = ArchiveLocation::parse(bytes(location));
-    if (!where) return false;
-    if (const std::optional<ArchiveLocation> up = where->parent()) {
-        parent = QByteArray::fromStdString(up->text());
-        child = QByteArray::fromStdString(paths::baseName(where->inner));
-    } else {
-        // Out of the archive: to the folder holding it, the archive selected.
-        parent = QByteArray::fromStdString(paths::parentOf(where->archive));
-        child = QByteArray::fromStdString(paths::baseName(where->archive));
-    }
-    return true;
 }
 
 std::map<std::string, std::string>& ArchivePlace::passwords() {

@@ -17,24 +17,25 @@
 
 #include "platform/fs/core/background.h"
 #include "platform/qt/archives/archiveplace.h"
-#include "platform/qt/dragdrop/clipboardformat.h"
-#include "platform/qt/listing/cutmarks.h"
+#include "platform/qt/browser/browsehistory.h"
 #include "platform/qt/desktop/fileopener.h"
-#include "platform/qt/search/filterbar.h"
-#include "platform/qt/folderview/folderactions.h"
-#include "platform/qt/listing/folderdelegate.h"
+#include "platform/qt/dragdrop/clipboardformat.h"
 #include "platform/qt/dragdrop/folderdragdrop.h"
-#include "platform/qt/search/folderfind.h"
+#include "platform/qt/folderview/folderactions.h"
+#include "platform/qt/listing/cutmarks.h"
+#include "platform/qt/listing/folderdelegate.h"
 #include "platform/qt/listing/foldernote.h"
-#include "platform/qt/thumbnails/folderthumbnails.h"
+#include "platform/qt/listing/statusline.h"
 #include "platform/qt/pane/panefinder.h"
 #include "platform/qt/pane/panehighlight.h"
 #include "platform/qt/pane/panemenu.h"
 #include "platform/qt/properties/propertiesdialog.h"
+#include "platform/qt/search/filterbar.h"
+#include "platform/qt/search/folderfind.h"
 #include "platform/qt/search/searchbar.h"
-#include "platform/qt/web/sourcepage.h"
-#include "platform/qt/listing/statusline.h"
+#include "platform/qt/thumbnails/folderthumbnails.h"
 #include "platform/qt/trash/trashplace.h"
+#include "platform/qt/web/sourcepage.h"
 
 namespace kv {
 
@@ -335,15 +336,11 @@ void FolderView::openSelectedExternally() {
 }
 
 void FolderView::goUp() {
-    if (folder() == "/") return;
-    QByteArray child, parent;
-    if (!ArchivePlace::upFrom(folder(), parent, child)) {
-        child = baseName(folder());
-        parent = parentOf(folder());
-    }
-    emit folderRequested(parent);
+    const std::optional<BrowseHistory::Up> up = BrowseHistory::up(folder());
+    if (!up) return;
+    emit folderRequested(up->parent);
     // The folder left is made current, so Enter goes straight back in.
-    if (folder() == parent) selectWhenListed(child);
+    if (folder() == up->parent) selectWhenListed(up->child);
 }
 
 void FolderView::selectWhenListed(const QByteArray& name) {
