@@ -53,20 +53,6 @@ QByteArray ArchivePlace::locationOf(const QByteArray& archivePath) {
     return QByteArray::fromStdString(ArchiveLocation::make(bytes(archivePath)));
 }
 
-bool ArchivePlace::upFrom(const QByteArray& location, QByteArray& parent, QByteArray& child) {
-    const std::optional<ArchiveLocation> where = ArchiveLocation::parse(bytes(location));
-    if (!where) return false;
-    if (const std::optional<ArchiveLocation> up = where->parent()) {
-        parent = QByteArray::fromStdString(up->text());
-        child = QByteArray::fromStdString(paths::baseName(where->inner));
-    } else {
-        // Out of the archive: to the folder holding it, the archive selected.
-        parent = QByteArray::fromStdString(paths::parentOf(where->archive));
-        child = QByteArray::fromStdString(paths::baseName(where->archive));
-    }
-    return true;
-}
-
 std::map<std::string, std::string>& ArchivePlace::passwords() {
     // Shared by every pane: the one that extracts is not always the one the items are dragged from.
     return m_view.fileOperations().archivePasswords();

@@ -29,9 +29,6 @@ class ArchivePlace : public QObject {
     // A file whose name says it is an archive this program opens.
     static bool opensAsFolder(const QByteArray& path, bool isDir);
     static QByteArray locationOf(const QByteArray& archivePath);
-    // Where Up leads from a location inside an archive, and the item there to select; false outside
-    // archives.
-    static bool upFrom(const QByteArray& location, QByteArray& parent, QByteArray& child);
 
     // Items of an archive (their locations) extracted into a folder, as a paste or a drop of them.
     void extract(const QList<QByteArray>& items, const QByteArray& targetDir, FileOperations::Done done);

@@ -217,68 +217,49 @@ void BrowserView::openFolder(const QByteArray& path) {
 }
 
 void BrowserView::push(const Location& where) {
-    if (where.folder && m_position >= 0 && showsFolder()) {
-        const Location& here = m_history[static_cast<size_t>(m_position)].where;
-        // The folder shown again is shown afresh, not one more step to go back through.
-        if (here.folder && here.path == where.path && !m_history[static_cast<size_t>(m_position)].search) {
-            showEntry();
-            return;
-        }
+    // The folder shown again is shown afresh, not one more step to go back through.
+    if (showsFolder() && m_history.isHere(where)) {
+        showStep();
+        return;
     }
     leave();
-    m_history.resize(static_cast<size_t>(m_position + 1));
-    if (m_webEntry > m_position) m_webEntry = -1;
-    m_history.push_back(Entry{where, 0, {}});
-    m_position = static_cast<int>(m_history.size()) - 1;
-    showEntry();
+    m_history.push(where);
+    showStep();
 }
 
 void BrowserView::searchStarted(const SearchQuery& query) {
-    if (m_position < 0 || !showsFolder()) return;
-    Entry& here = m_history[static_cast<size_t>(m_position)];
+    if (m_history.empty() || !showsFolder()) return;
     // A search from the results refines them: one step back still leads to the folder.
-    if (here.search) {
-        here.search = query;
+    if (m_history.refineSearch(query)) {
         updateBar();
         return;
     }
     leave();
-    Entry results{here.where, 0, {}, query};
-    results.where.path = m_folder->folder();
-    m_history.resize(static_cast<size_t>(m_position + 1));
-    if (m_webEntry > m_position) m_webEntry = -1;
-    m_history.push_back(std::move(results));
-    m_position = static_cast<int>(m_history.size()) - 1;
+    m_history.pushSearch(m_folder->folder(), query);
     updateBar();
     emit locationChanged();
 }
 
 void BrowserView::searchClosed() {
-    if (m_position < 0 || !m_history[static_cast<size_t>(m_position)].search) return;
-    const Entry& here = m_history[static_cast<size_t>(m_position)];
-    if (m_position > 0) {
-        const Entry& before = m_history[static_cast<size_t>(m_position - 1)];
-        if (!before.search && before.where.folder && before.where.path == here.where.path) {
-            goBack();
-            return;
-        }
+    if (m_history.empty() || !m_history.here()->search) return;
+    if (m_history.searchClosesBack()) {
+        goBack();
+        return;
     }
     // No folder step before the results (they were all that was left): this step becomes the folder.
-    m_history[static_cast<size_t>(m_position)].search.reset();
-    showEntry();
+    m_history.dropSearch();
+    showStep();
 }
 
 void BrowserView::leave() {
-    if (m_position < 0 || !showsFolder()) return;
+    if (m_history.empty() || !showsFolder()) return;
     const QModelIndex current = m_folder->currentView()->currentIndex();
     if (current.isValid())
-        m_history[static_cast<size_t>(m_position)].current =
-            QByteArray::fromStdString(m_folder->model()->entryAt(current.row()).name);
+        m_history.leave(QByteArray::fromStdString(m_folder->model()->entryAt(current.row()).name));
 }
 
-void BrowserView::showEntry() {
-    Entry& e = m_history[static_cast<size_t>(m_position)];
-    if (!e.where.folder && m_web && m_webEntry == m_position) {
+void BrowserView::showStep() {
+    if (!m_history.here()->where.folder && m_web && m_history.pageHeld()) {
         // The engine still holds this visit, its own Back and Forward included: it is shown as left.
         m_stack->setCurrentWidget(m_web);
         updateBar();
@@ -287,15 +268,13 @@ void BrowserView::showEntry() {
     }
     // A page loaded now comes after the engine's current one, which drops the engine's forward steps.
     const int floor = m_web && m_web->history()->count() > 0 ? m_web->history()->currentItemIndex() + 1 : 0;
-    show(e.where);
-    if (e.search && showsFolder()) m_folder->startSearch(*e.search);
-    if (showsWeb()) {
-        e.webFloor = floor;
-        m_webEntry = m_position;
-    }
+    show(m_history.here()->where);
+    const BrowseHistory::Step& step = *m_history.here();
+    if (step.search && showsFolder()) m_folder->startSearch(*step.search);
+    if (showsWeb()) m_history.pageLoaded(floor);
     if (showsFolder()) {
         m_recent.visited(m_folder->folder());
-        if (!e.current.isEmpty()) m_folder->selectWhenListed(e.current);
+        if (!step.current.isEmpty()) m_folder->selectWhenListed(step.current);
     }
     updateBar();
 }
@@ -314,42 +293,39 @@ void BrowserView::show(const Location& where) {
 }
 
 bool BrowserView::canGoBack() const {
-    if (showsWeb() && m_webEntry == m_position &&
-        m_web->history()->currentItemIndex() > m_history[static_cast<size_t>(m_position)].webFloor)
-        return true;
-    return m_position > 0;
+    if (showsWeb() && m_history.backWithinPage(m_web->history()->currentItemIndex())) return true;
+    return m_history.canGoBack();
 }
 
 bool BrowserView::canGoForward() const {
-    if (showsWeb() && m_webEntry == m_position && m_web->history()->canGoForward()) return true;
-    return m_position + 1 < static_cast<int>(m_history.size());
+    if (showsWeb() && m_history.pageHeld() && m_web->history()->canGoForward()) return true;
+    return m_history.canGoForward();
 }
 
 void BrowserView::goBack() {
-    if (showsWeb() && m_webEntry == m_position &&
-        m_web->history()->currentItemIndex() > m_history[static_cast<size_t>(m_position)].webFloor) {
+    if (showsWeb() && m_history.backWithinPage(m_web->history()->currentItemIndex())) {
         m_web->back();
         return;
     }
-    if (m_position <= 0) return;
+    if (!m_history.canGoBack()) return;
     leave();
-    --m_position;
-    showEntry();
+    m_history.back();
+    showStep();
 }
 
 void BrowserView::goForward() {
-    if (showsWeb() && m_webEntry == m_position && m_web->history()->canGoForward()) {
+    if (showsWeb() && m_history.pageHeld() && m_web->history()->canGoForward()) {
         m_web->forward();
         return;
     }
-    if (m_position + 1 >= static_cast<int>(m_history.size())) return;
+    if (!m_history.canGoForward()) return;
     leave();
-    ++m_position;
-    showEntry();
+    m_history.forward();
+    showStep();
 }
 
 void BrowserView::updateBar() {
-    const Entry* here = m_position >= 0 ? &m_history[static_cast<size_t>(m_position)] : nullptr;
+    const BrowseHistory::Step* here = m_history.here();
     if (showsFolder() && here && here->search && m_folder->isSearching()) {
         m_bar->showSearch(m_folder->folder(), *here->search);
     } else if (showsFolder() && !m_folder->folder().startsWith('/') &&
@@ -358,8 +334,7 @@ void BrowserView::updateBar() {
     } else if (showsFolder()) {
         m_bar->showFolder(m_folder->folder());
     } else {
-        const QString typed =
-            m_position >= 0 ? m_history[static_cast<size_t>(m_position)].where.address : QString();
+        const QString typed = here ? here->where.address : QString();
         const QUrl url = showsWeb() ? m_web->url() : QUrl();
         m_bar->showAddress(url.isEmpty() ? typed : url.toString(), showsWeb());
     }
@@ -438,7 +413,7 @@ void BrowserView::stop() {
 }
 
 QString BrowserView::locationName() const {
-    if (m_position < 0) return {};
+    if (m_history.empty()) return {};
     if (showsFolder()) {
         if (m_folder->model()->isTrash()) return tr("Trash");
         QByteArray p = m_folder->folder();

@@ -4,11 +4,10 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
-#include <optional>
-#include <vector>
 
 #include "platform/fs/places/location.h"
 #include "platform/fs/search/searchquery.h"
+#include "platform/qt/browser/browsehistory.h"
 #include "platform/qt/pane/folderpane.h"
 
 class QStackedWidget;
@@ -81,20 +80,12 @@ class BrowserView : public QWidget, public BrowserPane {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    // A step of the history. A page keeps the web engine's history index its visit began at
-    // (webFloor): Back within the page goes no further back than that.
-    struct Entry {
-        Location where;
-        int webFloor = 0;
-        QByteArray current;                   // folders: the item that was current when the view left it
-        std::optional<SearchQuery> search{};  // the results of this search below the folder
-    };
     static bool s_glIntegrationSet;
     void show(const Location& where);
     void ensureWeb();
     void push(const Location& where);
     void leave();
-    void showEntry();
+    void showStep();
     void updateBar();
     void enterLocation(const QString& text);
     void focusContent();
@@ -106,9 +97,7 @@ class BrowserView : public QWidget, public BrowserPane {
     FolderView* m_folder;
     QWebEngineView* m_web = nullptr;
     RecentFolders& m_recent;
-    std::vector<Entry> m_history;
-    int m_position = -1;
-    int m_webEntry = -1;  // the entry whose page the web engine holds
+    BrowseHistory m_history;
     std::function<QString()> m_chooserFolder;
 };
 

@@ -12,12 +12,11 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
-<<<<<<< HEAD
 #include "platform/fs/core/background.h"
 #include "platform/fs/core/paths.h"
 #include "platform/fs/operations/duplicatejob.h"
 #include "platform/fs/operations/linkjob.h"
-#include "platform/fs/operations/newfilejob.h"
+#include "platform/fs/operations/newitemjob.h"
 #include "platform/qt/archives/archiveplace.h"
 #include "platform/qt/common/nametext.h"
 #include "platform/qt/common/pathtext.h"
@@ -28,16 +27,6 @@
 #include "platform/qt/pane/panemenu.h"
 #include "platform/qt/pane/windowpanes.h"
 #include "platform/qt/properties/propertiesdialog.h"
-=======
-#include "platform/fs/core/paths.h"
-#include "platform/fs/operations/duplicatejob.h"
-#include "platform/fs/operations/linkjob.h"
-#include "platform/fs/operations/newitemjob.h"
-#include "platform/qt/common/pathtext.h"
-#include "platform/qt/desktop/fileopener.h"
-#include "platform/qt/folderview/folderview.h"
-#include "platform/qt/listing/foldermodel.h"
->>>>>>> engine
 
 namespace kv {
 

@@ -11,6 +11,7 @@
 
 #include "platform/fs/core/background.h"
 #include "platform/qt/archives/archiveplace.h"
+#include "platform/qt/browser/browsehistory.h"
 #include "platform/qt/common/nametext.h"
 #include "platform/qt/common/pathtext.h"
 #include "platform/qt/desktop/fileopener.h"
@@ -27,6 +28,7 @@
 #include "platform/qt/search/searchbar.h"
 #include "platform/qt/thumbnails/folderthumbnails.h"
 #include "platform/qt/trash/trashplace.h"
+#include "platform/qt/web/sourcepage.h"
 
 namespace kv {
 
@@ -325,15 +327,11 @@ void FolderView::openSelected() {
 }
 
 void FolderView::goUp() {
-    if (folder() == "/") return;
-    QByteArray child, parent;
-    if (!ArchivePlace::upFrom(folder(), parent, child)) {
-        child = baseName(folder());
-        parent = parentOf(folder());
-    }
-    emit folderRequested(parent);
+    const std::optional<BrowseHistory::Up> up = BrowseHistory::up(folder());
+    if (!up) return;
+    emit folderRequested(up->parent);
     // The folder left is made current, so Enter goes straight back in.
-    if (folder() == parent) selectWhenListed(child);
+    if (folder() == up->parent) selectWhenListed(up->child);
 }
 
 void FolderView::selectWhenListed(const QByteArray& name) {
