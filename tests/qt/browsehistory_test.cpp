@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/qt/browser/browsehistory.h"
+#include "platform/qt/location/browsehistory.h"
 
 namespace kv::test {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "platform/fs/places/location.h"
 #include "platform/fs/search/searchquery.h"
-#include "platform/qt/browser/browsehistory.h"
+#include "platform/qt/location/browsehistory.h"
 #include "platform/qt/pane/folderpane.h"
 
 class QStackedWidget;

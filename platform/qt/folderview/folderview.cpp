@@ -11,7 +11,6 @@
 
 #include "platform/fs/core/background.h"
 #include "platform/qt/archives/archiveplace.h"
-#include "platform/qt/browser/browsehistory.h"
 #include "platform/qt/common/nametext.h"
 #include "platform/qt/common/pathtext.h"
 #include "platform/qt/desktop/fileopener.h"
@@ -21,6 +20,7 @@
 #include "platform/qt/listing/folderdelegate.h"
 #include "platform/qt/listing/foldernote.h"
 #include "platform/qt/listing/statusline.h"
+#include "platform/qt/location/browsehistory.h"
 #include "platform/qt/pane/panehighlight.h"
 #include "platform/qt/pane/windowpanes.h"
 #include "platform/qt/search/filterbar.h"

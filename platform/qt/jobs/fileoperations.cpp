@@ -20,7 +20,6 @@
 #include "platform/qt/jobs/jobtexts.h"
 #include "platform/qt/jobs/progresswindow.h"
 #include "platform/qt/jobs/undostack.h"
-#include "platform/qt/listing/foldermodel.h"
 
 namespace kv {
 

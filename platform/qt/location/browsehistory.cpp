@@ -1,4 +1,4 @@
-#include "platform/qt/browser/browsehistory.h"
+#include "platform/qt/location/browsehistory.h"
 
 #include <string>
 #include <utility>
