@@ -28,10 +28,10 @@
 #include "platform/fs/listing/dirwatcher.h"
 #include "platform/fs/listing/entrysorter.h"
 #include "platform/fs/listing/folderlister.h"
-#include "platform/qt/jobs/fileoperations.h"
-#include "platform/qt/listing/folderdelegate.h"
-#include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/folderview/folderdelegate.h"
 #include "platform/qt/folderview/folderview.h"
+#include "platform/qt/jobs/fileoperations.h"
+#include "platform/qt/listing/foldermodel.h"
 #include "platform/qt/listing/statusline.h"
 
 using namespace kv::bench;

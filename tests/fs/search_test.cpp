@@ -14,9 +14,9 @@
 
 #include "fs/tempdir.h"
 #include "fs/threadcount.h"
-#include "platform/fs/search/contentmatcher.h"
 #include "platform/fs/listing/namefilter.h"
-#include "platform/fs/search/namematcher.h"
+#include "platform/fs/listing/namematcher.h"
+#include "platform/fs/search/contentmatcher.h"
 #include "platform/fs/search/searchlistingsource.h"
 #include "platform/fs/search/searchwalk.h"
 

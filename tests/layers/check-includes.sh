@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The include rules that linking cannot see. Each folder may include only what lies below it:
 #   app -> views -> panes -> settings -> (resources, platform/forms, platform/registry)
+# and inside platform/fs and platform/qt, the order of their feature folders (below).
 # - the behaviour folders and the core platform folders are standard C++ only (app/main.cpp, where the
 #   program meets Qt, excepted);
 # - platform/fs may use QtCore, never Qt GUI or widgets, and nothing of platform/qt;
@@ -64,6 +65,37 @@ while IFS= read -r hit; do
         complain "$hit (not a QtCore header: only QtCore in platform/fs)"
     fi
 done < <(includes platform/fs | grep -E '#[[:space:]]*include[[:space:]]*<Q')
+
+# Inside the engine and the UI, the feature folders stack in this order, lowest first: a folder includes
+# only itself and the folders before it. Every source lives in one of them.
+declare -A stacked=(
+    [platform/fs]="core drives listing search jobs trash operations archives downloads thumbnails places"
+    [platform/qt]="common jobs listing thumbnails location properties pane search trash web dragdrop desktop archives quicklook folderview browser forms"
+)
+for layer in "${!stacked[@]}"; do
+    [ -d "$layer" ] || continue
+    read -r -a subs <<<"${stacked[$layer]}"
+    declare -A rank=()
+    for i in "${!subs[@]}"; do rank[${subs[$i]}]=$i; done
+    while IFS= read -r file; do
+        complain "$file (a source outside the feature folders of $layer/)"
+    done < <(find "$layer" -maxdepth 1 -type f \( -name '*.cpp' -o -name '*.h' \))
+    for dir in "$layer"/*/; do
+        sub=$(basename "$dir")
+        if [ -z "${rank[$sub]+x}" ]; then
+            complain "$layer/$sub/ (a feature folder missing from the order in this script)"
+            continue
+        fi
+        while IFS= read -r hit; do
+            [ -z "$hit" ] && continue
+            target=$(sed -E "s|.*\"$layer/([a-z]+)/.*|\1|" <<<"$hit")
+            if [ -z "${rank[$target]+x}" ] || [ "${rank[$target]}" -gt "${rank[$sub]}" ]; then
+                complain "$hit ($layer/$sub/ includes $layer/$target/, which stacks above it)"
+            fi
+        done < <(includes "$layer/$sub" | grep -F "\"$layer/")
+    done
+    unset rank
+done
 
 if [ "$fail" -ne 0 ]; then
     echo "FAILED: includes go against the layers" >&2

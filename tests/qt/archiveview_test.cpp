@@ -18,7 +18,7 @@
 #include "platform/qt/archives/archivemimedata.h"
 #include "platform/qt/archives/archiveplace.h"
 #include "platform/qt/archives/compressdialog.h"
-#include "platform/qt/dragdrop/clipboardformat.h"
+#include "platform/qt/common/clipboardformat.h"
 #include "platform/qt/folderview/folderactions.h"
 #include "platform/qt/folderview/foldercommands.h"
 #include "platform/qt/jobs/undostack.h"

@@ -21,7 +21,7 @@
 #include <thread>
 
 #include "filemanager_support.h"
-#include "platform/qt/dragdrop/clipboardformat.h"
+#include "platform/qt/common/clipboardformat.h"
 #include "platform/qt/forms/drivelist.h"
 #include "platform/qt/properties/propertiesdialog.h"
 

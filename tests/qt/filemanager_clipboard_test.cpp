@@ -2,7 +2,7 @@
 #include <QMimeData>
 
 #include "filemanager_support.h"
-#include "platform/qt/dragdrop/clipboardformat.h"
+#include "platform/qt/common/clipboardformat.h"
 
 namespace kv::test {
 namespace {

@@ -2,7 +2,7 @@
 #include <QMimeData>
 
 #include "filemanager_support.h"
-#include "platform/qt/dragdrop/clipboardformat.h"
+#include "platform/qt/common/clipboardformat.h"
 #include "platform/qt/dragdrop/dropdecision.h"
 #include "platform/qt/dragdrop/folderdragdrop.h"
 

@@ -10,7 +10,7 @@
 #include "fs/faultyfsops.h"
 #include "platform/fs/operations/transferjob.h"
 #include "platform/qt/jobs/clashdialog.h"
-#include "platform/qt/common/errordialog.h"
+#include "platform/qt/jobs/errordialog.h"
 #include "platform/qt/jobs/progresswindow.h"
 
 namespace kv::test {

@@ -12,11 +12,11 @@
 #include <QTimer>
 
 #include "filemanager_support.h"
+#include "platform/qt/common/clipboardformat.h"
 #include "platform/qt/common/nametext.h"
-#include "platform/qt/dragdrop/clipboardformat.h"
 #include "platform/qt/folderview/folderactions.h"
 #include "platform/qt/folderview/foldercommands.h"
-#include "platform/qt/listing/folderdelegate.h"
+#include "platform/qt/folderview/folderdelegate.h"
 #include "platform/qt/properties/propertiesdialog.h"
 
 namespace kv::test {

@@ -9,7 +9,7 @@
 #include <set>
 
 #include "filemanager_support.h"
-#include "platform/qt/dragdrop/clipboardformat.h"
+#include "platform/qt/common/clipboardformat.h"
 #include "platform/qt/folderview/folderactions.h"
 #include "platform/qt/jobs/undostack.h"
 #include "platform/qt/properties/propertiesdialog.h"

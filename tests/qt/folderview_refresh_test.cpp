@@ -9,8 +9,8 @@
 #include <cstdio>
 
 #include "filemanager_support.h"
+#include "platform/qt/folderview/folderdelegate.h"
 #include "platform/qt/forms/drivelist.h"
-#include "platform/qt/listing/folderdelegate.h"
 #include "platform/qt/listing/foldernote.h"
 
 namespace kv::test {

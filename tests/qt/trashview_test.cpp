@@ -13,10 +13,10 @@
 #include "filemanager_support.h"
 #include "platform/fs/trash/trash.h"
 #include "platform/qt/browser/browserview.h"
-#include "platform/qt/jobs/clashdialog.h"
-#include "platform/qt/dragdrop/clipboardformat.h"
-#include "platform/qt/folderview/folderactions.h"
+#include "platform/qt/common/clipboardformat.h"
 #include "platform/qt/dragdrop/folderdragdrop.h"
+#include "platform/qt/folderview/folderactions.h"
+#include "platform/qt/jobs/clashdialog.h"
 #include "platform/qt/listing/foldernote.h"
 #include "platform/qt/trash/trashplace.h"
 

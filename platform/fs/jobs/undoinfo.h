@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/fs/trash/trasheditem.h"
+#include "platform/fs/jobs/trasheditem.h"
 
 namespace kv {
 

@@ -1,6 +1,6 @@
 #include "platform/fs/listing/namefilter.h"
 
-#include "platform/fs/search/namematcher.h"
+#include "platform/fs/listing/namematcher.h"
 
 namespace kv {
 

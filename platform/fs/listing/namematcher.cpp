@@ -1,4 +1,4 @@
-#include "platform/fs/search/namematcher.h"
+#include "platform/fs/listing/namematcher.h"
 
 #include <QString>
 #include <algorithm>

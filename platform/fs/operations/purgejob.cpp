@@ -1,10 +1,10 @@
-#include "platform/fs/trash/purgejob.h"
+#include "platform/fs/operations/purgejob.h"
 
 #include <set>
 
-#include "platform/fs/operations/deletejob.h"
-#include "platform/fs/jobs/jobcontext.h"
 #include "platform/fs/core/paths.h"
+#include "platform/fs/jobs/jobcontext.h"
+#include "platform/fs/operations/deletejob.h"
 
 namespace kv {
 

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "platform/fs/jobs/filejob.h"
+#include "platform/fs/jobs/trasheditem.h"
 #include "platform/fs/trash/trashdirs.h"
-#include "platform/fs/trash/trasheditem.h"
 
 namespace kv {
 

@@ -1,8 +1,8 @@
-#include "platform/fs/trash/restorejob.h"
+#include "platform/fs/operations/restorejob.h"
 
+#include "platform/fs/core/paths.h"
 #include "platform/fs/jobs/jobcancelled.h"
 #include "platform/fs/jobs/jobcontext.h"
-#include "platform/fs/core/paths.h"
 #include "platform/fs/operations/transfer.h"
 
 namespace kv {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "platform/fs/jobs/filejob.h"
-#include "platform/fs/trash/trasheditem.h"
+#include "platform/fs/jobs/trasheditem.h"
 
 namespace kv {
 

@@ -6,7 +6,7 @@
 #include <QString>
 #include <cstring>
 
-#include "platform/fs/search/namematcher.h"
+#include "platform/fs/listing/namematcher.h"
 
 namespace kv {
 

@@ -10,10 +10,10 @@
 #include <optional>
 
 #include "platform/fs/core/background.h"
-#include "platform/fs/search/contentmatcher.h"
 #include "platform/fs/core/errortext.h"
 #include "platform/fs/listing/folderlister.h"
-#include "platform/fs/search/namematcher.h"
+#include "platform/fs/listing/namematcher.h"
+#include "platform/fs/search/contentmatcher.h"
 
 namespace kv {
 

@@ -6,7 +6,7 @@
 
 #include "platform/fs/core/fsops.h"
 #include "platform/fs/jobs/jobreport.h"
-#include "platform/fs/trash/trasheditem.h"
+#include "platform/fs/jobs/trasheditem.h"
 
 namespace kv {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/fs/core/paths.h"
-#include "platform/fs/trash/trasheditem.h"
+#include "platform/fs/jobs/trasheditem.h"
 
 namespace kv {
 

@@ -9,11 +9,11 @@
 
 #include "platform/fs/archives/archiveindexcache.h"
 #include "platform/fs/archives/archivelocation.h"
-#include "platform/fs/core/background.h"
 #include "platform/fs/archives/extractjob.h"
-#include "platform/fs/core/paths.h"
 #include "platform/fs/archives/tempcopies.h"
-#include "platform/qt/dragdrop/clipboardformat.h"
+#include "platform/fs/core/background.h"
+#include "platform/fs/core/paths.h"
+#include "platform/qt/common/clipboardformat.h"
 
 namespace kv {
 

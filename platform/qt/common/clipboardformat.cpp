@@ -1,4 +1,4 @@
-#include "platform/qt/dragdrop/clipboardformat.h"
+#include "platform/qt/common/clipboardformat.h"
 
 #include <QMimeData>
 #include <QSysInfo>

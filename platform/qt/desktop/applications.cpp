@@ -13,7 +13,7 @@
 #include <QSet>
 #include <algorithm>
 
-#include "platform/qt/dragdrop/clipboardformat.h"
+#include "platform/qt/common/clipboardformat.h"
 
 namespace kv {
 

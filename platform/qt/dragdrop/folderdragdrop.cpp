@@ -6,7 +6,7 @@
 #include <QWebEngineView>
 
 #include "platform/fs/drives/mounts.h"
-#include "platform/qt/dragdrop/clipboardformat.h"
+#include "platform/qt/common/clipboardformat.h"
 #include "platform/qt/dragdrop/foreigndrop.h"
 #include "platform/qt/listing/foldermodel.h"
 #include "platform/qt/pane/folderpane.h"

@@ -5,7 +5,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 
-#include "platform/qt/dragdrop/clipboardformat.h"
+#include "platform/qt/common/clipboardformat.h"
 #include "platform/qt/pane/folderpane.h"
 #include "platform/qt/web/webdownloads.h"
 

@@ -10,7 +10,7 @@
 #include <map>
 
 #include "platform/qt/archives/archiveplace.h"
-#include "platform/qt/dragdrop/clipboardformat.h"
+#include "platform/qt/common/clipboardformat.h"
 #include "platform/qt/folderview/foldercommands.h"
 #include "platform/qt/folderview/folderview.h"
 #include "platform/qt/jobs/fileoperations.h"

@@ -1,4 +1,4 @@
-#include "platform/qt/listing/folderdelegate.h"
+#include "platform/qt/folderview/folderdelegate.h"
 
 #include <QApplication>
 #include <QLineEdit>

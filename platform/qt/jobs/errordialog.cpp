@@ -1,4 +1,4 @@
-#include "platform/qt/common/errordialog.h"
+#include "platform/qt/jobs/errordialog.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

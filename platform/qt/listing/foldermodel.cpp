@@ -12,9 +12,9 @@
 #include "platform/fs/core/paths.h"
 #include "platform/fs/listing/folderlistingsource.h"
 #include "platform/fs/trash/trashlistingsource.h"
+#include "platform/qt/common/clipboardformat.h"
 #include "platform/qt/common/nametext.h"
 #include "platform/qt/common/sizetext.h"
-#include "platform/qt/dragdrop/clipboardformat.h"
 
 namespace kv {
 

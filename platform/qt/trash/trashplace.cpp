@@ -7,8 +7,8 @@
 #include <QTreeView>
 
 #include "platform/fs/core/paths.h"
-#include "platform/fs/trash/purgejob.h"
-#include "platform/fs/trash/restorejob.h"
+#include "platform/fs/operations/purgejob.h"
+#include "platform/fs/operations/restorejob.h"
 #include "platform/fs/trash/trashlistingsource.h"
 #include "platform/qt/jobs/fileoperations.h"
 #include "platform/qt/listing/foldermodel.h"

@@ -6,8 +6,8 @@
 #include <functional>
 #include <vector>
 
+#include "platform/fs/jobs/trasheditem.h"
 #include "platform/fs/listing/dirchange.h"
-#include "platform/fs/trash/trasheditem.h"
 
 class QTreeView;
 
