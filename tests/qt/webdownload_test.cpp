@@ -24,8 +24,8 @@
 #include <QWebEngineView>
 
 #include "platform/qt/browser/browserview.h"
-#include "platform/qt/jobs/fileoperations.h"
 #include "platform/qt/folderview/folderview.h"
+#include "platform/qt/jobs/fileoperations.h"
 #include "platform/qt/jobs/progresswindow.h"
 #include "platform/qt/jobs/undostack.h"
 #include "platform/qt/web/webdownloads.h"
@@ -163,7 +163,7 @@ class WebDownloadTest : public QtProgramTest {
     QStringList reports;  // what the jobs told the user
 };
 
-TEST_F(WebDownloadTest, ADownloadGoesIntoTheFolderBesideAsSentAndUndoTrashesIt) {
+TEST_F(WebDownloadTest, ADownloadGoesIntoTheDownloadsPaneAsSentAndUndoTrashesIt) {
     page()->download(QUrl(server.url("/bin")));
     ASSERT_TRUE(waitForNames({"bin"})) << names().join(", ").toStdString();
     const QString saved = folder + "/bin";
@@ -279,7 +279,7 @@ TEST_F(WebDownloadTest, AFailedDownloadSaysWhyAndLeavesNoFile) {
     EXPECT_TRUE(names().isEmpty()) << names().join(", ").toStdString();
 }
 
-TEST_F(WebDownloadTest, SaveLinkAsAsksWhereOnceThenTheFolderBesideAgain) {
+TEST_F(WebDownloadTest, SaveLinkAsAsksWhereOnceThenTheDownloadsPaneAgain) {
     const QString elsewhere = home() + "/chosen";
     QDir().mkpath(elsewhere);
     QString suggested;

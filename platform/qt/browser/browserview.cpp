@@ -33,7 +33,7 @@
 #include "platform/qt/location/locationbar.h"
 #include "platform/qt/location/placesmenu.h"
 #include "platform/qt/location/recentfolders.h"
-#include "platform/qt/pane/folderbeside.h"
+#include "platform/qt/pane/downloadspane.h"
 #include "platform/qt/pane/windowpanes.h"
 #include "platform/qt/search/folderfind.h"
 #include "platform/qt/web/webdownloads.h"
@@ -150,7 +150,7 @@ BrowserView::BrowserView(FileOperations& ops, QWidget* parent)
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
         // Another application taking the focus leaves the mark where it was.
         if (now) m_bar->setActive(now == this || isAncestorOf(now));
-        if (now && m_folder->isAncestorOf(now)) FolderBeside::used(*m_folder);
+        if (now && m_folder->isAncestorOf(now)) DownloadsPane::used(*m_folder);
     });
 }
 
@@ -186,7 +186,7 @@ void BrowserView::ensureWeb() {
     // A page's file chooser starts where its downloads go: the folder of the pane beside.
     page->setChooserFolder([this] {
         if (m_chooserFolder) return m_chooserFolder();
-        const FolderPane* beside = FolderBeside::of(window());
+        const FolderPane* beside = DownloadsPane::of(window());
         return beside ? QFile::decodeName(beside->folder()) : QString();
     });
     prepareProfile(page->profile());

@@ -1,4 +1,4 @@
-#include "platform/qt/pane/folderbeside.h"
+#include "platform/qt/pane/downloadspane.h"
 
 #include <QVariant>
 
@@ -9,7 +9,7 @@ namespace kv {
 
 namespace {
 
-constexpr char kMark[] = "kvFolderBeside";
+constexpr char kMark[] = "kvDownloadsPane";
 
 bool holdsFolder(const FolderPane* pane) {
     return pane->folder().startsWith('/');  // not the trash, nor a place without a path
@@ -23,12 +23,12 @@ bool isDownloadsPane(const FolderPane* pane) {
 
 }  // namespace
 
-void FolderBeside::used(FolderPane& pane) {
+void DownloadsPane::used(FolderPane& pane) {
     if (QWidget* window = pane.paneWidget()->window())
         window->setProperty(kMark, QVariant::fromValue<QObject*>(pane.paneWidget()));
 }
 
-FolderPane* FolderBeside::of(const QWidget* window) {
+FolderPane* DownloadsPane::of(const QWidget* window) {
     if (!window) return nullptr;
     QList<FolderPane*> panes = WindowPanes::panes(window);
     panes.removeIf([](const FolderPane* p) { return !holdsFolder(p); });

@@ -10,7 +10,7 @@ class FolderPane;
 // last (it had the keyboard focus), and before any was used the drive pane the window's record names
 // for downloads (the main window's first), else the first pane in reading order. Only a pane that shows a
 // folder on disk counts. The window itself keeps the mark, so nothing outlives it.
-class FolderBeside {
+class DownloadsPane {
   public:
     static void used(FolderPane& pane);
     // Null when the window shows no folder.

@@ -21,7 +21,7 @@
 #include "platform/fs/downloads/downloadname.h"
 #include "platform/qt/common/nametext.h"
 #include "platform/qt/jobs/fileoperations.h"
-#include "platform/qt/pane/folderbeside.h"
+#include "platform/qt/pane/downloadspane.h"
 #include "platform/qt/pane/folderpane.h"
 #include "platform/qt/pane/windowpanes.h"
 #include "platform/qt/web/referrerinterceptor.h"
@@ -157,7 +157,7 @@ void WebDownloads::requested(QWebEngineDownloadRequest* request) {
     const bool ask = page->property(kAskWhere).toBool();
     if (!ask && !allowedUnprompted(page, view, request)) return request->cancel();
     if (ask) page->setProperty(kAskWhere, QVariant());
-    FolderPane* beside = FolderBeside::of(view->window());
+    FolderPane* beside = DownloadsPane::of(view->window());
     if (beside && !ask) return start(request, ops, beside->folder(), offered, false, referrer, view);
 
     const QString suggestedFolder = beside

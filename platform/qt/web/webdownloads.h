@@ -21,7 +21,7 @@ class ReferrerInterceptor;
 
 // Where the downloads of a web profile go, and how: each is a download job of the file operations
 // (progress window, pause, cancel, name clash, undo) that saves into the folder of the pane beside
-// the page (FolderBeside), without asking. A page whose "kvAskWhere" property is true (Save Link
+// the page (DownloadsPane), without asking. A page whose "kvAskWhere" property is true (Save Link
 // As…) asks where instead, once; so does a page in a window without a folder pane. A page's things
 // dropped on a folder pane go to that pane's folder (saveInto), also from a page no view shows.
 class WebDownloads : public QObject {
