@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <filesystem>
 
 #include <atomic>
 #include <condition_variable>
@@ -233,6 +234,41 @@ TEST_F(TrashPlace, UnsafeVolumeTrashFoldersAreNotListed) {
     const Listing l = listAll(source);
     EXPECT_EQ(l.error, 0) << "no home trash yet is an empty trash";
     EXPECT_TRUE(l.rows.empty());
+}
+
+TEST_F(TrashPlace, ALinkInPlaceOfFilesOrInfoIsNeitherListedNorEmptied) {
+    // files/ or info/ of a trash folder made a link to another folder: listing it would show that
+    // folder's files, and emptying the trash would delete them.
+    struct Case {
+        const char* name;
+        bool volume;
+        const char* linked;
+    };
+    for (const Case& c : {Case{"home files", false, "files"}, Case{"home info", false, "info"},
+                          Case{"volume files", true, "files"}, Case{"volume info", true, "info"}}) {
+        SCOPED_TRACE(c.name);
+        TempDir data2, volume2, elsewhere;
+        const std::string trash = c.volume ? volume2 / (".Trash-" + kUid) : data2 / "Trash";
+        putItem(trash, "own", "o", info("/x/own"));
+        writeFile(elsewhere / "precious", "p");
+        writeFile(elsewhere / "precious.trashinfo", info("/x/precious"));
+        const std::string part = trash + "/" + c.linked;
+        std::filesystem::remove_all(part);
+        ASSERT_EQ(::symlink(elsewhere.path().c_str(), part.c_str()), 0);
+        TrashDirs dirs(data2 / "Trash", [&] { return std::vector<std::string>{volume2.path()}; });
+
+        auto catalog = std::make_shared<TrashCatalog>();
+        TrashListingSource source(dirs, catalog);
+        EXPECT_TRUE(listAll(source).rows.empty());
+        PurgeJob empty(dirs);
+        runTrashJob(empty);
+        const std::string files = trash + "/files";
+        PurgeJob chosen(
+            {TrashedItem{"/x/precious", files + "/precious", trash + "/info/precious.trashinfo"}});
+        runTrashJob(chosen);
+        EXPECT_TRUE(exists(elsewhere / "precious"));
+        EXPECT_TRUE(exists(elsewhere / "precious.trashinfo"));
+    }
 }
 
 TEST_F(TrashPlace, ACancelledListingCallsNothingMore) {

@@ -12,12 +12,15 @@ namespace {
 
 const std::string kPurgeInfoSuffix = ".trashinfo";
 
-bool looksTrashed(const TrashedItem& item) {
-    // A slip of the caller must not delete anything outside a trash's files/ folder.
+bool looksTrashed(FsOps& ops, const TrashedItem& item) {
+    // A slip of the caller must not delete anything outside a trash's files/ folder, nor a link put in
+    // place of files/ or info/ delete what it leads to.
     const std::string files = paths::parentOf(item.trashedPath);
+    const std::string trashDir = paths::parentOf(files);
     return !item.trashedPath.empty() && item.trashedPath.front() == '/' &&
            paths::baseName(files) == "files" &&
-           paths::parentOf(item.infoPath) == paths::join(paths::parentOf(files), "info");
+           paths::parentOf(item.infoPath) == paths::join(trashDir, "info") &&
+           TrashDirs::holdsSafely(ops, trashDir);
 }
 
 }  // namespace
@@ -62,7 +65,7 @@ void PurgeJob::purge(JobContext& ctx, const std::vector<TrashedItem>& items) {
     for (const TrashedItem& item : items) total += DeleteJob::countItems(ctx.ops(), item.trashedPath);
     ctx.setTotals(0, total);
     for (const TrashedItem& item : items) {
-        if (!looksTrashed(item)) {
+        if (!looksTrashed(ctx.ops(), item)) {
             ctx.noteSkipped({JobAction::Delete, item.trashedPath, 0, JobProblem::Refused});
             continue;
         }

@@ -1,11 +1,12 @@
 #include "platform/fs/trash/trashdirs.h"
 
 #include <unistd.h>
+#include <cerrno>
 #include <set>
 #include <utility>
 
-#include "platform/fs/drives/mounts.h"
 #include "platform/fs/core/paths.h"
+#include "platform/fs/drives/mounts.h"
 #include "platform/fs/trash/trash.h"
 
 namespace kv {
@@ -15,6 +16,19 @@ namespace {
 bool isOwnDir(FsOps& ops, const std::string& path) {
     struct stat st {};
     return ops.lstat(path, st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid();
+}
+
+// files/ and info/ of a trash folder: folders of our own, not links, or not made yet. Through a link
+// there the trash would list, restore and empty another folder's files.
+bool partsAreOwn(FsOps& ops, const std::string& trashDir) {
+    for (const char* part : {"files", "info"}) {
+        const std::string path = paths::join(trashDir, part);
+        struct stat st {};
+        const int r = ops.lstat(path, st);
+        if (r == -ENOENT) continue;
+        if (r != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -33,7 +47,7 @@ std::vector<std::string> TrashDirs::topDirs() const {
 
 std::vector<TrashDirs::Dir> TrashDirs::home(FsOps& ops) const {
     struct stat st {};
-    if (ops.lstat(m_home, st) != 0 || !S_ISDIR(st.st_mode)) return {};
+    if (ops.lstat(m_home, st) != 0 || !S_ISDIR(st.st_mode) || !partsAreOwn(ops, m_home)) return {};
     return {{m_home, {}}};
 }
 
@@ -46,10 +60,10 @@ std::vector<TrashDirs::Dir> TrashDirs::ofVolume(FsOps& ops, const std::string& t
     struct stat st {};
     if (ops.lstat(shared, st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX)) {
         const std::string mine = paths::join(shared, uid);
-        if (isOwnDir(ops, mine)) out.push_back({mine, top});
+        if (isOwnDir(ops, mine) && partsAreOwn(ops, mine)) out.push_back({mine, top});
     }
     const std::string own = paths::join(top, ".Trash-" + uid);
-    if (isOwnDir(ops, own)) out.push_back({own, top});
+    if (isOwnDir(ops, own) && partsAreOwn(ops, own)) out.push_back({own, top});
     return out;
 }
 
@@ -65,6 +79,11 @@ std::vector<TrashDirs::Dir> TrashDirs::all(FsOps& ops) const {
             out.push_back(std::move(d));
     }
     return out;
+}
+
+bool TrashDirs::holdsSafely(FsOps& ops, const std::string& trashDir) {
+    struct stat st {};
+    return ops.lstat(trashDir, st) == 0 && S_ISDIR(st.st_mode) && partsAreOwn(ops, trashDir);
 }
 
 TrashDirs::Dir TrashDirs::dirOf(const std::string& trashDir) const {

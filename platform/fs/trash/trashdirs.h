@@ -25,14 +25,19 @@ class TrashDirs {
     const std::string& homeTrash() const { return m_home; }
     std::vector<std::string> topDirs() const;
 
-    // The home trash when it is a folder (not a link).
+    // The home trash when it is a folder (not a link) whose files/ and info/ are no links either.
     std::vector<Dir> home(FsOps& ops) const;
     // A volume's trash folders that exist and are safe to use: $top/.Trash/$UID when $top/.Trash is a
-    // sticky folder and not a link, and $top/.Trash-$UID when it is our own folder. Touches the volume:
+    // sticky folder and not a link, and $top/.Trash-$UID when it is our own folder; in both, files/ and
+    // info/ must be our own folders, not links. Touches the volume:
     // call it off the UI thread (a hung mount stalls it).
     static std::vector<Dir> ofVolume(FsOps& ops, const std::string& top);
     // All of them, each folder once (a volume mounted twice, a home trash on a volume's top).
     std::vector<Dir> all(FsOps& ops) const;
+
+    // Whether the trash folder is a folder, not a link, and its files/ and info/ are folders of our own,
+    // not links (or not there). Checked again right before anything in it is deleted.
+    static bool holdsSafely(FsOps& ops, const std::string& trashDir);
 
     // The Dir a trash folder's path stands for, from the path alone.
     Dir dirOf(const std::string& trashDir) const;
