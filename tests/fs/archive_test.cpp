@@ -123,6 +123,7 @@ void writeRaw(const std::string& file, const std::vector<Raw>& entries,
         archive_entry_set_perm(e, r.type == AE_IFDIR ? 0755 : 0644);
         archive_entry_set_mtime(e, 1600000000, 0);
         if (r.type == AE_IFLNK) archive_entry_set_symlink(e, r.data.c_str());
+        if (r.type == 0) archive_entry_set_hardlink(e, r.data.c_str());  // another name of r.data
         if (r.type == AE_IFREG) archive_entry_set_size(e, static_cast<la_int64_t>(r.data.size()));
         archive_write_header(a, e);
         if (r.type == AE_IFREG) archive_write_data(a, r.data.data(), r.data.size());
@@ -306,6 +307,49 @@ TEST(ArchiveSafety, HostileEntriesAreRefusedAndNothingLandsOutside) {
     const auto index = ArchiveIndex::read(dir / "l.tar");
     EXPECT_EQ(namesOf(index->list("")), std::vector<std::string>{"fine"});
     EXPECT_EQ(index->unsafeEntries(), 2u);
+}
+
+TEST(ArchiveExtract, HardLinksBecomeLinksToTheFileExtractedBefore) {
+    TempDir dir;
+    const std::string file = dir / "links.tar";
+    writeRaw(file,
+             {{"a.txt", AE_IFREG, "data"},
+              {"dir", AE_IFDIR, ""},
+              {"dir/b.txt", 0, "a.txt"},
+              {"dir/c.txt", 0, "dir/b.txt"},
+              {"out.txt", 0, "../outside/x"}},
+             [](struct archive* a) { archive_write_set_format_gnutar(a); });
+
+    const auto index = ArchiveIndex::read(file);
+    const std::vector<DirEntry> inDir = index->list("dir");
+    ASSERT_EQ(inDir.size(), 2u);
+    for (const DirEntry& e : inDir) {
+        EXPECT_FALSE(e.isDir || e.isSymlink) << e.name;
+        EXPECT_TRUE(S_ISREG(e.mode)) << e.name;
+        EXPECT_EQ(e.size, 4u) << e.name;
+    }
+
+    TempDir all;
+    ExtractJob whole({file, "", {}, all.path(), "", false});
+    const JobResult r = runArchiveJob(whole);
+    struct stat a {
+    }, b{}, c{};
+    ASSERT_EQ(::stat((all / "a.txt").c_str(), &a), 0);
+    ASSERT_EQ(::stat((all / "dir/b.txt").c_str(), &b), 0);
+    ASSERT_EQ(::stat((all / "dir/c.txt").c_str(), &c), 0);
+    EXPECT_EQ(a.st_ino, b.st_ino);
+    EXPECT_EQ(a.st_ino, c.st_ino);
+    EXPECT_EQ(readFile(all / "dir/c.txt"), "data");
+    EXPECT_FALSE(test::exists(all / "out.txt")) << "a link to outside the archive has no file to be";
+    ASSERT_EQ(r.reports.size(), 1u);
+    EXPECT_EQ(r.reports[0].problem, JobProblem::Unsafe);
+
+    // Taken out alone (a copy, a drag), a link gets its file's data.
+    TempDir one;
+    ExtractJob alone({file, "dir", {"c.txt"}, one.path(), "", false});
+    EXPECT_TRUE(runArchiveJob(alone).ok());
+    EXPECT_EQ(readFile(one / "c.txt"), "data");
+    EXPECT_EQ(tree(one.path()).size(), 1u);
 }
 
 TEST(ArchiveExtract, EncryptedZipNeedsItsPassword) {

@@ -66,10 +66,18 @@ std::shared_ptr<const ArchiveIndex> ArchiveIndex::read(const std::string& archiv
             item.isSymlink = type == AE_IFLNK;
             if (item.isSymlink && archive_entry_symlink(entry))
                 item.linkTarget = archive_entry_symlink(entry);
-            if (const char* hard = archive_entry_hardlink(entry)) item.linkTarget = hard;
             item.size = item.isDir
                             ? 0
                             : static_cast<std::uint64_t>(std::max<la_int64_t>(0, archive_entry_size(entry)));
+            if (const char* hard = archive_entry_hardlink(entry)) {
+                // Another name of a file before it (tar): listed as that file, with its size.
+                bool outside = false;
+                item.linkTarget = normalise(hard, outside);
+                if (outside) item.linkTarget = hard;
+                item.isDir = item.isSymlink = false;
+                item.mode = (item.mode & 07777) | S_IFREG;
+                if (const Item* file = index->find(item.linkTarget); file && !outside) item.size = file->size;
+            }
             item.mtimeNs = archive_entry_mtime(entry) * 1000000000LL + archive_entry_mtime_nsec(entry);
             item.encrypted = archive_entry_is_encrypted(entry);
             index->m_encrypted = index->m_encrypted || item.encrypted;

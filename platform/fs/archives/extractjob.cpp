@@ -13,11 +13,11 @@
 #include "platform/fs/archives/archiveindex.h"
 #include "platform/fs/archives/archivelocation.h"
 #include "platform/fs/archives/archivereader.h"
-#include "platform/fs/operations/filecopier.h"
-#include "platform/fs/jobs/jobcontext.h"
-#include "platform/fs/jobs/nameclashes.h"
 #include "platform/fs/core/partialfile.h"
 #include "platform/fs/core/paths.h"
+#include "platform/fs/jobs/jobcontext.h"
+#include "platform/fs/jobs/nameclashes.h"
+#include "platform/fs/operations/filecopier.h"
 
 namespace kv {
 
@@ -98,6 +98,16 @@ class Extraction {
         return rel;
     }
 
+    // The entry holding the data of a hard link: links to links lead to the first name of the file.
+    std::string fileOf(std::string path) const {
+        for (int hops = 0; hops < 64; ++hops) {
+            const ArchiveIndex::Item* item = m_index->find(path);
+            if (!item || item->isSymlink || item->linkTarget.empty()) break;
+            path = item->linkTarget;
+        }
+        return path;
+    }
+
     bool plan() {
         m_chosen.insert(m_r.names.begin(), m_r.names.end());
         std::set<std::string> seen;
@@ -108,6 +118,10 @@ class Extraction {
             ++m_count;
             const std::string top = firstPart(rel);
             if (seen.insert(top).second) m_topOrder.push_back(top);
+            if (!item.isSymlink && !item.linkTarget.empty()) {
+                const std::string file = fileOf(item.linkTarget);
+                if (relOf(file).empty()) m_dataFor.emplace(file, item.path);
+            }
         }
         m_ctx.setTotals(m_bytes, m_count);
         return true;
@@ -228,11 +242,22 @@ class Extraction {
                     refuse(raw, raw.starts_with('/') ? "absolute" : "dotdot");
                 continue;
             }
-            const std::string rel = path.empty() ? std::string() : relOf(path);
-            const std::string out = rel.empty() ? std::string() : outPathOf(rel);
-            if (out.empty()) continue;
+            std::string rel = path.empty() ? std::string() : relOf(path);
+            std::string out = rel.empty() ? std::string() : outPathOf(rel);
+            if (out.empty()) {
+                // A file not chosen whose chosen hard link comes later: written under the link's name.
+                const auto link = m_dataFor.find(path);
+                if (link == m_dataFor.end()) continue;
+                rel = relOf(link->second);
+                out = outPathOf(rel);
+                if (out.empty()) continue;
+                m_linksWritten.insert(link->second);
+            } else if (m_linksWritten.count(path)) {
+                m_ctx.addItems(1);  // written already, with its file's data
+                continue;
+            }
             m_ctx.setCurrent(out);
-            if (!writeEntry(reader, disk.get(), entry, rel, out)) {
+            if (!writeEntry(reader, disk.get(), entry, path, rel, out)) {
                 if (m_stopped) break;
             }
             m_ctx.addItems(1);
@@ -248,10 +273,13 @@ class Extraction {
             m_ctx.noteSkipped({JobAction::Write, m_out, archive_errno(disk.get())});
     }
 
-    bool writeEntry(ArchiveReader& reader, struct archive* disk, archive_entry* entry, const std::string& rel,
-                    const std::string& out) {
+    // path: the entry's path in the archive (for hard links to it); rel and out: where it goes.
+    bool writeEntry(ArchiveReader& reader, struct archive* disk, archive_entry* entry,
+                    const std::string& path, const std::string& rel, const std::string& out) {
         FsOps& ops = m_ctx.ops();
-        const mode_t type = archive_entry_filetype(entry);
+        // A hard link (tar) has no type of its own: it is one more name of a file extracted before it.
+        const char* hard = archive_entry_hardlink(entry);
+        const mode_t type = hard ? AE_IFREG : archive_entry_filetype(entry);
         if (type == AE_IFLNK) {
             const char* target = archive_entry_symlink(entry);
             if (!target || !ExtractJob::linkStaysInside(rel, target)) {
@@ -275,7 +303,7 @@ class Extraction {
                 return false;
             }
             archive_write_finish_entry(disk);
-            m_made[rel] = out;
+            m_made[path] = out;
             return true;
         }
         std::string final = out;
@@ -302,11 +330,11 @@ class Extraction {
                 }
             }
         }
-        if (const char* hard = archive_entry_hardlink(entry)) {
+        if (hard) {
             bool unsafe = false;
             const std::string linked = ArchiveIndex::normalise(hard, unsafe);
-            const std::string linkedRel = unsafe ? std::string() : relOf(linked);
-            const auto it = m_made.find(linkedRel);
+            auto it = unsafe ? m_made.end() : m_made.find(linked);
+            if (it == m_made.end() && !unsafe) it = m_made.find(fileOf(linked));
             if (it == m_made.end()) {
                 refuse(rel, std::string("hardlink:") + hard);
                 return false;
@@ -321,8 +349,7 @@ class Extraction {
             m_ctx.noteSkipped(diskFailure(JobAction::Create, final, disk));
             return false;
         }
-        if (type == AE_IFREG && !archive_entry_hardlink(entry) && !copyData(reader, disk, final))
-            return false;
+        if (type == AE_IFREG && !hard && !copyData(reader, disk, final)) return false;
         if (archive_write_finish_entry(disk) < ARCHIVE_WARN) {
             m_ctx.noteSkipped(diskFailure(JobAction::Write, final, disk));
             return false;
@@ -333,7 +360,7 @@ class Extraction {
         }
         partial.placed();
         m_names.noteCreated(final);
-        m_made[rel] = final;
+        m_made[path] = final;
         return true;
     }
 
@@ -380,7 +407,11 @@ class Extraction {
     std::set<std::string> m_chosen;
     std::vector<std::string> m_topOrder;
     std::unordered_map<std::string, Top> m_tops;
-    std::unordered_map<std::string, std::string> m_made;  // rel -> where it was written (for hard links)
+    // Entries by their path in the archive -> where they were written (for hard links to them).
+    std::unordered_map<std::string, std::string> m_made;
+    // A chosen hard link whose file is not chosen gets that file's data: the file's path -> the link's.
+    std::unordered_map<std::string, std::string> m_dataFor;
+    std::set<std::string> m_linksWritten;  // links written with their file's data
     std::uint64_t m_bytes = 0;
     std::uint64_t m_count = 0;
     bool m_stopped = false;
