@@ -6,8 +6,8 @@
 #include <cstdlib>
 
 #include "fs/tempdir.h"
-#include "platform/fs/places/bookmarks.h"
 #include "platform/fs/listing/subfolders.h"
+#include "platform/fs/places/bookmarks.h"
 
 namespace kv {
 namespace {
@@ -69,6 +69,17 @@ TEST(Bookmarks, UriRoundTripsAnyBytes) {
 TEST(Bookmarks, AMissingFileHasNone) {
     TempDir dir;
     EXPECT_TRUE(Bookmarks::load(QString::fromStdString(dir / "nothing")).empty());
+}
+
+TEST(Bookmarks, OnlyARegularFileIsReadAndOnlyItsFirstBytes) {
+    TempDir dir;
+    const std::string fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_TRUE(Bookmarks::load(QString::fromStdString(fifo)).empty()) << "read without waiting for a writer";
+    writeFile(dir / "big", "file:///a\nfile:///b\nfile:///cut-in-the-middle\n");
+    const std::vector<Bookmark> got = Bookmarks::load(QString::fromStdString(dir / "big"), 25);
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[1].uri, "file:///b");
 }
 
 TEST(Bookmarks, AddingKeepsEveryOtherLineAndAddsNoDuplicate) {

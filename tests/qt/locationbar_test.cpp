@@ -389,6 +389,25 @@ TEST_F(LocationBarTest, PlacesOfferBookmarksAddOneAndListRecentFolders) {
     EXPECT_TRUE(waitFor([&] { return actionNamed(places, "two two") != nullptr; }));
 }
 
+TEST_F(LocationBarTest, AHugeBookmarksFileShowsItsFirstBookmarksWithShortLabels) {
+    // Thousands of lines and a label of a megabyte: the menu was rebuilt line by line while shown.
+    makeDirs(config / "gtk-3.0");
+    std::string text = "file:///long " + std::string(512 * 1024, 'x') + "\n";
+    for (int i = 0; i < 5000; ++i) text += "file:///b" + std::to_string(i) + "\n";
+    writeFile(config / "gtk-3.0/bookmarks", text);
+    PlacesMenu* places = bar()->placesMenu();
+    places->reload();
+    ASSERT_TRUE(waitFor([&] { return places->loaded(); }));
+    int bookmarks = 0;
+    for (const QAction* a : places->actions()) {
+        EXPECT_LE(a->text().size(), 80) << a->text().left(20).toStdString();
+        EXPECT_LE(a->toolTip().size(), 120);
+        if (a->data().toByteArray().startsWith("file:///")) ++bookmarks;
+    }
+    EXPECT_EQ(bookmarks, 200);
+    EXPECT_NE(actionNamed(places, "4801 more bookmarks not shown"), nullptr);
+}
+
 TEST_F(LocationBarTest, TheViewWithTheFocusIsMarked) {
     QWidget window;
     BrowserView left(*ops, &window);

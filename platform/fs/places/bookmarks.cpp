@@ -1,5 +1,8 @@
 #include "platform/fs/places/bookmarks.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -69,10 +72,25 @@ std::vector<Bookmark> Bookmarks::parse(const QByteArray& text) {
     return out;
 }
 
-std::vector<Bookmark> Bookmarks::load(const QString& file) {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    return parse(f.readAll());
+std::vector<Bookmark> Bookmarks::load(const QString& file, qint64 maxBytes) {
+    // Only a regular file, opened without waiting (a FIFO there would hold the reader for ever), and
+    // only its first maxBytes: the file is another program's and may hold anything.
+    const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return {};
+    struct stat st {};
+    QFile f;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        !f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {};
+    }
+    QByteArray text = f.read(maxBytes);
+    if (!f.atEnd()) {
+        // The last line may be cut: it is dropped rather than read as a bookmark it is not.
+        const qsizetype end = text.lastIndexOf('\n');
+        text.truncate(end < 0 ? 0 : end + 1);
+    }
+    return parse(text);
 }
 
 bool Bookmarks::add(const QString& file, const QByteArray& folder, const QString& label, QString* error) {

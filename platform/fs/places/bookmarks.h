@@ -28,7 +28,9 @@ class Bookmarks {
 
     static std::vector<Bookmark> parse(const QByteArray& text);
     // A missing or unreadable file has no bookmarks.
-    static std::vector<Bookmark> load(const QString& file);
+    // The bookmarks of a file: its first maxBytes only, and nothing unless it is a regular file.
+    static constexpr qint64 kMaxBytes = 1 << 20;
+    static std::vector<Bookmark> load(const QString& file, qint64 maxBytes = kMaxBytes);
 
     // "file:///a%20b" for "/a b": every byte but the unreserved ones and '/' is percent-encoded, so a
     // name that is not UTF-8 survives.

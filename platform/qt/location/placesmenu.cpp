@@ -43,6 +43,17 @@ Read readPlaces(const QString& bookmarksFile) {
     return r;
 }
 
+// A bookmarks file is another program's and may hold thousands of lines or a label of a megabyte: the
+// menu shows the first ones, each label cut to a length a menu can show.
+constexpr int kMaxBookmarksShown = 200;
+constexpr qsizetype kMaxLabel = 80;
+
+QString shortLabel(const QString& text) {
+    if (text.size() <= kMaxLabel) return text;
+    const qsizetype half = (kMaxLabel - 1) / 2;
+    return text.left(half) + QChar(0x2026) + text.right(half);
+}
+
 bool sameBookmarks(const std::vector<Bookmark>& a, const std::vector<Bookmark>& b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
@@ -92,20 +103,27 @@ void PlacesMenu::rebuild() {
     connect(trash, &QAction::triggered, this, [this] { emit locationChosen(QStringLiteral("trash:/")); });
 
     addSeparator();
+    int shown = 0;
     for (const Bookmark& b : m_bookmarks) {
-        QAction* a =
-            addAction(b.isLocal() ? StandardIcons::standard(QStyle::SP_DirLinkIcon) : QIcon(), b.title());
+        if (shown++ == kMaxBookmarksShown) {
+            addAction(tr("%n more bookmarks not shown", nullptr,
+                         static_cast<int>(m_bookmarks.size()) - kMaxBookmarksShown))
+                ->setEnabled(false);
+            break;
+        }
+        QAction* a = addAction(b.isLocal() ? StandardIcons::standard(QStyle::SP_DirLinkIcon) : QIcon(),
+                               shortLabel(b.title()));
         a->setData(b.uri);
         if (b.isLocal()) {
-            a->setToolTip(NameText::shown(b.path.toStdString()));
+            a->setToolTip(shortLabel(NameText::shown(b.path.toStdString())));
             connect(a, &QAction::triggered, this, [this, path = b.path] { emit folderChosen(path); });
         } else if (b.uri.startsWith("http://") || b.uri.startsWith("https://")) {
-            a->setToolTip(QString::fromUtf8(b.uri));
+            a->setToolTip(shortLabel(QString::fromUtf8(b.uri)));
             connect(a, &QAction::triggered, this,
                     [this, uri = QString::fromUtf8(b.uri)] { emit locationChosen(uri); });
         } else {
             // Remote folders (sftp:, smb:) need a mount this program does not make.
-            a->setToolTip(tr("%1 cannot be opened here").arg(QString::fromUtf8(b.uri)));
+            a->setToolTip(tr("%1 cannot be opened here").arg(shortLabel(QString::fromUtf8(b.uri))));
             a->setEnabled(false);
         }
     }
