@@ -1,25 +1,23 @@
+// The front end's window lifecycle: windows built, prepared ahead, shown, hidden and unloaded for their
+// forms; the model's changes followed; the focus order, the browser views' navigation, and the ending.
 #include "platform/qt/forms/qtfrontend.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QBackingStore>
-#include <QButtonGroup>
-#include <QFontDatabase>
+#include <QLabel>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QScreen>
 #include <QSessionManager>
 #include <QThread>
 #include <QTimer>
 #include <QWebEngineView>
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <stdexcept>
 
@@ -34,88 +32,10 @@
 #include "platform/qt/forms/formwindow.h"
 #include "platform/qt/forms/taborder.h"
 #include "platform/qt/jobs/fileoperations.h"
-#include "platform/qt/pane/windowpanes.h"
-
-// The pictures are compiled into this static library; their registration has to be asked for.
-static void registerPictures() {
-    Q_INIT_RESOURCE(pictures);
-}
 
 namespace kv {
 
-namespace {
-
-// How far right of an option button a label may start and still be its caption, in twips.
-constexpr int kCaptionGap = 600;
-
-int px(float twips) {
-    return static_cast<int>(std::lround(static_cast<double>(twips) / kTwipsPerPixel));
-}
-
-// A control's place in its window's client area, from twips; a negative size shows as none.
-QRect pixelRect(float left, float top, float width, float height) {
-    return QRect(px(left), px(top), std::max(0, px(width)), std::max(0, px(height)));
-}
-
-QColor colourOf(const Colour& c, const QPalette& palette) {
-    if (c.type == Colour::Type::Rgb) return QColor(c.r, c.g, c.b);
-    switch (static_cast<SysColour>(c.system)) {
-        case SysColour::ScrollBar:
-            return palette.color(QPalette::Button);
-        case SysColour::CaptionText:
-            return palette.color(QPalette::Base);
-        case SysColour::Highlight:
-            return palette.color(QPalette::Highlight);
-        case SysColour::HighlightText:
-            return palette.color(QPalette::HighlightedText);
-    }
-    return palette.color(QPalette::Window);
-}
-
-// "MS Sans Serif" is shown in a sans serif face of the same widths where one is installed (the captions
-// were sized for them), else in the desktop's own sans serif face, at the same point size.
-QFont fontOf(const FontRecord& f) {
-    static const bool metricFace = QFontDatabase::hasFamily(QStringLiteral("Liberation Sans"));
-    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    if (f.face != "MS Sans Serif") {
-        font.setFamily(QString::fromStdString(f.face));
-    } else if (metricFace) {
-        font.setFamily(QStringLiteral("Liberation Sans"));
-    }
-    font.setPointSizeF(f.points);
-    font.setBold(f.bold);
-    return font;
-}
-
-// The desktop's font with every property set, so that a view does not take its window's font instead.
-QFont desktopFont() {
-    const QFont base = QApplication::font();
-    QFont f;
-    f.setFamily(base.family());
-    f.setPointSizeF(base.pointSizeF());
-    f.setWeight(base.weight());
-    f.setItalic(base.italic());
-    return f;
-}
-
-void paint(QWidget* w, QPalette::ColorRole role, const Colour& c) {
-    if (c.isDefault()) return;
-    QPalette p = w->palette();
-    p.setColor(role, colourOf(c, p));
-    w->setPalette(p);
-    if (role == QPalette::Window) w->setAutoFillBackground(true);
-}
-
-QString displayText(const std::string& text) {
-    QString t = QString::fromStdString(text);
-    t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    return t;
-}
-
-}  // namespace
-
-QtFrontend::QtFrontend() : m_fileOps(std::make_unique<FileOperations>()) {
-    registerPictures();
+QtFrontend::QtFrontend() : m_fileOps(std::make_unique<FileOperations>()), m_factory(*this, *m_fileOps) {
     // What earlier runs left in the temporary folder (copies other programs were given).
     background::runDetached([copies = m_fileOps->tempCopies()] { copies->removeLeftovers(); });
 #ifndef QT_NO_SESSIONMANAGER
@@ -159,89 +79,6 @@ void QtFrontend::raise(Control* control, void (Control::*event)()) {
     (control->*event)();
 }
 
-QtFrontend::Shell QtFrontend::buildShell(const WindowRecord& r) {
-    Shell shell;
-    auto* window = new FormWindow(*this);
-    shell.window = window;
-    window->setWindowTitle(QString::fromStdString(r.caption));
-    if (r.border == Border::None) window->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-    if (!r.icon.empty())
-        window->setWindowIcon(QIcon::fromTheme(QStringLiteral("kestrovan"),
-                                               QIcon(":/pictures/" + QString::fromStdString(r.icon))));
-    auto* client = new QWidget(window);
-    client->setObjectName(QStringLiteral("client"));
-    window->setCentralWidget(client);
-    paint(client, QPalette::Window, r.back);
-    client->setFont(fontOf(r.font ? *r.font : defaultFont()));
-
-    for (const MenuRecord& m : r.menu) {
-        QAction* item = window->menuBar()->addAction(QString::fromStdString(m.caption));
-        item->setObjectName(QString::fromStdString(m.name));
-        shell.menu.push_back(item);
-    }
-
-    std::vector<std::pair<int, QWidget*>> focusOrder;
-    for (const ControlRecord& c : r.controls) {
-        QWidget* w = createWidget(c, r, client);
-        w->setGeometry(pixelRect(c.left, c.top, c.width, c.height));
-        w->setVisible(c.visible);
-        w->setEnabled(c.enabled);
-        if (c.tabIndex && w->focusPolicy() != Qt::NoFocus) focusOrder.emplace_back(*c.tabIndex, w);
-        shell.widgets.push_back(w);
-    }
-    // The option buttons of a window are one exclusive group: a chosen one is cleared only by choosing
-    // another, so a lone one cannot be cleared at all. A label on the same line just right of one is
-    // its caption, and a click on it chooses the button.
-    QButtonGroup* options = nullptr;
-    for (size_t i = 0; i < r.controls.size(); ++i) {
-        const ControlRecord& option = r.controls[i];
-        if (option.kind != ControlKind::OptionButton) continue;
-        auto* button = static_cast<QRadioButton*>(shell.widgets[i]);
-        if (!options) options = new QButtonGroup(client);
-        options->addButton(button);
-        for (size_t j = 0; j < r.controls.size(); ++j) {
-            const ControlRecord& label = r.controls[j];
-            const int gap = label.left - (option.left + option.width);
-            if (label.kind != ControlKind::Label || label.top != option.top || gap < 0 || gap > kCaptionGap)
-                continue;
-            connect(static_cast<ClickableLabel*>(shell.widgets[j]), &ClickableLabel::clicked, button,
-                    [button] {
-                        if (button->isEnabled()) button->click();
-                    });
-        }
-    }
-    // A label that other controls lie on is a background band: it goes below them, so they stay visible
-    // and clickable.
-    shell.bands.assign(r.controls.size(), false);
-    for (size_t i = 0; i < r.controls.size(); ++i) {
-        if (r.controls[i].kind != ControlKind::Label) continue;
-        const QRect band = shell.widgets[i]->geometry();
-        for (size_t j = 0; j < r.controls.size(); ++j)
-            if (j != i && shell.widgets[j]->geometry().intersects(band)) {
-                shell.widgets[i]->lower();
-                shell.bands[i] = true;
-                break;
-            }
-    }
-    std::stable_sort(focusOrder.begin(), focusOrder.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (size_t i = 1; i < focusOrder.size(); ++i)
-        QWidget::setTabOrder(focusOrder[i - 1].second, focusOrder[i].second);
-
-    QScreen* screen = QGuiApplication::primaryScreen();
-    const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
-    if (r.state == WindowState::Maximized) {
-        // Also on a bare X server with no window manager, where showMaximized alone changes nothing: the
-        // load step then reads the maximized width.
-        window->setGeometry(avail);
-    } else {
-        const int menu = r.menu.empty() ? 0 : window->menuBar()->sizeHint().height();
-        window->resize(px(static_cast<float>(r.clientWidth)), px(static_cast<float>(r.clientHeight)) + menu);
-        window->move(avail.center() - window->rect().center());
-    }
-    return shell;
-}
-
 void QtFrontend::prepareWindow(const WindowRecord& record) {
     if (m_ended || m_shells.count(record.name)) return;
     m_toPrepare.push_back(&record);
@@ -262,7 +99,7 @@ void QtFrontend::prepareNext() {
     bool inUse = false;
     for (const auto& [form, window] : m_windows) inUse = inUse || form->name() == record->name;
     if (!inUse && !m_shells.count(record->name)) {
-        Shell shell = buildShell(*record);
+        WindowShell shell = m_factory.build(*record);
         // The native window and the widgets' style polish are made now, not on the first show.
         shell.window->winId();
         shell.window->ensurePolished();
@@ -285,12 +122,12 @@ void QtFrontend::prepareNext() {
 
 void QtFrontend::formBuilt(Form& form) {
     const WindowRecord& r = form.record();
-    Shell shell;
+    WindowShell shell;
     if (auto it = m_shells.find(r.name); it != m_shells.end()) {
         shell = std::move(it->second);
         m_shells.erase(it);
     } else {
-        shell = buildShell(r);
+        shell = m_factory.build(r);
     }
     FormWindow* window = shell.window;
     window->attach(form);
@@ -311,70 +148,6 @@ void QtFrontend::formBuilt(Form& form) {
         connectControl(*c, shell.widgets[i]);
     }
     m_windows[&form] = window;
-}
-
-QWidget* QtFrontend::createWidget(const ControlRecord& r, const WindowRecord& wr, QWidget* client) {
-    QWidget* w = nullptr;
-    switch (r.kind) {
-        case ControlKind::BrowserView: {
-            auto* view = new BrowserView(*m_fileOps, client);
-            WindowPanes::setRole(*view, r.role);
-            w = view;
-            break;
-        }
-        case ControlKind::DriveList:
-            w = new DriveList(client);
-            break;
-        case ControlKind::Label:
-        case ControlKind::Image: {
-            auto* label = new ClickableLabel(client);
-            if (r.kind == ControlKind::Image) {
-                label->setPixmap(QPixmap(":/pictures/" + QString::fromStdString(r.picture)));
-                label->setCursor(Qt::PointingHandCursor);
-            } else {
-                label->setTextFormat(Qt::PlainText);
-                label->setText(QString::fromStdString(r.caption));
-                label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            }
-            label->setFocusPolicy(Qt::NoFocus);
-            w = label;
-            break;
-        }
-        case ControlKind::TextBox: {
-            if (r.multiLine) {
-                auto* box = new QPlainTextEdit(client);
-                box->setPlainText(displayText(r.caption));
-                box->setReadOnly(true);
-                box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-                w = box;
-            } else {
-                auto* box = new QLineEdit(client);
-                box->setText(QString::fromStdString(r.caption));
-                w = box;
-            }
-            break;
-        }
-        case ControlKind::CommandButton:
-            w = new QPushButton(QString::fromStdString(r.caption), client);
-            break;
-        case ControlKind::OptionButton:
-            w = new QRadioButton(QString::fromStdString(r.caption), client);
-            break;
-    }
-    w->setObjectName(QString::fromStdString(r.name));
-    // A browser view shows folders and pages in the desktop's own font, not the window's.
-    w->setFont(r.kind == ControlKind::BrowserView ? desktopFont() : fontOf(wr.fontOf(r)));
-    paint(w, QPalette::Window, r.back);
-    paint(w, QPalette::WindowText, r.fore);
-    if (r.toolTip) {
-        w->setToolTip(QString::fromStdString(*r.toolTip));
-        w->setAccessibleDescription(QString::fromStdString(*r.toolTip));
-    }
-    // Screen readers find labels and buttons by their captions, everything else by its name.
-    const bool captioned = r.kind == ControlKind::Label || r.kind == ControlKind::CommandButton ||
-                           r.kind == ControlKind::OptionButton;
-    w->setAccessibleName(QString::fromStdString(captioned ? r.caption : r.name));
-    return w;
 }
 
 void QtFrontend::connectControl(Control& c, QWidget* w) {
@@ -523,8 +296,8 @@ void QtFrontend::formChanged(Form& form, FormProperty what) {
     FormWindow* w = windowOf(form);
     // A maximized window keeps the screen's frame; the model keeps the values it was given.
     if (!w || form.record().state == WindowState::Maximized) return;
-    if (what == FormProperty::Left) w->move(px(form.Left()), w->y());
-    if (what == FormProperty::Width) w->resize(px(form.Width()), w->height());
+    if (what == FormProperty::Left) w->move(pixels(form.Left()), w->y());
+    if (what == FormProperty::Width) w->resize(pixels(form.Width()), w->height());
 }
 
 void QtFrontend::controlChanged(Control& c, ControlProperty what) {

@@ -1,3 +1,5 @@
+// The program's front end (QtFrontend): the window lifecycle of every form, from its window built (or
+// taken from those made ahead) to its unloading, and the model's changes followed on the widgets.
 #pragma once
 
 #include <QObject>
@@ -13,8 +15,7 @@
 #include "platform/forms/frontend.h"
 #include "platform/forms/record.h"
 #include "platform/qt/forms/formwindow.h"
-
-class QAction;
+#include "platform/qt/forms/widgetfactory.h"
 
 namespace kv {
 
@@ -66,15 +67,6 @@ class QtFrontend : public QObject, public Frontend, public FormWindowHost {
     void handlerFailed(const std::string& what) override;
 
   private:
-    // A window's widgets, made from its record alone: a form's controls start as their records say.
-    struct Shell {
-        FormWindow* window = nullptr;
-        std::vector<QWidget*> widgets;  // one per control record, in order
-        std::vector<bool> bands;        // background labels that other controls lie on
-        std::vector<QAction*> menu;     // one per menu record
-    };
-    Shell buildShell(const WindowRecord& record);
-    QWidget* createWidget(const ControlRecord& record, const WindowRecord& window, QWidget* client);
     void connectControl(Control& control, QWidget* widget);
     void prepareNext();
     void place(const Control& control);
@@ -85,13 +77,14 @@ class QtFrontend : public QObject, public Frontend, public FormWindowHost {
 
     std::map<const Form*, FormWindow*> m_windows;
     std::map<const Control*, QWidget*> m_widgets;
-    std::set<const Control*> m_bands;       // background labels that other controls lie on
-    std::map<std::string, Shell> m_shells;  // made ahead, by record name, for no form yet
+    std::set<const Control*> m_bands;             // background labels that other controls lie on
+    std::map<std::string, WindowShell> m_shells;  // made ahead, by record name, for no form yet
     std::vector<const WindowRecord*> m_toPrepare;
     QTimer* m_prepareTimer = nullptr;
     bool m_ended = false;
     // Shared by every folder view (one undo stack, one watcher), and destroyed after them all.
     std::unique_ptr<FileOperations> m_fileOps;
+    WidgetFactory m_factory;  // makes the windows' widgets, for this front end and these file operations
     std::vector<QPointer<FormWindow>> m_unloaded;  // deleted later, or by the destructor
 };
 
