@@ -107,6 +107,7 @@ struct Raw {
     std::string path;
     mode_t type = AE_IFREG;
     std::string data;
+    mode_t perm = 0;  // 0: 0755 for folders, 0644 for the rest
 };
 void writeRaw(const std::string& file, const std::vector<Raw>& entries,
               const std::function<void(struct archive*)>& format = {}) {
@@ -120,7 +121,7 @@ void writeRaw(const std::string& file, const std::vector<Raw>& entries,
         archive_entry* e = archive_entry_new();
         archive_entry_set_pathname(e, r.path.c_str());
         archive_entry_set_filetype(e, r.type);
-        archive_entry_set_perm(e, r.type == AE_IFDIR ? 0755 : 0644);
+        archive_entry_set_perm(e, r.perm ? r.perm : r.type == AE_IFDIR ? 0755 : 0644);
         archive_entry_set_mtime(e, 1600000000, 0);
         if (r.type == AE_IFLNK) archive_entry_set_symlink(e, r.data.c_str());
         if (r.type == 0) archive_entry_set_hardlink(e, r.data.c_str());  // another name of r.data
@@ -350,6 +351,56 @@ TEST(ArchiveExtract, HardLinksBecomeLinksToTheFileExtractedBefore) {
     EXPECT_TRUE(runArchiveJob(alone).ok());
     EXPECT_EQ(readFile(one / "c.txt"), "data");
     EXPECT_EQ(tree(one.path()).size(), 1u);
+}
+
+TEST(ArchiveExtract, AnEntryWhoseDataFailsItsChecksumGetsNoFile) {
+    TempDir dir;
+    const std::string file = dir / "flipped.zip";
+    writeRaw(file,
+             {{"good.txt", AE_IFREG, "good"},
+              {"bad.txt", AE_IFREG, std::string(1000, 'A')},
+              {"after.txt", AE_IFREG, "after"}},
+             [](struct archive* a) {
+                 archive_write_set_format_zip(a);
+                 archive_write_set_options(a, "zip:compression=store");
+             });
+    std::string bytes = readFile(file);
+    const std::size_t at = bytes.find(std::string(1000, 'A'));
+    ASSERT_NE(at, std::string::npos);
+    bytes[at + 500] ^= 1;
+    writeFile(file, bytes);
+
+    TempDir out;
+    ExtractJob extract({file, "", {}, out.path(), "", false});
+    const JobResult r = runArchiveJob(extract);
+    EXPECT_EQ(readFile(out / "good.txt"), "good");
+    EXPECT_EQ(readFile(out / "after.txt"), "after");
+    EXPECT_FALSE(test::exists(out / "bad.txt"));
+    EXPECT_FALSE(leftoverParts(out.path()));
+    ASSERT_EQ(r.reports.size(), 1u);
+    EXPECT_EQ(r.reports[0].problem, JobProblem::Damaged);
+    EXPECT_NE(r.reports[0].path.find("bad.txt"), std::string::npos);
+}
+
+TEST(ArchiveExtract, SpecialBitsAreDroppedAndTheUmaskApplies) {
+    ::umask(022);
+    TempDir dir;
+    const std::string file = dir / "modes.tar";
+    writeRaw(file, {{"suid", AE_IFREG, "x", 04755},
+                    {"sgid-dir", AE_IFDIR, "", 02777},
+                    {"open", AE_IFREG, "x", 0666},
+                    {"sticky", AE_IFDIR, "", 01777}});
+    TempDir out;
+    ExtractJob extract({file, "", {}, out.path(), "", false});
+    ASSERT_TRUE(runArchiveJob(extract).ok());
+    for (const auto& [name, mode] : {std::pair<const char*, mode_t>{"suid", 0755},
+                                     {"sgid-dir", 0755},
+                                     {"open", 0644},
+                                     {"sticky", 0755}}) {
+        struct stat st {};
+        ASSERT_EQ(::lstat((out / name).c_str(), &st), 0) << name;
+        EXPECT_EQ(st.st_mode & 07777, mode) << name;
+    }
 }
 
 TEST(ArchiveExtract, EncryptedZipNeedsItsPassword) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <fstream>
 #include <memory>
 #include <set>
 #include <unordered_map>
@@ -22,6 +23,15 @@
 namespace kv {
 
 namespace {
+
+// The process's umask, read without changing it (umask() sets it, a race with every other thread).
+mode_t currentUmask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+    return 022;
+}
 
 std::string firstPart(const std::string& rel) {
     return rel.substr(0, rel.find('/'));
@@ -280,6 +290,10 @@ class Extraction {
         // A hard link (tar) has no type of its own: it is one more name of a file extracted before it.
         const char* hard = archive_entry_hardlink(entry);
         const mode_t type = hard ? AE_IFREG : archive_entry_filetype(entry);
+        // Modes as the user would get them making the files: no setuid, setgid or sticky bit, and the
+        // user's umask applied (an archive made by someone else must not leave a setuid program or a
+        // file anyone may write). Owners are never taken from the archive.
+        archive_entry_set_perm(entry, archive_entry_perm(entry) & 0777 & ~m_umask);
         if (type == AE_IFLNK) {
             const char* target = archive_entry_symlink(entry);
             if (!target || !ExtractJob::linkStaysInside(rel, target)) {
@@ -372,6 +386,13 @@ class Extraction {
         for (;;) {
             const int r = archive_read_data_block(reader.handle(), &block, &size, &offset);
             if (r == ARCHIVE_EOF) return true;
+            if (r == ARCHIVE_WARN) {
+                // The entry's data is not what its header promised (a bad checksum, a wrong size): it gets
+                // no file under its name, and the reading goes on with the next entry.
+                m_ctx.addBytes(-static_cast<std::int64_t>(written));
+                m_ctx.noteSkipped({JobAction::Read, final, 0, JobProblem::Damaged, reader.errorText()});
+                return false;
+            }
             if (r < ARCHIVE_WARN) {
                 // The rest of the archive cannot be trusted either: the reading ends here.
                 m_stopped = true;
@@ -415,6 +436,7 @@ class Extraction {
     std::uint64_t m_bytes = 0;
     std::uint64_t m_count = 0;
     bool m_stopped = false;
+    const mode_t m_umask = currentUmask();
 };
 
 }  // namespace
