@@ -283,6 +283,16 @@ TEST(ArchiveSafety, HostileEntriesAreRefusedAndNothingLandsOutside) {
           {"esc/through.txt", AE_IFREG, "evil"}},
          "link:../outside"},
         {"absolute link", {{"ok.txt", AE_IFREG, "fine"}, {"etc", AE_IFLNK, outside}}, "link:" + outside},
+        // Each text stays inside on its own; through the link before it, it climbs out.
+        {"through a link to its own folder",
+         {{"ok.txt", AE_IFREG, "fine"}, {"x", AE_IFLNK, "."}, {"y", AE_IFLNK, "x/.."}},
+         "link:x/.."},
+        {"deeper through the same link",
+         {{"ok.txt", AE_IFREG, "fine"}, {"x", AE_IFLNK, "."}, {"z", AE_IFLNK, "x/x/x/../../.."}},
+         "link:x/x/x/../../.."},
+        {"through a link that comes later",
+         {{"ok.txt", AE_IFREG, "fine"}, {"y", AE_IFLNK, "x/.."}, {"x", AE_IFLNK, "."}},
+         "link:x/.."},
     };
     for (const Row& row : rows) {
         for (const bool zip : {false, true}) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <deque>
 #include <fstream>
 #include <memory>
 #include <set>
@@ -296,7 +297,7 @@ class Extraction {
         archive_entry_set_perm(entry, archive_entry_perm(entry) & 0777 & ~m_umask);
         if (type == AE_IFLNK) {
             const char* target = archive_entry_symlink(entry);
-            if (!target || !ExtractJob::linkStaysInside(rel, target)) {
+            if (!target || !ExtractJob::linkStaysInside(rel, target) || !leadsInside(out, target)) {
                 refuse(rel, std::string("link:") + (target ? target : ""));
                 return false;
             }
@@ -417,6 +418,59 @@ class Extraction {
     }
 
     static bool isTop(const std::string& rel) { return rel.find('/') == std::string::npos; }
+
+    // Whether a link made at `out` with this text leads to a place inside the extracted items, following
+    // the links extracted before it as the system will ("x" -> "." makes "x/.." the folder above). A part
+    // not there yet may become a link later in the archive: a ".." after one is refused.
+    bool leadsInside(const std::string& out, const std::string& target) const {
+        const std::string here = paths::parentOf(out);
+        if (!paths::isSameOrInside(here, m_out)) return false;
+        std::vector<std::string> at = partsOf(here.substr(std::min(here.size(), m_out.size())));
+        std::deque<std::string> todo;
+        for (std::string& p : partsOf(target)) todo.push_back(std::move(p));
+        bool missing = false;
+        int hops = 0;
+        while (!todo.empty()) {
+            const std::string part = std::move(todo.front());
+            todo.pop_front();
+            if (part == ".") continue;
+            if (part == "..") {
+                if (missing || at.empty()) return false;
+                at.pop_back();
+                continue;
+            }
+            if (!missing) {
+                std::string path = m_out;
+                for (const std::string& p : at) path = paths::join(path, p);
+                path = paths::join(path, part);
+                struct stat st {};
+                std::string text;
+                if (m_ctx.ops().lstat(path, st) != 0) {
+                    missing = true;
+                } else if (S_ISLNK(st.st_mode)) {
+                    if (++hops > 40 || m_ctx.ops().readlink(path, text) != 0 || text.empty() ||
+                        text.front() == '/')
+                        return false;
+                    const std::vector<std::string> more = partsOf(text);
+                    todo.insert(todo.begin(), more.begin(), more.end());
+                    continue;
+                }
+            }
+            at.push_back(part);
+        }
+        return true;
+    }
+
+    static std::vector<std::string> partsOf(const std::string& path) {
+        std::vector<std::string> out;
+        std::size_t start = 0;
+        while (start <= path.size()) {
+            const std::size_t slash = std::min(path.find('/', start), path.size());
+            if (slash > start) out.push_back(path.substr(start, slash - start));
+            start = slash + 1;
+        }
+        return out;
+    }
 
     JobContext& m_ctx;
     const ExtractRequest& m_r;
