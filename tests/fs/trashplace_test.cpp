@@ -106,6 +106,12 @@ TEST(TrashReader, ParsesTrashInfoText) {
         {info("/caf%E9%FF"), "", true, "/caf\xE9\xFF", true},
         {info("docs/a%25b"), "/media/stick", true, "/media/stick/docs/a%b", true},
         {info("docs/relative"), "", false, "", true},  // relative in the home trash: unknown
+        // A volume's items stay on the volume: leaving it with ".." or an absolute path elsewhere is unknown.
+        {info("../../../../elsewhere/x"), "/media/stick", false, "", true},
+        {info("docs/../../stick2/x"), "/media/stick", false, "", true},
+        {info("/etc/x"), "/media/stick", false, "", true},
+        {info("/media/stick/docs/./a"), "/media/stick", true, "/media/stick/docs/a", true},
+        {info("/home/me/../you/x"), "", true, "/home/you/x", true},
         {"[Trash Info]\r\nPath=/crlf\r\nDeletionDate=2026-12-01T10:11:12\r\n", "", true, "/crlf", true},
         {"# comment\n[Other]\nPath=/no\n[Trash Info]\nDeletionDate=junk\nPath=/yes\n", "", true, "/yes",
          false},
@@ -156,7 +162,7 @@ TEST_F(TrashPlace, ListsEveryTrashFolderWithOriginsAndDates) {
     // The same name in the volume's own and shared trash folders: rows are told apart by path.
     putItem(ownVolumeTrash(), "report.txt", "v", info("docs/report%20v.txt"));
     ::mkdir(sharedVolumeTrash().c_str(), 0700);
-    putItem(sharedVolumeTrash(), "report.txt", "s", info("/abs/percent%20encoded"));
+    putItem(sharedVolumeTrash(), "report.txt", "s", info(Trash::encodePath(volume / "abs/percent encoded")));
 
     auto catalog = std::make_shared<TrashCatalog>();
     TrashListingSource source(dirs(), catalog);
@@ -179,7 +185,8 @@ TEST_F(TrashPlace, ListsEveryTrashFolderWithOriginsAndDates) {
         {home() + "/files/no-info", "no-info", "", 0, false},
         {home() + "/files/bad-info", "bad-info", "", 0, false},
         {ownVolumeTrash() + "/files/report.txt", "report v.txt", volume / "docs/report v.txt", dec1, false},
-        {sharedVolumeTrash() + "/files/report.txt", "percent encoded", "/abs/percent encoded", dec1, false},
+        {sharedVolumeTrash() + "/files/report.txt", "percent encoded", volume / "abs/percent encoded", dec1,
+         false},
     };
     EXPECT_EQ(l.rows.size(), expect.size());
     for (const Expect& e : expect) {
@@ -269,6 +276,18 @@ TEST_F(TrashPlace, ALinkInPlaceOfFilesOrInfoIsNeitherListedNorEmptied) {
         EXPECT_TRUE(exists(elsewhere / "precious"));
         EXPECT_TRUE(exists(elsewhere / "precious.trashinfo"));
     }
+}
+
+TEST_F(TrashPlace, AFifoInPlaceOfATrashInfoHidesNothingElse) {
+    putItem(ownVolumeTrash(), "fine", "f", info("fine"));
+    putItem(ownVolumeTrash(), "piped", "p", std::nullopt);
+    ASSERT_EQ(::mkfifo((ownVolumeTrash() + "/info/piped.trashinfo").c_str(), 0600), 0);
+    auto catalog = std::make_shared<TrashCatalog>();
+    TrashListingSource source(dirs(), catalog);
+    const Listing l = listAll(source);
+    ASSERT_EQ(l.rows.size(), 2u) << "listed without waiting for a writer on the FIFO";
+    EXPECT_EQ(catalog->find(ownVolumeTrash() + "/files/fine")->item.originalPath, volume / "fine");
+    EXPECT_FALSE(catalog->find(ownVolumeTrash() + "/files/piped")->originKnown());
 }
 
 TEST_F(TrashPlace, ACancelledListingCallsNothingMore) {

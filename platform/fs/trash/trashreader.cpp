@@ -1,12 +1,15 @@
 #include "platform/fs/trash/trashreader.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cstdio>
 #include <ctime>
+#include <string_view>
+#include <vector>
 
-#include "platform/fs/listing/folderlister.h"
 #include "platform/fs/core/paths.h"
+#include "platform/fs/listing/folderlister.h"
 #include "platform/fs/listing/sortkey.h"
 #include "platform/fs/trash/trash.h"
 
@@ -18,14 +21,42 @@ namespace {
 constexpr size_t kInfoLimit = 64 * 1024;
 
 bool readSmallFile(const std::string& path, std::string& out) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    // Opened without waiting and read only when a regular file: a FIFO named like a .trashinfo would
+    // hold the reading of the whole trash for ever.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
     char buf[4096];
     ssize_t n = 0;
     while ((n = ::read(fd, buf, sizeof buf)) > 0 && out.size() < kInfoLimit)
         out.append(buf, static_cast<size_t>(n));
     ::close(fd);
     return n == 0;
+}
+
+// The path with "." and ".." parts taken out as written; empty when ".." climbs above "/".
+std::string lexicallyNormal(const std::string& path) {
+    std::vector<std::string_view> parts;
+    std::string_view rest = path;
+    while (!rest.empty()) {
+        const size_t slash = rest.find('/');
+        const std::string_view part = rest.substr(0, slash);
+        rest.remove_prefix(slash == std::string_view::npos ? rest.size() : slash + 1);
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            if (parts.empty()) return {};
+            parts.pop_back();
+        } else {
+            parts.push_back(part);
+        }
+    }
+    std::string out;
+    for (const std::string_view p : parts) out.append("/").append(p);
+    return out.empty() ? "/" : out;
 }
 
 std::string_view trimmedField(std::string_view s) {
@@ -73,13 +104,13 @@ bool TrashReader::parseInfo(std::string_view text, const std::string& topDir, st
         const std::string_view value = trimmedField(line.substr(eq + 1));
         if (key == "Path" && !havePath && !value.empty()) {
             const std::string path = Trash::decodePath(value);
-            if (path.front() == '/') {
-                originalPath = path;
-            } else if (!topDir.empty()) {
-                originalPath = paths::join(topDir, path);
-            } else {
-                continue;  // relative in the home trash: relative to nothing we know
-            }
+            if (path.front() != '/' && topDir.empty()) continue;  // relative in the home trash: to nothing
+            const std::string full = lexicallyNormal(path.front() == '/' ? path : paths::join(topDir, path));
+            // A volume's trash holds items of that volume only: a path that leads off it (with "..", or
+            // absolute elsewhere) is no origin to restore to.
+            if (full.empty() || (!topDir.empty() && (full == topDir || !paths::isSameOrInside(full, topDir))))
+                continue;
+            originalPath = full;
             havePath = true;
         } else if (key == "DeletionDate") {
             deletedNs = parseDate(value);
