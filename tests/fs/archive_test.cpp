@@ -20,6 +20,7 @@
 #include "platform/fs/archives/archivelocation.h"
 #include "platform/fs/archives/compressjob.h"
 #include "platform/fs/archives/extractjob.h"
+#include "platform/fs/archives/extractsafety.h"
 
 namespace kv {
 namespace {
@@ -197,7 +198,7 @@ TEST(ArchiveSafety, LinksThatStayInside) {
                 {"a/link", "x/../../../y", false},
                 {"link", "", false}};
     for (const Row& r : rows)
-        EXPECT_EQ(ExtractJob::linkStaysInside(r.rel, r.target), r.inside) << r.rel << " -> " << r.target;
+        EXPECT_EQ(ExtractSafety::linkStaysInside(r.rel, r.target), r.inside) << r.rel << " -> " << r.target;
 }
 
 // Each format the program makes: compressed, listed, extracted; the tree comes back as it was.
@@ -411,6 +412,27 @@ TEST(ArchiveExtract, SpecialBitsAreDroppedAndTheUmaskApplies) {
         ASSERT_EQ(::lstat((out / name).c_str(), &st), 0) << name;
         EXPECT_EQ(st.st_mode & 07777, mode) << name;
     }
+}
+
+TEST(ArchiveExtract, APathTooLongForTheSystemIsRefusedAndLeavesNothingHalfMade) {
+    TempDir dir;
+    const std::string file = dir / "deep.tar";
+    std::string deep;
+    for (int i = 0; i < 17; ++i) deep += std::string(240, static_cast<char>('a' + i)) + "/";
+    writeRaw(file, {{"ok.txt", AE_IFREG, "fine"}, {deep + "file.txt", AE_IFREG, "deep"}});
+    TempDir out;
+    ExtractJob extract({file, "", {}, out.path(), "", false});
+    const JobResult r = runArchiveJob(extract);
+    EXPECT_EQ(readFile(out / "ok.txt"), "fine");
+    EXPECT_FALSE(r.ok());
+    // find walks paths longer than the system takes at once.
+    std::string found;
+    if (FILE* find = ::popen(("find '" + out.path() + "' -name '.kv-*'").c_str(), "r")) {
+        char buf[512];
+        while (std::fgets(buf, sizeof buf, find)) found += buf;
+        ::pclose(find);
+    }
+    EXPECT_EQ(found, "");
 }
 
 TEST(ArchiveExtract, EncryptedZipNeedsItsPassword) {

@@ -1,13 +1,14 @@
 #include "platform/fs/archives/extractjob.h"
 
+#include "platform/fs/archives/extractsafety.h"
+
 #include <archive.h>
 #include <archive_entry.h>
 #include <sys/statvfs.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <deque>
-#include <fstream>
+#include <climits>
 #include <memory>
 #include <set>
 #include <unordered_map>
@@ -24,15 +25,6 @@
 namespace kv {
 
 namespace {
-
-// The process's umask, read without changing it (umask() sets it, a race with every other thread).
-mode_t currentUmask() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
-    return 022;
-}
 
 std::string firstPart(const std::string& rel) {
     return rel.substr(0, rel.find('/'));
@@ -297,7 +289,8 @@ class Extraction {
         archive_entry_set_perm(entry, archive_entry_perm(entry) & 0777 & ~m_umask);
         if (type == AE_IFLNK) {
             const char* target = archive_entry_symlink(entry);
-            if (!target || !ExtractJob::linkStaysInside(rel, target) || !leadsInside(out, target)) {
+            if (!target || !ExtractSafety::linkStaysInside(rel, target) ||
+                !ExtractSafety::linkLeadsInside(ops, m_out, out, target)) {
                 refuse(rel, std::string("link:") + (target ? target : ""));
                 return false;
             }
@@ -306,6 +299,11 @@ class Extraction {
             return false;
         }
         if (type == AE_IFDIR) {
+            if (out.size() >= PATH_MAX) {
+                // Made through the system's back door (one folder at a time), it could not be named again.
+                m_ctx.noteSkipped({JobAction::CreateFolder, out, ENAMETOOLONG});
+                return false;
+            }
             struct stat st {};
             if (ops.lstat(out, st) == 0 && !S_ISDIR(st.st_mode)) {
                 m_ctx.noteSkipped({JobAction::CreateFolder, out, EEXIST});
@@ -356,8 +354,14 @@ class Extraction {
             }
             archive_entry_set_hardlink(entry, it->second.c_str());
         }
-        PartialFile partial(ops);
         const std::string tmp = FileCopier::tempNameIn(paths::parentOf(final));
+        if (std::max(final.size(), tmp.size()) >= PATH_MAX) {
+            // The file could be written (libarchive reaches long paths a folder at a time), but neither
+            // placed under its name nor removed again: it is not begun.
+            m_ctx.noteSkipped({JobAction::Create, final, ENAMETOOLONG});
+            return false;
+        }
+        PartialFile partial(ops);
         partial.setTemporaryName(tmp);
         archive_entry_set_pathname(entry, tmp.c_str());
         if (archive_write_header(disk, entry) < ARCHIVE_WARN) {
@@ -419,59 +423,6 @@ class Extraction {
 
     static bool isTop(const std::string& rel) { return rel.find('/') == std::string::npos; }
 
-    // Whether a link made at `out` with this text leads to a place inside the extracted items, following
-    // the links extracted before it as the system will ("x" -> "." makes "x/.." the folder above). A part
-    // not there yet may become a link later in the archive: a ".." after one is refused.
-    bool leadsInside(const std::string& out, const std::string& target) const {
-        const std::string here = paths::parentOf(out);
-        if (!paths::isSameOrInside(here, m_out)) return false;
-        std::vector<std::string> at = partsOf(here.substr(std::min(here.size(), m_out.size())));
-        std::deque<std::string> todo;
-        for (std::string& p : partsOf(target)) todo.push_back(std::move(p));
-        bool missing = false;
-        int hops = 0;
-        while (!todo.empty()) {
-            const std::string part = std::move(todo.front());
-            todo.pop_front();
-            if (part == ".") continue;
-            if (part == "..") {
-                if (missing || at.empty()) return false;
-                at.pop_back();
-                continue;
-            }
-            if (!missing) {
-                std::string path = m_out;
-                for (const std::string& p : at) path = paths::join(path, p);
-                path = paths::join(path, part);
-                struct stat st {};
-                std::string text;
-                if (m_ctx.ops().lstat(path, st) != 0) {
-                    missing = true;
-                } else if (S_ISLNK(st.st_mode)) {
-                    if (++hops > 40 || m_ctx.ops().readlink(path, text) != 0 || text.empty() ||
-                        text.front() == '/')
-                        return false;
-                    const std::vector<std::string> more = partsOf(text);
-                    todo.insert(todo.begin(), more.begin(), more.end());
-                    continue;
-                }
-            }
-            at.push_back(part);
-        }
-        return true;
-    }
-
-    static std::vector<std::string> partsOf(const std::string& path) {
-        std::vector<std::string> out;
-        std::size_t start = 0;
-        while (start <= path.size()) {
-            const std::size_t slash = std::min(path.find('/', start), path.size());
-            if (slash > start) out.push_back(path.substr(start, slash - start));
-            start = slash + 1;
-        }
-        return out;
-    }
-
     JobContext& m_ctx;
     const ExtractRequest& m_r;
     NameClashes m_names;
@@ -490,7 +441,7 @@ class Extraction {
     std::uint64_t m_bytes = 0;
     std::uint64_t m_count = 0;
     bool m_stopped = false;
-    const mode_t m_umask = currentUmask();
+    const mode_t m_umask = ExtractSafety::currentUmask();
 };
 
 }  // namespace
@@ -500,29 +451,6 @@ ExtractJob::ExtractJob(ExtractRequest request)
 
 std::string ExtractJob::stemOf(const std::string& archiveName) {
     return archiveName.substr(0, archiveName.size() - ArchiveLocation::archiveEnding(archiveName));
-}
-
-bool ExtractJob::linkStaysInside(const std::string& rel, const std::string& target) {
-    if (target.empty() || target.starts_with('/')) return false;
-    // The link's own folder, then each part of the target, as the system will follow them.
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (std::size_t slash; (slash = rel.find('/', start)) != std::string::npos; start = slash + 1)
-        parts.push_back(rel.substr(start, slash - start));
-    start = 0;
-    for (;;) {
-        const std::size_t slash = target.find('/', start);
-        const std::string part =
-            target.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
-        if (part == "..") {
-            if (parts.empty()) return false;
-            parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
-        }
-        if (slash == std::string::npos) return true;
-        start = slash + 1;
-    }
 }
 
 }  // namespace kv

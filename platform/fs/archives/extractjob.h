@@ -30,8 +30,6 @@ class ExtractJob : public FileJob {
 
     // The archive's name less its archive extensions ("photos.tar.gz" -> "photos").
     static std::string stemOf(const std::string& archiveName);
-    // Whether a symbolic link at rel (a path inside the target) pointing at target stays inside.
-    static bool linkStaysInside(const std::string& rel, const std::string& target);
 };
 
 }  // namespace kv
