@@ -179,6 +179,25 @@ TEST_F(WebDownloadTest, ADownloadGoesIntoTheDownloadsPaneAsSentAndUndoTrashesIt)
     EXPECT_TRUE(QFile::exists(home() + "/trash/files/bin"));
 }
 
+TEST_F(WebDownloadTest, APageDownloadingOneFileAfterAnotherIsAskedAboutOnce) {
+    // Downloads no click started, each ended before the next: the second asks, once for the site.
+    int asked = 0;
+    WebDownloads::of(page()->profile()).setAskSeveral([&](QWidget*, const QString& site) {
+        ++asked;
+        EXPECT_EQ(site, "127.0.0.1");
+        return false;
+    });
+    int seen = 0;  // connected after the downloads' own handler, so it runs once that has decided
+    QObject::connect(page()->profile(), &QWebEngineProfile::downloadRequested, [&] { ++seen; });
+    page()->download(QUrl(server.url("/bin")));
+    ASSERT_TRUE(waitForNames({"bin"}));
+    page()->download(QUrl(server.url("/named")));
+    page()->download(QUrl(server.url("/named")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return seen == 3; }, 30000));
+    EXPECT_EQ(asked, 1) << "the answer holds for the site";
+    EXPECT_TRUE(waitForNames({"bin"})) << names().join(", ").toStdString();
+}
+
 TEST_F(WebDownloadTest, TheServersNameIsKeptNonAsciiAndAll) {
     page()->download(QUrl(server.url("/named")));
     ASSERT_TRUE(waitForNames({"été €.bin"})) << names().join(", ").toStdString();

@@ -35,9 +35,16 @@ constexpr char kAskWhere[] = "kvAskWhere";
 // no click started run; whether the user let it download several files at once (unset: not asked).
 constexpr char kGestureAt[] = "kvGestureAt";
 constexpr char kUnprompted[] = "kvUnprompted";
-constexpr char kSeveralAllowed[] = "kvSeveralAllowed";
 constexpr qint64 kGestureMs = 2000;   // a download asked for this soon after a click is the click's
 constexpr qint64 kPendingMs = 60000;  // a drop's download that has not begun by then never will
+
+bool askSeveralWithDialog(QWidget* view, const QString& site) {
+    const auto answer =
+        QMessageBox::question(view ? view->window() : nullptr, WebDownloads::tr("Downloads"),
+                              WebDownloads::tr("Allow “%1” to download several files?").arg(site),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    return answer == QMessageBox::Yes;
+}
 
 QString askWithDialog(QWidget* parent, const QString& suggested) {
     return QFileDialog::getSaveFileName(parent, WebDownloads::tr("Save Download As"), suggested);
@@ -85,7 +92,8 @@ WebDownloads& WebDownloads::of(QWebEngineProfile* profile) {
     return *new WebDownloads(profile);
 }
 
-WebDownloads::WebDownloads(QWebEngineProfile* profile) : QObject(profile), m_askWhere(askWithDialog) {
+WebDownloads::WebDownloads(QWebEngineProfile* profile)
+    : QObject(profile), m_askWhere(askWithDialog), m_askSeveral(askSeveralWithDialog) {
     connect(profile, &QWebEngineProfile::downloadRequested, this, &WebDownloads::requested);
     // Clicks and keys in pages tell the downloads a user asked for from those a page started alone.
     if (qApp) qApp->installEventFilter(this);
@@ -183,32 +191,18 @@ bool WebDownloads::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
-bool WebDownloads::allowedUnprompted(QWebEnginePage* page, QWidget* view,
-                                     QWebEngineDownloadRequest* request) {
+bool WebDownloads::allowedUnprompted(QWebEnginePage* page, QWidget* view, QWebEngineDownloadRequest*) {
     const qint64 gesture = page->property(kGestureAt).toLongLong();
     if (gesture > 0 && QDateTime::currentMSecsSinceEpoch() - gesture <= kGestureMs) return true;
-    // No click started it: a page may run one such download at a time; for more it asks, once.
-    const int running = page->property(kUnprompted).toInt();
-    if (running > 0) {
-        const QVariant allowed = page->property(kSeveralAllowed);
-        if (!allowed.isValid()) {
-            const QString site = page->url().host().isEmpty() ? page->url().toString() : page->url().host();
-            const auto answer = QMessageBox::question(
-                view ? view->window() : nullptr, tr("Downloads"),
-                tr("“%1” wants to download several files without being asked. Allow it for this page?")
-                    .arg(site),
-                QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-            page->setProperty(kSeveralAllowed, answer == QMessageBox::Yes);
-        }
-        if (!page->property(kSeveralAllowed).toBool()) return false;
-    }
-    page->setProperty(kUnprompted, running + 1);
-    QPointer<QWebEnginePage> guarded(page);
-    connect(request, &QWebEngineDownloadRequest::isFinishedChanged, this, [guarded, request] {
-        if (request->isFinished() && guarded)
-            guarded->setProperty(kUnprompted, std::max(0, guarded->property(kUnprompted).toInt() - 1));
-    });
-    return true;
+    // Counted whether or not the earlier ones have ended: a page that starts its downloads one after
+    // another must not get them all without a question.
+    const int started = page->property(kUnprompted).toInt();
+    page->setProperty(kUnprompted, started + 1);
+    if (started == 0) return true;
+    const QString site = page->url().host().isEmpty() ? page->url().toString() : page->url().host();
+    auto it = m_severalAllowed.find(site);
+    if (it == m_severalAllowed.end()) it = m_severalAllowed.emplace(site, m_askSeveral(view, site)).first;
+    return it->second;
 }
 
 void WebDownloads::start(QWebEngineDownloadRequest* request, FileOperations& ops, const QByteArray& folder,

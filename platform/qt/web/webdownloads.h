@@ -7,6 +7,7 @@
 #include <QString>
 #include <QUrl>
 #include <functional>
+#include <map>
 #include <vector>
 
 class QWebEngineDownloadRequest;
@@ -41,6 +42,10 @@ class WebDownloads : public QObject {
     using AskWhere = std::function<QString(QWidget* parent, const QString& suggested)>;
     // Tests answer for the user here.
     void setAskWhere(AskWhere ask) { m_askWhere = std::move(ask); }
+    // Asks whether a site may download several files that no click started; the answer holds for the
+    // site for the rest of the run.
+    using AskSeveral = std::function<bool(QWidget* parent, const QString& site)>;
+    void setAskSeveral(AskSeveral ask) { m_askSeveral = std::move(ask); }
 
   private:
     struct Pending {
@@ -55,8 +60,8 @@ class WebDownloads : public QObject {
     explicit WebDownloads(QWebEngineProfile* profile);
     bool eventFilter(QObject* watched, QEvent* event) override;
     void requested(QWebEngineDownloadRequest* request);
-    // A download that no click or key started: one at a time per page, more only if the user allows
-    // it once for the page. False: refused.
+    // A download that no click or key started: the first of a page goes; for any after it the user is
+    // asked once per site (a page must not fill a folder by clicking its own links). False: refused.
     bool allowedUnprompted(QWebEnginePage* page, QWidget* view, QWebEngineDownloadRequest* request);
     bool takePending(QWebEnginePage* page, const QUrl& url, Pending& out);
     void start(QWebEngineDownloadRequest* request, FileOperations& ops, const QByteArray& folder,
@@ -64,6 +69,8 @@ class WebDownloads : public QObject {
 
     std::vector<Pending> m_pending;
     AskWhere m_askWhere;
+    AskSeveral m_askSeveral;
+    std::map<QString, bool> m_severalAllowed;  // site -> the user's answer, for this run
 };
 
 }  // namespace kv
