@@ -20,8 +20,8 @@
 
 #include "bench/benchutil.h"
 #include "platform/qt/browser/browserview.h"
-#include "platform/qt/jobs/fileoperations.h"
 #include "platform/qt/folderview/folderview.h"
+#include "platform/qt/folderview/ownedpaneservices.h"
 
 extern char** environ;
 
@@ -135,14 +135,15 @@ int main(int argc, char** argv) {
     const QString base = QString("http://127.0.0.1:%1/").arg(port);
 
     // A window as the program's: a folder pane beside a web pane.
-    kv::FileOperations ops;
+    kv::OwnedPaneServices services;
+    kv::FileOperations& ops = services.ops;
     ops.setReportsShown(false);
     QWidget window;
     window.resize(1200, 700);
-    auto* pane = new kv::BrowserView(ops, &window);
+    auto* pane = new kv::BrowserView(services, &window);
     pane->setObjectName("Hard");
     pane->setGeometry(0, 0, 600, 700);
-    auto* web = new kv::BrowserView(ops, &window);
+    auto* web = new kv::BrowserView(services, &window);
     web->setGeometry(600, 0, 600, 700);
     window.show();
     web->navigate(base);

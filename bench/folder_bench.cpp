@@ -30,7 +30,7 @@
 #include "platform/fs/listing/folderlister.h"
 #include "platform/qt/folderview/folderdelegate.h"
 #include "platform/qt/folderview/folderview.h"
-#include "platform/qt/jobs/fileoperations.h"
+#include "platform/qt/folderview/ownedpaneservices.h"
 #include "platform/qt/listing/foldermodel.h"
 #include "platform/qt/listing/statusline.h"
 
@@ -144,8 +144,8 @@ QTreeView* detailsOf(kv::FolderView& view) {
 }
 
 Listing oursOnce(const std::string& dir, int count) {
-    kv::FileOperations ops;
-    kv::FolderView view(ops);
+    kv::OwnedPaneServices services;
+    kv::FolderView view(services);
     view.resize(900, 700);
     view.show();
     settle();
@@ -220,8 +220,8 @@ struct Resort {
 };
 
 Resort resortOnce(const std::string& dir) {
-    kv::FileOperations ops;
-    kv::FolderView view(ops);
+    kv::OwnedPaneServices services;
+    kv::FolderView view(services);
     view.resize(900, 700);
     view.show();
     view.showFolder(QByteArray::fromStdString(dir));
@@ -250,8 +250,8 @@ struct SelectAll {
 SelectAll selectAllOnce(const std::string& dir) {
     SelectAll r;
     {
-        kv::FileOperations ops;
-        kv::FolderView view(ops);
+        kv::OwnedPaneServices services;
+        kv::FolderView view(services);
         view.resize(900, 700);
         view.show();
         view.showFolder(QByteArray::fromStdString(dir));
@@ -411,8 +411,8 @@ Churn churnOnce(const char* self, const std::string& dir, int count, int created
     close(go[0]);
     Churn r;
     {
-        kv::FileOperations ops;
-        kv::FolderView view(ops);
+        kv::OwnedPaneServices services;
+        kv::FolderView view(services);
         view.resize(900, 700);
         view.show();
         settle();
@@ -494,8 +494,8 @@ int memoryMode(int count) {
     const std::string dir = makeTempDir("mem");
     fillFolder(dir, count);
     {
-        kv::FileOperations ops;
-        kv::FolderView view(ops);
+        kv::OwnedPaneServices services;
+        kv::FolderView view(services);
         view.resize(900, 700);
         view.show();
         view.showFolder(QByteArray::fromStdString(empty));

@@ -18,7 +18,7 @@
 #include "bench/stallprobe.h"
 #include "platform/fs/search/searchwalk.h"
 #include "platform/qt/folderview/folderview.h"
-#include "platform/qt/jobs/fileoperations.h"
+#include "platform/qt/folderview/ownedpaneservices.h"
 #include "platform/qt/search/filterbar.h"
 #include "platform/qt/search/folderfind.h"
 #include "platform/qt/search/searchbar.h"
@@ -203,8 +203,8 @@ class EventTimingApp : public PaintWatchApp {
 // Searches through the real view as a user does (the text typed, Enter): the time to the first frame
 // that shows a result, and the longest stall until the search is done, for a name and a content search.
 void searchInTheView(EventTimingApp& app, const std::string& root) {
-    kv::FileOperations ops;
-    kv::FolderView view(ops);
+    kv::OwnedPaneServices services;
+    kv::FolderView view(services);
     view.resize(900, 700);
     view.show();
     view.showFolder(QByteArray::fromStdString(root));
@@ -268,8 +268,8 @@ void filterKeystrokes() {
                                              : "file" + std::to_string(i) + (i % 3 ? ".txt" : ".dat");
         close(open((dir + "/" + name).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
     }
-    kv::FileOperations ops;
-    kv::FolderView view(ops);
+    kv::OwnedPaneServices services;
+    kv::FolderView view(services);
     view.resize(900, 700);
     view.show();
     view.showFolder(QByteArray::fromStdString(dir));

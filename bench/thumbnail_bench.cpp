@@ -17,9 +17,9 @@
 #include "bench/benchutil.h"
 #include "bench/paintwatchapp.h"
 #include "bench/stallprobe.h"
-#include "platform/qt/jobs/fileoperations.h"
-#include "platform/qt/thumbnails/folderthumbnails.h"
 #include "platform/qt/folderview/folderview.h"
+#include "platform/qt/folderview/ownedpaneservices.h"
+#include "platform/qt/thumbnails/folderthumbnails.h"
 #include "platform/qt/thumbnails/thumbnailmaker.h"
 
 using namespace kv::bench;
@@ -117,8 +117,8 @@ struct Screen {
 };
 
 Screen firstScreen(PaintWatchApp& app, const std::string& dir) {
-    kv::FileOperations ops;
-    kv::FolderView view(ops);
+    kv::OwnedPaneServices services;
+    kv::FolderView view(services);
     view.resize(900, 700);
     view.setMode(kv::FolderView::Mode::Icons);
     view.show();

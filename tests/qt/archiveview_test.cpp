@@ -37,7 +37,7 @@ class ArchiveView : public ::testing::Test {
     std::string zip;
 
     void SetUp() override {
-        f.ops->setTempCopies(copies);
+        f.services->archives.setTempCopies(copies);
         ::mkdir((made / "top").c_str(), 0755);
         ::mkdir((made / "top/sub").c_str(), 0755);
         writeFile(made / "top/a.txt", "alpha");
@@ -321,8 +321,8 @@ TEST_F(ArchiveView, ExtractToPaneAndCopyToPaneFromInside) {
     TempDir there;
     QWidget window;
     auto* row = new QHBoxLayout(&window);
-    auto* left = new FolderView(*f.ops);
-    auto* right = new FolderView(*f.ops);
+    auto* left = new FolderView(*f.services);
+    auto* right = new FolderView(*f.services);
     row->addWidget(left);
     row->addWidget(right);
     window.resize(900, 400);

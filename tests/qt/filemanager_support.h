@@ -1,7 +1,7 @@
 #pragma once
 
-// What the folder view and file manager tests share: a view on a temporary folder with the program's
-// file operations of its own (its own trash folder, reports caught instead of shown).
+// What the folder view and file manager tests share: a view on a temporary folder with the panes'
+// services of its own (file operations with their own trash folder, reports caught instead of shown).
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <memory>
 
 #include "fs/tempdir.h"
-#include "platform/qt/jobs/fileoperations.h"
 #include "platform/qt/folderview/folderview.h"
+#include "platform/qt/folderview/ownedpaneservices.h"
 
 namespace kv::test {
 
@@ -37,19 +37,21 @@ void closeAll() {
 struct ViewFixture {
     TempDir dir;
     TempDir trashDir;
-    std::unique_ptr<FileOperations> ops = std::make_unique<FileOperations>();  // outlives the views
+    std::unique_ptr<OwnedPaneServices> services =
+        std::make_unique<OwnedPaneServices>();  // outlives the views
+    FileOperations* ops = &services->ops;
     std::unique_ptr<FolderView> view;
     QStringList reports;
 
     ViewFixture() {
         ops->setHomeTrash(QByteArray::fromStdString(trashDir / "Trash"));
         ops->setReportsShown(false);
-        QObject::connect(ops.get(), &FileOperations::reported, [this](const QString& t) { reports << t; });
+        QObject::connect(ops, &FileOperations::reported, [this](const QString& t) { reports << t; });
         view = makeView();
     }
 
     std::unique_ptr<FolderView> makeView() {
-        auto v = std::make_unique<FolderView>(*ops);
+        auto v = std::make_unique<FolderView>(*services);
         v->resize(600, 400);
         v->show();
         return v;

@@ -62,7 +62,7 @@ TEST(FolderViewLifetime, GoesWhileLookingForTheFolderThatHeldAVanishedOne) {
     bool requested = false;
     QObject::connect(f.view.get(), &FolderView::folderRequested, [&] { requested = true; });
     // Connected after the view's own handler, so the view has started its lookup when this runs.
-    QObject::connect(f.ops.get(), &FileOperations::folderChanged, [&](const DirChange& change) {
+    QObject::connect(&f.services->watch, &FolderWatch::folderChanged, [&](const DirChange& change) {
         if (change.vanished) f.view.reset();
     });
     ::rmdir((f.dir / "doomed").c_str());

@@ -57,14 +57,15 @@ class LocationBarTest : public ::testing::Test {
   protected:
     TempDir dir;
     TempDir config;
-    std::unique_ptr<FileOperations> ops = std::make_unique<FileOperations>();
+    std::unique_ptr<OwnedPaneServices> services = std::make_unique<OwnedPaneServices>();
+    FileOperations* ops = &services->ops;
     std::unique_ptr<BrowserView> view;
     QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
 
     void SetUp() override {
         qputenv("XDG_CONFIG_HOME", bytes(config.path()));
         ops->setReportsShown(false);
-        view = std::make_unique<BrowserView>(*ops);
+        view = std::make_unique<BrowserView>(*services);
         view->resize(900, 400);
         view->show();
         view->activateWindow();
@@ -410,8 +411,8 @@ TEST_F(LocationBarTest, AHugeBookmarksFileShowsItsFirstBookmarksWithShortLabels)
 
 TEST_F(LocationBarTest, TheViewWithTheFocusIsMarked) {
     QWidget window;
-    BrowserView left(*ops, &window);
-    BrowserView right(*ops, &window);
+    BrowserView left(*services, &window);
+    BrowserView right(*services, &window);
     QLineEdit elsewhere(&window);
     left.setGeometry(0, 0, 400, 300);
     right.setGeometry(400, 0, 400, 300);

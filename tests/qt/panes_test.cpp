@@ -21,7 +21,8 @@ QByteArray rawPath(const std::string& s) {
 // A window of n folder views, each on a folder of its own, two to a row.
 struct PaneWindow {
     TempDir trash;
-    std::unique_ptr<FileOperations> ops = std::make_unique<FileOperations>();
+    std::unique_ptr<OwnedPaneServices> services = std::make_unique<OwnedPaneServices>();
+    FileOperations* ops = &services->ops;
     std::vector<std::unique_ptr<TempDir>> dirs;
     std::unique_ptr<QWidget> window = std::make_unique<QWidget>();
     std::vector<FolderView*> panes;
@@ -32,7 +33,7 @@ struct PaneWindow {
         auto* grid = new QGridLayout(window.get());
         for (int k = 0; k < n; ++k) {
             dirs.push_back(std::make_unique<TempDir>());
-            auto* v = new FolderView(*ops);
+            auto* v = new FolderView(*services);
             grid->addWidget(v, k / 2, k % 2);
             panes.push_back(v);
         }

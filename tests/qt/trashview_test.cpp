@@ -203,7 +203,7 @@ TEST_F(TrashView, FollowsWhatOtherProgramsPutIntoTheTrash) {
     ASSERT_TRUE(waitFor([&] {
         const std::vector<std::string> dirs = model()->trashFolders();
         return !dirs.empty() && std::all_of(dirs.begin(), dirs.end(), [&](const std::string& d) {
-            return f.ops->isWatching(QByteArray::fromStdString(d));
+            return f.services->watch.isWatching(QByteArray::fromStdString(d));
         });
     }));
     writeFile(trash() + "/info/late.txt.trashinfo", "[Trash Info]\nPath=/elsewhere/late.txt\n");
@@ -223,7 +223,7 @@ TEST_F(TrashView, FollowsWhatOtherProgramsPutIntoTheTrash) {
 }
 
 TEST_F(TrashView, ABrowserViewGoesThereByName) {
-    BrowserView browser(*f.ops);
+    BrowserView browser(*f.services);
     browser.navigate("trash:");
     EXPECT_TRUE(browser.showsFolder());
     EXPECT_EQ(browser.locationName(), "Trash");

@@ -57,11 +57,11 @@ class WebGuardTest : public ::testing::Test {
         server.page("/links", kLinks);
         server.page("/a", "<html><head><title>Page A</title></head><body>a</body></html>");
         window.resize(900, 700);
-        web = new BrowserView(*fixture.ops, &window);
+        web = new BrowserView(*fixture.services, &window);
         web->setGeometry(0, 0, 900, 400);
-        left = new BrowserView(*fixture.ops, &window);
+        left = new BrowserView(*fixture.services, &window);
         left->setGeometry(0, 400, 450, 300);
-        right = new BrowserView(*fixture.ops, &window);
+        right = new BrowserView(*fixture.services, &window);
         right->setGeometry(450, 400, 450, 300);
         window.show();
         left->openFolder(QByteArray::fromStdString(fixture.dir.path()));

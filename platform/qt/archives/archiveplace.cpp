@@ -16,6 +16,7 @@
 #include "platform/fs/core/background.h"
 #include "platform/fs/core/paths.h"
 #include "platform/qt/archives/archivemimedata.h"
+#include "platform/qt/archives/archivesession.h"
 #include "platform/qt/archives/compressdialog.h"
 #include "platform/qt/common/nametext.h"
 #include "platform/qt/desktop/fileopener.h"
@@ -55,7 +56,7 @@ QByteArray ArchivePlace::locationOf(const QByteArray& archivePath) {
 
 std::map<std::string, std::string>& ArchivePlace::passwords() {
     // Shared by every pane: the one that extracts is not always the one the items are dragged from.
-    return m_view.fileOperations().archivePasswords();
+    return m_view.services().archives.passwords();
 }
 
 void ArchivePlace::withPassword(const QByteArray& archive, Go go) {
@@ -210,12 +211,12 @@ void ArchivePlace::openItem(const QByteArray& location) {
 
 QMimeData* ArchivePlace::mimeData(const QList<QByteArray>& items) {
     return new ArchiveMimeData(items, m_view.model()->archiveIndexes(), passwords(),
-                               m_view.fileOperations().tempCopies(), {});
+                               m_view.services().archives.tempCopies(), {});
 }
 
 void ArchivePlace::dropCopy(const QByteArray& copy) {
     if (copy.isEmpty()) return;
-    background::runDetached([copies = m_view.fileOperations().tempCopies(),
+    background::runDetached([copies = m_view.services().archives.tempCopies(),
                              dir = paths::parentOf(bytes(copy))] { copies->remove(dir); });
 }
 
@@ -229,7 +230,7 @@ void ArchivePlace::copyOut(const QByteArray& location, bool isDir, QObject* cont
     // archive, however much they are.
     runInBackground(
         this,
-        [isDir, name, givenAway, copies = m_view.fileOperations().tempCopies()] {
+        [isDir, name, givenAway, copies = m_view.services().archives.tempCopies()] {
             std::string dir = copies->make(givenAway);
             if (dir.empty()) return dir;
             if (isDir && ::mkdir(paths::join(dir, name).c_str(), 0700) != 0) {

@@ -99,12 +99,12 @@ void BrowserView::applicationMade() {
     s_glIntegrationSet = false;
 }
 
-BrowserView::BrowserView(FileOperations& ops, QWidget* parent)
+BrowserView::BrowserView(const PaneServices& services, QWidget* parent)
     : QWidget(parent),
-      m_bar(new LocationBar(RecentFolders::of(ops), this)),
+      m_bar(new LocationBar(services.recent, this)),
       m_stack(new QStackedWidget(this)),
-      m_folder(new FolderView(ops, m_stack)),
-      m_recent(RecentFolders::of(ops)) {
+      m_folder(new FolderView(services, m_stack)),
+      m_recent(services.recent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

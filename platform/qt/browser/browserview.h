@@ -16,7 +16,6 @@ class QWebEngineView;
 namespace kv {
 
 class FolderView;
-class FileOperations;
 class LocationBar;
 class RecentFolders;
 
@@ -40,9 +39,9 @@ class BrowserView : public QWidget, public BrowserPane {
     // Call it right after the application object is made.
     static void applicationMade();
 
-    // Every view of the program gets the same file operations: one undo stack, one folder watcher.
-    // They outlive the view.
-    explicit BrowserView(FileOperations& ops, QWidget* parent = nullptr);
+    // Every view of the program gets the same services: one undo stack, one folder watch, one list of
+    // recent folders. They outlive the view.
+    explicit BrowserView(const PaneServices& services, QWidget* parent = nullptr);
     ~BrowserView() override;
 
     using QWidget::show;  // not hidden by show(Location) below

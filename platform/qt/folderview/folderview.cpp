@@ -1,9 +1,5 @@
 #include "platform/qt/folderview/folderview.h"
 
-#include <sys/stat.h>
-#include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QHeaderView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -17,35 +13,25 @@
 #include "platform/qt/dragdrop/folderdragdrop.h"
 #include "platform/qt/folderview/foldercommands.h"
 #include "platform/qt/folderview/folderdelegate.h"
+#include "platform/qt/folderview/folderfollower.h"
 #include "platform/qt/listing/cutmarks.h"
 #include "platform/qt/listing/foldernote.h"
 #include "platform/qt/listing/statusline.h"
 #include "platform/qt/location/browsehistory.h"
 #include "platform/qt/pane/panehighlight.h"
 #include "platform/qt/pane/windowpanes.h"
-#include "platform/qt/search/filterbar.h"
 #include "platform/qt/search/folderfind.h"
-#include "platform/qt/search/searchbar.h"
 #include "platform/qt/thumbnails/folderthumbnails.h"
 #include "platform/qt/trash/trashplace.h"
-#include "platform/qt/web/sourcepage.h"
 
 namespace kv {
 
-namespace {
-
-QByteArray parentOf(const QByteArray& path) {
-    if (path == "/" || path.isEmpty()) return "/";
-    return pathtext::parentOf(path);
-}
-
-using pathtext::baseName;
-using pathtext::isDirectory;
-
-}  // namespace
-
-FolderView::FolderView(FileOperations& ops, QWidget* parent)
-    : QWidget(parent), m_ops(ops), m_model(new FolderModel(this)), m_dragDrop(new FolderDragDrop(*this)) {
+FolderView::FolderView(const PaneServices& services, QWidget* parent)
+    : QWidget(parent),
+      m_services(services),
+      m_ops(services.ops),
+      m_model(new FolderModel(this)),
+      m_dragDrop(new FolderDragDrop(*this)) {
     WindowPanes::add(*this);
     m_stack = new QStackedWidget(this);
     auto* layout = new QVBoxLayout(this);
@@ -92,6 +78,13 @@ FolderView::FolderView(FileOperations& ops, QWidget* parent)
     setUpView(m_details);
     m_trashPlace = new TrashPlace(*this, m_details);
     m_archivePlace = new ArchivePlace(*this);
+    m_follower = new FolderFollower(services.watch, this);
+    connect(m_follower, &FolderFollower::namesChanged, m_model, &FolderModel::refreshNames);
+    connect(m_follower, &FolderFollower::refreshWanted, m_model, &FolderModel::refresh);
+    connect(m_follower, &FolderFollower::gone, this, [this](const QByteArray& instead, const QString& why) {
+        emit folderRequested(instead);
+        showBanner(why);
+    });
     // A drag starts the copies other programs may ask for (items of an archive).
     m_model->setMimeDataMaker(
         [this](const QList<QByteArray>& paths) { return FolderCommands::mimeDataOf(*this, paths, false); });
@@ -110,7 +103,7 @@ FolderView::FolderView(FileOperations& ops, QWidget* parent)
                                  if (r.undo.moved.empty()) return;
                                  const auto to = QByteArray::fromStdString(r.undo.moved.front().second);
                                  if (!isSearching()) {
-                                     m_pendingSelect = baseName(to);
+                                     m_pendingSelect = pathtext::baseName(to);
                                      return;
                                  }
                                  // A result is named by its path below the search's start.
@@ -120,7 +113,6 @@ FolderView::FolderView(FileOperations& ops, QWidget* parent)
                                  m_model->refreshNames({m_pendingSelect.toStdString()});
                              }));
             });
-    connect(&m_ops, &FileOperations::folderChanged, this, &FolderView::folderChanged);
     connect(&m_ops, &FileOperations::jobFinished, this, [this] {
         // Search results are not watched: a job started elsewhere (a drop into another pane that moved
         // a found file away, a rename there) may have changed them.
@@ -173,11 +165,7 @@ FolderView::~FolderView() {
     // otherwise recolour it, and the counts would read a model already gone.
     delete m_highlight;
     delete m_status;
-    if (!m_watched.isEmpty() && watched(m_watched)) m_ops.unwatch(m_watched);
-}
-
-bool FolderView::watched(const QByteArray& location) {
-    return !TrashPlace::isTrash(location) && !ArchivePlace::isArchive(location);
+    delete m_follower;
 }
 
 QAbstractItemView* FolderView::currentView() const {
@@ -244,12 +232,7 @@ void FolderView::showFolder(const QByteArray& path) {
     m_note->hide();
     m_banner->hide();
     m_pendingSelect.clear();
-    if (path != m_watched) {
-        // The trash is no folder: TrashPlace watches the folders it is made of.
-        if (!m_watched.isEmpty() && watched(m_watched)) m_ops.unwatch(m_watched);
-        m_watched = path;
-        if (watched(path)) m_ops.watch(path);
-    }
+    m_follower->follow(path);
     m_trashPlace->aboutToShow(path);
     m_model->setFolder(path);
     m_status->folderShown();
@@ -376,57 +359,6 @@ void FolderView::listed(int error, const QString& message) {
     }
     m_note->showError(
         tr("%1\n\ncannot be shown: %2").arg(NameText::shown(m_model->folder().toStdString()), message));
-}
-
-void FolderView::folderChanged(const DirChange& change) {
-    if (m_watched.isEmpty() || QByteArray::fromStdString(change.path) != m_watched) return;
-    if (change.vanished) {
-        // A watch that could not start is a folder that cannot be listed either: the listing's
-        // message says why, and the view stays on it rather than leaving for the parent.
-        if (change.unmounted)
-            volumeRemoved();
-        else if (change.error == 0)
-            folderVanished();
-        return;
-    }
-    if (change.reloadAll)
-        m_model->refresh();
-    else
-        m_model->refreshNames(change.names);
-}
-
-void FolderView::folderVanished() {
-    // Looking for the nearest folder that still exists touches the disk; a stalled mount must not
-    // stall the window.
-    const QByteArray gone = m_watched;
-    runInBackground(
-        this,
-        [gone] {
-            QByteArray p = gone;
-            while (!isDirectory(p) && p != "/") p = parentOf(p);
-            return p;
-        },
-        [this, gone](const QByteArray& p) {
-            if (m_watched != gone) return;
-            if (p == gone) {
-                // Still (or again) a folder, as a mount point is once its volume is gone.
-                m_model->refresh();
-                return;
-            }
-            const QString note = tr("“%1” no longer exists; showing the folder that held it.")
-                                     .arg(NameText::shown(gone.toStdString()));
-            emit folderRequested(p);
-            showBanner(note);
-        });
-}
-
-void FolderView::volumeRemoved() {
-    // The drive list falls back to the home folder when its drive goes; the view goes there too, rather
-    // than showing an empty mount point with a dead watch.
-    const QByteArray gone = m_watched;
-    emit folderRequested(QFile::encodeName(QDir::homePath()));
-    showBanner(tr("The volume holding “%1” was removed; showing the home folder.")
-                   .arg(NameText::shown(gone.toStdString())));
 }
 
 void FolderView::showBanner(const QString& text) {

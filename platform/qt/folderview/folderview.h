@@ -5,12 +5,12 @@
 #include <QStackedWidget>
 #include <QTreeView>
 
-#include "platform/fs/listing/dirchange.h"
 #include "platform/fs/search/searchquery.h"
 #include "platform/qt/folderview/typeahead.h"
 #include "platform/qt/jobs/fileoperations.h"
 #include "platform/qt/listing/foldermodel.h"
 #include "platform/qt/pane/folderpane.h"
+#include "platform/qt/pane/paneservices.h"
 
 namespace kv {
 
@@ -19,6 +19,7 @@ class FilterBar;
 class FolderDelegate;
 class FolderDragDrop;
 class FolderFind;
+class FolderFollower;
 class SearchBar;
 class FolderNote;
 class FolderThumbnails;
@@ -38,8 +39,9 @@ class FolderView : public QWidget, public FolderPane {
   public:
     enum class Mode { Icons, List, Details };
 
-    // ops: the program's file operations (undo stack, jobs, watcher); they outlive the view.
-    explicit FolderView(FileOperations& ops, QWidget* parent = nullptr);
+    // services: what the program's panes share (file operations, folder watch, ...); they outlive
+    // the view.
+    explicit FolderView(const PaneServices& services, QWidget* parent = nullptr);
     ~FolderView() override;
 
     using FolderPane::paneWidget;
@@ -47,7 +49,7 @@ class FolderView : public QWidget, public FolderPane {
     void showFolder(const QByteArray& path) override;
     const QByteArray& folder() const override { return m_model->folder(); }
     FolderModel* model() const override { return m_model; }
-    FileOperations& fileOperations() const override { return m_ops; }
+    const PaneServices& services() const override { return m_services; }
     FolderDragDrop* dragDrop() const { return m_dragDrop; }
     // What the view does while it shows the trash ("trash:/"), and the trash's commands.
     TrashPlace* trashPlace() const { return m_trashPlace; }
@@ -134,15 +136,11 @@ class FolderView : public QWidget, public FolderPane {
     void activate(const QModelIndex& index);
     void listed(int error, const QString& message);
     void updateEmptyNote();
-    void folderChanged(const DirChange& change);
-    void folderVanished();
-    void volumeRemoved();
-    // Whether the view follows the location with the folder watcher (the trash and archives: not).
-    static bool watched(const QByteArray& location);
     void showBanner(const QString& text);
     void contextMenuAt(QAbstractItemView* view, const QPoint& pos);
     void applyPendingSelection();
 
+    PaneServices m_services;
     FileOperations& m_ops;
     FolderModel* m_model;
     QStackedWidget* m_stack;
@@ -160,10 +158,10 @@ class FolderView : public QWidget, public FolderPane {
     FolderDragDrop* m_dragDrop;
     TrashPlace* m_trashPlace;
     ArchivePlace* m_archivePlace;
+    FolderFollower* m_follower;
     FolderFind* m_find = nullptr;
     TypeAhead m_typeAhead;
     Mode m_mode = Mode::Details;
-    QByteArray m_watched;
     QByteArray m_pendingSelect;  // a name to select (and maybe edit) once a refresh lists it
     bool m_pendingEdit = false;
 };

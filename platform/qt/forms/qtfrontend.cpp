@@ -28,6 +28,7 @@
 #include "platform/fs/core/background.h"
 #include "platform/qt/browser/browserview.h"
 #include "platform/qt/common/clickablelabel.h"
+#include "platform/qt/folderview/ownedpaneservices.h"
 #include "platform/qt/forms/drivelist.h"
 #include "platform/qt/forms/formwindow.h"
 #include "platform/qt/forms/taborder.h"
@@ -35,9 +36,9 @@
 
 namespace kv {
 
-QtFrontend::QtFrontend() : m_fileOps(std::make_unique<FileOperations>()), m_factory(*this, *m_fileOps) {
+QtFrontend::QtFrontend() : m_services(std::make_unique<OwnedPaneServices>()), m_factory(*this, *m_services) {
     // What earlier runs left in the temporary folder (copies other programs were given).
-    background::runDetached([copies = m_fileOps->tempCopies()] { copies->removeLeftovers(); });
+    background::runDetached([copies = m_services->archives.tempCopies()] { copies->removeLeftovers(); });
 #ifndef QT_NO_SESSIONMANAGER
     // Logging off or shutting down is a close request like any other.
     if (qGuiApp)
@@ -249,7 +250,7 @@ bool QtFrontend::sessionEnding(bool mayAsk) {
 }
 
 bool QtFrontend::mayStopJobs(QWidget* parent) {
-    const QStringList running = m_fileOps->runningJobTexts();
+    const QStringList running = m_services->ops.runningJobTexts();
     if (running.isEmpty()) return true;
     QMessageBox box(
         QMessageBox::Warning, QObject::tr("Files are still being worked on"),
@@ -381,7 +382,7 @@ void QtFrontend::end() {
     for (auto& [form, window] : m_windows) window->hide();
     // Jobs still running are stopped cleanly before the process goes: their partial files removed,
     // a move's sources kept.
-    m_fileOps->stopAll(std::chrono::seconds(5));
+    m_services->ops.stopAll(std::chrono::seconds(5));
     // Only a running event loop has anything to leave: an exit with none would make every later loop
     // (a question's, another program's in the same process) return at once.
     if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);

@@ -20,7 +20,7 @@
 namespace kv {
 
 class BrowserView;
-class FileOperations;
+class OwnedPaneServices;
 
 // The program's front end: every form becomes a top-level window with absolutely placed child widgets
 // at twips / 15 logical pixels, following every property the model changes.
@@ -82,9 +82,9 @@ class QtFrontend : public QObject, public Frontend, public FormWindowHost {
     std::vector<const WindowRecord*> m_toPrepare;
     QTimer* m_prepareTimer = nullptr;
     bool m_ended = false;
-    // Shared by every folder view (one undo stack, one watcher), and destroyed after them all.
-    std::unique_ptr<FileOperations> m_fileOps;
-    WidgetFactory m_factory;  // makes the windows' widgets, for this front end and these file operations
+    // Shared by every folder view (one undo stack, one folder watch, ...), and destroyed after them all.
+    std::unique_ptr<OwnedPaneServices> m_services;
+    WidgetFactory m_factory;  // makes the windows' widgets, for this front end and these services
     std::vector<QPointer<FormWindow>> m_unloaded;  // deleted later, or by the destructor
 };
 

@@ -98,8 +98,8 @@ QString displayText(const std::string& text) {
     return t;
 }
 
-WidgetFactory::WidgetFactory(FormWindowHost& host, FileOperations& fileOps)
-    : m_host(host), m_fileOps(fileOps) {
+WidgetFactory::WidgetFactory(FormWindowHost& host, const PaneServices& services)
+    : m_host(host), m_services(services) {
     registerPictures();
 }
 
@@ -191,7 +191,7 @@ QWidget* WidgetFactory::createWidget(const ControlRecord& r, const WindowRecord&
     QWidget* w = nullptr;
     switch (r.kind) {
         case ControlKind::BrowserView: {
-            auto* view = new BrowserView(m_fileOps, client);
+            auto* view = new BrowserView(m_services, client);
             WindowPanes::setRole(*view, r.role);
             w = view;
             break;

@@ -15,7 +15,7 @@ class QWidget;
 
 namespace kv {
 
-class FileOperations;
+struct PaneServices;
 class FormWindow;
 class FormWindowHost;
 
@@ -38,7 +38,7 @@ class WidgetFactory {
   public:
     // The windows it makes ask the host; the browser views it makes share the file operations. Making
     // the factory registers the pictures the windows show.
-    WidgetFactory(FormWindowHost& host, FileOperations& fileOps);
+    WidgetFactory(FormWindowHost& host, const PaneServices& services);
 
     // A new top-level window for the record, with every control's widget placed, the option buttons
     // grouped, the background bands lowered and the tab order set; sized as the record says.
@@ -48,7 +48,7 @@ class WidgetFactory {
     QWidget* createWidget(const ControlRecord& record, const WindowRecord& window, QWidget* client) const;
 
     FormWindowHost& m_host;
-    FileOperations& m_fileOps;
+    const PaneServices& m_services;
 };
 
 }  // namespace kv

@@ -7,7 +7,6 @@
 #include <algorithm>
 
 #include "platform/fs/core/background.h"
-#include "platform/fs/listing/dirwatcher.h"
 #include "platform/fs/operations/deletejob.h"
 #include "platform/fs/operations/newitemjob.h"
 #include "platform/fs/operations/renamejob.h"
@@ -49,26 +48,6 @@ FileOperations::FileOperations(QObject* parent) : QObject(parent), m_undo(new Un
 FileOperations::~FileOperations() {
     // Dropping the handles cancels the jobs; each thread cleans up its partial file and ends alone.
     m_jobs.clear();
-    m_watcher.reset();
-    // Only copies this run made and gave nobody else (see TempCopies); on a temporary folder, a moment.
-    m_tempCopies->removeThisRun();
-}
-
-void FileOperations::watch(const QByteArray& dir) {
-    if (!m_watcher) {
-        m_watcher = std::make_unique<DirWatcher>([this, receiver = Receiver(this)](const DirChange& change) {
-            receiver.post([this, change] { emit folderChanged(change); });
-        });
-    }
-    m_watcher->watch(dir.toStdString());
-}
-
-void FileOperations::unwatch(const QByteArray& dir) {
-    if (m_watcher) m_watcher->unwatch(dir.toStdString());
-}
-
-bool FileOperations::isWatching(const QByteArray& dir) const {
-    return m_watcher && m_watcher->isWatching(dir.toStdString());
 }
 
 quint64 FileOperations::transfer(bool move, const QList<QByteArray>& sources, const QByteArray& targetDir,

@@ -9,11 +9,10 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 
-#include "platform/fs/archives/tempcopies.h"
 #include "platform/fs/jobs/filejob.h"
 #include "platform/fs/jobs/jobresolver.h"
-#include "platform/fs/listing/dirchange.h"
 #include "platform/fs/trash/trashdirs.h"
 #include "platform/qt/jobs/dialogresolver.h"
 
@@ -22,15 +21,14 @@ class QWidget;
 
 namespace kv {
 
-class DirWatcher;
 class UndoStack;
 class ProgressWindow;
 
 // The file operations of the whole program, shared by every folder view of every window: it runs
 // the file jobs off the UI thread, shows a progress window for a job that takes longer than a moment,
 // puts the jobs' questions (name clash, error) to the user in dialogs that never block the UI thread,
-// keeps the one undo stack, and watches the folders on show with one inotify instance for all panes.
-// The front end owns one and hands it to its views by reference; it outlives them.
+// and keeps the one undo stack. The front end owns one and hands it to its views (PaneServices); it
+// outlives them.
 class FileOperations : public QObject, public JobQuestions {
     Q_OBJECT
   public:
@@ -41,19 +39,6 @@ class FileOperations : public QObject, public JobQuestions {
     ~FileOperations() override;
 
     UndoStack* undoStack() const { return m_undo; }
-    // Where copies taken out of archives go; what is left of them goes with this object (the end of
-    // the run). Shared with the workers that make them.
-    const std::shared_ptr<TempCopies>& tempCopies() const { return m_tempCopies; }
-    void setTempCopies(std::shared_ptr<TempCopies> copies) { m_tempCopies = std::move(copies); }
-    // The passwords given for encrypted archives in this run (archive -> password), in memory only:
-    // whichever pane extracts, a later copy or drag of their items asks again for none. UI thread.
-    std::map<std::string, std::string>& archivePasswords() { return m_archivePasswords; }
-
-    // Counted like DirWatcher: every watch() is matched by one unwatch().
-    void watch(const QByteArray& dir);
-    void unwatch(const QByteArray& dir);
-    // Whether dir's watch is in place, so that its changes are reported (see DirWatcher).
-    bool isWatching(const QByteArray& dir) const;
 
     // Each returns the job's id. origin is the widget the user acted in: dialogs open over its window.
     quint64 copy(const QList<QByteArray>& sources, const QByteArray& targetDir, QWidget* origin,
@@ -104,7 +89,6 @@ class FileOperations : public QObject, public JobQuestions {
     void askError(quint64 job, const ErrorRequest& request, JobResolver::ErrorReply reply) override;
 
   signals:
-    void folderChanged(const kv::DirChange& change);
     void jobFinished(quint64 job, const kv::JobResult& result);
     // A sentence for the user: what failed, what could not be undone.
     void reported(const QString& text);
@@ -126,7 +110,6 @@ class FileOperations : public QObject, public JobQuestions {
     void report(QWidget* origin, const QString& text);
 
     UndoStack* m_undo;
-    std::unique_ptr<DirWatcher> m_watcher;
     std::map<quint64, std::unique_ptr<Job>> m_jobs;
     quint64 m_nextId = 1;
     std::string m_homeTrash;
@@ -135,8 +118,6 @@ class FileOperations : public QObject, public JobQuestions {
     int m_abandonAfter = 1000;
     ResolverFactory m_resolverFactory;
     bool m_showReports = true;
-    std::shared_ptr<TempCopies> m_tempCopies = std::make_shared<TempCopies>();
-    std::map<std::string, std::string> m_archivePasswords;
 };
 
 }  // namespace kv

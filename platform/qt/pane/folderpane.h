@@ -5,6 +5,7 @@
 #include <QString>
 
 #include "platform/qt/jobs/fileoperations.h"
+#include "platform/qt/pane/paneservices.h"
 
 class QAbstractItemView;
 class QWidget;
@@ -25,7 +26,10 @@ class FolderPane {
     const QWidget* paneWidget() const { return const_cast<FolderPane*>(this)->paneWidget(); }
     virtual const QByteArray& folder() const = 0;
     virtual FolderModel* model() const = 0;
-    virtual FileOperations& fileOperations() const = 0;
+    // What the panes of the program share (file operations, folder watch, archive session, recent
+    // folders); they outlive the pane.
+    virtual const PaneServices& services() const = 0;
+    FileOperations& fileOperations() const { return services().ops; }
     // The item view on show (details, list or icons).
     virtual QAbstractItemView* currentView() const = 0;
     // The selected rows, and the selected items' paths (raw bytes), in display order.

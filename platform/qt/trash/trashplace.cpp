@@ -12,6 +12,7 @@
 #include "platform/fs/trash/trashlistingsource.h"
 #include "platform/qt/jobs/fileoperations.h"
 #include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/listing/folderwatch.h"
 #include "platform/qt/pane/folderpane.h"
 
 namespace kv {
@@ -34,7 +35,11 @@ QString countText(const FolderModel& model, const QList<int>& rows) {
 }  // namespace
 
 TrashPlace::TrashPlace(FolderPane& view, QTreeView* details)
-    : QObject(view.paneWidget()), m_view(view), m_ops(view.fileOperations()), m_details(details) {
+    : QObject(view.paneWidget()),
+      m_view(view),
+      m_ops(view.services().ops),
+      m_watch(view.services().watch),
+      m_details(details) {
     m_details->header()->resizeSection(Column::OriginColumn, 200);
     arrangeColumns(false);
     // The origins are no order the rows can take (the row store sorts by the entries' own fields): a
@@ -48,7 +53,7 @@ TrashPlace::TrashPlace(FolderPane& view, QTreeView* details)
     FolderModel* model = m_view.model();
     connect(model, &FolderModel::listed, this, &TrashPlace::follow);
     connect(model, &FolderModel::refreshed, this, &TrashPlace::follow);
-    connect(&m_ops, &FileOperations::folderChanged, this, &TrashPlace::folderChanged);
+    connect(&m_watch, &FolderWatch::folderChanged, this, &TrashPlace::folderChanged);
     // Any job may have put something into the trash (or a trash folder that did not exist yet).
     connect(&m_ops, &FileOperations::jobFinished, this, [this] {
         if (m_view.model()->isTrash()) m_view.model()->refresh();
@@ -87,14 +92,14 @@ void TrashPlace::follow() {
     QList<QByteArray> now;
     for (const std::string& dir : m_view.model()->trashFolders()) now << QByteArray::fromStdString(dir);
     for (const QByteArray& dir : now)
-        if (!m_watched.contains(dir)) m_ops.watch(dir);
+        if (!m_watched.contains(dir)) m_watch.watch(dir);
     for (const QByteArray& dir : m_watched)
-        if (!now.contains(dir)) m_ops.unwatch(dir);
+        if (!now.contains(dir)) m_watch.unwatch(dir);
     m_watched = now;
 }
 
 void TrashPlace::unwatchAll() {
-    for (const QByteArray& dir : m_watched) m_ops.unwatch(dir);
+    for (const QByteArray& dir : m_watched) m_watch.unwatch(dir);
     m_watched.clear();
 }
 

@@ -15,6 +15,7 @@ namespace kv {
 
 class FileOperations;
 class FolderPane;
+class FolderWatch;
 
 // What a folder view does while it shows the trash ("trash:/"): the trash's columns (where each item
 // came from, when it was deleted), following the trash folders (watched, and listed again after any
@@ -47,7 +48,9 @@ class TrashPlace : public QObject {
                  std::function<void()> run);
 
     FolderPane& m_view;
-    FileOperations& m_ops;  // kept apart: the view is partly gone when this is destroyed
+    // Kept apart: the view is partly gone when this is destroyed.
+    FileOperations& m_ops;
+    FolderWatch& m_watch;
     QTreeView* m_details;
     bool m_arranged = false;
     bool m_trashColumns = false;
