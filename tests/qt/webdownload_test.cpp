@@ -61,6 +61,7 @@ class FileServer : public QObject {
 
     QByteArray binary, png;
     int refusedImages = 0;
+    int drops = 0;  // requests for /drop
     QByteArray lastRefused;
 
   private:
@@ -89,6 +90,14 @@ class FileServer : public QObject {
                 "Content-Type: application/octet-stream\r\n"
                 "Content-Disposition: attachment; filename*=UTF-8''%C3%A9t%C3%A9%20%E2%82%AC.bin\r\n";
             body = "named";
+        } else if (path == "/drop") {
+            ++drops;
+            s->write(
+                "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: "
+                "10485760\r\n\r\n" +
+                QByteArray(300 * 1024, 'd'));
+            s->disconnectFromHost();  // the rest never comes: the server went away
+            return;
         } else if (path == "/stall") {
             s->write(
                 "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: "
@@ -229,6 +238,17 @@ TEST_F(WebDownloadTest, ATakenNameAsksAndKeepBothKeepsBoth) {
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(fileBytes(folder + "/bin"), "old");
     EXPECT_EQ(sha(fileBytes(folder + "/bin (2)")), sha(server.binary));
+}
+
+TEST_F(WebDownloadTest, ADownloadWhoseServerGoesAwayFailsOnceAndLeavesNoFile) {
+    // The engine resumes a cut-off download by itself, again and again, each time as a new request,
+    // while the first one never ends: one failure is said, and nothing is left running or on disk.
+    page()->download(QUrl(server.url("/drop")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !reports.isEmpty(); }, 60000)) << "the failure is said";
+    EXPECT_TRUE(waitForNames({})) << names().join(", ").toStdString();
+    EXPECT_EQ(reports.size(), 1);
+    EXPECT_TRUE(reports.front().contains("connection")) << reports.front().toStdString();
+    EXPECT_LE(server.drops, 2) << "the first request, and at most the engine's one try again";
 }
 
 TEST_F(WebDownloadTest, ACancelledDownloadLeavesNoFile) {

@@ -135,6 +135,19 @@ bool WebDownloads::takePending(QWebEnginePage* page, const QUrl& url, Pending& o
 }
 
 void WebDownloads::requested(QWebEngineDownloadRequest* request) {
+    // The engine asks again for a download it has begun when it resumes one cut off by the server, by
+    // itself and again and again, while the first stays "in progress" for ever. A cut-off download
+    // fails once, with its reason, and leaves no file; trying again is the user's.
+    if (const auto running = m_running.find(request->id()); running != m_running.end()) {
+        const Running first = running->second;
+        m_running.erase(running);
+        request->cancel();
+        if (first.feed)
+            first.feed->ended(DownloadFeed::State::Failed,
+                              tr("The server ended the connection before the whole file came").toStdString());
+        if (first.request) first.request->cancel();
+        return;
+    }
     QWebEnginePage* page = request->page();
     QWebEngineView* view = page ? QWebEngineView::forPage(page) : nullptr;
     BrowserPane* browser = WindowPanes::browserAround(view);
@@ -243,8 +256,12 @@ void WebDownloads::start(QWebEngineDownloadRequest* request, FileOperations& ops
     };
     connect(request, &QWebEngineDownloadRequest::receivedBytesChanged, this, progressed);
     connect(request, &QWebEngineDownloadRequest::totalBytesChanged, this, progressed);
-    connect(request, &QWebEngineDownloadRequest::isFinishedChanged, this, [feed, request, progressed] {
+    m_running[request->id()] = {QPointer<QWebEngineDownloadRequest>(request), feed};
+    connect(request, &QWebEngineDownloadRequest::isFinishedChanged, this, [this, feed, request, progressed] {
         if (!request->isFinished()) return;
+        if (const auto it = m_running.find(request->id());
+            it != m_running.end() && it->second.request == request)
+            m_running.erase(it);
         progressed();
         feed->ended(stateOf(request), request->interruptReasonString().toStdString());
     });

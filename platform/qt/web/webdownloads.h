@@ -8,6 +8,7 @@
 #include <QUrl>
 #include <functional>
 #include <map>
+#include <memory>
 #include <vector>
 
 class QWebEngineDownloadRequest;
@@ -18,6 +19,7 @@ class QWidget;
 namespace kv {
 
 class FileOperations;
+class DownloadFeed;
 class ReferrerInterceptor;
 
 // Where the downloads of a web profile go, and how: each is a download job of the file operations
@@ -67,7 +69,13 @@ class WebDownloads : public QObject {
     void start(QWebEngineDownloadRequest* request, FileOperations& ops, const QByteArray& folder,
                const QString& name, bool replace, const QByteArray& referrer, QWidget* origin);
 
+    struct Running {
+        QPointer<QWebEngineDownloadRequest> request;
+        std::shared_ptr<DownloadFeed> feed;
+    };
+
     std::vector<Pending> m_pending;
+    std::map<quint32, Running> m_running;  // by the engine's id of the download
     AskWhere m_askWhere;
     AskSeveral m_askSeveral;
     std::map<QString, bool> m_severalAllowed;  // site -> the user's answer, for this run
