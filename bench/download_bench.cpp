@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QTimer>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 #include <cstring>
 #include <thread>
@@ -22,6 +23,7 @@
 #include "platform/qt/browser/browserview.h"
 #include "platform/qt/folderview/folderview.h"
 #include "platform/qt/folderview/ownedpaneservices.h"
+#include "platform/qt/web/webdownloads.h"
 
 extern char** environ;
 
@@ -154,6 +156,11 @@ int main(int argc, char** argv) {
     });
     loading.exec();
 
+    // The rounds are downloads the page starts by itself, one after another: allowed, as a user
+    // asked once would.
+    kv::WebDownloads::of(web->webView()->page()->profile()).setAskSeveral([](QWidget*, const QString&) {
+        return true;
+    });
     std::vector<double> ours, curl, ratios;
     int made = 0;
     auto once = [&](bool ourPath) {
