@@ -8,8 +8,8 @@
 
 #include "app/program.h"
 #include "platform/qt/browser/browserview.h"
-#include "platform/qt/quicklook/previewschemehandler.h"
 #include "platform/qt/forms/qtfrontend.h"
+#include "platform/qt/quicklook/previewschemehandler.h"
 #include "platform/registry/registryapi.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include "fs/faultyfsops.h"
 #include "fs/scriptedresolver.h"
 #include "fs/tempdir.h"
-#include "platform/fs/jobs/jobcancelled.h"
 #include "platform/fs/core/partialfile.h"
+#include "platform/fs/jobs/jobcancelled.h"
 #include "platform/fs/operations/transferjob.h"
 
 namespace kv {

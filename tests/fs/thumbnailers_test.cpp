@@ -7,10 +7,10 @@
 #include <chrono>
 
 #include "fs/tempdir.h"
+#include "platform/fs/drives/volumekind.h"
 #include "platform/fs/thumbnails/thumbnailerprocess.h"
 #include "platform/fs/thumbnails/thumbnailers.h"
 #include "platform/fs/thumbnails/thumbnailpaths.h"
-#include "platform/fs/drives/volumekind.h"
 
 using namespace kv;
 using kv::test::TempDir;

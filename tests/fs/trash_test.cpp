@@ -3,9 +3,9 @@
 #include <regex>
 
 #include "fs/tempdir.h"
+#include "platform/fs/operations/undojob.h"
 #include "platform/fs/trash/trash.h"
 #include "platform/fs/trash/trashjob.h"
-#include "platform/fs/operations/undojob.h"
 
 namespace kv {
 namespace {

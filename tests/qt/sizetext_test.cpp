@@ -7,8 +7,8 @@
 #include <limits>
 
 #include "filemanager_support.h"
-#include "platform/qt/jobs/clashdialog.h"
 #include "platform/qt/common/sizetext.h"
+#include "platform/qt/jobs/clashdialog.h"
 
 namespace kv::test {
 namespace {

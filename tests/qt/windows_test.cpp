@@ -16,8 +16,8 @@
 
 #include "platform/fs/drives/mounts.h"
 #include "platform/qt/browser/browserview.h"
-#include "platform/qt/forms/drivelist.h"
 #include "platform/qt/folderview/folderview.h"
+#include "platform/qt/forms/drivelist.h"
 #include "qtprogram.h"
 #include "resources/windowrecords.h"
 

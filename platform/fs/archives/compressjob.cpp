@@ -7,12 +7,12 @@
 
 #include <memory>
 
-#include "platform/fs/operations/filecopier.h"
-#include "platform/fs/jobs/jobcontext.h"
-#include "platform/fs/jobs/nameclashes.h"
 #include "platform/fs/core/partialfile.h"
 #include "platform/fs/core/paths.h"
+#include "platform/fs/jobs/jobcontext.h"
+#include "platform/fs/jobs/nameclashes.h"
 #include "platform/fs/jobs/treewalk.h"
+#include "platform/fs/operations/filecopier.h"
 
 namespace kv {
 

@@ -4,12 +4,12 @@
 #include <chrono>
 #include <ctime>
 
+#include "platform/fs/core/paths.h"
 #include "platform/fs/downloads/downloadfeed.h"
 #include "platform/fs/downloads/downloadname.h"
-#include "platform/fs/operations/filecopier.h"
 #include "platform/fs/jobs/jobcancelled.h"
 #include "platform/fs/jobs/jobcontext.h"
-#include "platform/fs/core/paths.h"
+#include "platform/fs/operations/filecopier.h"
 #include "platform/fs/operations/transfertargets.h"
 
 namespace kv {

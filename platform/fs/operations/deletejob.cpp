@@ -1,7 +1,7 @@
 #include "platform/fs/operations/deletejob.h"
 
-#include "platform/fs/jobs/jobcontext.h"
 #include "platform/fs/core/paths.h"
+#include "platform/fs/jobs/jobcontext.h"
 
 namespace kv {
 

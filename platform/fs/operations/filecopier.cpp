@@ -7,9 +7,9 @@
 #include <random>
 #include <utility>
 
-#include "platform/fs/jobs/jobcontext.h"
 #include "platform/fs/core/partialfile.h"
 #include "platform/fs/core/paths.h"
+#include "platform/fs/jobs/jobcontext.h"
 
 namespace kv {
 

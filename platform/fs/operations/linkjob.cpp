@@ -2,10 +2,10 @@
 
 #include <sys/stat.h>
 
-#include "platform/fs/jobs/jobcontext.h"
-#include "platform/fs/jobs/nameclashes.h"
 #include "platform/fs/core/paths.h"
 #include "platform/fs/core/siblingname.h"
+#include "platform/fs/jobs/jobcontext.h"
+#include "platform/fs/jobs/nameclashes.h"
 
 namespace kv {
 

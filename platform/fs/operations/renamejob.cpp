@@ -1,8 +1,8 @@
 #include "platform/fs/operations/renamejob.h"
 
+#include "platform/fs/core/paths.h"
 #include "platform/fs/jobs/jobcontext.h"
 #include "platform/fs/jobs/nameclashes.h"
-#include "platform/fs/core/paths.h"
 
 namespace kv {
 

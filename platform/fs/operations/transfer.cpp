@@ -4,10 +4,10 @@
 #include <cerrno>
 #include <utility>
 
-#include "platform/fs/jobs/jobcancelled.h"
-#include "platform/fs/jobs/jobcontext.h"
 #include "platform/fs/core/partialfile.h"
 #include "platform/fs/core/paths.h"
+#include "platform/fs/jobs/jobcancelled.h"
+#include "platform/fs/jobs/jobcontext.h"
 
 namespace kv {
 

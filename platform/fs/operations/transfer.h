@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/fs/jobs/treewalk.h"
 #include "platform/fs/operations/copyworkers.h"
 #include "platform/fs/operations/filecopier.h"
 #include "platform/fs/operations/pendingdeletes.h"
 #include "platform/fs/operations/transfertarget.h"
 #include "platform/fs/operations/transfertargets.h"
-#include "platform/fs/jobs/treewalk.h"
 
 namespace kv {
 

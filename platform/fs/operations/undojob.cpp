@@ -1,7 +1,7 @@
 #include "platform/fs/operations/undojob.h"
 
-#include "platform/fs/jobs/jobcontext.h"
 #include "platform/fs/core/paths.h"
+#include "platform/fs/jobs/jobcontext.h"
 #include "platform/fs/operations/transfer.h"
 #include "platform/fs/trash/trash.h"
 #include "platform/fs/trash/trashjob.h"

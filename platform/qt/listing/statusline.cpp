@@ -8,9 +8,9 @@
 
 #include "platform/fs/core/background.h"
 #include "platform/fs/search/searchstats.h"
+#include "platform/qt/common/sizetext.h"
 #include "platform/qt/jobs/fileoperations.h"
 #include "platform/qt/listing/foldermodel.h"
-#include "platform/qt/common/sizetext.h"
 #include "platform/qt/listing/statuscounts.h"
 
 namespace kv {

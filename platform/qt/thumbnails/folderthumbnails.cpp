@@ -14,8 +14,8 @@
 #include "platform/fs/core/background.h"
 #include "platform/fs/drives/mounts.h"
 #include "platform/fs/drives/volumekind.h"
-#include "platform/qt/listing/foldermodel.h"
 #include "platform/qt/common/mimeiconcache.h"
+#include "platform/qt/listing/foldermodel.h"
 #include "platform/qt/thumbnails/thumbnailmaker.h"
 
 namespace kv {
