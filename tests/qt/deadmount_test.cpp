@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "filemanager_support.h"
+#include "platform/fs/listing/folderlister.h"
 #include "platform/qt/common/clipboardformat.h"
 #include "platform/qt/forms/drivelist.h"
 #include "platform/qt/properties/propertiesdialog.h"
@@ -192,6 +193,49 @@ TEST_F(DeadMount, TheWindowKeepsAnsweringAndCancelLetsGoOfACopy) {
     EXPECT_FALSE(std::filesystem::exists(f.dir / "dest/file.txt") &&
                  std::filesystem::file_size(f.dir / "dest/file.txt") != 64 * 1024);
     closeAll<PropertiesDialog>();
+}
+
+// A folder holding the dead volume's mount point (and a link into it) still lists: its other rows come
+// at once, the listing ends, and the two entries show as not answering; looked at again while the volume
+// hangs, they are told so without waiting again. Once it answers, they list as what they are.
+TEST_F(DeadMount, AFolderHoldingItsMountPointStillLists) {
+    writeFile(f.dir / "plain.txt", "here");
+    ASSERT_EQ(::symlink((mountPoint + "/folder").c_str(), (f.dir / "into").c_str()), 0);
+    hang();
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_TRUE(f.show(f.dir.path())) << "round " << round << ": the listing ends";
+        FolderModel* model = f.view->model();
+        EXPECT_GE(model->rowOfName("plain.txt"), 0);
+        for (const char* name : {"mnt", "into"}) {
+            const int row = model->rowOfName(name);
+            ASSERT_GE(row, 0) << name;
+            EXPECT_TRUE(model->entryAt(row).unanswered) << name;
+            EXPECT_EQ(model->index(row, FolderModel::TypeColumn).data().toString(), "Not answering");
+        }
+        EXPECT_LT(longestGap(100), 500);
+    }
+    release();
+    EXPECT_TRUE(waitFor([&] {
+        f.show(f.dir.path());
+        const int row = f.view->model()->rowOfName("mnt");
+        return row >= 0 && !f.view->model()->entryAt(row).unanswered;
+    }));
+}
+
+// A slow volume (every call a quarter of a second): each row goes out as it is read, not once a batch
+// fills.
+TEST_F(DeadMount, ASlowVolumeGivesItsRowsAsTheyCome) {
+    for (const char* name : {"a", "b", "c", "d"}) writeFile(backing + "/folder/" + name, "x");
+    writeFile(backing + ".slow", "0.25");
+    std::vector<size_t> batches;
+    EXPECT_EQ(FolderLister::list(mountPoint + "/folder",
+                                 [&](std::vector<DirEntry>&& batch) {
+                                     batches.push_back(batch.size());
+                                     return true;
+                                 }),
+              0);
+    std::filesystem::remove(backing + ".slow");
+    EXPECT_GE(batches.size(), 4u);
 }
 
 // Files dropped onto a pane that shows a folder of the dead volume: whether they move or copy is told

@@ -19,6 +19,7 @@ struct DirEntry {
     bool isSymlink = false;
     bool isBrokenLink = false;  // a symlink whose target does not resolve
     bool hidden = false;        // leading dot
+    bool unanswered = false;    // its stat did not answer in time (a hung mount point): size and time unknown
 };
 
 }  // namespace kv

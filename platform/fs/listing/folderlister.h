@@ -15,9 +15,17 @@ class FolderLister {
   public:
     // Takes one batch; false stops the listing.
     using EmitFn = std::function<bool(std::vector<DirEntry>&& batch)>;
+    // Takes the listing's end: 0, the errno of the failure, or ECANCELED when emit stopped it.
+    using DoneFn = std::function<void(int error)>;
 
-    // Streams the entries in batches: a small first batch so the first rows show within a frame, then
-    // larger ones. Returns 0, the errno of the failure, or ECANCELED when emit stopped it.
+    // Streams the entries in batches (a small first batch so the first rows show within a frame, then
+    // larger ones; whatever was read goes out after ~100 ms however few) and ends with done, called
+    // once. The calls run on this thread until one blocks: an entry whose stat has not answered in
+    // about a second (a hung mount point, a link into one) goes out as not answering (unanswered),
+    // another thread goes on with the listing, and this call returns once the stat does, if ever.
+    static void stream(const std::string& path, EmitFn emit, DoneFn done);
+
+    // The same stream, waited for. Returns what done would be given.
     static int list(const std::string& path, const EmitFn& emit);
 
     // The same listing, all at once. Returns 0 or an errno.

@@ -33,12 +33,15 @@ void FolderListingSource::start(BatchFn onBatch, DoneFn onDone) {
     stopListing();
     m_listing = makeListingSlot(std::move(onBatch), std::move(onDone));
     // A folder on a hung mount blocks its listing: a detached thread that nobody waits for.
+    // An entry that blocks is given up on and the listing goes on on another thread (see stream).
     background::runDetached([slot = m_listing, path = m_path] {
-        const int error = FolderLister::list(
-            path, [&](std::vector<DirEntry>&& batch) { return slot->call(&batch, 0, nullptr); });
-        if (error == ECANCELED && !slot->attached()) return;
-        const std::string message = error ? errorText(error) : std::string();
-        slot->call(nullptr, error, &message);
+        FolderLister::stream(
+            path, [slot](std::vector<DirEntry>&& batch) { return slot->call(&batch, 0, nullptr); },
+            [slot](int error) {
+                if (error == ECANCELED && !slot->attached()) return;
+                const std::string message = error ? errorText(error) : std::string();
+                slot->call(nullptr, error, &message);
+            });
     });
 }
 

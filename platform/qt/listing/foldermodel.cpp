@@ -332,13 +332,15 @@ QVariant FolderModel::data(const QModelIndex& index, int role) const {
                 case FolderColumn:
                     return folderDisplayName(e.name);
                 case SizeColumn:
+                    if (e.unanswered) return e.isDir ? QString() : tr("Unknown");
                     return e.isDir ? QString() : sizeText(e.size);
                 case TypeColumn:
+                    if (e.unanswered) return tr("Not answering");
                     return e.isSymlink && e.isBrokenLink ? tr("Broken link")
                                                          : m_icons->typeFor(shownEntry(index.row()));
                 case ModifiedColumn:
                     // A trashed item without a readable deletion date has none to show.
-                    if (e.mtimeNs == 0 && isTrash()) return tr("Unknown");
+                    if (e.mtimeNs == 0 && (isTrash() || e.unanswered)) return tr("Unknown");
                     return QLocale().toString(QDateTime::fromMSecsSinceEpoch(e.mtimeNs / 1000000),
                                               QLocale::ShortFormat);
                 case OriginColumn: {
@@ -356,6 +358,10 @@ QVariant FolderModel::data(const QModelIndex& index, int role) const {
             if (index.column() == SizeColumn) return QVariant(Qt::AlignRight | Qt::AlignVCenter);
             break;
         case Qt::ToolTipRole:
+            if (index.column() == NameColumn && e.unanswered)
+                return tr("%1\nDoes not answer (its volume may have stopped responding): size and date "
+                          "unknown. Press F5 to look again.")
+                    .arg(nameAt(index.row()));
             if (index.column() == NameColumn) return nameAt(index.row());
             if (index.column() == OriginColumn) {
                 const std::optional<TrashRecord> r = trashRecordAt(index.row());
