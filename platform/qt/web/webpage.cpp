@@ -5,6 +5,8 @@
 #include <QMimeDatabase>
 #include <QWebEngineView>
 
+#include "platform/qt/web/pagedialogs.h"
+
 namespace kv {
 
 namespace {
@@ -80,6 +82,25 @@ QStringList WebPage::chooseFiles(FileSelectionMode mode, const QStringList& oldF
     // The engine asks and waits for the answer; the dialog runs the event loop meanwhile.
     if (dialog.exec() != QDialog::Accepted) return {};
     return dialog.selectedFiles();
+}
+
+PageDialogs& WebPage::dialogs() {
+    if (!m_dialogs) m_dialogs = new PageDialogs(this);
+    return *m_dialogs;
+}
+
+void WebPage::javaScriptAlert(const QUrl&, const QString& message) {
+    dialogs().ask(PageDialogs::Kind::Alert, message);
+}
+
+bool WebPage::javaScriptConfirm(const QUrl&, const QString& message) {
+    return dialogs().ask(PageDialogs::Kind::Confirm, message).accepted;
+}
+
+bool WebPage::javaScriptPrompt(const QUrl&, const QString& message, const QString& text, QString* result) {
+    const PageDialogs::Answer answer = dialogs().ask(PageDialogs::Kind::Prompt, message, text);
+    if (answer.accepted && result) *result = answer.text;
+    return answer.accepted;
 }
 
 }  // namespace kv

@@ -6,6 +6,8 @@
 
 namespace kv {
 
+class PageDialogs;
+
 // A page of the web pane. Web pages stay web pages: they cannot open local files or folders, and a
 // page's request for a new window opens in the same view rather than somewhere the user did not ask
 // for. The file chooser a page opens is the program's own dialog, starting in the folder the view
@@ -27,9 +29,17 @@ class WebPage : public QWebEnginePage {
     QWebEnginePage* createWindow(WebWindowType) override { return this; }
     QStringList chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
                             const QStringList& acceptedMimeTypes) override;
+    // A script's dialogs are panels over the page (PageDialogs), never windows of their own.
+    void javaScriptAlert(const QUrl& origin, const QString& message) override;
+    bool javaScriptConfirm(const QUrl& origin, const QString& message) override;
+    bool javaScriptPrompt(const QUrl& origin, const QString& message, const QString& text,
+                          QString* result) override;
 
   private:
+    PageDialogs& dialogs();
+
     std::function<QString()> m_chooserFolder;
+    PageDialogs* m_dialogs = nullptr;
 };
 
 }  // namespace kv
