@@ -13,8 +13,6 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
-#include "platform/qt/web/webpage.h"
-
 namespace kv {
 
 namespace {
@@ -57,7 +55,8 @@ PageDialogs::PageDialogs(QWebEnginePage* page) : QObject(page), m_page(page) {
     });
 }
 
-PageDialogs::Answer PageDialogs::ask(Kind kind, const QString& message, const QString& text) {
+PageDialogs::Answer PageDialogs::ask(Kind kind, const QString& site, const QString& message,
+                                     const QString& text) {
     QPointer<QWebEngineView> view = QWebEngineView::forPage(m_page);
     if (m_stopped || !view) return {kind == Kind::Alert, {}};
     ++m_shown;
@@ -65,7 +64,7 @@ PageDialogs::Answer PageDialogs::ask(Kind kind, const QString& message, const QS
 
     auto* panel = new Panel(view);
     auto* layout = new QVBoxLayout(panel);
-    auto* title = new QLabel(tr("The page at %1 says:").arg(WebPage::siteOf(m_page->url()).left(200)));
+    auto* title = new QLabel(tr("The page at %1 says:").arg(site.left(200)));
     QFont bold = title->font();
     bold.setBold(true);
     title->setFont(bold);

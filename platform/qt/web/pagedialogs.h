@@ -25,10 +25,10 @@ class PageDialogs : public QObject {
 
     explicit PageDialogs(QWebEnginePage* page);
 
-    // Shows the dialog over the page's view and returns with the answer. Returns at once, unaccepted,
-    // when the page has none or its dialogs were stopped, and when the page goes away or loads
+    // Shows the dialog, as said by site, over the page's view and returns with the answer. Returns at once,
+    // unaccepted, when the page has none or its dialogs were stopped, and when the page goes away or loads
     // another document meanwhile. The page may be gone when it returns: the caller checks.
-    Answer ask(Kind kind, const QString& message, const QString& text = {});
+    Answer ask(Kind kind, const QString& site, const QString& message, const QString& text = {});
 
     bool stopped() const { return m_stopped; }
 

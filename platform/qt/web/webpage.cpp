@@ -90,15 +90,15 @@ PageDialogs& WebPage::dialogs() {
 }
 
 void WebPage::javaScriptAlert(const QUrl&, const QString& message) {
-    dialogs().ask(PageDialogs::Kind::Alert, message);
+    dialogs().ask(PageDialogs::Kind::Alert, siteOf(url()), message);
 }
 
 bool WebPage::javaScriptConfirm(const QUrl&, const QString& message) {
-    return dialogs().ask(PageDialogs::Kind::Confirm, message).accepted;
+    return dialogs().ask(PageDialogs::Kind::Confirm, siteOf(url()), message).accepted;
 }
 
 bool WebPage::javaScriptPrompt(const QUrl&, const QString& message, const QString& text, QString* result) {
-    const PageDialogs::Answer answer = dialogs().ask(PageDialogs::Kind::Prompt, message, text);
+    const PageDialogs::Answer answer = dialogs().ask(PageDialogs::Kind::Prompt, siteOf(url()), message, text);
     if (answer.accepted && result) *result = answer.text;
     return answer.accepted;
 }
