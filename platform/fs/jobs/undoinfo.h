@@ -15,6 +15,7 @@ struct UndoInfo {
     enum class Kind {
         None,
         Rename,
+        RenameMany,
         Move,
         Copy,
         NewFolder,
@@ -26,7 +27,7 @@ struct UndoInfo {
         Compress
     };
     Kind kind = Kind::None;
-    // Rename and Move: (from, to), the item now at `to` was at `from`.
+    // Rename, RenameMany and Move: (from, to), the item now at `to` was at `from`.
     std::vector<std::pair<std::string, std::string>> moved;
     // Copy, NewFolder, NewFile, Link, Download, Extract and Compress: the top-most items the job created.
     std::vector<std::string> created;

@@ -2,6 +2,7 @@
 
 #include "platform/fs/core/paths.h"
 #include "platform/fs/jobs/jobcontext.h"
+#include "platform/fs/operations/batchrenamejob.h"
 #include "platform/fs/operations/transfer.h"
 #include "platform/fs/trash/trash.h"
 #include "platform/fs/trash/trashjob.h"
@@ -39,6 +40,18 @@ void undo(JobContext& ctx, const UndoInfo& info, const std::string& homeTrash) {
     switch (info.kind) {
         case UndoInfo::Kind::None:
             return;
+        case UndoInfo::Kind::RenameMany: {
+            // Back the way they came: the renames may form rings only a batch can undo.
+            std::vector<std::pair<std::string, std::string>> back;
+            for (const auto& [from, to] : info.moved) {
+                if (exists(ops, to))
+                    back.emplace_back(to, paths::baseName(from));
+                else
+                    ctx.noteSkipped({JobAction::Undo, to, ENOENT, JobProblem::Gone});
+            }
+            BatchRenameJob::renameAll(ctx, back);
+            return;
+        }
         case UndoInfo::Kind::Rename:
         case UndoInfo::Kind::Move: {
             std::vector<Transfer::Item> back;

@@ -10,6 +10,8 @@ QString UndoStack::describe(const UndoInfo& info) {
     switch (info.kind) {
         case UndoInfo::Kind::Rename:
             return tr("Rename");
+        case UndoInfo::Kind::RenameMany:
+            return tr("Rename of %1").arg(what);
         case UndoInfo::Kind::Move:
             return tr("Move of %1").arg(what);
         case UndoInfo::Kind::Copy:
