@@ -26,6 +26,7 @@
 #include "platform/fs/archives/archivelocation.h"
 #include "platform/fs/core/background.h"
 #include "platform/fs/places/bookmarks.h"
+#include "platform/qt/common/icontheme.h"
 #include "platform/qt/common/nametext.h"
 #include "platform/qt/folderview/folderview.h"
 #include "platform/qt/jobs/fileoperations.h"
@@ -97,6 +98,7 @@ void BrowserView::chooseRendering() {
 void BrowserView::applicationMade() {
     if (s_glIntegrationSet) qunsetenv("QT_XCB_GL_INTEGRATION");
     s_glIntegrationSet = false;
+    IconTheme::setUp();
 }
 
 BrowserView::BrowserView(const PaneServices& services, QWidget* parent)
