@@ -26,6 +26,7 @@
 #include "platform/fs/archives/archivelocation.h"
 #include "platform/fs/core/background.h"
 #include "platform/fs/places/bookmarks.h"
+#include "platform/qt/browser/downloadswindow.h"
 #include "platform/qt/common/icontheme.h"
 #include "platform/qt/common/nametext.h"
 #include "platform/qt/folderview/folderview.h"
@@ -193,6 +194,7 @@ void BrowserView::ensureWeb() {
     });
     prepareProfile(page->profile());
     web->setPage(page);
+    web->setShowDownloads([this] { DownloadsWindow::showFor(this); });
     m_web = web;
     m_stack->addWidget(m_web);
     connect(m_web, &QWebEngineView::titleChanged, this, &BrowserView::locationChanged);
