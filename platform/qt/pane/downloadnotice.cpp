@@ -14,7 +14,11 @@ DownloadNotice::DownloadNotice(FolderPane& pane, QWidget* parent) : ClickableLab
     setObjectName("downloadNotice");
     setTextFormat(Qt::PlainText);
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    setForegroundRole(QPalette::Link);
+    // In the line's own colour (it lies on the window's colour, where a link's blue is hard to read),
+    // underlined as something to click.
+    QFont underlined = font();
+    underlined.setUnderline(true);
+    setFont(underlined);
     setCursor(Qt::PointingHandCursor);
     m_expiry.setSingleShot(true);
     connect(&m_expiry, &QTimer::timeout, this, &DownloadNotice::expire);
