@@ -92,6 +92,21 @@ TEST(SiblingJobs, LinksPointAtTheItemByNameAndAClashCountsOn) {
     EXPECT_EQ(readFile(dir / "a (link).txt"), "in the way");
 }
 
+// Made in another folder (a drop's Link Here): the item's own name where it is free, its whole path.
+TEST(SiblingJobs, LinksMadeInAnotherFolderTakeTheItemsNameAndPath) {
+    TempDir dir;
+    writeFile(dir / "a.txt", "A");
+    writeFile(dir / "b.txt", "B");
+    mkdir((dir / "into").c_str(), 0755);
+    writeFile(dir / "into/b.txt", "in the way");
+    LinkJob job({dir / "a.txt", dir / "b.txt"}, dir / "into");
+    const JobResult r = runSiblingJob(job);
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.undo.created, (std::vector<std::string>{dir / "into/a.txt", dir / "into/b (link).txt"}));
+    EXPECT_EQ(readLink(dir / "into/a.txt"), dir / "a.txt");
+    EXPECT_EQ(readFile(dir / "into/b (link).txt"), "B");
+}
+
 TEST(SiblingJobs, DuplicatesCopyFilesAndFoldersBesideThemselves) {
     TempDir dir;
     writeFile(dir / "a.txt", "A");

@@ -1,4 +1,7 @@
+#include <QContextMenuEvent>
 #include <QDropEvent>
+#include <QFile>
+#include <QMenu>
 #include <QMimeData>
 
 #include "filemanager_support.h"
@@ -90,12 +93,14 @@ class FileManagerDropOnView : public ::testing::Test {
 
     // Sends the drop the way the window system delivers it: to the view's viewport, entered first
     // (Qt delivers a drop only to a widget that took the drag's entry).
-    Qt::DropAction drop(const QList<QByteArray>& paths, QPoint at, Qt::KeyboardModifiers mods) {
+    Qt::DropAction drop(const QList<QByteArray>& paths, QPoint at, Qt::KeyboardModifiers mods,
+                        Qt::MouseButtons buttons = Qt::LeftButton, bool rightDrag = false) {
         std::unique_ptr<QMimeData> data(ClipboardFormat::toMimeData(paths, false));
+        if (rightDrag) FolderDragDrop::markAsking(data.get());
         QWidget* viewport = f.view->currentView()->viewport();
-        QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, data.get(), Qt::LeftButton, mods);
+        QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, data.get(), buttons, mods);
         QCoreApplication::sendEvent(viewport, &enter);
-        QDropEvent event(QPointF(at), Qt::CopyAction | Qt::MoveAction, data.get(), Qt::LeftButton, mods);
+        QDropEvent event(QPointF(at), Qt::CopyAction | Qt::MoveAction, data.get(), buttons, mods);
         QCoreApplication::sendEvent(viewport, &event);
         EXPECT_TRUE(f.idle());
         return event.isAccepted() ? event.dropAction() : Qt::IgnoreAction;
@@ -166,6 +171,64 @@ TEST_F(FileManagerDropOnView, DragMoveShowsTheActionTheDropWillTake) {
     QDragLeaveEvent leave;
     QCoreApplication::sendEvent(f.view->currentView()->viewport(), &leave);
     EXPECT_TRUE(exists(shm / "far.txt")) << "hovering moves nothing";
+}
+
+// A drop with Alt held, with the right button, or of a drag the right button made asks; the plain
+// drop's choice (here a move: one filesystem) comes first. Nothing happens before the answer.
+TEST_F(FileManagerDropOnView, ADropThatAsksOffersMoveCopyLinkAndCancel) {
+    struct Row {
+        const char* how;
+        Qt::KeyboardModifiers mods;
+        Qt::MouseButtons buttons;
+        bool rightDrag;
+        const char* choice;
+    } rows[] = {
+        {"Alt", Qt::AltModifier, Qt::LeftButton, false, "cancelDrop"},
+        {"Alt", Qt::AltModifier, Qt::LeftButton, false, "copyHere"},
+        {"right button", Qt::NoModifier, Qt::RightButton, false, "linkHere"},
+        {"right-button drag", Qt::NoModifier, Qt::NoButton, true, "moveHere"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::string(r.how) + " " + r.choice);
+        EXPECT_EQ(drop({raw(f.dir / "a.txt")}, emptyArea(), r.mods, r.buttons, r.rightDrag), Qt::CopyAction);
+        QMenu* menu = findTopLevel<QMenu>();
+        ASSERT_TRUE(menu && menu->objectName() == "dropMenu");
+        EXPECT_EQ(menu->defaultAction()->objectName(), "moveHere");
+        EXPECT_TRUE(exists(f.dir / "a.txt")) << "nothing before the answer";
+        EXPECT_FALSE(exists(f.dir / "other/a.txt"));
+        menu->findChild<QAction*>(r.choice)->trigger();
+        menu->close();
+        ASSERT_TRUE(f.idle());
+        const std::string choice = r.choice;
+        EXPECT_EQ(exists(f.dir / "a.txt"), choice != "moveHere");
+        EXPECT_EQ(exists(f.dir / "other/a.txt"), choice != "cancelDrop");
+        if (choice == "linkHere") {
+            EXPECT_EQ(QFile::symLinkTarget(QString::fromStdString(f.dir / "other/a.txt")),
+                      QString::fromStdString(f.dir / "a.txt"));
+        }
+        if (choice == "copyHere") {
+            EXPECT_EQ(readFile(f.dir / "other/a.txt"), "alpha");
+        }
+        ::unlink((f.dir / "other/a.txt").c_str());
+        if (choice == "moveHere") writeFile(f.dir / "a.txt", "alpha");
+    }
+}
+
+// An item's menu waits for the right button's release (the press may begin a drag); elsewhere it
+// opens as before.
+TEST_F(FileManagerDropOnView, AnItemsMenuOpensOnTheRightButtonsRelease) {
+    ASSERT_TRUE(f.show(f.dir.path()));
+    QAbstractItemView* v = f.view->currentView();
+    const QPoint onItem =
+        v->visualRect(f.view->model()->index(f.view->model()->rowOfName("a.txt"), 0)).center();
+    QTest::mousePress(v->viewport(), Qt::RightButton, {}, onItem);
+    QContextMenuEvent asked(QContextMenuEvent::Mouse, onItem, v->viewport()->mapToGlobal(onItem));
+    QCoreApplication::sendEvent(v->viewport(), &asked);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(findTopLevel<QMenu>()) << "not on the press";
+    QTest::mouseRelease(v->viewport(), Qt::RightButton, {}, onItem);
+    EXPECT_TRUE(waitFor([] { return findTopLevel<QMenu>() != nullptr; }));
+    closeAll<QMenu>();
 }
 
 }  // namespace

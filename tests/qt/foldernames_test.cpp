@@ -1,5 +1,6 @@
 // How names are shown, selected and edited in the folder view: control characters on one line, F2's
-// selection, the link emblem, cut items dimmed, selection by pattern; and the properties of a mode.
+// selection, the link emblem, cut items dimmed, selection by pattern, the types' icons; and the
+// properties of a mode.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -106,6 +107,33 @@ TEST_F(FolderNames, ControlCharactersShowOnOneLineAndSurviveARename) {
     ASSERT_TRUE(f.idle());
     EXPECT_TRUE(waitFor([&] { return exists(f.dir / "line\none\tTAB\x7f"); }));
     EXPECT_FALSE(exists(f.dir / odd));
+}
+
+// Without a desktop's icon theme (the tests' X server has none), files of different kinds still look
+// different, in every mode and at the icon view's largest size.
+TEST_F(FolderNames, FilesOfEachKindHaveAnIconOfTheirOwnInEveryMode) {
+    const std::vector<std::string> names = {"notes.txt", "photo.png", "bundle.zip", "clip.mp4", "blob.qqq"};
+    for (const std::string& n : names) writeFile(f.dir / n, "");
+    ASSERT_TRUE(f.show(f.dir.path()));
+    using Mode = FolderView::Mode;
+    for (const auto& [mode, edge] :
+         {std::pair{Mode::Details, 0}, std::pair{Mode::List, 0}, std::pair{Mode::Icons, 0},
+          std::pair{Mode::Icons, FolderView::kMaxIconSize}}) {
+        f.view->setMode(mode);
+        if (edge > 0) f.view->setIconSize(edge);
+        QSize size = v()->iconSize();
+        if (!size.isValid()) size = QSize(16, 16);
+        std::vector<QImage> drawn;
+        for (const std::string& n : names) {
+            const auto icon = qvariant_cast<QIcon>(f.view->model()->data(nameIndex(n), Qt::DecorationRole));
+            drawn.push_back(icon.pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32));
+            EXPECT_FALSE(drawn.back().isNull()) << n;
+        }
+        for (size_t a = 0; a < drawn.size(); ++a)
+            for (size_t b = a + 1; b < drawn.size(); ++b)
+                EXPECT_NE(drawn[a], drawn[b])
+                    << names[a] << " and " << names[b] << " look alike at " << size.width() << " px";
+    }
 }
 
 TEST(NameText, EscapesControlsAndAnEditKeepsTheBytesItLeftAlone) {

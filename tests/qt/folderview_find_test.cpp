@@ -97,10 +97,17 @@ TEST(FolderViewFind, ASearchShowsResultsThatCommandsActOn) {
     EXPECT_FALSE(details->isColumnHidden(FolderModel::FolderColumn));
     const int row = m->rowOfName("a/b/Needle2.txt");
     EXPECT_EQ(m->data(m->index(row, FolderModel::NameColumn), Qt::DisplayRole).toString(), "Needle2.txt");
-    EXPECT_EQ(m->data(m->index(row, FolderModel::FolderColumn), Qt::DisplayRole).toString(), "a/b");
-    EXPECT_EQ(m->data(m->index(m->rowOfName("needle-dir"), FolderModel::FolderColumn), Qt::DisplayRole),
-              NameText::shown(paths::baseName(f.dir.path())))
-        << "a result in the searched folder names it";
+    // Every result's folder reads from the searched folder on, the top's as a sub-folder's.
+    const QString top = NameText::shown(paths::baseName(f.dir.path()));
+    EXPECT_EQ(m->data(m->index(row, FolderModel::FolderColumn), Qt::DisplayRole).toString(), top + "/a/b");
+    EXPECT_EQ(m->data(m->index(m->rowOfName("a/needle1.txt"), FolderModel::FolderColumn), Qt::DisplayRole)
+                  .toString(),
+              top + "/a");
+    EXPECT_EQ(
+        m->data(m->index(m->rowOfName("needle-dir"), FolderModel::FolderColumn), Qt::DisplayRole).toString(),
+        top);
+    EXPECT_EQ(m->data(m->index(row, FolderModel::FolderColumn), Qt::ToolTipRole).toString(),
+              QString::fromStdString(f.dir / "a/b"));
     EXPECT_EQ(f.view->statusLine()->countsText(), "3 found in 5 folders");
 
     // Commands get the results' own paths.

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QImage>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -18,16 +19,22 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QWebEngineDownloadRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
+#include "filemanager_support.h"
 #include "platform/qt/browser/browserview.h"
+#include "platform/qt/browser/downloadswindow.h"
+#include "platform/qt/common/sizetext.h"
 #include "platform/qt/folderview/folderview.h"
 #include "platform/qt/jobs/fileoperations.h"
 #include "platform/qt/jobs/progresswindow.h"
 #include "platform/qt/jobs/undostack.h"
+#include "platform/qt/listing/statusline.h"
+#include "platform/qt/pane/downloadnotice.h"
 #include "platform/qt/web/webdownloads.h"
 #include "platform/qt/web/webdrop.h"
 #include "qtprogram.h"
@@ -147,6 +154,15 @@ class WebDownloadTest : public QtProgramTest {
         QObject::connect(&ops(), &FileOperations::reported, [this](const QString& text) { reports << text; });
         ops().setHomeTrash(QFile::encodeName(home() + "/trash"));
     }
+    void TearDown() override {
+        // The profile, and with it its downloads, outlives the test: nothing may answer for it from here.
+        if (xtra) {
+            WebDownloads& downloads = WebDownloads::of(page()->profile());
+            downloads.setAskSeveral({});
+            downloads.setAskWhere({});
+        }
+        QtProgramTest::TearDown();
+    }
     FileOperations& ops() { return hard->folderView()->fileOperations(); }
     QWebEnginePage* page() { return xtra->webView()->page(); }
     QStringList names() {
@@ -188,6 +204,80 @@ TEST_F(WebDownloadTest, ADownloadGoesIntoTheDownloadsPaneAsSentAndUndoTrashesIt)
     EXPECT_TRUE(QFile::exists(home() + "/trash/files/bin"));
 }
 
+// A finished download says where it went in the status line of the pane it went into, and selects its
+// file there; a click on the notice brings the file back into view from elsewhere.
+TEST_F(WebDownloadTest, ADownloadIsAnnouncedInItsPaneAndItsFileSelected) {
+    FolderView* pane = hard->folderView();
+    page()->download(QUrl(server.url("/bin")));
+    const QList<QByteArray> saved{QFile::encodeName(folder + "/bin")};
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pane->selectedPaths() == saved; }, 30000));
+    DownloadNotice* notice = DownloadNotice::of(*pane);
+    ASSERT_TRUE(notice);
+    EXPECT_EQ(notice->fullText(), "Saved bin — " + sizeText(1 << 20));
+    EXPECT_TRUE(notice->isVisible());
+    EXPECT_FALSE(pane->statusLine()->findChild<QLabel*>("counts")->isVisible()) << "it stands in their place";
+
+    hard->openFolder(QFile::encodeName(home()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pane->folder() == QFile::encodeName(home()); }, 10000));
+    QTest::mouseClick(notice, Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return pane->selectedPaths() == saved; }, 15000));
+}
+
+// The Downloads list of the web pane's menu: a saved file, one cancelled there and tried again.
+TEST_F(WebDownloadTest, TheDownloadsListCancelsRetriesAndShowsInTheFolder) {
+    ops().setProgressDelay(60000);
+    page()->download(QUrl(server.url("/bin")));
+    ASSERT_TRUE(waitForNames({"bin"}));
+    // A right click on the page, which the engine turns into the view's menu.
+    QWidget* surface = xtra->webView()->focusProxy();
+    ASSERT_TRUE(surface);
+    QTest::mouseClick(surface, Qt::RightButton, {}, QPoint(300, 200));
+    QMenu* menu = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (menu = findTopLevel<QMenu>()) != nullptr; }, 10000));
+    ASSERT_TRUE(menu->findChild<QAction*>("downloads"));
+    menu->findChild<QAction*>("downloads")->trigger();
+    menu->close();
+    DownloadsWindow* window = DownloadsWindow::instance();
+    ASSERT_TRUE(window && window->isVisible());
+    QTreeWidget* list = window->list();
+    auto button = [&](const char* name) { return window->findChild<QPushButton*>(name); };
+    auto last = [&] { return list->topLevelItem(list->topLevelItemCount() - 1); };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return last()->text(0) == "bin"; }, 10000));
+    EXPECT_EQ(last()->text(1), "Saved — " + sizeText(1 << 20));
+    EXPECT_EQ(last()->text(2), folder);
+    EXPECT_TRUE(button("open")->isEnabled());
+    EXPECT_FALSE(button("retry")->isEnabled());
+
+    hard->openFolder(QFile::encodeName(home()));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return hard->folderView()->folder() == QFile::encodeName(home()); }, 10000));
+    button("showInFolder")->click();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return hard->folderView()->selectedPaths() ==
+                   QList<QByteArray>{QFile::encodeName(folder + "/bin")};
+        },
+        15000));
+
+    page()->download(QUrl(server.url("/stall")));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return last()->text(0) == "stall" && button("cancelDownload")->isEnabled(); }, 30000));
+    const int entries = list->topLevelItemCount();
+    button("cancelDownload")->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return last()->text(1) == "Cancelled"; }, 30000))
+        << last()->text(1).toStdString();
+    ASSERT_TRUE(button("retry")->isEnabled());
+    button("retry")->click();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return list->topLevelItemCount() == entries + 1 && button("cancelDownload")->isEnabled(); },
+        30000));
+    EXPECT_EQ(last()->text(0), "stall");
+    button("cancelDownload")->click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return last()->text(1) == "Cancelled"; }, 30000));
+    EXPECT_TRUE(waitForNames({"bin"})) << names().join(", ").toStdString();
+    window->close();
+}
+
 TEST_F(WebDownloadTest, APageDownloadingOneFileAfterAnotherIsAskedAboutOnce) {
     // Downloads no click started, each ended before the next: the second asks, once for the site.
     int asked = 0;
@@ -196,8 +286,9 @@ TEST_F(WebDownloadTest, APageDownloadingOneFileAfterAnotherIsAskedAboutOnce) {
         EXPECT_EQ(site, "127.0.0.1");
         return false;
     });
-    int seen = 0;  // connected after the downloads' own handler, so it runs once that has decided
-    QObject::connect(page()->profile(), &QWebEngineProfile::downloadRequested, [&] { ++seen; });
+    int seen = 0;   // connected after the downloads' own handler, so it runs once that has decided
+    QObject scope;  // the profile outlives the test: the connection must not
+    QObject::connect(page()->profile(), &QWebEngineProfile::downloadRequested, &scope, [&] { ++seen; });
     page()->download(QUrl(server.url("/bin")));
     ASSERT_TRUE(waitForNames({"bin"}));
     page()->download(QUrl(server.url("/named")));

@@ -252,9 +252,10 @@ TEST_F(WebGuardTest, TheMenuOfALinkOffersWhatWorksAndOpensItInAPane) {
     QTest::mouseClick(content(), Qt::RightButton, {}, QPoint(40, 40));
     QMenu* menu = nullptr;
     ASSERT_TRUE(waitFor([&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())); }));
-    EXPECT_EQ(menuEntries(menu), (QStringList{"back", "forward", "reload", "copyLink", "saveLink",
-                                              "saveLinkAs", "openLinkInPane", "openLinkInPane/openInPane",
-                                              "openLinkInPane/openInPane", "selectAll", "find"}));
+    EXPECT_EQ(menuEntries(menu),
+              (QStringList{"back", "forward", "reload", "copyLink", "saveLink", "saveLinkAs",
+                           "openLinkInPane", "openLinkInPane/openInPane", "openLinkInPane/openInPane",
+                           "selectAll", "find", "downloads"}));
     for (const QAction* a : menu->findChildren<QAction*>()) {
         EXPECT_FALSE(a->text().contains("Inspect")) << a->text().toStdString();
         EXPECT_FALSE(a->text().contains("New", Qt::CaseInsensitive)) << a->text().toStdString();

@@ -26,6 +26,8 @@
 #include "platform/fs/archives/archivelocation.h"
 #include "platform/fs/core/background.h"
 #include "platform/fs/places/bookmarks.h"
+#include "platform/qt/browser/downloadswindow.h"
+#include "platform/qt/common/icontheme.h"
 #include "platform/qt/common/nametext.h"
 #include "platform/qt/folderview/folderview.h"
 #include "platform/qt/jobs/fileoperations.h"
@@ -97,6 +99,7 @@ void BrowserView::chooseRendering() {
 void BrowserView::applicationMade() {
     if (s_glIntegrationSet) qunsetenv("QT_XCB_GL_INTEGRATION");
     s_glIntegrationSet = false;
+    IconTheme::setUp();
 }
 
 BrowserView::BrowserView(const PaneServices& services, QWidget* parent)
@@ -191,6 +194,7 @@ void BrowserView::ensureWeb() {
     });
     prepareProfile(page->profile());
     web->setPage(page);
+    web->setShowDownloads([this] { DownloadsWindow::showFor(this); });
     m_web = web;
     m_stack->addWidget(m_web);
     connect(m_web, &QWebEngineView::titleChanged, this, &BrowserView::locationChanged);

@@ -36,7 +36,7 @@ class BrowserView : public QWidget, public BrowserPane {
     // Chooses how web pages are drawn; call it before the application object is made. Without a
     // graphics processor they are drawn in software (see the definition).
     static void chooseRendering();
-    // Call it right after the application object is made.
+    // Call it right after the application object is made (it also sets up the icon theme).
     static void applicationMade();
 
     // Every view of the program gets the same services: one undo stack, one folder watch, one list of

@@ -117,7 +117,7 @@ class FolderView : public QWidget, public FolderPane {
 
     // The right-click menu for the empty area or for the selected items; the caller owns it.
     QMenu* createContextMenu(bool onItems);
-    StatusLine* statusLine() const { return m_status; }
+    StatusLine* statusLine() const override { return m_status; }
 
   signals:
     // The user opened a folder inside the view, or asked for the parent folder.

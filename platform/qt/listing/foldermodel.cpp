@@ -101,10 +101,14 @@ QString FolderModel::baseDisplayName(const std::string& rawName) {
 }
 
 QString FolderModel::folderDisplayName(const std::string& rawName) const {
-    if (const std::size_t slash = rawName.rfind('/'); slash != std::string::npos)
-        return NameText::shown(rawName.substr(0, slash));
+    // Every result's folder starts with the searched folder's name, the top's as much as a sub-folder's,
+    // so the column reads one way ("Projects", "Projects/src") and sorts the top first.
     const std::string root = m_path.toStdString();
-    return root == "/" ? QStringLiteral("/") : NameText::shown(paths::baseName(root));
+    const std::string top = root == "/" ? root : paths::baseName(root);
+    const std::size_t slash = rawName.rfind('/');
+    if (slash == std::string::npos) return NameText::shown(top);
+    const std::string below = rawName.substr(0, slash);
+    return NameText::shown(top == "/" ? top + below : top + '/' + below);
 }
 
 void FolderModel::setFolder(const QByteArray& path) {
@@ -363,6 +367,8 @@ QVariant FolderModel::data(const QModelIndex& index, int role) const {
                           "unknown. Press F5 to look again.")
                     .arg(nameAt(index.row()));
             if (index.column() == NameColumn) return nameAt(index.row());
+            if (index.column() == FolderColumn)
+                return NameText::shown(paths::parentOf(pathAt(index.row()).toStdString()));
             if (index.column() == OriginColumn) {
                 const std::optional<TrashRecord> r = trashRecordAt(index.row());
                 if (r && r->originKnown()) return NameText::shown(r->item.originalPath);

@@ -136,7 +136,8 @@ class FolderModel : public QAbstractTableModel {
     void setCutPaths(QSet<QByteArray> paths);
     // A row's base name (a search result's name is a relative path) and the folder part before it.
     static QString baseDisplayName(const std::string& rawName);
-    // A result right in the searched folder gets that folder's name rather than nothing.
+    // Where a search's result lies: its folder's path from the searched folder, which it starts with
+    // ("Projects" for a result right in Projects, "Projects/src/lib" below it).
     QString folderDisplayName(const std::string& rawName) const;
 
   signals:

@@ -146,6 +146,14 @@ void StatusLine::freeSpaceKnown(const QByteArray& path, qint64 bytes) {
     }
 }
 
+void StatusLine::setNotice(QWidget* part) {
+    if (m_notice && m_notice != part) m_notice->hide();
+    m_notice = part;
+    m_counts->setVisible(!part);
+    if (part) part->show();
+    resizeEvent(nullptr);
+}
+
 // The line places its three texts itself (two fifths, two fifths, one fifth) rather than through a
 // layout: a layout asks the whole view to lay itself out again whenever a text changes, which the
 // running count of a listing does several times a second.
@@ -158,7 +166,7 @@ QSize StatusLine::minimumSizeHint() const {
 }
 
 void StatusLine::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
+    if (event) QWidget::resizeEvent(event);
     const int left = 4, right = 8;
     const int usable = std::max(0, width() - left - right - 2 * kSpacing);
     const int fifth = usable / 5;
@@ -167,7 +175,8 @@ void StatusLine::resizeEvent(QResizeEvent* event) {
     for (const auto& [label, share] :
          {std::pair{m_counts, 2}, std::pair{m_selection, 2}, std::pair{m_free, 1}}) {
         const int w = label == m_free ? usable - 4 * fifth : share * fifth;
-        label->setGeometry(x, kMarginV, w, h);
+        QWidget* part = label == m_counts && m_notice ? m_notice.data() : label;
+        part->setGeometry(x, kMarginV, w, h);
         x += w + kSpacing;
     }
 }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QLabel>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
@@ -37,6 +38,11 @@ class StatusLine : public QWidget {
     // Says the counts again (a name filter changed what is shown).
     void showCounts() { updateTexts(); }
 
+    // A part that stands in the counts' place while it is set (a notice about a file saved here, made
+    // by whoever has news); null gives the place back. The line does not own it beyond its parentage.
+    void setNotice(QWidget* part);
+    QWidget* notice() const { return m_notice; }
+
     QString countsText() const { return m_counts->text(); }
     QString selectionText() const { return m_selection->text(); }
     QString freeText() const { return m_free->text(); }
@@ -59,6 +65,7 @@ class StatusLine : public QWidget {
     QLabel* m_counts;
     QLabel* m_selection;
     QLabel* m_free;
+    QPointer<QWidget> m_notice;
     QByteArray m_freeOf;      // the folder the free space shown belongs to
     QByteArray m_asking;      // the folder whose question is on its way
     bool m_askAgain = false;  // a job ended while the question was out: its answer may be old

@@ -14,6 +14,7 @@ namespace kv {
 
 class ArchivePlace;
 class FolderModel;
+class StatusLine;
 
 // A folder pane as the helpers around it see it: what it shows, what is selected, and the few things
 // they ask of it. The folder view is the one implementation; the helpers (archives, trash, search,
@@ -49,6 +50,8 @@ class FolderPane {
     // Gives the keyboard focus to the rows.
     virtual void focusItems() = 0;
     virtual ArchivePlace* archivePlace() const = 0;
+    // The line under the rows: its counts, and notices others give (DownloadNotice).
+    virtual StatusLine* statusLine() const = 0;
 
   protected:
     FolderPane() = default;

@@ -24,6 +24,7 @@
 #include "platform/qt/pane/downloadspane.h"
 #include "platform/qt/pane/folderpane.h"
 #include "platform/qt/pane/windowpanes.h"
+#include "platform/qt/web/downloadrecord.h"
 #include "platform/qt/web/referrerinterceptor.h"
 
 namespace kv {
@@ -60,14 +61,13 @@ QString titleFor(const std::string& name, const QByteArray& folder) {
         .arg(NameText::shown(name), NameText::shown(paths::baseName(folder.toStdString())));
 }
 
-// After a drop the new file is selected in the pane it was dropped on.
-FileOperations::Done selectInPane(QWidget* origin) {
-    FolderPane* pane = WindowPanes::paneOf(origin);
-    if (!pane) return {};
-    return pane->whenDone([pane, shown = pane->folder()](const JobResult& r) {
-        if (r.undo.created.empty() || pane->folder() != shown) return;
-        pane->selectWhenListed(QByteArray::fromStdString(paths::baseName(r.undo.created.front())), false);
-    });
+// The pane a download into folder is shown in: the one it was meant for, else one of the window's
+// that shows that folder; null when none does.
+FolderPane* paneShowing(const QWidget* window, const QByteArray& folder, FolderPane* meant) {
+    if (meant && meant->folder() == folder) return meant;
+    for (FolderPane* p : WindowPanes::panes(window))
+        if (p->folder() == folder) return p;
+    return nullptr;
 }
 
 DownloadFeed::State stateOf(const QWebEngineDownloadRequest* r) {
@@ -97,6 +97,14 @@ WebDownloads::WebDownloads(QWebEngineProfile* profile)
     connect(profile, &QWebEngineProfile::downloadRequested, this, &WebDownloads::requested);
     // Clicks and keys in pages tell the downloads a user asked for from those a page started alone.
     if (qApp) qApp->installEventFilter(this);
+}
+
+void WebDownloads::setAskWhere(AskWhere ask) {
+    m_askWhere = ask ? std::move(ask) : askWithDialog;
+}
+
+void WebDownloads::setAskSeveral(AskSeveral ask) {
+    m_askSeveral = ask ? std::move(ask) : askSeveralWithDialog;
 }
 
 void WebDownloads::saveInto(QWebEnginePage* page, const QUrl& url, const QByteArray& folder,
@@ -162,7 +170,7 @@ void WebDownloads::requested(QWebEngineDownloadRequest* request) {
         if (!pane) return request->cancel();  // the pane went meanwhile
         QWidget* origin = dropped.origin ? dropped.origin.data() : view;
         return start(request, pane->fileOperations(), dropped.folder, offered, false, dropped.referrer,
-                     origin);
+                     origin, pane);
     }
     if (!browser) {
         // Not one of the program's views (nothing here makes such a page): the engine saves it itself.
@@ -179,7 +187,7 @@ void WebDownloads::requested(QWebEngineDownloadRequest* request) {
     if (!ask && !allowedUnprompted(page, view, request)) return request->cancel();
     if (ask) page->setProperty(kAskWhere, QVariant());
     FolderPane* beside = DownloadsPane::of(view->window());
-    if (beside && !ask) return start(request, ops, beside->folder(), offered, false, referrer, view);
+    if (beside && !ask) return start(request, ops, beside->folder(), offered, false, referrer, view, beside);
 
     const QString suggestedFolder = beside
                                         ? QFile::decodeName(beside->folder())
@@ -189,7 +197,9 @@ void WebDownloads::requested(QWebEngineDownloadRequest* request) {
     if (target.isEmpty()) return request->cancel();
     // The dialog has asked about a file of that name already.
     const QFileInfo chosen(target);
-    start(request, ops, QFile::encodeName(chosen.absolutePath()), chosen.fileName(), true, referrer, view);
+    const QByteArray folder = QFile::encodeName(chosen.absolutePath());
+    start(request, ops, folder, chosen.fileName(), true, referrer, view,
+          paneShowing(view->window(), folder, beside));
 }
 
 bool WebDownloads::eventFilter(QObject* watched, QEvent* event) {
@@ -219,7 +229,8 @@ bool WebDownloads::allowedUnprompted(QWebEnginePage* page, QWidget* view, QWebEn
 }
 
 void WebDownloads::start(QWebEngineDownloadRequest* request, FileOperations& ops, const QByteArray& folder,
-                         const QString& name, bool replace, const QByteArray& referrer, QWidget* origin) {
+                         const QString& name, bool replace, const QByteArray& referrer, QWidget* origin,
+                         FolderPane* target) {
     DownloadTarget t;
     t.folder = folder.toStdString();
     t.name = DownloadName::safe(name.toStdString());
@@ -251,8 +262,23 @@ void WebDownloads::start(QWebEngineDownloadRequest* request, FileOperations& ops
                 }
             });
         });
-    const auto progressed = [feed, request] {
+    DownloadList::Entry entry;
+    entry.name = QString::fromStdString(t.name);
+    entry.folder = folder;
+    entry.url = request->url();
+    entry.total = request->totalBytes();
+    entry.ops = &ops;
+    // Started again from its page into the same folder, as a drop there would; the pane it went into
+    // selects it.
+    if (QWebEnginePage* page = request->page())
+        entry.retry = [page = QPointer<QWebEnginePage>(page), url = request->url(), folder,
+                       into = QPointer<QWidget>(target ? target->paneWidget() : nullptr)] {
+            if (page) WebDownloads::of(page->profile()).saveInto(page, url, folder, into);
+        };
+    const auto record = DownloadRecord::begin(std::move(entry), target);
+    const auto progressed = [feed, request, record] {
         feed->progressed(static_cast<std::uint64_t>(request->receivedBytes()), request->totalBytes());
+        record->progressed(request->receivedBytes(), request->totalBytes());
     };
     connect(request, &QWebEngineDownloadRequest::receivedBytesChanged, this, progressed);
     connect(request, &QWebEngineDownloadRequest::totalBytesChanged, this, progressed);
@@ -267,8 +293,8 @@ void WebDownloads::start(QWebEngineDownloadRequest* request, FileOperations& ops
     });
     request->accept();
     const std::string shownName = t.name;
-    ops.run(std::make_unique<DownloadJob>(std::move(t), feed), titleFor(shownName, folder), origin, true,
-            selectInPane(origin));
+    record->jobStarted(ops.run(std::make_unique<DownloadJob>(std::move(t), feed), titleFor(shownName, folder),
+                               origin, true, record->whenDone()));
 }
 
 void WebDownloads::saveData(FileOperations& ops, const QByteArray& folder, const QString& name,
@@ -280,9 +306,16 @@ void WebDownloads::saveData(FileOperations& ops, const QByteArray& folder, const
     if (origin.scheme() != QLatin1String("data")) t.originUrl = recorded(origin);
     t.referrerUrl = recorded(referrer);
     t.replacedTrash = ops.homeTrash();
+    DownloadList::Entry entry;
+    entry.name = QString::fromStdString(t.name);
+    entry.folder = folder;
+    entry.received = entry.total = bytes.size();
+    entry.ops = &ops;
+    const auto record = DownloadRecord::begin(
+        std::move(entry), paneShowing(from ? from->window() : nullptr, folder, WindowPanes::paneOf(from)));
     const std::string shownName = t.name;
-    ops.run(std::make_unique<DownloadJob>(std::move(t), bytes.toStdString()), titleFor(shownName, folder),
-            from, true, selectInPane(from));
+    record->jobStarted(ops.run(std::make_unique<DownloadJob>(std::move(t), bytes.toStdString()),
+                               titleFor(shownName, folder), from, true, record->whenDone()));
 }
 
 }  // namespace kv

@@ -19,6 +19,7 @@ class QWidget;
 namespace kv {
 
 class FileOperations;
+class FolderPane;
 class DownloadFeed;
 class ReferrerInterceptor;
 
@@ -42,12 +43,12 @@ class WebDownloads : public QObject {
 
     // Asks for a path to save to (suggested: a path with the offered name); empty when refused.
     using AskWhere = std::function<QString(QWidget* parent, const QString& suggested)>;
-    // Tests answer for the user here.
-    void setAskWhere(AskWhere ask) { m_askWhere = std::move(ask); }
+    // Tests answer for the user here; none puts the dialog back.
+    void setAskWhere(AskWhere ask);
     // Asks whether a site may download several files that no click started; the answer holds for the
     // site for the rest of the run.
     using AskSeveral = std::function<bool(QWidget* parent, const QString& site)>;
-    void setAskSeveral(AskSeveral ask) { m_askSeveral = std::move(ask); }
+    void setAskSeveral(AskSeveral ask);
 
   private:
     struct Pending {
@@ -66,8 +67,10 @@ class WebDownloads : public QObject {
     // asked once per site (a page must not fill a folder by clicking its own links). False: refused.
     bool allowedUnprompted(QWebEnginePage* page, QWidget* view, QWebEngineDownloadRequest* request);
     bool takePending(QWebEnginePage* page, const QUrl& url, Pending& out);
+    // target: a pane showing folder, where the download is announced and its file selected.
     void start(QWebEngineDownloadRequest* request, FileOperations& ops, const QByteArray& folder,
-               const QString& name, bool replace, const QByteArray& referrer, QWidget* origin);
+               const QString& name, bool replace, const QByteArray& referrer, QWidget* origin,
+               FolderPane* target);
 
     struct Running {
         QPointer<QWebEngineDownloadRequest> request;

@@ -57,9 +57,17 @@ void addLinkEntries(QMenu* menu, QWebEngineView& view, const QUrl& link) {
     panes->setEnabled(!panes->isEmpty());
 }
 
+void addDownloads(QMenu* menu, std::function<void()> showDownloads) {
+    if (!showDownloads) return;
+    menu->addSeparator();
+    add(menu, "downloads", tr("Downloads…"), std::move(showDownloads))
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Y));
+}
+
 }  // namespace
 
-QMenu* WebMenu::create(QWebEngineView& view, WebDropGuard* guard, std::function<void()> showFind) {
+QMenu* WebMenu::create(QWebEngineView& view, WebDropGuard* guard, std::function<void()> showFind,
+                       std::function<void()> showDownloads) {
     auto* menu = new QMenu(&view);
     menu->setObjectName("webMenu");
     QWebEnginePage* page = view.page();
@@ -83,7 +91,10 @@ QMenu* WebMenu::create(QWebEngineView& view, WebDropGuard* guard, std::function<
     forward->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Right));
     forward->setEnabled(owner ? owner->canGoForward() : view.history()->canGoForward());
     add(menu, "reload", tr("Reload"), [&view] { view.reload(); })->setShortcut(Qt::Key_F5);
-    if (!request) return menu;
+    if (!request) {
+        addDownloads(menu, std::move(showDownloads));
+        return menu;
+    }
 
     const QUrl link = request->linkUrl();
     if (link.isValid()) {
@@ -120,6 +131,7 @@ QMenu* WebMenu::create(QWebEngineView& view, WebDropGuard* guard, std::function<
     add(menu, "find", tr("Find in Page…"), [showFind] {
         showFind();
     })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    addDownloads(menu, std::move(showDownloads));
     return menu;
 }
 

@@ -23,6 +23,10 @@ WebView::WebView(QWidget* parent) : QWebEngineView(parent), m_guard(new WebDropG
              showFind();
              m_find->find(false);
          }},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Y),
+         [this] {
+             if (m_showDownloads) m_showDownloads();
+         }},
         {QKeySequence(Qt::SHIFT | Qt::Key_F3),
          [this] {
              showFind();
@@ -50,7 +54,8 @@ void WebView::showFind() {
 }
 
 void WebView::contextMenuEvent(QContextMenuEvent* event) {
-    QMenu* menu = WebMenu::create(*this, m_guard, [this] { showFind(); });
+    QMenu* menu = WebMenu::create(
+        *this, m_guard, [this] { showFind(); }, m_showDownloads);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(event->globalPos());
 }

@@ -26,6 +26,8 @@ class WebView : public QWebEngineView {
     // Opens the find bar (made the first time).
     void showFind();
     WebFindBar* findBar() const { return m_find; }
+    // What the menu's "Downloads…" (and Ctrl+Shift+Y) opens; without it the menu has no such entry.
+    void setShowDownloads(std::function<void()> show) { m_showDownloads = std::move(show); }
 
   protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -34,6 +36,7 @@ class WebView : public QWebEngineView {
   private:
     WebDropGuard* m_guard;
     WebFindBar* m_find = nullptr;
+    std::function<void()> m_showDownloads;
 };
 
 }  // namespace kv
