@@ -13,6 +13,7 @@
 #include "platform/qt/folderview/folderactions.h"
 #include "platform/qt/jobs/undostack.h"
 #include "platform/qt/properties/propertiesdialog.h"
+#include "platform/qt/rename/renamedialog.h"
 #include "platform/qt/search/filterbar.h"
 #include "platform/qt/search/folderfind.h"
 #include "platform/qt/search/searchbar.h"
@@ -243,6 +244,7 @@ TEST_F(FolderViewActions, BothMenusListTheirEntriesInOrder) {
                                      "createLink|Create Link|",
                                      "-",
                                      "rename|Rename…|F2",
+                                     "renameMany|Rename with Masks…|Shift+F2",
                                      "trash|Move to Trash|Del",
                                      "delete|Delete Permanently…|Shift+Del",
                                      "-",
@@ -269,7 +271,7 @@ TEST_F(FolderViewActions, MenuStateFollowsTheViewTheClipboardAndTheUndoStack) {
 
     f.view->currentView()->selectAll();
     std::unique_ptr<QMenu> several(f.view->createContextMenu(true));
-    EXPECT_FALSE(findAction(several.get(), "rename")->isEnabled()) << "one name at a time";
+    EXPECT_TRUE(findAction(several.get(), "rename")->isEnabled()) << "several names: the masks";
     EXPECT_FALSE(findAction(several.get(), "pasteInto")->isEnabled());
 
     f.view->setMode(FolderView::Mode::List);
@@ -381,6 +383,12 @@ TEST_F(FolderViewActions, EveryCommandReachesItsHandler) {
         {"properties", Qt::ALT | Qt::Key_Return, "alpha.txt", [&] { return dialogShown(); }},
         {"properties", QKeyCombination(Qt::AltModifier | Qt::KeypadModifier, Qt::Key_Enter), "beta.txt",
          [&] { return dialogShown(); }},
+        {"renameMany", Qt::SHIFT | Qt::Key_F2, "alpha.txt",
+         [&] {
+             const bool shown = waitFor([] { return findTopLevel<RenameDialog>() != nullptr; });
+             closeAll<RenameDialog>();
+             return shown;
+         }},
         {"rename", Qt::Key_F2, "alpha.txt",
          [&] {
              QLineEdit* editor = nullptr;

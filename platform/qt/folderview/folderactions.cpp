@@ -375,8 +375,23 @@ std::vector<FolderActions::Command> makeCommands() {
          .keys = {key(Qt::Key_F2)},
          .menus = kItems,
          .separatorBefore = kItems,
-         .run = [](FolderView& v) { v.renameCurrent(); },
-         .enabled = [](const FolderView& v) { return v.selectedRows().size() == 1; },
+         .run =
+             [](FolderView& v) {
+                 if (v.selectedRows().size() == 1)
+                     v.renameCurrent();
+                 else
+                     FolderCommands::renameSelection(v);
+             },
+         .enabled = [](const FolderView& v) { return !v.selectedRows().isEmpty(); },
+         .places = kFolders},
+        {.id = "renameMany",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Rename with Masks…"),
+         .keys = {key(Qt::SHIFT | Qt::Key_F2)},
+         .menus = kItems,
+         .tip = QT_TRANSLATE_NOOP(
+             "kv::FolderView", "Rename the selected items by a mask, find and replace, or a change of case"),
+         .run = [](FolderView& v) { FolderCommands::renameSelection(v); },
+         .enabled = [](const FolderView& v) { return !v.selectedRows().isEmpty(); },
          .places = kFolders},
         {.id = "trash",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Move to Trash"),

@@ -1,5 +1,7 @@
 #include "platform/qt/folderview/foldercommands.h"
 
+#include <sys/stat.h>
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
@@ -9,11 +11,13 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPointer>
 #include <QProcess>
 #include <QProcessEnvironment>
 
 #include "platform/fs/core/background.h"
 #include "platform/fs/core/paths.h"
+#include "platform/fs/operations/batchrenamejob.h"
 #include "platform/fs/operations/duplicatejob.h"
 #include "platform/fs/operations/linkjob.h"
 #include "platform/fs/operations/newitemjob.h"
@@ -27,6 +31,7 @@
 #include "platform/qt/pane/panemenu.h"
 #include "platform/qt/pane/windowpanes.h"
 #include "platform/qt/properties/propertiesdialog.h"
+#include "platform/qt/rename/renamedialog.h"
 
 namespace kv {
 
@@ -307,6 +312,37 @@ void FolderCommands::showProperties(FolderPane& view) {
 
 void FolderCommands::undo(FolderPane& view) {
     view.fileOperations().undo(view.paneWidget(), view.whenDone());
+}
+
+void FolderCommands::renameSelection(FolderPane& view) {
+    FolderModel* model = view.model();
+    std::vector<RenameSource> items;
+    for (int row : view.selectedRows()) {
+        const DirEntry& e = model->entryAt(row);
+        items.push_back({model->pathAt(row).toStdString(), e.isDir && !e.isSymlink, e.mtimeNs});
+    }
+    if (items.empty()) return;
+    // A name in the folder shown is looked up in its listing; a search's hits lie in other folders.
+    const std::string shown = view.folder().toStdString();
+    auto taken = [model = QPointer<FolderModel>(model), shown](const std::string& dir,
+                                                               const std::string& name) {
+        if (model && !model->isSearch() && dir == shown)
+            return model->rowOfName(QByteArray::fromStdString(name)) >= 0;
+        struct stat st {};
+        return ::lstat(paths::join(dir, name).c_str(), &st) == 0;
+    };
+    auto* dialog = new RenameDialog(std::move(items), taken, view.paneWidget()->window());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(dialog, &QDialog::accepted, view.paneWidget(), [&view, dialog] {
+        auto renames = dialog->renames();
+        if (renames.empty()) return;
+        const int n = static_cast<int>(renames.size());
+        view.fileOperations().run(
+            std::make_unique<BatchRenameJob>(std::move(renames)),
+            QCoreApplication::translate("kv::FolderView", "Renaming %n items", nullptr, n), view.paneWidget(),
+            true, view.whenDone(), n < 200);
+    });
+    dialog->open();
 }
 
 }  // namespace kv

@@ -48,6 +48,8 @@ class FolderCommands {
     // Asks for wildcards ("*.jpg;*.png") and selects the rows whose names match one.
     static void selectByPattern(FolderPane& view);
     static void invertSelection(FolderPane& view);
+    // Renames the selected items in one step (RenameDialog), as one job.
+    static void renameSelection(FolderPane& view);
 
     // The text Copy Path puts on the clipboard.
     static QString pathsText(const QList<QByteArray>& paths);
