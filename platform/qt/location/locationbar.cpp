@@ -134,6 +134,7 @@ LocationBar::LocationBar(RecentFolders& recent, QWidget* parent) : QWidget(paren
     connect(m_places, &PlacesMenu::folderChosen, this, &LocationBar::folderRequested);
     connect(m_places, &PlacesMenu::locationChosen, this, &LocationBar::locationEntered);
     connect(m_places, &PlacesMenu::addBookmarkChosen, this, &LocationBar::addBookmarkRequested);
+    connect(m_places, &PlacesMenu::editFailed, this, &LocationBar::showMessage);
     connect(m_editor, &QLineEdit::textEdited, this, &LocationBar::complete);
     connect(m_editor, &QLineEdit::returnPressed, this, [this] {
         QString typed = m_editor->text().trimmed();
