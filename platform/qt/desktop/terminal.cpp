@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
@@ -9,6 +10,8 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
+#include <iterator>
 
 #include "platform/qt/common/wholetitle.h"
 
@@ -53,6 +56,9 @@ void Terminal::open(const QString& folder, QWidget* parent) {
 
 Terminal::Terminal(const QString& folder, QWidget* parent)
     : m_folder(folder), m_parent(parent), m_left(candidates()) {
+    m_noneKnown = std::none_of(std::begin(kKnown), std::end(kKnown), [](const char* name) {
+        return !QStandardPaths::findExecutable(QString::fromLatin1(name)).isEmpty();
+    });
     // Made by a view that may go meanwhile: the message then has no window.
     connect(parent, &QObject::destroyed, this, [this] { m_parent = nullptr; });
 }
@@ -79,7 +85,9 @@ void Terminal::tryNext() {
     connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {
         if (error != QProcess::FailedToStart || process != m_process) return;
         process->deleteLater();
-        failed(tr("could not be started"));
+        const bool missing = QStandardPaths::findExecutable(process->program()).isEmpty() &&
+                             !QFileInfo(process->program()).isExecutable();
+        failed(missing ? tr("not installed") : tr("could not be started"));
     });
     connect(process, &QProcess::finished, this, [this, process](int code, QProcess::ExitStatus status) {
         if (process != m_process) return;
@@ -113,7 +121,12 @@ void Terminal::giveUp() {
                                 tr("No terminal could be started in “%1”.").arg(m_folder), QMessageBox::Close,
                                 m_parent ? m_parent->window() : nullptr);
     box->setObjectName("noTerminal");
-    box->setInformativeText(tr("Tried:") + '\n' + m_tried.join('\n') + "\n\n" +
+    QStringList known;
+    for (const char* name : kKnown) known << QString::fromLatin1(name);
+    // When none of them is there, the message names them all, so the user knows what would do.
+    const QString lookedFor =
+        m_noneKnown ? tr("None of these is installed: %1.").arg(known.join(", ")) + "\n\n" : QString();
+    box->setInformativeText(tr("Tried:") + '\n' + m_tried.join('\n') + "\n\n" + lookedFor +
                             tr("Install a terminal that provides x-terminal-emulator, or name yours in the "
                                "TERMINAL environment variable."));
     box->setAttribute(Qt::WA_DeleteOnClose);

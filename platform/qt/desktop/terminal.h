@@ -36,6 +36,7 @@ class Terminal : public QObject {
     QString m_trying;
     QStringList m_tried;  // each with what became of it
     QProcess* m_process = nullptr;
+    bool m_noneKnown = false;  // no terminal of those looked for is on the PATH
 };
 
 }  // namespace kv

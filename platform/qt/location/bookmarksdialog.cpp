@@ -40,6 +40,7 @@ BookmarksDialog::BookmarksDialog(const std::vector<Bookmark>& shown, size_t more
                             QAbstractItemView::SelectedClicked);
     m_list->header()->setStretchLastSection(true);
     const QIcon folder = StandardIcons::standard(QStyle::SP_DirLinkIcon);
+    const QIcon remote = StandardIcons::standard(QStyle::SP_DriveNetIcon);
     for (size_t i = 0; i < shown.size(); ++i) {
         const Bookmark& b = shown[i];
         const QString name = BookmarkText::shortLabel(b.title());
@@ -50,7 +51,7 @@ BookmarksDialog::BookmarksDialog(const std::vector<Bookmark>& shown, size_t more
         item->setData(0, kFromRole, static_cast<qulonglong>(i));
         item->setData(0, kShownNameRole, name);
         item->setToolTip(1, location);
-        if (b.isLocal()) item->setIcon(0, folder);
+        item->setIcon(0, b.isLocal() ? folder : remote);
     }
     m_list->resizeColumnToContents(0);
     m_list->setColumnWidth(0, std::min(m_list->columnWidth(0) + 16, 320));
