@@ -67,6 +67,9 @@ class LocationBarTest : public ::testing::Test {
     void SetUp() override {
         qputenv("XDG_CONFIG_HOME", bytes(config.path()));
         ops->setReportsShown(false);
+        // The trash shown is the test's: no real volume's (one that hangs would hold the test).
+        ops->setHomeTrash(bytes(config / "Trash"));
+        ops->setTrashVolumes([] { return std::vector<std::string>{}; });
         view = std::make_unique<BrowserView>(*services);
         view->resize(900, 400);
         view->show();
