@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <optional>
 
 #include "fs/tempdir.h"
 #include "platform/fs/listing/subfolders.h"
@@ -139,6 +141,88 @@ TEST(Bookmarks, AnUnreadableFileIsNotOverwritten) {
     EXPECT_FALSE(error.isEmpty());
     ::chmod((dir / "bookmarks").c_str(), 0600);
     EXPECT_EQ(readFile(dir / "bookmarks"), "file:///keep\n");
+}
+
+// Edits of the bookmarks a menu showed (the first three here): every other line stays where it was.
+TEST(Bookmarks, EditingRewritesOnlyTheBookmarksRead) {
+    const std::string before =
+        "file:///a A\n"
+        "\n"
+        "sftp://server/b\r\n"
+        "file:///c\n"
+        "file:///not-shown Kept\n"
+        "file:///also-not-shown";
+    auto change = [](size_t from, std::optional<QString> label = std::nullopt) {
+        return BookmarkChange{from, std::move(label)};
+    };
+    struct Case {
+        const char* what;
+        std::vector<BookmarkChange> order;
+        std::string after;
+    } cases[] = {
+        {"nothing changed", {change(0), change(1), change(2)}, before},
+        {"renamed, a new line in the name made a blank",
+         {change(0, "New\nname "), change(1, "Server"), change(2, "")},
+         "file:///a New name\n\nsftp://server/b Server\nfile:///c\n"
+         "file:///not-shown Kept\nfile:///also-not-shown"},
+        {"a label removed",
+         {change(0, ""), change(1), change(2)},
+         "file:///a\n\nsftp://server/b\r\nfile:///c\nfile:///not-shown Kept\nfile:///also-not-shown"},
+        {"the first removed",
+         {change(1), change(2)},
+         "sftp://server/b\r\n\nfile:///c\nfile:///not-shown Kept\nfile:///also-not-shown"},
+        {"moved down",
+         {change(1), change(0), change(2)},
+         "sftp://server/b\r\n\nfile:///a A\nfile:///c\nfile:///not-shown Kept\nfile:///also-not-shown"},
+        {"all removed", {}, "\nfile:///not-shown Kept\nfile:///also-not-shown"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        writeFile(dir / "bookmarks", before);
+        const QString file = QString::fromStdString(dir / "bookmarks");
+        std::vector<Bookmark> read = Bookmarks::load(file);
+        read.resize(3);
+        QString error;
+        ASSERT_TRUE(Bookmarks::edit(file, read, c.order, &error)) << error.toStdString();
+        EXPECT_EQ(readFile(dir / "bookmarks"), c.after);
+    }
+}
+
+TEST(Bookmarks, AnEditOfAFileChangedMeanwhileOrNotAFileWritesNothing) {
+    TempDir dir;
+    writeFile(dir / "bookmarks", "file:///a\nfile:///b\n");
+    const QString file = QString::fromStdString(dir / "bookmarks");
+    const std::vector<Bookmark> read = Bookmarks::load(file);
+    writeFile(dir / "bookmarks", "file:///a\nfile:///b Renamed elsewhere\n");
+    QString error;
+    EXPECT_FALSE(Bookmarks::edit(file, read, {BookmarkChange{1, {}}}, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(readFile(dir / "bookmarks"), "file:///a\nfile:///b Renamed elsewhere\n");
+    // A bookmark named twice is no edit.
+    writeFile(dir / "bookmarks", "file:///a\nfile:///b\n");
+    EXPECT_FALSE(Bookmarks::edit(file, read, {BookmarkChange{0, {}}, BookmarkChange{0, {}}}, &error));
+    EXPECT_EQ(readFile(dir / "bookmarks"), "file:///a\nfile:///b\n");
+
+    const std::string fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(Bookmarks::edit(QString::fromStdString(fifo), {}, {}, &error)) << "read without waiting";
+    EXPECT_FALSE(Bookmarks::add(QString::fromStdString(fifo), "/x", "", &error)) << "read without waiting";
+}
+
+// The menu shows the bookmarks of the file's first bytes; an edit of those keeps the rest of a longer file.
+TEST(Bookmarks, AnEditKeepsWhatLiesBeyondTheBytesShown) {
+    TempDir dir;
+    std::string text = "file:///first\n";
+    for (int i = 0; text.size() < 3 * 1024 * 1024; ++i) text += "file:///far/" + std::to_string(i) + "\n";
+    writeFile(dir / "bookmarks", text);
+    const QString file = QString::fromStdString(dir / "bookmarks");
+    std::vector<Bookmark> read = Bookmarks::load(file);
+    ASSERT_LT(read.size(), static_cast<size_t>(std::count(text.begin(), text.end(), '\n')));
+    read.resize(2);
+    QString error;
+    ASSERT_TRUE(Bookmarks::edit(file, read, {BookmarkChange{1, {}}}, &error)) << error.toStdString();
+    EXPECT_EQ(readFile(dir / "bookmarks"), text.substr(text.find('\n') + 1));
 }
 
 TEST(Bookmarks, TheFileFollowsXdgConfigHome) {

@@ -9,10 +9,13 @@
 #include <QSignalSpy>
 #include <cstdlib>
 
+#include <sys/stat.h>
+
 #include "filemanager_support.h"
 #include "platform/qt/desktop/applications.h"
 #include "platform/qt/desktop/fileopener.h"
 #include "platform/qt/desktop/openwithdialog.h"
+#include "platform/qt/desktop/terminal.h"
 
 namespace kv::test {
 namespace {
@@ -125,6 +128,30 @@ TEST_F(OpenWith, OpeningUsesTheDefaultAndAFileNoneTakesGetsAMessageOfferingOpenW
     EXPECT_TRUE(dialog->listedIds().isEmpty());
     dialog->findChild<QCheckBox*>("showAll")->setChecked(true);
     ASSERT_TRUE(waitFor([&] { return dialog->isLoaded() && dialog->listedIds().size() == 2; }));
+}
+
+// No working terminal: the one named in $TERMINAL is not there, the only one on the PATH ends at once
+// with a failure (as one needing a desktop session does).
+TEST(Terminal, WhenNoneWorksAMessageSaysWhichWereTried) {
+    TempDir bin;
+    writeFile(bin / "x-terminal-emulator", "#!/bin/sh\nexit 3\n");
+    ASSERT_EQ(::chmod((bin / "x-terminal-emulator").c_str(), 0755), 0);
+    const QByteArray path = qgetenv("PATH"), terminal = qgetenv("TERMINAL");
+    qputenv("PATH", QByteArray::fromStdString(bin.path()));
+    qputenv("TERMINAL", "kv-no-such-terminal -e top");
+    QWidget window;
+    window.show();
+    Terminal::open(QString::fromStdString(bin.path()), &window);
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (box = findTopLevel<QMessageBox>()) && box->isVisible(); }));
+    qputenv("PATH", path);
+    qputenv("TERMINAL", terminal);
+    EXPECT_EQ(box->objectName(), "noTerminal");
+    EXPECT_TRUE(box->text().contains(QString::fromStdString(bin.path()))) << box->text().toStdString();
+    const QString tried = box->informativeText();
+    EXPECT_TRUE(tried.contains("kv-no-such-terminal -e top: not installed")) << tried.toStdString();
+    EXPECT_TRUE(tried.contains("x-terminal-emulator: ended at once with status 3")) << tried.toStdString();
+    box->close();
 }
 
 }  // namespace

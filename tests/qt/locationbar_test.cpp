@@ -1,6 +1,8 @@
 #include <sys/stat.h>
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QCompleter>
 #include <QDateTime>
 #include <QLineEdit>
@@ -65,6 +67,9 @@ class LocationBarTest : public ::testing::Test {
     void SetUp() override {
         qputenv("XDG_CONFIG_HOME", bytes(config.path()));
         ops->setReportsShown(false);
+        // The trash shown is the test's: no real volume's (one that hangs would hold the test).
+        ops->setHomeTrash(bytes(config / "Trash"));
+        ops->setTrashVolumes([] { return std::vector<std::string>{}; });
         view = std::make_unique<BrowserView>(*services);
         view->resize(900, 400);
         view->show();
@@ -499,7 +504,47 @@ TEST_F(LocationBarTest, TheTrashCanBeTypedAsAPlace) {
     type("trash:/");
     EXPECT_TRUE(waitFor([&] { return view->folderView()->model()->isTrash(); }));
     EXPECT_TRUE(bar()->message().isEmpty()) << bar()->message().toStdString();
-    EXPECT_EQ(bar()->editor()->text(), "trash:/") << "the place is named as typed, not as crumbs";
+    // Back to crumbs as for a folder: one, which opens the trash; its text only while edited.
+    EXPECT_TRUE(waitFor([&] { return crumbs()->isVisible() && !bar()->editor()->isVisible(); }));
+    ASSERT_EQ(crumbs()->shownFolders(), QList<QByteArray>{"trash:/"});
+    QToolButton* crumb = crumbs()->buttonOf("trash:/");
+    ASSERT_NE(crumb, nullptr);
+    EXPECT_EQ(crumb->text(), "Trash");
+    EXPECT_FALSE(crumbs()->buttonOf("trash:/", true)->isEnabled()) << "no folders below it to list";
+    bar()->startEditing();
+    EXPECT_TRUE(bar()->editor()->isVisible());
+    EXPECT_EQ(bar()->editor()->text(), "trash:/");
+    QTest::keyClick(bar()->editor(), Qt::Key_Escape);
+    EXPECT_TRUE(crumbs()->isVisible() && !bar()->editor()->isVisible());
+    ASSERT_TRUE(open(dir.path()));
+    EXPECT_FALSE(view->folderView()->model()->isTrash());
+    view->goBack();
+    EXPECT_TRUE(waitFor([&] { return view->folderView()->model()->isTrash(); }));
+    ASSERT_NE(crumbs()->buttonOf("trash:/"), nullptr);
+    crumbs()->buttonOf("trash:/")->click();
+    EXPECT_TRUE(waitFor([&] { return view->folderView()->model()->isTrash() && crumbs()->isVisible(); }));
+}
+
+// A screen reader names a button by its accessible name, else its text: every button of a view says
+// what it does, icon buttons and "✕" included.
+TEST_F(LocationBarTest, EveryButtonHasAName) {
+    makeDirs(dir / "a/b");
+    ASSERT_TRUE(open(dir / "a/b"));
+    view->folderView()->find()->showFilter();
+    view->folderView()->find()->showSearchBar();
+    ASSERT_TRUE(waitFor([&] { return view->folderView()->find()->searchBar()->isVisible(); }));
+    int buttons = 0;
+    for (QAbstractButton* b : view->findChildren<QAbstractButton*>()) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(b);
+        ASSERT_NE(a, nullptr);
+        const QString name = a->text(QAccessible::Name);
+        // A crumb is named by its folder, whatever that is called; a sign is no name.
+        EXPECT_TRUE(!name.isEmpty() && name != "✕" && name != "…")
+            << b->metaObject()->className() << " " << b->objectName().toStdString() << " ("
+            << b->toolTip().toStdString() << ") is called \"" << name.toStdString() << '"';
+        ++buttons;
+    }
+    EXPECT_GE(buttons, 10);
 }
 
 }  // namespace

@@ -195,6 +195,14 @@ TEST(Panes, APaneIsNamedByWhereItIsInTheWindow) {
          {"Left pane", "Middle pane", "Right pane"}},
         {{QRect(0, 0, 450, 350), QRect(450, 0, 450, 350), QRect(0, 350, 450, 350), QRect(450, 350, 450, 350)},
          {"Top left pane", "Top right pane", "Bottom left pane", "Bottom right pane"}},
+        // The four columns of the four-pane view, as wide as the window's design has them.
+        {{QRect(-8, 48, 259, 683), QRect(248, 48, 259, 683), QRect(504, 48, 259, 683),
+          QRect(760, 48, 259, 683)},
+         {"Left pane", "Centre left pane", "Centre right pane", "Right pane"}},
+        {{QRect(0, 0, 100, 100), QRect(100, 0, 100, 100), QRect(200, 0, 100, 100), QRect(300, 0, 100, 100),
+          QRect(400, 0, 100, 100), QRect(500, 0, 100, 100)},
+         {"Left pane", "Second from left pane", "Third from left pane", "Third from right pane",
+          "Second from right pane", "Right pane"}},
         // Slightly uneven sizes are still one row.
         {{QRect(0, 10, 300, 500), QRect(301, 12, 299, 498)}, {"Left pane", "Right pane"}},
     };

@@ -3,8 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QWebEngineView>
 #include <functional>
@@ -126,6 +128,34 @@ TEST(PreviewRequests, LoadOnlyTheFileUnlessThePageMayReachTheNetwork) {
     }
 }
 
+// Where the preview goes on a 1366x768 screen (a panel takes 28 pixels), for the panes of the windows.
+TEST(QuickLookPlace, BesideThePaneElseAwayFromTheItem) {
+    const QRect area(0, 0, 1366, 740);
+    const QSize wanted(751, 555);
+    struct Row {
+        const char* what;
+        QRect pane, item, frame;
+    } rows[] = {
+        {"the main window's left pane", {0, 400, 683, 340}, {10, 420, 200, 20}, {683, 185, 683, 555}},
+        {"its right pane", {683, 400, 683, 340}, {700, 420, 200, 20}, {0, 185, 683, 555}},
+        {"the second of four columns", {341, 50, 342, 690}, {350, 80, 300, 20}, {683, 117, 683, 555}},
+        {"a pane as wide as the screen, the item on the left",
+         {0, 30, 1366, 710},
+         {20, 60, 100, 90},
+         {615, 107, 751, 555}},
+        {"the item on the right", {0, 30, 1366, 710}, {1250, 60, 100, 90}, {0, 107, 751, 555}},
+        {"a row as wide as the screen", {0, 30, 1366, 710}, {0, 300, 1366, 24}, {307, 324, 751, 416}},
+        {"the row low on the screen", {0, 30, 1366, 710}, {0, 600, 1366, 24}, {307, 45, 751, 555}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        const QRect frame = QuickLook::placeBeside(area, r.pane, r.item, wanted);
+        EXPECT_EQ(frame, r.frame);
+        EXPECT_FALSE(frame.intersects(r.item));
+        EXPECT_TRUE(area.contains(frame));
+    }
+}
+
 class QuickLookTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -181,6 +211,9 @@ TEST_F(QuickLookTest, FollowsThePaneAndClosesWithSpaceOrEscape) {
     key(Qt::Key_Space);
     QuickLook* look = QuickLook::of(*f.view);
     ASSERT_NE(look, nullptr);
+    // Beside the pane, which keeps in sight.
+    const QRect pane(f.view->mapToGlobal(QPoint(0, 0)), f.view->size());
+    EXPECT_FALSE(look->frameGeometry().intersects(pane)) << look->frameGeometry().x();
     ASSERT_TRUE(waitFor([&] { return look->webView()->title().startsWith("net:"); }, 20000));
 
     key(Qt::Key_Down);
@@ -204,6 +237,28 @@ TEST_F(QuickLookTest, FollowsThePaneAndClosesWithSpaceOrEscape) {
     ASSERT_TRUE(waitFor([&] { return look->webView()->focusProxy() != nullptr; }));
     QTest::keyClick(look->webView()->focusProxy(), Qt::Key_Space);
     EXPECT_FALSE(look->isVisible());
+}
+
+// A pane as wide as the screen: the preview keeps off the current item as the arrows move it.
+TEST_F(QuickLookTest, MovesOutOfTheCurrentItemsWay) {
+    for (int i = 0; i < 30; ++i) writeFile(f.dir / ("d-" + std::to_string(i + 10) + ".txt"), "x");
+    f.view->setGeometry(f.view->screen()->availableGeometry());
+    ASSERT_TRUE(ViewFixture::show(*f.view, f.dir.path()));
+    ASSERT_TRUE(f.view->selectName("b-notes.txt"));
+    key(Qt::Key_Space);
+    QuickLook* look = QuickLook::of(*f.view);
+    ASSERT_TRUE(look && look->isVisible());
+    QAbstractItemView* list = f.view->currentView();
+    auto itemRect = [&] {
+        const QRect r = list->visualRect(list->currentIndex()) & list->viewport()->rect();
+        return QRect(list->viewport()->mapToGlobal(r.topLeft()), r.size());
+    };
+    for (int step = 0; step < 30; ++step) {
+        key(Qt::Key_Down);
+        EXPECT_TRUE(waitFor([&] { return !look->frameGeometry().intersects(itemRect()); }))
+            << "step " << step << ": item at " << itemRect().y() << ", preview from "
+            << look->frameGeometry().y();
+    }
 }
 
 // An item of an archive is shown from a copy taken out of it; a folder in it is not extracted.

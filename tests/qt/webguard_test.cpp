@@ -17,6 +17,7 @@
 
 #include "filemanager_support.h"
 #include "loopbackserver.h"
+#include "platform/qt/common/wholetitle.h"
 #include "platform/qt/browser/browserview.h"
 #include "platform/qt/web/webdropguard.h"
 #include "platform/qt/web/webfindbar.h"
@@ -139,6 +140,9 @@ TEST_F(WebGuardTest, ADropOfFilesIsGivenOnlyWhenTheUserSaysYes) {
         EXPECT_TRUE(box->informativeText().contains("secret-one.txt"));
         EXPECT_TRUE(box->informativeText().contains("secret-two.txt"));
         EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
+        // Wide enough for its whole title in a window manager's frame.
+        ASSERT_TRUE(waitFor([&] { return box->isVisible(); }));
+        EXPECT_GE(box->width(), WholeTitle::widthFor(box->windowTitle()));
         box->button(c.answer)->click();
         if (c.given) {
             // Each file is read on its own: their reports may come in either order.

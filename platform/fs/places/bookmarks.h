@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
 #include <vector>
 
 namespace kv {
@@ -16,6 +17,13 @@ struct Bookmark {
     bool isLocal() const { return !path.isEmpty(); }
     // What a menu shows: the label, else the folder's last name, else the URI.
     QString title() const;
+};
+
+// Where a bookmark goes in an edit of the file: which of the bookmarks read it is, and its new label
+// when it was renamed (empty for none); without one its line stays as it was written.
+struct BookmarkChange {
+    size_t from = 0;
+    std::optional<QString> label;
 };
 
 // The bookmarks file other file managers of the desktop share ($XDG_CONFIG_HOME/gtk-3.0/bookmarks).
@@ -41,6 +49,18 @@ class Bookmarks {
     // Adds a line for a folder unless one names it already. The file is replaced atomically (written
     // beside it, then renamed over it) with every other line kept. False with *error set on failure.
     static bool add(const QString& file, const QByteArray& folder, const QString& label, QString* error);
+
+    // The file is read whole to be edited, up to this size; a larger one is left alone.
+    static constexpr qint64 kMaxEditBytes = 64 << 20;
+    // Every bookmark read, in its place, as an edit that changes nothing.
+    static std::vector<BookmarkChange> unchanged(size_t count);
+    // Rewrites the bookmarks the caller read (the first read.size() of the file) as `order` lists
+    // them: reordered, renamed, and those it leaves out removed. Every other line (blank ones, the
+    // bookmarks after those read) stays where it is, and the file is replaced atomically. When the
+    // file no longer begins with the bookmarks read (another program changed it), nothing is
+    // written. False with *error set on failure.
+    static bool edit(const QString& file, const std::vector<Bookmark>& read,
+                     const std::vector<BookmarkChange>& order, QString* error);
 };
 
 }  // namespace kv

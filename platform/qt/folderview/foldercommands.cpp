@@ -12,8 +12,6 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPointer>
-#include <QProcess>
-#include <QProcessEnvironment>
 
 #include "platform/fs/core/background.h"
 #include "platform/fs/core/paths.h"
@@ -26,6 +24,7 @@
 #include "platform/qt/common/nametext.h"
 #include "platform/qt/common/pathtext.h"
 #include "platform/qt/desktop/fileopener.h"
+#include "platform/qt/desktop/terminal.h"
 #include "platform/qt/listing/foldermodel.h"
 #include "platform/qt/pane/folderpane.h"
 #include "platform/qt/pane/panemenu.h"
@@ -72,24 +71,7 @@ void FolderCommands::openWith(FolderPane& view) {
 }
 
 void FolderCommands::openTerminal(FolderPane& view) {
-    const QString dir = QFile::decodeName(view.folder());
-    QString program = QStringLiteral("x-terminal-emulator");
-    QStringList args;
-    const QString chosen =
-        QProcessEnvironment::systemEnvironment().value(QStringLiteral("TERMINAL")).trimmed();
-    if (!chosen.isEmpty()) {
-        args = QProcess::splitCommand(chosen);
-        program = args.isEmpty() ? program : args.takeFirst();
-    }
-    if (QProcess::startDetached(program, args, dir)) return;
-    auto* box = new QMessageBox(QMessageBox::Warning, tr("Open Terminal"),
-                                tr("No terminal could be started (“%1”). Install a terminal that provides "
-                                   "x-terminal-emulator, or name yours in the TERMINAL environment variable.")
-                                    .arg(program),
-                                QMessageBox::Close, view.paneWidget()->window());
-    box->setObjectName("noTerminal");
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    Terminal::open(QFile::decodeName(view.folder()), view.paneWidget());
 }
 
 QString FolderCommands::pathsText(const QList<QByteArray>& paths) {

@@ -30,8 +30,10 @@ QString titleOf(const QByteArray& folder) {
     return NameText::shown(folder.mid(folder.lastIndexOf('/') + 1).toStdString());
 }
 
+// A place that is not a path (the trash) keeps the slash after its scheme: "trash:/".
 QByteArray trimmed(QByteArray path) {
-    while (path.size() > 1 && path.endsWith('/')) path.chop(1);
+    while (path.size() > 1 && path.endsWith('/') && (path.startsWith('/') || !path.endsWith(":/")))
+        path.chop(1);
     return path;
 }
 
@@ -49,6 +51,7 @@ BreadcrumbBar::BreadcrumbBar(QWidget* parent) : QWidget(parent), m_more(makeButt
     m_more->setObjectName("hiddenCrumbs");
     m_more->setText(QStringLiteral("…"));
     m_more->setToolTip(tr("Folders in between"));
+    m_more->setAccessibleName(tr("Folders in between"));
     m_more->hide();
     connect(m_more, &QToolButton::clicked, this, &BreadcrumbBar::showHidden);
     setCursor(Qt::IBeamCursor);  // the empty part turns into a text field
@@ -74,7 +77,7 @@ void BreadcrumbBar::setPath(const QByteArray& root, const QString& rootTitle, co
         ArchiveLocation::parse(std::string_view(p.constData(), static_cast<size_t>(p.size())));
     if (inArchive) p = QByteArray::fromStdString(inArchive->archive);
     QByteArray r = trimmed(root);
-    const bool under = r == "/" ? p.startsWith('/') : (p == r || p.startsWith(r + '/'));
+    const bool under = r.endsWith('/') ? p.startsWith(r) : (p == r || p.startsWith(r + '/'));
     if (!under) r = p.startsWith('/') ? QByteArray("/") : p;
     const QByteArray shown = inArchive ? trimmed(path) : p;
     if (shown == m_path && !m_crumbs.empty() && m_crumbs.front().folder == r &&
@@ -85,7 +88,7 @@ void BreadcrumbBar::setPath(const QByteArray& root, const QString& rootTitle, co
     std::vector<QByteArray> folders{r};
     std::vector<QString> titles;
     // at: the slash before the next name.
-    qsizetype at = r == "/" ? 0 : r.size();
+    qsizetype at = r.endsWith('/') ? r.size() - 1 : r.size();
     while (at < p.size()) {
         qsizetype next = p.indexOf('/', at + 1);
         if (next < 0) next = p.size();
@@ -124,9 +127,10 @@ void BreadcrumbBar::setPath(const QByteArray& root, const QString& rootTitle, co
         c.arrow->setToolButtonStyle(Qt::ToolButtonIconOnly);  // the arrow is drawn as its icon
         c.arrow->setArrowType(Qt::RightArrow);
         c.arrow->setToolTip(tr("Folders in %1").arg(c.title));
+        c.arrow->setAccessibleName(c.arrow->toolTip());
         c.arrow->setCursor(Qt::ArrowCursor);
-        // An archive's folders are not on disk to be read: its arrows only separate.
-        c.arrow->setEnabled(i < firstInArchive);
+        // An archive's folders and the trash are not on disk to be read: their arrows only separate.
+        c.arrow->setEnabled(i < firstInArchive && c.folder.startsWith('/'));
         const QByteArray folder = c.folder;
         const QByteArray next = i + 1 < folders.size() ? folders[i + 1] : QByteArray();
         connect(c.button, &QToolButton::clicked, this, [this, folder] { emit folderClicked(folder); });

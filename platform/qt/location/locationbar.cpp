@@ -23,6 +23,8 @@
 #include "platform/fs/core/background.h"
 #include "platform/fs/drives/mounts.h"
 #include "platform/fs/listing/subfolders.h"
+#include "platform/fs/trash/trashlistingsource.h"
+#include "platform/qt/common/clearbutton.h"
 #include "platform/qt/common/elidedlabel.h"
 #include "platform/qt/common/nametext.h"
 #include "platform/qt/common/sizetext.h"
@@ -95,7 +97,7 @@ LocationBar::LocationBar(RecentFolders& recent, QWidget* parent) : QWidget(paren
     layout->addWidget(m_searchNote);
     m_editor = new QLineEdit(this);
     m_editor->setObjectName("locationEditor");
-    m_editor->setClearButtonEnabled(true);
+    enableClearButton(m_editor);
     m_editor->hide();
     m_editor->installEventFilter(this);
     layout->addWidget(m_editor, 1);
@@ -104,6 +106,13 @@ LocationBar::LocationBar(RecentFolders& recent, QWidget* parent) : QWidget(paren
                     tr("Filter the items shown (Ctrl+I)"));
     m_search = tool("search", StandardIcons::themed("edit-find", QStyle::SP_FileDialogDetailedView),
                     tr("Search below this folder (Ctrl+F)"));
+    // A screen reader names a button by its text, and these show only an icon.
+    m_placesButton->setAccessibleName(tr("Places"));
+    m_back->setAccessibleName(tr("Back"));
+    m_forward->setAccessibleName(tr("Forward"));
+    m_reload->setAccessibleName(tr("Reload"));
+    m_filter->setAccessibleName(tr("Filter"));
+    m_search->setAccessibleName(tr("Search"));
     connect(m_filter, &QToolButton::clicked, this, &LocationBar::filterRequested);
     connect(m_search, &QToolButton::clicked, this, &LocationBar::searchRequested);
     m_completions = new QStringListModel(this);
@@ -125,6 +134,7 @@ LocationBar::LocationBar(RecentFolders& recent, QWidget* parent) : QWidget(paren
     connect(m_places, &PlacesMenu::folderChosen, this, &LocationBar::folderRequested);
     connect(m_places, &PlacesMenu::locationChosen, this, &LocationBar::locationEntered);
     connect(m_places, &PlacesMenu::addBookmarkChosen, this, &LocationBar::addBookmarkRequested);
+    connect(m_places, &PlacesMenu::editFailed, this, &LocationBar::showMessage);
     connect(m_editor, &QLineEdit::textEdited, this, &LocationBar::complete);
     connect(m_editor, &QLineEdit::returnPressed, this, [this] {
         QString typed = m_editor->text().trimmed();
@@ -192,6 +202,7 @@ void LocationBar::showCrumbs() {
 void LocationBar::showFolder(const QByteArray& path) {
     const bool fresh = path != m_folder;
     m_folder = path;
+    m_place = false;
     m_address.clear();
     m_places->setCurrentFolder(path);
     m_reload->hide();
@@ -277,6 +288,13 @@ void LocationBar::showAddress(const QString& address, bool web) {
     m_search->hide();
     if (address != m_address) m_message.clear();
     m_address = address;
+    // The trash is a place like a folder: its crumb, and the text only while it is edited.
+    m_place = !web && TrashListingSource::isLocation(address.toStdString());
+    if (m_place) {
+        m_crumbs->setPath(address.toUtf8(), tr("Trash"), address.toUtf8());
+        stopEditing();
+        return;
+    }
     m_crumbs->hide();
     m_editor->show();
     // Text the user is typing stays; the page's own changes of address do not overwrite it.
@@ -295,6 +313,7 @@ void LocationBar::setLoading(bool loading) {
     m_loading = loading;
     m_reload->setIcon(StandardIcons::standard(loading ? QStyle::SP_BrowserStop : QStyle::SP_BrowserReload));
     m_reload->setToolTip(loading ? tr("Stop") : tr("Reload"));
+    m_reload->setAccessibleName(loading ? tr("Stop") : tr("Reload"));
 }
 
 void LocationBar::setActive(bool active) {
@@ -304,8 +323,8 @@ void LocationBar::setActive(bool active) {
 }
 
 void LocationBar::startEditing() {
-    if (!m_folder.isEmpty()) {
-        m_editStart = NameText::shown(m_folder.toStdString());
+    if (showsCrumbs()) {
+        m_editStart = m_place ? m_address : NameText::shown(m_folder.toStdString());
         m_editor->setText(m_editStart);
         m_crumbs->hide();
         m_editor->show();
@@ -318,7 +337,7 @@ void LocationBar::startEditing() {
 void LocationBar::stopEditing() {
     m_completionDir.clear();
     if (m_completer->popup()) m_completer->popup()->hide();
-    if (m_folder.isEmpty()) {
+    if (!showsCrumbs()) {
         m_editor->setText(m_address);
         m_editor->setModified(false);
         return;
@@ -373,7 +392,7 @@ bool LocationBar::eventFilter(QObject* watched, QEvent* event) {
             emit editingCancelled();
             return true;
         }
-        if (event->type() == QEvent::FocusOut && !m_folder.isEmpty()) {
+        if (event->type() == QEvent::FocusOut && showsCrumbs()) {
             // A click elsewhere in the window ends the edit; a popup (the completion) or another
             // application taking the focus does not.
             const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();

@@ -89,6 +89,8 @@ class LocationBar : public QWidget {
     void showCrumbs();
     void hideSearch();
     void complete(const QString& text);
+    // A folder, or a place such as the trash: crumbs, text only while edited.
+    bool showsCrumbs() const { return !m_folder.isEmpty() || m_place; }
 
     QToolButton* m_placesButton;
     PlacesMenu* m_places;
@@ -107,6 +109,7 @@ class LocationBar : public QWidget {
     QString m_editStart;                   // the folder's path as editing began
     QByteArray m_folder;                   // empty while a page (or other location) is shown
     QString m_address;
+    bool m_place = false;  // the address is a place shown as crumbs (the trash)
     bool m_loading = false;
     bool m_active = false;
     QString m_message;

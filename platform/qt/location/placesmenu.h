@@ -11,9 +11,11 @@ namespace kv {
 class RecentFolders;
 
 // The places a view can jump to: the home folder and the user's usual folders that exist, the trash,
-// the bookmarks the desktop's file managers share, Add Bookmark, and the folders visited recently.
-// What it shows is read off the UI thread each time it opens (a bookmark another program added shows
-// up), and the menu fills in as the reading arrives.
+// the bookmarks the desktop's file managers share, Add Bookmark, Edit Bookmarks…, and the folders
+// visited recently. What it shows is read off the UI thread each time it opens (a bookmark another
+// program added shows up), and the menu fills in as the reading arrives. A bookmark's own menu (a right
+// click, or the menu key) renames, removes and moves it; the changes are written to the shared file
+// off the UI thread, and the menu shows them once written.
 class PlacesMenu : public QMenu {
     Q_OBJECT
   public:
@@ -26,11 +28,21 @@ class PlacesMenu : public QMenu {
     void reload();
     bool loaded() const { return m_loaded; }
 
+    // The menu of the bookmark shown at `index`: Rename…, Remove, Move Up, Move Down.
+    QMenu* bookmarkMenu(int index);
+    // Each asks or writes at once; the menu closes first for those that ask.
+    void renameBookmark(int index);
+    void removeBookmark(int index);
+    void moveBookmark(int index, int by);
+    void editBookmarks();
+
   signals:
     void folderChosen(const QByteArray& folder);
     // A location that is not a local folder: the trash, a web address.
     void locationChosen(const QString& text);
     void addBookmarkChosen();
+    // The bookmarks could not be changed; the text says why.
+    void editFailed(const QString& text);
 
   public:
     struct Place {
@@ -40,8 +52,15 @@ class PlacesMenu : public QMenu {
         bool operator==(const Place&) const = default;
     };
 
+  protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
   private:
     void rebuild();
+    // The bookmarks shown, which an edit names by their places.
+    std::vector<Bookmark> shownBookmarks() const;
+    // Rewrites the bookmarks read as `order` lists them.
+    void write(const std::vector<Bookmark>& read, std::vector<BookmarkChange> order);
 
     RecentFolders& m_recent;
     QByteArray m_current;

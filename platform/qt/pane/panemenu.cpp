@@ -65,14 +65,24 @@ QString PaneMenu::placeName(const QRect& pane, const QList<QRect>& all) {
     }
     const auto [column, columns] = rankOf(pane.center().x(), xs, slackX);
     const auto [row, rows] = rankOf(pane.center().y(), ys, slackY);
-    auto word = [](int at, int of, const QString& first, const QString& last) -> QString {
+    // The outer positions by their side, the inner ones towards it: four columns are left, centre
+    // left, centre right and right.
+    auto word = [](int at, int of, const QString& first, const QString& last, const QString& nearFirst,
+                   const QString& nearLast) -> QString {
         if (of < 2) return {};
         if (at == 0) return first;
         if (at == of - 1) return last;
-        return of == 3 ? tr("middle") : tr("number %1").arg(at + 1);
+        if (of % 2 == 1 && at == of / 2) return tr("middle");
+        if (of == 4) return at == 1 ? nearFirst : nearLast;
+        const int fromSide = at < of / 2 ? at + 1 : of - at;
+        const QString ordinal = fromSide == 2   ? tr("second")
+                                : fromSide == 3 ? tr("third")
+                                                : tr("%1th").arg(fromSide);
+        return tr("%1 from %2").arg(ordinal, at < of / 2 ? first : last);
     };
-    const QString across = word(column, columns, tr("left"), tr("right"));
-    const QString down = word(row, rows, tr("top"), tr("bottom"));
+    const QString across =
+        word(column, columns, tr("left"), tr("right"), tr("centre left"), tr("centre right"));
+    const QString down = word(row, rows, tr("top"), tr("bottom"), tr("upper middle"), tr("lower middle"));
     QString place = down.isEmpty() ? across : across.isEmpty() ? down : tr("%1 %2").arg(down, across);
     if (place.isEmpty()) return tr("Pane");
     place[0] = place[0].toUpper();

@@ -1,5 +1,6 @@
 #include "platform/qt/quicklook/quicklook.h"
 
+#include <QAbstractItemView>
 #include <QChildEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -108,7 +109,10 @@ QuickLook::QuickLook(FolderPane& view)
 
     // The preview moves with the pane's current item; both of the pane's views share one selection.
     connect(view.currentView()->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
-        if (isVisible()) follow();
+        if (!isVisible()) return;
+        follow();
+        // After the view has scrolled to the item.
+        QMetaObject::invokeMethod(this, &QuickLook::keepItemInSight, Qt::QueuedConnection);
     });
     // Another folder resets the rows, which drops the current item without a word.
     connect(view.model(), &QAbstractItemModel::modelReset, this, &QuickLook::rowsReplaced);
@@ -194,18 +198,69 @@ void QuickLook::allowRemote() {
     m_page->triggerAction(QWebEnginePage::Reload);
 }
 
+QRect QuickLook::placeBeside(const QRect& area, const QRect& pane, const QRect& item, const QSize& wanted) {
+    const int least = std::min(wanted.width(), std::max(320, area.width() / 4));
+    const int height = std::min(wanted.height(), area.height());
+    auto column = [&](int left, int right, bool towardsLeft) {
+        // A band of the screen, left to right; the frame keeps to its side nearer the pane or item.
+        const int width = std::clamp(right - left + 1, 0, wanted.width());
+        QRect r(towardsLeft ? left : right - width + 1, 0, width, height);
+        r.moveTop(std::clamp(pane.center().y() - height / 2, area.top(), area.bottom() - height + 1));
+        return r;
+    };
+    auto room = [](const QRect& r) { return r.width() * r.height(); };
+    // Beside the pane: adjacent to it.
+    const QRect right = column(pane.right() + 1, area.right(), true);
+    const QRect left = column(area.left(), pane.left() - 1, false);
+    const QRect& besidePane = right.width() >= left.width() ? right : left;
+    if (besidePane.width() >= least) return besidePane;
+    if (item.isEmpty()) return column(area.left(), area.right(), false);
+    // The pane fills the screen: on the other side of the item, at the screen's edge.
+    const QRect afterItem = column(item.right() + 1, area.right(), false);
+    const QRect beforeItem = column(area.left(), item.left() - 1, true);
+    const QRect& besideItem = afterItem.width() >= beforeItem.width() ? afterItem : beforeItem;
+    if (besideItem.width() >= least) return besideItem;
+    // An item as wide as the screen (a row of the details view): above or below it.
+    const int width = std::min(wanted.width(), area.width());
+    const int x = std::clamp(pane.center().x() - width / 2, area.left(), area.right() - width + 1);
+    const QRect below(x, item.bottom() + 1, width, std::clamp(area.bottom() - item.bottom(), 0, height));
+    const int aboveHeight = std::clamp(item.top() - area.top(), 0, height);
+    const QRect above(x, item.top() - aboveHeight, width, aboveHeight);
+    const QRect& aside = below.height() >= above.height() ? below : above;
+    if (std::max(room(aside), room(besideItem)) == 0) return column(area.left(), area.right(), false);
+    return room(aside) >= room(besideItem) ? aside : besideItem;
+}
+
+QRect QuickLook::paneOnScreen() const {
+    const QWidget* pane = m_view.paneWidget();
+    return QRect(pane->mapToGlobal(QPoint(0, 0)), pane->size());
+}
+
+QRect QuickLook::itemOnScreen() const {
+    const QAbstractItemView* list = m_view.currentView();
+    const QRect shown = list->viewport()->rect() & list->visualRect(list->currentIndex());
+    if (shown.isEmpty()) return {};
+    return QRect(list->viewport()->mapToGlobal(shown.topLeft()), shown.size());
+}
+
 void QuickLook::place() {
-    if (isVisible()) return;
     const QWidget* anchor = m_view.paneWidget()->window();
     const QScreen* screen = anchor->screen() ? anchor->screen() : QGuiApplication::primaryScreen();
     const QRect area = screen->availableGeometry();
-    const QSize size(area.width() * 11 / 20, area.height() * 3 / 4);
-    QRect frame(QPoint(0, 0), size);
-    frame.moveCenter(anchor->frameGeometry().center());
-    // Kept on the screen.
-    frame.moveLeft(std::clamp(frame.left(), area.left(), std::max(area.left(), area.right() - size.width())));
-    frame.moveTop(std::clamp(frame.top(), area.top(), std::max(area.top(), area.bottom() - size.height())));
-    setGeometry(frame);
+    const QRect frame = placeBeside(area, paneOnScreen(), itemOnScreen(),
+                                    QSize(area.width() * 11 / 20, area.height() * 3 / 4));
+    // The window manager's frame around the page: as it is once shown, as the pane's window has it before.
+    const QWidget* framed = isVisible() ? static_cast<const QWidget*>(this) : anchor;
+    const QRect outer = framed->frameGeometry(), inner = framed->geometry();
+    const QMargins decoration(inner.left() - outer.left(), inner.top() - outer.top(),
+                              outer.right() - inner.right(), outer.bottom() - inner.bottom());
+    setGeometry(frame.marginsRemoved(decoration));
+}
+
+void QuickLook::keepItemInSight() {
+    if (!isVisible()) return;
+    const QRect item = itemOnScreen();
+    if (!item.isEmpty() && frameGeometry().intersects(item)) place();
 }
 
 void QuickLook::watch(QObject* object) {

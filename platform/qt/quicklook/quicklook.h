@@ -16,7 +16,9 @@ class PreviewSchemeHandler;
 
 // A quick look at the current file of a folder pane (Space): a window of its own beside the pane's
 // window, showing the file read-only in a web view: web pages, PDF, images, SVG, audio and video as
-// the engine shows them, text with its encoding guessed. Moving in the pane moves the preview along;
+// the engine shows them, text with its encoding guessed. It stands beside the pane, or where the pane
+// fills the screen on the half away from the current item, never over that item: moving in the pane
+// moves the preview along, and the window out of the item's way when it would cover it;
 // when the pane shows another folder (navigation, Back, Up), the preview shows the new current item
 // if it is a file and closes otherwise. Space or Escape closes it, in the pane or in the preview. The window
 // opens without taking the focus, so the pane keeps the keys.
@@ -44,6 +46,11 @@ class QuickLook : public QWidget {
     // The bar's button: the page shown may reach the network, and is loaded again.
     void allowRemote();
 
+    // Where the preview's frame goes on a screen's free area: beside the pane when there is room on
+    // either side of it (the side with more), else beside the current item (at the screen's edge away
+    // from it), else above or below it; as large as `wanted` allows.
+    static QRect placeBeside(const QRect& area, const QRect& pane, const QRect& item, const QSize& wanted);
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -58,6 +65,11 @@ class QuickLook : public QWidget {
     void dropCopy();
     void blocked(const QUrl& firstParty);
     void place();
+    // The pane's window and current item on the screen.
+    QRect paneOnScreen() const;
+    QRect itemOnScreen() const;
+    // Moved out of the way when the current item came under it.
+    void keepItemInSight();
     void watch(QObject* object);
 
     FolderPane& m_view;

@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QToolButton>
 
+#include "platform/qt/common/clearbutton.h"
+
 namespace kv {
 
 FilterBar::FilterBar(QWidget* parent) : QWidget(parent), m_field(new QLineEdit(this)) {
@@ -17,13 +19,14 @@ FilterBar::FilterBar(QWidget* parent) : QWidget(parent), m_field(new QLineEdit(t
     label->setBuddy(m_field);
     m_field->setObjectName("filterField");
     m_field->setPlaceholderText(tr("Part of a name, or a pattern such as *.txt"));
-    m_field->setClearButtonEnabled(true);
+    enableClearButton(m_field);
     m_field->installEventFilter(this);
     auto* close = new QToolButton(this);
     close->setObjectName("filterClose");
     close->setAutoRaise(true);
     close->setText(QStringLiteral("✕"));
     close->setToolTip(tr("Close the filter (Esc)"));
+    close->setAccessibleName(tr("Close the filter"));
     layout->addWidget(label);
     layout->addWidget(m_field, 1);
     layout->addWidget(close);

@@ -12,6 +12,7 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
+#include "platform/qt/common/clearbutton.h"
 #include "platform/qt/search/searchfilters.h"
 
 namespace kv {
@@ -29,7 +30,7 @@ SearchBar::SearchBar(QWidget* parent)
     label->setBuddy(m_field);
     m_field->setObjectName("searchField");
     m_field->setPlaceholderText(tr("Name (or text, with Contents) to find below this folder"));
-    m_field->setClearButtonEnabled(true);
+    enableClearButton(m_field);
     m_field->installEventFilter(this);
     m_contents->setObjectName("searchContents");
     m_contents->setToolTip(tr("Look for the text inside the files instead of in their names"));
@@ -58,6 +59,7 @@ SearchBar::SearchBar(QWidget* parent)
     close->setAutoRaise(true);
     close->setText(QStringLiteral("✕"));
     close->setToolTip(tr("Close the search and show the folder"));
+    close->setAccessibleName(tr("Close the search"));
     connect(close, &QToolButton::clicked, this, &SearchBar::closeRequested);
 
     // The filters take a row of their own, out of sight until asked for; the button says how many

@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <cmath>
 
+#include "platform/qt/common/clearbutton.h"
 #include "platform/qt/common/sizetext.h"
 
 namespace kv {
@@ -51,7 +52,7 @@ SearchFilters::SearchFilters(QWidget* parent)
     m_modified->addItems({tr("Any time"), tr("Today"), tr("In the last 7 days"), tr("In the last 30 days"),
                           tr("In the last year")});
     for (QLineEdit* field : {m_minSize, m_maxSize}) {
-        field->setClearButtonEnabled(true);
+        enableClearButton(field);
         field->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000.0 MiB")) + 40);
         field->setToolTip(tr("A size such as 500 KiB, 2.5 MB or 1G (units of 1024); empty for none"));
         connect(field, &QLineEdit::textChanged, this, &SearchFilters::changed);

@@ -11,6 +11,7 @@
 #include <QWebEngineView>
 #include <memory>
 
+#include "platform/qt/common/wholetitle.h"
 #include "platform/qt/web/webpage.h"
 
 namespace kv {
@@ -77,6 +78,7 @@ void WebDropGuard::ask(const QList<QUrl>& files, std::function<void()> give) {
                             fileList(files));
     box->setDefaultButton(QMessageBox::No);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    WholeTitle::fit(box);
     connect(box, &QMessageBox::finished, this, [this, box, page, give = std::move(give)] {
         // Given to the site that was asked about, not to a page that came after it.
         if (box->standardButton(box->clickedButton()) == QMessageBox::Yes && m_view->url() == page) give();

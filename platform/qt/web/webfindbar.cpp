@@ -11,6 +11,8 @@
 #include <QWebEngineFindTextResult>
 #include <QWebEngineView>
 
+#include "platform/qt/common/clearbutton.h"
+
 namespace kv {
 
 namespace {
@@ -37,18 +39,21 @@ WebFindBar::WebFindBar(QWebEngineView* view)
     setAutoFillBackground(true);
     m_field->setObjectName("findField");
     m_field->setPlaceholderText(tr("Find in page"));
-    m_field->setClearButtonEnabled(true);
+    enableClearButton(m_field);
     m_field->installEventFilter(this);
     m_result->setObjectName("findResult");
     auto* previous = new QToolButton(this);
     previous->setArrowType(Qt::UpArrow);
     previous->setToolTip(tr("Previous match (Shift+F3)"));
+    previous->setAccessibleName(tr("Previous match"));
     auto* next = new QToolButton(this);
     next->setArrowType(Qt::DownArrow);
     next->setToolTip(tr("Next match (F3)"));
+    next->setAccessibleName(tr("Next match"));
     auto* done = new QToolButton(this);
     done->setText(QStringLiteral("✕"));
     done->setToolTip(tr("Close (Escape)"));
+    done->setAccessibleName(tr("Close"));
     done->setAutoRaise(true);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(6, 4, 4, 4);
