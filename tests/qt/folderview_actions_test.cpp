@@ -244,6 +244,7 @@ TEST_F(FolderViewActions, BothMenusListTheirEntriesInOrder) {
                                      "createLink|Create Link|",
                                      "-",
                                      "rename|Rename…|F2",
+                                     "!calculateSize|Calculate Size|",
                                      "renameMany|Rename with Masks…|Shift+F2",
                                      "trash|Move to Trash|Del",
                                      "delete|Delete Permanently…|Shift+Del",
@@ -383,6 +384,19 @@ TEST_F(FolderViewActions, EveryCommandReachesItsHandler) {
         {"properties", Qt::ALT | Qt::Key_Return, "alpha.txt", [&] { return dialogShown(); }},
         {"properties", QKeyCombination(Qt::AltModifier | Qt::KeypadModifier, Qt::Key_Enter), "beta.txt",
          [&] { return dialogShown(); }},
+        {"calculateSize",
+         {},
+         "sub",
+         [&] {
+             // Counted to the end (earlier rows pasted into it: its size is whatever they left).
+             return waitFor([&] {
+                 const QString t = f.view->model()
+                                       ->index(f.view->model()->rowOfName("sub"), FolderModel::SizeColumn)
+                                       .data()
+                                       .toString();
+                 return !t.isEmpty() && !t.endsWith("…");
+             });
+         }},
         {"renameMany", Qt::SHIFT | Qt::Key_F2, "alpha.txt",
          [&] {
              const bool shown = waitFor([] { return findTopLevel<RenameDialog>() != nullptr; });
@@ -543,6 +557,18 @@ TEST_F(FolderViewActions, PropertiesCountAFolderInTheBackground) {
     EXPECT_TRUE(dialog.sizeText().contains("1,234 bytes") || dialog.sizeText().contains("1234 bytes"))
         << dialog.sizeText().toStdString();
     EXPECT_EQ(dialog.fieldText("contains"), "2 files, 1 folder");
+
+    // A file's checksums, on demand.
+    PropertiesDialog file({QByteArray::fromStdString(f.dir / "alpha.txt")});
+    auto* sum = file.findChild<QLineEdit*>("checksum");
+    ASSERT_TRUE(sum);
+    EXPECT_TRUE(sum->text().isEmpty()) << "nothing is read unasked";
+    for (auto [button, expected] :
+         {std::pair{"sha256", "559aead08264d5795d3909718cdd05abd49572e84fe55590eef31a88a08fdffd"},
+          std::pair{"md5", "7fc56270e7a70fa81a5935b72eacbe29"}}) {
+        file.findChild<QPushButton*>(button)->click();
+        EXPECT_TRUE(waitFor([&] { return sum->text() == expected; })) << sum->text().toStdString();
+    }
 }
 
 }  // namespace

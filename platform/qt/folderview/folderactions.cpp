@@ -385,6 +385,20 @@ std::vector<FolderActions::Command> makeCommands() {
              },
          .enabled = [](const FolderView& v) { return !v.selectedRows().isEmpty(); },
          .places = kFolders},
+        {.id = "calculateSize",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Calculate Size"),
+         .keys = {},
+         .menus = kItems,
+         .tip = QT_TRANSLATE_NOOP("kv::FolderView",
+                                  "Count the size of the selected folders into the Size column"),
+         .run = [](FolderView& v) { v.model()->countFolderSizes(v.selectedRows()); },
+         .enabled =
+             [](const FolderView& v) {
+                 for (int row : v.selectedRows())
+                     if (v.model()->entryAt(row).isDir) return true;
+                 return false;
+             },
+         .places = kFolders},
         {.id = "renameMany",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Rename with Masks…"),
          .keys = {key(Qt::SHIFT | Qt::Key_F2)},

@@ -15,6 +15,7 @@
 #include "platform/qt/common/clipboardformat.h"
 #include "platform/qt/common/nametext.h"
 #include "platform/qt/common/sizetext.h"
+#include "platform/qt/listing/foldersizes.h"
 
 namespace kv {
 
@@ -31,8 +32,19 @@ FolderModel::FolderModel(QObject* parent, ListingSourceFactory sources, std::sha
                   return std::make_unique<ArchiveListingSource>(location, m_archives);
               return folders(location);
           }) {
+    m_sizes = new FolderSizes(this);
     connect(&m_listing, &FolderListing::listed, this, &FolderModel::listed);
     connect(&m_listing, &FolderListing::refreshed, this, &FolderModel::refreshed);
+    connect(m_sizes, &FolderSizes::changed, this, [this](const QByteArray& name) {
+        const int row = rowOfName(name);
+        if (row >= 0) emit dataChanged(index(row, SizeColumn), index(row, SizeColumn));
+    });
+}
+
+void FolderModel::countFolderSizes(const QList<int>& rows) {
+    for (int row : rows)
+        if (row >= 0 && row < rowCount() && entryAt(row).isDir)
+            m_sizes->count(QByteArray::fromStdString(entryAt(row).name), pathAt(row));
 }
 
 FolderModel::~FolderModel() = default;
@@ -114,6 +126,7 @@ QString FolderModel::folderDisplayName(const std::string& rawName) const {
 void FolderModel::setFolder(const QByteArray& path) {
     const bool wasTrash = isTrash();
     if (path != m_path || m_search) m_filter.forgetNames();
+    m_sizes->clear();
     m_path = path;
     m_search = false;
     m_readOnly = isTrash() || isArchive();
@@ -154,6 +167,7 @@ DirEntry FolderModel::shownEntry(int row) const {
 
 void FolderModel::showSearch(const QByteArray& root, std::unique_ptr<ListingSource> source) {
     m_filter.forgetNames();
+    m_sizes->clear();
     m_path = root;
     m_search = true;
     m_readOnly = isTrash() || isArchive();
@@ -194,6 +208,7 @@ int FolderModel::unfilteredCount() const {
 
 void FolderModel::refresh() {
     if (m_path.isEmpty()) return;
+    m_sizes->clear();  // what was inside may have changed too
     if (!m_search) {
         m_listing.refresh();
         return;
@@ -206,6 +221,8 @@ void FolderModel::refresh() {
 }
 
 void FolderModel::refreshNames(const std::vector<std::string>& names) {
+    if (!m_sizes->isEmpty())
+        for (const std::string& name : names) m_sizes->forget(QByteArray::fromStdString(name));
     if (!m_path.isEmpty()) m_listing.refreshNames(names);
 }
 
@@ -337,7 +354,10 @@ QVariant FolderModel::data(const QModelIndex& index, int role) const {
                     return folderDisplayName(e.name);
                 case SizeColumn:
                     if (e.unanswered) return e.isDir ? QString() : tr("Unknown");
-                    return e.isDir ? QString() : sizeText(e.size);
+                    if (e.isDir)
+                        return m_sizes->isEmpty() ? QString()
+                                                  : m_sizes->text(QByteArray::fromStdString(e.name));
+                    return sizeText(e.size);
                 case TypeColumn:
                     if (e.unanswered) return tr("Not answering");
                     return e.isSymlink && e.isBrokenLink ? tr("Broken link")

@@ -22,6 +22,8 @@
 
 namespace kv {
 
+class FolderSizes;
+
 // The rows of one listing (name, size, type, modified) for Qt's views: a table model over a RowStore
 // that a FolderListing fills from a ListingSource. Each change of the store comes as row steps, replayed
 // here as the model's signals; types and icons are looked up only for the rows painted.
@@ -76,6 +78,10 @@ class FolderModel : public QAbstractTableModel {
     void refresh();
     // The watcher named the entries that changed: only those are looked at again.
     void refreshNames(const std::vector<std::string>& names);
+    // Counts the sizes of the folders among the rows into the Size column (FolderSizes), off the UI
+    // thread; they are kept until the listing is read again.
+    void countFolderSizes(const QList<int>& rows);
+    const FolderSizes& folderSizes() const { return *m_sizes; }
     const QByteArray& folder() const { return m_path; }
     bool isLoading() const {
         return listingState() == ListingState::Listing || listingState() == ListingState::Draining;
@@ -165,6 +171,7 @@ class FolderModel : public QAbstractTableModel {
     RowStore m_store;
     FolderListing m_listing;
     QSet<QByteArray> m_cutPaths;
+    FolderSizes* m_sizes = nullptr;
     NameFilter m_filter;
     QString m_filterText;
     bool m_search = false;

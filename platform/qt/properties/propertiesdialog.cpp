@@ -24,6 +24,7 @@
 #include "platform/qt/common/pathtext.h"
 #include "platform/qt/common/sizetext.h"
 #include "platform/qt/listing/sizecounter.h"
+#include "platform/qt/properties/checksumrow.h"
 
 namespace kv {
 
@@ -235,6 +236,7 @@ PropertiesDialog::PropertiesDialog(const Facts& facts, QWidget* parent)
         const uid_t me = ::geteuid();
         if (!S_ISLNK(st.st_mode) && (me == 0 || me == st.st_uid))
             addPermissionEditor(paths.front(), st.st_mode);
+        if (S_ISREG(st.st_mode)) m_form->addRow(tr("Checksum:"), new ChecksumRow(paths.front()));
     }
     if (anyDir) {
         auto show = [this, contains](const SizeCounter::Totals& t, bool final) {
