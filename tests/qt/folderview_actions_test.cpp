@@ -12,6 +12,8 @@
 #include "platform/qt/common/clipboardformat.h"
 #include "platform/qt/folderview/folderactions.h"
 #include "platform/qt/jobs/undostack.h"
+#include "platform/qt/location/targetdialog.h"
+#include "platform/qt/preferences/preferences.h"
 #include "platform/qt/properties/propertiesdialog.h"
 #include "platform/qt/rename/renamedialog.h"
 #include "platform/qt/search/filterbar.h"
@@ -221,6 +223,7 @@ TEST_F(FolderViewActions, BothMenusListTheirEntriesInOrder) {
                                      "invertSelection|Invert Selection|Ctrl+Shift+I",
                                      "-",
                                      "!" + undo,
+                                     "preferences|Preferences…|Ctrl+,",
                                      "-",
                                      "properties|Properties|Alt+Return"};
     EXPECT_EQ(layout(empty.get()), expectEmpty);
@@ -239,6 +242,9 @@ TEST_F(FolderViewActions, BothMenusListTheirEntriesInOrder) {
                                      "!pasteInto|Paste into Folder|",
                                      "!copyToPane|Copy to Pane…|Ctrl+Shift+C",  // no other pane here
                                      "!moveToPane|Move to Pane…|Ctrl+Shift+M",
+                                     "copyToFolder|Copy to Folder…|",
+                                     "moveToFolder|Move to Folder…|",
+                                     "openInEditor|Open in Text Editor|",
                                      "compress|Compress…|",
                                      "duplicate|Duplicate|Ctrl+Shift+D",
                                      "createLink|Create Link|",
@@ -397,6 +403,11 @@ TEST_F(FolderViewActions, EveryCommandReachesItsHandler) {
                  return !t.isEmpty() && !t.endsWith("…");
              });
          }},
+        {"mark", Qt::Key_Insert, "alpha.txt",
+         [&] {
+             return f.view->selectedRows().isEmpty() && f.view->currentView()->currentIndex().row() ==
+                                                            f.view->model()->rowOfName("alpha.txt") + 1;
+         }},
         {"renameMany", Qt::SHIFT | Qt::Key_F2, "alpha.txt",
          [&] {
              const bool shown = waitFor([] { return findTopLevel<RenameDialog>() != nullptr; });
@@ -523,14 +534,62 @@ TEST_F(FolderViewActions, EveryCommandReachesItsHandler) {
     // records that its own tests point at a folder of theirs (applications_test.cpp), and Quick Look,
     // which needs the web engine (quicklook_test.cpp); the trash's commands have theirs in
     // trashview_test, the archives' in archiveview_test.
-    const std::set<QString> elsewhere = {"openExternally", "openWith",   "nextPane",  "previousPane",
-                                         "copyToPane",     "moveToPane", "quickLook", "extractHere",
+    const std::set<QString> elsewhere = {"copyToFolder",   "moveToFolder", "openInEditor", "preferences",
+                                         "openExternally", "openWith",     "nextPane",     "previousPane",
+                                         "copyToPane",     "moveToPane",   "quickLook",    "extractHere",
                                          "extractToPane",  "compress"};
     qunsetenv("TERMINAL");
     for (const FolderActions::Command& c : FolderActions::commands())
         if (!elsewhere.count(c.id) && (c.places & FolderActions::InFolders)) {
             EXPECT_TRUE(covered.count(c.id)) << c.id << " has no row";
         }
+}
+
+// The commander's keys reach the same commands as the desktop's (or their own): F5 and F6 ask for the
+// target folder, editable, and copy or move there; F8 trashes; Space counts a folder's size.
+TEST_F(FolderViewActions, CommanderKeysReachTheirCommands) {
+    Preferences::shared().setKeys(Preferences::Keys::Commander);
+    struct Back {
+        ~Back() { Preferences::shared().setKeys(Preferences::Keys::Desktop); }
+    } back;
+    ::mkdir((f.dir / "sub").c_str(), 0755);
+    ASSERT_TRUE(f.listed("sub"));
+    auto commandOf = [&](QKeyCombination k) {
+        QKeyEvent press(QEvent::KeyPress, k.key(), k.keyboardModifiers());
+        const FolderActions::Command* c = FolderActions::commandFor(&press, *f.view);
+        return c ? QString(c->id) : QString();
+    };
+    const std::pair<QKeyCombination, const char*> keys[] = {
+        {Qt::Key_F3, "quickLook"},          {Qt::Key_F4, "openInEditor"},
+        {Qt::Key_F5, "copyToFolder"},       {Qt::Key_F6, "moveToFolder"},
+        {Qt::Key_F7, "newFolder"},          {Qt::Key_F8, "trash"},
+        {Qt::SHIFT | Qt::Key_F8, "delete"}, {Qt::Key_Insert, "mark"},
+        {Qt::Key_Space, "calculateSize"},   {Qt::CTRL | Qt::Key_F6, "nextPane"},
+        {Qt::CTRL | Qt::Key_R, "refresh"},  {Qt::Key_F2, "rename"}};
+    for (const auto& [k, id] : keys) EXPECT_EQ(commandOf(k), id) << QKeySequence(k).toString().toStdString();
+
+    for (const auto& [key, name, move] :
+         {std::tuple{Qt::Key_F5, "alpha.txt", false}, {Qt::Key_F6, "beta.txt", true}}) {
+        ASSERT_TRUE(f.view->selectName(name));
+        QTest::keyClick(v(), key);
+        TargetDialog* dialog = nullptr;
+        ASSERT_TRUE(waitFor([&] { return (dialog = findTopLevel<TargetDialog>()) != nullptr; }));
+        EXPECT_EQ(dialog->editor()->text().toStdString(), f.dir.path()) << "no other pane: this folder";
+        dialog->editor()->setText(QString::fromStdString(f.dir / "sub"));
+        QTest::keyClick(dialog->editor(), Qt::Key_Return);
+        const std::string into = f.dir / (std::string("sub/") + name);
+        EXPECT_TRUE(waitFor([&] { return exists(into); })) << name;
+        EXPECT_EQ(exists(f.dir / name), !move) << name;
+        ASSERT_TRUE(f.idle());
+    }
+    ASSERT_TRUE(f.view->selectName("sub"));
+    QTest::keyClick(v(), Qt::Key_Space);
+    EXPECT_TRUE(waitFor([&] {
+        return f.view->model()
+                   ->index(f.view->model()->rowOfName("sub"), FolderModel::SizeColumn)
+                   .data()
+                   .toString() == "2 B";
+    }));
 }
 
 TEST_F(FolderViewActions, TypingFindsANameAndHiddenFilesToggle) {

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "platform/qt/browser/browserview.h"
@@ -98,11 +99,18 @@ int main(int argc, char** argv) {
     setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/kestrovan-tests-have-no-bus", 0);
     setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
     setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --no-sandbox", 0);
+    // The program's own preferences file is looked for under the config folder: the tests get an
+    // empty one of their own, so a developer's choices never change what a test sees.
+    char configDir[] = "/tmp/kv-test-config-XXXXXX";
+    if (::mkdtemp(configDir))
+        setenv("KV_PREFERENCES", (std::string(configDir) + "/preferences.json").c_str(), 1);
     kv::BrowserView::chooseRendering();
     kv::PreviewSchemeHandler::registerScheme();
     QApplication app(argc, argv);
     kv::BrowserView::applicationMade();
     QApplication::setQuitOnLastWindowClosed(false);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    std::filesystem::remove_all(configDir);
+    return result;
 }

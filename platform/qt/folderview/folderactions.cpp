@@ -16,6 +16,8 @@
 #include "platform/qt/jobs/fileoperations.h"
 #include "platform/qt/jobs/undostack.h"
 #include "platform/qt/pane/windowpanes.h"
+#include "platform/qt/preferences/preferences.h"
+#include "platform/qt/preferences/preferencesdialog.h"
 #include "platform/qt/quicklook/quicklook.h"
 #include "platform/qt/trash/trashplace.h"
 
@@ -186,7 +188,8 @@ std::vector<FolderActions::Command> makeCommands() {
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Refresh"),
          .keys = {key(Qt::Key_F5), key(Qt::CTRL | Qt::Key_R)},
          .menus = kEmpty,
-         .run = [](FolderView& v) { v.refresh(); }},
+         .run = [](FolderView& v) { v.refresh(); },
+         .commander = std::vector<Key>{key(Qt::CTRL | Qt::Key_R)}},
         {.id = "open",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Open"),
          .keys = {key(Qt::Key_Return), key(Qt::Key_Enter)},
@@ -227,7 +230,8 @@ std::vector<FolderActions::Command> makeCommands() {
          .tip = QT_TRANSLATE_NOOP("kv::FolderView",
                                   "Show the current file in a preview window; Space or Escape closes it"),
          .run = [](FolderView& v) { QuickLook::toggle(v); },
-         .enabled = [](const FolderView& v) { return v.currentView()->currentIndex().isValid(); }},
+         .enabled = [](const FolderView& v) { return v.currentView()->currentIndex().isValid(); },
+         .commander = std::vector<Key>{key(Qt::Key_F3)}},
         {.id = "cut",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Cut"),
          .keys = {standard(QKeySequence::Cut)},
@@ -278,6 +282,36 @@ std::vector<FolderActions::Command> makeCommands() {
          .run = [](FolderView& v) { FolderCommands::transferToPane(v, true); },
          .enabled = canTransferToPane,
          .places = kFolders},
+        {.id = "copyToFolder",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Copy to Folder…"),
+         .keys = {},
+         .menus = kItems,
+         .tip = QT_TRANSLATE_NOOP("kv::FolderView",
+                                  "Copy the selected items to a folder you type, the next pane's at first"),
+         .run = [](FolderView& v) { FolderCommands::transferAsking(v, false); },
+         .places = kFolders | kArchive,
+         .commander = std::vector<Key>{key(Qt::Key_F5)}},
+        {.id = "moveToFolder",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Move to Folder…"),
+         .keys = {},
+         .menus = kItems,
+         .tip = QT_TRANSLATE_NOOP("kv::FolderView",
+                                  "Move the selected items to a folder you type, the next pane's at first"),
+         .run = [](FolderView& v) { FolderCommands::transferAsking(v, true); },
+         .places = kFolders,
+         .commander = std::vector<Key>{key(Qt::Key_F6)}},
+        {.id = "openInEditor",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Open in Text Editor"),
+         .keys = {},
+         .menus = kItems,
+         .run = [](FolderView& v) { FolderCommands::openInEditor(v); },
+         .enabled = [](const FolderView& v) { return !v.selectedRows().isEmpty(); },
+         .places = kFolders,
+         .commander = std::vector<Key>{key(Qt::Key_F4)}},
+        {.id = "mark",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Mark and Move Down"),
+         .keys = {key(Qt::Key_Insert)},
+         .run = [](FolderView& v) { v.markCurrent(); }},
         {.id = "extractHere",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Extract Here"),
          .keys = {},
@@ -334,7 +368,8 @@ std::vector<FolderActions::Command> makeCommands() {
          .keys = {key(Qt::CTRL | Qt::SHIFT | Qt::Key_N)},
          .menus = kEmpty,
          .run = [](FolderView& v) { FolderCommands::newFolder(v); },
-         .places = kFolders},
+         .places = kFolders,
+         .commander = std::vector<Key>{key(Qt::Key_F7), key(Qt::CTRL | Qt::SHIFT | Qt::Key_N)}},
         {.id = "emptyTrash",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Empty Trash…"),
          .keys = {},
@@ -398,7 +433,8 @@ std::vector<FolderActions::Command> makeCommands() {
                      if (v.model()->entryAt(row).isDir) return true;
                  return false;
              },
-         .places = kFolders},
+         .places = kFolders,
+         .commander = std::vector<Key>{key(Qt::Key_Space)}},
         {.id = "renameMany",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Rename with Masks…"),
          .keys = {key(Qt::SHIFT | Qt::Key_F2)},
@@ -413,13 +449,15 @@ std::vector<FolderActions::Command> makeCommands() {
          .keys = {key(Qt::Key_Delete)},
          .menus = kItems,
          .run = [](FolderView& v) { FolderCommands::trashSelection(v); },
-         .places = kFolders},
+         .places = kFolders,
+         .commander = std::vector<Key>{key(Qt::Key_F8), key(Qt::Key_Delete)}},
         {.id = "delete",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Delete Permanently…"),
          .keys = {key(Qt::SHIFT | Qt::Key_Delete)},
          .menus = kItems,
          .run = [](FolderView& v) { FolderCommands::deleteSelection(v, true); },
-         .places = kFolders},
+         .places = kFolders,
+         .commander = std::vector<Key>{key(Qt::SHIFT | Qt::Key_F8), key(Qt::SHIFT | Qt::Key_Delete)}},
         {.id = "undo",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Undo"),
          .keys = {standard(QKeySequence::Undo)},
@@ -432,6 +470,16 @@ std::vector<FolderActions::Command> makeCommands() {
                  const UndoStack* stack = v.fileOperations().undoStack();
                  return stack->canUndo() ? FolderView::tr("Undo %1").arg(stack->nextDescription())
                                          : FolderView::tr("Undo");
+             }},
+        {.id = "preferences",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Preferences…"),
+         .keys = {key(Qt::CTRL | Qt::Key_Comma)},
+         .menus = kEmpty,
+         .run =
+             [](FolderView& v) {
+                 auto* dialog = new PreferencesDialog(Preferences::shared(), v.window());
+                 dialog->setAttribute(Qt::WA_DeleteOnClose);
+                 dialog->open();
              }},
         {.id = "properties",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Properties"),
@@ -454,12 +502,14 @@ std::vector<FolderActions::Command> makeCommands() {
         // As browsers move between a page's panes; Tab keeps going through the window's controls.
         {.id = "nextPane",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Next Pane"),
-         .keys = {key(Qt::Key_F6)},
-         .run = [](FolderView& v) { FolderCommands::focusPane(v, true); }},
+         .keys = {key(Qt::Key_F6), key(Qt::CTRL | Qt::Key_F6)},
+         .run = [](FolderView& v) { FolderCommands::focusPane(v, true); },
+         .commander = std::vector<Key>{key(Qt::CTRL | Qt::Key_F6)}},
         {.id = "previousPane",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Previous Pane"),
-         .keys = {key(Qt::SHIFT | Qt::Key_F6)},
-         .run = [](FolderView& v) { FolderCommands::focusPane(v, false); }},
+         .keys = {key(Qt::SHIFT | Qt::Key_F6), key(Qt::CTRL | Qt::SHIFT | Qt::Key_F6)},
+         .run = [](FolderView& v) { FolderCommands::focusPane(v, false); },
+         .commander = std::vector<Key>{key(Qt::CTRL | Qt::SHIFT | Qt::Key_F6)}},
         {.id = "filter",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Filter"),
          .keys = {key(Qt::CTRL | Qt::Key_I)},
@@ -509,11 +559,17 @@ bool FolderActions::existsIn(const Command& command, const FolderView& view) {
                                                          : InFolders);
 }
 
+const std::vector<FolderActions::Key>& FolderActions::keysOf(const Command& command) {
+    return Preferences::shared().keys() == Preferences::Keys::Commander && command.commander
+               ? *command.commander
+               : command.keys;
+}
+
 const FolderActions::Command* FolderActions::commandFor(const QKeyEvent* event, const FolderView& view) {
     for (const bool standardKeys : {false, true})
         for (const Command& c : commands())
             if (existsIn(c, view))
-                for (const Key& k : c.keys)
+                for (const Key& k : keysOf(c))
                     if ((k.standard != QKeySequence::UnknownKey) == standardKeys && k.matches(event))
                         return &c;
     return nullptr;
@@ -539,9 +595,9 @@ QMenu* FolderActions::createMenu(FolderView& view, bool onItems) {
         if (c.separatorBefore & which) place.menu->addSeparator();
         QAction* a = place.menu->addAction(c.label ? c.label(view) : translated(c.text));
         a->setObjectName(c.id);
-        if (!c.keys.empty()) {
+        if (!keysOf(c).empty()) {
             // Shown in the menu; the keys themselves are handled by the view, so they work without it.
-            a->setShortcut(c.keys.front().sequence());
+            a->setShortcut(keysOf(c).front().sequence());
             a->setShortcutContext(Qt::WidgetShortcut);
         }
         if (c.tip) {

@@ -2,6 +2,7 @@
 
 #include <QKeySequence>
 #include <QString>
+#include <optional>
 #include <vector>
 
 class QKeyEvent;
@@ -53,11 +54,15 @@ class FolderActions {
         bool exclusive = false;                         // one of its submenu's choices
         QString (*label)(const FolderView&) = nullptr;  // replaces text when it depends on the view
         unsigned places = Anywhere;
+        // The keys in the commander's scheme (Preferences::Keys); none given: the same keys.
+        std::optional<std::vector<Key>> commander = std::nullopt;
     };
 
     // In menu order: the empty area's entries and the items' entries each keep the table's order.
     static const std::vector<Command>& commands();
     static const Command* find(const QString& id);
+    // The command's keys in the scheme the user chose.
+    static const std::vector<Key>& keysOf(const Command& command);
     // The command a key runs in the view, or null. Fixed combinations come before standard keys: some
     // desktops count Shift+Delete as Cut.
     static const Command* commandFor(const QKeyEvent* event, const FolderView& view);

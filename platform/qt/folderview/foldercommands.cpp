@@ -23,9 +23,11 @@
 #include "platform/qt/common/clipboardformat.h"
 #include "platform/qt/common/nametext.h"
 #include "platform/qt/common/pathtext.h"
+#include "platform/qt/desktop/applications.h"
 #include "platform/qt/desktop/fileopener.h"
 #include "platform/qt/desktop/terminal.h"
 #include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/location/targetdialog.h"
 #include "platform/qt/pane/folderpane.h"
 #include "platform/qt/pane/panemenu.h"
 #include "platform/qt/pane/windowpanes.h"
@@ -325,6 +327,46 @@ void FolderCommands::renameSelection(FolderPane& view) {
             true, view.whenDone(), n < 200);
     });
     dialog->open();
+}
+
+void FolderCommands::transferAsking(FolderPane& view, bool move) {
+    const QList<QByteArray> sources = view.selectedPaths();
+    if (sources.isEmpty()) {
+        QApplication::beep();
+        return;
+    }
+    FolderPane* next = WindowPanes::next(view, true);
+    const QByteArray target = next && next != &view ? next->folder() : view.folder();
+    const int n = static_cast<int>(sources.size());
+    const QString what = n == 1
+                             ? tr("“%1”").arg(NameText::shown(paths::baseName(sources.front().toStdString())))
+                             : QCoreApplication::translate("kv::FolderView", "%n items", nullptr, n);
+    auto* dialog = new TargetDialog(
+        move ? tr("Move %1 to the folder:").arg(what) : tr("Copy %1 to the folder:").arg(what),
+        move ? tr("Move") : tr("Copy"), target, view.paneWidget()->window());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(dialog, &QDialog::accepted, view.paneWidget(),
+                     [&view, dialog, sources, move] { view.transfer(sources, dialog->target(), move); });
+    dialog->open();
+}
+
+void FolderCommands::openInEditor(FolderPane& view) {
+    QList<QByteArray> files;
+    for (const QByteArray& p : view.selectedPaths()) {
+        const int row = view.model()->rowOfName(QByteArray::fromStdString(paths::baseName(p.toStdString())));
+        if (row < 0 || !view.model()->entryAt(row).isDir) files << p;
+    }
+    if (files.isEmpty()) {
+        QApplication::beep();
+        return;
+    }
+    const std::optional<Applications::App> editor = Applications::defaultFor("text/plain");
+    const QString problem =
+        editor ? Applications::launch(editor->id, files)
+               : FileOpener::noApplicationText(NameText::shown(paths::baseName(files.front().toStdString())),
+                                               "text/plain");
+    if (!problem.isEmpty())
+        QMessageBox::warning(view.paneWidget()->window(), tr("Open in Text Editor"), problem);
 }
 
 }  // namespace kv

@@ -50,6 +50,11 @@ class FolderCommands {
     static void invertSelection(FolderPane& view);
     // Renames the selected items in one step (RenameDialog), as one job.
     static void renameSelection(FolderPane& view);
+    // Copies or moves the selected items to a folder the user types (TargetDialog), the next pane's
+    // folder given at first.
+    static void transferAsking(FolderPane& view, bool move);
+    // Opens the selected files with the desktop's application for text.
+    static void openInEditor(FolderPane& view);
 
     // The text Copy Path puts on the clipboard.
     static QString pathsText(const QList<QByteArray>& paths);

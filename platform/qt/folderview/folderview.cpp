@@ -20,6 +20,7 @@
 #include "platform/qt/location/browsehistory.h"
 #include "platform/qt/pane/panehighlight.h"
 #include "platform/qt/pane/windowpanes.h"
+#include "platform/qt/preferences/preferences.h"
 #include "platform/qt/search/folderfind.h"
 #include "platform/qt/thumbnails/folderthumbnails.h"
 #include "platform/qt/trash/trashplace.h"
@@ -118,6 +119,19 @@ FolderView::FolderView(const PaneServices& services, QWidget* parent)
         // a found file away, a rename there) may have changed them.
         if (m_model->isSearch() && !m_model->isLoading()) m_model->refresh();
     });
+    // A new view as the user prefers it.
+    const Preferences& prefs = Preferences::shared();
+    if (prefs.showHidden()) setShowHidden(true);
+    switch (prefs.viewMode()) {
+        case Preferences::ViewMode::Icons:
+            setMode(Mode::Icons);
+            break;
+        case Preferences::ViewMode::List:
+            setMode(Mode::List);
+            break;
+        case Preferences::ViewMode::Details:
+            break;
+    }
 }
 
 void FolderView::setUpView(QAbstractItemView* v) {
@@ -417,6 +431,18 @@ void FolderView::transfer(const QList<QByteArray>& sources, const QByteArray& ta
         m_ops.move(sources, targetDir, this, whenDone(std::move(andThen)));
     else
         m_ops.copy(sources, targetDir, this, whenDone(std::move(andThen)));
+}
+
+void FolderView::markCurrent() {
+    QAbstractItemView* view = currentView();
+    const QModelIndex current = view->currentIndex();
+    if (!current.isValid()) return;
+    view->selectionModel()->select(current, QItemSelectionModel::Toggle | QItemSelectionModel::Rows);
+    const QModelIndex next = m_model->index(current.row() + 1, 0);
+    if (next.isValid()) {
+        view->selectionModel()->setCurrentIndex(next, QItemSelectionModel::NoUpdate);
+        view->scrollTo(next);
+    }
 }
 
 void FolderView::renameCurrent() {

@@ -83,6 +83,8 @@ class FolderView : public QWidget, public FolderPane {
     // What the menus and keys do (FolderActions).
     void openSelected();
     void renameCurrent();
+    // Marks (selects) the current item, or unmarks it, and makes the next one current (Insert).
+    void markCurrent();
     void refresh() override;
     // Gives the keyboard focus to the rows.
     void focusItems() override;

@@ -199,10 +199,10 @@ RenameDialog::RenameDialog(std::vector<RenameSource> items, RenamePlan::TakenFn 
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel);
     m_run = buttons->addButton(tr("Rename"), QDialogButtonBox::AcceptRole);
-    m_run->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
+    m_run->setDefault(true);  // once in the dialog: a default set before would not hold
 
     for (QLineEdit* e : {m_nameMask, m_extensionMask, m_find, m_replace})
         connect(e, &QLineEdit::textChanged, this, &RenameDialog::update);

@@ -1,0 +1,90 @@
+#include "platform/qt/preferences/preferences.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace kv {
+
+namespace {
+
+// More than any preferences file holds: a bigger one is not ours.
+constexpr qint64 kMaxFile = 64 * 1024;
+
+}  // namespace
+
+Preferences& Preferences::shared() {
+    // KV_PREFERENCES names another file (the tests' own).
+    const QString file = qEnvironmentVariableIsSet("KV_PREFERENCES")
+                             ? qEnvironmentVariable("KV_PREFERENCES")
+                             : QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                                   "/kestrovan/preferences.json";
+    static Preferences* prefs = new Preferences(file);
+    return *prefs;
+}
+
+Preferences::Preferences(QString path, QObject* parent) : QObject(parent), m_path(std::move(path)) {
+    load();
+}
+
+void Preferences::load() {
+    QFile file(m_path);
+    if (!file.exists()) return;
+    QJsonParseError error{};
+    QJsonDocument doc;
+    const QFileInfo info(m_path);
+    if (info.isFile() && info.size() <= kMaxFile && file.open(QIODevice::ReadOnly))
+        doc = QJsonDocument::fromJson(file.read(kMaxFile), &error);
+    file.close();
+    if (!doc.isObject()) {
+        // Kept for whoever wants to look; the defaults hold meanwhile.
+        QFile::remove(m_path + ".damaged");
+        QFile::rename(m_path, m_path + ".damaged");
+        return;
+    }
+    const QJsonObject o = doc.object();
+    m_keys = o.value("keys").toString() == "commander" ? Keys::Commander : Keys::Desktop;
+    m_showHidden = o.value("showHidden").toBool(false);
+    const QString mode = o.value("viewMode").toString();
+    m_viewMode = mode == "icons" ? ViewMode::Icons : mode == "list" ? ViewMode::List : ViewMode::Details;
+}
+
+void Preferences::save() {
+    QJsonObject o;
+    o["keys"] = m_keys == Keys::Commander ? "commander" : "desktop";
+    o["showHidden"] = m_showHidden;
+    o["viewMode"] = m_viewMode == ViewMode::Icons  ? "icons"
+                    : m_viewMode == ViewMode::List ? "list"
+                                                   : "details";
+    QDir().mkpath(QFileInfo(m_path).path());
+    QSaveFile file(m_path);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(QJsonDocument(o).toJson());
+        file.commit();
+    }
+    emit changed();
+}
+
+void Preferences::setKeys(Keys keys) {
+    if (keys == m_keys) return;
+    m_keys = keys;
+    save();
+}
+
+void Preferences::setShowHidden(bool show) {
+    if (show == m_showHidden) return;
+    m_showHidden = show;
+    save();
+}
+
+void Preferences::setViewMode(ViewMode mode) {
+    if (mode == m_viewMode) return;
+    m_viewMode = mode;
+    save();
+}
+
+}  // namespace kv
