@@ -1,7 +1,13 @@
 #include "platform/qt/desktop/terminal.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
@@ -13,7 +19,10 @@
 #include <algorithm>
 #include <iterator>
 
+#include "platform/fs/core/background.h"
 #include "platform/qt/common/wholetitle.h"
+
+extern char** environ;
 
 namespace kv {
 
@@ -68,50 +77,68 @@ void Terminal::tryNext() {
         giveUp();
         return;
     }
-    QStringList words = m_left.takeFirst();
+    const QStringList words = m_left.takeFirst();
     m_trying = words.join(' ');
-    // Not a child of anything here: a terminal still open when this program ends stays open.
-    m_process = new QProcess;
-    m_process->setProgram(words.takeFirst());
-    m_process->setArguments(words);
-    m_process->setWorkingDirectory(m_folder);
-    m_process->setStandardInputFile(QProcess::nullDevice());
-    m_process->setStandardOutputFile(QProcess::nullDevice());
-    m_process->setStandardErrorFile(QProcess::nullDevice());
-    // A session of its own: a Ctrl+C meant for this program does not reach it.
-    m_process->setChildProcessModifier([] { ::setsid(); });
-    QProcess* process = m_process;
-    connect(process, &QProcess::finished, process, &QObject::deleteLater);
-    connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {
-        if (error != QProcess::FailedToStart || process != m_process) return;
-        process->deleteLater();
-        const bool missing = QStandardPaths::findExecutable(process->program()).isEmpty() &&
-                             !QFileInfo(process->program()).isExecutable();
-        failed(missing ? tr("not installed") : tr("could not be started"));
-    });
-    connect(process, &QProcess::finished, this, [this, process](int code, QProcess::ExitStatus status) {
-        if (process != m_process) return;
-        if (status == QProcess::NormalExit && code == 0) {
-            settled();  // a launcher that handed the window to a server
-            return;
+    std::vector<QByteArray> bytes;
+    for (const QString& w : words) bytes.push_back(QFile::encodeName(w));
+    std::vector<char*> argv;
+    for (QByteArray& b : bytes) argv.push_back(b.data());
+    argv.push_back(nullptr);
+    // Spawned, not forked (a program of many threads should not fork), in a session of its own: a
+    // Ctrl+C meant for this program does not reach it. Its output goes nowhere.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    const QByteArray folder = QFile::encodeName(m_folder);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.constData());
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attr, &none);
+    pid_t pid = -1;
+    const int rc = posix_spawnp(&pid, argv.front(), &actions, &attr, argv.data(), environ);
+    posix_spawnattr_destroy(&attr);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        failed(rc == ENOENT ? tr("not installed") : tr("could not be started"));
+        return;
+    }
+    // One that ends at once failed (or was a launcher that handed the window on: status 0); one that
+    // still runs after a while works.
+    auto* watch = new QTimer(this);
+    auto* clock = new QElapsedTimer;
+    clock->start();
+    connect(watch, &QTimer::timeout, this, [this, watch, clock, pid] {
+        int status = 0;
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done != pid && clock->elapsed() < kSettleMs) return;
+        watch->stop();
+        watch->deleteLater();
+        delete clock;
+        if (done != pid) {
+            // Running: reaped when it ends, by a thread that waits for it.
+            background::runDetached([pid] { ::waitpid(pid, nullptr, 0); });
+            settled();
+        } else if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+            settled();
+        } else {
+            failed(WIFSIGNALED(status) ? tr("ended at once")
+                                       : tr("ended at once with status %1").arg(WEXITSTATUS(status)));
         }
-        failed(status == QProcess::CrashExit ? tr("ended at once")
-                                             : tr("ended at once with status %1").arg(code));
     });
-    QTimer::singleShot(kSettleMs, this, [this, process] {
-        if (process == m_process) settled();
-    });
-    m_process->start();
+    watch->start(50);
 }
 
 void Terminal::failed(const QString& why) {
     m_tried << tr("%1: %2").arg(m_trying, why);
-    m_process = nullptr;
     tryNext();
 }
 
 void Terminal::settled() {
-    m_process = nullptr;
     deleteLater();
 }
 

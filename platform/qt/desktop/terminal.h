@@ -4,7 +4,6 @@
 #include <QString>
 #include <QStringList>
 
-class QProcess;
 class QWidget;
 
 namespace kv {
@@ -34,8 +33,7 @@ class Terminal : public QObject {
     QWidget* m_parent;
     QList<QStringList> m_left;
     QString m_trying;
-    QStringList m_tried;  // each with what became of it
-    QProcess* m_process = nullptr;
+    QStringList m_tried;       // each with what became of it
     bool m_noneKnown = false;  // no terminal of those looked for is on the PATH
 };
 
