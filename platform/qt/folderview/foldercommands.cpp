@@ -23,6 +23,7 @@
 #include "platform/qt/common/clipboardformat.h"
 #include "platform/qt/common/nametext.h"
 #include "platform/qt/common/pathtext.h"
+#include "platform/qt/compare/comparewindow.h"
 #include "platform/qt/desktop/fileopener.h"
 #include "platform/qt/desktop/terminal.h"
 #include "platform/qt/listing/foldermodel.h"
@@ -325,6 +326,15 @@ void FolderCommands::renameSelection(FolderPane& view) {
             true, view.whenDone(), n < 200);
     });
     dialog->open();
+}
+
+void FolderCommands::compareFolders(FolderPane& view) {
+    const FolderPane* other = WindowPanes::next(view, true);
+    const QByteArray right = other ? other->folder() : view.folder();
+    auto* window = new CompareWindow(view.fileOperations(), QFile::decodeName(view.folder()),
+                                     QFile::decodeName(right), view.paneWidget()->window());
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
 }
 
 }  // namespace kv

@@ -50,6 +50,8 @@ class FolderCommands {
     static void invertSelection(FolderPane& view);
     // Renames the selected items in one step (RenameDialog), as one job.
     static void renameSelection(FolderPane& view);
+    // A compare window of this folder (left) and the next pane's (right).
+    static void compareFolders(FolderPane& view);
 
     // The text Copy Path puts on the clipboard.
     static QString pathsText(const QList<QByteArray>& paths);
