@@ -126,11 +126,9 @@ void CompareWindow::build() {
     filters->addWidget(new QLabel(tr("Show:"), this));
     for (size_t i = 0; i < m_filters.size(); ++i) {
         const CompareKind kind = kFilterOrder[i];
-        auto* b = new QToolButton(this);
-        b->setCheckable(true);
+        auto* b = new QCheckBox(this);
         b->setChecked(m_model->isShown(kind));
-        b->setToolButtonStyle(Qt::ToolButtonTextOnly);
-        connect(b, &QToolButton::toggled, this, [this, kind](bool on) {
+        connect(b, &QCheckBox::toggled, this, [this, kind](bool on) {
             m_model->setShown(kind, on);
             updateCounts();
         });
@@ -151,7 +149,7 @@ void CompareWindow::build() {
     header->setSectionResizeMode(CompareModel::LeftName, QHeaderView::Stretch);
     header->setSectionResizeMode(CompareModel::RightName, QHeaderView::Stretch);
     for (int c : {CompareModel::LeftSize, CompareModel::RightSize}) header->resizeSection(c, 80);
-    for (int c : {CompareModel::LeftTime, CompareModel::RightTime}) header->resizeSection(c, 130);
+    for (int c : {CompareModel::LeftTime, CompareModel::RightTime}) header->resizeSection(c, 160);
     header->resizeSection(CompareModel::Action, 100);
     m_table->setContextMenuPolicy(Qt::ActionsContextMenu);
 
@@ -304,11 +302,14 @@ void CompareWindow::run() {
     SyncJob::Plan plan = SyncJob::planOf(m_model->shownRows(), o);
     if (plan.empty()) return;
     if (!plan.deletes.empty()) {
-        const int n = static_cast<int>(plan.deletes.size());
+        const QString what =
+            plan.deletes.size() == 1
+                ? tr("Move “%1” to the trash?")
+                      .arg(QFile::decodeName(QByteArray::fromStdString(plan.deletes.front())))
+                : tr("Move %1 items to the trash?").arg(plan.deletes.size());
         const auto answer = QMessageBox::question(
             this, tr("Delete Items"),
-            tr("Move %n items to the trash? They are on one side only, or the mirror does not keep them.",
-               nullptr, n));
+            what + ' ' + tr("They are on one side only, or the mirror does not keep them."));
         if (answer != QMessageBox::Yes) return;
     }
     const int n = static_cast<int>(plan.copies.size() + plan.deletes.size());

@@ -13,7 +13,6 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableView;
-class QToolButton;
 
 namespace kv {
 
@@ -66,7 +65,7 @@ class CompareWindow : public QWidget {
     QPushButton* m_compare;
     QPushButton* m_stop;
     QPushButton* m_run;
-    std::array<QToolButton*, 6> m_filters{};
+    std::array<QCheckBox*, 6> m_filters{};
     QTableView* m_table;
     QLabel* m_summary;
     QLabel* m_status;

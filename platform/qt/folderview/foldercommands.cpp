@@ -335,6 +335,7 @@ void FolderCommands::compareFolders(FolderPane& view) {
                                      QFile::decodeName(right), view.paneWidget()->window());
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
+    window->compare();
 }
 
 }  // namespace kv
