@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 PACKAGES = cmake ninja-build mold g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev clang-format \
            qt6-base-dev qt6-webengine-dev libgl-dev libglib2.0-dev xvfb xauth xdotool imagemagick \
            desktop-file-utils appstream lintian dpkg-dev fakeroot fonts-liberation2 adwaita-icon-theme \
-           libarchive-dev libarchive-tools ripgrep zstd curl mmv fuse3 python3 python3-fusepy attr acl
+           libarchive-dev libarchive-tools ripgrep zstd curl mmv rsync fuse3 python3 python3-fusepy attr acl
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: all deps configure build run test build-asan test-asan build-tsan test-tsan bench package install format \

@@ -10,6 +10,7 @@
 
 #include "filemanager_support.h"
 #include "platform/qt/common/clipboardformat.h"
+#include "platform/qt/compare/comparewindow.h"
 #include "platform/qt/folderview/folderactions.h"
 #include "platform/qt/jobs/undostack.h"
 #include "platform/qt/location/targetdialog.h"
@@ -218,6 +219,7 @@ TEST_F(FolderViewActions, BothMenusListTheirEntriesInOrder) {
                                      "newFolder|New Folder|Ctrl+Shift+N",
                                      "newFile|New File|Ctrl+Alt+N",
                                      "openTerminal|Open Terminal Here|Shift+F4",
+                                     "compareFolders|Compare Folders…|",
                                      "-",
                                      "selectByPattern|Select by Pattern…|Ctrl+Shift+S",
                                      "invertSelection|Invert Selection|Ctrl+Shift+I",
@@ -468,6 +470,15 @@ TEST_F(FolderViewActions, EveryCommandReachesItsHandler) {
         {"openTerminal", Qt::SHIFT | Qt::Key_F4, nullptr,
          [&] { return waitFor([&] { return exists(f.dir / "terminal-was-here"); }); },
          [] { qputenv("TERMINAL", "touch terminal-was-here"); }},
+        {"compareFolders",
+         {},
+         nullptr,
+         [&] {
+             CompareWindow* window = nullptr;
+             const bool opened = waitFor([&] { return (window = findTopLevel<CompareWindow>()) != nullptr; });
+             if (window) window->close();
+             return opened;
+         }},
         {"trash", Qt::Key_Delete, "beta.txt",
          [&] { return waitFor([&] { return !exists(f.dir / "beta.txt"); }); }},
         {"undo", Qt::CTRL | Qt::Key_Z, nullptr,

@@ -23,6 +23,7 @@
 #include "platform/qt/common/clipboardformat.h"
 #include "platform/qt/common/nametext.h"
 #include "platform/qt/common/pathtext.h"
+#include "platform/qt/compare/comparewindow.h"
 #include "platform/qt/desktop/applications.h"
 #include "platform/qt/desktop/fileopener.h"
 #include "platform/qt/desktop/terminal.h"
@@ -367,6 +368,16 @@ void FolderCommands::openInEditor(FolderPane& view) {
                                                "text/plain");
     if (!problem.isEmpty())
         QMessageBox::warning(view.paneWidget()->window(), tr("Open in Text Editor"), problem);
+}
+
+void FolderCommands::compareFolders(FolderPane& view) {
+    const FolderPane* other = WindowPanes::next(view, true);
+    const QByteArray right = other ? other->folder() : view.folder();
+    auto* window = new CompareWindow(view.fileOperations(), QFile::decodeName(view.folder()),
+                                     QFile::decodeName(right), view.paneWidget()->window());
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    window->compare();
 }
 
 }  // namespace kv

@@ -55,6 +55,8 @@ class FolderCommands {
     static void transferAsking(FolderPane& view, bool move);
     // Opens the selected files with the desktop's application for text.
     static void openInEditor(FolderPane& view);
+    // A compare window of this folder (left) and the next pane's (right).
+    static void compareFolders(FolderPane& view);
 
     // The text Copy Path puts on the clipboard.
     static QString pathsText(const QList<QByteArray>& paths);
