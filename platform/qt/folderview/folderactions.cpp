@@ -289,7 +289,7 @@ std::vector<FolderActions::Command> makeCommands() {
          .tip = QT_TRANSLATE_NOOP("kv::FolderView",
                                   "Copy the selected items to a folder you type, the next pane's at first"),
          .run = [](FolderView& v) { FolderCommands::transferAsking(v, false); },
-         .places = kFolders | kArchive,
+         .places = kFolders,
          .commander = std::vector<Key>{key(Qt::Key_F5)}},
         {.id = "moveToFolder",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Move to Folder…"),
