@@ -63,7 +63,7 @@ FolderView::FolderView(const PaneServices& services, QWidget* parent)
     m_details->header()->resizeSection(FolderModel::TypeColumn, 120);
     m_details->header()->resizeSection(FolderModel::ModifiedColumn, 130);
 
-    m_status = new StatusLine(m_model, m_details->selectionModel(), m_ops, this);
+    m_status = new StatusLine(m_model, m_details->selectionModel(), services.space, this);
     layout->addWidget(m_status);
     m_highlight = new PaneHighlight(this);
     m_find = new FolderFind(*this, m_model, m_status, [layout, this](QWidget* bar) {
