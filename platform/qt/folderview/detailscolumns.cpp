@@ -73,9 +73,20 @@ int DetailsColumns::contentWidth(int column) const {
                                               QLocale::ShortFormat);
             samples << FolderModel::tr("Unknown");
             break;
-        case Column::TypeColumn:
-            // Types are looked up for the rows painted only: room for a usual one ("Markdown document").
-            return fm.averageCharWidth() * 18;
+        case Column::TypeColumn: {
+            // Types are looked up for the rows painted only: those in sight say what the column needs,
+            // and it has room for a usual one besides.
+            const QAbstractItemModel* model = m_view->model();
+            const QModelIndex top = m_view->indexAt(QPoint(0, 0));
+            const int height = m_view->viewport()->height();
+            for (int row = top.isValid() ? top.row() : 0, seen = 0; row < model->rowCount() && seen < 200;
+                 ++row, ++seen) {
+                if (m_view->visualRect(model->index(row, 0)).top() > height) break;
+                samples << model->index(row, Column::TypeColumn).data().toString();
+            }
+            samples << QString(14, QLatin1Char('x'));
+            break;
+        }
         default:
             return fm.averageCharWidth() * 24;
     }
