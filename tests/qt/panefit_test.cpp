@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QListView>
 #include <QScrollBar>
 #include <QToolButton>
@@ -182,6 +183,8 @@ TEST_F(PaneInWindow, TheCrumbOfTheFolderShownKeepsItsWholeName) {
     ::mkdir(folder.c_str(), 0755);
     ASSERT_TRUE(open(folder));
     BreadcrumbBar* crumbs = view->locationBar()->breadcrumbs();
+    // The text field behind the crumbs is made when first wanted, not with every pane.
+    EXPECT_EQ(view->locationBar()->findChild<QLineEdit*>(), nullptr);
     const QByteArray here = QByteArray::fromStdString(folder);
     for (int width = 420; width >= 150; width -= 10) {
         view->setGeometry(0, 0, width, 300);

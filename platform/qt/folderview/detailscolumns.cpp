@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QHash>
 #include <QHeaderView>
 #include <QLocale>
 #include <QStyle>
@@ -59,7 +60,12 @@ bool DetailsColumns::eventFilter(QObject* watched, QEvent* event) {
 
 int DetailsColumns::contentWidth(int column) const {
     const QFontMetrics fm = m_view->fontMetrics();
+    // Every view measures the same samples for the sizes and the dates: once per font and locale.
+    static QHash<QString, int> known;
+    const QString key = QString::number(column) + QLocale().name() + m_view->font().key();
+    if (const auto it = known.constFind(key); it != known.cend()) return *it;
     QStringList samples;
+    bool keep = true;
     switch (column) {
         case Column::SizeColumn:
             // The widest sizes have four digits before the point.
@@ -74,6 +80,7 @@ int DetailsColumns::contentWidth(int column) const {
             samples << FolderModel::tr("Unknown");
             break;
         case Column::TypeColumn: {
+            keep = false;
             // Types are looked up for the rows painted only: those in sight say what the column needs,
             // and it has room for a usual one besides.
             const QAbstractItemModel* model = m_view->model();
@@ -93,6 +100,7 @@ int DetailsColumns::contentWidth(int column) const {
     int widest = 0;
     for (const QString& s : samples) widest = std::max(widest, fm.horizontalAdvance(s));
     const int margin = m_view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_view) + 1;
+    if (keep) known.insert(key, widest + 4 * margin);
     return widest + 4 * margin;
 }
 

@@ -34,9 +34,9 @@ StatusLine::StatusLine(FolderModel* model, QItemSelectionModel* selection, Volum
     m_counts = makeLabel("counts");
     m_selection = makeLabel("selection");
     m_free = makeLabel("free");
-    m_parts = {{m_counts, CountsPriority, {}},
-               {m_selection, SelectionPriority, {}},
-               {m_free, FreeSpacePriority, {}}};
+    m_parts = {{m_counts, CountsPriority, {}, {}},
+               {m_selection, SelectionPriority, {}, {}},
+               {m_free, FreeSpacePriority, {}, {}}};
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
 
     connect(m_tally, &StatusCounts::changed, this, &StatusLine::updateTexts);
@@ -63,7 +63,7 @@ void StatusLine::addPart(QLabel* label, int priority) {
     label->setParent(this);
     label->hide();
     // Before the free space, which keeps the right end.
-    m_parts.insert(m_parts.end() - 1, Part{label, priority, {}});
+    m_parts.insert(m_parts.end() - 1, Part{label, priority, {}, {}});
     relayout();
 }
 
@@ -71,6 +71,7 @@ void StatusLine::setPartTexts(QLabel* label, const QStringList& forms) {
     for (Part& p : m_parts) {
         if (p.label != label || p.forms == forms) continue;
         p.forms = forms;
+        measure(p);
         relayout();
     }
 }
@@ -176,7 +177,16 @@ void StatusLine::resizeEvent(QResizeEvent* event) {
 
 void StatusLine::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) relayout();
+    if (event->type() != QEvent::FontChange && event->type() != QEvent::StyleChange) return;
+    for (Part& p : m_parts) measure(p);
+    relayout();
+}
+
+void StatusLine::measure(Part& part) {
+    part.widths.clear();
+    // A pixel more than the advance: the label must not cut the last glyph's overhang.
+    for (const QString& form : part.forms)
+        part.widths.push_back(part.label->fontMetrics().horizontalAdvance(form) + 1);
 }
 
 void StatusLine::relayout() {

@@ -74,7 +74,9 @@ class StatusLine : public QWidget {
         QLabel* label;
         int priority;
         QStringList forms;
+        std::vector<int> widths;  // of the forms, measured as they come
     };
+    static void measure(Part& part);
 
     QLabel* makeLabel(const char* name);
     QString fullText(const QLabel* label) const;
