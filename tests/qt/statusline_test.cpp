@@ -6,11 +6,14 @@
 #include <QItemSelectionModel>
 #include <QLocale>
 #include <QRegularExpression>
+#include <mutex>
 #include <random>
 
 #include "filemanager_support.h"
 #include "platform/qt/listing/statuscounts.h"
+#include "platform/qt/listing/statusfit.h"
 #include "platform/qt/listing/statusline.h"
+#include "platform/qt/listing/volumespace.h"
 
 namespace kv::test {
 namespace {
@@ -188,6 +191,135 @@ TEST_F(StatusLineTest, TheFreeSpaceOfTheFoldersVolume) {
     EXPECT_EQ(status()->freeText(), "");
     ASSERT_TRUE(waitFor([&] { return !status()->askingFreeSpace(); }));
     EXPECT_EQ(status()->freeText(), "");
+}
+
+// A narrow line shortens the parts of low priority first, then drops them; the last is cut by words.
+TEST(StatusFit, ShortensThenDropsThePartsOfLowPriorityFirst) {
+    // counts (priority 30: 100 or 40 wide), selection (20: 80 or 50), free space (10: 60).
+    const std::vector<StatusFit::Part> parts{{30, {100, 40}}, {20, {80, 50}}, {10, {60}}};
+    const struct {
+        int room;
+        std::vector<int> forms;
+    } cases[] = {
+        {300, {0, 0, 0}},  // 100 + 80 + 60 and two spaces of 10
+        {259, {0, 1, 0}},  {229, {1, 1, 0}},  {170, {1, 1, 0}},
+        {169, {1, 1, -1}},  // nothing left to shorten: the free space goes first
+        {100, {1, 1, -1}}, {99, {1, -1, -1}}, {10, {1, -1, -1}},  // the last part stays, to be cut
+    };
+    for (const auto& c : cases) EXPECT_EQ(StatusFit::choose(parts, c.room, 10), c.forms) << "room " << c.room;
+    // A part without texts takes no room, and no space beside it.
+    EXPECT_EQ(StatusFit::choose({{30, {100}}, {20, {}}, {10, {60}}}, 170, 10), (std::vector<int>{0, -1, 0}));
+}
+
+TEST(StatusFit, CutsByWholeWordsAndNeverLeavesANumberWithoutItsWord) {
+    const auto width = [](const QString& s) { return static_cast<int>(s.size()) * 10; };
+    const struct {
+        const char* text;
+        int room;
+        const char* shown;
+    } cases[] = {
+        {"9 folders, 0 files", 180, "9 folders, 0 files"},
+        {"9 folders, 0 files", 170, "9 folders…"},
+        {"1 selected (57.0 KiB)", 200, "1 selected…"},
+        {"Searching… 5 found", 170, "Searching…"},
+        {"75.3 GiB free", 120, "75.3 GiB…"},
+        {"75.3 GiB free", 80, ""},
+        {"12 items", 70, ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(StatusFit::wholeWords(QString::fromUtf8(c.text), c.room, width), QString::fromUtf8(c.shown))
+            << c.text << " in " << c.room;
+}
+
+// Whatever the width, a part shows one of its texts whole (or its first words), inside the line and
+// beside the others; with room for all, all show in full.
+TEST_F(StatusLineTest, EveryPartFitsTheLineWhole) {
+    for (int k = 0; k < 9; ++k) mkdir("folder " + std::to_string(k));
+    writeFile(f.dir / "big", std::string(58000, 'x'));
+    ASSERT_TRUE(f.show(f.dir.path()));
+    select("big");
+    ASSERT_TRUE(waitFor([&] { return !status()->freeText().isEmpty(); }));
+    const QList<QLabel*> parts{status()->countsPart(), status()->selectionPart(), status()->freePart()};
+    const QStringList full{status()->countsText(), status()->selectionText(), status()->freeText()};
+    const QRegularExpression items("^[0-9,]+ items?$");
+    for (const int width : {900, 600, 260, 200, 120, 60}) {
+        f.view->resize(width, 300);
+        QCoreApplication::processEvents();
+        const QRect line = status()->rect();
+        QRect taken;
+        int shown = 0;
+        for (int i = 0; i < parts.size(); ++i) {
+            QLabel* part = parts[i];
+            if (part->isHidden()) continue;
+            ++shown;
+            const QString text = part->text();
+            const std::string what = std::to_string(width) + ": " + text.toStdString();
+            EXPECT_TRUE(line.contains(part->geometry())) << what;
+            EXPECT_GE(part->width(), part->fontMetrics().horizontalAdvance(text)) << what;
+            EXPECT_FALSE(taken.intersects(part->geometry())) << what;
+            taken |= part->geometry();
+            EXPECT_FALSE(text.back().isDigit()) << what;  // "1 selected (57" and the like
+            const bool cut = text.endsWith("…") && full[i].startsWith(text.chopped(1));
+            EXPECT_TRUE(text == full[i] || cut || items.match(text).hasMatch() || text == "1 selected")
+                << what;
+            if (width >= 600) {
+                EXPECT_EQ(text, full[i]) << what;
+            }
+        }
+        EXPECT_GE(shown, 1) << width;
+        EXPECT_EQ(status()->toolTip().isEmpty(), width >= 600) << width;
+    }
+}
+
+// The free space is one answer for every pane of a volume: asked again after a job and now and then
+// while a pane is on screen, never for a pane that is not.
+TEST(VolumeSpace, EveryPaneOfAVolumeShowsTheSameFreshAnswer) {
+    ViewFixture f;
+    TempDir other;
+    std::mutex lock;
+    QStringList asked;
+    std::atomic<qint64> free{1000};
+    VolumeSpace& space = f.services->space;
+    space.setAsker([&](const QByteArray& folder) {
+        const std::lock_guard hold(lock);
+        asked << QString::fromUtf8(folder);
+        return VolumeSpace::Answer{7, free.load()};
+    });
+    ::mkdir((f.dir / "sub").c_str(), 0755);
+    auto second = f.makeView();
+    auto hidden = f.makeView();
+    hidden->hide();
+    ASSERT_TRUE(f.show(f.dir.path()));
+    ASSERT_TRUE(ViewFixture::show(*second, f.dir / "sub"));
+    ASSERT_TRUE(ViewFixture::show(*hidden, other.path()));
+    const auto shows = [&](FolderView& v, const char* text) { return v.statusLine()->freeText() == text; };
+    ASSERT_TRUE(waitFor([&] { return shows(*f.view, "1000 B free") && shows(*second, "1000 B free"); }));
+
+    // One pane asks again (a refresh): the other, on the same volume, is told too.
+    free = 2048;
+    f.view->refresh();
+    ASSERT_TRUE(waitFor([&] { return shows(*f.view, "2.0 KiB free") && shows(*second, "2.0 KiB free"); }));
+    // A job ends.
+    free = 4096;
+    writeFile(f.dir / "a", "a");
+    f.ops->copy({QByteArray::fromStdString(f.dir / "a")}, QByteArray::fromStdString(other.path()),
+                f.view.get());
+    ASSERT_TRUE(waitFor([&] { return shows(*f.view, "4.0 KiB free") && shows(*hidden, "4.0 KiB free"); }));
+    // Another program takes space: the panes on screen see it at the next look.
+    free = 8192;
+    {
+        const std::lock_guard hold(lock);
+        asked.clear();
+    }
+    space.setPollInterval(20);
+    ASSERT_TRUE(waitFor([&] { return shows(*f.view, "8.0 KiB free") && shows(*second, "8.0 KiB free"); }));
+    // Three more looks; none was for the pane off screen.
+    ASSERT_TRUE(waitFor([&] {
+        const std::lock_guard hold(lock);
+        return asked.size() >= 4;
+    }));
+    const std::lock_guard hold(lock);
+    EXPECT_FALSE(asked.contains(QString::fromStdString(other.path()))) << asked.join(' ').toStdString();
 }
 
 }  // namespace

@@ -29,6 +29,7 @@
 #include "platform/qt/browser/downloadswindow.h"
 #include "platform/qt/common/icontheme.h"
 #include "platform/qt/common/nametext.h"
+#include "platform/qt/common/shownpart.h"
 #include "platform/qt/folderview/folderview.h"
 #include "platform/qt/jobs/fileoperations.h"
 #include "platform/qt/listing/foldermodel.h"
@@ -114,6 +115,11 @@ BrowserView::BrowserView(const PaneServices& services, QWidget* parent)
     layout->addWidget(m_bar);
     layout->addWidget(m_stack, 1);
     m_stack->addWidget(m_folder);
+    // The window may place the view partly outside itself: the bar and the rows fit the part it shows.
+    auto* shown = new ShownPart(this);
+    layout->setContentsMargins(shown->hidden());
+    connect(shown, &ShownPart::changed, this,
+            [layout](QMargins hidden) { layout->setContentsMargins(hidden); });
     WindowPanes::add(*this);
     connect(m_folder, &FolderView::folderRequested, this, &BrowserView::openFolder);
     connect(m_folder, &FolderView::searchStarted, this, &BrowserView::searchStarted);

@@ -7,9 +7,11 @@
 #include <QStyle>
 #include <QTimer>
 #include <algorithm>
+#include <memory>
 #include <string_view>
 
 #include "platform/fs/core/siblingname.h"
+#include "platform/qt/folderview/widestname.h"
 #include "platform/qt/listing/foldermodel.h"
 #include "platform/qt/thumbnails/folderthumbnails.h"
 
@@ -123,10 +125,37 @@ void FolderDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     if (cut) painter->restore();
 }
 
+void FolderDelegate::setWidestName(WidestName* widest, QListView* list) {
+    m_widest = widest;
+    // The list view lays its cells out again as rows come and go, not when a name changes (a rename).
+    connect(list->model(), &QAbstractItemModel::dataChanged, list,
+            [list, queued = std::make_shared<bool>(false)](const QModelIndex&, const QModelIndex&,
+                                                           const QList<int>& roles) {
+                if (*queued || list->viewMode() != QListView::ListMode) return;
+                if (!roles.isEmpty() && !roles.contains(Qt::DisplayRole)) return;
+                *queued = true;
+                QTimer::singleShot(0, list, [list, queued] {
+                    *queued = false;
+                    list->doItemsLayout();
+                });
+            });
+}
+
 QSize FolderDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
     const QSize hint = QStyledItemDelegate::sizeHint(option, index);
     const auto* list = qobject_cast<const QListView*>(option.widget);
-    if (!list || list->viewMode() != QListView::IconMode || !list->gridSize().isValid()) return hint;
+    if (!list) return hint;
+    if (list->viewMode() == QListView::ListMode && m_widest) {
+        QStyleOptionViewItem widest = option;
+        initStyleOption(&widest, index);
+        widest.text = m_widest->text(widest.font);
+        const QWidget* widget = option.widget;
+        const int w =
+            widget->style()->sizeFromContents(QStyle::CT_ItemViewItem, &widest, QSize(), widget).width();
+        const int room = list->viewport()->width() - 2 * list->spacing();
+        return {std::max(1, std::min(std::max(w, hint.width()), room)), hint.height()};
+    }
+    if (list->viewMode() != QListView::IconMode || !list->gridSize().isValid()) return hint;
     // A little narrower than the grid, so selections next to each other stay apart.
     return {std::max(1, list->gridSize().width() - 6), hint.height()};
 }

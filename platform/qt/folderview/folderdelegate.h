@@ -3,9 +3,12 @@
 #include <QStaticText>
 #include <QStyledItemDelegate>
 
+class QListView;
+
 namespace kv {
 
 class FolderThumbnails;
+class WidestName;
 
 // Paints the cells of the details view as the style's own item delegate does (background,
 // selection, icon, one line of elided text), but lays each text out once: a cell's text is kept
@@ -19,9 +22,12 @@ class FolderDelegate : public QStyledItemDelegate {
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
-    // In the icon view every cell is as wide as the grid: the view takes one item's size for all
-    // (uniform item sizes), which was the first name's, so longer names were elided in cells with room.
+    // The icon and list views take one item's size for all (uniform item sizes): in the icon view
+    // every cell is as wide as the grid, in the list view as wide as the widest name (up to the
+    // view's width), never as one row's name.
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    // The rows' widest name, for the cells of list, which lays its cells out again when a name changes.
+    void setWidestName(WidestName* widest, QListView* list);
     // An icon view's previews, drawn in place of the type's icon where one is ready.
     void setThumbnails(const FolderThumbnails* thumbnails) { m_thumbnails = thumbnails; }
     // The rename editor starts with the name's stem selected (FolderDelegate::selectedStemLength).
@@ -49,6 +55,7 @@ class FolderDelegate : public QStyledItemDelegate {
                                       Qt::TextElideMode elide);
 
     const FolderThumbnails* m_thumbnails = nullptr;
+    WidestName* m_widest = nullptr;
 };
 
 }  // namespace kv

@@ -11,9 +11,11 @@
 #include "platform/qt/common/pathtext.h"
 #include "platform/qt/desktop/fileopener.h"
 #include "platform/qt/dragdrop/folderdragdrop.h"
+#include "platform/qt/folderview/detailscolumns.h"
 #include "platform/qt/folderview/foldercommands.h"
 #include "platform/qt/folderview/folderdelegate.h"
 #include "platform/qt/folderview/folderfollower.h"
+#include "platform/qt/folderview/widestname.h"
 #include "platform/qt/listing/cutmarks.h"
 #include "platform/qt/listing/foldernote.h"
 #include "platform/qt/listing/statusline.h"
@@ -58,13 +60,8 @@ FolderView::FolderView(const PaneServices& services, QWidget* parent)
     m_details->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_details->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_details->setAllColumnsShowFocus(true);
-    m_details->header()->setStretchLastSection(false);
-    m_details->header()->setSectionResizeMode(FolderModel::NameColumn, QHeaderView::Stretch);
-    m_details->header()->resizeSection(FolderModel::SizeColumn, 80);
-    m_details->header()->resizeSection(FolderModel::TypeColumn, 120);
-    m_details->header()->resizeSection(FolderModel::ModifiedColumn, 130);
 
-    m_status = new StatusLine(m_model, m_details->selectionModel(), m_ops, this);
+    m_status = new StatusLine(m_model, m_details->selectionModel(), services.space, this);
     layout->addWidget(m_status);
     m_highlight = new PaneHighlight(this);
     m_find = new FolderFind(*this, m_model, m_status, [layout, this](QWidget* bar) {
@@ -78,6 +75,8 @@ FolderView::FolderView(const PaneServices& services, QWidget* parent)
     m_stack->addWidget(m_details);
     setUpView(m_details);
     m_trashPlace = new TrashPlace(*this, m_details);
+    m_widest = new WidestName(m_model, this);
+    m_columns = new DetailsColumns(m_details, m_widest);
     m_archivePlace = new ArchivePlace(*this);
     m_follower = new FolderFollower(services.watch, this);
     connect(m_follower, &FolderFollower::namesChanged, m_model, &FolderModel::refreshNames);
@@ -94,7 +93,9 @@ FolderView::FolderView(const PaneServices& services, QWidget* parent)
     new CutMarks(m_model);
     connect(m_model, &FolderModel::listed, m_find, &FolderFind::listed);
     connect(m_model, &FolderModel::listed, this, &FolderView::listed);
+    connect(m_model, &FolderModel::listed, m_columns, &DetailsColumns::fit);
     connect(m_model, &FolderModel::refreshed, this, [this] {
+        m_columns->fit();
         updateEmptyNote();
         applyPendingSelection();
     });
@@ -153,6 +154,7 @@ QListView* FolderView::iconsView() {
         m_icons->setModel(m_model);
         m_icons->setSelectionModel(m_details->selectionModel());
         auto* delegate = new FolderDelegate(m_icons);
+        delegate->setWidestName(m_widest, m_icons);
         m_icons->setItemDelegate(delegate);
         m_icons->setSelectionMode(QAbstractItemView::ExtendedSelection);
         // The selection is shared with the details view and read as whole rows: a click, a key or the
@@ -248,6 +250,7 @@ void FolderView::showFolder(const QByteArray& path) {
     m_pendingSelect.clear();
     m_follower->follow(path);
     m_trashPlace->aboutToShow(path);
+    m_columns->setWanted(FolderModel::OriginColumn, TrashPlace::isTrash(path));
     m_model->setFolder(path);
     m_status->folderShown();
 }
@@ -359,8 +362,7 @@ void FolderView::startSearch(const SearchQuery& query) {
 }
 
 void FolderView::setSearchColumns(bool search) {
-    m_details->setColumnHidden(FolderModel::FolderColumn, !search);
-    if (search) m_details->header()->resizeSection(FolderModel::FolderColumn, 180);
+    m_columns->setWanted(FolderModel::FolderColumn, search);
 }
 
 void FolderView::listed(int error, const QString& message) {

@@ -15,6 +15,7 @@
 namespace kv {
 
 class ArchivePlace;
+class DetailsColumns;
 class FilterBar;
 class FolderDelegate;
 class FolderDragDrop;
@@ -26,6 +27,7 @@ class FolderThumbnails;
 class PaneHighlight;
 class StatusLine;
 class TrashPlace;
+class WidestName;
 
 // A folder's contents as a file manager shows them: details (name, size, type, modified, sortable),
 // icons or list; double-click or Enter opens a folder here and a file with the desktop's application;
@@ -120,6 +122,7 @@ class FolderView : public QWidget, public FolderPane {
     // The right-click menu for the empty area or for the selected items; the caller owns it.
     QMenu* createContextMenu(bool onItems);
     StatusLine* statusLine() const override { return m_status; }
+    DetailsColumns* detailsColumns() const { return m_columns; }
 
   signals:
     // The user opened a folder inside the view, or asked for the parent folder.
@@ -147,6 +150,8 @@ class FolderView : public QWidget, public FolderPane {
     FolderModel* m_model;
     QStackedWidget* m_stack;
     QTreeView* m_details;
+    WidestName* m_widest;
+    DetailsColumns* m_columns;
     QListView* m_icons = nullptr;          // see iconsView()
     FolderThumbnails* m_thumbs = nullptr;  // made with m_icons
     int m_iconSize = 64;

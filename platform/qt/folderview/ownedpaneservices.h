@@ -3,6 +3,7 @@
 #include "platform/qt/archives/archivesession.h"
 #include "platform/qt/jobs/fileoperations.h"
 #include "platform/qt/listing/folderwatch.h"
+#include "platform/qt/listing/volumespace.h"
 #include "platform/qt/location/recentfolders.h"
 #include "platform/qt/pane/paneservices.h"
 
@@ -19,15 +20,16 @@ class OwnedPaneServices {
     // Given where a pane takes its services: FolderView view(owned).
     operator const PaneServices&() const { return m_services; }
 
-    // Destroyed in the reverse order: the jobs are dropped first, then the watch, and last the
-    // archives' copies that no job uses any more.
+    // Destroyed in the reverse order: the free space (which follows the jobs) first, then the jobs,
+    // then the watch, and last the archives' copies that no job uses any more.
     ArchiveSession archives;
     FolderWatch watch;
     RecentFolders recent;
     FileOperations ops;
+    VolumeSpace space{ops};
 
   private:
-    PaneServices m_services{ops, watch, archives, recent};
+    PaneServices m_services{ops, watch, archives, recent, space};
 };
 
 }  // namespace kv

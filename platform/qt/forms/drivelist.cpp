@@ -1,9 +1,11 @@
 #include "platform/qt/forms/drivelist.h"
 
+#include <QStylePainter>
 #include <QWheelEvent>
 
 #include "platform/fs/core/background.h"
 #include "platform/fs/drives/mounts.h"
+#include "platform/qt/common/shownpart.h"
 
 namespace kv {
 
@@ -14,6 +16,7 @@ DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
     // source elsewhere is never followed), which no dead volume can hold up; later readings, on each
     // mount change, still go to a worker.
     showDrives(drives());
+    connect(new ShownPart(this), &ShownPart::changed, this, [this] { update(); });
     connect(this, &QComboBox::activated, this, [this](int) {
         if (currentText() == m_last) return;
         m_last = currentText();
@@ -34,6 +37,16 @@ void DriveList::wheelEvent(QWheelEvent* event) {
         return;
     }
     QComboBox::wheelEvent(event);
+}
+
+void DriveList::paintEvent(QPaintEvent*) {
+    QStylePainter painter(this);
+    painter.setPen(palette().color(QPalette::Text));
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    option.rect = ShownPart::shownRect(this);
+    painter.drawComplexControl(QStyle::CC_ComboBox, option);
+    painter.drawControl(QStyle::CE_ComboBoxLabel, option);
 }
 
 QStringList DriveList::drives() {

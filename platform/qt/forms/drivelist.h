@@ -26,6 +26,9 @@ class DriveList : public QComboBox {
     // The wheel picks a drive only in a list that has the keyboard focus: one passing over a closed
     // list must not take its pane somewhere else.
     void wheelEvent(QWheelEvent* event) override;
+    // Drawn in the part of the list its window shows: a window may place it partly outside itself,
+    // and the arrow and the text belong where the user sees them.
+    void paintEvent(QPaintEvent* event) override;
 
   private:
     static QStringList drives();

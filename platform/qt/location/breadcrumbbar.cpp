@@ -159,25 +159,36 @@ void BreadcrumbBar::relayout() {
         widths.push_back(c.button->sizeHint().width());
         total += widths.back() + aw;
     }
-    // Middle folders give way first, nearest the root first, so the folders next to the one shown
-    // stay longest.
+    // What gives way, until the folder shown fits whole: the middle folders, nearest the root first,
+    // so the folders next to the one shown stay longest; then the root; then the arrow after the
+    // folder shown. The "…" button offers the folders hidden.
     const int moreWidth = m_more->sizeHint().width();
     bool eliding = false;
-    for (int i = 1; i < n - 1 && total > width(); ++i) {
+    auto hide = [&](int i) {
         if (!eliding) total += moreWidth;
         eliding = true;
         m_crumbs[static_cast<size_t>(i)].hidden = true;
         total -= widths[static_cast<size_t>(i)] + aw;
-    }
+    };
+    for (int i = 1; i < n - 1 && total > width(); ++i) hide(i);
+    if (n > 1 && total > width()) hide(0);
+    const bool lastArrow = total <= width();
+    if (!lastArrow) total -= aw;
     int x = 0;
+    auto placeMore = [&] {
+        m_more->setGeometry(x, 0, moreWidth, h);
+        x += moreWidth;
+    };
+    if (eliding && m_crumbs.front().hidden) placeMore();
     for (int i = 0; i < n; ++i) {
         Crumb& c = m_crumbs[static_cast<size_t>(i)];
+        const bool arrow = !c.hidden && (i < n - 1 || lastArrow);
         c.button->setVisible(!c.hidden);
-        c.arrow->setVisible(!c.hidden);
+        c.arrow->setVisible(arrow);
         if (c.hidden) continue;
         int w = widths[static_cast<size_t>(i)];
         if (i == n - 1 && total > width()) {
-            // Even alone with its root the folder shown is too wide: its name is shortened.
+            // Even alone the folder shown is too wide: its name is shortened.
             const int room = std::max(aw * 2, w - (total - width()));
             const int text = c.button->fontMetrics().horizontalAdvance(c.title);
             c.button->setText(
@@ -186,12 +197,11 @@ void BreadcrumbBar::relayout() {
         }
         c.button->setGeometry(x, 0, w, h);
         x += w;
-        c.arrow->setGeometry(x, 0, aw, h);
-        x += aw;
-        if (i == 0 && eliding) {
-            m_more->setGeometry(x, 0, moreWidth, h);
-            x += moreWidth;
+        if (arrow) {
+            c.arrow->setGeometry(x, 0, aw, h);
+            x += aw;
         }
+        if (i == 0 && eliding) placeMore();
     }
     m_more->setVisible(eliding);
 }

@@ -12,7 +12,8 @@ namespace kv {
 // A folder's path as buttons, one per folder from a root (a volume, the home folder) to the folder
 // shown: a click opens that folder, a click on the arrow after it lists its sub-folders. When the bar
 // is too narrow the middle folders give way to a "…" button that offers them, so the root and the
-// folder shown stay in sight. Paths are raw bytes: a name that is not UTF-8 shows with replacement
+// folder shown stay in sight; narrower still, the root gives way too, and the folder shown stays whole
+// while there is room for it. Paths are raw bytes: a name that is not UTF-8 shows with replacement
 // characters and is opened by its bytes. A click on the empty part asks for the path as text.
 class BreadcrumbBar : public QWidget {
     Q_OBJECT

@@ -95,12 +95,6 @@ LocationBar::LocationBar(RecentFolders& recent, QWidget* parent) : QWidget(paren
     m_searchNote->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     m_searchNote->hide();
     layout->addWidget(m_searchNote);
-    m_editor = new QLineEdit(this);
-    m_editor->setObjectName("locationEditor");
-    enableClearButton(m_editor);
-    m_editor->hide();
-    m_editor->installEventFilter(this);
-    layout->addWidget(m_editor, 1);
     // Finding things in a folder: the filter over its rows and the search below it.
     m_filter = tool("filter", StandardIcons::themed("view-filter", QStyle::SP_FileDialogContentsView),
                     tr("Filter the items shown (Ctrl+I)"));
@@ -115,11 +109,6 @@ LocationBar::LocationBar(RecentFolders& recent, QWidget* parent) : QWidget(paren
     m_search->setAccessibleName(tr("Search"));
     connect(m_filter, &QToolButton::clicked, this, &LocationBar::filterRequested);
     connect(m_search, &QToolButton::clicked, this, &LocationBar::searchRequested);
-    m_completions = new QStringListModel(this);
-    m_completer = new QCompleter(m_completions, this);
-    m_completer->setCaseSensitivity(Qt::CaseSensitive);
-    m_completer->setCompletionMode(QCompleter::PopupCompletion);
-    m_editor->setCompleter(m_completer);
 
     connect(m_back, &QToolButton::clicked, this, &LocationBar::backRequested);
     connect(m_forward, &QToolButton::clicked, this, &LocationBar::forwardRequested);
@@ -135,6 +124,23 @@ LocationBar::LocationBar(RecentFolders& recent, QWidget* parent) : QWidget(paren
     connect(m_places, &PlacesMenu::locationChosen, this, &LocationBar::locationEntered);
     connect(m_places, &PlacesMenu::addBookmarkChosen, this, &LocationBar::addBookmarkRequested);
     connect(m_places, &PlacesMenu::editFailed, this, &LocationBar::showMessage);
+}
+
+QLineEdit* LocationBar::editor() {
+    if (m_editor) return m_editor;
+    // Made when first needed: a folder pane shows its crumbs, and most are never edited.
+    m_editor = new QLineEdit(this);
+    m_editor->setObjectName("locationEditor");
+    enableClearButton(m_editor);
+    m_editor->hide();
+    m_editor->installEventFilter(this);
+    auto* row = static_cast<QHBoxLayout*>(layout());
+    row->insertWidget(row->indexOf(m_searchNote) + 1, m_editor, 1);
+    m_completions = new QStringListModel(this);
+    m_completer = new QCompleter(m_completions, this);
+    m_completer->setCaseSensitivity(Qt::CaseSensitive);
+    m_completer->setCompletionMode(QCompleter::PopupCompletion);
+    m_editor->setCompleter(m_completer);
     connect(m_editor, &QLineEdit::textEdited, this, &LocationBar::complete);
     connect(m_editor, &QLineEdit::returnPressed, this, [this] {
         QString typed = m_editor->text().trimmed();
@@ -154,6 +160,7 @@ LocationBar::LocationBar(RecentFolders& recent, QWidget* parent) : QWidget(paren
         }
         emit locationEntered(expandedHome(typed));
     });
+    return m_editor;
 }
 
 QByteArray LocationBar::rootFor(const QByteArray& path, QString* title) const {
@@ -296,7 +303,7 @@ void LocationBar::showAddress(const QString& address, bool web) {
         return;
     }
     m_crumbs->hide();
-    m_editor->show();
+    editor()->show();
     // Text the user is typing stays; the page's own changes of address do not overwrite it.
     if (!m_editor->hasFocus() || !m_editor->isModified()) {
         m_editor->setText(address);
@@ -325,18 +332,25 @@ void LocationBar::setActive(bool active) {
 void LocationBar::startEditing() {
     if (showsCrumbs()) {
         m_editStart = m_place ? m_address : NameText::shown(m_folder.toStdString());
-        m_editor->setText(m_editStart);
+        editor()->setText(m_editStart);
         m_crumbs->hide();
         m_editor->show();
     }
-    m_editor->setModified(false);
+    editor()->setModified(false);
     m_editor->selectAll();
     m_editor->setFocus(Qt::ShortcutFocusReason);
 }
 
 void LocationBar::stopEditing() {
     m_completionDir.clear();
-    if (m_completer->popup()) m_completer->popup()->hide();
+    // Asked only while a popup shows: asking a completer for its popup makes one.
+    if (QWidget* popup = QApplication::activePopupWidget();
+        popup && m_completer && popup == m_completer->popup())
+        popup->hide();
+    if (!m_editor) {
+        if (showsCrumbs()) m_crumbs->show();
+        return;
+    }
     if (!showsCrumbs()) {
         m_editor->setText(m_address);
         m_editor->setModified(false);
@@ -348,7 +362,7 @@ void LocationBar::stopEditing() {
 
 void LocationBar::showMessage(const QString& text) {
     m_message = text;
-    QWidget* anchor = m_editor->isVisible() ? static_cast<QWidget*>(m_editor) : m_crumbs;
+    QWidget* anchor = m_editor && m_editor->isVisible() ? static_cast<QWidget*>(m_editor) : m_crumbs;
     QToolTip::showText(anchor->mapToGlobal(QPoint(0, anchor->height())), text, anchor, {}, 10000);
 }
 

@@ -54,7 +54,8 @@ class LocationBar : public QWidget {
     const QString& message() const { return m_message; }
 
     BreadcrumbBar* breadcrumbs() const { return m_crumbs; }
-    QLineEdit* editor() const { return m_editor; }
+    // The text field (made when first asked for).
+    QLineEdit* editor();
     PlacesMenu* placesMenu() const { return m_places; }
     QToolButton* backButton() const { return m_back; }
     QToolButton* forwardButton() const { return m_forward; }
@@ -101,9 +102,9 @@ class LocationBar : public QWidget {
     QToolButton* m_search;
     BreadcrumbBar* m_crumbs;
     QLabel* m_searchNote;
-    QLineEdit* m_editor;
-    QCompleter* m_completer;
-    QStringListModel* m_completions;
+    QLineEdit* m_editor = nullptr;  // see editor()
+    QCompleter* m_completer = nullptr;
+    QStringListModel* m_completions = nullptr;
     QString m_completionDir;
     QHash<QString, QByteArray> m_offered;  // completions as shown (no trailing slash) -> their bytes
     QString m_editStart;                   // the folder's path as editing began
