@@ -16,30 +16,9 @@
 #include "platform/fs/archives/compressjob.h"
 #include "platform/fs/archives/extractjob.h"
 
-extern char** environ;
-
 using namespace kv::bench;
 
 namespace {
-
-// The tool's time; its output goes to /dev/null, as ours goes nowhere.
-double runTool(std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    const double t0 = nowMs();
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    const double t = nowMs() - t0;
-    posix_spawn_file_actions_destroy(&actions);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) std::fprintf(stderr, "%s failed\n", argv[0]);
-    return t;
-}
 
 double runJob(kv::FileJob& job) {
     const double t0 = nowMs();

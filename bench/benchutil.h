@@ -4,7 +4,9 @@
 // one line format the report script reads.
 #include <dirent.h>
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <algorithm>
 #include <chrono>
@@ -14,7 +16,32 @@
 #include <string>
 #include <vector>
 
+extern char** environ;
+
 namespace kv::bench {
+
+// Runs a tool to its end (its output to /dev/null, in dir when given) and returns its time in ms, or
+// -1 when it could not be started; says so on stderr when it failed.
+inline double runTool(std::vector<std::string> args, const std::string& dir = {}) {
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    if (!dir.empty()) posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+    const auto t0 = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return -1;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const double t = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        std::fprintf(stderr, "%s failed\n", args.front().c_str());
+    return t;
+}
 
 inline double nowMs() {
     using namespace std::chrono;

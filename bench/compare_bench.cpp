@@ -9,8 +9,6 @@
 #include "bench/benchutil.h"
 #include "platform/fs/compare/foldercompare.h"
 
-extern char** environ;
-
 using namespace kv::bench;
 
 namespace {
@@ -19,22 +17,7 @@ constexpr int kFolders = 200;
 constexpr int kPerFolder = 500;  // 100,000 files a side
 
 double runRsync(const std::string& left, const std::string& right) {
-    std::vector<std::string> args = {"rsync", "-rn", "--itemize-changes", left + "/", right + "/"};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    const double t0 = nowMs();
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    const double t = nowMs() - t0;
-    posix_spawn_file_actions_destroy(&actions);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) std::fprintf(stderr, "rsync failed\n");
-    return t;
+    return runTool({"rsync", "-rn", "--itemize-changes", left + "/", right + "/"});
 }
 
 double runOurs(const std::string& left, const std::string& right, size_t& rows) {

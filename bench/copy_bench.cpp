@@ -10,25 +10,9 @@
 #include "bench/benchutil.h"
 #include "platform/fs/operations/transferjob.h"
 
-extern char** environ;
-
 using namespace kv::bench;
 
 namespace {
-
-double runTool(std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const double t0 = nowMs();
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    const double t = nowMs() - t0;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) std::fprintf(stderr, "%s failed\n", argv[0]);
-    return t;
-}
 
 double runJob(kv::TransferMode mode, std::vector<std::string> sources, const std::string& target) {
     const double t0 = nowMs();

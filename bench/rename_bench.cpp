@@ -8,32 +8,11 @@
 #include "bench/benchutil.h"
 #include "platform/fs/operations/batchrenamejob.h"
 
-extern char** environ;
-
 using namespace kv::bench;
 
 namespace {
 
 constexpr int kFiles = 10000;
-
-double runTool(std::vector<std::string> args, const std::string& dir) {
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-    const double t0 = nowMs();
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    const double t = nowMs() - t0;
-    posix_spawn_file_actions_destroy(&actions);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) std::fprintf(stderr, "%s failed\n", argv[0]);
-    return t;
-}
 
 // Renames every file of dir from prefix `from` to prefix `to`, as one job.
 double runOurs(const std::string& dir, const char* from, const char* to) {

@@ -23,8 +23,6 @@
 #include "platform/qt/search/folderfind.h"
 #include "platform/qt/search/searchbar.h"
 
-extern char** environ;
-
 namespace {
 
 using namespace kv::bench;
@@ -108,22 +106,6 @@ std::string searchTree() {
     writeText(mark, nullptr, 0);
     std::fprintf(stderr, "search tree made in %.0f ms (kept in %s)\n", nowMs() - t0, root.c_str());
     return root;
-}
-
-double runTool(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    const double t0 = nowMs();
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    posix_spawn_file_actions_destroy(&actions);
-    return nowMs() - t0;
 }
 
 double runOurs(const std::string& root, const kv::SearchQuery& q, size_t* found) {
