@@ -1,8 +1,6 @@
 #include "platform/qt/desktop/terminal.h"
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,9 +18,8 @@
 #include <iterator>
 
 #include "platform/fs/core/background.h"
+#include "platform/fs/core/spawn.h"
 #include "platform/qt/common/wholetitle.h"
-
-extern char** environ;
 
 namespace kv {
 
@@ -79,30 +76,11 @@ void Terminal::tryNext() {
     }
     const QStringList words = m_left.takeFirst();
     m_trying = words.join(' ');
-    std::vector<QByteArray> bytes;
-    for (const QString& w : words) bytes.push_back(QFile::encodeName(w));
-    std::vector<char*> argv;
-    for (QByteArray& b : bytes) argv.push_back(b.data());
-    argv.push_back(nullptr);
-    // Spawned, not forked (a program of many threads should not fork), in a session of its own: a
-    // Ctrl+C meant for this program does not reach it. Its output goes nowhere.
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    const QByteArray folder = QFile::encodeName(m_folder);
-    posix_spawn_file_actions_addchdir_np(&actions, folder.constData());
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK);
-    sigset_t none;
-    sigemptyset(&none);
-    posix_spawnattr_setsigmask(&attr, &none);
+    std::vector<std::string> argv;
+    for (const QString& w : words) argv.push_back(QFile::encodeName(w).toStdString());
+    // In a session of its own: a Ctrl+C meant for this program does not reach it.
     pid_t pid = -1;
-    const int rc = posix_spawnp(&pid, argv.front(), &actions, &attr, argv.data(), environ);
-    posix_spawnattr_destroy(&attr);
-    posix_spawn_file_actions_destroy(&actions);
+    const int rc = spawnDetachedQuiet(argv, pid, QFile::encodeName(m_folder).toStdString());
     if (rc != 0) {
         failed(rc == ENOENT ? tr("not installed") : tr("could not be started"));
         return;
