@@ -130,21 +130,29 @@ RenameDialog::RenameDialog(std::vector<RenameSource> items, RenamePlan::TakenFn 
         row->addWidget(fieldsButton(edit));
         return row;
     };
-    form->addRow(tr("&Name:"), maskRow(m_nameMask, recent().nameMasks, "nameMask"));
-    form->addRow(tr("E&xtension:"), maskRow(m_extensionMask, recent().extensionMasks, "extensionMask"));
+    // A label of a row whose field is a layout names its line with a buddy, or its & shows as written.
+    auto label = [](const QString& text, QWidget* buddy) {
+        auto* l = new QLabel(text);
+        l->setBuddy(buddy);
+        return l;
+    };
+    QLayout* nameRow = maskRow(m_nameMask, recent().nameMasks, "nameMask");
+    form->addRow(label(tr("&Name:"), m_nameMask), nameRow);
+    QLayout* extensionRow = maskRow(m_extensionMask, recent().extensionMasks, "extensionMask");
+    form->addRow(label(tr("E&xtension:"), m_extensionMask), extensionRow);
 
     m_find = new QLineEdit;
     m_find->setObjectName("find");
     m_replace = new QLineEdit;
     m_replace->setObjectName("replace");
-    m_regex = new QCheckBox(tr("Regular e&xpression (groups: $1)"));
+    m_regex = new QCheckBox(tr("Re&gular expression (groups: $1)"));
     m_matchCase = new QCheckBox(tr("&Match case"));
     m_matchCase->setChecked(true);
     auto* findRow = new QHBoxLayout;
     findRow->addWidget(m_find, 1);
     findRow->addWidget(new QLabel(tr("with")));
     findRow->addWidget(m_replace, 1);
-    form->addRow(tr("&Replace:"), findRow);
+    form->addRow(label(tr("&Replace:"), m_find), findRow);
     auto* findOptions = new QHBoxLayout;
     findOptions->addWidget(m_regex);
     findOptions->addWidget(m_matchCase);
@@ -170,7 +178,7 @@ RenameDialog::RenameDialog(std::vector<RenameSource> items, RenamePlan::TakenFn 
         counterRow->addWidget(box);
     }
     counterRow->addStretch();
-    form->addRow(tr("Counter [C]:"), counterRow);
+    form->addRow(label(tr("C&ounter [C]:"), m_start), counterRow);
 
     m_dateFormat = new QComboBox;
     m_dateFormat->setEditable(true);
@@ -183,7 +191,9 @@ RenameDialog::RenameDialog(std::vector<RenameSource> items, RenamePlan::TakenFn 
     timeRow->addWidget(new QLabel(tr("time [T]")));
     timeRow->addWidget(m_timeFormat);
     timeRow->addStretch();
-    form->addRow(tr("Date [D]:"), timeRow);
+    m_dateFormat->setMinimumContentsLength(10);
+    m_timeFormat->setMinimumContentsLength(10);
+    form->addRow(label(tr("&Date [D]:"), m_dateFormat), timeRow);
 
     m_table = new QTableView;
     m_table->setObjectName("renameTable");
