@@ -1,8 +1,8 @@
 #include "platform/qt/location/locationbar.h"
+#include "platform/qt/location/foldercompletion.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QCompleter>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -13,7 +13,6 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPainter>
-#include <QStringListModel>
 #include <QStyle>
 #include <QToolButton>
 #include <QToolTip>
@@ -22,7 +21,6 @@
 #include "platform/fs/archives/archivelocation.h"
 #include "platform/fs/core/background.h"
 #include "platform/fs/drives/mounts.h"
-#include "platform/fs/listing/subfolders.h"
 #include "platform/fs/trash/trashlistingsource.h"
 #include "platform/qt/common/clearbutton.h"
 #include "platform/qt/common/elidedlabel.h"
@@ -42,12 +40,6 @@ constexpr int kMarkWidth = 2;  // the active view's line
 bool isUnder(const QByteArray& path, const QByteArray& root) {
     if (root == "/") return path.startsWith('/');
     return path == root || path.startsWith(root + '/');
-}
-
-QString expandedHome(const QString& text) {
-    if (text == QLatin1String("~")) return QDir::homePath();
-    if (text.startsWith(QLatin1String("~/"))) return QDir::homePath() + text.mid(1);
-    return text;
 }
 
 }  // namespace
@@ -136,12 +128,8 @@ QLineEdit* LocationBar::editor() {
     m_editor->installEventFilter(this);
     auto* row = static_cast<QHBoxLayout*>(layout());
     row->insertWidget(row->indexOf(m_searchNote) + 1, m_editor, 1);
-    m_completions = new QStringListModel(this);
-    m_completer = new QCompleter(m_completions, this);
-    m_completer->setCaseSensitivity(Qt::CaseSensitive);
-    m_completer->setCompletionMode(QCompleter::PopupCompletion);
-    m_editor->setCompleter(m_completer);
-    connect(m_editor, &QLineEdit::textEdited, this, &LocationBar::complete);
+    m_completion = new FolderCompletion(m_editor);
+    connect(m_editor, &QLineEdit::textEdited, this, [this] { m_message.clear(); });
     connect(m_editor, &QLineEdit::returnPressed, this, [this] {
         QString typed = m_editor->text().trimmed();
         if (typed.isEmpty()) return;
@@ -154,11 +142,11 @@ QLineEdit* LocationBar::editor() {
             emit folderRequested(m_folder);
             return;
         }
-        if (const auto known = m_offered.constFind(typed); known != m_offered.cend()) {
-            emit folderRequested(*known);
+        if (const QByteArray known = m_completion->offered(typed); !known.isEmpty()) {
+            emit folderRequested(known);
             return;
         }
-        emit locationEntered(expandedHome(typed));
+        emit locationEntered(FolderCompletion::expandedHome(typed));
     });
     return m_editor;
 }
@@ -342,11 +330,7 @@ void LocationBar::startEditing() {
 }
 
 void LocationBar::stopEditing() {
-    m_completionDir.clear();
-    // Asked only while a popup shows: asking a completer for its popup makes one.
-    if (QWidget* popup = QApplication::activePopupWidget();
-        popup && m_completer && popup == m_completer->popup())
-        popup->hide();
+    if (m_completion) m_completion->reset();
     if (!m_editor) {
         if (showsCrumbs()) m_crumbs->show();
         return;
@@ -364,39 +348,6 @@ void LocationBar::showMessage(const QString& text) {
     m_message = text;
     QWidget* anchor = m_editor && m_editor->isVisible() ? static_cast<QWidget*>(m_editor) : m_crumbs;
     QToolTip::showText(anchor->mapToGlobal(QPoint(0, anchor->height())), text, anchor, {}, 10000);
-}
-
-void LocationBar::complete(const QString& typed) {
-    m_message.clear();
-    const qsizetype slash = typed.lastIndexOf('/');
-    if (slash < 0 || !expandedHome(typed).startsWith('/')) return;
-    const QString dir = typed.left(slash + 1);
-    // Hidden folders are offered once their name is begun.
-    const bool hidden = typed.mid(slash + 1).startsWith('.');
-    const QString key = dir + (hidden ? QStringLiteral("\n.") : QString());
-    if (key == m_completionDir) return;
-    m_completionDir = key;
-    m_completions->setStringList({});
-    QByteArray real = QFile::encodeName(expandedHome(dir));
-    if (!real.endsWith('/')) real += '/';
-    // Listing a folder may block on a dead mount: the names arrive when they are read.
-    runInBackground(
-        this, [real, hidden] { return SubFolders::list(real, hidden); },
-        [this, key, dir, real](const SubFolders::Result& r) {
-            if (key != m_completionDir) return;
-            QStringList names;
-            m_offered.clear();
-            for (const QByteArray& name : r.names) {
-                const QString shown = dir + NameText::shown(name.toStdString());
-                names << shown + '/';
-                m_offered.insert(shown, real + name);
-            }
-            m_completions->setStringList(names);
-            if (m_editor->hasFocus() && m_editor->text().startsWith(dir)) {
-                m_completer->setCompletionPrefix(m_editor->text());
-                if (m_completer->completionCount() > 0) m_completer->complete();
-            }
-        });
 }
 
 bool LocationBar::eventFilter(QObject* watched, QEvent* event) {

@@ -9,13 +9,13 @@
 
 #include "platform/fs/search/searchquery.h"
 
-class QCompleter;
 class QLabel;
 class QLineEdit;
-class QStringListModel;
 class QToolButton;
 
 namespace kv {
+
+class FolderCompletion;
 
 class BreadcrumbBar;
 class PlacesMenu;
@@ -89,7 +89,6 @@ class LocationBar : public QWidget {
     void readRoots();
     void showCrumbs();
     void hideSearch();
-    void complete(const QString& text);
     // A folder, or a place such as the trash: crumbs, text only while edited.
     bool showsCrumbs() const { return !m_folder.isEmpty() || m_place; }
 
@@ -102,13 +101,10 @@ class LocationBar : public QWidget {
     QToolButton* m_search;
     BreadcrumbBar* m_crumbs;
     QLabel* m_searchNote;
-    QLineEdit* m_editor = nullptr;  // see editor()
-    QCompleter* m_completer = nullptr;
-    QStringListModel* m_completions = nullptr;
-    QString m_completionDir;
-    QHash<QString, QByteArray> m_offered;  // completions as shown (no trailing slash) -> their bytes
-    QString m_editStart;                   // the folder's path as editing began
-    QByteArray m_folder;                   // empty while a page (or other location) is shown
+    QLineEdit* m_editor = nullptr;             // see editor()
+    FolderCompletion* m_completion = nullptr;  // with the editor
+    QString m_editStart;                       // the folder's path as editing began
+    QByteArray m_folder;                       // empty while a page (or other location) is shown
     QString m_address;
     bool m_place = false;  // the address is a place shown as crumbs (the trash)
     bool m_loading = false;

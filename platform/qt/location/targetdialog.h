@@ -5,7 +5,6 @@
 
 class QLabel;
 class QLineEdit;
-class QStringListModel;
 
 namespace kv {
 
@@ -24,12 +23,8 @@ class TargetDialog : public QDialog {
     void accept() override;
 
   private:
-    void complete(const QString& typed);
-
     QLineEdit* m_editor;
     QLabel* m_problem;
-    QStringListModel* m_completions;
-    QString m_completionDir;
     QByteArray m_target;
 };
 
