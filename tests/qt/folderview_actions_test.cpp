@@ -603,6 +603,36 @@ TEST_F(FolderViewActions, CommanderKeysReachTheirCommands) {
     }));
 }
 
+// The preferences of opening and of dates: a single click opens (a double click then opens once), and
+// today's and yesterday's dates are said so.
+TEST_F(FolderViewActions, SingleClickOpensAndDatesCanBeRelative) {
+    Preferences::shared().setSingleClick(true);
+    struct Back {
+        ~Back() { Preferences::shared().setSingleClick(false); }
+    } back;
+    ::mkdir((f.dir / "sub").c_str(), 0755);
+    ASSERT_TRUE(f.listed("sub"));
+    int opened = 0;
+    QObject::connect(f.view.get(), &FolderView::folderRequested, [&](const QByteArray&) { ++opened; });
+    QAbstractItemView* view = f.view->currentView();
+    const QPoint at = view->visualRect(f.view->model()->index(f.view->model()->rowOfName("sub"), 0)).center();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    EXPECT_EQ(opened, 1);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    EXPECT_EQ(opened, 1) << "the clicks of one double click open once";
+
+    const QDateTime now(QDate(2026, 12, 9), QTime(10, 0));
+    const QTime t(14, 2);
+    const QString time = QLocale().toString(t, QLocale::ShortFormat);
+    EXPECT_EQ(FolderModel::dateText(QDateTime(QDate(2026, 12, 9), t), true, now), "Today " + time);
+    EXPECT_EQ(FolderModel::dateText(QDateTime(QDate(2026, 12, 8), t), true, now), "Yesterday " + time);
+    const QDateTime older(QDate(2026, 12, 7), t);
+    EXPECT_EQ(FolderModel::dateText(older, true, now), QLocale().toString(older, QLocale::ShortFormat));
+    EXPECT_EQ(FolderModel::dateText(QDateTime(QDate(2026, 12, 9), t), false, now),
+              QLocale().toString(QDateTime(QDate(2026, 12, 9), t), QLocale::ShortFormat));
+}
+
 TEST_F(FolderViewActions, TypingFindsANameAndHiddenFilesToggle) {
     writeFile(f.dir / ".secret", "s");
     writeFile(f.dir / "bravo.txt", "b");

@@ -1,5 +1,6 @@
 #include "platform/qt/folderview/folderview.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -120,8 +121,11 @@ FolderView::FolderView(const PaneServices& services, QWidget* parent)
         // a found file away, a rename there) may have changed them.
         if (m_model->isSearch() && !m_model->isLoading()) m_model->refresh();
     });
-    // A new view as the user prefers it.
+    // A new view as the user prefers it; dates follow a change at once.
     const Preferences& prefs = Preferences::shared();
+    m_model->setRelativeDates(prefs.relativeDates());
+    connect(&prefs, &Preferences::changed, this,
+            [this] { m_model->setRelativeDates(Preferences::shared().relativeDates()); });
     if (prefs.showHidden()) setShowHidden(true);
     switch (prefs.viewMode()) {
         case Preferences::ViewMode::Icons:
@@ -141,7 +145,19 @@ void FolderView::setUpView(QAbstractItemView* v) {
     v->setEditTriggers(QAbstractItemView::NoEditTriggers);  // F2 and the menu rename; a click selects
     m_dragDrop->attach(v);
     v->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(v, &QAbstractItemView::activated, this, &FolderView::activate);
+    // With a single click to open, a plain click opens; a double click then opens once, by its first
+    // click: its second click and the double click itself are left alone. Enter opens in both.
+    connect(v, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
+        if (Preferences::shared().singleClick() && QGuiApplication::mouseButtons() != Qt::NoButton) return;
+        activate(index);
+    });
+    connect(v, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+        if (!Preferences::shared().singleClick() || QGuiApplication::keyboardModifiers() != Qt::NoModifier)
+            return;
+        if (m_clickOpened.isValid() && m_clickOpened.elapsed() < QApplication::doubleClickInterval()) return;
+        m_clickOpened.start();
+        activate(index);
+    });
     connect(v, &QWidget::customContextMenuRequested, this,
             [this, v](const QPoint& pos) { contextMenuAt(v, pos); });
 }

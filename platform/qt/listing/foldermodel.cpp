@@ -41,6 +41,22 @@ FolderModel::FolderModel(QObject* parent, ListingSourceFactory sources, std::sha
     });
 }
 
+void FolderModel::setRelativeDates(bool relative) {
+    if (relative == m_relativeDates) return;
+    m_relativeDates = relative;
+    if (rowCount() > 0) emit dataChanged(index(0, ModifiedColumn), index(rowCount() - 1, ModifiedColumn));
+}
+
+QString FolderModel::dateText(const QDateTime& when, bool relative, const QDateTime& now) {
+    if (relative) {
+        const qint64 days = when.date().daysTo(now.date());
+        const QString time = QLocale().toString(when.time(), QLocale::ShortFormat);
+        if (days == 0) return tr("Today %1").arg(time);
+        if (days == 1) return tr("Yesterday %1").arg(time);
+    }
+    return QLocale().toString(when, QLocale::ShortFormat);
+}
+
 void FolderModel::countFolderSizes(const QList<int>& rows) {
     for (int row : rows)
         if (row >= 0 && row < rowCount() && entryAt(row).isDir)
@@ -365,8 +381,7 @@ QVariant FolderModel::data(const QModelIndex& index, int role) const {
                 case ModifiedColumn:
                     // A trashed item without a readable deletion date has none to show.
                     if (e.mtimeNs == 0 && (isTrash() || e.unanswered)) return tr("Unknown");
-                    return QLocale().toString(QDateTime::fromMSecsSinceEpoch(e.mtimeNs / 1000000),
-                                              QLocale::ShortFormat);
+                    return dateText(QDateTime::fromMSecsSinceEpoch(e.mtimeNs / 1000000), m_relativeDates);
                 case OriginColumn: {
                     const std::optional<TrashRecord> r = trashRecordAt(index.row());
                     if (!r) return QVariant();

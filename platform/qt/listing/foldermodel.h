@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QByteArray>
+#include <QDateTime>
 #include <QSet>
 #include <functional>
 #include <memory>
@@ -81,6 +82,11 @@ class FolderModel : public QAbstractTableModel {
     // Counts the sizes of the folders among the rows into the Size column (FolderSizes), off the UI
     // thread; they are kept until the listing is read again.
     void countFolderSizes(const QList<int>& rows);
+    // Dates of today and yesterday said so ("Today 14:02") instead of in full.
+    void setRelativeDates(bool relative);
+    // A date as the Modified column shows it; now is today's.
+    static QString dateText(const QDateTime& when, bool relative,
+                            const QDateTime& now = QDateTime::currentDateTime());
     const FolderSizes& folderSizes() const { return *m_sizes; }
     const QByteArray& folder() const { return m_path; }
     bool isLoading() const {
@@ -172,6 +178,7 @@ class FolderModel : public QAbstractTableModel {
     FolderListing m_listing;
     QSet<QByteArray> m_cutPaths;
     FolderSizes* m_sizes = nullptr;
+    bool m_relativeDates = false;
     NameFilter m_filter;
     QString m_filterText;
     bool m_search = false;

@@ -51,6 +51,8 @@ void Preferences::load() {
     m_showHidden = o.value("showHidden").toBool(false);
     const QString mode = o.value("viewMode").toString();
     m_viewMode = mode == "icons" ? ViewMode::Icons : mode == "list" ? ViewMode::List : ViewMode::Details;
+    m_singleClick = o.value("singleClick").toBool(false);
+    m_relativeDates = o.value("relativeDates").toBool(false);
 }
 
 void Preferences::save() {
@@ -60,6 +62,8 @@ void Preferences::save() {
     o["viewMode"] = m_viewMode == ViewMode::Icons  ? "icons"
                     : m_viewMode == ViewMode::List ? "list"
                                                    : "details";
+    o["singleClick"] = m_singleClick;
+    o["relativeDates"] = m_relativeDates;
     QDir().mkpath(QFileInfo(m_path).path());
     QSaveFile file(m_path);
     if (file.open(QIODevice::WriteOnly)) {
@@ -84,6 +88,18 @@ void Preferences::setShowHidden(bool show) {
 void Preferences::setViewMode(ViewMode mode) {
     if (mode == m_viewMode) return;
     m_viewMode = mode;
+    save();
+}
+
+void Preferences::setSingleClick(bool single) {
+    if (single == m_singleClick) return;
+    m_singleClick = single;
+    save();
+}
+
+void Preferences::setRelativeDates(bool relative) {
+    if (relative == m_relativeDates) return;
+    m_relativeDates = relative;
     save();
 }
 

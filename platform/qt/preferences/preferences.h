@@ -23,10 +23,16 @@ class Preferences : public QObject {
     Keys keys() const { return m_keys; }
     bool showHidden() const { return m_showHidden; }
     ViewMode viewMode() const { return m_viewMode; }
+    // A single click opens an item (as a double click does by default).
+    bool singleClick() const { return m_singleClick; }
+    // Dates of today and yesterday as "Today 14:02" and "Yesterday 14:02".
+    bool relativeDates() const { return m_relativeDates; }
 
     void setKeys(Keys keys);
     void setShowHidden(bool show);
     void setViewMode(ViewMode mode);
+    void setSingleClick(bool single);
+    void setRelativeDates(bool relative);
 
     const QString& path() const { return m_path; }
 
@@ -41,6 +47,8 @@ class Preferences : public QObject {
     Keys m_keys = Keys::Desktop;
     bool m_showHidden = false;
     ViewMode m_viewMode = ViewMode::Details;
+    bool m_singleClick = false;
+    bool m_relativeDates = false;
 };
 
 }  // namespace kv

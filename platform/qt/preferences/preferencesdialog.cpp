@@ -53,6 +53,19 @@ PreferencesDialog::PreferencesDialog(Preferences& prefs, QWidget* parent) : QDia
     connect(mode, &QComboBox::currentIndexChanged, &prefs,
             [&prefs](int i) { prefs.setViewMode(static_cast<Preferences::ViewMode>(i)); });
 
+    auto* single = new QCheckBox(tr("Open items with a &single click"));
+    single->setObjectName("singleClick");
+    single->setChecked(prefs.singleClick());
+    form->addRow(QString(), single);
+    connect(single, &QCheckBox::toggled, &prefs, &Preferences::setSingleClick);
+
+    auto* relative = new QCheckBox(
+        tr("Show today's and yesterday's dates as \u201cToday\u201d and \u201cYesterday\u201d"));
+    relative->setObjectName("relativeDates");
+    relative->setChecked(prefs.relativeDates());
+    form->addRow(QString(), relative);
+    connect(relative, &QCheckBox::toggled, &prefs, &Preferences::setRelativeDates);
+
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
