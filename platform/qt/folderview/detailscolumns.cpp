@@ -41,7 +41,8 @@ DetailsColumns::DetailsColumns(QTreeView* view, WidestName* names)
             return;
         m_userWidth[static_cast<size_t>(column)] = size;
     });
-    view->viewport()->installEventFilter(this);
+    m_viewport = view->viewport();
+    m_viewport->installEventFilter(this);
     view->installEventFilter(this);
 }
 
@@ -52,8 +53,11 @@ void DetailsColumns::setWanted(int column, bool wanted) {
 }
 
 bool DetailsColumns::eventFilter(QObject* watched, QEvent* event) {
-    if ((watched == m_view->viewport() && event->type() == QEvent::Resize) ||
-        (watched == m_view && (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)))
+    // Only pointers are compared here: events come while the view is being destroyed too, when asking
+    // it for its viewport is no longer allowed.
+    const QEvent::Type type = event->type();
+    if ((watched == m_viewport && type == QEvent::Resize) ||
+        (watched == m_view && (type == QEvent::FontChange || type == QEvent::StyleChange)))
         fit();
     return QObject::eventFilter(watched, event);
 }

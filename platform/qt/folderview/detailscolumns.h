@@ -41,6 +41,7 @@ class DetailsColumns : public QObject {
     int contentWidth(int column) const;
 
     QTreeView* m_view;
+    QWidget* m_viewport;  // the view's, known from the start
     WidestName* m_names;
     std::array<bool, FolderModel::ColumnCount> m_wanted{};
     std::array<int, FolderModel::ColumnCount> m_userWidth{};  // 0: from the content
