@@ -13,9 +13,10 @@ namespace {
 // The application object posted functions are queued on. Cleared when it is destroyed, under the
 // same lock every post takes, so no post reaches a destroyed application. The lock also orders a
 // post before its run in a way thread checkers can see (Qt's own event-queue lock is invisible to
-// them).
-std::mutex& appMutex() {
-    static std::mutex m;
+// them). Recursive: a posted function's holder takes it when it is destroyed, which may happen while
+// the same thread holds it (a moved-from holder inside the post, a dropped function that posts again).
+std::recursive_mutex& appMutex() {
+    static std::recursive_mutex m;
     return m;
 }
 QCoreApplication* g_app = nullptr;
@@ -55,8 +56,9 @@ struct Posted {
 };
 
 // Holds a posted function inside the queued event. The event may be destroyed unrun on another
-// thread than the one that posted it (the application dropping its queue); taking the lock first
-// gives the thread checker the edge between the poster's writes and that destruction.
+// thread than the one that posted it (the object gone, the application dropping its queue); taking
+// the lock before anything of it is read gives the thread checker the edge between the poster's
+// writes and that destruction.
 struct PostedRef {
     std::shared_ptr<Posted> posted;
     explicit PostedRef(std::shared_ptr<Posted> p) : posted(std::move(p)) {}
@@ -64,11 +66,7 @@ struct PostedRef {
     PostedRef(const PostedRef&) = default;
     PostedRef& operator=(const PostedRef&) = delete;
     PostedRef& operator=(PostedRef&&) = delete;
-    ~PostedRef() {
-        if (posted) {
-            std::lock_guard sync(appMutex());
-        }
-    }
+    ~PostedRef() { std::lock_guard sync(appMutex()); }
 };
 
 }  // namespace
