@@ -108,7 +108,8 @@ TEST_F(TrashView, ShowsOriginsAndDeletionDatesAndNoEditingCommands) {
     f.view->currentView()->clearSelection();
     std::unique_ptr<QMenu> empty(f.view->createContextMenu(false));
     EXPECT_EQ(entries(empty.get()),
-              "showHidden !showPreviews refresh copyPath emptyTrash selectByPattern invertSelection undo preferences");
+              "showHidden !showPreviews refresh copyPath emptyTrash selectByPattern invertSelection undo "
+              "preferences");
     EXPECT_EQ(trashAction(empty.get(), "sortModified")->text(), "Deleted");
 
     // Keys of the folder commands do nothing here: no name editor, no new folder, no opening.

@@ -17,8 +17,8 @@
 
 #include "filemanager_support.h"
 #include "loopbackserver.h"
-#include "platform/qt/common/wholetitle.h"
 #include "platform/qt/browser/browserview.h"
+#include "platform/qt/common/wholetitle.h"
 #include "platform/qt/web/webdropguard.h"
 #include "platform/qt/web/webfindbar.h"
 #include "platform/qt/web/webview.h"
