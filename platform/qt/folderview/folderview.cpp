@@ -1,6 +1,5 @@
 #include "platform/qt/folderview/folderview.h"
 
-#include <QApplication>
 #include <QHeaderView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -12,6 +11,7 @@
 #include "platform/qt/common/pathtext.h"
 #include "platform/qt/desktop/fileopener.h"
 #include "platform/qt/dragdrop/folderdragdrop.h"
+#include "platform/qt/folderview/clickopener.h"
 #include "platform/qt/folderview/detailscolumns.h"
 #include "platform/qt/folderview/foldercommands.h"
 #include "platform/qt/folderview/folderdelegate.h"
@@ -145,19 +145,7 @@ void FolderView::setUpView(QAbstractItemView* v) {
     v->setEditTriggers(QAbstractItemView::NoEditTriggers);  // F2 and the menu rename; a click selects
     m_dragDrop->attach(v);
     v->setContextMenuPolicy(Qt::CustomContextMenu);
-    // With a single click to open, a plain click opens; a double click then opens once, by its first
-    // click: its second click and the double click itself are left alone. Enter opens in both.
-    connect(v, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
-        if (Preferences::shared().singleClick() && QGuiApplication::mouseButtons() != Qt::NoButton) return;
-        activate(index);
-    });
-    connect(v, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
-        if (!Preferences::shared().singleClick() || QGuiApplication::keyboardModifiers() != Qt::NoModifier)
-            return;
-        if (m_clickOpened.isValid() && m_clickOpened.elapsed() < QApplication::doubleClickInterval()) return;
-        m_clickOpened.start();
-        activate(index);
-    });
+    new ClickOpener(v, [this](const QModelIndex& index) { activate(index); });
     connect(v, &QWidget::customContextMenuRequested, this,
             [this, v](const QPoint& pos) { contextMenuAt(v, pos); });
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QListView>
 #include <QStackedWidget>
@@ -170,8 +169,7 @@ class FolderView : public QWidget, public FolderPane {
     FolderFind* m_find = nullptr;
     TypeAhead m_typeAhead;
     Mode m_mode = Mode::Details;
-    QElapsedTimer m_clickOpened;  // when a single click last opened an item
-    QByteArray m_pendingSelect;   // a name to select (and maybe edit) once a refresh lists it
+    QByteArray m_pendingSelect;  // a name to select (and maybe edit) once a refresh lists it
     bool m_pendingEdit = false;
 };
 
