@@ -12,13 +12,15 @@
 #include "platform/qt/browser/browserview.h"
 #include "platform/qt/folderview/folderview.h"
 #include "platform/qt/forms/qtfrontend.h"
+#include "platform/qt/tabs/browsertabs.h"
 #include "platform/registry/registryapi.h"
 #include "settings/settingskeys.h"
 
 namespace {
 
 bool paneListed(QWidget* form1, const char* name) {
-    auto* view = form1->findChild<kv::BrowserView*>(QString::fromLatin1(name));
+    auto* tabs = form1->findChild<kv::BrowserTabs*>(QString::fromLatin1(name));
+    kv::BrowserView* view = tabs ? tabs->current() : nullptr;
     return view && view->showsFolder() && !view->folderView()->model()->isLoading() &&
            !view->folderView()->folder().isEmpty();
 }

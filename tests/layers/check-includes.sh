@@ -70,7 +70,7 @@ done < <(includes platform/fs | grep -E '#[[:space:]]*include[[:space:]]*<Q')
 # only itself and the folders before it. Every source lives in one of them.
 declare -A stacked=(
     [platform/fs]="core drives listing search jobs trash operations compare archives downloads thumbnails places"
-    [platform/qt]="common jobs listing thumbnails location properties preferences rename pane search trash web dragdrop desktop archives quicklook compare folderview browser forms"
+    [platform/qt]="common jobs listing thumbnails location properties preferences rename pane search trash web dragdrop desktop archives quicklook compare folderview browser tabs forms"
 )
 for layer in "${!stacked[@]}"; do
     [ -d "$layer" ] || continue

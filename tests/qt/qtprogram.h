@@ -6,8 +6,10 @@
 #include <QTemporaryDir>
 #include <QWidget>
 #include <memory>
+#include <type_traits>
 
 #include "app/program.h"
+#include "platform/qt/browser/browserview.h"
 #include "platform/qt/forms/formwindow.h"
 #include "platform/qt/forms/qtfrontend.h"
 #include "platform/registry/fileregistry.h"
@@ -41,9 +43,13 @@ class QtProgramTest : public ::testing::Test {
     Program& program() { return *m_program; }
     Forms& forms() { return m_program->forms(); }
     QtFrontend& frontend() { return *m_frontend; }
+    // A pane's browser view is its current tab's.
     template <typename T = QWidget>
     T* widget(const std::string& window, const std::string& control) {
-        return qobject_cast<T*>(m_frontend->widgetOf(forms()[window][control]));
+        if constexpr (std::is_same_v<T, BrowserView>)
+            return m_frontend->viewOf(forms()[window][control]);
+        else
+            return qobject_cast<T*>(m_frontend->widgetOf(forms()[window][control]));
     }
     QWidget* window(const std::string& name) { return m_frontend->windowOf(forms()[name]); }
 

@@ -302,7 +302,7 @@ TEST_F(QtProgramTest, TabFollowsTheWindowsOrderIntoTheListsAndPagesOfItsPanes) {
     std::vector<std::string> forward{holder()};
     for (int i = 0; i < 7; ++i) {
         forward.push_back(tab(true));
-        if (auto* view = qobject_cast<BrowserView*>(widget("Form1", forward.back()))) {
+        if (auto* view = widget<BrowserView>("Form1", forward.back())) {
             EXPECT_EQ(form1->focusWidget(), view->folderView()->currentView()) << forward.back();
         }
     }

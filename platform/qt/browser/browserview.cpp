@@ -124,6 +124,12 @@ BrowserView::BrowserView(const PaneServices& services, QWidget* parent)
     connect(m_folder, &FolderView::folderRequested, this, &BrowserView::openFolder);
     connect(m_folder, &FolderView::searchStarted, this, &BrowserView::searchStarted);
     connect(m_folder, &FolderView::searchClosed, this, &BrowserView::searchClosed);
+    connect(m_folder, &FolderView::newTabRequested, this, [this](const QByteArray& path) {
+        Location where;
+        where.folder = true;
+        where.path = path;
+        emit tabWanted(where, true);
+    });
 
     connect(m_bar, &LocationBar::backRequested, this, &BrowserView::goBack);
     connect(m_bar, &LocationBar::forwardRequested, this, &BrowserView::goForward);
@@ -201,6 +207,7 @@ void BrowserView::ensureWeb() {
     prepareProfile(page->profile());
     web->setPage(page);
     web->setShowDownloads([this] { DownloadsWindow::showFor(this); });
+    page->setOpenInBackground([this](const QUrl& url) { emit tabWanted(classify(url.toString()), true); });
     m_web = web;
     m_stack->addWidget(m_web);
     connect(m_web, &QWebEngineView::titleChanged, this, &BrowserView::locationChanged);
@@ -232,8 +239,30 @@ void BrowserView::push(const Location& where) {
         showStep();
         return;
     }
+    if (m_locked && !m_history.empty()) {
+        emit tabWanted(where, false);
+        return;
+    }
     leave();
     m_history.push(where);
+    showStep();
+}
+
+BrowseHistory BrowserView::history() const {
+    BrowseHistory copy = m_history;
+    if (!copy.empty() && showsFolder()) {
+        const QModelIndex current = m_folder->currentView()->currentIndex();
+        if (current.isValid())
+            copy.leave(QByteArray::fromStdString(m_folder->model()->entryAt(current.row()).name));
+    }
+    return copy;
+}
+
+void BrowserView::restore(BrowseHistory history) {
+    if (history.empty()) return;
+    leave();
+    m_history = std::move(history);
+    m_history.forgetPages();
     showStep();
 }
 

@@ -72,8 +72,19 @@ class BrowserView : public QWidget, public BrowserPane {
     // What takes the keyboard focus when the focus moves into this view: its list or its page.
     QWidget* focusTarget() const;
 
+    // The view's history, the item current in the folder shown included; and a history taken from
+    // another view, shown at its current step.
+    BrowseHistory history() const;
+    void restore(BrowseHistory history);
+    // A locked view keeps its place: a new location asked of it is offered as a tab (tabWanted).
+    void setLocked(bool locked) { m_locked = locked; }
+    bool locked() const { return m_locked; }
+
   signals:
     void locationChanged();
+    // The user asked for a location in a tab of its own (a middle click, Open in New Tab, a locked
+    // view); behind the current tab when background.
+    void tabWanted(const kv::Location& where, bool background);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -98,6 +109,7 @@ class BrowserView : public QWidget, public BrowserPane {
     RecentFolders& m_recent;
     BrowseHistory m_history;
     std::function<QString()> m_chooserFolder;
+    bool m_locked = false;
 };
 
 }  // namespace kv

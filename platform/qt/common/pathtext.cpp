@@ -34,6 +34,12 @@ bool isDirectory(const QByteArray& path) {
     return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+QByteArray nearestFolder(const QByteArray& path) {
+    QByteArray p = path.isEmpty() ? QByteArray("/") : path;
+    while (p != "/" && !isDirectory(p)) p = parentOf(p);
+    return p;
+}
+
 QByteArray normalized(const QByteArray& path) {
     QByteArray p;
     p.reserve(path.size());

@@ -25,5 +25,8 @@ QByteArray baseName(const QByteArray& path);
 QByteArray parentOf(const QByteArray& path);
 // Whether the path is a folder, through links.
 bool isDirectory(const QByteArray& path);
+// The path when it is a folder, else the nearest folder above it that is ("/" at worst). Touches the
+// disk: off the UI thread.
+QByteArray nearestFolder(const QByteArray& path);
 
 }  // namespace kv::pathtext

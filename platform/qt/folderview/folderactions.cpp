@@ -196,6 +196,18 @@ std::vector<FolderActions::Command> makeCommands() {
          .menus = kItems,
          .run = [](FolderView& v) { v.openSelected(); },
          .places = kFolders | kArchive},
+        {.id = "openInNewTab",
+         .text = QT_TRANSLATE_NOOP("kv::FolderView", "Open in New Tab"),
+         .keys = {key(Qt::CTRL | Qt::Key_Return), key(Qt::CTRL | Qt::Key_Enter)},
+         .menus = kItems,
+         .run = [](FolderView& v) { v.openSelectedInTabs(); },
+         .shown =
+             [](const FolderView& v) {
+                 for (int row : v.selectedRows())
+                     if (!v.folderOfRow(row).isEmpty()) return true;
+                 return false;
+             },
+         .places = kFolders | kArchive},
         {.id = "openExternally",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Open with the Default Application"),
          .keys = {},

@@ -12,15 +12,6 @@
 
 namespace kv {
 
-namespace {
-
-QByteArray upOne(const QByteArray& path) {
-    if (path == "/" || path.isEmpty()) return "/";
-    return pathtext::parentOf(path);
-}
-
-}  // namespace
-
 FolderFollower::FolderFollower(FolderWatch& watch, QObject* parent) : QObject(parent), m_watch(watch) {
     connect(&m_watch, &FolderWatch::folderChanged, this, &FolderFollower::folderChanged);
 }
@@ -63,12 +54,7 @@ void FolderFollower::folderVanished() {
     // stall the window.
     const QByteArray gone = m_shown;
     runInBackground(
-        this,
-        [gone] {
-            QByteArray p = gone;
-            while (!pathtext::isDirectory(p) && p != "/") p = upOne(p);
-            return p;
-        },
+        this, [gone] { return pathtext::nearestFolder(gone); },
         [this, gone](const QByteArray& p) {
             if (m_shown != gone) return;
             if (p == gone) {

@@ -145,7 +145,12 @@ void FolderView::setUpView(QAbstractItemView* v) {
     v->setEditTriggers(QAbstractItemView::NoEditTriggers);  // F2 and the menu rename; a click selects
     m_dragDrop->attach(v);
     v->setContextMenuPolicy(Qt::CustomContextMenu);
-    new ClickOpener(v, [this](const QModelIndex& index) { activate(index); });
+    new ClickOpener(
+        v, [this](const QModelIndex& index) { activate(index); },
+        [this](const QModelIndex& index) {
+            const QByteArray folder = folderOfRow(index.row());
+            if (!folder.isEmpty()) emit newTabRequested(folder);
+        });
     connect(v, &QWidget::customContextMenuRequested, this,
             [this, v](const QPoint& pos) { contextMenuAt(v, pos); });
 }
@@ -303,6 +308,24 @@ void FolderView::activate(const QModelIndex& index) {
         m_archivePlace->openItem(path);
     } else {
         FileOpener::open({path}, this);
+    }
+}
+
+QByteArray FolderView::folderOfRow(int row) const {
+    if (row < 0 || row >= m_model->rowCount() || m_model->isTrash()) return {};
+    const QByteArray path = m_model->pathAt(row);
+    const bool isDir = m_model->entryAt(row).isDir;
+    if (isDir) return path;
+    return ArchivePlace::opensAsFolder(path, isDir) ? ArchivePlace::locationOf(path) : QByteArray();
+}
+
+void FolderView::openSelectedInTabs() {
+    QList<int> rows = selectedRows();
+    if (rows.isEmpty() && currentView()->currentIndex().isValid())
+        rows << currentView()->currentIndex().row();
+    for (int row : rows) {
+        const QByteArray folder = folderOfRow(row);
+        if (!folder.isEmpty()) emit newTabRequested(folder);
     }
 }
 

@@ -84,6 +84,10 @@ class FolderView : public QWidget, public FolderPane {
 
     // What the menus and keys do (FolderActions).
     void openSelected();
+    // Offers the selected folders (and archives that open like folders) as new tabs.
+    void openSelectedInTabs();
+    // The folder (or archive location) an item opens as; empty for a file.
+    QByteArray folderOfRow(int row) const;
     void renameCurrent();
     // Marks (selects) the current item, or unmarks it, and makes the next one current (Insert).
     void markCurrent();
@@ -110,6 +114,8 @@ class FolderView : public QWidget, public FolderPane {
     // The name filter and the search below the folder, with their bars (Ctrl+I, Ctrl+F), and what
     // Escape in the rows does to them.
     FolderFind* find() const { return m_find; }
+    // A line above the rows saying what happened to the view (it went elsewhere, and why).
+    void showBanner(const QString& text);
     // Closes the name filter; the rows' empty note follows.
     void closeFilter();
     // Searches below the folder shown (or below the one a search started from) and shows the results
@@ -131,6 +137,8 @@ class FolderView : public QWidget, public FolderPane {
     // browser view keeps the results as a step of its history.
     void searchStarted(const SearchQuery& query);
     void searchClosed();
+    // A folder to open in a tab of its own, behind the current one (a middle click, Open in New Tab).
+    void newTabRequested(const QByteArray& path);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -141,7 +149,6 @@ class FolderView : public QWidget, public FolderPane {
     void activate(const QModelIndex& index);
     void listed(int error, const QString& message);
     void updateEmptyNote();
-    void showBanner(const QString& text);
     void contextMenuAt(QAbstractItemView* view, const QPoint& pos);
     void applyPendingSelection();
 

@@ -33,6 +33,7 @@
 #include "platform/qt/forms/formwindow.h"
 #include "platform/qt/forms/taborder.h"
 #include "platform/qt/jobs/fileoperations.h"
+#include "platform/qt/tabs/browsertabs.h"
 
 namespace kv {
 
@@ -72,7 +73,8 @@ QWidget* QtFrontend::widgetOf(const Control& control) const {
 }
 
 BrowserView* QtFrontend::viewOf(const Control& control) const {
-    return qobject_cast<BrowserView*>(widgetOf(control));
+    auto* tabs = qobject_cast<BrowserTabs*>(widgetOf(control));
+    return tabs ? tabs->current() : nullptr;
 }
 
 void QtFrontend::raise(Control* control, void (Control::*event)()) {

@@ -3,7 +3,7 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "platform/qt/browser/browserview.h"
+#include "platform/qt/tabs/browsertabs.h"
 
 namespace kv {
 
@@ -25,7 +25,7 @@ QWidget* TabOrder::next(const QWidget* window, bool forward) const {
             m_entries[static_cast<size_t>(((forward ? at + step : at - step) % n + n) % n)].second;
         if (!candidate->isVisibleTo(window) || !candidate->isEnabled()) continue;
         QWidget* target = candidate;
-        if (auto* view = qobject_cast<BrowserView*>(candidate)) target = view->focusTarget();
+        if (auto* tabs = qobject_cast<BrowserTabs*>(candidate)) target = tabs->focusTarget();
         if (target && target->isVisibleTo(window)) return target;
     }
     return nullptr;

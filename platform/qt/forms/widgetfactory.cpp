@@ -15,11 +15,12 @@
 #include <cmath>
 
 #include "platform/forms/twips.h"
-#include "platform/qt/browser/browserview.h"
 #include "platform/qt/common/clickablelabel.h"
 #include "platform/qt/forms/drivelist.h"
 #include "platform/qt/forms/formwindow.h"
 #include "platform/qt/pane/windowpanes.h"
+#include "platform/qt/tabs/browsertabs.h"
+#include "platform/qt/tabs/sessionkeeper.h"
 
 // The pictures are compiled into this static library; their registration has to be asked for.
 static void registerPictures() {
@@ -191,9 +192,9 @@ QWidget* WidgetFactory::createWidget(const ControlRecord& r, const WindowRecord&
     QWidget* w = nullptr;
     switch (r.kind) {
         case ControlKind::BrowserView: {
-            auto* view = new BrowserView(m_services, client);
-            WindowPanes::setRole(*view, r.role);
-            w = view;
+            auto* tabs = new BrowserTabs(m_services, r.role, client);
+            SessionKeeper::shared().add(*tabs);
+            w = tabs;
             break;
         }
         case ControlKind::DriveList:

@@ -68,6 +68,8 @@ class BrowseHistory {
     bool pageHeld() const { return m_position >= 0 && m_webStep == m_position; }
     // Whether Back from the engine's item at index stays within the current step's page.
     bool backWithinPage(int index) const { return pageHeld() && index > here()->webFloor; }
+    // The record goes to a view whose web engine holds none of its pages (a tab reopened or moved).
+    void forgetPages() { m_webStep = -1; }
 
   private:
     void add(Step step);

@@ -113,9 +113,14 @@ WindowPanes::Role WindowPanes::role(const BrowserPane& pane) {
 }
 
 BrowserPane* WindowPanes::withRole(const QWidget* window, Role role) {
-    for (BrowserPane* b : browsers(window))
-        if (WindowPanes::role(*b) == role) return b;
-    return nullptr;
+    // A pane with tabs has a browser view per tab: the one on show is the pane's.
+    BrowserPane* hidden = nullptr;
+    for (BrowserPane* b : browsers(window)) {
+        if (WindowPanes::role(*b) != role) continue;
+        if (b->paneWidget()->isVisibleTo(b->paneWidget()->window())) return b;
+        if (!hidden) hidden = b;
+    }
+    return hidden;
 }
 
 }  // namespace kv

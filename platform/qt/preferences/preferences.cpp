@@ -53,6 +53,7 @@ void Preferences::load() {
     m_viewMode = mode == "icons" ? ViewMode::Icons : mode == "list" ? ViewMode::List : ViewMode::Details;
     m_singleClick = o.value("singleClick").toBool(false);
     m_relativeDates = o.value("relativeDates").toBool(false);
+    m_restoreTabs = o.value("restoreTabs").toBool(false);
 }
 
 void Preferences::save() {
@@ -64,6 +65,7 @@ void Preferences::save() {
                                                    : "details";
     o["singleClick"] = m_singleClick;
     o["relativeDates"] = m_relativeDates;
+    o["restoreTabs"] = m_restoreTabs;
     QDir().mkpath(QFileInfo(m_path).path());
     QSaveFile file(m_path);
     if (file.open(QIODevice::WriteOnly)) {
@@ -79,10 +81,14 @@ void Preferences::setKeys(Keys keys) {
     save();
 }
 
-void Preferences::setShowHidden(bool show) {
-    if (show == m_showHidden) return;
-    m_showHidden = show;
+void Preferences::set(bool& field, bool value) {
+    if (value == field) return;
+    field = value;
     save();
+}
+
+void Preferences::setShowHidden(bool show) {
+    set(m_showHidden, show);
 }
 
 void Preferences::setViewMode(ViewMode mode) {
@@ -92,15 +98,15 @@ void Preferences::setViewMode(ViewMode mode) {
 }
 
 void Preferences::setSingleClick(bool single) {
-    if (single == m_singleClick) return;
-    m_singleClick = single;
-    save();
+    set(m_singleClick, single);
 }
 
 void Preferences::setRelativeDates(bool relative) {
-    if (relative == m_relativeDates) return;
-    m_relativeDates = relative;
-    save();
+    set(m_relativeDates, relative);
+}
+
+void Preferences::setRestoreTabs(bool restore) {
+    set(m_restoreTabs, restore);
 }
 
 }  // namespace kv

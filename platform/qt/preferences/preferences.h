@@ -27,12 +27,16 @@ class Preferences : public QObject {
     bool singleClick() const { return m_singleClick; }
     // Dates of today and yesterday as "Today 14:02" and "Yesterday 14:02".
     bool relativeDates() const { return m_relativeDates; }
+    // The panes' tabs come back at the next start as they were left (off: each pane starts where the
+    // window puts it).
+    bool restoreTabs() const { return m_restoreTabs; }
 
     void setKeys(Keys keys);
     void setShowHidden(bool show);
     void setViewMode(ViewMode mode);
     void setSingleClick(bool single);
     void setRelativeDates(bool relative);
+    void setRestoreTabs(bool restore);
 
     const QString& path() const { return m_path; }
 
@@ -42,6 +46,7 @@ class Preferences : public QObject {
   private:
     void load();
     void save();
+    void set(bool& field, bool value);
 
     QString m_path;
     Keys m_keys = Keys::Desktop;
@@ -49,6 +54,7 @@ class Preferences : public QObject {
     ViewMode m_viewMode = ViewMode::Details;
     bool m_singleClick = false;
     bool m_relativeDates = false;
+    bool m_restoreTabs = false;
 };
 
 }  // namespace kv

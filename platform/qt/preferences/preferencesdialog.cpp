@@ -66,6 +66,13 @@ PreferencesDialog::PreferencesDialog(Preferences& prefs, QWidget* parent) : QDia
     form->addRow(QString(), relative);
     connect(relative, &QCheckBox::toggled, &prefs, &Preferences::setRelativeDates);
 
+    auto* restore = new QCheckBox(tr("&Restore tabs at start"));
+    restore->setObjectName("restoreTabs");
+    restore->setToolTip(tr("Every pane's tabs come back where they were when the program was last closed"));
+    restore->setChecked(prefs.restoreTabs());
+    form->addRow(QString(), restore);
+    connect(restore, &QCheckBox::toggled, &prefs, &Preferences::setRestoreTabs);
+
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);

@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMimeDatabase>
+#include <QTimer>
 #include <QWebEngineView>
+#include <utility>
 
 #include "platform/qt/web/pagedialogs.h"
 
@@ -43,6 +45,41 @@ QString WebPage::siteOf(const QUrl& url) {
 QString WebPage::chooserFolder() const {
     const QString folder = m_chooserFolder ? m_chooserFolder() : QString();
     return folder.isEmpty() ? QDir::homePath() : folder;
+}
+
+namespace {
+
+// The page a link opened in a background tab is loaded into: it loads nothing, it only passes the
+// link's address on, once, and goes.
+class LinkCatcher : public QWebEnginePage {
+  public:
+    LinkCatcher(QWebEngineProfile* profile, std::function<void(const QUrl&)> open, QObject* parent)
+        : QWebEnginePage(profile, parent), m_open(std::move(open)) {
+        // A page that never navigates (a script's empty window) does not stay.
+        QTimer::singleShot(10000, this, &QObject::deleteLater);
+    }
+
+  protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
+        if (isMainFrame && m_open && !url.isEmpty()) {
+            std::exchange(m_open, nullptr)(url);
+            deleteLater();
+        }
+        return false;
+    }
+
+  private:
+    std::function<void(const QUrl&)> m_open;
+};
+
+}  // namespace
+
+QWebEnginePage* WebPage::createWindow(WebWindowType type) {
+    // Only the user's own request for a background tab (a middle click, Ctrl with a click) gets one: a
+    // page's script cannot open tabs, its new windows open here.
+    if (type == WebBrowserBackgroundTab && m_openInBackground)
+        return new LinkCatcher(profile(), m_openInBackground, this);
+    return this;
 }
 
 bool WebPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {

@@ -20,13 +20,16 @@ class WebPage : public QWebEnginePage {
     // Where the file chooser starts; by default the home folder.
     void setChooserFolder(std::function<QString()> folder) { m_chooserFolder = std::move(folder); }
     QString chooserFolder() const;
+    // Where a link the user opens in a background tab (a middle click) goes; without it, the link
+    // opens in this page.
+    void setOpenInBackground(std::function<void(const QUrl&)> open) { m_openInBackground = std::move(open); }
 
     // The site a page is named by in questions: its host, or its whole address when it has none.
     static QString siteOf(const QUrl& url);
 
   protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
-    QWebEnginePage* createWindow(WebWindowType) override { return this; }
+    QWebEnginePage* createWindow(WebWindowType type) override;
     QStringList chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
                             const QStringList& acceptedMimeTypes) override;
     // A script's dialogs are panels over the page (PageDialogs), never windows of their own.
@@ -39,6 +42,7 @@ class WebPage : public QWebEnginePage {
     PageDialogs& dialogs();
 
     std::function<QString()> m_chooserFolder;
+    std::function<void(const QUrl&)> m_openInBackground;
     PageDialogs* m_dialogs = nullptr;
 };
 
