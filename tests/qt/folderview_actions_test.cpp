@@ -543,12 +543,13 @@ TEST_F(FolderViewActions, EveryCommandReachesItsHandler) {
     // Every command of a folder has a row, but the one that starts the desktop's applications, those
     // that need a window of several panes (panes_test.cpp) and Open With, which reads the desktop's
     // records that its own tests point at a folder of theirs (applications_test.cpp), and Quick Look,
-    // which needs the web engine (quicklook_test.cpp); the trash's commands have theirs in
+    // which needs the web engine (quicklook_test.cpp), and Open in New Tab, which needs a pane with
+    // tabs (browsertabs_test.cpp); the trash's commands have theirs in
     // trashview_test, the archives' in archiveview_test.
     const std::set<QString> elsewhere = {"copyToFolder",   "moveToFolder", "openInEditor", "preferences",
                                          "openExternally", "openWith",     "nextPane",     "previousPane",
                                          "copyToPane",     "moveToPane",   "quickLook",    "extractHere",
-                                         "extractToPane",  "compress"};
+                                         "extractToPane",  "compress",     "openInNewTab"};
     qunsetenv("TERMINAL");
     for (const FolderActions::Command& c : FolderActions::commands())
         if (!elsewhere.count(c.id) && (c.places & FolderActions::InFolders)) {
