@@ -10,6 +10,7 @@
 
 #include <climits>
 #include <cstring>
+#include <fstream>
 
 #include "bench/benchutil.h"
 
@@ -85,6 +86,31 @@ int main() {
     setenv("HOME", home.c_str(), 1);
     setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
+    // A session of 20 tabs (ten in each drive pane, in folders of the home folder) to restore.
+    const std::string restoring = dir + "/config-tabs";
+    mkdir(restoring.c_str(), 0700);
+    mkdir((restoring + "/kestrovan").c_str(), 0700);
+    std::ofstream(restoring + "/kestrovan/preferences.json") << R"({"restoreTabs": true})";
+    {
+        std::string tabs;
+        for (int i = 0; i < 10; ++i) {
+            const std::string folder = home + "/folder" + std::to_string(i);
+            mkdir(folder.c_str(), 0700);
+            fillFolder(folder, 20);
+            tabs += std::string(i ? "," : "") + R"({"steps":[{"folder":")" + folder + R"("}],"position":0})";
+        }
+        std::ofstream(restoring + "/kestrovan/session.json")
+            << R"({"version":1,"panes":{"Form1/Hard":{"current":0,"tabs":[)" << tabs
+            << R"(]},"Form1/floppy":{"current":0,"tabs":[)" << tabs << "]}}}";
+    }
+    auto withTabs = [&](const std::string& program) {
+        setenv("XDG_CONFIG_HOME", restoring.c_str(), 1);
+        setenv("KV_BENCH_TABS", "10", 1);
+        const double t = timeStart(program);
+        setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        unsetenv("KV_BENCH_TABS");
+        return t;
+    };
     const std::string bin = selfDir();
     const std::string ours = bin + "/bench_start_kestrovan", bare = bin + "/bench_start_bare";
     timeStart(ours);  // the first start writes the settings; both warm the caches
@@ -100,19 +126,24 @@ int main() {
         unsetenv("QT_QUICK_BACKEND");
         return t;
     };
-    std::vector<double> o, b, bs;
+    std::vector<double> o, b, bs, t;
+    withTabs(ours);  // the first start with the session writes its settings
     for (int k = 0; k < rounds; ++k) {
         b.push_back(timeStart(bare));
         bs.push_back(bareInSoftware());
         o.push_back(timeStart(ours));
+        t.push_back(withTabs(ours));
     }
-    const double mo = median(o), mb = median(b), ms = median(bs);
+    const double mo = median(o), mb = median(b), ms = median(bs), mt = median(t);
     row("Start-up: process start to Form1 painted, both drive panes listed", fmt("%.0f ms", mo),
         fmt("%.0f ms bare window with a QWebEngineView", mb), fmt("%.2f×", mo / mb), "≤ 1.2×",
         mo > 0 && mb > 0 && mo / mb <= 1.2);
     row("Start-up, against the bare window drawing its web view in software too", fmt("%.0f ms", mo),
         fmt("%.0f ms bare window, software drawing", ms), fmt("%.2f×", mo / ms), "≤ 1.2×",
         mo > 0 && ms > 0 && mo / ms <= 1.2);
+    row("Start-up restoring 20 tabs (ten a drive pane), against the same start without them",
+        fmt("%.0f ms", mt), fmt("%.0f ms", mo), fmt("%.2f×", mt / mo), "≤ 1.10×",
+        mo > 0 && mt > 0 && mt / mo <= 1.10);
     removeTree(dir);
     return 0;
 }
