@@ -71,6 +71,19 @@ class RowStore {
         std::vector<DirEntry> added;
     };
     static ListingDiff diffListing(const std::vector<DirEntry>& held, std::vector<DirEntry>&& fresh);
+    // What a store of the same folder takes over from another (share, then adopt): the entries, shared
+    // by both until either changes them (it copies them then), their flags and their order.
+    struct Shared {
+        std::shared_ptr<const std::vector<DirEntry>> entries;
+        std::vector<std::uint8_t> flags;
+        std::vector<std::uint32_t> sorted;
+        EntrySorter sorter;
+    };
+    Shared share();
+    // Everything held before is replaced by what another store shared; the filter and the hidden-files
+    // setting stay this store's own. sorted may be another order than the giver's (made on a worker
+    // from the entries): it is taken with its sorter.
+    RowChanges adopt(Shared&& from);
     RowChanges setShowHidden(bool show);
     RowChanges setFilter(Filter filter);
     // Sorts at once, on the caller's thread.
