@@ -84,6 +84,11 @@ class RowStore {
     // setting stay this store's own. sorted may be another order than the giver's (made on a worker
     // from the entries): it is taken with its sorter.
     RowChanges adopt(Shared&& from);
+    // A copy of the entries made elsewhere (on a worker, from the snapshot `of`), so that the first
+    // change to them need not copy them on the caller's thread: taken when the store still holds
+    // exactly those entries, and dropped otherwise (false). Neither the rows nor the version change.
+    bool takeCopy(std::shared_ptr<std::vector<DirEntry>> copy,
+                  const std::shared_ptr<const std::vector<DirEntry>>& of);
     RowChanges setShowHidden(bool show);
     RowChanges setFilter(Filter filter);
     // Sorts at once, on the caller's thread.

@@ -101,6 +101,13 @@ RowChanges RowStore::adopt(Shared&& from) {
     return finish({{RowChange::Kind::Inserted, 0, static_cast<int>(m_next.size()) - 1, 0}});
 }
 
+bool RowStore::takeCopy(std::shared_ptr<std::vector<DirEntry>> copy,
+                        const std::shared_ptr<const std::vector<DirEntry>>& of) {
+    if (!copy || m_entries != of || copy->size() != m_entries->size()) return false;
+    m_entries = std::move(copy);
+    return true;
+}
+
 RowChanges RowStore::setShowHidden(bool show) {
     begin();
     if (show == m_showHidden) return finish({});

@@ -88,12 +88,32 @@ void FolderListing::adopt(RowStore::Shared&& shared) {
         return;
     }
     m_play(m_store.adopt(std::move(shared)));
+    ownCopy();
     // The end is reported from the event loop, as a listing's is: whoever set the folder hears of it
     // after setting it.
     m_state = State::Draining;
     m_receiver.post([this, generation = m_generation] {
         if (generation == m_generation) listingDone(0, {});
     });
+}
+
+void FolderListing::ownCopy() {
+    // Until then the first change to the rows, here or in the listing they came from, would copy
+    // every entry on the UI thread.
+    using Snapshot = std::shared_ptr<const std::vector<DirEntry>>;
+    using Copy = std::shared_ptr<std::vector<DirEntry>>;
+    runInBackground(
+        this,
+        [entries = m_store.snapshot()]() mutable {
+            auto copy = std::make_shared<std::vector<DirEntry>>(*entries);
+            return std::make_pair(std::move(copy), std::move(entries));
+        },
+        [this](std::pair<Copy, Snapshot>&& done) {
+            // The snapshot is let go here, after the store let go of the entries it shares.
+            const Snapshot of = std::move(done.second);
+            m_store.takeCopy(std::move(done.first), of);
+        },
+        false);
 }
 
 void FolderListing::setSource(std::unique_ptr<ListingSource> source) {

@@ -72,6 +72,8 @@ class FolderListing : public QObject {
     // Forgets the folder shown and whatever was under way for it; the source is the new folder's.
     void restart(std::unique_ptr<ListingSource> source);
     void adopt(RowStore::Shared&& shared);
+    // Rows taken from another listing get entries of their own, copied on a worker.
+    void ownCopy();
     void addBatch(std::vector<DirEntry>&& batch, const EntrySorter& sortedBy);
     void applyPending();
     void listingDone(int error, const QString& message);
