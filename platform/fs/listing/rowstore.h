@@ -71,6 +71,24 @@ class RowStore {
         std::vector<DirEntry> added;
     };
     static ListingDiff diffListing(const std::vector<DirEntry>& held, std::vector<DirEntry>&& fresh);
+    // What a store of the same folder takes over from another (share, then adopt): the entries, shared
+    // by both until either changes them (it copies them then), their flags and their order.
+    struct Shared {
+        std::shared_ptr<const std::vector<DirEntry>> entries;
+        std::vector<std::uint8_t> flags;
+        std::vector<std::uint32_t> sorted;
+        EntrySorter sorter;
+    };
+    Shared share();
+    // Everything held before is replaced by what another store shared; the filter and the hidden-files
+    // setting stay this store's own. sorted may be another order than the giver's (made on a worker
+    // from the entries): it is taken with its sorter.
+    RowChanges adopt(Shared&& from);
+    // A copy of the entries made elsewhere (on a worker, from the snapshot `of`), so that the first
+    // change to them need not copy them on the caller's thread: taken when the store still holds
+    // exactly those entries, and dropped otherwise (false). Neither the rows nor the version change.
+    bool takeCopy(std::shared_ptr<std::vector<DirEntry>> copy,
+                  const std::shared_ptr<const std::vector<DirEntry>>& of);
     RowChanges setShowHidden(bool show);
     RowChanges setFilter(Filter filter);
     // Sorts at once, on the caller's thread.

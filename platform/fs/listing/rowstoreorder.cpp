@@ -76,6 +76,38 @@ RowChanges RowStore::clear() {
     return finish({{RowChange::Kind::Reset, 0, 0, 0}});
 }
 
+RowStore::Shared RowStore::share() {
+    Shared out;
+    out.entries = snapshot();  // settled and compacted: no entry is flagged gone
+    out.flags = m_flags;
+    out.sorted = m_sorted;
+    out.sorter = m_sorter;
+    return out;
+}
+
+RowChanges RowStore::adopt(Shared&& from) {
+    begin();
+    // Never written while the giver (or anyone) holds them too: entriesForWrite copies them first.
+    m_entries = std::const_pointer_cast<std::vector<DirEntry>>(std::move(from.entries));
+    m_flags = std::move(from.flags);
+    m_sorted = std::move(from.sorted);
+    m_sorter = from.sorter;
+    m_anyGone = false;
+    ++m_version;
+    computeNext();
+    // The rows held so far were of other entries: they are all replaced.
+    if (!m_rows.empty()) return finish({{RowChange::Kind::Reset, 0, 0, 0}});
+    if (m_next.empty()) return finish({});
+    return finish({{RowChange::Kind::Inserted, 0, static_cast<int>(m_next.size()) - 1, 0}});
+}
+
+bool RowStore::takeCopy(std::shared_ptr<std::vector<DirEntry>> copy,
+                        const std::shared_ptr<const std::vector<DirEntry>>& of) {
+    if (!copy || m_entries != of || copy->size() != m_entries->size()) return false;
+    m_entries = std::move(copy);
+    return true;
+}
+
 RowChanges RowStore::setShowHidden(bool show) {
     begin();
     if (show == m_showHidden) return finish({});

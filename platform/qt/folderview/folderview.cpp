@@ -82,6 +82,7 @@ FolderView::FolderView(const PaneServices& services, QWidget* parent)
     m_follower = new FolderFollower(services.watch, this);
     connect(m_follower, &FolderFollower::namesChanged, m_model, &FolderModel::refreshNames);
     connect(m_follower, &FolderFollower::refreshWanted, m_model, &FolderModel::refresh);
+    m_model->setWatch(&services.watch);  // the follower passes the watch's reports on to the rows
     connect(m_follower, &FolderFollower::gone, this, [this](const QByteArray& instead, const QString& why) {
         emit folderRequested(instead);
         showBanner(why);

@@ -39,7 +39,7 @@ void FolderListing::setFolder(const std::string& location) {
     setSource(m_sources(location));
 }
 
-void FolderListing::setSource(std::unique_ptr<ListingSource> source) {
+void FolderListing::restart(std::unique_ptr<ListingSource> source) {
     ++m_generation;
     m_source = std::move(source);
     m_pending.clear();
@@ -47,6 +47,7 @@ void FolderListing::setSource(std::unique_ptr<ListingSource> source) {
     m_refreshQueued = false;
     m_namesQueued.clear();
     m_namesRunning = false;
+    m_namesInFlight.clear();
     ++m_namesTicket;
     m_sortRunning = false;  // a running worker's order is for the old entries: refused when it comes
     m_play(m_store.clear());
@@ -55,6 +56,68 @@ void FolderListing::setSource(std::unique_ptr<ListingSource> source) {
     m_batchesSorting = std::make_shared<std::atomic<int>>(0);
     m_endError = 0;
     m_endMessage.clear();
+    m_whole = false;
+    m_stopped = false;
+}
+
+void FolderListing::shareFrom(const std::string& location, FolderListing& from) {
+    restart(m_sources(location));
+    // Told to the giver before this listing was told of its folder's changes, and not in its rows
+    // yet: looked at again here once the rows are in (the giver's own lookup may come back later).
+    m_namesQueued = from.m_namesQueued;
+    m_namesQueued.insert(m_namesQueued.end(), from.m_namesInFlight.begin(), from.m_namesInFlight.end());
+    adopt(from.m_store.share());
+}
+
+void FolderListing::adopt(RowStore::Shared&& shared) {
+    if (!(shared.sorter == m_sorter)) {
+        // Ordered anew on a worker, as a big re-sort is; the rows show once they are in this order.
+        runInBackground(
+            this,
+            [shared = std::move(shared), sorter = m_sorter]() mutable {
+                shared.sorted = sorter.order(*shared.entries);
+                shared.sorter = sorter;
+                return std::move(shared);
+            },
+            [this, generation = m_generation](RowStore::Shared&& sorted) {
+                // Let go here whatever happens: see FolderModel::prepareNameFilter.
+                RowStore::Shared held = std::move(sorted);
+                if (generation == m_generation) adopt(std::move(held));
+            },
+            false);
+        return;
+    }
+    m_play(m_store.adopt(std::move(shared)));
+    ownCopy();
+    // The end is reported from the event loop, as a listing's is: whoever set the folder hears of it
+    // after setting it.
+    m_state = State::Draining;
+    m_receiver.post([this, generation = m_generation] {
+        if (generation == m_generation) listingDone(0, {});
+    });
+}
+
+void FolderListing::ownCopy() {
+    // Until then the first change to the rows, here or in the listing they came from, would copy
+    // every entry on the UI thread.
+    using Snapshot = std::shared_ptr<const std::vector<DirEntry>>;
+    using Copy = std::shared_ptr<std::vector<DirEntry>>;
+    runInBackground(
+        this,
+        [entries = m_store.snapshot()]() mutable {
+            auto copy = std::make_shared<std::vector<DirEntry>>(*entries);
+            return std::make_pair(std::move(copy), std::move(entries));
+        },
+        [this](std::pair<Copy, Snapshot>&& done) {
+            // The snapshot is let go here, after the store let go of the entries it shares.
+            const Snapshot of = std::move(done.second);
+            m_store.takeCopy(std::move(done.first), of);
+        },
+        false);
+}
+
+void FolderListing::setSource(std::unique_ptr<ListingSource> source) {
+    restart(std::move(source));
     const quint64 generation = m_generation;
     Receiver receiver = m_receiver;
     m_source->start(
@@ -82,6 +145,7 @@ void FolderListing::setSource(std::unique_ptr<ListingSource> source) {
 void FolderListing::stop() {
     if (m_state != State::Listing || !m_source) return;
     m_source->cancel();
+    m_stopped = true;
     listingDone(0, {});
 }
 
@@ -159,6 +223,7 @@ void FolderListing::maybeFinish() {
         return;
     }
     m_state = State::Idle;
+    m_whole = m_endError == 0 && !m_stopped;
     m_store.shrinkToFit();
     emit listed(m_endError, m_endMessage);
     if (m_endError != 0) m_refreshQueued = false;
@@ -187,6 +252,7 @@ void FolderListing::refresh() {
     // and what a names refresh still running brings back may be older than what it reads.
     m_namesQueued.clear();
     m_namesRunning = false;
+    m_namesInFlight.clear();
     ++m_namesTicket;
     m_state = State::Refreshing;
     const quint64 generation = m_generation;
@@ -209,6 +275,7 @@ void FolderListing::refresh() {
 void FolderListing::compareRefresh(std::vector<DirEntry>&& fresh, int error, const QString& message) {
     if (error != 0) {
         m_state = State::Idle;
+        m_whole = false;
         m_refreshQueued = false;
         emit listed(error, message);
         return;
@@ -246,6 +313,7 @@ void FolderListing::applyRefresh(RowStore::ListingDiff&& diff, std::uint64_t ver
     m_play(m_store.remove(diff.gone));
     m_play(m_store.update(diff.changed));
     m_play(m_store.insert(std::move(diff.added)));
+    m_whole = true;
     emit refreshed();
     resume();
 }
@@ -263,6 +331,7 @@ void FolderListing::startNames() {
     std::sort(names.begin(), names.end());
     names.erase(std::unique(names.begin(), names.end()), names.end());
     m_namesRunning = true;
+    m_namesInFlight = names;
     const quint64 ticket = ++m_namesTicket;
     Receiver receiver = m_receiver;
     m_source->refreshNames(
@@ -278,6 +347,7 @@ void FolderListing::startNames() {
 
 void FolderListing::applyNames(int error, std::vector<DirEntry>&& found, std::vector<std::string>&& gone) {
     m_namesRunning = false;
+    m_namesInFlight.clear();
     // An error means the folder itself is gone or unreadable: its watch reports that on its own.
     if (error == 0) {
         m_play(m_store.remove(gone));

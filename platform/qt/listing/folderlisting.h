@@ -36,6 +36,11 @@ class FolderListing : public QObject {
     ~FolderListing() override;
 
     void setFolder(const std::string& location);
+    // Shows the folder from what another listing of it holds instead of reading the disk: its rows
+    // (shared until either changes them), sorted by this listing's order on a worker when that differs,
+    // and the changes it was told of and has not applied yet, looked at again here. Only for a listing
+    // that is whole() and whose changes this one is told of from now on, as it is.
+    void shareFrom(const std::string& location, FolderListing& from);
     // Lists what the given source streams (a search's results) as if it were a folder's listing.
     void setSource(std::unique_ptr<ListingSource> source);
     // Ends a listing still running where it is: the rows so far stay, and it counts as done.
@@ -47,6 +52,9 @@ class FolderListing : public QObject {
     // The order asked for (the store's is the one the rows are in).
     const EntrySorter& sorter() const { return m_sorter; }
     State state() const { return m_state; }
+    // Idle with the whole folder listed (not stopped part way) and no error since, nothing asked of
+    // it waiting: what another listing of the folder may take instead of reading it again.
+    bool whole() const { return m_state == State::Idle && m_whole && !m_refreshQueued && m_source; }
 
   signals:
     // The listing finished (or a refresh failed): error 0, or errno with its text.
@@ -61,6 +69,11 @@ class FolderListing : public QObject {
         EntrySorter sortedBy;
     };
 
+    // Forgets the folder shown and whatever was under way for it; the source is the new folder's.
+    void restart(std::unique_ptr<ListingSource> source);
+    void adopt(RowStore::Shared&& shared);
+    // Rows taken from another listing get entries of their own, copied on a worker.
+    void ownCopy();
     void addBatch(std::vector<DirEntry>&& batch, const EntrySorter& sortedBy);
     void applyPending();
     void listingDone(int error, const QString& message);
@@ -97,10 +110,15 @@ class FolderListing : public QObject {
     bool m_refreshQueued = false;
     std::vector<std::string> m_namesQueued;
     bool m_namesRunning = false;
+    // The names being looked at again, until their entries are in the rows.
+    std::vector<std::string> m_namesInFlight;
     // Identifies the names refresh whose result is still wanted; a new folder or a whole refresh
     // makes the one in flight stale.
     quint64 m_namesTicket = 0;
     bool m_sortRunning = false;
+    // The rows are the folder's whole listing (see whole()); stop() cuts one short.
+    bool m_whole = false;
+    bool m_stopped = false;
 };
 
 }  // namespace kv

@@ -32,6 +32,7 @@ FolderModel::FolderModel(QObject* parent, ListingSourceFactory sources, std::sha
                   return std::make_unique<ArchiveListingSource>(location, m_archives);
               return folders(location);
           }) {
+    live().push_back(this);
     m_sizes = new FolderSizes(this);
     connect(&m_listing, &FolderListing::listed, this, &FolderModel::listed);
     connect(&m_listing, &FolderListing::refreshed, this, &FolderModel::refreshed);
@@ -63,7 +64,9 @@ void FolderModel::countFolderSizes(const QList<int>& rows) {
             m_sizes->count(QByteArray::fromStdString(entryAt(row).name), pathAt(row));
 }
 
-FolderModel::~FolderModel() = default;
+FolderModel::~FolderModel() {
+    std::erase(live(), this);
+}
 
 void FolderModel::play(const RowChanges& changes) {
     for (const RowChange& c : changes) {
@@ -146,7 +149,7 @@ void FolderModel::setFolder(const QByteArray& path) {
     m_path = path;
     m_search = false;
     m_readOnly = isTrash() || isArchive();
-    m_listing.setFolder(path.toStdString());
+    list(path);
     if (wasTrash != isTrash()) emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
 }
 

@@ -24,6 +24,7 @@
 namespace kv {
 
 class FolderSizes;
+class FolderWatch;
 
 // The rows of one listing (name, size, type, modified) for Qt's views: a table model over a RowStore
 // that a FolderListing fills from a ListingSource. Each change of the store comes as row steps, replayed
@@ -57,8 +58,13 @@ class FolderModel : public QAbstractTableModel {
                          std::shared_ptr<MimeIconCache> icons = {});
     ~FolderModel() override;
 
-    // Lists the folder at path (raw bytes); rows appear as the listing streams in.
+    // Lists the folder at path (raw bytes); rows appear as the listing streams in. When another model
+    // shows the folder whole and current, its rows are taken instead of reading the disk again.
     void setFolder(const QByteArray& path);
+    // The watch that tells this model of its folder's changes (through the view, which follows the
+    // folder). While the watch of a folder is in place, the rows listed of it stay current: another
+    // model told by the same watch may take them.
+    void setWatch(const FolderWatch* watch) { m_watch = watch; }
     // Shows a search's results (rows named by their paths relative to root) in place of a folder;
     // pathAt() then joins root and the row's name. setFolder() ends it.
     void showSearch(const QByteArray& root, std::unique_ptr<ListingSource> source);
@@ -160,6 +166,11 @@ class FolderModel : public QAbstractTableModel {
     void renameRequested(const QByteArray& path, const QByteArray& newName);
 
   private:
+    // Every model alive (UI thread): where setFolder looks for one to take the rows of.
+    static std::vector<FolderModel*>& live();
+    // Another model whose rows of the folder at path this one may take, or null.
+    FolderModel* giverFor(const QByteArray& path) const;
+    void list(const QByteArray& path);
     // Replays the store's steps as the model's signals.
     void play(const RowChanges& changes);
     void relayout(const RowChange& change);
@@ -184,6 +195,7 @@ class FolderModel : public QAbstractTableModel {
     bool m_search = false;
     // The trash or an archive: asked by flags(), which a view calls for every row when it lays out.
     bool m_readOnly = false;
+    const FolderWatch* m_watch = nullptr;
 };
 
 }  // namespace kv
