@@ -58,6 +58,10 @@ int main(int argc, char** argv) {
     tabs->focusTarget()->setFocus();
     settle(1000);
 
+    if (std::getenv("KV_BENCH_PAUSE")) {  // time for a profiler to attach
+        std::fprintf(stderr, "ready\n");
+        settle(3000);
+    }
     const char* roundsEnv = std::getenv("KV_BENCH_ROUNDS");
     const int rounds = roundsEnv ? std::max(1, std::atoi(roundsEnv)) : 5;
     std::vector<double> ui, wall, switches;

@@ -1,6 +1,7 @@
 #include "platform/qt/folderview/widestname.h"
 
 #include <QFontMetrics>
+#include <QHash>
 #include <algorithm>
 #include <utility>
 #include <vector>
@@ -14,6 +15,10 @@ namespace {
 // Enough to meet the widest of the longest names in any folder; a folder of a hundred thousand names
 // is not measured whole.
 constexpr size_t kMaxMeasured = 2000;
+// How far a name's whole width may exceed the sum of its characters' advances, in per cent.
+constexpr int kSlackPercent = 115;
+// The names whose widths are remembered, at most.
+constexpr qsizetype kMaxRemembered = 20000;
 
 // At least the characters the name shows: a control byte shows as up to four ("\x1b"), any other
 // byte as at most one.
@@ -65,13 +70,43 @@ void WidestName::find(const QFont& font) {
     const size_t measured = std::min(byLength.size(), kMaxMeasured);
     std::partial_sort(byLength.begin(), byLength.begin() + static_cast<std::ptrdiff_t>(measured),
                       byLength.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    // Of the longest names, a sum of their characters' advances (each measured once) says which
+    // could be the widest: only those are measured whole, shaping and kerning included, which a sum
+    // misses by a few per cent at most.
     const QFontMetrics metrics(font);
     const int widestChar = std::max(1, metrics.maxWidth());
+    QHash<char16_t, int> advances;
+    std::vector<std::pair<int, QString>> estimated;  // (sum of advances, name)
+    estimated.reserve(measured);
+    int most = 0;
     for (size_t k = 0; k < measured; ++k) {
         const auto [bound, row] = byLength[k];
-        if (bound * widestChar <= m_width) break;
-        const QString name = m_model->nameAt(row);
-        if (const int w = metrics.horizontalAdvance(name); w > m_width) {
+        if (bound * widestChar * kSlackPercent <= most * 100) break;
+        QString name = m_model->nameAt(row);
+        int sum = 0;
+        for (const QChar c : name) {
+            auto it = advances.find(c.unicode());
+            if (it == advances.end()) it = advances.insert(c.unicode(), metrics.horizontalAdvance(c));
+            sum += *it;
+        }
+        most = std::max(most, sum);
+        estimated.emplace_back(sum, std::move(name));
+    }
+    // Names measured whole are remembered (another view of the folder, or its next listing, asks
+    // again for the same ones), for one font at a time.
+    static QString cachedFont;
+    static QHash<QString, int> measuredWidths;
+    if (cachedFont != font.key() || measuredWidths.size() > kMaxRemembered) {
+        cachedFont = font.key();
+        measuredWidths.clear();
+    }
+    for (const auto& [sum, name] : estimated) {
+        // Neither shaping making this one wider nor the widest sum's narrower could make this the widest.
+        if (sum * kSlackPercent * kSlackPercent < most * 100 * 100) continue;
+        auto known = measuredWidths.find(name);
+        if (known == measuredWidths.end())
+            known = measuredWidths.insert(name, metrics.horizontalAdvance(name));
+        if (const int w = *known; w > m_width) {
             m_width = w;
             m_text = name;
         }
