@@ -10,8 +10,10 @@
 #include "filemanager_support.h"
 #include "platform/qt/browser/browserview.h"
 #include "platform/qt/folderview/folderactions.h"
+#include "platform/qt/preferences/preferences.h"
 #include "platform/qt/tabs/browsertabs.h"
 #include "platform/qt/tabs/sessionfile.h"
+#include "platform/qt/tabs/sessionkeeper.h"
 #include "platform/qt/tabs/tabstrip.h"
 
 namespace kv::test {
@@ -273,6 +275,42 @@ TEST_F(TabsTest, SessionKeepsTabsAndComesBackWithoutLostFolders) {
     EXPECT_TRUE(SessionFile::read(file).empty());
     EXPECT_TRUE(QFile::exists(file + ".damaged"));
     EXPECT_FALSE(QFile::exists(file));
+}
+
+// The keeper gives a pane its tabs back when first shown, writes the tabs as they change, and leaves a
+// pane it never showed as the file had it.
+TEST_F(TabsTest, TheKeeperRestoresOnFirstShowAndWritesChanges) {
+    Preferences::shared().setRestoreTabs(true);
+    struct Off {
+        ~Off() { Preferences::shared().setRestoreTabs(false); }
+    } off;
+    const QString file = QString::fromStdString(dir / "kept.json");
+    TabState inA;
+    Location a;
+    a.folder = true;
+    a.path = bytes(dir / "a");
+    inA.history.push(a);
+    TabState inB = inA;
+    inB.history.push({true, bytes(dir / "b"), {}});
+    ASSERT_TRUE(SessionFile::write(file, {{"keeper/pane", {{inA, inB}, 1}}, {"elsewhere/pane", {{inA}, 0}}}));
+
+    SessionKeeper keeper(file);
+    QWidget holder;
+    holder.setObjectName("keeper");
+    auto* pane = new BrowserTabs(*services, PaneRole::None, &holder);
+    pane->setObjectName("pane");
+    keeper.add(*pane);
+    holder.show();
+    ASSERT_TRUE(waitFor([&] { return pane->count() == 2; }));
+    EXPECT_EQ(pane->currentIndex(), 1);
+    EXPECT_TRUE(waitFor([&] { return folderOf(pane->current()) == bytes(dir / "b"); }));
+
+    pane->closeTab(0);
+    EXPECT_TRUE(waitFor([&] {
+        const SessionFile::Panes kept = SessionFile::read(file);
+        return kept.count("keeper/pane") && kept.at("keeper/pane").tabs.size() == 1 &&
+               kept.count("elsewhere/pane");
+    }));
 }
 
 }  // namespace
