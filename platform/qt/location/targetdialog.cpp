@@ -1,7 +1,5 @@
 #include "platform/qt/location/targetdialog.h"
 
-#include <sys/stat.h>
-
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QLabel>
@@ -9,7 +7,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "platform/fs/core/background.h"
 #include "platform/qt/common/nametext.h"
+#include "platform/qt/common/pathtext.h"
 #include "platform/qt/location/foldercompletion.h"
 
 namespace kv {
@@ -34,7 +34,8 @@ TargetDialog::TargetDialog(const QString& question, const QString& action, const
     m_problem->hide();
     layout->addWidget(m_problem);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel);
-    QPushButton* start = buttons->addButton(action, QDialogButtonBox::AcceptRole);
+    m_start = buttons->addButton(action, QDialogButtonBox::AcceptRole);
+    QPushButton* start = m_start;
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
@@ -47,14 +48,27 @@ void TargetDialog::accept() {
     QString typed = FolderCompletion::expandedHome(m_editor->text().trimmed());
     while (typed.size() > 1 && typed.endsWith('/')) typed.chop(1);
     const QByteArray path = QFile::encodeName(typed);
-    struct stat st {};
-    if (!typed.startsWith('/') || ::stat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        m_problem->setText(tr("There is no folder at “%1”.").arg(m_editor->text()));
+    const QString shown = m_editor->text();
+    if (!typed.startsWith('/')) {
+        m_problem->setText(tr("There is no folder at “%1”.").arg(shown));
         m_problem->show();
         return;
     }
-    m_target = path;
-    QDialog::accept();
+    // Looked at off the UI thread: the folder may be on a mount that does not answer. Meanwhile the
+    // dialog waits, its start button off.
+    m_start->setEnabled(false);
+    runInBackground(
+        this, [path] { return pathtext::isDirectory(path); },
+        [this, path, shown](bool isFolder) {
+            m_start->setEnabled(true);
+            if (!isFolder) {
+                m_problem->setText(tr("There is no folder at “%1”.").arg(shown));
+                m_problem->show();
+                return;
+            }
+            m_target = path;
+            QDialog::accept();
+        });
 }
 
 }  // namespace kv

@@ -5,6 +5,7 @@
 
 class QLabel;
 class QLineEdit;
+class QPushButton;
 
 namespace kv {
 
@@ -25,6 +26,7 @@ class TargetDialog : public QDialog {
   private:
     QLineEdit* m_editor;
     QLabel* m_problem;
+    QPushButton* m_start;
     QByteArray m_target;
 };
 
