@@ -23,6 +23,7 @@
 #include <memory>
 
 #include "bench/benchutil.h"
+#include "bench/busyapp.h"
 #include "bench/stallprobe.h"
 #include "platform/fs/core/background.h"
 #include "platform/fs/listing/dirwatcher.h"
@@ -88,35 +89,6 @@ double stopTraced(StallProbe& probe) {
     return longest;
 }
 
-// Calls back on every paint of a widget.
-class PaintProbe : public QObject {
-  public:
-    PaintProbe(QWidget* w, std::function<void()> onPaint) : m_onPaint(std::move(onPaint)) {
-        w->installEventFilter(this);
-    }
-    bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() == QEvent::Paint) m_onPaint();
-        return false;
-    }
-
-  private:
-    std::function<void()> m_onPaint;
-};
-
-bool spinUntil(const std::function<bool()>& done, double timeoutMs) {
-    const double end = nowMs() + timeoutMs;
-    while (!done()) {
-        if (nowMs() > end) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
-    }
-    return true;
-}
-
-void settle() {
-    const double end = nowMs() + 50;
-    while (nowMs() < end) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
 // Sums the time the UI thread spends handling events while it runs: what the thread spent on the work
 // at hand, rather than the wall time, which includes waiting for a worker.
 struct BusyMeter {
@@ -148,7 +120,7 @@ Listing oursOnce(const std::string& dir, int count) {
     kv::FolderView view(services);
     view.resize(900, 700);
     view.show();
-    settle();
+    settle(50);
     QTreeView* tree = detailsOf(view);
     Listing r;
     double t0 = 0, listedAt = -1, paintedAt = -1, firstAt = -1;
@@ -185,7 +157,7 @@ Listing qfsmOnce(const std::string& dir, int count) {
     tree.sortByColumn(0, Qt::AscendingOrder);
     tree.resize(900, 700);
     tree.show();
-    settle();
+    settle(50);
     Listing r;
     double t0 = 0, doneAt = -1, paintedAt = -1, firstAt = -1;
     QModelIndex root;
@@ -226,7 +198,7 @@ Resort resortOnce(const std::string& dir) {
     view.show();
     view.showFolder(QByteArray::fromStdString(dir));
     spinUntil([&] { return !view.model()->isLoading(); }, 60000);
-    settle();
+    settle(50);
     bool changed = false;
     QObject::connect(view.model(), &QAbstractItemModel::layoutChanged, [&] { changed = true; });
     StallProbe stall;
@@ -256,7 +228,7 @@ SelectAll selectAllOnce(const std::string& dir) {
         view.show();
         view.showFolder(QByteArray::fromStdString(dir));
         spinUntil([&] { return !view.model()->isLoading(); }, 60000);
-        settle();
+        settle(50);
         const double t0 = nowMs();
         view.selectAll();
         QCoreApplication::processEvents();
@@ -273,7 +245,7 @@ SelectAll selectAllOnce(const std::string& dir) {
     tree.show();
     model.setFolder(QByteArray::fromStdString(dir));
     spinUntil([&] { return !model.isLoading(); }, 60000);
-    settle();
+    settle(50);
     const double t0 = nowMs();
     tree.selectAll();
     QCoreApplication::processEvents();
@@ -312,7 +284,7 @@ std::vector<Touch> touchRounds(const std::string& dir, int rounds, bool wholeFol
     const std::string name = "file50000.txt";
     tree.scrollTo(model.index(model.rowOfName(QByteArray::fromStdString(name)), 0),
                   QAbstractItemView::PositionAtCenter);
-    settle();
+    settle(50);
 
     double reportedAt = -1, refreshedAt = -1, paintedAt = -1;
     PaintProbe probe(tree.viewport(), [&] {
@@ -334,14 +306,14 @@ std::vector<Touch> touchRounds(const std::string& dir, int rounds, bool wholeFol
         });
     });
     watcher.watch(dir);
-    settle();
+    settle(50);
     std::vector<Touch> out;
     for (int k = 0; k < rounds; ++k) {
         reportedAt = refreshedAt = paintedAt = -1;
         writeFileBytes(dir + "/" + name, std::string(static_cast<size_t>(k + 1) * 10, 'x'));
         if (!spinUntil([&] { return paintedAt >= 0; }, 30000)) std::fprintf(stderr, "touch timed out\n");
         out.push_back({BusyMeter::stop(), paintedAt - reportedAt});
-        settle();
+        settle(50);
     }
     watcher.unwatch(dir);
     return out;
@@ -415,7 +387,7 @@ Churn churnOnce(const char* self, const std::string& dir, int count, int created
         kv::FolderView view(services);
         view.resize(900, 700);
         view.show();
-        settle();
+        settle(50);
         QTreeView* tree = detailsOf(view);
         const int want = count + created;
         double paintedAt = -1;
@@ -500,12 +472,12 @@ int memoryMode(int count) {
         view.show();
         view.showFolder(QByteArray::fromStdString(empty));
         spinUntil([&] { return !view.model()->isLoading(); }, 10000);
-        settle();
+        settle(50);
         malloc_trim(0);
         const long before = rssBytes();
         view.showFolder(QByteArray::fromStdString(dir));
         spinUntil([&] { return !view.model()->isLoading(); }, 60000);
-        settle();
+        settle(50);
         malloc_trim(0);
         const long after = rssBytes();
         std::printf("%.1f\n", double(after - before) / count);
