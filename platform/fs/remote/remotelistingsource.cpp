@@ -1,0 +1,240 @@
+#include "platform/fs/remote/remotelistingsource.h"
+
+#include <cerrno>
+#include <mutex>
+#include <utility>
+
+#include "platform/fs/remote/giofiles.h"
+#include "platform/fs/remote/giothread.h"
+#include "platform/fs/remote/remotemount.h"
+
+namespace kv {
+
+using giofiles::Failure;
+using giofiles::Ref;
+
+// One listing: shared by the source and the GIO calls under way for it, which run on GIO's thread.
+struct RemoteListingSource::Run : std::enable_shared_from_this<Run> {
+    std::string location;
+    MountAsker asker;
+    std::shared_ptr<ListingSlot> slot;
+    Ref<GCancellable> cancellable = Ref<GCancellable>::adopt(g_cancellable_new());
+    Ref<GFile> dir;
+    Ref<GFileEnumerator> enumerator;
+    bool triedMount = false;
+    bool firstBatch = true;
+    std::mutex mutex;
+    std::shared_ptr<MountCall> mount;
+
+    void begin();
+    void mountThenRetry();
+    void next();
+    void finish(Failure failure);
+    void stop();
+};
+
+namespace {
+
+// A GIO callback's user data: the run it is for, kept alive until the callback.
+using Holder = std::shared_ptr<RemoteListingSource::Run>;
+
+Holder* hold(RemoteListingSource::Run& run) {
+    return new Holder(run.shared_from_this());
+}
+
+void closeQuietly(GFileEnumerator* enumerator) {
+    // Closing may talk to the server: never waited for.
+    if (enumerator && !g_file_enumerator_is_closed(enumerator))
+        g_file_enumerator_close_async(enumerator, G_PRIORITY_DEFAULT, nullptr, nullptr, nullptr);
+}
+
+}  // namespace
+
+void RemoteListingSource::Run::begin() {
+    if (!slot->attached()) return;
+    dir = giofiles::fileOf(location);
+    if (!dir.get()) {
+        finish({EINVAL, "not the address of a server", false});
+        return;
+    }
+    g_file_enumerate_children_async(
+        dir.get(), giofiles::kEntryAttributes, G_FILE_QUERY_INFO_NONE, G_PRIORITY_DEFAULT, cancellable.get(),
+        [](GObject* file, GAsyncResult* result, gpointer data) {
+            const std::unique_ptr<Holder> run(static_cast<Holder*>(data));
+            GError* error = nullptr;
+            GFileEnumerator* e = g_file_enumerate_children_finish(G_FILE(file), result, &error);
+            if (!e) {
+                Failure failure = giofiles::take(error);
+                if (failure.notMounted && !(*run)->triedMount) {
+                    (*run)->mountThenRetry();
+                } else {
+                    (*run)->finish(std::move(failure));
+                }
+                return;
+            }
+            (*run)->enumerator = Ref<GFileEnumerator>::adopt(e);
+            (*run)->next();
+        },
+        hold(*this));
+}
+
+void RemoteListingSource::Run::mountThenRetry() {
+    triedMount = true;
+    auto call = MountCall::start(dir.get(), cancellable.get(), location, asker,
+                                 [run = shared_from_this()](Failure failure) {
+                                     {
+                                         std::lock_guard lock(run->mutex);
+                                         run->mount.reset();
+                                     }
+                                     if (failure.error)
+                                         run->finish(std::move(failure));
+                                     else
+                                         run->begin();
+                                 });
+    std::lock_guard lock(mutex);
+    // Cancelled while the mount was being started: its question, if any, is withdrawn at once.
+    if (!slot->attached()) call->withdraw();
+    mount = std::move(call);
+}
+
+void RemoteListingSource::Run::next() {
+    const int count = firstBatch ? kFirstBatch : kBatch;
+    firstBatch = false;
+    g_file_enumerator_next_files_async(
+        enumerator.get(), count, G_PRIORITY_DEFAULT, cancellable.get(),
+        [](GObject* source, GAsyncResult* result, gpointer data) {
+            const std::unique_ptr<Holder> run(static_cast<Holder*>(data));
+            GError* error = nullptr;
+            GList* infos = g_file_enumerator_next_files_finish(G_FILE_ENUMERATOR(source), result, &error);
+            if (error) {
+                closeQuietly((*run)->enumerator.get());
+                (*run)->finish(giofiles::take(error));
+                return;
+            }
+            if (!infos) {
+                closeQuietly((*run)->enumerator.get());
+                (*run)->finish({});
+                return;
+            }
+            std::vector<DirEntry> batch;
+            for (GList* i = infos; i; i = i->next) batch.push_back(giofiles::entryOf(G_FILE_INFO(i->data)));
+            g_list_free_full(infos, g_object_unref);
+            if (!(*run)->slot->call(&batch, 0, nullptr)) {
+                closeQuietly((*run)->enumerator.get());
+                return;
+            }
+            (*run)->next();
+        },
+        hold(*this));
+}
+
+void RemoteListingSource::Run::finish(Failure failure) {
+    // A listing stopped by its owner says nothing more; one whose question was cancelled says so.
+    if (!slot->attached()) return;
+    slot->call(nullptr, failure.error, &failure.message);
+}
+
+void RemoteListingSource::Run::stop() {
+    slot->detach();
+    g_cancellable_cancel(cancellable.get());
+    std::shared_ptr<MountCall> open;
+    {
+        std::lock_guard lock(mutex);
+        open = mount;
+    }
+    if (open) open->withdraw();
+}
+
+// One look at some names: the answers are gathered on GIO's thread and given together.
+struct RemoteListingSource::Names {
+    using Slot = CallbackSlot<int, std::vector<DirEntry>*, std::vector<std::string>*>;
+    std::shared_ptr<Slot> slot;
+    Ref<GCancellable> cancellable = Ref<GCancellable>::adopt(g_cancellable_new());
+    size_t left = 0;
+    int error = 0;
+    std::vector<DirEntry> found;
+    std::vector<std::string> gone;
+};
+
+RemoteListingSource::RemoteListingSource(std::string location, MountAsker asker)
+    : m_location(std::move(location)), m_asker(std::move(asker)) {}
+
+RemoteListingSource::~RemoteListingSource() {
+    cancel();
+}
+
+void RemoteListingSource::stopListing() {
+    if (m_run) m_run->stop();
+    m_run.reset();
+}
+
+void RemoteListingSource::cancel() {
+    stopListing();
+    for (const std::shared_ptr<Names>& n : m_names) {
+        n->slot->detach();
+        g_cancellable_cancel(n->cancellable.get());
+    }
+    m_names.clear();
+}
+
+void RemoteListingSource::start(BatchFn onBatch, DoneFn onDone) {
+    stopListing();
+    m_run = std::make_shared<Run>();
+    m_run->location = m_location;
+    m_run->asker = m_asker;
+    m_run->slot = makeListingSlot(std::move(onBatch), std::move(onDone));
+    giothread::post([run = m_run] { run->begin(); });
+}
+
+void RemoteListingSource::refreshNames(std::vector<std::string> names, NamesFn onNames) {
+    auto look = std::make_shared<Names>();
+    look->slot = Names::Slot::make([onNames = std::move(onNames)](int error, std::vector<DirEntry>* found,
+                                                                  std::vector<std::string>* gone) {
+        onNames(error, std::move(*found), std::move(*gone));
+    });
+    look->left = names.size();
+    std::erase_if(m_names, [](const std::shared_ptr<Names>& n) { return !n->slot->attached(); });
+    m_names.push_back(look);
+    giothread::post([look, names = std::move(names), location = m_location] {
+        const Ref<GFile> dir = giofiles::fileOf(location);
+        if (!dir.get() || names.empty()) {
+            look->slot->call(dir.get() ? 0 : EINVAL, &look->found, &look->gone);
+            look->slot->detach();
+            return;
+        }
+        for (const std::string& name : names) {
+            const Ref<GFile> child = Ref<GFile>::adopt(g_file_get_child(dir.get(), name.c_str()));
+            g_file_query_info_async(
+                child.get(), giofiles::kEntryAttributes, G_FILE_QUERY_INFO_NONE, G_PRIORITY_DEFAULT,
+                look->cancellable.get(),
+                [](GObject* file, GAsyncResult* result, gpointer data) {
+                    const std::unique_ptr<std::shared_ptr<Names>> held(
+                        static_cast<std::shared_ptr<Names>*>(data));
+                    Names& n = **held;
+                    GError* error = nullptr;
+                    GFileInfo* info = g_file_query_info_finish(G_FILE(file), result, &error);
+                    if (info) {
+                        n.found.push_back(giofiles::entryOf(info));
+                        g_object_unref(info);
+                    } else if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_NOT_FOUND)) {
+                        char* base = g_file_get_basename(G_FILE(file));
+                        n.gone.emplace_back(base ? base : "");
+                        g_free(base);
+                        g_error_free(error);
+                    } else {
+                        n.error = giofiles::take(error).error;
+                    }
+                    if (--n.left > 0) return;
+                    if (n.error) {
+                        n.found.clear();
+                        n.gone.clear();
+                    }
+                    n.slot->call(n.error, &n.found, &n.gone);
+                    n.slot->detach();
+                },
+                new std::shared_ptr<Names>(look));
+        }
+    });
+}
+
+}  // namespace kv
