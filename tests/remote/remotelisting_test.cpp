@@ -2,6 +2,7 @@
 // an FTP server of its own on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QTest>
 
 #include <netinet/in.h>
@@ -84,8 +85,9 @@ MountAsker askerOf(const std::shared_ptr<Asker>& asker) {
         }
         const MountAnswer a = asker->answers.front();
         asker->answers.pop_front();
-        lock.unlock();
-        reply(a);
+        // Answered later, from the UI thread, as the panel does.
+        QMetaObject::invokeMethod(
+            qApp, [reply, a] { reply(a); }, Qt::QueuedConnection);
     };
 }
 

@@ -136,13 +136,15 @@ void RemoteListingSource::Run::finish(Failure failure) {
 
 void RemoteListingSource::Run::stop() {
     slot->detach();
-    g_cancellable_cancel(cancellable.get());
     std::shared_ptr<MountCall> open;
     {
         std::lock_guard lock(mutex);
         open = mount;
     }
+    // An open question is answered first (posted, as the cancellation is after it): cancelled at once,
+    // the mount would drop the reply the server's back end still waits for.
     if (open) open->withdraw();
+    giothread::post([cancellable = cancellable] { g_cancellable_cancel(cancellable.get()); });
 }
 
 // One look at some names: the answers are gathered on GIO's thread and given together.

@@ -42,8 +42,10 @@ void MountCall::mounted(GObject* file, GAsyncResult* result, gpointer holder) {
     call.m_done(std::move(failure));
 }
 
-void MountCall::askPassword(GMountOperation*, const char* message, const char* user, const char* domain,
+void MountCall::askPassword(GMountOperation* op, const char* message, const char* user, const char* domain,
                             GAskPasswordFlags flags, gpointer self) {
+    // Answered later: the class's own handler, which would answer "unhandled" at once, is not run.
+    g_signal_stop_emission_by_name(op, "ask-password");
     auto& call = *static_cast<MountCall*>(self);
     MountQuestion q;
     q.kind = MountQuestion::Kind::Password;
@@ -60,7 +62,8 @@ void MountCall::askPassword(GMountOperation*, const char* message, const char* u
     call.ask(q);
 }
 
-void MountCall::askQuestion(GMountOperation*, const char* message, const char** choices, gpointer self) {
+void MountCall::askQuestion(GMountOperation* op, const char* message, const char** choices, gpointer self) {
+    g_signal_stop_emission_by_name(op, "ask-question");
     auto& call = *static_cast<MountCall*>(self);
     MountQuestion q;
     q.kind = MountQuestion::Kind::Choice;

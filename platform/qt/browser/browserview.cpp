@@ -26,6 +26,7 @@
 #include "platform/fs/archives/archivelocation.h"
 #include "platform/fs/core/background.h"
 #include "platform/fs/places/bookmarks.h"
+#include "platform/fs/remote/remotelocation.h"
 #include "platform/qt/browser/downloadswindow.h"
 #include "platform/qt/common/icontheme.h"
 #include "platform/qt/common/nametext.h"
@@ -124,6 +125,8 @@ BrowserView::BrowserView(const PaneServices& services, QWidget* parent)
     connect(m_folder, &FolderView::folderRequested, this, &BrowserView::openFolder);
     connect(m_folder, &FolderView::searchStarted, this, &BrowserView::searchStarted);
     connect(m_folder, &FolderView::searchClosed, this, &BrowserView::searchClosed);
+    // A server's question cancelled: back to where the pane was.
+    connect(m_folder, &FolderView::placeCancelled, this, &BrowserView::goBack);
 
     connect(m_bar, &LocationBar::backRequested, this, &BrowserView::goBack);
     connect(m_bar, &LocationBar::forwardRequested, this, &BrowserView::goForward);
@@ -339,7 +342,8 @@ void BrowserView::updateBar() {
     if (showsFolder() && here && here->search && m_folder->isSearching()) {
         m_bar->showSearch(m_folder->folder(), *here->search);
     } else if (showsFolder() && !m_folder->folder().startsWith('/') &&
-               !ArchiveLocation::is(m_folder->folder().toStdString())) {
+               !ArchiveLocation::is(m_folder->folder().toStdString()) &&
+               !RemoteLocation::is(m_folder->folder().toStdString())) {
         m_bar->showAddress(QString::fromUtf8(m_folder->folder()), false);  // a place such as the trash
     } else if (showsFolder()) {
         m_bar->showFolder(m_folder->folder());

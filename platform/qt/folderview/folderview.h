@@ -23,6 +23,7 @@ class FolderFind;
 class FolderFollower;
 class SearchBar;
 class FolderNote;
+class MountPanel;
 class FolderThumbnails;
 class PaneHighlight;
 class StatusLine;
@@ -131,6 +132,9 @@ class FolderView : public QWidget, public FolderPane {
     // browser view keeps the results as a step of its history.
     void searchStarted(const SearchQuery& query);
     void searchClosed();
+    // The person cancelled what the server of the place being opened asked: the place is given up on,
+    // with nothing more said.
+    void placeCancelled();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -160,6 +164,7 @@ class FolderView : public QWidget, public FolderPane {
     bool m_previewsOnSlowVolumes = false;
     FolderNote* m_note;
     QLabel* m_banner;
+    MountPanel* m_mountPanel;
     StatusLine* m_status;
     PaneHighlight* m_highlight;
     FolderDragDrop* m_dragDrop;

@@ -11,6 +11,8 @@
 #include "platform/fs/core/background.h"
 #include "platform/fs/core/paths.h"
 #include "platform/fs/listing/folderlistingsource.h"
+#include "platform/fs/remote/remotelistingsource.h"
+#include "platform/fs/remote/remotelocation.h"
 #include "platform/fs/trash/trashlistingsource.h"
 #include "platform/qt/common/clipboardformat.h"
 #include "platform/qt/common/nametext.h"
@@ -30,6 +32,8 @@ FolderModel::FolderModel(QObject* parent, ListingSourceFactory sources, std::sha
                   return std::make_unique<TrashListingSource>(m_trashDirs, m_trash);
               if (ArchiveLocation::is(location))
                   return std::make_unique<ArchiveListingSource>(location, m_archives);
+              if (RemoteLocation::is(location))
+                  return std::make_unique<RemoteListingSource>(location, m_asker);
               return folders(location);
           }) {
     m_sizes = new FolderSizes(this);
@@ -153,6 +157,10 @@ void FolderModel::setFolder(const QByteArray& path) {
 bool FolderModel::isTrash() const {
     return TrashListingSource::isLocation(
         std::string_view(m_path.constData(), static_cast<size_t>(m_path.size())));
+}
+
+bool FolderModel::isRemote() const {
+    return RemoteLocation::is(std::string_view(m_path.constData(), static_cast<size_t>(m_path.size())));
 }
 
 bool FolderModel::isArchive() const {

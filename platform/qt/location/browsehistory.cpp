@@ -5,6 +5,7 @@
 
 #include "platform/fs/archives/archivelocation.h"
 #include "platform/fs/core/paths.h"
+#include "platform/fs/remote/remotelocation.h"
 #include "platform/qt/common/pathtext.h"
 
 namespace kv {
@@ -17,6 +18,11 @@ std::optional<BrowseHistory::Up> BrowseHistory::up(const QByteArray& folder) {
                       QByteArray::fromStdString(paths::baseName(where->inner))};
         return Up{QByteArray::fromStdString(paths::parentOf(where->archive)),
                   QByteArray::fromStdString(paths::baseName(where->archive))};
+    }
+    if (const std::optional<RemoteLocation> where = RemoteLocation::parse(folder.toStdString())) {
+        if (const std::optional<RemoteLocation> above = where->parent())
+            return Up{QByteArray::fromStdString(above->text()), QByteArray::fromStdString(where->baseName())};
+        return std::nullopt;  // a server's root
     }
     const QByteArray normal = pathtext::normalized(folder);
     return Up{folder.isEmpty() ? QByteArray("/") : pathtext::parentOf(folder),
