@@ -42,6 +42,8 @@ TEST(RemoteLocation, TypedAddressesTakeOneSpelling) {
     }
     // A row's name is raw bytes: read back without decoding, "%41" stays as it is.
     EXPECT_EQ(RemoteLocation::parse("sftp://h/a%41b")->path, "/a%41b");
+    // Given to other programs, the path is escaped again.
+    EXPECT_EQ(RemoteLocation::parse("sftp://h/a b%#")->uri(), "sftp://h/a%20b%25%23");
 }
 
 }  // namespace

@@ -95,6 +95,10 @@ std::string RemoteLocation::server() const {
     return out;
 }
 
+std::string RemoteLocation::uri() const {
+    return server() + QByteArray::fromStdString(path).toPercentEncoding("/").toStdString();
+}
+
 std::optional<RemoteLocation> RemoteLocation::parent() const {
     if (isRoot()) return std::nullopt;
     RemoteLocation up = *this;

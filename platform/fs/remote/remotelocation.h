@@ -27,6 +27,8 @@ struct RemoteLocation {
 
     std::string server() const;  // "sftp://kim@host:2222"
     std::string text() const { return server() + path; }
+    // As an address other programs read: the path percent-encoded.
+    std::string uri() const;
     std::string root() const { return server() + "/"; }
     bool isRoot() const { return path == "/"; }
     // What the server's root is called: "kim@host" (the user only when given).

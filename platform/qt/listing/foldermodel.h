@@ -190,6 +190,7 @@ class FolderModel : public QAbstractTableModel {
     bool m_search = false;
     // The trash or an archive: asked by flags(), which a view calls for every row when it lays out.
     bool m_readOnly = false;
+    bool m_remote = false;
 };
 
 }  // namespace kv
