@@ -8,7 +8,7 @@ PACKAGES = cmake ninja-build mold g++ make pkg-config libgtest-dev libgmock-dev 
            gvfs-backends gvfs-daemons gvfs-fuse openssh-client $(TEST_PACKAGES)
 # Only the tests use these: the servers the remote places' tests start on 127.0.0.1, and the session bus
 # of their own that the GVfs daemons run on.
-TEST_PACKAGES = python3-pyftpdlib dbus-daemon
+TEST_PACKAGES = python3-pyftpdlib openssh-server dbus-daemon
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: all deps configure build run test build-asan test-asan build-tsan test-tsan bench package install format \

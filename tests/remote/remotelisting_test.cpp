@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include <netinet/in.h>
+#include <pwd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "fs/tempdir.h"
 #include "platform/fs/remote/remotelistingsource.h"
@@ -204,6 +206,35 @@ TEST_F(RemoteListingTest, AServerThatIsNotThereSaysWhy) {
     EXPECT_NE(listing.error, ECANCELED);
     EXPECT_FALSE(listing.message.empty());
     EXPECT_EQ(asker->count(), 0u);
+}
+
+std::optional<std::string> knownHosts() {
+    const std::string file = std::string(::getpwuid(::getuid())->pw_dir) + "/.ssh/known_hosts";
+    if (!test::exists(file)) return std::nullopt;
+    return test::readFile(file);
+}
+
+// GVfs's sftp back end trusts a loopback address's host key without a question (ssh's
+// NoHostAuthenticationForLocalhost), so the key the agent holds is all it takes here.
+TEST(RemoteSftp, AKeyFromTheAgentOpensTheFolderWithoutAQuestion) {
+    const std::optional<std::string> hostsBefore = knownHosts();
+    {
+        test::TempDir served;
+        for (const char* name : {"one", "two", "three"}) test::writeFile(served / name, name);
+        ::mkdir((served / "inner").c_str(), 0755);
+        test::SshServer ssh;
+        ASSERT_TRUE(ssh.running()) << ssh.problem();
+        auto asker = std::make_shared<Asker>();
+        RemoteListingSource source(ssh.address(served.path()), askerOf(asker));
+        Outcome listing;
+        listing.start(source);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return listing.isDone(); }, kLimit));
+        EXPECT_EQ(listing.error, 0) << listing.message;
+        EXPECT_EQ(listing.entries.size(), 4u);
+        EXPECT_EQ(asker->count(), 0u);
+        for (const DirEntry& e : listing.entries) EXPECT_EQ(e.isDir, e.name == "inner") << e.name;
+    }
+    EXPECT_EQ(knownHosts(), hostsBefore) << "known_hosts is as it was";
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // a wrong password, the crumbs from the server, Up and Back, and Cancel going back where the pane was.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -116,6 +118,59 @@ TEST_F(RemotePane, CancelGoesBackWhereThePaneWasWithoutAWord) {
     ASSERT_TRUE(listed());
     EXPECT_FALSE(panel()->isVisible());
     EXPECT_TRUE(view->locationBar()->message().isEmpty()) << view->locationBar()->message().toStdString();
+}
+
+// The panel alone: a choice (a host key the server's back end asks about), then a password question
+// offering anonymous access and remembering, answered each way.
+TEST(MountPanelAnswers, ChoicesAnonymousRememberAndEscape) {
+    MountPanel panel;
+    panel.resize(500, 300);
+    std::vector<MountAnswer> answers;
+    const MountReply reply = [&](const MountAnswer& a) { answers.push_back(a); };
+
+    MountQuestion hostKey;
+    hostKey.kind = MountQuestion::Kind::Choice;
+    hostKey.message = "The identity of the server cannot be verified.";
+    hostKey.choices = {"Log In Anyway", "Cancel Login"};
+    panel.ask(hostKey, reply);
+    QList<QPushButton*> choices = panel.findChildren<QPushButton*>("mountChoice");
+    ASSERT_EQ(choices.size(), 2);
+    EXPECT_EQ(choices[0]->text(), "Log In Anyway");
+    EXPECT_FALSE(panel.passwordField()->isVisibleTo(&panel));
+    choices[0]->click();
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_FALSE(answers[0].cancelled);
+    EXPECT_EQ(answers[0].choice, 0);
+    EXPECT_FALSE(panel.asking());
+
+    MountQuestion password;
+    password.askPassword = password.askUser = password.anonymousAllowed = password.canRemember = true;
+    password.user = "kim";
+    panel.ask(password, reply);
+    EXPECT_TRUE(panel.findChildren<QPushButton*>("mountChoice").isEmpty());
+    EXPECT_EQ(panel.userField()->text(), "kim");
+    ASSERT_TRUE(panel.rememberChoice()->isVisibleTo(&panel));
+    panel.passwordField()->setText("pw");
+    panel.rememberChoice()->setCurrentIndex(1);
+    panel.connectButton()->click();
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_EQ(answers[1].user, "kim");
+    EXPECT_EQ(answers[1].password, "pw");
+    EXPECT_FALSE(answers[1].anonymous);
+    EXPECT_EQ(answers[1].remember, MountAnswer::Remember::ForSession);
+
+    panel.ask(password, reply);
+    panel.findChild<QCheckBox*>()->setChecked(true);
+    EXPECT_FALSE(panel.passwordField()->isEnabled());
+    panel.connectButton()->click();
+    ASSERT_EQ(answers.size(), 3u);
+    EXPECT_TRUE(answers[2].anonymous);
+
+    panel.ask(password, reply);
+    QTest::keyClick(&panel, Qt::Key_Escape);
+    ASSERT_EQ(answers.size(), 4u);
+    EXPECT_TRUE(answers[3].cancelled);
+    EXPECT_FALSE(panel.asking());
 }
 
 }  // namespace
