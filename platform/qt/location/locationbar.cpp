@@ -209,7 +209,8 @@ void LocationBar::showFolder(const QByteArray& path) {
     m_places->setCurrentFolder(path);
     m_reload->hide();
     m_filter->show();
-    m_search->show();
+    // Searching walks folders on disk; a server's folders are not searched yet.
+    m_search->setVisible(!RemoteLocation::is(path.toStdString()));
     hideSearch();
     if (fresh) {
         m_message.clear();
