@@ -217,6 +217,8 @@ std::optional<std::string> knownHosts() {
 // GVfs's sftp back end trusts a loopback address's host key without a question (ssh's
 // NoHostAuthenticationForLocalhost), so the key the agent holds is all it takes here.
 TEST(RemoteSftp, AKeyFromTheAgentOpensTheFolderWithoutAQuestion) {
+    if (::geteuid() != 0 && !test::exists("/run/sshd"))
+        GTEST_SKIP() << "sshd wants /run/sshd, which only its service or root makes";
     const std::optional<std::string> hostsBefore = knownHosts();
     {
         test::TempDir served;
