@@ -120,6 +120,7 @@ TEST_F(RemotePane, CancelGoesBackWhereThePaneWasWithoutAWord) {
     ASSERT_TRUE(listed());
     EXPECT_FALSE(panel()->isVisible());
     EXPECT_TRUE(view->locationBar()->message().isEmpty()) << view->locationBar()->message().toStdString();
+    EXPECT_FALSE(view->canGoForward()) << "the place given up on is no step forward";
 }
 
 // The panel alone: a choice (a host key the server's back end asks about), then a password question

@@ -22,6 +22,7 @@ struct RemoteListingSource::Run : std::enable_shared_from_this<Run> {
     Ref<GFile> dir;
     Ref<GFileEnumerator> enumerator;
     bool triedMount = false;
+    int mounts = 0;
     bool firstBatch = true;
     std::mutex mutex;
     std::shared_ptr<MountCall> mount;
@@ -80,13 +81,18 @@ void RemoteListingSource::Run::begin() {
 
 void RemoteListingSource::Run::mountThenRetry() {
     triedMount = true;
+    ++mounts;
     auto call = MountCall::start(dir.get(), cancellable.get(), location, asker,
                                  [run = shared_from_this()](Failure failure) {
                                      {
                                          std::lock_guard lock(run->mutex);
                                          run->mount.reset();
                                      }
-                                     if (failure.error)
+                                     // Joined to a mount of the same server that was given up on (the
+                                     // place left and opened again): this one is made afresh.
+                                     if (failure.notMounted && run->mounts < 3 && run->slot->attached())
+                                         run->mountThenRetry();
+                                     else if (failure.error)
                                          run->finish(std::move(failure));
                                      else
                                          run->begin();

@@ -1,5 +1,7 @@
 #include "platform/fs/remote/remotemount.h"
 
+#include <cerrno>
+
 #include "platform/fs/remote/giothread.h"
 
 namespace kv {
@@ -33,6 +35,7 @@ void MountCall::mounted(GObject* file, GAsyncResult* result, gpointer holder) {
     if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_ALREADY_MOUNTED)) g_clear_error(&error);
     giofiles::Failure failure = giofiles::take(error);
     MountCall& call = **self;
+    if (failure.error == ECANCELED && !call.m_cancelledByPerson) failure.notMounted = true;
     g_signal_handlers_disconnect_by_data(call.m_op.get(), &call);
     {
         std::lock_guard lock(call.m_mutex);
@@ -95,6 +98,7 @@ void MountCall::ask(const MountQuestion& question) {
 void MountCall::apply(const MountAnswer& answer) {
     GMountOperation* op = m_op.get();
     if (answer.cancelled) {
+        m_cancelledByPerson = true;
         g_mount_operation_reply(op, G_MOUNT_OPERATION_ABORTED);
         return;
     }

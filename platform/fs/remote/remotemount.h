@@ -19,7 +19,9 @@ class MountCall : public std::enable_shared_from_this<MountCall> {
     using DoneFn = std::function<void(giofiles::Failure failure)>;
 
     // GIO's thread. done runs there once, when the mount succeeded (error 0) or failed; ECANCELED
-    // with no message when the person cancelled a question.
+    // with no message when the person cancelled a question. A mount that ended as cancelled without the
+    // person cancelling anything here (it was joined to another mount of the same server, which was
+    // given up on) fails with notMounted set: it is worth trying again.
     static std::shared_ptr<MountCall> start(GFile* file, GCancellable* cancellable, std::string location,
                                             MountAsker asker, DoneFn done);
     ~MountCall();
@@ -44,6 +46,7 @@ class MountCall : public std::enable_shared_from_this<MountCall> {
     DoneFn m_done;
     giofiles::Ref<GMountOperation> m_op;
     int m_passwordsAsked = 0;
+    bool m_cancelledByPerson = false;
     std::mutex m_mutex;
     bool m_withdrawn = false;
     std::shared_ptr<std::atomic<bool>> m_answered;  // the open question's: answered yet

@@ -125,8 +125,13 @@ BrowserView::BrowserView(const PaneServices& services, QWidget* parent)
     connect(m_folder, &FolderView::folderRequested, this, &BrowserView::openFolder);
     connect(m_folder, &FolderView::searchStarted, this, &BrowserView::searchStarted);
     connect(m_folder, &FolderView::searchClosed, this, &BrowserView::searchClosed);
-    // A server's question cancelled: back to where the pane was.
-    connect(m_folder, &FolderView::placeCancelled, this, &BrowserView::goBack);
+    // A server's question cancelled: back to where the pane was, as if the place had not been opened.
+    connect(m_folder, &FolderView::placeCancelled, this, [this] {
+        if (!m_history.canGoBack()) return;
+        goBack();
+        m_history.dropForward();
+        updateBar();
+    });
 
     connect(m_bar, &LocationBar::backRequested, this, &BrowserView::goBack);
     connect(m_bar, &LocationBar::forwardRequested, this, &BrowserView::goForward);

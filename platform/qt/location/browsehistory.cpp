@@ -36,6 +36,11 @@ void BrowseHistory::add(Step step) {
     m_position = static_cast<int>(m_steps.size()) - 1;
 }
 
+void BrowseHistory::dropForward() {
+    m_steps.resize(static_cast<size_t>(m_position + 1));
+    if (m_webStep > m_position) m_webStep = -1;
+}
+
 void BrowseHistory::push(const Location& where) {
     add(Step{where, 0, {}});
 }
