@@ -208,6 +208,28 @@ TEST_F(RemoteListingTest, AServerThatIsNotThereSaysWhy) {
     EXPECT_EQ(asker->count(), 0u);
 }
 
+TEST_F(RemoteListingTest, AServerThatStopsAnsweringEndsTheListingWithItsReason) {
+    // Takes connections and never says a word: the FTP back end waits for a greeting that never comes.
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), len), 0);
+    ASSERT_EQ(::listen(fd, 8), 0);
+    ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+    auto asker = std::make_shared<Asker>();
+    RemoteListingSource source("ftp://kim@127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/",
+                               askerOf(asker));
+    Outcome listing;
+    listing.start(source);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return listing.isDone(); }, kLimit));
+    ::close(fd);
+    EXPECT_EQ(listing.error, ETIMEDOUT);
+    EXPECT_NE(listing.message.find("did not answer"), std::string::npos) << listing.message;
+    EXPECT_EQ(asker->count(), 0u);
+}
+
 std::optional<std::string> knownHosts() {
     const std::string file = std::string(::getpwuid(::getuid())->pw_dir) + "/.ssh/known_hosts";
     if (!test::exists(file)) return std::nullopt;

@@ -26,8 +26,12 @@ struct RemoteListingSource::Run : std::enable_shared_from_this<Run> {
     bool firstBatch = true;
     std::mutex mutex;
     std::shared_ptr<MountCall> mount;
+    GSource* watchdog = nullptr;  // waiting for the server's answer
+    bool ended = false;
 
     void begin();
+    void arm();
+    void disarm();
     void mountThenRetry();
     void next();
     void finish(Failure failure);
@@ -58,10 +62,12 @@ void RemoteListingSource::Run::begin() {
         finish({EINVAL, "not the address of a server", false});
         return;
     }
+    arm();
     g_file_enumerate_children_async(
         dir.get(), giofiles::kEntryAttributes, G_FILE_QUERY_INFO_NONE, G_PRIORITY_DEFAULT, cancellable.get(),
         [](GObject* file, GAsyncResult* result, gpointer data) {
             const std::unique_ptr<Holder> run(static_cast<Holder*>(data));
+            (*run)->disarm();
             GError* error = nullptr;
             GFileEnumerator* e = g_file_enumerate_children_finish(G_FILE(file), result, &error);
             if (!e) {
@@ -82,21 +88,29 @@ void RemoteListingSource::Run::begin() {
 void RemoteListingSource::Run::mountThenRetry() {
     triedMount = true;
     ++mounts;
-    auto call = MountCall::start(dir.get(), cancellable.get(), location, asker,
-                                 [run = shared_from_this()](Failure failure) {
-                                     {
-                                         std::lock_guard lock(run->mutex);
-                                         run->mount.reset();
-                                     }
-                                     // Joined to a mount of the same server that was given up on (the
-                                     // place left and opened again): this one is made afresh.
-                                     if (failure.notMounted && run->mounts < 3 && run->slot->attached())
-                                         run->mountThenRetry();
-                                     else if (failure.error)
-                                         run->finish(std::move(failure));
-                                     else
-                                         run->begin();
-                                 });
+    arm();
+    // The person takes the time a question needs: the server is waited for again once answered.
+    auto questionOpen = [weak = weak_from_this()](bool open) {
+        if (const std::shared_ptr<Run> run = weak.lock()) open ? run->disarm() : run->arm();
+    };
+    auto call = MountCall::start(
+        dir.get(), cancellable.get(), location, asker,
+        [run = shared_from_this()](Failure failure) {
+            run->disarm();
+            {
+                std::lock_guard lock(run->mutex);
+                run->mount.reset();
+            }
+            // Joined to a mount of the same server that was given up on (the
+            // place left and opened again): this one is made afresh.
+            if (failure.notMounted && run->mounts < 3 && run->slot->attached())
+                run->mountThenRetry();
+            else if (failure.error)
+                run->finish(std::move(failure));
+            else
+                run->begin();
+        },
+        questionOpen);
     std::lock_guard lock(mutex);
     // Cancelled while the mount was being started: its question, if any, is withdrawn at once.
     if (!slot->attached()) call->withdraw();
@@ -106,10 +120,12 @@ void RemoteListingSource::Run::mountThenRetry() {
 void RemoteListingSource::Run::next() {
     const int count = firstBatch ? kFirstBatch : kBatch;
     firstBatch = false;
+    arm();
     g_file_enumerator_next_files_async(
         enumerator.get(), count, G_PRIORITY_DEFAULT, cancellable.get(),
         [](GObject* source, GAsyncResult* result, gpointer data) {
             const std::unique_ptr<Holder> run(static_cast<Holder*>(data));
+            (*run)->disarm();
             GError* error = nullptr;
             GList* infos = g_file_enumerator_next_files_finish(G_FILE_ENUMERATOR(source), result, &error);
             if (error) {
@@ -135,9 +151,43 @@ void RemoteListingSource::Run::next() {
 }
 
 void RemoteListingSource::Run::finish(Failure failure) {
-    // A listing stopped by its owner says nothing more; one whose question was cancelled says so.
+    // Once: the calls a timeout cancelled still end afterwards. A listing stopped by its owner says
+    // nothing more; one whose question was cancelled says so.
+    if (ended) return;
+    ended = true;
+    disarm();
     if (!slot->attached()) return;
     slot->call(nullptr, failure.error, &failure.message);
+}
+
+void RemoteListingSource::Run::arm() {
+    disarm();
+    if (ended) return;
+    watchdog = g_timeout_source_new(kAnswerLimitMs);
+    g_source_set_callback(
+        watchdog,
+        [](gpointer data) -> gboolean {
+            Run& run = **static_cast<Holder*>(data);
+            g_source_unref(run.watchdog);
+            run.watchdog = nullptr;
+            if (!run.ended && run.slot->attached()) {
+                g_cancellable_cancel(run.cancellable.get());
+                run.finish(
+                    {ETIMEDOUT,
+                     "The server did not answer for " + std::to_string(kAnswerLimitMs / 1000) + " seconds.",
+                     false});
+            }
+            return G_SOURCE_REMOVE;
+        },
+        hold(*this), [](gpointer data) { delete static_cast<Holder*>(data); });
+    g_source_attach(watchdog, g_main_context_get_thread_default());
+}
+
+void RemoteListingSource::Run::disarm() {
+    if (!watchdog) return;
+    g_source_destroy(watchdog);
+    g_source_unref(watchdog);
+    watchdog = nullptr;
 }
 
 void RemoteListingSource::Run::stop() {

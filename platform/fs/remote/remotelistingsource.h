@@ -12,7 +12,8 @@ namespace kv {
 // A folder on a server (RemoteLocation) listed through GIO: the children are enumerated asynchronously
 // on GIO's thread, a small first batch so that rows show at once, then larger ones. A location whose
 // server is not mounted yet is mounted first, its questions (password, host key) asked through the
-// asker, and listed once mounted. A listing cancelled while a question is open withdraws it.
+// asker, and listed once mounted. A listing cancelled while a question is open withdraws it. A server
+// that stops answering ends the listing within kAnswerLimitMs.
 class RemoteListingSource : public ListingSource {
   public:
     RemoteListingSource(std::string location, MountAsker asker);
@@ -27,6 +28,9 @@ class RemoteListingSource : public ListingSource {
     // The first batch, and each one after it.
     static constexpr int kFirstBatch = 64;
     static constexpr int kBatch = 512;
+    // A server that has not answered a call for this long (a question to the person aside) is given up
+    // on: the listing ends with ETIMEDOUT and says so.
+    static constexpr int kAnswerLimitMs = 10000;
 
     struct Run;
     struct Names;

@@ -17,8 +17,10 @@ MountCall::~MountCall() {
 }
 
 std::shared_ptr<MountCall> MountCall::start(GFile* file, GCancellable* cancellable, std::string location,
-                                            MountAsker asker, DoneFn done) {
+                                            MountAsker asker, DoneFn done,
+                                            std::function<void(bool open)> questionOpen) {
     auto call = std::make_shared<MountCall>(std::move(location), std::move(asker), std::move(done));
+    call->m_questionOpen = std::move(questionOpen);
     // The handlers run on this thread while the mount runs; the call lives until it has ended.
     g_signal_connect(call->m_op.get(), "ask-password", G_CALLBACK(askPassword), call.get());
     g_signal_connect(call->m_op.get(), "ask-question", G_CALLBACK(askQuestion), call.get());
@@ -92,10 +94,12 @@ void MountCall::ask(const MountQuestion& question) {
         reply(MountAnswer{});
         return;
     }
+    if (m_questionOpen) m_questionOpen(true);
     m_asker(question, std::move(reply));
 }
 
 void MountCall::apply(const MountAnswer& answer) {
+    if (m_questionOpen) m_questionOpen(false);
     GMountOperation* op = m_op.get();
     if (answer.cancelled) {
         m_cancelledByPerson = true;

@@ -22,8 +22,11 @@ class MountCall : public std::enable_shared_from_this<MountCall> {
     // with no message when the person cancelled a question. A mount that ended as cancelled without the
     // person cancelling anything here (it was joined to another mount of the same server, which was
     // given up on) fails with notMounted set: it is worth trying again.
+    // questionOpen(true) as a question goes to the asker, (false) as its answer goes to the server:
+    // GIO's thread.
     static std::shared_ptr<MountCall> start(GFile* file, GCancellable* cancellable, std::string location,
-                                            MountAsker asker, DoneFn done);
+                                            MountAsker asker, DoneFn done,
+                                            std::function<void(bool open)> questionOpen = {});
     ~MountCall();
 
     // Any thread: an open question is answered as cancelled, and no later one is asked.
@@ -44,6 +47,7 @@ class MountCall : public std::enable_shared_from_this<MountCall> {
     std::string m_location;
     MountAsker m_asker;
     DoneFn m_done;
+    std::function<void(bool open)> m_questionOpen;
     giofiles::Ref<GMountOperation> m_op;
     int m_passwordsAsked = 0;
     bool m_cancelledByPerson = false;
