@@ -5,6 +5,7 @@
 
 #include "platform/fs/archives/archivelocation.h"
 #include "platform/fs/drives/mounts.h"
+#include "platform/fs/remote/remotelocation.h"
 #include "platform/fs/trash/trashlistingsource.h"
 
 namespace kv {
@@ -25,6 +26,12 @@ Location Location::classify(const QString& text) {
         const std::optional<ArchiveLocation> archive = ArchiveLocation::parse(text.toStdString());
         where.folder = archive.has_value();
         if (archive) where.path = QByteArray::fromStdString(archive->text());
+    } else if (RemoteLocation::is(text.trimmed().toStdString())) {
+        // A folder on a server, in its one spelling; whether it is there is for the listing to say.
+        const std::optional<RemoteLocation> remote =
+            RemoteLocation::parse(text.trimmed().toStdString(), true);
+        where.folder = remote.has_value();
+        if (remote) where.path = QByteArray::fromStdString(remote->text());
     } else if (text.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
         const QUrl url(text);
         where.folder = url.isLocalFile() && !url.toLocalFile().isEmpty();

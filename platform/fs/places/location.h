@@ -6,7 +6,8 @@
 namespace kv {
 
 // Where a location text leads a browser view: a folder (a drive list entry, its volume name dropped; an
-// absolute path; a file: URL of a local file; the trash, "trash:/") or a web address (anything else, given to
+// absolute path; a file: URL of a local file; the trash, "trash:/"; a folder on a server,
+// "sftp://kim@host/srv") or a web address (anything else, given to
 // the web engine as typed).
 struct Location {
     bool folder = false;

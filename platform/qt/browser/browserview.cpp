@@ -26,6 +26,7 @@
 #include "platform/fs/archives/archivelocation.h"
 #include "platform/fs/core/background.h"
 #include "platform/fs/places/bookmarks.h"
+#include "platform/fs/remote/remotelocation.h"
 #include "platform/qt/browser/downloadswindow.h"
 #include "platform/qt/common/icontheme.h"
 #include "platform/qt/common/nametext.h"
@@ -129,6 +130,13 @@ BrowserView::BrowserView(const PaneServices& services, QWidget* parent)
         where.folder = true;
         where.path = path;
         emit tabWanted(where, true);
+    });
+    // A server's question cancelled: back to where the pane was, as if the place had not been opened.
+    connect(m_folder, &FolderView::placeCancelled, this, [this] {
+        if (!m_history.canGoBack()) return;
+        goBack();
+        m_history.dropForward();
+        updateBar();
     });
 
     connect(m_bar, &LocationBar::backRequested, this, &BrowserView::goBack);
@@ -368,7 +376,8 @@ void BrowserView::updateBar() {
     if (showsFolder() && here && here->search && m_folder->isSearching()) {
         m_bar->showSearch(m_folder->folder(), *here->search);
     } else if (showsFolder() && !m_folder->folder().startsWith('/') &&
-               !ArchiveLocation::is(m_folder->folder().toStdString())) {
+               !ArchiveLocation::is(m_folder->folder().toStdString()) &&
+               !RemoteLocation::is(m_folder->folder().toStdString())) {
         m_bar->showAddress(QString::fromUtf8(m_folder->folder()), false);  // a place such as the trash
     } else if (showsFolder()) {
         m_bar->showFolder(m_folder->folder());

@@ -13,6 +13,7 @@
 #include <QSet>
 #include <algorithm>
 
+#include "platform/fs/remote/remotelocation.h"
 #include "platform/qt/common/clipboardformat.h"
 
 namespace kv {
@@ -121,7 +122,12 @@ QString Applications::launch(const QString& appId, const QList<QByteArray>& path
     if (!info) return QObject::tr("the application “%1” is no longer installed").arg(appId);
     // URIs keep the names' bytes (percent-encoded), whatever their encoding.
     std::vector<QByteArray> uris;
-    for (const QByteArray& p : paths) uris.push_back(ClipboardFormat::uriOf(p));
+    // A file on a server goes as its address: GIO gives it to an application that reads only local
+    // files by GVfs's FUSE path, where it has one.
+    for (const QByteArray& p : paths) {
+        const std::optional<RemoteLocation> remote = RemoteLocation::parse(p.toStdString());
+        uris.push_back(remote ? QByteArray::fromStdString(remote->uri()) : ClipboardFormat::uriOf(p));
+    }
     GList* list = nullptr;
     for (auto it = uris.rbegin(); it != uris.rend(); ++it) list = g_list_prepend(list, it->data());
     GError* error = nullptr;
@@ -143,7 +149,10 @@ QString Applications::setDefault(const QString& appId, const QString& mimeType) 
 }
 
 QString Applications::mimeTypeOf(const QByteArray& path) {
-    return QMimeDatabase().mimeTypeForFile(QFile::decodeName(path)).name();
+    // A file on a server is known by its name: reading it would wait for the network.
+    const QMimeDatabase::MatchMode mode =
+        RemoteLocation::is(path.toStdString()) ? QMimeDatabase::MatchExtension : QMimeDatabase::MatchDefault;
+    return QMimeDatabase().mimeTypeForFile(QFile::decodeName(path), mode).name();
 }
 
 }  // namespace kv

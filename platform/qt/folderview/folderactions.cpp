@@ -33,6 +33,8 @@ constexpr unsigned kBoth = kEmpty | kItems;
 constexpr unsigned kFolders = FolderActions::InFolders;
 constexpr unsigned kTrash = FolderActions::InTrash;
 constexpr unsigned kArchive = FolderActions::InArchive;
+// A folder on a server is listed and its items opened; the commands that change files come later.
+constexpr unsigned kServer = FolderActions::OnServer;
 
 Key key(QKeyCombination combination) {
     return {combination, QKeySequence::UnknownKey};
@@ -195,7 +197,7 @@ std::vector<FolderActions::Command> makeCommands() {
          .keys = {key(Qt::Key_Return), key(Qt::Key_Enter)},
          .menus = kItems,
          .run = [](FolderView& v) { v.openSelected(); },
-         .places = kFolders | kArchive},
+         .places = kFolders | kArchive | kServer},
         {.id = "openInNewTab",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Open in New Tab"),
          .keys = {key(Qt::CTRL | Qt::Key_Return), key(Qt::CTRL | Qt::Key_Enter)},
@@ -207,7 +209,7 @@ std::vector<FolderActions::Command> makeCommands() {
                      if (!v.folderOfRow(row).isEmpty()) return true;
                  return false;
              },
-         .places = kFolders | kArchive},
+         .places = kFolders | kArchive | kServer},
         {.id = "openExternally",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Open with the Default Application"),
          .keys = {},
@@ -243,6 +245,7 @@ std::vector<FolderActions::Command> makeCommands() {
                                   "Show the current file in a preview window; Space or Escape closes it"),
          .run = [](FolderView& v) { QuickLook::toggle(v); },
          .enabled = [](const FolderView& v) { return v.currentView()->currentIndex().isValid(); },
+         .places = kFolders | kTrash | kArchive,
          .commander = std::vector<Key>{key(Qt::Key_F3)}},
         {.id = "cut",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Cut"),
@@ -255,7 +258,8 @@ std::vector<FolderActions::Command> makeCommands() {
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Copy"),
          .keys = {standard(QKeySequence::Copy)},
          .menus = kItems,
-         .run = [](FolderView& v) { FolderCommands::copySelection(v, false); }},
+         .run = [](FolderView& v) { FolderCommands::copySelection(v, false); },
+         .places = kFolders | kTrash | kArchive},
         {.id = "copyPath",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Copy Path"),
          .keys = {key(Qt::CTRL | Qt::ALT | Qt::Key_C)},
@@ -285,7 +289,8 @@ std::vector<FolderActions::Command> makeCommands() {
          .menus = kItems,
          .tip = QT_TRANSLATE_NOOP("kv::FolderView", "Copy the selected items to the folder of another pane"),
          .run = [](FolderView& v) { FolderCommands::transferToPane(v, false); },
-         .enabled = canTransferToPane},
+         .enabled = canTransferToPane,
+         .places = kFolders | kTrash | kArchive},
         {.id = "moveToPane",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Move to Pane…"),
          .keys = {key(Qt::CTRL | Qt::SHIFT | Qt::Key_M)},
@@ -576,6 +581,7 @@ const FolderActions::Command* FolderActions::find(const QString& id) {
 bool FolderActions::existsIn(const Command& command, const FolderView& view) {
     return command.places & (view.model()->isTrash()     ? InTrash
                              : view.model()->isArchive() ? InArchive
+                             : view.model()->isRemote()  ? OnServer
                                                          : InFolders);
 }
 

@@ -32,8 +32,8 @@ class FolderActions {
     enum Menu : unsigned { NoMenu = 0, EmptyArea = 1, Items = 2 };
     // Where a command exists at all (its keys and its menu entries): a bit each. In the trash nothing
     // is edited in place, and its Delete deletes for good.
-    // Inside an archive nothing is written.
-    enum Place : unsigned { InFolders = 1, InTrash = 2, InArchive = 4, Anywhere = 7 };
+    // Inside an archive nothing is written. On a server, items are listed and opened.
+    enum Place : unsigned { InFolders = 1, InTrash = 2, InArchive = 4, OnServer = 8, Anywhere = 15 };
     // The empty area's submenus; a command in one is shown there instead of the menu itself.
     enum class Submenu { None, View, SortBy };
 

@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include "platform/fs/core/background.h"
+#include "platform/fs/remote/remotelocation.h"
 #include "platform/qt/archives/archiveplace.h"
 #include "platform/qt/common/nametext.h"
 #include "platform/qt/common/pathtext.h"
@@ -21,7 +22,8 @@ FolderFollower::~FolderFollower() {
 }
 
 bool FolderFollower::watched(const QByteArray& location) {
-    return !TrashPlace::isTrash(location) && !ArchivePlace::isArchive(location);
+    return !TrashPlace::isTrash(location) && !ArchivePlace::isArchive(location) &&
+           !RemoteLocation::is(location.toStdString());
 }
 
 void FolderFollower::follow(const QByteArray& location) {

@@ -1,8 +1,11 @@
 #include "platform/qt/folderview/folderview.h"
 
+#include <cerrno>
+
 #include <QHeaderView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cerrno>
 #include <iterator>
 
 #include "platform/fs/core/background.h"
@@ -24,6 +27,7 @@
 #include "platform/qt/pane/panehighlight.h"
 #include "platform/qt/pane/windowpanes.h"
 #include "platform/qt/preferences/preferences.h"
+#include "platform/qt/remote/mountpanel.h"
 #include "platform/qt/search/folderfind.h"
 #include "platform/qt/thumbnails/folderthumbnails.h"
 #include "platform/qt/trash/trashplace.h"
@@ -48,6 +52,10 @@ FolderView::FolderView(const PaneServices& services, QWidget* parent)
     m_banner->setMargin(4);
     m_banner->hide();
     layout->addWidget(m_banner);
+    // Asks what a server wants while its place opens (a password, a host key), without a window of its own.
+    m_mountPanel = new MountPanel(this);
+    m_model->setMountAsker(m_mountPanel->asker());
+    layout->addWidget(m_mountPanel);
     layout->addWidget(m_stack);
 
     m_details = new QTreeView;
@@ -257,6 +265,7 @@ void FolderView::showFolder(const QByteArray& path) {
     m_find->folderShown(path);
     m_note->hide();
     m_banner->hide();
+    m_mountPanel->withdraw();
     m_pendingSelect.clear();
     m_follower->follow(path);
     m_trashPlace->aboutToShow(path);
@@ -394,6 +403,10 @@ void FolderView::setSearchColumns(bool search) {
 }
 
 void FolderView::listed(int error, const QString& message) {
+    if (error == ECANCELED && message.isEmpty() && m_model->isRemote()) {
+        emit placeCancelled();
+        return;
+    }
     // A damaged archive shows what could be read, and says above it why there may be more.
     if (error != 0 && m_model->isArchive() && m_model->rowCount() > 0) showBanner(message);
     if (error == 0 || (m_model->isArchive() && m_model->rowCount() > 0)) {

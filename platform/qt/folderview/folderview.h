@@ -23,6 +23,7 @@ class FolderFind;
 class FolderFollower;
 class SearchBar;
 class FolderNote;
+class MountPanel;
 class FolderThumbnails;
 class PaneHighlight;
 class StatusLine;
@@ -139,6 +140,9 @@ class FolderView : public QWidget, public FolderPane {
     void searchClosed();
     // A folder to open in a tab of its own, behind the current one (a middle click, Open in New Tab).
     void newTabRequested(const QByteArray& path);
+    // The person cancelled what the server of the place being opened asked: the place is given up on,
+    // with nothing more said.
+    void placeCancelled();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -167,6 +171,7 @@ class FolderView : public QWidget, public FolderPane {
     bool m_previewsOnSlowVolumes = false;
     FolderNote* m_note;
     QLabel* m_banner;
+    MountPanel* m_mountPanel;
     StatusLine* m_status;
     PaneHighlight* m_highlight;
     FolderDragDrop* m_dragDrop;

@@ -15,8 +15,8 @@ namespace {
 // Enough to meet the widest of the longest names in any folder; a folder of a hundred thousand names
 // is not measured whole.
 constexpr size_t kMaxMeasured = 2000;
-// How far a name's whole width may exceed the sum of its characters' advances, in per cent.
-constexpr int kSlackPercent = 115;
+// The names of the widest sums of advances that are measured whole.
+constexpr size_t kMeasuredWhole = 64;
 // The names whose widths are remembered, at most.
 constexpr qsizetype kMaxRemembered = 20000;
 
@@ -70,28 +70,31 @@ void WidestName::find(const QFont& font) {
     const size_t measured = std::min(byLength.size(), kMaxMeasured);
     std::partial_sort(byLength.begin(), byLength.begin() + static_cast<std::ptrdiff_t>(measured),
                       byLength.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-    // Of the longest names, a sum of their characters' advances (each measured once) says which
-    // could be the widest: only those are measured whole, shaping and kerning included, which a sum
-    // misses by a few per cent at most.
+    // Of the longest names, a sum of their characters' advances (each character measured once) says
+    // which are the widest; the few widest by it are measured whole, shaping and kerning included. The
+    // width is the larger of that and the widest sum, so a name the sums put a pixel too low still
+    // shows whole.
     const QFontMetrics metrics(font);
     const int widestChar = std::max(1, metrics.maxWidth());
     QHash<char16_t, int> advances;
-    std::vector<std::pair<int, QString>> estimated;  // (sum of advances, name)
-    estimated.reserve(measured);
+    std::vector<std::pair<int, int>> sums;  // (sum of advances, row)
+    sums.reserve(measured);
     int most = 0;
     for (size_t k = 0; k < measured; ++k) {
         const auto [bound, row] = byLength[k];
-        if (bound * widestChar * kSlackPercent <= most * 100) break;
-        QString name = m_model->nameAt(row);
+        if (bound * widestChar <= most) break;
         int sum = 0;
-        for (const QChar c : name) {
+        for (const QChar c : m_model->nameAt(row)) {
             auto it = advances.find(c.unicode());
             if (it == advances.end()) it = advances.insert(c.unicode(), metrics.horizontalAdvance(c));
             sum += *it;
         }
         most = std::max(most, sum);
-        estimated.emplace_back(sum, std::move(name));
+        sums.emplace_back(sum, row);
     }
+    const size_t whole = std::min(sums.size(), kMeasuredWhole);
+    std::partial_sort(sums.begin(), sums.begin() + static_cast<std::ptrdiff_t>(whole), sums.end(),
+                      [](const auto& a, const auto& b) { return a.first > b.first; });
     // Names measured whole are remembered (another view of the folder, or its next listing, asks
     // again for the same ones), for one font at a time.
     static QString cachedFont;
@@ -100,17 +103,17 @@ void WidestName::find(const QFont& font) {
         cachedFont = font.key();
         measuredWidths.clear();
     }
-    for (const auto& [sum, name] : estimated) {
-        // Neither shaping making this one wider nor the widest sum's narrower could make this the widest.
-        if (sum * kSlackPercent * kSlackPercent < most * 100 * 100) continue;
+    for (size_t k = 0; k < whole; ++k) {
+        const QString name = m_model->nameAt(sums[k].second);
         auto known = measuredWidths.find(name);
         if (known == measuredWidths.end())
             known = measuredWidths.insert(name, metrics.horizontalAdvance(name));
-        if (const int w = *known; w > m_width) {
-            m_width = w;
+        if (*known > m_width || m_text.isEmpty()) {
+            m_width = *known;
             m_text = name;
         }
     }
+    m_width = std::max(m_width, most);
 }
 
 }  // namespace kv

@@ -11,6 +11,8 @@
 #include "platform/fs/core/background.h"
 #include "platform/fs/core/paths.h"
 #include "platform/fs/listing/folderlistingsource.h"
+#include "platform/fs/remote/remotelistingsource.h"
+#include "platform/fs/remote/remotelocation.h"
 #include "platform/fs/trash/trashlistingsource.h"
 #include "platform/qt/common/clipboardformat.h"
 #include "platform/qt/common/nametext.h"
@@ -30,6 +32,8 @@ FolderModel::FolderModel(QObject* parent, ListingSourceFactory sources, std::sha
                   return std::make_unique<TrashListingSource>(m_trashDirs, m_trash);
               if (ArchiveLocation::is(location))
                   return std::make_unique<ArchiveListingSource>(location, m_archives);
+              if (RemoteLocation::is(location))
+                  return std::make_unique<RemoteListingSource>(location, m_asker);
               return folders(location);
           }) {
     live().push_back(this);
@@ -148,7 +152,8 @@ void FolderModel::setFolder(const QByteArray& path) {
     m_sizes->clear();
     m_path = path;
     m_search = false;
-    m_readOnly = isTrash() || isArchive();
+    m_remote = isRemote();
+    m_readOnly = isTrash() || isArchive() || m_remote;
     list(path);
     if (wasTrash != isTrash()) emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
 }
@@ -156,6 +161,10 @@ void FolderModel::setFolder(const QByteArray& path) {
 bool FolderModel::isTrash() const {
     return TrashListingSource::isLocation(
         std::string_view(m_path.constData(), static_cast<size_t>(m_path.size())));
+}
+
+bool FolderModel::isRemote() const {
+    return RemoteLocation::is(std::string_view(m_path.constData(), static_cast<size_t>(m_path.size())));
 }
 
 bool FolderModel::isArchive() const {
@@ -189,7 +198,8 @@ void FolderModel::showSearch(const QByteArray& root, std::unique_ptr<ListingSour
     m_sizes->clear();
     m_path = root;
     m_search = true;
-    m_readOnly = isTrash() || isArchive();
+    m_remote = isRemote();
+    m_readOnly = isTrash() || isArchive() || m_remote;
     m_listing.setSource(std::move(source));
 }
 
@@ -348,11 +358,13 @@ int FolderModel::columnCount(const QModelIndex& parent) const {
 }
 
 Qt::ItemFlags FolderModel::flags(const QModelIndex& index) const {
-    if (!index.isValid()) return Qt::ItemIsDropEnabled;
+    // Files on a server are not yet copied, moved or dropped onto: they are only listed and opened.
+    if (!index.isValid()) return m_remote ? Qt::NoItemFlags : Qt::ItemIsDropEnabled;
     // A flat list: telling the tree view so spares it a hasChildren() call per row.
     Qt::ItemFlags f =
         Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
-    if (m_readOnly) return f;  // nothing in the trash or an archive is edited in place
+    if (m_remote) f &= ~Qt::ItemIsDragEnabled;
+    if (m_readOnly) return f;  // nothing in the trash, an archive or on a server is edited in place
     if (index.column() == NameColumn) f |= Qt::ItemIsEditable;
     if (m_store.flagsAt(index.row()) & RowStore::kDirFlag) f |= Qt::ItemIsDropEnabled;
     return f;

@@ -16,6 +16,7 @@
 #include "platform/fs/listing/listingsource.h"
 #include "platform/fs/listing/namefilter.h"
 #include "platform/fs/listing/rowstore.h"
+#include "platform/fs/remote/mountquestion.h"
 #include "platform/fs/trash/trashcatalog.h"
 #include "platform/fs/trash/trashdirs.h"
 #include "platform/qt/common/mimeiconcache.h"
@@ -117,6 +118,10 @@ class FolderModel : public QAbstractTableModel {
     bool isTrash() const;
     // A folder inside an archive ("archive:..."): read-only, its items are taken out by extracting.
     bool isArchive() const;
+    // A folder on a server ("sftp://..."), listed through GIO. The asker is given what mounting its
+    // server asks (a password, a host key) for the listings made from now on.
+    bool isRemote() const;
+    void setMountAsker(MountAsker asker) { m_asker = std::move(asker); }
     // The indexes of the archives this model listed lately (moving between their folders reads none).
     const std::shared_ptr<ArchiveIndexCache>& archiveIndexes() const { return m_archives; }
     // What the trash knows about a row of it; nothing outside the trash.
@@ -184,6 +189,7 @@ class FolderModel : public QAbstractTableModel {
     TrashDirs m_trashDirs;
     std::shared_ptr<TrashCatalog> m_trash = std::make_shared<TrashCatalog>();
     std::shared_ptr<ArchiveIndexCache> m_archives = std::make_shared<ArchiveIndexCache>();
+    MountAsker m_asker;
     MimeDataMaker m_mimeDataMaker;
     RowStore m_store;
     FolderListing m_listing;
@@ -196,6 +202,7 @@ class FolderModel : public QAbstractTableModel {
     // The trash or an archive: asked by flags(), which a view calls for every row when it lays out.
     bool m_readOnly = false;
     const FolderWatch* m_watch = nullptr;
+    bool m_remote = false;
 };
 
 }  // namespace kv

@@ -147,10 +147,18 @@ void StatusLine::updateTexts() {
 void StatusLine::folderShown() {
     updateTexts();
     setPartTexts(m_free, {});
+    // A folder on a server has no volume here to ask, and nothing tells when it changes: the place of
+    // the free space says so.
+    if (m_model->isRemote()) {
+        m_space.forget(this);
+        setPartTexts(m_free, {tr("Does not update by itself: F5 reads it again"), tr("F5 reads it again")});
+        return;
+    }
     m_space.follow(this, m_model->folder(), [this](qint64 bytes) { freeSpaceKnown(bytes); });
 }
 
 void StatusLine::updateFreeSpace() {
+    if (m_model->isRemote()) return;
     m_space.askFor(this);
 }
 

@@ -5,6 +5,7 @@
 
 #include "platform/fs/archives/archivelocation.h"
 #include "platform/fs/core/paths.h"
+#include "platform/fs/remote/remotelocation.h"
 #include "platform/qt/common/pathtext.h"
 
 namespace kv {
@@ -18,6 +19,11 @@ std::optional<BrowseHistory::Up> BrowseHistory::up(const QByteArray& folder) {
         return Up{QByteArray::fromStdString(paths::parentOf(where->archive)),
                   QByteArray::fromStdString(paths::baseName(where->archive))};
     }
+    if (const std::optional<RemoteLocation> where = RemoteLocation::parse(folder.toStdString())) {
+        if (const std::optional<RemoteLocation> above = where->parent())
+            return Up{QByteArray::fromStdString(above->text()), QByteArray::fromStdString(where->baseName())};
+        return std::nullopt;  // a server's root
+    }
     const QByteArray normal = pathtext::normalized(folder);
     return Up{folder.isEmpty() ? QByteArray("/") : pathtext::parentOf(folder),
               normal.mid(normal.lastIndexOf('/') + 1)};
@@ -28,6 +34,11 @@ void BrowseHistory::add(Step step) {
     if (m_webStep > m_position) m_webStep = -1;
     m_steps.push_back(std::move(step));
     m_position = static_cast<int>(m_steps.size()) - 1;
+}
+
+void BrowseHistory::dropForward() {
+    m_steps.resize(static_cast<size_t>(m_position + 1));
+    if (m_webStep > m_position) m_webStep = -1;
 }
 
 void BrowseHistory::push(const Location& where) {

@@ -50,6 +50,8 @@ class BrowseHistory {
     // One step back or forward; false, and nothing moves, at the end.
     bool back();
     bool forward();
+    // The steps forward of the current one are forgotten (a place given up on before it showed).
+    void dropForward();
 
     // The item current in the folder as the view leaves the step.
     void leave(const QByteArray& current);

@@ -21,6 +21,7 @@
 #include "platform/fs/archives/archivelocation.h"
 #include "platform/fs/core/background.h"
 #include "platform/fs/drives/mounts.h"
+#include "platform/fs/remote/remotelocation.h"
 #include "platform/fs/trash/trashlistingsource.h"
 #include "platform/qt/common/clearbutton.h"
 #include "platform/qt/common/elidedlabel.h"
@@ -187,6 +188,12 @@ void LocationBar::readRoots() {
 
 void LocationBar::showCrumbs() {
     QString title;
+    // On a server the crumbs start from its root, called by the user and the server.
+    if (const auto remote = RemoteLocation::parse(m_folder.toStdString())) {
+        m_crumbs->setPath(QByteArray::fromStdString(remote->root()), QString::fromStdString(remote->title()),
+                          m_folder);
+        return;
+    }
     // Inside an archive the crumbs start from the volume that holds the archive file.
     const auto inArchive = ArchiveLocation::parse(m_folder.toStdString());
     const QByteArray root =
@@ -202,7 +209,8 @@ void LocationBar::showFolder(const QByteArray& path) {
     m_places->setCurrentFolder(path);
     m_reload->hide();
     m_filter->show();
-    m_search->show();
+    // Searching walks folders on disk; a server's folders are not searched yet.
+    m_search->setVisible(!RemoteLocation::is(path.toStdString()));
     hideSearch();
     if (fresh) {
         m_message.clear();

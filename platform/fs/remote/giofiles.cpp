@@ -1,0 +1,99 @@
+#include "platform/fs/remote/giofiles.h"
+
+#include <sys/stat.h>
+#include <cerrno>
+
+#include "platform/fs/listing/sortkey.h"
+#include "platform/fs/remote/remotelocation.h"
+
+namespace kv::giofiles {
+
+const char* const kEntryAttributes = G_FILE_ATTRIBUTE_STANDARD_NAME
+    "," G_FILE_ATTRIBUTE_STANDARD_TYPE "," G_FILE_ATTRIBUTE_STANDARD_SIZE
+    "," G_FILE_ATTRIBUTE_STANDARD_IS_HIDDEN "," G_FILE_ATTRIBUTE_STANDARD_IS_SYMLINK
+    "," G_FILE_ATTRIBUTE_TIME_MODIFIED "," G_FILE_ATTRIBUTE_TIME_MODIFIED_USEC "," G_FILE_ATTRIBUTE_UNIX_MODE;
+
+Failure take(GError* error) {
+    Failure f;
+    if (!error) return f;
+    f.message = error->message ? error->message : "";
+    f.error = EIO;
+    if (error->domain == G_IO_ERROR) {
+        switch (error->code) {
+            case G_IO_ERROR_CANCELLED:
+            case G_IO_ERROR_FAILED_HANDLED:
+                f.error = ECANCELED;
+                f.message.clear();
+                break;
+            case G_IO_ERROR_NOT_FOUND:
+                f.error = ENOENT;
+                break;
+            case G_IO_ERROR_PERMISSION_DENIED:
+                f.error = EACCES;
+                break;
+            case G_IO_ERROR_NOT_DIRECTORY:
+                f.error = ENOTDIR;
+                break;
+            case G_IO_ERROR_TIMED_OUT:
+                f.error = ETIMEDOUT;
+                break;
+            case G_IO_ERROR_CONNECTION_REFUSED:
+                f.error = ECONNREFUSED;
+                break;
+            case G_IO_ERROR_HOST_NOT_FOUND:
+            case G_IO_ERROR_HOST_UNREACHABLE:
+                f.error = EHOSTUNREACH;
+                break;
+            case G_IO_ERROR_NOT_SUPPORTED:
+                f.error = ENOTSUP;
+                break;
+            case G_IO_ERROR_NOT_MOUNTED:
+                f.error = ENOENT;
+                f.notMounted = true;
+                break;
+            default:
+                break;
+        }
+    }
+    g_error_free(error);
+    return f;
+}
+
+Ref<GFile> fileOf(const std::string& location) {
+    const std::optional<RemoteLocation> where = RemoteLocation::parse(location);
+    if (!where) return {};
+    auto root = Ref<GFile>::adopt(g_file_new_for_uri(where->root().c_str()));
+    if (where->isRoot()) return root;
+    // The path is raw bytes, as the back end names the files: not read as an address.
+    return Ref<GFile>::adopt(g_file_resolve_relative_path(root.get(), where->path.c_str() + 1));
+}
+
+DirEntry entryOf(GFileInfo* info) {
+    DirEntry e;
+    e.name = g_file_info_get_name(info);
+    e.sortKey = SortKey::make(e.name);
+    const GFileType type = g_file_info_get_file_type(info);
+    e.isSymlink = g_file_info_get_is_symlink(info);
+    e.isDir = type == G_FILE_TYPE_DIRECTORY;
+    e.isBrokenLink = e.isSymlink && type == G_FILE_TYPE_SYMBOLIC_LINK;
+    e.size = static_cast<std::uint64_t>(g_file_info_get_size(info));
+    e.hidden = g_file_info_get_is_hidden(info) || e.name.starts_with('.');
+    if (g_file_info_has_attribute(info, G_FILE_ATTRIBUTE_TIME_MODIFIED)) {
+        const auto secs =
+            static_cast<std::int64_t>(g_file_info_get_attribute_uint64(info, G_FILE_ATTRIBUTE_TIME_MODIFIED));
+        const auto usecs = static_cast<std::int64_t>(
+            g_file_info_get_attribute_uint32(info, G_FILE_ATTRIBUTE_TIME_MODIFIED_USEC));
+        e.mtimeNs = secs * 1'000'000'000 + usecs * 1'000;
+    }
+    const mode_t kind = e.isSymlink ? S_IFLNK : e.isDir ? S_IFDIR : S_IFREG;
+    if (g_file_info_has_attribute(info, G_FILE_ATTRIBUTE_UNIX_MODE)) {
+        const auto mode =
+            static_cast<mode_t>(g_file_info_get_attribute_uint32(info, G_FILE_ATTRIBUTE_UNIX_MODE));
+        e.mode = kind | (mode & 07777);
+    } else {
+        e.mode = kind | (e.isDir ? 0755 : 0644);
+    }
+    return e;
+}
+
+}  // namespace kv::giofiles
