@@ -99,6 +99,9 @@ TEST(FolderViewRefresh, AFolderThatVanishesShowsItsParent) {
         f.view->showFolder(p);
     });
     ASSERT_TRUE(f.show(f.dir / "doomed"));
+    // A folder removed before its watch is in place would go unnoticed by the watch.
+    ASSERT_TRUE(
+        waitFor([&] { return f.services->watch.isWatching(QByteArray::fromStdString(f.dir / "doomed")); }));
     ::rmdir((f.dir / "doomed").c_str());
     ASSERT_TRUE(waitFor([&] { return !requested.isEmpty(); }));
     EXPECT_EQ(requested, QByteArray::fromStdString(f.dir.path()));
@@ -119,6 +122,8 @@ TEST(FolderViewRefresh, ARemovedVolumeSendsTheViewHomeWithANote) {
         f.view->showFolder(p);
     });
     ASSERT_TRUE(f.show(point + "/sub"));
+    ASSERT_TRUE(
+        waitFor([&] { return f.services->watch.isWatching(QByteArray::fromStdString(point + "/sub")); }));
     ASSERT_EQ(::umount2(point.c_str(), MNT_DETACH), 0);
     ASSERT_TRUE(waitFor([&] { return !requested.isEmpty(); }));
     EXPECT_EQ(requested, QFile::encodeName(QDir::homePath()));
