@@ -80,6 +80,8 @@ ConnectDialog::ConnectDialog(const QStringList& recent, QWidget* parent) : QDial
     connect(buttons, &QDialogButtonBox::accepted, this, &ConnectDialog::tryConnect);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     m_server->setFocus();
+    // Room for a long server name and folder.
+    setMinimumWidth(fontMetrics().averageCharWidth() * 56);
 }
 
 QString ConnectDialog::address(QString* why) const {
