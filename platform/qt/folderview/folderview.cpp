@@ -28,6 +28,7 @@
 #include "platform/qt/pane/windowpanes.h"
 #include "platform/qt/preferences/preferences.h"
 #include "platform/qt/remote/mountpanel.h"
+#include "platform/qt/remote/recentservers.h"
 #include "platform/qt/search/folderfind.h"
 #include "platform/qt/thumbnails/folderthumbnails.h"
 #include "platform/qt/trash/trashplace.h"
@@ -409,6 +410,9 @@ void FolderView::listed(int error, const QString& message) {
     }
     // A damaged archive shows what could be read, and says above it why there may be more.
     if (error != 0 && m_model->isArchive() && m_model->rowCount() > 0) showBanner(message);
+    // A server that listed is offered again in the places menu.
+    if (error == 0 && m_model->isRemote())
+        RecentServers::shared().visited(QString::fromUtf8(m_model->folder()));
     if (error == 0 || (m_model->isArchive() && m_model->rowCount() > 0)) {
         updateEmptyNote();
         applyPendingSelection();

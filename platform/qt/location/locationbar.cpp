@@ -117,6 +117,7 @@ LocationBar::LocationBar(RecentFolders& recent, QWidget* parent) : QWidget(paren
     connect(m_places, &PlacesMenu::locationChosen, this, &LocationBar::locationEntered);
     connect(m_places, &PlacesMenu::addBookmarkChosen, this, &LocationBar::addBookmarkRequested);
     connect(m_places, &PlacesMenu::editFailed, this, &LocationBar::showMessage);
+    connect(m_places, &PlacesMenu::unmountFailed, this, &LocationBar::showMessage);
 }
 
 QLineEdit* LocationBar::editor() {

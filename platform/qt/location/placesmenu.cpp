@@ -10,6 +10,7 @@
 #include <QStyle>
 
 #include "platform/fs/core/background.h"
+#include "platform/fs/remote/remotelocation.h"
 #include "platform/qt/common/nametext.h"
 #include "platform/qt/common/pathtext.h"
 #include "platform/qt/common/standardicons.h"
@@ -65,6 +66,7 @@ PlacesMenu::PlacesMenu(RecentFolders& recent, QWidget* parent) : QMenu(parent), 
     connect(this, &QMenu::aboutToShow, this, [this] {
         rebuild();
         reload();
+        reloadMounted();
     });
 }
 
@@ -94,9 +96,14 @@ void PlacesMenu::rebuild() {
         connect(a, &QAction::triggered, this, [this, path = p.path] { emit folderChosen(path); });
     }
     if (!m_loaded) addAction(tr("Reading…"))->setEnabled(false);
+    addMounted();
     QAction* trash = addAction(StandardIcons::themed("user-trash", QStyle::SP_TrashIcon), tr("Trash"));
     trash->setObjectName("trash");
     connect(trash, &QAction::triggered, this, [this] { emit locationChosen(QStringLiteral("trash:/")); });
+    QAction* server =
+        addAction(StandardIcons::themed("network-server", QStyle::SP_DriveNetIcon), tr("Connect to Server…"));
+    server->setObjectName("connectToServer");
+    connect(server, &QAction::triggered, this, &PlacesMenu::connectToServer);
 
     addSeparator();
     int shown = 0;
@@ -107,19 +114,22 @@ void PlacesMenu::rebuild() {
                 ->setEnabled(false);
             break;
         }
-        QAction* a = addAction(b.isLocal() ? StandardIcons::standard(QStyle::SP_DirLinkIcon) : QIcon(),
+        const bool onServer = RemoteLocation::is(b.uri.toStdString());
+        QAction* a = addAction(b.isLocal() ? StandardIcons::standard(QStyle::SP_DirLinkIcon)
+                               : onServer  ? StandardIcons::themed("folder-remote", QStyle::SP_DriveNetIcon)
+                                           : QIcon(),
                                BookmarkText::shortLabel(b.title()));
         a->setData(b.uri);
         a->setProperty(kBookmarkIndex, shown - 1);
         if (b.isLocal()) {
             a->setToolTip(BookmarkText::shortLabel(NameText::shown(b.path.toStdString())));
             connect(a, &QAction::triggered, this, [this, path = b.path] { emit folderChosen(path); });
-        } else if (b.uri.startsWith("http://") || b.uri.startsWith("https://")) {
+        } else if (onServer || b.uri.startsWith("http://") || b.uri.startsWith("https://")) {
             a->setToolTip(BookmarkText::shortLabel(QString::fromUtf8(b.uri)));
             connect(a, &QAction::triggered, this,
                     [this, uri = QString::fromUtf8(b.uri)] { emit locationChosen(uri); });
         } else {
-            // Remote folders (sftp:, smb:) need a mount this program does not make.
+            // A place this program does not reach (a phone's, a camera's).
             a->setToolTip(
                 tr("%1 cannot be opened here").arg(BookmarkText::shortLabel(QString::fromUtf8(b.uri))));
             a->setEnabled(false);
@@ -145,6 +155,7 @@ void PlacesMenu::rebuild() {
         connect(a, &QAction::triggered, this, [this, folder] { emit folderChosen(folder); });
     }
     recent->setEnabled(!m_recent.folders().isEmpty());
+    addServers();
 }
 
 std::vector<Bookmark> PlacesMenu::shownBookmarks() const {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/fs/places/bookmarks.h"
+#include "platform/fs/remote/remotemounts.h"
 
 namespace kv {
 
@@ -15,7 +16,8 @@ class RecentFolders;
 // visited recently. What it shows is read off the UI thread each time it opens (a bookmark another
 // program added shows up), and the menu fills in as the reading arrives. A bookmark's own menu (a right
 // click, or the menu key) renames, removes and moves it; the changes are written to the shared file
-// off the UI thread, and the menu shows them once written.
+// off the UI thread, and the menu shows them once written. The servers' places: the folders on servers
+// mounted now (each can be unmounted), Connect to Server…, and the servers opened recently.
 class PlacesMenu : public QMenu {
     Q_OBJECT
   public:
@@ -35,6 +37,10 @@ class PlacesMenu : public QMenu {
     void removeBookmark(int index);
     void moveBookmark(int index, int by);
     void editBookmarks();
+    // Opens Connect to Server… (the menu closes first); its address goes to locationChosen.
+    void connectToServer();
+    // Unmounts the mounted place whose root is uri; unmountFailed says why when it cannot.
+    void unmount(const QString& uri);
 
   signals:
     void folderChosen(const QByteArray& folder);
@@ -43,6 +49,7 @@ class PlacesMenu : public QMenu {
     void addBookmarkChosen();
     // The bookmarks could not be changed; the text says why.
     void editFailed(const QString& text);
+    void unmountFailed(const QString& text);
 
   public:
     struct Place {
@@ -57,6 +64,10 @@ class PlacesMenu : public QMenu {
 
   private:
     void rebuild();
+    // Asks for the mounted servers; the menu is rebuilt when they changed.
+    void reloadMounted();
+    void addMounted();
+    void addServers();
     // The bookmarks shown, which an edit names by their places.
     std::vector<Bookmark> shownBookmarks() const;
     // Rewrites the bookmarks read as `order` lists them.
@@ -66,6 +77,8 @@ class PlacesMenu : public QMenu {
     QByteArray m_current;
     std::vector<Place> m_places;
     std::vector<Bookmark> m_bookmarks;
+    std::vector<remotemounts::Mounted> m_mounted;
+    int m_mountedGeneration = 0;
     bool m_loaded = false;
     int m_generation = 0;
 };
