@@ -118,6 +118,23 @@ class RemoteListingTest : public ::testing::Test {
 test::TempDir* RemoteListingTest::root = nullptr;
 test::FtpServer* RemoteListingTest::server = nullptr;
 
+// A socket bound to a free port of 127.0.0.1 (listening, or not: refusing connections); -1 on failure.
+int loopbackPort(bool listening, int* port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0 ||
+        (listening && ::listen(fd, 8) != 0) ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        if (fd >= 0) ::close(fd);
+        return -1;
+    }
+    *port = ntohs(addr.sin_port);
+    return fd;
+}
+
 TEST_F(RemoteListingTest, WrongPasswordIsAskedAgainThenTheFolderStreamsIn) {
     auto asker = std::make_shared<Asker>();
     asker->answers = {Asker::password("kim", "wrong"), Asker::password("kim", "secret")};
@@ -188,14 +205,10 @@ TEST_F(RemoteListingTest, LeavingWithdrawsTheOpenQuestion) {
 
 TEST_F(RemoteListingTest, AServerThatIsNotThereSaysWhy) {
     // A port bound but not listening refuses connections, and stays ours while the test runs.
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), len), 0);
-    ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len), 0);
-    const std::string address = "ftp://kim@127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/";
+    int port = 0;
+    const int fd = loopbackPort(false, &port);
+    ASSERT_GE(fd, 0);
+    const std::string address = "ftp://kim@127.0.0.1:" + std::to_string(port) + "/";
     auto asker = std::make_shared<Asker>();
     RemoteListingSource source(address, askerOf(asker));
     Outcome listing;
@@ -210,17 +223,11 @@ TEST_F(RemoteListingTest, AServerThatIsNotThereSaysWhy) {
 
 TEST_F(RemoteListingTest, AServerThatStopsAnsweringEndsTheListingWithItsReason) {
     // Takes connections and never says a word: the FTP back end waits for a greeting that never comes.
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), len), 0);
-    ASSERT_EQ(::listen(fd, 8), 0);
-    ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+    int port = 0;
+    const int fd = loopbackPort(true, &port);
+    ASSERT_GE(fd, 0);
     auto asker = std::make_shared<Asker>();
-    RemoteListingSource source("ftp://kim@127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/",
-                               askerOf(asker));
+    RemoteListingSource source("ftp://kim@127.0.0.1:" + std::to_string(port) + "/", askerOf(asker));
     Outcome listing;
     listing.start(source);
     ASSERT_TRUE(QTest::qWaitFor([&] { return listing.isDone(); }, kLimit));

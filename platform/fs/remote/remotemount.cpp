@@ -47,15 +47,20 @@ void MountCall::mounted(GObject* file, GAsyncResult* result, gpointer holder) {
     call.m_done(std::move(failure));
 }
 
+MountQuestion MountCall::question(MountQuestion::Kind kind, const char* message) const {
+    MountQuestion q;
+    q.kind = kind;
+    q.location = m_location;
+    q.message = message ? message : "";
+    return q;
+}
+
 void MountCall::askPassword(GMountOperation* op, const char* message, const char* user, const char* domain,
                             GAskPasswordFlags flags, gpointer self) {
     // Answered later: the class's own handler, which would answer "unhandled" at once, is not run.
     g_signal_stop_emission_by_name(op, "ask-password");
     auto& call = *static_cast<MountCall*>(self);
-    MountQuestion q;
-    q.kind = MountQuestion::Kind::Password;
-    q.location = call.m_location;
-    q.message = message ? message : "";
+    MountQuestion q = call.question(MountQuestion::Kind::Password, message);
     q.user = user ? user : "";
     q.domain = domain ? domain : "";
     q.askUser = flags & G_ASK_PASSWORD_NEED_USERNAME;
@@ -70,10 +75,7 @@ void MountCall::askPassword(GMountOperation* op, const char* message, const char
 void MountCall::askQuestion(GMountOperation* op, const char* message, const char** choices, gpointer self) {
     g_signal_stop_emission_by_name(op, "ask-question");
     auto& call = *static_cast<MountCall*>(self);
-    MountQuestion q;
-    q.kind = MountQuestion::Kind::Choice;
-    q.location = call.m_location;
-    q.message = message ? message : "";
+    MountQuestion q = call.question(MountQuestion::Kind::Choice, message);
     for (const char** c = choices; c && *c; ++c) q.choices.emplace_back(*c);
     call.ask(q);
 }

@@ -37,6 +37,8 @@ class MountCall : public std::enable_shared_from_this<MountCall> {
     MountCall& operator=(const MountCall&) = delete;
 
   private:
+    // A question of this mount, with the back end's message.
+    MountQuestion question(MountQuestion::Kind kind, const char* message) const;
     static void askPassword(GMountOperation* op, const char* message, const char* user, const char* domain,
                             GAskPasswordFlags flags, gpointer self);
     static void askQuestion(GMountOperation* op, const char* message, const char** choices, gpointer self);
