@@ -1,6 +1,8 @@
 // Connect to Server…: the address its parts make, and the recent servers it and the places menu offer.
 
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -9,6 +11,7 @@
 #include "filemanager_support.h"
 #include "platform/qt/remote/connectdialog.h"
 #include "platform/qt/remote/recentservers.h"
+#include "platform/qt/remote/serverevents.h"
 
 namespace kv::test {
 namespace {
@@ -101,6 +104,33 @@ TEST_F(ConnectToServerTest, RecentServersKeepTheLatestTenOnceEachAndSurviveADama
         servers.visited("davs://cloud/x");
         EXPECT_EQ(RecentServers(QString::fromStdString(file)).servers(), QStringList{"davs://cloud/"});
     }
+}
+
+}  // namespace
+}  // namespace kv::test
+
+namespace kv::test {
+namespace {
+
+// A server unmounted from any pane's places sends the views on it home, saying so; others stay.
+TEST(ServerUnmounted, ViewsOnItGoHomeAndSaySo) {
+    ViewFixture f;
+    // Nothing answers on the discard port: the listing fails, the view stays on the place.
+    const QByteArray onIt = "ftp://127.0.0.1:9/pub", elsewhere = "ftp://127.0.0.2:9/pub";
+    auto other = f.makeView();
+    QList<QByteArray> requested, requestedElsewhere;
+    QObject::connect(f.view.get(), &FolderView::folderRequested,
+                     [&](const QByteArray& p) { requested << p; });
+    QObject::connect(other.get(), &FolderView::folderRequested,
+                     [&](const QByteArray& p) { requestedElsewhere << p; });
+    f.view->showFolder(onIt);
+    other->showFolder(elsewhere);
+    emit ServerEvents::shared().unmounted("ftp://127.0.0.1:9/");
+    EXPECT_EQ(requested, QList<QByteArray>{QFile::encodeName(QDir::homePath())});
+    EXPECT_TRUE(requestedElsewhere.isEmpty());
+    const auto* banner = f.view->findChild<QLabel*>("banner");
+    EXPECT_TRUE(banner->isVisible() && banner->text().contains("disconnected"))
+        << banner->text().toStdString();
 }
 
 }  // namespace

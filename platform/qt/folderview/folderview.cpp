@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+#include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -29,6 +31,7 @@
 #include "platform/qt/preferences/preferences.h"
 #include "platform/qt/remote/mountpanel.h"
 #include "platform/qt/remote/recentservers.h"
+#include "platform/qt/remote/serverevents.h"
 #include "platform/qt/search/folderfind.h"
 #include "platform/qt/thumbnails/folderthumbnails.h"
 #include "platform/qt/trash/trashplace.h"
@@ -95,6 +98,12 @@ FolderView::FolderView(const PaneServices& services, QWidget* parent)
     connect(m_follower, &FolderFollower::gone, this, [this](const QByteArray& instead, const QString& why) {
         emit folderRequested(instead);
         showBanner(why);
+    });
+    // A server unmounted (from any pane's places) takes its folders away: the view goes home and says so.
+    connect(&ServerEvents::shared(), &ServerEvents::unmounted, this, [this](const QString& root) {
+        if (!m_model->isRemote() || !ServerEvents::isOn(folder(), root)) return;
+        emit folderRequested(QFile::encodeName(QDir::homePath()));
+        showBanner(tr("“%1” was disconnected; showing the home folder.").arg(root));
     });
     // A drag starts the copies other programs may ask for (items of an archive).
     m_model->setMimeDataMaker(

@@ -6,6 +6,7 @@
 #include "platform/qt/location/placesmenu.h"
 #include "platform/qt/remote/connectdialog.h"
 #include "platform/qt/remote/recentservers.h"
+#include "platform/qt/remote/serverevents.h"
 
 namespace kv {
 
@@ -61,6 +62,8 @@ void PlacesMenu::unmount(const QString& uri) {
         receiver.post([this, uri, error] {
             if (!error.empty())
                 emit unmountFailed(tr("%1 was not unmounted: %2").arg(uri, QString::fromStdString(error)));
+            else
+                emit ServerEvents::shared().unmounted(uri);
             reloadMounted();
         });
     });
