@@ -1,12 +1,9 @@
 #include "platform/qt/preferences/preferences.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QStandardPaths>
+
+#include "platform/qt/common/jsonfile.h"
 
 namespace kv {
 
@@ -32,21 +29,12 @@ Preferences::Preferences(QString path, QObject* parent) : QObject(parent), m_pat
 }
 
 void Preferences::load() {
-    QFile file(m_path);
-    if (!file.exists()) return;
-    QJsonParseError error{};
-    QJsonDocument doc;
-    const QFileInfo info(m_path);
-    if (info.isFile() && info.size() <= kMaxFile && file.open(QIODevice::ReadOnly))
-        doc = QJsonDocument::fromJson(file.read(kMaxFile), &error);
-    file.close();
-    if (!doc.isObject()) {
-        // Kept for whoever wants to look; the defaults hold meanwhile.
-        QFile::remove(m_path + ".damaged");
-        QFile::rename(m_path, m_path + ".damaged");
-        return;
-    }
-    const QJsonObject o = doc.object();
+    bool damaged = false;
+    const std::optional<QJsonObject> read = jsonfile::read(m_path, kMaxFile, &damaged);
+    // A damaged file is kept for whoever wants to look; the defaults hold meanwhile.
+    if (damaged) jsonfile::setAside(m_path);
+    if (!read) return;
+    const QJsonObject& o = *read;
     m_keys = o.value("keys").toString() == "commander" ? Keys::Commander : Keys::Desktop;
     m_showHidden = o.value("showHidden").toBool(false);
     const QString mode = o.value("viewMode").toString();
@@ -66,12 +54,7 @@ void Preferences::save() {
     o["singleClick"] = m_singleClick;
     o["relativeDates"] = m_relativeDates;
     o["restoreTabs"] = m_restoreTabs;
-    QDir().mkpath(QFileInfo(m_path).path());
-    QSaveFile file(m_path);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(QJsonDocument(o).toJson());
-        file.commit();
-    }
+    jsonfile::write(m_path, o);
     emit changed();
 }
 

@@ -1,15 +1,12 @@
 #include "platform/qt/remote/recentservers.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include "platform/fs/remote/remotelocation.h"
+#include "platform/qt/common/jsonfile.h"
 
 namespace kv {
 
@@ -37,11 +34,10 @@ RecentServers& RecentServers::shared() {
 }
 
 RecentServers::RecentServers(QString path) : m_path(std::move(path)) {
-    QFile file(m_path);
-    const QFileInfo info(m_path);
-    if (!info.isFile() || info.size() > kMaxFile || !file.open(QIODevice::ReadOnly)) return;
-    const QJsonDocument doc = QJsonDocument::fromJson(file.read(kMaxFile));
-    for (const QJsonValue& v : doc.object().value("servers").toArray()) {
+    // A damaged file offers nothing, and is replaced at the next change.
+    const std::optional<QJsonObject> doc = jsonfile::read(m_path, kMaxFile);
+    if (!doc) return;
+    for (const QJsonValue& v : doc->value("servers").toArray()) {
         const QString root = rootOf(v.toString());
         if (!root.isEmpty() && !m_servers.contains(root) && m_servers.size() < kMax) m_servers.append(root);
     }
@@ -57,13 +53,9 @@ void RecentServers::visited(const QString& location) {
 }
 
 void RecentServers::save() const {
-    QDir().mkpath(QFileInfo(m_path).path());
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly)) return;
     QJsonObject o;
     o["servers"] = QJsonArray::fromStringList(m_servers);
-    file.write(QJsonDocument(o).toJson());
-    file.commit();
+    jsonfile::write(m_path, o);
 }
 
 }  // namespace kv

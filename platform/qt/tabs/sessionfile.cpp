@@ -1,12 +1,10 @@
 #include "platform/qt/tabs/sessionfile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QSaveFile>
 
+#include "platform/qt/common/jsonfile.h"
 #include "platform/qt/preferences/preferences.h"
 
 namespace kv {
@@ -113,21 +111,15 @@ TabState SessionFile::fromJson(const QJsonObject& o) {
 
 SessionFile::Panes SessionFile::read(const QString& path) {
     Panes panes;
-    QFile file(path);
-    if (!file.exists()) return panes;
-    QJsonParseError error{};
-    QJsonDocument doc;
-    const QFileInfo info(path);
-    if (info.isFile() && info.size() <= kMaxFile && file.open(QIODevice::ReadOnly))
-        doc = QJsonDocument::fromJson(file.read(kMaxFile), &error);
-    file.close();
-    if (!doc.isObject() || !doc.object().value("panes").isObject()) {
+    bool damaged = false;
+    const std::optional<QJsonObject> doc = jsonfile::read(path, kMaxFile, &damaged);
+    if (damaged || (doc && !doc->value("panes").isObject())) {
         // Kept for whoever wants to look; the panes start as the windows put them.
-        QFile::remove(path + ".damaged");
-        QFile::rename(path, path + ".damaged");
+        jsonfile::setAside(path);
         return panes;
     }
-    const QJsonObject all = doc.object().value("panes").toObject();
+    if (!doc) return panes;
+    const QJsonObject all = doc->value("panes").toObject();
     for (auto it = all.begin(); it != all.end(); ++it) {
         const QJsonObject p = it.value().toObject();
         Pane pane;
@@ -155,11 +147,7 @@ bool SessionFile::write(const QString& path, const Panes& panes) {
     QJsonObject doc;
     doc["version"] = 1;
     doc["panes"] = all;
-    QDir().mkpath(QFileInfo(path).path());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    file.write(QJsonDocument(doc).toJson(QJsonDocument::Compact));
-    return file.commit();
+    return jsonfile::write(path, doc, true);
 }
 
 }  // namespace kv
