@@ -256,13 +256,16 @@ void BrowserView::push(const Location& where) {
     showStep();
 }
 
+QByteArray BrowserView::currentName() const {
+    if (m_history.empty() || !showsFolder()) return {};
+    const QModelIndex current = m_folder->currentView()->currentIndex();
+    return current.isValid() ? QByteArray::fromStdString(m_folder->model()->entryAt(current.row()).name)
+                             : QByteArray();
+}
+
 BrowseHistory BrowserView::history() const {
     BrowseHistory copy = m_history;
-    if (!copy.empty() && showsFolder()) {
-        const QModelIndex current = m_folder->currentView()->currentIndex();
-        if (current.isValid())
-            copy.leave(QByteArray::fromStdString(m_folder->model()->entryAt(current.row()).name));
-    }
+    if (const QByteArray current = currentName(); !current.isEmpty()) copy.leave(current);
     return copy;
 }
 
@@ -299,10 +302,7 @@ void BrowserView::searchClosed() {
 }
 
 void BrowserView::leave() {
-    if (m_history.empty() || !showsFolder()) return;
-    const QModelIndex current = m_folder->currentView()->currentIndex();
-    if (current.isValid())
-        m_history.leave(QByteArray::fromStdString(m_folder->model()->entryAt(current.row()).name));
+    if (const QByteArray current = currentName(); !current.isEmpty()) m_history.leave(current);
 }
 
 void BrowserView::showStep() {

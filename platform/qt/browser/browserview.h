@@ -95,6 +95,8 @@ class BrowserView : public QWidget, public BrowserPane {
     void ensureWeb();
     void push(const Location& where);
     void leave();
+    // The item current in the folder shown; empty when none (or a page is shown).
+    QByteArray currentName() const;
     void showStep();
     void updateBar();
     void enterLocation(const QString& text);
