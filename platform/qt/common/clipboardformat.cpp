@@ -3,6 +3,8 @@
 #include <QMimeData>
 #include <QSysInfo>
 
+#include "platform/fs/remote/remotelocation.h"
+
 namespace kv {
 
 namespace {
@@ -32,11 +34,18 @@ QList<QByteArray> pathsOf(const QList<QByteArray>& uris) {
 QByteArray ClipboardFormat::uriOf(const QByteArray& path) {
     // An item inside an archive keeps its own scheme: pasted here, it is extracted.
     if (path.startsWith("archive:")) return "archive:" + path.mid(8).toPercentEncoding("/");
+    // An item on a server: its address as other programs read it.
+    if (const std::optional<RemoteLocation> at =
+            RemoteLocation::parse(std::string_view(path.constData(), static_cast<size_t>(path.size()))))
+        return QByteArray::fromStdString(at->uri());
     return "file://" + path.toPercentEncoding("/");
 }
 
 QByteArray ClipboardFormat::pathOf(const QByteArray& uri) {
     if (uri.startsWith("archive:/")) return "archive:" + QByteArray::fromPercentEncoding(uri.mid(8));
+    if (const std::optional<RemoteLocation> at =
+            RemoteLocation::parse(std::string_view(uri.constData(), static_cast<size_t>(uri.size())), true))
+        return QByteArray::fromStdString(at->text());
     if (!uri.startsWith("file:")) return {};
     QByteArray rest = uri.mid(5);
     if (rest.startsWith("//")) {

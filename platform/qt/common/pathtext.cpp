@@ -5,6 +5,7 @@
 #include <QObject>
 
 #include "platform/fs/core/paths.h"
+#include "platform/fs/remote/remotelocation.h"
 #include "platform/qt/common/nametext.h"
 
 namespace kv::pathtext {
@@ -41,6 +42,12 @@ QByteArray nearestFolder(const QByteArray& path) {
 }
 
 QByteArray normalized(const QByteArray& path) {
+    const std::string_view view(path.constData(), static_cast<size_t>(path.size()));
+    if (RemoteLocation::is(view)) {
+        // A server's location keeps its "//"; its own parser takes the rest.
+        const std::optional<RemoteLocation> at = RemoteLocation::parse(view);
+        return at ? QByteArray::fromStdString(at->text()) : path;
+    }
     QByteArray p;
     p.reserve(path.size());
     for (char c : path) {
@@ -53,6 +60,9 @@ QByteArray normalized(const QByteArray& path) {
 
 QByteArray parentOf(const QByteArray& path) {
     const QByteArray p = normalized(path);
+    if (const std::optional<RemoteLocation> at =
+            RemoteLocation::parse(std::string_view(p.constData(), static_cast<size_t>(p.size()))))
+        return QByteArray::fromStdString(at->parent().value_or(*at).text());
     const qsizetype slash = p.lastIndexOf('/');
     if (slash < 0) return ".";
     return slash == 0 ? QByteArray("/") : p.left(slash);

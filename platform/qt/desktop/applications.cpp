@@ -13,6 +13,8 @@
 #include <QSet>
 #include <algorithm>
 
+#include "platform/fs/archives/tempcopies.h"
+#include "platform/fs/core/paths.h"
 #include "platform/fs/remote/remotelocation.h"
 #include "platform/qt/common/clipboardformat.h"
 
@@ -59,6 +61,37 @@ void appendNew(GList* list, QList<Applications::App>& out, QSet<QString>& seen) 
         }
     }
     g_list_free_full(list, g_object_unref);
+}
+
+// A file on a server for an application that reads only local files: GVfs's FUSE path where it gives
+// one, else a copy of it in a temporary folder of its own, kept for the application after this run
+// (TempCopies). Empty, with why, when it could not be made.
+std::string localCopyOf(const RemoteLocation& remote, QString& why) {
+    static TempCopies copies;
+    GFile* source = g_file_new_for_uri(remote.uri().c_str());
+    if (char* local = g_file_get_path(source)) {
+        std::string path(local);
+        g_free(local);
+        g_object_unref(source);
+        return path;
+    }
+    const std::string dir = copies.make(true);
+    if (dir.empty()) {
+        g_object_unref(source);
+        why = QObject::tr("no temporary folder for a copy of “%1”")
+                  .arg(QString::fromStdString(remote.baseName()));
+        return {};
+    }
+    const std::string target = paths::join(dir, remote.baseName());
+    GFile* copy = g_file_new_for_path(target.c_str());
+    GError* error = nullptr;
+    const gboolean ok = g_file_copy(source, copy, G_FILE_COPY_NONE, nullptr, nullptr, nullptr, &error);
+    g_object_unref(copy);
+    g_object_unref(source);
+    if (ok) return target;
+    why = takeError(error);
+    copies.remove(dir);
+    return {};
 }
 
 }  // namespace
@@ -122,11 +155,24 @@ QString Applications::launch(const QString& appId, const QList<QByteArray>& path
     if (!info) return QObject::tr("the application “%1” is no longer installed").arg(appId);
     // URIs keep the names' bytes (percent-encoded), whatever their encoding.
     std::vector<QByteArray> uris;
-    // A file on a server goes as its address: GIO gives it to an application that reads only local
-    // files by GVfs's FUSE path, where it has one.
+    // A file on a server goes as its address to an application that reads addresses; one that reads
+    // only local files gets GVfs's FUSE path, else a temporary copy.
+    const bool readsAddresses = g_app_info_supports_uris(G_APP_INFO(info));
     for (const QByteArray& p : paths) {
         const std::optional<RemoteLocation> remote = RemoteLocation::parse(p.toStdString());
-        uris.push_back(remote ? QByteArray::fromStdString(remote->uri()) : ClipboardFormat::uriOf(p));
+        if (!remote) {
+            uris.push_back(ClipboardFormat::uriOf(p));
+        } else if (readsAddresses) {
+            uris.push_back(QByteArray::fromStdString(remote->uri()));
+        } else {
+            QString why;
+            const std::string local = localCopyOf(*remote, why);
+            if (local.empty()) {
+                g_object_unref(info);
+                return why;
+            }
+            uris.push_back(ClipboardFormat::uriOf(QByteArray::fromStdString(local)));
+        }
     }
     GList* list = nullptr;
     for (auto it = uris.rbegin(); it != uris.rend(); ++it) list = g_list_prepend(list, it->data());

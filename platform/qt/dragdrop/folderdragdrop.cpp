@@ -12,6 +12,7 @@
 
 #include "platform/fs/drives/mounts.h"
 #include "platform/fs/operations/linkjob.h"
+#include "platform/fs/remote/remotelocation.h"
 #include "platform/qt/common/clipboardformat.h"
 #include "platform/qt/dragdrop/foreigndrop.h"
 #include "platform/qt/listing/foldermodel.h"
@@ -71,9 +72,12 @@ DropDecision::Plan FolderDragDrop::plan(const QMimeData* data, const QPoint& vie
     // where the link is, and a wrong guess only changes the default, never what is kept.) The table
     // is read once per drag; each volume gets a number of its own.
     if (m_mountInfo.empty()) m_mountInfo = Mounts().readMountInfo();
+    // A server counts as one volume: within it a drop moves, as on one disk.
     auto deviceOf = [this](const QByteArray& path, bool, dev_t& dev) {
-        const std::string point = Mounts::mountPointOf(path.toStdString(), m_mountInfo);
-        const QByteArray key = QByteArray::fromStdString(point);
+        const std::string text = path.toStdString();
+        const std::optional<RemoteLocation> remote = RemoteLocation::parse(text);
+        const QByteArray key =
+            QByteArray::fromStdString(remote ? remote->server() : Mounts::mountPointOf(text, m_mountInfo));
         auto it = m_devices.find(key);
         if (it == m_devices.end()) it = m_devices.insert(key, static_cast<dev_t>(m_devices.size() + 1));
         dev = *it;
@@ -134,6 +138,10 @@ QMenu* FolderDragDrop::askDrop(const QMimeData* data, const QPoint& viewportPos,
                                     m_view.paneWidget(), true, m_view.whenDone(), sources.size() < 20);
     });
     link->setObjectName("linkHere");
+    // A link is made on this computer, to items on it.
+    bool local = !RemoteLocation::is(target.toStdString());
+    for (const QByteArray& p : sources) local = local && !RemoteLocation::is(p.toStdString());
+    link->setEnabled(local);
     menu->addSeparator();
     menu->addAction(tr("Cancel"))->setObjectName("cancelDrop");
     // The plain drop's choice stands out, and Return takes it.

@@ -33,7 +33,7 @@ constexpr unsigned kBoth = kEmpty | kItems;
 constexpr unsigned kFolders = FolderActions::InFolders;
 constexpr unsigned kTrash = FolderActions::InTrash;
 constexpr unsigned kArchive = FolderActions::InArchive;
-// A folder on a server is listed and its items opened; the commands that change files come later.
+// On a server: the commands that GIO's file jobs carry out (copy, move, rename, new folder, delete).
 constexpr unsigned kServer = FolderActions::OnServer;
 
 Key key(QKeyCombination combination) {
@@ -253,13 +253,13 @@ std::vector<FolderActions::Command> makeCommands() {
          .menus = kItems,
          .separatorBefore = kItems,
          .run = [](FolderView& v) { FolderCommands::copySelection(v, true); },
-         .places = kFolders},
+         .places = kFolders | kServer},
         {.id = "copy",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Copy"),
          .keys = {standard(QKeySequence::Copy)},
          .menus = kItems,
          .run = [](FolderView& v) { FolderCommands::copySelection(v, false); },
-         .places = kFolders | kTrash | kArchive},
+         .places = kFolders | kTrash | kArchive | kServer},
         {.id = "copyPath",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Copy Path"),
          .keys = {key(Qt::CTRL | Qt::ALT | Qt::Key_C)},
@@ -281,7 +281,7 @@ std::vector<FolderActions::Command> makeCommands() {
                  const QList<int> rows = v.selectedRows();
                  return canPaste(v) && rows.size() == 1 && v.model()->entryAt(rows.front()).isDir;
              },
-         .places = kFolders},
+         .places = kFolders | kServer},
         // F5 and F6 are taken by Refresh and the panes; Ctrl+Shift+C and M mean nothing else here.
         {.id = "copyToPane",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Copy to Pane…"),
@@ -290,7 +290,7 @@ std::vector<FolderActions::Command> makeCommands() {
          .tip = QT_TRANSLATE_NOOP("kv::FolderView", "Copy the selected items to the folder of another pane"),
          .run = [](FolderView& v) { FolderCommands::transferToPane(v, false); },
          .enabled = canTransferToPane,
-         .places = kFolders | kTrash | kArchive},
+         .places = kFolders | kTrash | kArchive | kServer},
         {.id = "moveToPane",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Move to Pane…"),
          .keys = {key(Qt::CTRL | Qt::SHIFT | Qt::Key_M)},
@@ -298,7 +298,7 @@ std::vector<FolderActions::Command> makeCommands() {
          .tip = QT_TRANSLATE_NOOP("kv::FolderView", "Move the selected items to the folder of another pane"),
          .run = [](FolderView& v) { FolderCommands::transferToPane(v, true); },
          .enabled = canTransferToPane,
-         .places = kFolders},
+         .places = kFolders | kServer},
         {.id = "copyToFolder",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Copy to Folder…"),
          .keys = {},
@@ -379,13 +379,13 @@ std::vector<FolderActions::Command> makeCommands() {
          .separatorBefore = kEmpty,
          .run = [](FolderView& v) { FolderCommands::paste(v); },
          .enabled = canPaste,
-         .places = kFolders},
+         .places = kFolders | kServer},
         {.id = "newFolder",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "New Folder"),
          .keys = {key(Qt::CTRL | Qt::SHIFT | Qt::Key_N)},
          .menus = kEmpty,
          .run = [](FolderView& v) { FolderCommands::newFolder(v); },
-         .places = kFolders,
+         .places = kFolders | kServer,
          .commander = std::vector<Key>{key(Qt::Key_F7), key(Qt::CTRL | Qt::SHIFT | Qt::Key_N)}},
         {.id = "emptyTrash",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Empty Trash…"),
@@ -440,11 +440,11 @@ std::vector<FolderActions::Command> makeCommands() {
              [](FolderView& v) {
                  if (v.selectedRows().size() == 1)
                      v.renameCurrent();
-                 else
+                 else if (!v.model()->isRemote())  // renaming many is for folders on this computer
                      FolderCommands::renameSelection(v);
              },
          .enabled = [](const FolderView& v) { return !v.selectedRows().isEmpty(); },
-         .places = kFolders},
+         .places = kFolders | kServer},
         {.id = "calculateSize",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Calculate Size"),
          .keys = {},
@@ -474,14 +474,14 @@ std::vector<FolderActions::Command> makeCommands() {
          .keys = {key(Qt::Key_Delete)},
          .menus = kItems,
          .run = [](FolderView& v) { FolderCommands::trashSelection(v); },
-         .places = kFolders,
+         .places = kFolders | kServer,
          .commander = std::vector<Key>{key(Qt::Key_F8), key(Qt::Key_Delete)}},
         {.id = "delete",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Delete Permanently…"),
          .keys = {key(Qt::SHIFT | Qt::Key_Delete)},
          .menus = kItems,
          .run = [](FolderView& v) { FolderCommands::deleteSelection(v, true); },
-         .places = kFolders,
+         .places = kFolders | kServer,
          .commander = std::vector<Key>{key(Qt::SHIFT | Qt::Key_F8), key(Qt::SHIFT | Qt::Key_Delete)}},
         {.id = "undo",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Undo"),

@@ -2,8 +2,6 @@
 
 #include <cerrno>
 
-#include <QDir>
-#include <QFile>
 #include <QHeaderView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -21,6 +19,7 @@
 #include "platform/qt/folderview/foldercommands.h"
 #include "platform/qt/folderview/folderdelegate.h"
 #include "platform/qt/folderview/folderfollower.h"
+#include "platform/qt/folderview/serverplace.h"
 #include "platform/qt/folderview/widestname.h"
 #include "platform/qt/listing/cutmarks.h"
 #include "platform/qt/listing/foldernote.h"
@@ -29,9 +28,6 @@
 #include "platform/qt/pane/panehighlight.h"
 #include "platform/qt/pane/windowpanes.h"
 #include "platform/qt/preferences/preferences.h"
-#include "platform/qt/remote/mountpanel.h"
-#include "platform/qt/remote/recentservers.h"
-#include "platform/qt/remote/serverevents.h"
 #include "platform/qt/search/folderfind.h"
 #include "platform/qt/thumbnails/folderthumbnails.h"
 #include "platform/qt/trash/trashplace.h"
@@ -56,10 +52,9 @@ FolderView::FolderView(const PaneServices& services, QWidget* parent)
     m_banner->setMargin(4);
     m_banner->hide();
     layout->addWidget(m_banner);
-    // Asks what a server wants while its place opens (a password, a host key), without a window of its own.
-    m_mountPanel = new MountPanel(this);
-    m_model->setMountAsker(m_mountPanel->asker());
-    layout->addWidget(m_mountPanel);
+    m_server = new ServerPlace(*this, m_model);
+    connect(m_server, &ServerPlace::cancelled, this, &FolderView::placeCancelled);
+    layout->addWidget(m_server->panel());
     layout->addWidget(m_stack);
 
     m_details = new QTreeView;
@@ -98,12 +93,6 @@ FolderView::FolderView(const PaneServices& services, QWidget* parent)
     connect(m_follower, &FolderFollower::gone, this, [this](const QByteArray& instead, const QString& why) {
         emit folderRequested(instead);
         showBanner(why);
-    });
-    // A server unmounted (from any pane's places) takes its folders away: the view goes home and says so.
-    connect(&ServerEvents::shared(), &ServerEvents::unmounted, this, [this](const QString& root) {
-        if (!m_model->isRemote() || !ServerEvents::isOn(folder(), root)) return;
-        emit folderRequested(QFile::encodeName(QDir::homePath()));
-        showBanner(tr("“%1” was disconnected; showing the home folder.").arg(root));
     });
     // A drag starts the copies other programs may ask for (items of an archive).
     m_model->setMimeDataMaker(
@@ -275,7 +264,7 @@ void FolderView::showFolder(const QByteArray& path) {
     m_find->folderShown(path);
     m_note->hide();
     m_banner->hide();
-    m_mountPanel->withdraw();
+    m_server->leaving();
     m_pendingSelect.clear();
     m_follower->follow(path);
     m_trashPlace->aboutToShow(path);
@@ -413,15 +402,9 @@ void FolderView::setSearchColumns(bool search) {
 }
 
 void FolderView::listed(int error, const QString& message) {
-    if (error == ECANCELED && message.isEmpty() && m_model->isRemote()) {
-        emit placeCancelled();
-        return;
-    }
+    if (m_server->listed(error, message)) return;
     // A damaged archive shows what could be read, and says above it why there may be more.
     if (error != 0 && m_model->isArchive() && m_model->rowCount() > 0) showBanner(message);
-    // A server that listed is offered again in the places menu.
-    if (error == 0 && m_model->isRemote())
-        RecentServers::shared().visited(QString::fromUtf8(m_model->folder()));
     if (error == 0 || (m_model->isArchive() && m_model->rowCount() > 0)) {
         updateEmptyNote();
         applyPendingSelection();

@@ -23,7 +23,7 @@ class FolderFind;
 class FolderFollower;
 class SearchBar;
 class FolderNote;
-class MountPanel;
+class ServerPlace;
 class FolderThumbnails;
 class PaneHighlight;
 class StatusLine;
@@ -171,7 +171,7 @@ class FolderView : public QWidget, public FolderPane {
     bool m_previewsOnSlowVolumes = false;
     FolderNote* m_note;
     QLabel* m_banner;
-    MountPanel* m_mountPanel;
+    ServerPlace* m_server;
     StatusLine* m_status;
     PaneHighlight* m_highlight;
     FolderDragDrop* m_dragDrop;

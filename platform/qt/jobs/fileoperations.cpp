@@ -12,6 +12,7 @@
 #include "platform/fs/operations/renamejob.h"
 #include "platform/fs/operations/transferjob.h"
 #include "platform/fs/operations/undojob.h"
+#include "platform/fs/remote/remotejobs.h"
 #include "platform/fs/trash/trashjob.h"
 #include "platform/qt/common/pathtext.h"
 #include "platform/qt/jobs/clashdialog.h"
@@ -31,6 +32,8 @@ struct FileOperations::Job {
     bool undoable = false;
     bool quick = false;
     bool progressDue = false;  // the progress window's time came while a question was open
+    // Reports of this problem are not told: the done callback asks what to do about them.
+    std::optional<JobProblem> asksAfter;
     Done done;
     JobProgress last;
 };
@@ -54,8 +57,14 @@ quint64 FileOperations::transfer(bool move, const QList<QByteArray>& sources, co
                                  QWidget* origin, Done done) {
     const QString title = (move ? tr("Moving %1 to “%2”") : tr("Copying %1 to “%2”"))
                               .arg(countText(sources), nameOf(targetDir));
-    return run(std::make_unique<TransferJob>(move ? TransferMode::Move : TransferMode::Copy, toStd(sources),
-                                             targetDir.toStdString(), m_homeTrash),
+    const TransferMode mode = move ? TransferMode::Move : TransferMode::Copy;
+    std::vector<std::string> items = toStd(sources);
+    std::vector<std::string> all = items;
+    all.push_back(targetDir.toStdString());
+    if (anyOnServer(all))
+        return run(std::make_unique<RemoteTransferJob>(mode, std::move(items), targetDir.toStdString()),
+                   title, origin, true, std::move(done));
+    return run(std::make_unique<TransferJob>(mode, std::move(items), targetDir.toStdString(), m_homeTrash),
                title, origin, true, std::move(done));
 }
 
@@ -70,24 +79,76 @@ quint64 FileOperations::move(const QList<QByteArray>& sources, const QByteArray&
 }
 
 quint64 FileOperations::trash(const QList<QByteArray>& paths, QWidget* origin, Done done) {
+    if (anyOnServer(toStd(paths))) return trashOnServer(paths, origin, std::move(done));
     return run(std::make_unique<TrashJob>(toStd(paths), m_homeTrash),
                tr("Moving %1 to the Trash").arg(countText(paths)), origin, true, std::move(done));
 }
 
+quint64 FileOperations::trashOnServer(const QList<QByteArray>& paths, QWidget* origin, Done done) {
+    // Most servers have no trash: what can't go there is offered for deleting for good, in one question
+    // for all, rather than reported as failed.
+    auto asked = [this, origin = QPointer<QWidget>(origin), done = std::move(done)](const JobResult& r) {
+        QList<QByteArray> kept;
+        for (const JobReport& report : r.reports)
+            if (report.problem == JobProblem::NoTrash) kept << QByteArray::fromStdString(report.path);
+        if (kept.isEmpty() || r.cancelled) {
+            if (done) done(r);
+            return;
+        }
+        const QString what =
+            kept.size() == 1 ? tr("“%1”").arg(nameOf(kept.front())) : tr("these %1 items").arg(kept.size());
+        const QString text =
+            tr("The server has no trash for %1. Delete permanently? This cannot be undone.").arg(what);
+        if (!m_showReports) {  // tests and tools: said, and nothing deleted unasked
+            emit reported(text);
+            if (done) done(r);
+            return;
+        }
+        auto* box =
+            new QMessageBox(QMessageBox::Warning, tr("Delete permanently"), text,
+                            QMessageBox::Yes | QMessageBox::Cancel, origin ? origin->window() : nullptr);
+        box->setObjectName("confirmDelete");
+        box->setDefaultButton(QMessageBox::Cancel);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        connect(box, &QMessageBox::finished, this, [this, box, kept, origin, done, r](int) {
+            if (box->clickedButton() == box->button(QMessageBox::Yes))
+                deletePermanently(kept, origin, done);
+            else if (done)
+                done(r);
+        });
+        box->open();
+    };
+    return run(std::make_unique<RemoteDeleteJob>(toStd(paths), true),
+               tr("Moving %1 to the Trash").arg(countText(paths)), origin, true, std::move(asked), false,
+               JobProblem::NoTrash);
+}
+
 quint64 FileOperations::deletePermanently(const QList<QByteArray>& paths, QWidget* origin, Done done) {
+    if (anyOnServer(toStd(paths)))
+        return run(std::make_unique<RemoteDeleteJob>(toStd(paths), false),
+                   tr("Deleting %1").arg(countText(paths)), origin, false, std::move(done));
     return run(std::make_unique<DeleteJob>(toStd(paths)), tr("Deleting %1").arg(countText(paths)), origin,
                false, std::move(done));
 }
 
 quint64 FileOperations::rename(const QByteArray& path, const QByteArray& newName, QWidget* origin,
                                Done done) {
-    return run(std::make_unique<RenameJob>(path.toStdString(), newName.toStdString()),
-               tr("Renaming “%1”").arg(nameOf(path)), origin, true, std::move(done), true);
+    std::unique_ptr<FileJob> job;
+    if (anyOnServer({path.toStdString()}))
+        job = std::make_unique<RemoteRenameJob>(path.toStdString(), newName.toStdString());
+    else
+        job = std::make_unique<RenameJob>(path.toStdString(), newName.toStdString());
+    return run(std::move(job), tr("Renaming “%1”").arg(nameOf(path)), origin, true, std::move(done), true);
 }
 
 quint64 FileOperations::newFolder(const QByteArray& dir, const QByteArray& name, QWidget* origin, Done done) {
-    return run(std::make_unique<NewFolderJob>(dir.toStdString(), name.toStdString()),
-               tr("Creating a folder in “%1”").arg(nameOf(dir)), origin, true, std::move(done), true);
+    std::unique_ptr<FileJob> job;
+    if (anyOnServer({dir.toStdString()}))
+        job = std::make_unique<RemoteNewFolderJob>(dir.toStdString(), name.toStdString());
+    else
+        job = std::make_unique<NewFolderJob>(dir.toStdString(), name.toStdString());
+    return run(std::move(job), tr("Creating a folder in “%1”").arg(nameOf(dir)), origin, true,
+               std::move(done), true);
 }
 
 void FileOperations::undo(QWidget* origin, Done done) {
@@ -132,12 +193,18 @@ void FileOperations::undo(QWidget* origin, Done done) {
 }
 
 void FileOperations::runUndo(UndoInfo info, const QString& description, QWidget* origin, Done done) {
-    run(std::make_unique<UndoJob>(std::move(info), m_homeTrash), tr("Undo %1").arg(description), origin,
-        false, std::move(done));
+    std::vector<std::string> touched = info.created;
+    for (const auto& [from, to] : info.moved) touched.insert(touched.end(), {from, to});
+    std::unique_ptr<FileJob> job;
+    if (anyOnServer(touched))
+        job = std::make_unique<RemoteUndoJob>(std::move(info));
+    else
+        job = std::make_unique<UndoJob>(std::move(info), m_homeTrash);
+    run(std::move(job), tr("Undo %1").arg(description), origin, false, std::move(done));
 }
 
 quint64 FileOperations::run(std::unique_ptr<FileJob> fileJob, const QString& title, QWidget* origin,
-                            bool undoable, Done done, bool quick) {
+                            bool undoable, Done done, bool quick, std::optional<JobProblem> asksAfter) {
     const quint64 id = m_nextId++;
     auto job = std::make_unique<Job>();
     job->job = std::move(fileJob);
@@ -146,6 +213,7 @@ quint64 FileOperations::run(std::unique_ptr<FileJob> fileJob, const QString& tit
     job->undoable = undoable;
     job->quick = quick;
     job->done = std::move(done);
+    job->asksAfter = asksAfter;
     job->job->setResolver(m_resolverFactory ? m_resolverFactory()
                                             : std::make_shared<DialogResolver>(this, *this, id));
     // The callbacks run on the job's thread and only post.
@@ -304,7 +372,8 @@ void FileOperations::finished(quint64 id, const JobResult& result) {
     // What the user answered a question about was told once, in the question.
     std::vector<const JobReport*> untold;
     for (size_t k = 0; k < result.reports.size(); ++k)
-        if (!std::binary_search(result.answered.begin(), result.answered.end(), k))
+        if (!std::binary_search(result.answered.begin(), result.answered.end(), k) &&
+            result.reports[k].problem != job->asksAfter)
             untold.push_back(&result.reports[k]);
     if (!untold.empty()) {
         QString text = job->title + ":";

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/fs/jobs/filejob.h"
@@ -54,8 +55,9 @@ class FileOperations : public QObject, public JobQuestions {
     void undo(QWidget* origin, Done done = {});
     // A quick job (a rename, a new folder) takes no time of its own: it shows no progress window, only
     // its questions.
+    // asksAfter: reports of that problem are not told, done asks about them.
     quint64 run(std::unique_ptr<FileJob> job, const QString& title, QWidget* origin, bool undoable, Done done,
-                bool quick = false);
+                bool quick = false, std::optional<JobProblem> asksAfter = std::nullopt);
 
     int runningJobs() const { return static_cast<int>(m_jobs.size()); }
     // What each running job does, as the user knows it: "Copying 3 items to “x” (34%)".
@@ -98,6 +100,7 @@ class FileOperations : public QObject, public JobQuestions {
 
     quint64 transfer(bool move, const QList<QByteArray>& sources, const QByteArray& targetDir,
                      QWidget* origin, Done done);
+    quint64 trashOnServer(const QList<QByteArray>& paths, QWidget* origin, Done done);
     void progressed(quint64 id, const JobProgress& progress);
     void finished(quint64 id, const JobResult& result);
     void abandon(quint64 id);

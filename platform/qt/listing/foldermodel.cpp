@@ -152,8 +152,7 @@ void FolderModel::setFolder(const QByteArray& path) {
     m_sizes->clear();
     m_path = path;
     m_search = false;
-    m_remote = isRemote();
-    m_readOnly = isTrash() || isArchive() || m_remote;
+    m_readOnly = isTrash() || isArchive();
     list(path);
     if (wasTrash != isTrash()) emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
 }
@@ -198,8 +197,7 @@ void FolderModel::showSearch(const QByteArray& root, std::unique_ptr<ListingSour
     m_sizes->clear();
     m_path = root;
     m_search = true;
-    m_remote = isRemote();
-    m_readOnly = isTrash() || isArchive() || m_remote;
+    m_readOnly = isTrash() || isArchive();
     m_listing.setSource(std::move(source));
 }
 
@@ -358,13 +356,11 @@ int FolderModel::columnCount(const QModelIndex& parent) const {
 }
 
 Qt::ItemFlags FolderModel::flags(const QModelIndex& index) const {
-    // Files on a server are not yet copied, moved or dropped onto: they are only listed and opened.
-    if (!index.isValid()) return m_remote ? Qt::NoItemFlags : Qt::ItemIsDropEnabled;
+    if (!index.isValid()) return Qt::ItemIsDropEnabled;
     // A flat list: telling the tree view so spares it a hasChildren() call per row.
     Qt::ItemFlags f =
         Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
-    if (m_remote) f &= ~Qt::ItemIsDragEnabled;
-    if (m_readOnly) return f;  // nothing in the trash, an archive or on a server is edited in place
+    if (m_readOnly) return f;  // nothing in the trash or an archive is edited in place
     if (index.column() == NameColumn) f |= Qt::ItemIsEditable;
     if (m_store.flagsAt(index.row()) & RowStore::kDirFlag) f |= Qt::ItemIsDropEnabled;
     return f;

@@ -202,7 +202,6 @@ class FolderModel : public QAbstractTableModel {
     // The trash or an archive: asked by flags(), which a view calls for every row when it lays out.
     bool m_readOnly = false;
     const FolderWatch* m_watch = nullptr;
-    bool m_remote = false;
 };
 
 }  // namespace kv
