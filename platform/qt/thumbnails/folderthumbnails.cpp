@@ -14,6 +14,7 @@
 #include "platform/fs/core/background.h"
 #include "platform/fs/drives/mounts.h"
 #include "platform/fs/drives/volumekind.h"
+#include "platform/fs/remote/remotelocation.h"
 #include "platform/qt/common/mimeiconcache.h"
 #include "platform/qt/listing/foldermodel.h"
 #include "platform/qt/thumbnails/thumbnailmaker.h"
@@ -127,7 +128,12 @@ void FolderThumbnails::folderShown(const QByteArray& path) {
     m_volumeKnown = false;
     // The mount table is the kernel's and quick to read, but not on the UI thread.
     runInBackground(
-        this, [path] { return VolumeKind::of(path.toStdString(), Mounts().readMountInfo()).slow(); },
+        this,
+        [path] {
+            // A server is as slow as a network share: its pictures are fetched only when asked for.
+            return RemoteLocation::is(path.toStdString()) ||
+                   VolumeKind::of(path.toStdString(), Mounts().readMountInfo()).slow();
+        },
         [this, path](bool slow) {
             if (path != m_folder) return;
             m_slow = slow;

@@ -3,10 +3,13 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
 
+#include "platform/fs/remote/remotefile.h"
+#include "platform/fs/remote/remotelocation.h"
 #include "platform/fs/thumbnails/thumbnailerprocess.h"
 
 namespace kv {
@@ -37,6 +40,8 @@ bool ThumbnailMaker::canMake(const QString& mime) const {
 
 QImage ThumbnailMaker::thumbnail(const QByteArray& path, const QString& mime, int px,
                                  std::function<void()>* writeBack) const {
+    if (const std::optional<RemoteLocation> remote = RemoteLocation::parse(path.toStdString()))
+        return remoteThumbnail(*remote, mime, px, writeBack);
     struct stat st {};
     if (::stat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
     // The cache's own files would get thumbnails of thumbnails.
@@ -57,6 +62,41 @@ QImage ThumbnailMaker::thumbnail(const QByteArray& path, const QString& mime, in
             else
                 save();
         }
+    }
+    return fitted(image, px);
+}
+
+QImage ThumbnailMaker::remoteThumbnail(const RemoteLocation& remote, const QString& mime, int px,
+                                       std::function<void()>* writeBack) const {
+    // A picture on a server is fetched whole, once, and only a picture Qt reads: no thumbnailer program
+    // is handed an address it may not read.
+    constexpr std::uint64_t kLargest = 32 << 20;
+    if (!readableByQt(mime)) return {};
+    const std::optional<remotefile::Info> info = remotefile::info(remote.text());
+    if (!info || !info->regular || info->size > kLargest) return {};
+    const ThumbnailStore::Source source{QByteArray::fromStdString(remote.uri()), info->mtime, info->size,
+                                        mime};
+    const ThumbnailPaths::Size size = ThumbnailPaths::sizeFor(px);
+    QImage image = m_store.load(source, size);
+    if (!image.isNull()) return fitted(image, px);
+    if (m_store.hasFailed(source)) return {};
+    const std::optional<std::string> data = remotefile::read(remote.text(), kLargest);
+    if (!data) return {};  // the server's trouble, not the file's: tried again next time
+    QByteArray bytes = QByteArray::fromStdString(*data);
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    bool small = false;
+    image = decode(buffer, size, &small);
+    if (image.isNull()) {
+        m_store.recordFailure(source);
+        return {};
+    }
+    if (!small) {
+        auto save = [store = m_store, image, source, size] { store.save(image, source, size); };
+        if (writeBack)
+            *writeBack = std::move(save);
+        else
+            save();
     }
     return fitted(image, px);
 }
@@ -91,7 +131,11 @@ QImage ThumbnailMaker::decode(const QByteArray& path, int edge, bool* small) con
         ::close(fd);
         return {};
     }
-    QImageReader reader(&file);
+    return decode(file, edge, small);
+}
+
+QImage ThumbnailMaker::decode(QIODevice& device, int edge, bool* small) {
+    QImageReader reader(&device);
     reader.setAutoTransform(true);
     const QSize full = reader.size();
     if (!full.isValid()) return {};

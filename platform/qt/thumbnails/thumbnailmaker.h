@@ -9,7 +9,11 @@
 #include "platform/fs/thumbnails/thumbnailers.h"
 #include "platform/qt/thumbnails/thumbnailstore.h"
 
+class QIODevice;
+
 namespace kv {
+
+struct RemoteLocation;
 
 // Finds or makes the thumbnail of one file, on the calling (worker) thread: the shared cache's if it
 // is valid for the file as it is now; else images are decoded here at the size wanted (a JPEG decoder
@@ -42,7 +46,10 @@ class ThumbnailMaker {
   private:
     QImage make(const QByteArray& path, const ThumbnailStore::Source& source, ThumbnailPaths::Size size,
                 bool* failed, bool* fresh) const;
+    QImage remoteThumbnail(const RemoteLocation& remote, const QString& mime, int px,
+                           std::function<void()>* writeBack) const;
     QImage decode(const QByteArray& path, int edge, bool* small) const;
+    static QImage decode(QIODevice& device, int edge, bool* small);
     QImage runThumbnailer(const QByteArray& path, const ThumbnailStore::Source& source, int edge) const;
 
     ThumbnailStore m_store;
