@@ -93,8 +93,7 @@ TEST_F(RemotePane, APasswordAskedInThePaneOpensTheServersFolder) {
     QToolButton* root = view->locationBar()->breadcrumbs()->buttonOf(crumbs.front());
     ASSERT_TRUE(root);
     EXPECT_EQ(root->text(), "pane@127.0.0.1");
-    // Not searched there (yet): no search button.
-    EXPECT_FALSE(view->locationBar()->findChild<QToolButton*>("search")->isVisible());
+    EXPECT_TRUE(view->locationBar()->findChild<QToolButton*>("search")->isVisible());
 
     // Up to the root, which shows the folder left as current; Back returns.
     view->folderView()->goUp();

@@ -11,10 +11,12 @@
 #include <sstream>
 
 #include "fs/tempdir.h"
+#include "platform/fs/search/searchquery.h"
 #include "platform/qt/folderview/foldercommands.h"
 #include "platform/qt/folderview/folderview.h"
 #include "platform/qt/folderview/ownedpaneservices.h"
 #include "platform/qt/listing/foldermodel.h"
+#include "platform/qt/search/folderfind.h"
 #include "remote/servers.h"
 
 namespace kv::test {
@@ -145,6 +147,28 @@ TEST_F(RemotePanes, NewFolderRenameAndDeleteOnTheServer) {
     FolderCommands::deleteSelection(*right, false);
     ASSERT_TRUE(idle());
     EXPECT_FALSE(exists(served / "new.txt"));
+}
+
+TEST_F(RemotePanes, ASearchByNameWalksTheServer) {
+    for (const char* dir : {"a", "a/b", "a/b/c"}) ::mkdir((served / dir).c_str(), 0755);
+    for (const char* file : {"a/report.txt", "a/b/c/report-2.txt", "a/other.txt"})
+        writeFile(served / file, "r");
+    SearchQuery query;
+    query.name = "report";
+    right->startSearch(query);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return right->model()->isSearch() && !right->model()->isLoading(); }, kLimit));
+    QStringList found;
+    for (int row = 0; row < right->model()->rowCount(); ++row)
+        found << QString::fromStdString(right->model()->entryAt(row).name);
+    found.sort();
+    EXPECT_EQ(found, (QStringList{"a/b/c/report-2.txt", "a/report.txt"}));
+
+    // Content is not searched over the network: said, and nothing started.
+    query.content = "r";
+    right->find()->endSearch();
+    right->startSearch(query);
+    EXPECT_FALSE(right->model()->isSearch());
 }
 
 }  // namespace

@@ -543,7 +543,7 @@ std::vector<FolderActions::Command> makeCommands() {
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Find"),
          .keys = {key(Qt::CTRL | Qt::Key_F)},
          .run = [](FolderView& v) { v.find()->showSearchBar(); },
-         .places = kFolders},
+         .places = kFolders | kServer},
         // Closes the quick look, the filter, stops a search or leaves its results; nothing otherwise.
         {.id = "escape",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Close Filter or Search"),

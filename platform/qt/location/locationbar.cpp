@@ -210,8 +210,7 @@ void LocationBar::showFolder(const QByteArray& path) {
     m_places->setCurrentFolder(path);
     m_reload->hide();
     m_filter->show();
-    // Searching walks folders on disk; a server's folders are not searched yet.
-    m_search->setVisible(!RemoteLocation::is(path.toStdString()));
+    m_search->show();
     hideSearch();
     if (fresh) {
         m_message.clear();

@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 
+#include "platform/fs/remote/remotesearchsource.h"
 #include "platform/fs/search/searchlistingsource.h"
 #include "platform/fs/search/searchwalk.h"
 #include "platform/qt/common/nametext.h"
@@ -62,7 +63,10 @@ void FolderFind::showSearchBar() {
 }
 
 void FolderFind::startSearch(const SearchQuery& query) {
-    if (const std::string problem = SearchWalk::check(query); !problem.empty()) {
+    const bool onServer = m_model->isRemote();
+    std::string problem = SearchWalk::check(query);
+    if (problem.empty() && onServer) problem = RemoteSearchSource::check(query);
+    if (!problem.empty()) {
         auto* box = new QMessageBox(QMessageBox::Warning, tr("Find"), QString::fromStdString(problem),
                                     QMessageBox::Ok, m_view.paneWidget()->window());
         box->setAttribute(Qt::WA_DeleteOnClose);
@@ -78,8 +82,13 @@ void FolderFind::startSearch(const SearchQuery& query) {
     q.includeHidden = m_model->showHidden();
     m_stats = std::make_shared<SearchStats>();
     // The results keep the filter's text: it narrows them as it narrowed the folder.
-    m_model->showSearch(m_model->folder(),
-                        std::make_unique<SearchListingSource>(m_model->folder().toStdString(), q, m_stats));
+    const std::string root = m_model->folder().toStdString();
+    std::unique_ptr<ListingSource> source;
+    if (onServer)
+        source = std::make_unique<RemoteSearchSource>(root, q, m_stats);
+    else
+        source = std::make_unique<SearchListingSource>(root, q, m_stats);
+    m_model->showSearch(m_model->folder(), std::move(source));
     emit searchColumnsWanted(true);
     m_status->setSearch(m_stats);
     m_view.focusItems();
