@@ -328,10 +328,8 @@ bool RemoteTransfer::copyFile(const std::string& src, const RemoteItem& item, Ta
         bool copied;
         {
             JobWatch::Call call(m_calls.watch());
-            copied = g_file_copy(
-                from.get(), tmp.get(),
-                static_cast<GFileCopyFlags>(G_FILE_COPY_NOFOLLOW_SYMLINKS | G_FILE_COPY_ALL_METADATA),
-                m_calls.cancellable(), &RemoteTransfer::progressed, this, &error);
+            copied = g_file_copy(from.get(), tmp.get(), G_FILE_COPY_NOFOLLOW_SYMLINKS, m_calls.cancellable(),
+                                 &RemoteTransfer::progressed, this, &error);
         }
         JobReport report;
         if (!copied) {
@@ -341,6 +339,14 @@ bool RemoteTransfer::copyFile(const std::string& src, const RemoteItem& item, Ta
             if (!m_calls.query(temporary.path(), written, report)) {
             } else if (written.size != item.size) {
                 report = {JobAction::Copy, src, EIO, JobProblem::Incomplete};
+            } else if (item.mtimeNs / 1'000'000'000 != written.mtimeNs / 1'000'000'000) {
+                // Push and pull keep the time; a copy streamed through here does not. Kept where the
+                // back end can: a time it refuses is no reason to fail the copy.
+                JobWatch::Call call(m_calls.watch());
+                g_file_set_attribute_uint64(tmp.get(), G_FILE_ATTRIBUTE_TIME_MODIFIED,
+                                            static_cast<guint64>(item.mtimeNs / 1'000'000'000),
+                                            G_FILE_QUERY_INFO_NOFOLLOW_SYMLINKS, m_calls.cancellable(),
+                                            nullptr);
             }
         }
         if (report.error != 0) {
