@@ -236,7 +236,7 @@ RemoteTransfer::Native RemoteTransfer::moveNatively(const std::string& src, cons
             g_error_free(error);
             return Native::Fallback;
         }
-        const JobReport report = m_calls.failure(JobAction::Move, src, error);
+        const JobReport report = m_calls.failure(JobAction::Move, src, error, target.path);
         if (!m_calls.retry(src, JobAction::Move, report)) {
             skip(src, item);
             return Native::Failed;
@@ -333,7 +333,7 @@ bool RemoteTransfer::copyFile(const std::string& src, const RemoteItem& item, Ta
         }
         JobReport report;
         if (!copied) {
-            report = m_calls.failure(JobAction::Copy, src, error);
+            report = m_calls.failure(JobAction::Copy, src, error, target.path);
         } else if (!item.isSymlink) {
             RemoteItem written;
             if (!m_calls.query(temporary.path(), written, report)) {
