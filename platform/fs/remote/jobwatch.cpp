@@ -8,7 +8,7 @@ namespace kv {
 
 namespace {
 constexpr std::chrono::milliseconds kTick{100};
-constexpr std::chrono::milliseconds kCleanupLimit{3000};
+constexpr std::chrono::milliseconds kCleanupLimit{2000};
 }  // namespace
 
 JobWatch::JobWatch(JobContext& ctx, std::chrono::milliseconds limit)
