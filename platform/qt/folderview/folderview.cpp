@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+#include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -52,8 +54,12 @@ FolderView::FolderView(const PaneServices& services, QWidget* parent)
     m_banner->setMargin(4);
     m_banner->hide();
     layout->addWidget(m_banner);
-    m_server = new ServerPlace(*this, m_model);
+    m_server = new ServerPlace(this, m_model);
     connect(m_server, &ServerPlace::cancelled, this, &FolderView::placeCancelled);
+    connect(m_server, &ServerPlace::disconnected, this, [this](const QString& root) {
+        emit folderRequested(QFile::encodeName(QDir::homePath()));
+        showBanner(tr("“%1” was disconnected; showing the home folder.").arg(root));
+    });
     layout->addWidget(m_server->panel());
     layout->addWidget(m_stack);
 

@@ -1,10 +1,7 @@
 #include "platform/qt/folderview/serverplace.h"
 
-#include <QDir>
-#include <QFile>
 #include <cerrno>
 
-#include "platform/qt/folderview/folderview.h"
 #include "platform/qt/listing/foldermodel.h"
 #include "platform/qt/remote/mountpanel.h"
 #include "platform/qt/remote/recentservers.h"
@@ -12,14 +9,12 @@
 
 namespace kv {
 
-ServerPlace::ServerPlace(FolderView& view, FolderModel* model)
-    : QObject(&view), m_view(view), m_model(model), m_panel(new MountPanel(&view)) {
+ServerPlace::ServerPlace(QWidget* view, FolderModel* model)
+    : QObject(view), m_model(model), m_panel(new MountPanel(view)) {
     m_model->setMountAsker(m_panel->asker());
-    // A server unmounted (from any pane's places) takes its folders away: the view goes home and says so.
+    // A server unmounted (from any pane's places) takes its folders away.
     connect(&ServerEvents::shared(), &ServerEvents::unmounted, this, [this](const QString& root) {
-        if (!m_model->isRemote() || !ServerEvents::isOn(m_view.folder(), root)) return;
-        emit m_view.folderRequested(QFile::encodeName(QDir::homePath()));
-        m_view.showBanner(FolderView::tr("“%1” was disconnected; showing the home folder.").arg(root));
+        if (m_model->isRemote() && ServerEvents::isOn(m_model->folder(), root)) emit disconnected(root);
     });
 }
 

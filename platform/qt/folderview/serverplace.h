@@ -8,17 +8,16 @@ class QWidget;
 namespace kv {
 
 class FolderModel;
-class FolderView;
 class MountPanel;
 
 // What a folder view does on a server beyond listing it: asks what the server wants while its place
 // opens (a password, a host key) in a panel of the view, gives up on the place when the person cancels
-// that, offers a server that listed among the recent ones, and goes home when the server is
-// disconnected.
+// that, offers a server that listed among the recent ones, and says when the server of the folder shown
+// is disconnected.
 class ServerPlace : public QObject {
     Q_OBJECT
   public:
-    ServerPlace(FolderView& view, FolderModel* model);
+    ServerPlace(QWidget* view, FolderModel* model);
 
     // The panel, for the view's layout (above its items).
     QWidget* panel() const;
@@ -30,9 +29,10 @@ class ServerPlace : public QObject {
   signals:
     // The person cancelled what the server of the place being opened asked.
     void cancelled();
+    // The server of the folder shown was disconnected (root: its address).
+    void disconnected(const QString& root);
 
   private:
-    FolderView& m_view;
     FolderModel* m_model;
     MountPanel* m_panel;
 };
