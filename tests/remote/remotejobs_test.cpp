@@ -205,11 +205,14 @@ TEST_F(RemoteJobsTest, ClashesAreAskedAndAMoveOnTheServerIsItsRename) {
     EXPECT_TRUE(test::exists(served / "dst/file (2)"));
     EXPECT_FALSE(test::exists(served / "elsewhere/file (2)"));
 
-    // A folder into itself is refused; into the next server folder it moves by copy when it must.
+    // A folder into itself is refused; copied into its own folder, it is a second copy beside it.
     RemoteTransferJob intoItself(TransferMode::Move, {at(served / "dst")}, at(served / "dst"));
     const JobResult refused = finish(intoItself);
     ASSERT_EQ(refused.reports.size(), 1u);
     EXPECT_EQ(refused.reports[0].problem, JobProblem::IntoItself);
+    RemoteTransferJob duplicate(TransferMode::Copy, {at(served / "dst")}, at(served.path()));
+    EXPECT_TRUE(finish(duplicate).ok());
+    EXPECT_EQ(test::readFile(served / "dst (2)/file"), "new contents");
 }
 
 TEST_F(RemoteJobsTest, FoldersAreMadeRenamedDeletedAndACopyUndone) {

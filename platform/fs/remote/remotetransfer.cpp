@@ -96,9 +96,11 @@ void RemoteTransfer::run(const std::vector<Transfer::Item>& items) {
             if (!failed[i]) m_ctx.noteSkipped({action, item.source, ENOENT, JobProblem::Gone});
             continue;
         }
-        if (found[i].isDir && remotepaths::isSameOrInside(item.target, item.source)) {
-            m_ctx.noteSkipped(
-                {action, item.source, EINVAL, JobProblem::IntoItself, remotepaths::parentOf(item.target)});
+        // Copying a folder into itself would never end, and moving it there would detach it.
+        const std::string targetDir = remotepaths::parentOf(item.target);
+        if (found[i].isDir && remotepaths::isSameOrInside(targetDir, item.source)) {
+            m_ctx.askError(
+                {item.source, action, {action, item.source, 0, JobProblem::IntoItself, targetDir}, false});
             skip(item.source, found[i]);
             continue;
         }
