@@ -211,6 +211,11 @@ bool RemoteTransfer::resolve(const std::string& src, const RemoteItem& item, Tar
     }
 }
 
+// A server keeps no trash to put a replaced item in: it is gone for good, which an undo says first.
+void RemoteTransfer::replaced(const Target& target) {
+    if (target.replace) m_ctx.undo().unrestorable.push_back(target.path);
+}
+
 RemoteTransfer::Native RemoteTransfer::moveNatively(const std::string& src, const RemoteItem& item,
                                                     const Target& target) {
     const Ref<GFile> from = remotepaths::fileAt(src), to = remotepaths::fileAt(target.path);
@@ -225,6 +230,7 @@ RemoteTransfer::Native RemoteTransfer::moveNatively(const std::string& src, cons
             moved = g_file_move(from.get(), to.get(), flags, m_calls.cancellable(), nullptr, nullptr, &error);
         }
         if (moved) {
+            replaced(target);
             skip(src, item);  // counts it as done
             done(src, target.path);
             return Native::Done;
@@ -369,7 +375,10 @@ bool RemoteTransfer::copyFile(const std::string& src, const RemoteItem& item, Ta
                 placed =
                     g_file_move(tmp.get(), to.get(), flags, m_calls.cancellable(), nullptr, nullptr, &error);
             }
-            if (placed) break;
+            if (placed) {
+                replaced(target);
+                break;
+            }
             if (isError(error, G_IO_ERROR_EXISTS)) {  // taken meanwhile: asked again
                 g_error_free(error);
                 error = nullptr;

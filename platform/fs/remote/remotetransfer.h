@@ -37,6 +37,7 @@ class RemoteTransfer {
     bool transfer(const std::string& src, const RemoteItem& item, Target target);
     bool resolve(const std::string& src, const RemoteItem& item, Target& target);
     enum class Native { Done, Clash, Fallback, Failed };
+    void replaced(const Target& target);
     Native moveNatively(const std::string& src, const RemoteItem& item, const Target& target);
     bool copyDir(const std::string& src, const RemoteItem& item, Target target);
     bool copyFile(const std::string& src, const RemoteItem& item, Target target);
