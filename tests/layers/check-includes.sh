@@ -69,7 +69,7 @@ done < <(includes platform/fs | grep -E '#[[:space:]]*include[[:space:]]*<Q')
 # Inside the engine and the UI, the feature folders stack in this order, lowest first: a folder includes
 # only itself and the folders before it. Every source lives in one of them.
 declare -A stacked=(
-    [platform/fs]="core drives listing remote search jobs trash operations compare archives downloads thumbnails places"
+    [platform/fs]="core drives listing search jobs trash operations remote compare archives downloads thumbnails places"
     [platform/qt]="common jobs listing remote thumbnails location properties preferences rename pane search trash web dragdrop desktop archives quicklook compare folderview browser tabs forms"
 )
 for layer in "${!stacked[@]}"; do
