@@ -2,6 +2,7 @@
 
 #include <netinet/in.h>
 #include <pwd.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -158,6 +159,26 @@ SshServer::~SshServer() {
     if (!m_hostKey.empty()) forgetHostKey();
     if (m_madeRunDir) ::rmdir("/run/sshd");
     if (!m_dir.empty()) QDir(QString::fromStdString(m_dir)).removeRecursively();
+}
+
+namespace {
+
+// The processes pid started, and theirs, deepest first.
+void descendants(pid_t pid, std::vector<pid_t>& found) {
+    std::istringstream children(
+        slurp("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children"));
+    for (pid_t child; children >> child;) {
+        descendants(child, found);
+        found.push_back(child);
+    }
+}
+
+}  // namespace
+
+void SshServer::dropSessions() {
+    std::vector<pid_t> sessions;
+    descendants(static_cast<pid_t>(m_sshd.processId()), sessions);
+    for (pid_t pid : sessions) ::kill(pid, SIGKILL);
 }
 
 void SshServer::forgetHostKey() {

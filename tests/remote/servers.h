@@ -43,6 +43,9 @@ class SshServer {
     const std::string& problem() const { return m_problem; }
     // "sftp://user@127.0.0.1:port" + path.
     std::string address(const std::string& path = "/") const;
+    // Kills the sessions of the connected clients at once, as a server that dies does; sshd itself
+    // stays (sshd forks a process, and that one a few more, per connection).
+    void dropSessions();
 
   private:
     bool run(const QString& program, const QStringList& args);

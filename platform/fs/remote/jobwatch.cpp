@@ -1,12 +1,15 @@
 #include "platform/fs/remote/jobwatch.h"
 
+#include <algorithm>
+
 #include "platform/fs/jobs/jobcontext.h"
 
 namespace kv {
 
 namespace {
 constexpr std::chrono::milliseconds kTick{100};
-}
+constexpr std::chrono::milliseconds kCleanupLimit{2000};
+}  // namespace
 
 JobWatch::JobWatch(JobContext& ctx, std::chrono::milliseconds limit)
     : m_ctx(ctx),
@@ -55,7 +58,9 @@ void JobWatch::run() {
     while (!m_cv.wait_for(lock, kTick, [&] { return m_stop; })) {
         // Cancelling twice is harmless; the calls return with G_IO_ERROR_CANCELLED.
         if (!m_cleaning && m_ctx.isCancelled()) g_cancellable_cancel(m_cancellable.get());
-        if (m_busy > 0 && std::chrono::steady_clock::now() - m_lastSign > m_limit) {
+        // Cleaning up after a server that failed is worth a short wait only.
+        const auto limit = m_cleaning ? std::min<std::chrono::milliseconds>(m_limit, kCleanupLimit) : m_limit;
+        if (m_busy > 0 && std::chrono::steady_clock::now() - m_lastSign > limit) {
             if (!m_cleaning) m_timedOut = true;
             g_cancellable_cancel(m_cancellable.get());
         }

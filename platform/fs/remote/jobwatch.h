@@ -34,7 +34,7 @@ class JobWatch {
     // True once a call was cut off for waiting too long.
     bool timedOut() const { return m_timedOut; }
     // The job was cancelled or its server stopped answering: the calls that clean up after it (a
-    // temporary file removed) get a fresh cancellable that only the limit cuts off.
+    // temporary file removed) get a fresh cancellable that only a shorter limit (2 s) cuts off.
     void cleaningUp();
 
     // A call that waits for the server, from its start to its end.

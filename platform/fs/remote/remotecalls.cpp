@@ -5,6 +5,7 @@
 #include "platform/fs/jobs/jobcancelled.h"
 #include "platform/fs/jobs/jobcontext.h"
 #include "platform/fs/remote/gioerrors.h"
+#include "platform/fs/remote/remotelocation.h"
 #include "platform/fs/remote/remotepaths.h"
 
 namespace kv {
@@ -40,19 +41,41 @@ RemoteItem itemOf(GFileInfo* info) {
 
 RemoteCalls::RemoteCalls(JobContext& ctx) : m_ctx(ctx), m_watch(ctx) {}
 
-JobReport RemoteCalls::failure(JobAction action, const std::string& path, GError* error) {
+JobReport RemoteCalls::failure(JobAction action, const std::string& path, GError* error,
+                               const std::string& other) {
     JobReport report = gioerrors::reportOf(action, path, error);
     const bool cancelled = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
-    const bool lost = gioerrors::connectionLost(error);
+    // A back end says its connection closed in words only (G_IO_ERROR_FAILED): whether the server is
+    // still there is asked of it.
+    const bool vague = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_FAILED) ||
+                       g_error_matches(error, G_IO_ERROR, G_IO_ERROR_NOT_MOUNTED);
+    const bool lost = gioerrors::connectionLost(error) ||
+                      (vague && !m_watch.timedOut() && !(serverAnswers(path) && serverAnswers(other)));
     g_error_free(error);
     if (m_watch.timedOut()) {
+        m_watch.cleaningUp();
         throw ServerLost{{action, path, ETIMEDOUT, JobProblem::NotAnswering,
                           "The server did not answer for " + std::to_string(JobWatch::kLimit.count() / 1000) +
                               " seconds."}};
     }
     if (cancelled) throw JobCancelled{};
-    if (lost) throw ServerLost{std::move(report)};
+    if (lost) {
+        m_watch.cleaningUp();
+        throw ServerLost{std::move(report)};
+    }
     return report;
+}
+
+bool RemoteCalls::serverAnswers(const std::string& path) {
+    const std::optional<RemoteLocation> where = RemoteLocation::parse(path);
+    if (!where) return true;
+    const auto root = Ref<GFile>::adopt(g_file_new_for_uri(where->root().c_str()));
+    GError* error = nullptr;
+    JobWatch::Call call(m_watch);
+    const auto info = Ref<GFileInfo>::adopt(g_file_query_info(root.get(), G_FILE_ATTRIBUTE_STANDARD_TYPE,
+                                                              G_FILE_QUERY_INFO_NONE, cancellable(), &error));
+    if (error) g_error_free(error);
+    return info.get() != nullptr;
 }
 
 bool RemoteCalls::query(const std::string& path, RemoteItem& item, JobReport& report) {

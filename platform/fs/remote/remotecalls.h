@@ -41,8 +41,10 @@ class RemoteCalls {
     JobWatch& watch() { return m_watch; }
     GCancellable* cancellable() const { return m_watch.cancellable(); }
 
-    // Frees the error. Throws as above, else the report for a question.
-    JobReport failure(JobAction action, const std::string& path, GError* error);
+    // Frees the error. Throws as above, else the report for a question. other: a second item the
+    // failed call worked on (a copy's target), whose server may be the one gone.
+    JobReport failure(JobAction action, const std::string& path, GError* error,
+                      const std::string& other = {});
     // False with a report when the server could not say; an item that is not there has exists false.
     bool query(const std::string& path, RemoteItem& item, JobReport& report);
     bool list(const std::string& dir, std::vector<RemoteItem>& children, JobReport& report);
@@ -55,6 +57,9 @@ class RemoteCalls {
     static void run(JobContext& ctx, const std::function<void(RemoteCalls&)>& body);
 
   private:
+    // True unless path is on a server that no longer answers (a local path always does).
+    bool serverAnswers(const std::string& path);
+
     JobContext& m_ctx;
     JobWatch m_watch;
 };

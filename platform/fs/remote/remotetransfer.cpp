@@ -96,9 +96,11 @@ void RemoteTransfer::run(const std::vector<Transfer::Item>& items) {
             if (!failed[i]) m_ctx.noteSkipped({action, item.source, ENOENT, JobProblem::Gone});
             continue;
         }
-        if (found[i].isDir && remotepaths::isSameOrInside(item.target, item.source)) {
-            m_ctx.noteSkipped(
-                {action, item.source, EINVAL, JobProblem::IntoItself, remotepaths::parentOf(item.target)});
+        // Copying a folder into itself would never end, and moving it there would detach it.
+        const std::string targetDir = remotepaths::parentOf(item.target);
+        if (found[i].isDir && remotepaths::isSameOrInside(targetDir, item.source)) {
+            m_ctx.askError(
+                {item.source, action, {action, item.source, 0, JobProblem::IntoItself, targetDir}, false});
             skip(item.source, found[i]);
             continue;
         }
@@ -236,7 +238,7 @@ RemoteTransfer::Native RemoteTransfer::moveNatively(const std::string& src, cons
             g_error_free(error);
             return Native::Fallback;
         }
-        const JobReport report = m_calls.failure(JobAction::Move, src, error);
+        const JobReport report = m_calls.failure(JobAction::Move, src, error, target.path);
         if (!m_calls.retry(src, JobAction::Move, report)) {
             skip(src, item);
             return Native::Failed;
@@ -328,19 +330,25 @@ bool RemoteTransfer::copyFile(const std::string& src, const RemoteItem& item, Ta
         bool copied;
         {
             JobWatch::Call call(m_calls.watch());
-            copied = g_file_copy(
-                from.get(), tmp.get(),
-                static_cast<GFileCopyFlags>(G_FILE_COPY_NOFOLLOW_SYMLINKS | G_FILE_COPY_ALL_METADATA),
-                m_calls.cancellable(), &RemoteTransfer::progressed, this, &error);
+            copied = g_file_copy(from.get(), tmp.get(), G_FILE_COPY_NOFOLLOW_SYMLINKS, m_calls.cancellable(),
+                                 &RemoteTransfer::progressed, this, &error);
         }
         JobReport report;
         if (!copied) {
-            report = m_calls.failure(JobAction::Copy, src, error);
+            report = m_calls.failure(JobAction::Copy, src, error, target.path);
         } else if (!item.isSymlink) {
             RemoteItem written;
             if (!m_calls.query(temporary.path(), written, report)) {
             } else if (written.size != item.size) {
                 report = {JobAction::Copy, src, EIO, JobProblem::Incomplete};
+            } else if (item.mtimeNs / 1'000'000'000 != written.mtimeNs / 1'000'000'000) {
+                // Push and pull keep the time; a copy streamed through here does not. Kept where the
+                // back end can: a time it refuses is no reason to fail the copy.
+                JobWatch::Call call(m_calls.watch());
+                g_file_set_attribute_uint64(tmp.get(), G_FILE_ATTRIBUTE_TIME_MODIFIED,
+                                            static_cast<guint64>(item.mtimeNs / 1'000'000'000),
+                                            G_FILE_QUERY_INFO_NOFOLLOW_SYMLINKS, m_calls.cancellable(),
+                                            nullptr);
             }
         }
         if (report.error != 0) {
