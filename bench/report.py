@@ -15,7 +15,7 @@ import time
 # The copy runs last: the write-back and freeing of its gigabytes goes on in the kernel for a while
 # afterwards, and would take the processors from the window benchmarks' UI threads.
 PROGRAMS = ["bench_folder", "bench_views", "bench_thumbnails", "bench_search", "bench_startup", "bench_switch", "bench_tabs", "bench_archive", "bench_rename", "bench_compare",
-            "bench_download", "bench_copy"]
+            "bench_download", "bench_remote", "bench_copy"]
 
 
 def settle(seconds):

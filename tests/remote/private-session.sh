@@ -8,7 +8,18 @@ dir=$(mktemp -d /tmp/kv-remote-XXXXXX) || exit 2
 mkdir -m 700 "$dir/run" "$dir/home"
 ssh-agent -D -a "$dir/agent" >/dev/null 2>&1 &
 agent=$!
-trap 'kill $agent 2>/dev/null; wait $agent 2>/dev/null; rm -rf "$dir"' EXIT
+# The session's daemons end once its bus has gone, and the metadata daemon writes its files into the
+# home folder as it ends: the folders are removed after the last process that runs with them (up to 10 s).
+session_alive() {
+    grep -qlsF "XDG_RUNTIME_DIR=$dir/run" /proc/[0-9]*/environ
+}
+cleanup() {
+    kill $agent 2>/dev/null
+    wait $agent 2>/dev/null
+    for _ in $(seq 100); do session_alive || break; sleep 0.1; done
+    rm -rf "$dir"
+}
+trap cleanup EXIT
 for _ in $(seq 300); do [ -S "$dir/agent" ] && break; sleep 0.1; done
 env SSH_AUTH_SOCK="$dir/agent" XDG_RUNTIME_DIR="$dir/run" HOME="$dir/home" XDG_CONFIG_HOME="$dir/home/.config" \
     XDG_DATA_HOME="$dir/home/.local/share" XDG_CACHE_HOME="$dir/home/.cache" \
