@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QDir>
 #include <QHBoxLayout>
+#include <QImage>
 #include <QTest>
 #include <fstream>
 #include <memory>
@@ -17,6 +19,7 @@
 #include "platform/qt/folderview/ownedpaneservices.h"
 #include "platform/qt/listing/foldermodel.h"
 #include "platform/qt/search/folderfind.h"
+#include "platform/qt/thumbnails/thumbnailmaker.h"
 #include "remote/servers.h"
 
 namespace kv::test {
@@ -165,6 +168,19 @@ TEST_F(RemotePanes, ASearchByNameWalksTheServer) {
     right->find()->endSearch();
     right->startSearch(query);
     EXPECT_FALSE(right->model()->isSearch());
+}
+
+TEST_F(RemotePanes, APictureOnTheServerHasAPreviewKeptByItsAddress) {
+    QImage picture(300, 200, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(QString::fromStdString(served / "p.png")));
+    ThumbnailMaker::Options options;
+    options.cacheRoot = QString::fromStdString(config / "thumbnails");
+    const ThumbnailMaker maker(options);
+    const QByteArray where = QByteArray::fromStdString(server.address(served / "p.png"));
+    EXPECT_EQ(maker.thumbnail(where, "image/png", 128).size(), QSize(128, 85));
+    const QStringList kept = QDir(options.cacheRoot + "/normal").entryList(QDir::Files);
+    EXPECT_EQ(kept.size(), 1);
 }
 
 }  // namespace
