@@ -14,6 +14,7 @@
 
 #include "fs/tempdir.h"
 #include "platform/fs/search/searchquery.h"
+#include "platform/qt/desktop/applications.h"
 #include "platform/qt/folderview/foldercommands.h"
 #include "platform/qt/folderview/folderview.h"
 #include "platform/qt/folderview/ownedpaneservices.h"
@@ -181,6 +182,20 @@ TEST_F(RemotePanes, APictureOnTheServerHasAPreviewKeptByItsAddress) {
     EXPECT_EQ(maker.thumbnail(where, "image/png", 128).size(), QSize(128, 85));
     const QStringList kept = QDir(options.cacheRoot + "/normal").entryList(QDir::Files);
     EXPECT_EQ(kept.size(), 1);
+}
+
+TEST_F(RemotePanes, AnApplicationForLocalFilesGetsATemporaryCopy) {
+    // An application that takes paths only (%f), and copies what it is given where the test looks.
+    const std::string apps = std::string(qgetenv("XDG_DATA_HOME").constData()) + "/applications";
+    ASSERT_EQ(::system(("mkdir -p '" + apps + "'").c_str()), 0);
+    writeFile(apps + "/kv-test-reader.desktop",
+              "[Desktop Entry]\nType=Application\nName=Reader\nExec=sh -c 'cp \"$1\" \"$0\"' " +
+                  (local / "got") + " %f\n");
+    writeFile(served / "doc.txt", "from the server");
+    const QString why = Applications::launch("kv-test-reader.desktop",
+                                             {QByteArray::fromStdString(server.address(served / "doc.txt"))});
+    ASSERT_TRUE(why.isEmpty()) << why.toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fileBytes(local / "got") == "from the server"; }, kPanesLimit));
 }
 
 }  // namespace
