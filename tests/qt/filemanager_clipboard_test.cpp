@@ -8,8 +8,9 @@ namespace kv::test {
 namespace {
 
 TEST(FileManagerClipboard, RoundTripKeepsRawBytesAndTheCutFlag) {
-    const QList<QByteArray> paths = {"/tmp/plain.txt", "/tmp/with space & #hash%.txt", "/tmp/caf\xc3\xa9",
-                                     QByteArray("/tmp/latin1-\xe9\xff", 14), "/tmp/new\nline"};
+    const QList<QByteArray> paths = {"/tmp/plain.txt",   "/tmp/with space & #hash%.txt",
+                                     "/tmp/caf\xc3\xa9", QByteArray("/tmp/latin1-\xe9\xff", 14),
+                                     "/tmp/new\nline",   "sftp://kim@host:2222/srv/a b%#?.txt"};
     for (bool cut : {false, true}) {
         std::unique_ptr<QMimeData> data(ClipboardFormat::toMimeData(paths, cut));
         const ClipboardFormat::Content back = ClipboardFormat::fromMimeData(data.get());
@@ -39,6 +40,11 @@ TEST(FileManagerClipboard, ReadsWhatOtherProgramsWrite) {
         {"text/uri-list", "# comment\r\nfile:///x\r\nfile://localhost/y\r\n", {"/x", "/y"}, false},
         {"text/uri-list", "http://example.com/a\r\nfile://otherhost/z\r\nfile:///ok\r\n", {"/ok"}, false},
         {"text/uri-list", "", {}, false},
+        // Items on servers, as other file managers write them.
+        {"x-special/gnome-copied-files",
+         "copy\nsftp://kim@host/home/kim/a%20b\nsmb://srv/share/c",
+         {"sftp://kim@host/home/kim/a b", "smb://srv/share/c"},
+         false},
     };
     for (const Row& r : rows) {
         QMimeData data;
