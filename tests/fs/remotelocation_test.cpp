@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include <QString>
 
 #include "platform/fs/places/location.h"
 #include "platform/fs/remote/remotelocation.h"
+#include "platform/fs/remote/remoteschemes.h"
 
 namespace kv {
 namespace {
@@ -44,6 +46,21 @@ TEST(RemoteLocation, TypedAddressesTakeOneSpelling) {
     EXPECT_EQ(RemoteLocation::parse("sftp://h/a%41b")->path, "/a%41b");
     // Given to other programs, the path is escaped again.
     EXPECT_EQ(RemoteLocation::parse("sftp://h/a b%#")->uri(), "sftp://h/a%20b%25%23");
+}
+
+}  // namespace
+}  // namespace kv
+
+namespace kv {
+namespace {
+
+TEST(RemoteLocation, SchemesTheDesktopOffersAreServersButTheWebAndThisComputerStayTheirs) {
+    for (const std::string& s : remoteschemes::offered())
+        EXPECT_TRUE(s != "http" && s != "https" && s != "file" && s != "trash") << s;
+    RemoteLocation::addSchemes({"Google-Drive", "sftp"});
+    EXPECT_TRUE(RemoteLocation::is("google-drive://kim@example.com/"));
+    EXPECT_EQ(std::count(RemoteLocation::schemes().begin(), RemoteLocation::schemes().end(), "sftp"), 1);
+    EXPECT_FALSE(RemoteLocation::is("https://example.com/"));
 }
 
 }  // namespace

@@ -36,10 +36,26 @@ std::string cleanPath(std::string_view raw) {
 
 }  // namespace
 
-const std::vector<std::string>& RemoteLocation::schemes() {
-    static const std::vector<std::string> all = {"sftp", "ssh", "ftp",  "ftps", "ftpis",
-                                                 "smb",  "dav", "davs", "afp",  "nfs"};
+namespace {
+
+std::vector<std::string>& knownSchemes() {
+    static std::vector<std::string> all = {"sftp", "ssh", "ftp",  "ftps", "ftpis",
+                                           "smb",  "dav", "davs", "afp",  "nfs"};
     return all;
+}
+
+}  // namespace
+
+const std::vector<std::string>& RemoteLocation::schemes() {
+    return knownSchemes();
+}
+
+void RemoteLocation::addSchemes(const std::vector<std::string>& more) {
+    std::vector<std::string>& all = knownSchemes();
+    for (const std::string& s : more) {
+        const std::string scheme = lower(s);
+        if (!scheme.empty() && std::find(all.begin(), all.end(), scheme) == all.end()) all.push_back(scheme);
+    }
 }
 
 bool RemoteLocation::is(std::string_view text) {

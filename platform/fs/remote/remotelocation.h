@@ -20,6 +20,8 @@ struct RemoteLocation {
 
     // The schemes that name a remote place (those of GVfs's network back ends).
     static const std::vector<std::string>& schemes();
+    // Adds schemes (any case) to those: once, at start, before other threads read them.
+    static void addSchemes(const std::vector<std::string>& more);
     static bool is(std::string_view text);
     // Nothing when the text names no server. "." and ".." are resolved and repeated slashes dropped.
     // typed: the text is an address as people write it, whose path's percent escapes are decoded.

@@ -26,6 +26,7 @@
 #include "platform/forms/forms.h"
 #include "platform/forms/twips.h"
 #include "platform/fs/core/background.h"
+#include "platform/fs/remote/remoteschemes.h"
 #include "platform/qt/browser/browserview.h"
 #include "platform/qt/common/clickablelabel.h"
 #include "platform/qt/folderview/ownedpaneservices.h"
@@ -38,6 +39,8 @@
 namespace kv {
 
 QtFrontend::QtFrontend() : m_services(std::make_unique<OwnedPaneServices>()), m_factory(*this, *m_services) {
+    // The servers' schemes GVfs offers here, before any pane reads a location.
+    remoteschemes::adopt();
     // What earlier runs left in the temporary folder (copies other programs were given).
     background::runDetached([copies = m_services->archives.tempCopies()] { copies->removeLeftovers(); });
 #ifndef QT_NO_SESSIONMANAGER
