@@ -3,24 +3,12 @@
 #include <cerrno>
 #include <thread>
 
-#include "platform/fs/listing/namematcher.h"
 #include "platform/fs/remote/giofiles.h"
+#include "platform/fs/search/searchwalk.h"
 
 namespace kv {
 
 namespace {
-
-NameMatcher::Mode nameMode(const SearchQuery& q) {
-    switch (q.nameMode) {
-        case SearchQuery::NameMode::Wildcard:
-            return NameMatcher::Mode::Wildcard;
-        case SearchQuery::NameMode::Regex:
-            return NameMatcher::Mode::Regex;
-        case SearchQuery::NameMode::Auto:
-            break;
-    }
-    return NameMatcher::autoMode(q.name);
-}
 
 bool passes(const SearchQuery& q, const NameMatcher& name, const DirEntry& e) {
     if (!name.matches(e.name)) return false;
@@ -42,7 +30,7 @@ struct RemoteSearchSource::Walk {
 
     // On the walk's own thread: folder after folder, deepest last, each listed whole.
     void run(const std::string& root, const SearchQuery& query, const std::shared_ptr<SearchStats>& stats) {
-        const NameMatcher name(query.name, nameMode(query), query.caseSensitive);
+        const NameMatcher name = SearchWalk::nameMatcher(query);
         std::vector<std::string> todo{""};
         int rootError = 0;
         std::string rootMessage;

@@ -78,8 +78,12 @@ struct SearchWalk::Private {
     std::optional<ContentMatcher> content;
 };
 
+NameMatcher SearchWalk::nameMatcher(const SearchQuery& query) {
+    return NameMatcher(query.name, nameMode(query), query.caseSensitive);
+}
+
 std::string SearchWalk::check(const SearchQuery& query) {
-    const NameMatcher name(query.name, nameMode(query), query.caseSensitive);
+    const NameMatcher name = nameMatcher(query);
     if (!name.isValid()) return "The name pattern is not valid: " + name.error();
     if (!query.content.empty()) {
         const ContentMatcher content(query.content, query.contentRegex, query.caseSensitive, 0);

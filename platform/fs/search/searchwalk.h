@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/fs/listing/direntry.h"
+#include "platform/fs/listing/namematcher.h"
 #include "platform/fs/search/searchquery.h"
 #include "platform/fs/search/searchstats.h"
 
@@ -35,6 +36,8 @@ class SearchWalk : public std::enable_shared_from_this<SearchWalk> {
 
     // Empty when the query can run, else what is wrong with it (a regex that does not compile).
     static std::string check(const SearchQuery& query);
+    // What the query's name part matches, as the walk reads it.
+    static NameMatcher nameMatcher(const SearchQuery& query);
 
     static std::shared_ptr<SearchWalk> start(std::string root, SearchQuery query,
                                              std::shared_ptr<SearchStats> stats, EmitFn onBatch, DoneFn done,
