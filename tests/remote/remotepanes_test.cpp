@@ -42,8 +42,16 @@ bool present(const std::string& path) {
 
 class RemotePanes : public ::testing::Test {
   protected:
+    // One server for the suite: a server started anew may get the port of the one before, whose mount
+    // GVfs is still taking down.
+    static void SetUpTestSuite() { shared = new SshServer; }
+    static void TearDownTestSuite() {
+        delete shared;
+        shared = nullptr;
+    }
+    static SshServer* shared;
+    SshServer& server = *shared;
     TempDir local, served, config;
-    SshServer server;
     std::unique_ptr<OwnedPaneServices> services = std::make_unique<OwnedPaneServices>();
     std::unique_ptr<QWidget> window = std::make_unique<QWidget>();
     FolderView* left = nullptr;
@@ -71,13 +79,17 @@ class RemotePanes : public ::testing::Test {
 
     void show(FolderView* view, const std::string& where) {
         int error = -1;
+        QString why;
         const QMetaObject::Connection c =
-            QObject::connect(view->model(), &FolderModel::listed, [&](int e, const QString&) { error = e; });
+            QObject::connect(view->model(), &FolderModel::listed, [&](int e, const QString& text) {
+                error = e;
+                why = text;
+            });
         view->showFolder(QByteArray::fromStdString(where));
         const bool ended = QTest::qWaitFor([&] { return error >= 0; }, kPanesLimit);
         QObject::disconnect(c);
         ASSERT_TRUE(ended) << where;
-        ASSERT_EQ(error, 0) << where;
+        ASSERT_EQ(error, 0) << where << ": " << why.toStdString();
     }
     // Selects a row once the view lists it (a job's refresh comes a moment after the job).
     bool select(FolderView* view, const char* name) {
@@ -91,6 +103,8 @@ class RemotePanes : public ::testing::Test {
         QTest::keyClick(view->currentView(), combination.key(), combination.keyboardModifiers());
     }
 };
+
+SshServer* RemotePanes::shared = nullptr;
 
 TEST_F(RemotePanes, AFolderTreeGoesToTheServerAndBackWhole) {
     ::mkdir((local / "tree").c_str(), 0755);
