@@ -304,7 +304,12 @@ TEST_F(RemoteJobsTest, AnInterruptedCopyLeavesNothingUnderItsName) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return cut.isFinished(); }, kJobWait));
     const JobResult result = cut.result();
     EXPECT_FALSE(result.cancelled);
-    ASSERT_EQ(result.reports.size(), 1u);
+    std::string said;
+    for (const JobReport& r : result.reports)
+        said += std::to_string(static_cast<int>(r.action)) + " " + r.path + " errno " +
+                std::to_string(r.error) + " problem " + std::to_string(static_cast<int>(r.problem)) + " " +
+                r.other + "\n";
+    ASSERT_EQ(result.reports.size(), 1u) << said;
     EXPECT_NE(result.reports[0].error, 0);
     EXPECT_TRUE(script->askedErrors.empty());
     EXPECT_FALSE(test::exists(served / "big"));

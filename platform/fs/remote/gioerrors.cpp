@@ -73,6 +73,7 @@ bool connectionLost(const GError* error) {
     switch (error->code) {
         case G_IO_ERROR_TIMED_OUT:
         case G_IO_ERROR_BROKEN_PIPE:  // also G_IO_ERROR_CONNECTION_CLOSED
+        case G_IO_ERROR_CLOSED:       // a transfer's stream, when the back end's connection reset
         case G_IO_ERROR_NOT_CONNECTED:
         case G_IO_ERROR_HOST_UNREACHABLE:
         case G_IO_ERROR_NETWORK_UNREACHABLE:
