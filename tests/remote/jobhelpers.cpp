@@ -43,6 +43,13 @@ JobResult finish(FileJob& job, std::shared_ptr<Script> script) {
     return job.result();
 }
 
+std::string describe(const JobResult& result) {
+    std::string text;
+    for (const JobReport& r : result.reports)
+        text += r.path + ": " + std::to_string(r.error) + " " + r.other + "\n";
+    return text;
+}
+
 std::string randomBytes(std::size_t n, unsigned seed) {
     std::mt19937 random(seed);
     std::string data(n, '\0');

@@ -32,6 +32,9 @@ struct Script : JobResolver {
 // Runs the job to its end with the Qt loop running (GVfs answers some calls on the main context).
 JobResult finish(FileJob& job, std::shared_ptr<Script> script = std::make_shared<Script>());
 
+// The reports of a result, one a line ("path: errno other"), for a failure's message.
+std::string describe(const JobResult& result);
+
 std::string randomBytes(std::size_t n, unsigned seed);
 
 // Every file below root by its path relative to root, with its bytes ("/" marks a folder).

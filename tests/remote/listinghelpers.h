@@ -70,8 +70,11 @@ inline MountAsker askerOf(const std::shared_ptr<Asker>& asker) {
             asker->open.push_back(std::move(reply));
             return;
         }
-        const MountAnswer a = asker->answers.front();
+        MountAnswer a = asker->answers.front();
         asker->answers.pop_front();
+        // What the question offers stands where the answer gives nothing, as in the panel's fields.
+        if (a.user.empty()) a.user = q.user;
+        if (a.domain.empty()) a.domain = q.domain;
         // Answered later, from the UI thread, as the panel does.
         QMetaObject::invokeMethod(
             qApp, [reply, a] { reply(a); }, Qt::QueuedConnection);
