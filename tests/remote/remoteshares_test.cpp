@@ -61,11 +61,17 @@ class RemoteShareTest : public ::testing::Test {
     }
     void SetUp() override { ASSERT_TRUE(kind->running()) << kind->problem(); }
 
-    // Whatever ran before, the place asks for its password again: the mount of its root goes first.
-    static void unmountRoot() {
+    // Whatever ran before, the place asks for its password again: it is mounted, then unmounted.
+    static void unmounted() {
+        mount();
+        std::string why = "no answer";
         std::atomic<bool> done = false;
-        remotemounts::unmount(kind->at("/"), [&](const std::string&) { done = true; });
+        remotemounts::unmount(kind->at("/"), [&](const std::string& error) {
+            why = error;
+            done = true;
+        });
         ASSERT_TRUE(QTest::qWaitFor([&] { return done.load(); }, test::kJobWait));
+        ASSERT_EQ(why, "");
     }
     static void mount() { ASSERT_EQ(test::mountAt(kind->at(""), kPassword), 0); }
     static std::string at(const std::string& rel) { return kind->at(rel); }
@@ -81,7 +87,7 @@ using Kinds = ::testing::Types<Smb, Dav>;
 TYPED_TEST_SUITE(RemoteShareTest, Kinds);
 
 TYPED_TEST(RemoteShareTest, AWrongPasswordIsAskedAgainThenTheFolderLists) {
-    this->unmountRoot();
+    this->unmounted();
     auto asker = std::make_shared<test::Asker>();
     asker->answers = {test::Asker::password("", "wrong"), test::Asker::password("", kPassword)};
     RemoteListingSource source(this->at("/listed"), test::askerOf(asker));
