@@ -6,9 +6,9 @@ PACKAGES = cmake ninja-build mold g++ make pkg-config libgtest-dev libgmock-dev 
            desktop-file-utils appstream lintian dpkg-dev fakeroot fonts-liberation2 adwaita-icon-theme \
            libarchive-dev libarchive-tools ripgrep zstd curl mmv rsync fuse3 python3 python3-fusepy attr acl \
            gvfs-backends gvfs-daemons gvfs-fuse openssh-client $(TEST_PACKAGES) $(BENCH_PACKAGES)
-# Only the tests use these: the servers the remote places' tests start on 127.0.0.1, and the session bus
-# of their own that the GVfs daemons run on.
-TEST_PACKAGES = python3-pyftpdlib openssh-server dbus-daemon
+# Only the tests use these: the servers the remote places' tests start on 127.0.0.1 (ftp, sftp, smb and
+# WebDAV: rclone serves it), and the session bus of their own that the GVfs daemons run on.
+TEST_PACKAGES = python3-pyftpdlib openssh-server samba rclone dbus-daemon
 # Only the benches use these: `gio`, the client the server listings are measured against (scp, sftp and
 # curl come with the packages above).
 BENCH_PACKAGES = libglib2.0-bin

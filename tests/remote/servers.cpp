@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTest>
 #include <fstream>
 #include <sstream>
@@ -201,6 +202,156 @@ void SshServer::forgetHostKey() {
 std::string SshServer::address(const std::string& path) const {
     return "sftp://" + std::string(::getpwuid(::getuid())->pw_name) + "@127.0.0.1:" + std::to_string(m_port) +
            path;
+}
+
+namespace {
+
+// A folder for a server's own files, made fresh; empty when it could not be made.
+std::string privateDir(const char* kind) {
+    std::string templ = std::string("/tmp/kv-") + kind + "-XXXXXX";
+    return ::mkdtemp(templ.data()) ? templ : std::string();
+}
+
+// Ends a server, waiting for it.
+void stop(QProcess& process) {
+    if (process.state() == QProcess::NotRunning) return;
+    process.terminate();
+    if (!process.waitForFinished(10000)) process.kill();
+    process.waitForFinished(10000);
+}
+
+}  // namespace
+
+SmbServer::SmbServer(const std::string& openRoot, const std::string& homeRoot, const std::string& password) {
+    if (!QFile::exists("/usr/sbin/smbd")) {
+        m_problem = "/usr/sbin/smbd is missing (Debian's package samba)";
+        return;
+    }
+    if (::geteuid() != 0) {
+        m_problem = "smbd becomes the user of each session, which only root may";
+        return;
+    }
+    m_dir = privateDir("smbd");
+    if (m_dir.empty()) return;
+    for (const char* sub : {"lock", "state", "cache", "private", "pid", "log", "ncalrpc"})
+        ::mkdir((m_dir + "/" + sub).c_str(), 0700);
+    const std::string conf = m_dir + "/smb.conf";
+    const int port = freePort();
+    auto writeConf = [&](int smbPort) {
+        std::ofstream(conf) << "[global]\n"
+                            << "server role = standalone server\n"
+                            << "smb ports = " << smbPort << "\n"
+                            << "interfaces = 127.0.0.1\n"
+                            << "bind interfaces only = yes\n"
+                            << "lock directory = " << m_dir << "/lock\n"
+                            << "state directory = " << m_dir << "/state\n"
+                            << "cache directory = " << m_dir << "/cache\n"
+                            << "private dir = " << m_dir << "/private\n"
+                            << "binddns dir = " << m_dir << "/private\n"
+                            << "pid directory = " << m_dir << "/pid\n"
+                            << "ncalrpc dir = " << m_dir << "/ncalrpc\n"
+                            << "usershare path = " << m_dir << "/private\n"
+                            << "log file = " << m_dir << "/log/smbd.log\n"
+                            << "passdb backend = tdbsam:" << m_dir << "/private/passdb.tdb\n"
+                            << "map to guest = Bad User\n"
+                            << "load printers = no\n"
+                            << "printcap name = /dev/null\n"
+                            << "disable spoolss = yes\n"
+                            << "[open]\n"
+                            << "path = " << openRoot << "\n"
+                            << "guest ok = yes\n"
+                            << "guest only = yes\n"
+                            << "read only = no\n"
+                            << "force user = " << user() << "\n"
+                            << "[home]\n"
+                            << "path = " << homeRoot << "\n"
+                            << "valid users = " << user() << "\n"
+                            << "read only = no\n";
+    };
+    writeConf(port);
+    // The password, twice, as smbpasswd asks for it.
+    QProcess passwd;
+    passwd.start("smbpasswd",
+                 {"-c", QString::fromStdString(conf), "-s", "-a", QString::fromStdString(user())});
+    passwd.write(QByteArray::fromStdString(password + "\n" + password + "\n"));
+    passwd.closeWriteChannel();
+    if (!passwd.waitForFinished(60000) || passwd.exitCode() != 0) {
+        m_problem = "smbpasswd: " + passwd.readAllStandardError().toStdString();
+        return;
+    }
+    // A port found free may be taken before smbd binds it: another is tried then.
+    for (int attempt = 0, next = port; attempt < 5; ++attempt, next = freePort()) {
+        writeConf(next);
+        m_smbd.setProcessChannelMode(QProcess::MergedChannels);
+        m_smbd.start("/usr/sbin/smbd",
+                     {"--foreground", "--debug-stdout", "-d", "1", "-s", QString::fromStdString(conf)});
+        if (!m_smbd.waitForStarted(30000)) {
+            m_problem = "smbd: " + m_smbd.errorString().toStdString();
+            return;
+        }
+        if (QTest::qWaitFor([&] { return m_smbd.state() != QProcess::Running || accepts(next); }, 30000) &&
+            m_smbd.state() == QProcess::Running) {
+            m_port = next;
+            return;
+        }
+        stop(m_smbd);
+        m_problem = "smbd: " + m_smbd.readAll().toStdString();
+    }
+}
+
+SmbServer::~SmbServer() {
+    stop(m_smbd);
+    if (!m_dir.empty()) QDir(QString::fromStdString(m_dir)).removeRecursively();
+}
+
+std::string SmbServer::user() const {
+    return ::getpwuid(::getuid())->pw_name;
+}
+
+std::string SmbServer::address(const std::string& share, const std::string& user,
+                               const std::string& path) const {
+    return "smb://" + (user.empty() ? "" : user + "@") + "127.0.0.1:" + std::to_string(m_port) + "/" + share +
+           path;
+}
+
+DavServer::DavServer(const std::string& root, const std::string& user, const std::string& password) {
+    if (!QFile::exists("/usr/bin/rclone")) {
+        m_problem = "/usr/bin/rclone is missing (Debian's package rclone)";
+        return;
+    }
+    m_dir = privateDir("dav");
+    if (m_dir.empty()) return;
+    const QString dir = QString::fromStdString(m_dir);
+    // Port 0: the system picks a free one, which rclone names once it listens. The tests change the
+    // served folder behind its back: it reads the folders afresh each time.
+    m_rclone.start("/usr/bin/rclone",
+                   {"serve", "webdav", "--config", dir + "/rclone.conf", "--cache-dir", dir + "/cache",
+                    "--dir-cache-time", "0s", "--addr", "127.0.0.1:0", "--user", QString::fromStdString(user),
+                    "--pass", QString::fromStdString(password), QString::fromStdString(root)});
+    if (!m_rclone.waitForStarted(30000)) {
+        m_problem = "rclone: " + m_rclone.errorString().toStdString();
+        return;
+    }
+    const QRegularExpression started("started on http://127\\.0\\.0\\.1:(\\d+)/");
+    QByteArray said;
+    const bool ended = QTest::qWaitFor(
+        [&] {
+            said += m_rclone.readAllStandardError();
+            const auto match = started.match(QString::fromUtf8(said));
+            if (match.hasMatch()) m_port = match.captured(1).toInt();
+            return m_port > 0 || m_rclone.state() != QProcess::Running;
+        },
+        30000);
+    if (m_port == 0) m_problem = "rclone: " + (ended ? said.toStdString() : "named no port in 30 s");
+}
+
+DavServer::~DavServer() {
+    stop(m_rclone);
+    if (!m_dir.empty()) QDir(QString::fromStdString(m_dir)).removeRecursively();
+}
+
+std::string DavServer::address(const std::string& user, const std::string& path) const {
+    return "dav://" + (user.empty() ? "" : user + "@") + "127.0.0.1:" + std::to_string(m_port) + path;
 }
 
 }  // namespace kv::test

@@ -62,4 +62,50 @@ class SshServer {
     bool m_madeRunDir = false;
 };
 
+// Samba's smbd on 127.0.0.1 at a free port, everything it writes (locks, state, passwords, logs) in a
+// folder of its own, with two shares: "open", for guests, serving openRoot, and "home", serving
+// homeRoot to the user running the test with the password given. smbd becomes the user of each session,
+// which only root may: run by anyone else, it does not start and problem() says why.
+class SmbServer {
+  public:
+    SmbServer(const std::string& openRoot, const std::string& homeRoot, const std::string& password);
+    ~SmbServer();
+    SmbServer(const SmbServer&) = delete;
+    SmbServer& operator=(const SmbServer&) = delete;
+
+    bool running() const { return m_port > 0; }
+    const std::string& problem() const { return m_problem; }
+    // The user of "home".
+    std::string user() const;
+    // "smb://127.0.0.1:port/" + share + path, with "user@" before the host when one is given.
+    std::string address(const std::string& share, const std::string& user,
+                        const std::string& path = "") const;
+
+  private:
+    std::string m_dir;
+    QProcess m_smbd;
+    int m_port = 0;
+    std::string m_problem;
+};
+
+// A WebDAV server (rclone's) on 127.0.0.1 at a free port, serving root to one user with a password.
+class DavServer {
+  public:
+    DavServer(const std::string& root, const std::string& user, const std::string& password);
+    ~DavServer();
+    DavServer(const DavServer&) = delete;
+    DavServer& operator=(const DavServer&) = delete;
+
+    bool running() const { return m_port > 0; }
+    const std::string& problem() const { return m_problem; }
+    // "dav://user@127.0.0.1:port" + path ("/" for the root), without the user when it is empty.
+    std::string address(const std::string& user, const std::string& path = "/") const;
+
+  private:
+    std::string m_dir;
+    QProcess m_rclone;
+    int m_port = 0;
+    std::string m_problem;
+};
+
 }  // namespace kv::test

@@ -62,10 +62,9 @@ Failure take(GError* error) {
 Ref<GFile> fileOf(const std::string& location) {
     const std::optional<RemoteLocation> where = RemoteLocation::parse(location);
     if (!where) return {};
-    auto root = Ref<GFile>::adopt(g_file_new_for_uri(where->root().c_str()));
-    if (where->isRoot()) return root;
-    // The path is raw bytes, as the back end names the files: not read as an address.
-    return Ref<GFile>::adopt(g_file_resolve_relative_path(root.get(), where->path.c_str() + 1));
+    // The whole address, its path escaped (the back end gets the raw bytes back): which mount a file
+    // is on can depend on its path, as an smb share's does, or a WebDAV place below the server's root.
+    return Ref<GFile>::adopt(g_file_new_for_uri(where->uri().c_str()));
 }
 
 DirEntry entryOf(GFileInfo* info) {

@@ -5,7 +5,6 @@
 #include "platform/fs/jobs/jobcancelled.h"
 #include "platform/fs/jobs/jobcontext.h"
 #include "platform/fs/remote/gioerrors.h"
-#include "platform/fs/remote/remotelocation.h"
 #include "platform/fs/remote/remotepaths.h"
 
 namespace kv {
@@ -67,11 +66,19 @@ JobReport RemoteCalls::failure(JobAction action, const std::string& path, GError
 }
 
 bool RemoteCalls::serverAnswers(const std::string& path) {
-    const std::optional<RemoteLocation> where = RemoteLocation::parse(path);
-    if (!where) return true;
-    const auto root = Ref<GFile>::adopt(g_file_new_for_uri(where->root().c_str()));
+    if (remotepaths::isLocal(path)) return true;
+    const Ref<GFile> file = remotepaths::fileAt(path);
+    if (!file.get()) return true;
+    // The root of the mount the path is on (a share's, not the server's, for smb); none is left when
+    // the back end ended its mount.
     GError* error = nullptr;
     JobWatch::Call call(m_watch);
+    const auto mount = Ref<GMount>::adopt(g_file_find_enclosing_mount(file.get(), cancellable(), &error));
+    if (!mount.get()) {
+        g_error_free(error);
+        return false;
+    }
+    const auto root = Ref<GFile>::adopt(g_mount_get_root(mount.get()));
     const auto info = Ref<GFileInfo>::adopt(g_file_query_info(root.get(), G_FILE_ATTRIBUTE_STANDARD_TYPE,
                                                               G_FILE_QUERY_INFO_NONE, cancellable(), &error));
     if (error) g_error_free(error);
