@@ -26,21 +26,6 @@ double runJob(kv::TransferMode mode, std::vector<std::string> sources, const std
     return t;
 }
 
-void writeData(const std::string& path, std::size_t bytes, unsigned seed) {
-    // Not zeros: no tool may skip the data as a hole.
-    std::vector<unsigned char> block(1 << 20);
-    for (std::size_t i = 0; i < block.size(); ++i)
-        block[i] = static_cast<unsigned char>((i * 131 + seed) >> 3);
-    const int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC | O_CLOEXEC, 0644);
-    for (std::size_t done = 0; done < bytes;) {
-        const std::size_t n = std::min(block.size(), bytes - done);
-        if (write(fd, block.data(), n) != static_cast<ssize_t>(n)) break;
-        done += n;
-        block[done % block.size()] ^= 0x5a;
-    }
-    close(fd);
-}
-
 void syncAll() {
     sync();
 }

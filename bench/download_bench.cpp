@@ -31,19 +31,6 @@ using namespace kv::bench;
 
 namespace {
 
-void writeData(const std::string& path, std::size_t bytes) {
-    std::vector<unsigned char> block(1 << 20);
-    for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<unsigned char>((i * 131) >> 3);
-    const int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC | O_CLOEXEC, 0644);
-    for (std::size_t done = 0; done < bytes;) {
-        const std::size_t n = std::min(block.size(), bytes - done);
-        if (write(fd, block.data(), n) != static_cast<ssize_t>(n)) break;
-        done += n;
-        block[done % block.size()] ^= 0x5a;
-    }
-    close(fd);
-}
-
 // Serves "/" as a small page and anything else as the file, each connection on a thread of its own,
 // with sendfile: the server costs both clients the same and as little as it can.
 int serve(const std::string& file) {

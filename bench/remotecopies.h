@@ -43,20 +43,6 @@ inline double pairedRatio(const std::vector<double>& ours, const std::vector<dou
     return median(r);
 }
 
-// The data copied: not zeros, so that nothing may skip it as a hole.
-inline void writeData(const std::string& path, std::size_t bytes) {
-    std::vector<unsigned char> block(1 << 20);
-    for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<unsigned char>((i * 131) >> 3);
-    const int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC | O_CLOEXEC, 0644);
-    for (std::size_t done = 0; done < bytes;) {
-        const std::size_t n = std::min(block.size(), bytes - done);
-        if (write(fd, block.data(), n) != static_cast<ssize_t>(n)) break;
-        done += n;
-        block[done % block.size()] ^= 0x5a;
-    }
-    close(fd);
-}
-
 // One copy by RemoteTransferJob, waited for with the event loop running.
 inline double copyOurs(const std::string& source, const std::string& targetDir) {
     kv::RemoteTransferJob job(kv::TransferMode::Copy, {source}, targetDir);
