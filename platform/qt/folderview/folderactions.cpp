@@ -236,7 +236,7 @@ std::vector<FolderActions::Command> makeCommands() {
          .tip = QT_TRANSLATE_NOOP("kv::FolderView", "Choose the application that opens the selected files"),
          .run = [](FolderView& v) { FolderCommands::openWith(v); },
          .enabled = [](const FolderView& v) { return v.hasSelection(); },
-         .places = kFolders},
+         .places = kFolders | kServer},
         {.id = "quickLook",
          .text = QT_TRANSLATE_NOOP("kv::FolderView", "Quick Look"),
          .keys = {key(Qt::Key_Space)},
