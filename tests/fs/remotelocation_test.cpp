@@ -59,7 +59,8 @@ TEST(RemoteLocation, SchemesTheDesktopOffersAreServersButTheWebAndThisComputerSt
         EXPECT_TRUE(s != "http" && s != "https" && s != "file" && s != "trash") << s;
     RemoteLocation::addSchemes({"Google-Drive", "sftp"});
     EXPECT_TRUE(RemoteLocation::is("google-drive://kim@example.com/"));
-    EXPECT_EQ(std::count(RemoteLocation::schemes().begin(), RemoteLocation::schemes().end(), "sftp"), 1);
+    const std::vector<std::string> schemes = RemoteLocation::schemes();
+    EXPECT_EQ(std::count(schemes.begin(), schemes.end(), "sftp"), 1);
     EXPECT_FALSE(RemoteLocation::is("https://example.com/"));
 }
 

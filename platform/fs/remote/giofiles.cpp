@@ -4,6 +4,7 @@
 #include <cerrno>
 
 #include "platform/fs/listing/sortkey.h"
+#include "platform/fs/remote/gioerrors.h"
 #include "platform/fs/remote/remotelocation.h"
 
 namespace kv::giofiles {
@@ -16,45 +17,10 @@ const char* const kEntryAttributes = G_FILE_ATTRIBUTE_STANDARD_NAME
 Failure take(GError* error) {
     Failure f;
     if (!error) return f;
-    f.message = error->message ? error->message : "";
-    f.error = EIO;
-    if (error->domain == G_IO_ERROR) {
-        switch (error->code) {
-            case G_IO_ERROR_CANCELLED:
-            case G_IO_ERROR_FAILED_HANDLED:
-                f.error = ECANCELED;
-                f.message.clear();
-                break;
-            case G_IO_ERROR_NOT_FOUND:
-                f.error = ENOENT;
-                break;
-            case G_IO_ERROR_PERMISSION_DENIED:
-                f.error = EACCES;
-                break;
-            case G_IO_ERROR_NOT_DIRECTORY:
-                f.error = ENOTDIR;
-                break;
-            case G_IO_ERROR_TIMED_OUT:
-                f.error = ETIMEDOUT;
-                break;
-            case G_IO_ERROR_CONNECTION_REFUSED:
-                f.error = ECONNREFUSED;
-                break;
-            case G_IO_ERROR_HOST_NOT_FOUND:
-            case G_IO_ERROR_HOST_UNREACHABLE:
-                f.error = EHOSTUNREACH;
-                break;
-            case G_IO_ERROR_NOT_SUPPORTED:
-                f.error = ENOTSUP;
-                break;
-            case G_IO_ERROR_NOT_MOUNTED:
-                f.error = ENOENT;
-                f.notMounted = true;
-                break;
-            default:
-                break;
-        }
-    }
+    f.error = gioerrors::errnoOf(error);
+    // A cancel is said by no one: it has no words.
+    if (f.error != ECANCELED) f.message = error->message ? error->message : "";
+    f.notMounted = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_NOT_MOUNTED);
     g_error_free(error);
     return f;
 }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 
 namespace kv {
@@ -38,31 +39,39 @@ std::string cleanPath(std::string_view raw) {
 
 namespace {
 
-std::vector<std::string>& knownSchemes() {
-    static std::vector<std::string> all = {"sftp", "ssh", "ftp",  "ftps", "ftpis",
+const std::vector<std::string> kBuiltIn = {"sftp", "ssh", "ftp",  "ftps", "ftpis",
                                            "smb",  "dav", "davs", "afp",  "nfs"};
-    return all;
+// Those the desktop adds, published once (by a thread of its own at start) and read by any thread.
+std::atomic<const std::vector<std::string>*> added{nullptr};
+
+bool among(const std::vector<std::string>* list, const std::string& scheme) {
+    return list && std::find(list->begin(), list->end(), scheme) != list->end();
 }
 
 }  // namespace
 
-const std::vector<std::string>& RemoteLocation::schemes() {
-    return knownSchemes();
+std::vector<std::string> RemoteLocation::schemes() {
+    std::vector<std::string> all = kBuiltIn;
+    if (const std::vector<std::string>* more = added.load(std::memory_order_acquire))
+        all.insert(all.end(), more->begin(), more->end());
+    return all;
 }
 
 void RemoteLocation::addSchemes(const std::vector<std::string>& more) {
-    std::vector<std::string>& all = knownSchemes();
+    auto* list = new std::vector<std::string>;  // kept for the run: readers may hold it at any time
     for (const std::string& s : more) {
         const std::string scheme = lower(s);
-        if (!scheme.empty() && std::find(all.begin(), all.end(), scheme) == all.end()) all.push_back(scheme);
+        if (!scheme.empty() && !among(&kBuiltIn, scheme) && !among(list, scheme)) list->push_back(scheme);
     }
+    const std::vector<std::string>* expected = nullptr;
+    if (!added.compare_exchange_strong(expected, list, std::memory_order_acq_rel)) delete list;  // once only
 }
 
 bool RemoteLocation::is(std::string_view text) {
     const size_t colon = text.find("://");
     if (colon == std::string_view::npos) return false;
     const std::string scheme = lower(text.substr(0, colon));
-    return std::find(schemes().begin(), schemes().end(), scheme) != schemes().end();
+    return among(&kBuiltIn, scheme) || among(added.load(std::memory_order_acquire), scheme);
 }
 
 std::optional<RemoteLocation> RemoteLocation::parse(std::string_view text, bool typed) {

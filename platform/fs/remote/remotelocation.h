@@ -19,8 +19,8 @@ struct RemoteLocation {
     std::string path;    // starts with '/', no trailing slash except the root's
 
     // The schemes that name a remote place (those of GVfs's network back ends).
-    static const std::vector<std::string>& schemes();
-    // Adds schemes (any case) to those: once, at start, before other threads read them.
+    static std::vector<std::string> schemes();
+    // Adds schemes (any case) to those, from any thread; only the first call counts.
     static void addSchemes(const std::vector<std::string>& more);
     static bool is(std::string_view text);
     // Nothing when the text names no server. "." and ".." are resolved and repeated slashes dropped.

@@ -10,7 +10,7 @@ namespace kv::remoteschemes {
 // (file, trash, recent, computer, ...) and the web's (http, https), which a pane shows as pages.
 std::vector<std::string> offered();
 
-// Adds what offered() gives to RemoteLocation's schemes. Once, at start.
+// Adds what offered() gives to RemoteLocation's schemes. Once, at start, off the UI thread.
 void adopt();
 
 }  // namespace kv::remoteschemes

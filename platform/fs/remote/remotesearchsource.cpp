@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "platform/fs/remote/giofiles.h"
+#include "platform/fs/remote/remotepaths.h"
 #include "platform/fs/search/searchwalk.h"
 
 namespace kv {
@@ -37,7 +38,7 @@ struct RemoteSearchSource::Walk {
         while (!todo.empty() && !g_cancellable_is_cancelled(cancellable.get())) {
             const std::string rel = todo.back();
             todo.pop_back();
-            const std::string where = rel.empty() ? root : root + (root.ends_with('/') ? "" : "/") + rel;
+            const std::string where = rel.empty() ? root : remotepaths::join(root, rel);
             const giofiles::Ref<GFile> dir = giofiles::fileOf(where);
             GError* error = nullptr;
             const auto list = giofiles::Ref<GFileEnumerator>::adopt(
@@ -116,7 +117,7 @@ void RemoteSearchSource::refreshNames(std::vector<std::string> names, NamesFn on
         std::vector<DirEntry> found;
         std::vector<std::string> gone;
         for (const std::string& rel : names) {
-            const giofiles::Ref<GFile> file = giofiles::fileOf(root + (root.ends_with('/') ? "" : "/") + rel);
+            const giofiles::Ref<GFile> file = giofiles::fileOf(remotepaths::join(root, rel));
             GError* error = nullptr;
             const auto info = giofiles::Ref<GFileInfo>::adopt(
                 file.get() ? g_file_query_info(file.get(), giofiles::kEntryAttributes,

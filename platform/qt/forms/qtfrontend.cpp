@@ -39,8 +39,9 @@
 namespace kv {
 
 QtFrontend::QtFrontend() : m_services(std::make_unique<OwnedPaneServices>()), m_factory(*this, *m_services) {
-    // The servers' schemes GVfs offers here, before any pane reads a location.
-    remoteschemes::adopt();
+    // The servers' schemes GVfs offers here: asking starts GIO's virtual file systems, which takes a
+    // while, so not on the UI thread; a location read before that knows the usual schemes.
+    background::runDetached([] { remoteschemes::adopt(); });
     // What earlier runs left in the temporary folder (copies other programs were given).
     background::runDetached([copies = m_services->archives.tempCopies()] { copies->removeLeftovers(); });
 #ifndef QT_NO_SESSIONMANAGER
