@@ -133,25 +133,37 @@ void makeFolder(RemoteCalls& calls, const std::string& dir, const std::string& n
     JobContext& ctx = calls.ctx();
     ctx.undo().kind = UndoInfo::Kind::NewFolder;
     ctx.setTotals(0, 1);
-    const std::string path = remotepaths::join(dir, name);
-    ctx.setCurrent(path);
     if (!paths::isValidName(name)) {
+        const std::string path = remotepaths::join(dir, name);
         ctx.askError({path,
                       JobAction::CreateFolder,
                       {JobAction::CreateFolder, path, EINVAL, JobProblem::InvalidName, name},
                       false});
         return;
     }
-    const Ref<GFile> file = remotepaths::fileAt(path);
-    auto taken = [&] {
-        ctx.askError({path, JobAction::CreateFolder, {JobAction::CreateFolder, path, EEXIST}, false});
-    };
-    if (attempt(
-            calls, JobAction::CreateFolder, path,
-            [&](GError** error) { return g_file_make_directory(file.get(), calls.cancellable(), error); },
-            taken)) {
-        ctx.undo().created.push_back(path);
-        ctx.addItems(1);
+    // A name taken gives the next free one ("New Folder (2)"), as on disk; a name taken meanwhile, the
+    // one after.
+    for (;;) {
+        ctx.checkpoint();
+        auto taken = [&](const std::string& n) {
+            RemoteItem there;
+            JobReport ignored;
+            return !calls.query(remotepaths::join(dir, n), there, ignored) || there.exists;
+        };
+        const std::string path =
+            remotepaths::join(dir, taken(name) ? paths::freeName(name, true, taken) : name);
+        ctx.setCurrent(path);
+        const Ref<GFile> file = remotepaths::fileAt(path);
+        bool again = false;
+        if (attempt(
+                calls, JobAction::CreateFolder, path,
+                [&](GError** error) { return g_file_make_directory(file.get(), calls.cancellable(), error); },
+                [&] { again = true; })) {
+            ctx.undo().created.push_back(path);
+            ctx.addItems(1);
+            return;
+        }
+        if (!again) return;
     }
 }
 

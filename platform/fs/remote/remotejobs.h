@@ -42,7 +42,7 @@ class RemoteRenameJob : public FileJob {
     RemoteRenameJob(std::string path, std::string newName);
 };
 
-// Makes a folder; an existing item of that name is EEXIST.
+// Makes a folder; where the name is taken, under the next free one ("New Folder (2)").
 class RemoteNewFolderJob : public FileJob {
   public:
     RemoteNewFolderJob(std::string dir, std::string name);
