@@ -120,6 +120,7 @@ RemoteTransfer::Count RemoteTransfer::count(const std::string& path, const Remot
             c.bytes += inner.bytes;
             c.items += inner.items;
         }
+        m_listed[path] = std::move(children);  // the copy takes it: each folder is listed once
     }
     m_dirCounts[path] = c;
     return c;
@@ -281,7 +282,13 @@ bool RemoteTransfer::copyDir(const std::string& src, const RemoteItem& item, Tar
 
     std::vector<RemoteItem> children;
     JobReport report;
-    while (!m_calls.list(src, children, report)) {
+    const auto counted = m_listed.find(src);
+    const bool known = counted != m_listed.end();
+    if (known) {
+        children = std::move(counted->second);
+        m_listed.erase(counted);
+    }
+    while (!known && !m_calls.list(src, children, report)) {
         if (!m_calls.retry(src, JobAction::ReadFolder, report)) {
             const auto it = m_dirCounts.find(src);
             if (it != m_dirCounts.end()) {

@@ -51,6 +51,8 @@ class RemoteTransfer {
     JobContext& m_ctx;
     TransferMode m_mode;
     std::map<std::string, Count> m_dirCounts;  // each source folder's contents, as counted
+    // Each source folder's entries as counted, until its copy takes them.
+    std::map<std::string, std::vector<RemoteItem>> m_listed;
     std::set<std::string> m_createdDirs;       // the folders this job made
     std::atomic<std::int64_t> m_fileBytes{0};  // the current file's bytes counted in the progress
 };
